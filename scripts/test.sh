@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds LumvexIP with warnings as errors and runs every test (unit, Qt, end-to-end).
+# Usage: scripts/test.sh [--sanitize address,undefined|thread]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+sanitize=""
+if [ "${1:-}" = "--sanitize" ]; then sanitize="${2:?sanitizer list expected}"; fi
+
+bash scripts/install-deps.sh
+
+build=build
+if [ -n "$sanitize" ]; then build="build-${sanitize//,/-}"; fi
+cmake -S . -B "$build" -G Ninja -DLUMVEX_WERROR=ON -DLUMVEX_SANITIZE="$sanitize" >/dev/null
+cmake --build "$build" -j"$(nproc)"
+cd "$build"
+ctest --output-on-failure -j"$(nproc)" --timeout 300

@@ -1,0 +1,26 @@
+// Whole-file reads and writes. Paths are UTF-8 file-system paths; contents are raw bytes.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace lumvex {
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+
+// The whole file, or nullopt when it cannot be read.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Replaces the file atomically: writes a temporary file in the same directory, flushes it to
+// disk, then renames it over the old one. On any failure the old file stays whole and the
+// temporary file is removed. Returns false on failure.
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
+
+// Creates the directory (one level only). True when it exists afterwards.
+bool EnsureDirectory(const std::string& path);
+
+// False when the file did not exist or could not be removed.
+bool RemoveFile(const std::string& path);
+
+}  // namespace lumvex

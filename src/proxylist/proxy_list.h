@@ -1,0 +1,69 @@
+// The program's one data set: the ordered rows of the main list, addressed by 0-based index.
+// Every operation may be called from any thread; each runs as one step on the UI thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ui_thread.h"
+#include "proxylist/proxy_entry.h"
+#include "proxylist/proxy_list_observer.h"
+
+namespace lumvex {
+
+class ProxyList {
+ public:
+  explicit ProxyList(UiThread& ui);
+  ProxyList(const ProxyList&) = delete;
+  ProxyList& operator=(const ProxyList&) = delete;
+
+  int ListCount() const;
+  // -1 when there is no current row.
+  int CurrentRow() const;
+  std::vector<int> SelectedRows() const;  // ascending
+  // Set by the view when the user moves the cursor or selects; out-of-range rows are ignored.
+  void SetCurrentRow(int row);
+  void SetSelectedRows(std::vector<int> rows);
+
+  // Empty text for a row or column out of range.
+  std::string GetCell(int row, int column) const;
+  ProxyEntry GetRow(int row) const;
+  std::vector<ProxyEntry> Snapshot() const;
+  // False when the row or column is out of range.
+  bool SetCell(int row, int column, std::string text);
+
+  // Inserts a row whose column 0 is `address` at `position` (negative or past the end appends).
+  // Returns the new row's index.
+  int InsertRow(int position, std::string address);
+  // Appends a row; returns its index.
+  int AddRow(ProxyEntry entry);
+  // Appends many rows in one step (loading a file).
+  void AddRows(std::vector<ProxyEntry> entries);
+  // False when the row is out of range. Rows below move up; current and selected rows follow.
+  bool DeleteRow(int row);
+  void DeleteAllRows();
+  // Replaces all rows in one step (cleaning operations).
+  void ReplaceAll(std::vector<ProxyEntry> entries);
+
+  // First row at or after `start_row` whose cell in `column` equals `text` as a whole: letter
+  // case is ignored in column 0 and respected in the other columns. -1 when none.
+  int FindRow(std::string_view text, int start_row = 0, int column = 0) const;
+
+  // Observers are called on the UI thread; add and remove them on the UI thread.
+  void AddObserver(ProxyListObserver* observer);
+  void RemoveObserver(ProxyListObserver* observer);
+
+  // Direct access for code already on the UI thread (the table model's data()). Callers must be
+  // on the UI thread.
+  const std::vector<ProxyEntry>& RowsOnUiThread() const { return rows_; }
+
+ private:
+  UiThread& ui_;
+  std::vector<ProxyEntry> rows_;
+  int current_row_ = -1;
+  std::vector<int> selected_rows_;
+  std::vector<ProxyListObserver*> observers_;
+};
+
+}  // namespace lumvex

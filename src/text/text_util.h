@@ -1,0 +1,40 @@
+// Text helpers shared by every module. Text in memory is UTF-8; these never split a multi-byte
+// character and never depend on the C locale.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumvex::text {
+
+// Splits at every occurrence of `delimiter`. Empty pieces between delimiters are kept, an empty
+// piece after the last delimiter is dropped, and an empty text gives no pieces.
+std::vector<std::string> Split(std::string_view text, std::string_view delimiter);
+
+// Removes leading and trailing ASCII spaces and ideographic spaces (U+3000, GBK A1 A1).
+std::string Trim(std::string_view text);
+
+// Byte offset of the first occurrence of `needle` at or after `from`, or npos. With
+// `ignore_case`, ASCII letters compare without regard to case (other characters exactly).
+std::size_t Find(std::string_view haystack, std::string_view needle, std::size_t from = 0,
+                 bool ignore_case = false);
+bool Contains(std::string_view haystack, std::string_view needle, bool ignore_case = false);
+bool StartsWith(std::string_view text, std::string_view prefix, bool ignore_case = false);
+
+std::string ToLowerAscii(std::string_view text);
+std::string ToUpperAscii(std::string_view text);
+
+// Replaces every occurrence of `from` (non-empty) by `to`, scanning left to right.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+// The number rules: reading as atoi / atof do (leading white space, optional sign, leading
+// digits; 0 when there are none; atoi saturates at the int range), writing integers as plain
+// decimals and reals as printf "%.13g" in the C locale.
+int AtoI(std::string_view text);
+double AtoF(std::string_view text);
+std::string FormatInt(std::int64_t value);
+std::string FormatReal(double value);
+
+}  // namespace lumvex::text
