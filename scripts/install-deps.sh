@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev
   libcurl4-openssl-dev libboost-regex-dev libicu-dev
   libglib2.0-dev gsettings-desktop-schemas
   libgtest-dev libgmock-dev libbenchmark-dev
