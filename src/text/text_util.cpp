@@ -1,0 +1,251 @@
+#include "text/text_util.h"
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace lumvex::text {
+namespace {
+
+// U+3000 IDEOGRAPHIC SPACE in UTF-8.
+constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+
+constexpr char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+constexpr char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+
+// The white space atoi and atof skip in the C locale.
+constexpr bool IsCSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+constexpr bool IsHexDigit(char c) {
+  return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  }
+  return true;
+}
+
+std::size_t SkipCSpace(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && IsCSpace(text[i])) ++i;
+  return i;
+}
+
+// from_chars reports both overflow and underflow as out of range without a value; strtod gives
+// HUGE_VAL for the one and zero for the other. Decides which by the decimal exponent of the
+// leading significant digit in the decimal number `num` (no sign, no white space).
+bool DecimalOverflows(std::string_view num) {
+  long long digit_exponent = 0;  // Power of ten of the first significant digit, plus one.
+  bool seen_significant = false;
+  bool after_point = false;
+  std::size_t i = 0;
+  for (; i < num.size(); ++i) {
+    const char c = num[i];
+    if (c == '.') {
+      after_point = true;
+    } else if (IsDigit(c)) {
+      if (!seen_significant && c != '0') seen_significant = true;
+      if (seen_significant && !after_point) {
+        ++digit_exponent;
+      } else if (!seen_significant && after_point) {
+        --digit_exponent;
+      }
+    } else {
+      break;
+    }
+  }
+  if (!seen_significant) return false;
+  if (i < num.size() && (num[i] == 'e' || num[i] == 'E')) {
+    std::size_t j = i + 1;
+    bool negative = false;
+    if (j < num.size() && (num[j] == '+' || num[j] == '-')) negative = num[j++] == '-';
+    long long exponent = 0;
+    for (; j < num.size() && IsDigit(num[j]); ++j) {
+      if (exponent < 1'000'000'000) exponent = exponent * 10 + (num[j] - '0');
+    }
+    digit_exponent += negative ? -exponent : exponent;
+  }
+  return digit_exponent > 0;
+}
+
+// The same decision for a hexadecimal number without its "0x": out of range with a negative
+// binary exponent is an underflow, anything else an overflow.
+bool HexOverflows(std::string_view num) {
+  const std::size_t p = num.find_first_of("pP");
+  return p == std::string_view::npos || p + 1 >= num.size() || num[p + 1] != '-';
+}
+
+}  // namespace
+
+std::vector<std::string> Split(std::string_view text, std::string_view delimiter) {
+  std::vector<std::string> pieces;
+  if (text.empty()) return pieces;
+  if (delimiter.empty()) {
+    pieces.emplace_back(text);
+    return pieces;
+  }
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t pos = text.find(delimiter, start);
+    if (pos == std::string_view::npos) {
+      if (start < text.size()) pieces.emplace_back(text.substr(start));
+      break;
+    }
+    pieces.emplace_back(text.substr(start, pos - start));
+    start = pos + delimiter.size();
+  }
+  return pieces;
+}
+
+std::string Trim(std::string_view text) {
+  while (true) {
+    if (!text.empty() && text.front() == ' ') {
+      text.remove_prefix(1);
+    } else if (text.starts_with(kIdeographicSpace)) {
+      text.remove_prefix(kIdeographicSpace.size());
+    } else {
+      break;
+    }
+  }
+  while (true) {
+    if (!text.empty() && text.back() == ' ') {
+      text.remove_suffix(1);
+    } else if (text.ends_with(kIdeographicSpace)) {
+      text.remove_suffix(kIdeographicSpace.size());
+    } else {
+      break;
+    }
+  }
+  return std::string(text);
+}
+
+std::size_t Find(std::string_view haystack, std::string_view needle, std::size_t from,
+                 bool ignore_case) {
+  if (!ignore_case) return haystack.find(needle, from);
+  if (from > haystack.size() || needle.size() > haystack.size() - from) {
+    return std::string_view::npos;
+  }
+  if (needle.empty()) return from;
+  // Case folding touches ASCII letters only, and every byte of a multi-byte UTF-8 character has
+  // the high bit set, so a byte-wise comparison never matches across a character boundary that
+  // the exact search would not.
+  const char first_lower = FoldAscii(needle.front());
+  const char first_upper = UpperAscii(first_lower);
+  const std::size_t last_start = haystack.size() - needle.size();
+  for (std::size_t i = from; i <= last_start; ++i) {
+    const char c = haystack[i];
+    if (c != first_lower && c != first_upper) continue;
+    if (EqualsIgnoreCase(haystack.substr(i + 1, needle.size() - 1), needle.substr(1))) return i;
+  }
+  return std::string_view::npos;
+}
+
+bool Contains(std::string_view haystack, std::string_view needle, bool ignore_case) {
+  return Find(haystack, needle, 0, ignore_case) != std::string_view::npos;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix, bool ignore_case) {
+  if (prefix.size() > text.size()) return false;
+  if (!ignore_case) return text.starts_with(prefix);
+  return EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::string ToLowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = FoldAscii(c);
+  return out;
+}
+
+std::string ToUpperAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = UpperAscii(c);
+  return out;
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  if (from.empty()) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t pos = text.find(from, start);
+    if (pos == std::string_view::npos) break;
+    out.append(text.substr(start, pos - start));
+    out.append(to);
+    start = pos + from.size();
+  }
+  out.append(text.substr(start));
+  return out;
+}
+
+int AtoI(std::string_view text) {
+  std::size_t i = SkipCSpace(text);
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  // Accumulates towards the sign so that INT_MIN is reachable without overflow.
+  long long value = 0;
+  constexpr long long kMax = static_cast<long long>(INT_MAX);
+  constexpr long long kMin = static_cast<long long>(INT_MIN);
+  for (; i < text.size() && IsDigit(text[i]); ++i) {
+    const int digit = text[i] - '0';
+    value = negative ? value * 10 - digit : value * 10 + digit;
+    if (value > kMax) return INT_MAX;
+    if (value < kMin) return INT_MIN;
+  }
+  return static_cast<int>(value);
+}
+
+double AtoF(std::string_view text) {
+  std::size_t i = SkipCSpace(text);
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::string_view rest = text.substr(i);
+  if (rest.empty()) return 0.0;
+  // from_chars takes neither a sign nor the "0x" prefix that strtod accepts.
+  std::chars_format format = std::chars_format::general;
+  if (rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X') &&
+      (IsHexDigit(rest[2]) || (rest[2] == '.' && rest.size() > 3 && IsHexDigit(rest[3])))) {
+    format = std::chars_format::hex;
+    rest.remove_prefix(2);
+  }
+  double value = 0.0;
+  const auto [ptr, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), value, format);
+  if (ec == std::errc::result_out_of_range) {
+    const bool overflow =
+        format == std::chars_format::hex ? HexOverflows(rest) : DecimalOverflows(rest);
+    value = overflow ? std::numeric_limits<double>::infinity() : 0.0;
+  } else if (ec != std::errc()) {
+    value = 0.0;
+  }
+  return negative ? -value : value;
+}
+
+std::string FormatInt(std::int64_t value) {
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+  return std::string(buffer, result.ptr);
+}
+
+std::string FormatReal(double value) {
+  // "%.13g" needs at most 1 sign + 13 digits + point + "e+308": well under 32 bytes; "-nan" and
+  // "-inf" are shorter still.
+  char buffer[32];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::general, 13);
+  if (result.ec != std::errc()) return std::string();
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace lumvex::text
