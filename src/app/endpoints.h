@@ -1,0 +1,39 @@
+// Every address the program talks to, as one value with compiled-in defaults that the command
+// line can override (tests and the demo point them at loopback servers).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lumvex {
+
+struct Endpoints {
+  // Server names of the three proxy-list sources, host or host:port without a scheme; the
+  // scrapers put "http://" in front.
+  std::string source_a_host;
+  std::string source_b_host;
+  std::string source_c_host;
+  // The validation target: host (host[:port]), nine-digit account number and 4-digit token.
+  std::string validation_host;
+  std::string validation_account;
+  std::string validation_token;
+  // Host fetched through the active proxy to test it, without a scheme.
+  std::string connectivity_host;
+  // Full address of the update manifest page.
+  std::string manifest_url;
+  // Full address of the file-sharing page opened by the update window's "网盘更新".
+  std::string file_share_url;
+
+  friend bool operator==(const Endpoints&, const Endpoints&) = default;
+};
+
+// The compiled-in defaults: placeholder names under example.com, since the real services are not
+// ours to name.
+Endpoints DefaultEndpoints();
+
+// The host[:port] of an address given as "http://host:port/...", "host:port" or "host"; nullopt
+// when there is no host, the scheme is not http, or the text holds spaces or control characters.
+std::optional<std::string> HostOfAddress(std::string_view address);
+
+}  // namespace lumvex

@@ -1,0 +1,111 @@
+// The application shell: start-up and exit, closing, tray events, the window-state operations,
+// the list's context-menu rules, copying, and routing of commands and menu items to handlers.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+
+#include "app/main_window_controls.h"
+#include "app/main_window_state.h"
+#include "app/user_prompts.h"
+#include "proxylist/proxy_list.h"
+
+namespace lumvex {
+
+struct ShellConfig {
+  std::string run_directory;  // directory of the executable (leftover clean-up)
+  std::string data_dir;       // where the list and settings files live
+  bool tray_available = true;  // false where the desktop has no system tray
+  std::string running_executable = "/proc/self/exe";
+};
+
+// Steps that other controllers and the Qt window plug in. Unset hooks are skipped.
+struct ShellHooks {
+  std::function<void()> start_source_loaders;     // start-up: fill the source selectors
+  std::function<void()> apply_manifest_settings;  // start-up: manifest and link labels
+  std::function<void()> restore_system_proxy;     // start-up: saved system proxy
+  std::function<void()> check_new_version;        // start-up: newer-version notice
+  std::function<void()> switch_system_proxy_off;  // exit: proxy off, indicators reset
+  std::function<void()> close_dialogs;            // exit: proxy edit dialog, update window (UI)
+  std::function<void()> destroy_main_window;      // exit: only while the window exists (UI)
+};
+
+// All methods run on the UI thread (they are widget event handlers).
+class ShellController {
+ public:
+  ShellController(MainWindowState& state, ProxyList& list, UserPrompts& prompts,
+                  ShellConfig config, ShellHooks hooks = {});
+  ShellController(const ShellController&) = delete;
+  ShellController& operator=(const ShellController&) = delete;
+
+  ShellHooks& Hooks() { return hooks_; }
+
+  // The main window's created handler.
+  void StartupSequence();
+  // Loads the agent file into the list and shows its count (start-up step).
+  void LoadProxyList();
+  // Fills the hidden number fields and applies the start-in-tray preference (start-up step).
+  void LoadNumbersAndTray();
+  // Removes the executables of earlier versions (start-up step).
+  void RemoveLeftovers();
+
+  // Proxy off (hook), save the list, close dialogs (hook), destroy the window if it still exists
+  // (hook). Safe to run more than once.
+  void ExitSequence();
+  // Title-bar close: with a tray, minimise to it and refuse (false); without one, run the exit
+  // sequence and allow (true).
+  bool OnCloseRequested();
+  // The window is being destroyed: runs the exit sequence (again).
+  void OnMainWindowDestroyed();
+  // The window was minimised by its title bar (it is hidden).
+  void OnWindowMinimised();
+
+  void MinimiseToTray();
+  void RestoreFromTray();
+
+  // Tray notification: 1 left click (nothing), 2 double click (toggle), 3 right click or menu key
+  // (sets the tray-menu enabling). True when the UI should pop up the tray menu.
+  bool OnTrayEvent(int kind);
+  // Right button over the list: applies the context-menu enabling; true when the UI should pop up
+  // the menu.
+  bool ShowListContextMenu();
+  // Column 0 + ":" + column 1 of the current row to the clipboard; nothing without a current row.
+  void CopyCurrentRow();
+
+  // The source radio buttons.
+  void OnSourceChosen(SourceChoice choice);
+  // A link label was clicked: opens its target when not empty.
+  void OnLinkClicked(Link link);
+
+  // Routing: the UI calls these on clicks; handlers registered by other controllers (or the UI)
+  // run. Built in: 复制选定IP(&C), 退出程序, 弹出窗口, 最小化 and the web-site item. Items without a
+  // handler do nothing.
+  void OnCommand(Command command);
+  void OnContextItem(ContextItem item);
+  void OnTrayItem(TrayItem item);
+  void SetCommandHandler(Command command, std::function<void()> handler);
+  void SetContextItemHandler(ContextItem item, std::function<void()> handler);
+  void SetTrayItemHandler(TrayItem item, std::function<void()> handler);
+
+  bool MainWindowExists() const { return window_exists_; }
+  // How many times the exit sequence has run.
+  int ExitCount() const { return exit_count_; }
+
+ private:
+  void RunHook(const std::function<void()>& hook);
+  void OpenTrayWebAddress();
+
+  MainWindowState& state_;
+  ProxyList& list_;
+  UserPrompts& prompts_;
+  ShellConfig config_;
+  ShellHooks hooks_;
+  bool window_exists_ = true;
+  int exit_count_ = 0;
+  std::array<std::function<void()>, kCommandCount> command_handlers_;
+  std::array<std::function<void()>, kContextItemCount> context_handlers_;
+  std::array<std::function<void()>, kTrayItemCount> tray_handlers_;
+};
+
+}  // namespace lumvex
