@@ -120,14 +120,19 @@ icu::UnicodeString ToUnicode(UConverter* source, std::string_view input) {
       input.size() >= static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
     return text;
   }
-  // One input byte never gives more than one UTF-16 unit in the double-byte code pages.
-  const int32_t capacity = static_cast<int32_t>(input.size()) + 1;
-  UErrorCode error = U_ZERO_ERROR;
-  UChar* buffer = text.getBuffer(capacity);
-  if (buffer == nullptr) return text;
-  const int32_t length = ucnv_toUChars(source, buffer, capacity, input.data(),
-                                       static_cast<int32_t>(input.size()), &error);
-  text.releaseBuffer(U_SUCCESS(error) ? length : 0);
+  // One input byte never gives more than one UTF-16 unit in the double-byte code pages; should a
+  // table ever differ, the first call reports the length needed and the second one fits.
+  int32_t capacity = static_cast<int32_t>(input.size()) + 1;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    UErrorCode error = U_ZERO_ERROR;
+    UChar* buffer = text.getBuffer(capacity);
+    if (buffer == nullptr) return icu::UnicodeString();
+    const int32_t length = ucnv_toUChars(source, buffer, capacity, input.data(),
+                                         static_cast<int32_t>(input.size()), &error);
+    text.releaseBuffer(U_SUCCESS(error) ? length : 0);
+    if (error != U_BUFFER_OVERFLOW_ERROR) break;
+    capacity = length + 1;
+  }
   return text;
 }
 
@@ -135,13 +140,20 @@ std::string FromUnicode(UConverter* target, const icu::UnicodeString& text) {
   if (target == nullptr || text.isEmpty()) return std::string();
   // A UTF-16 unit becomes at most two GBK bytes; a lone surrogate becomes one "?".
   std::string output(static_cast<std::size_t>(text.length()) * 2 + 16, '\0');
-  UErrorCode error = U_ZERO_ERROR;
-  const int32_t length =
-      ucnv_fromUChars(target, output.data(), static_cast<int32_t>(output.size()),
-                      text.getBuffer(), text.length(), &error);
-  if (U_FAILURE(error)) return std::string();
-  output.resize(static_cast<std::size_t>(length));
-  return output;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    UErrorCode error = U_ZERO_ERROR;
+    const int32_t length =
+        ucnv_fromUChars(target, output.data(), static_cast<int32_t>(output.size()),
+                        text.getBuffer(), text.length(), &error);
+    if (error == U_BUFFER_OVERFLOW_ERROR) {
+      output.assign(static_cast<std::size_t>(length) + 1, '\0');
+      continue;
+    }
+    if (U_FAILURE(error)) return std::string();
+    output.resize(static_cast<std::size_t>(length));
+    return output;
+  }
+  return std::string();
 }
 
 // Length of the leading run of `bytes` that is well-formed UTF-8.
@@ -162,9 +174,9 @@ std::size_t ValidUtf8Prefix(std::string_view bytes) {
       ++i;
       continue;
     }
-    if (size - i > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) return i;
     int32_t offset = 0;
-    const int32_t length = static_cast<int32_t>(size - i);
+    // No sequence is longer than four bytes.
+    const int32_t length = static_cast<int32_t>(std::min<std::size_t>(size - i, 4));
     UChar32 c;
     U8_NEXT(data + i, offset, length, c);
     if (c < 0) return i;
@@ -197,8 +209,7 @@ std::string DecodeUtf8(std::string_view bytes) {
     bytes.remove_prefix(valid);
     if (bytes.empty()) break;
     int32_t offset = 0;
-    const int32_t length = static_cast<int32_t>(
-        std::min<std::size_t>(bytes.size(), 4));  // A sequence is never longer than four bytes.
+    const int32_t length = static_cast<int32_t>(std::min<std::size_t>(bytes.size(), 4));
     UChar32 c;
     U8_NEXT(reinterpret_cast<const uint8_t*>(bytes.data()), offset, length, c);
     output.append("\xEF\xBF\xBD");
@@ -217,8 +228,7 @@ std::string DecodeBig5Simplified(std::string_view big5) {
 }
 
 std::string ToSimplified(std::string_view utf8) {
-  if (utf8.empty() ||
-      utf8.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
+  if (utf8.empty() || utf8.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
     return std::string();
   }
   icu::UnicodeString text = icu::UnicodeString::fromUTF8(

@@ -14,9 +14,7 @@ constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
 
 constexpr char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
-constexpr char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
+constexpr char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 // The white space atoi and atof skip in the C locale.
 constexpr bool IsCSpace(char c) {
@@ -80,11 +78,16 @@ bool DecimalOverflows(std::string_view num) {
   return digit_exponent > 0;
 }
 
-// The same decision for a hexadecimal number without its "0x": out of range with a negative
-// binary exponent is an underflow, anything else an overflow.
+// The same decision for a hexadecimal number without its "0x": a negative binary exponent, or no
+// significant digit before the point, makes an underflow.
 bool HexOverflows(std::string_view num) {
   const std::size_t p = num.find_first_of("pP");
-  return p == std::string_view::npos || p + 1 >= num.size() || num[p + 1] != '-';
+  if (p != std::string_view::npos && p + 1 < num.size() && num[p + 1] == '-') return false;
+  for (const char c : num) {
+    if (!IsHexDigit(c)) return false;
+    if (c != '0') return true;
+  }
+  return false;
 }
 
 }  // namespace

@@ -60,7 +60,9 @@ TEST(GbkTest, InvalidBytesInTheMiddleDoNotStopDecoding) {
   const std::string bytes = std::string(kProxyCheckGbk.substr(0, 4)) + "\x81\x7F" + "tail" +
                             std::string(kProxyCheckGbk.substr(4));
   EXPECT_EQ(DecodeGbk(bytes), "代理" + std::string(kReplacement) + "\x7Ftail验证");
-  EXPECT_EQ(DecodeGbk("a\x81\x0A" "b"), "a" + std::string(kReplacement) + "\nb");
+  EXPECT_EQ(DecodeGbk("a\x81\x0A"
+                      "b"),
+            "a" + std::string(kReplacement) + "\nb");
 }
 
 TEST(GbkTest, LoneLeadByteAtTheEnd) {
@@ -78,8 +80,12 @@ TEST(GbkTest, CharactersOutsideGbkEncodeAsQuestionMark) {
 }
 
 TEST(GbkTest, MalformedUtf8EncodesAsQuestionMarkAndGoesOn) {
-  EXPECT_EQ(EncodeGbk("a\xFF" "b"), "a?b");
-  EXPECT_EQ(EncodeGbk("代\xE4\xB8" "x"), "\xB4\xFA?x");
+  EXPECT_EQ(EncodeGbk("a\xFF"
+                      "b"),
+            "a?b");
+  EXPECT_EQ(EncodeGbk("代\xE4\xB8"
+                      "x"),
+            "\xB4\xFA?x");
   EXPECT_EQ(EncodeGbk("\xC0\xAF"), "??");
 }
 
@@ -114,9 +120,13 @@ TEST(Utf8Test, ValidTextIsUnchanged) {
 
 TEST(Utf8Test, MalformedSequencesBecomeReplacementCharacters) {
   const std::string r(kReplacement);
-  EXPECT_EQ(DecodeUtf8("a\xFF" "b"), "a" + r + "b");
+  EXPECT_EQ(DecodeUtf8("a\xFF"
+                       "b"),
+            "a" + r + "b");
   // Truncated sequence before ASCII and at the end: one replacement each.
-  EXPECT_EQ(DecodeUtf8("\xE4\xB8" "a\xE4"), r + "a" + r);
+  EXPECT_EQ(DecodeUtf8("\xE4\xB8"
+                       "a\xE4"),
+            r + "a" + r);
   // Overlong forms, surrogates and code points above U+10FFFF are not UTF-8.
   EXPECT_EQ(DecodeUtf8("\xC0\xAF"), r + r);
   EXPECT_EQ(DecodeUtf8("\xED\xA0\x80"), r + r + r);
@@ -161,7 +171,9 @@ TEST(Big5Test, InvalidBytesDoNotStopDecoding) {
   // A lead byte before a line end, a lead byte with a bad trail byte, a lone lead byte at the end.
   EXPECT_EQ(DecodeBig5Simplified("\xAD\xD3\xA4\n\xAD\xD3"),
             "个" + std::string(kReplacement) + "\n个");
-  EXPECT_EQ(DecodeBig5Simplified("\xAD\x30" "ok"), std::string(kReplacement) + "0ok");
+  EXPECT_EQ(DecodeBig5Simplified("\xAD\x30"
+                                 "ok"),
+            std::string(kReplacement) + "0ok");
   EXPECT_EQ(DecodeBig5Simplified("ok\xAD"), "ok" + std::string(kReplacement));
 }
 
@@ -169,7 +181,9 @@ TEST(Big5Test, ToGbkSimplified) {
   EXPECT_EQ(Big5ToGbkSimplified("\xAD\xD3\xA4\x48\xB9\x71\xB8\xA3"), EncodeGbk("个人电脑"));
   EXPECT_EQ(Big5ToGbkSimplified("\xBB\x4F\xC6\x57 8080"), EncodeGbk("台湾 8080"));
   // The replacement character has no GBK code.
-  EXPECT_EQ(Big5ToGbkSimplified("a\x80" "b"), "a?b");
+  EXPECT_EQ(Big5ToGbkSimplified("a\x80"
+                                "b"),
+            "a?b");
   EXPECT_EQ(Big5ToGbkSimplified(""), "");
 }
 

@@ -50,7 +50,10 @@ TEST(SplitTest, ChineseDelimiterNeverCutsACharacter) {
 TEST(TrimTest, RemovesAsciiAndIdeographicSpacesOnly) {
   EXPECT_EQ(Trim("  abc  "), "abc");
   EXPECT_EQ(Trim("\xE3\x80\x80 代理\xE3\x80\x80 "), "代理");
-  EXPECT_EQ(Trim("a b\xE3\x80\x80" "c"), "a b\xE3\x80\x80" "c");
+  EXPECT_EQ(Trim("a b\xE3\x80\x80"
+                 "c"),
+            "a b\xE3\x80\x80"
+            "c");
   // Tabs and line ends are not trimmed.
   EXPECT_EQ(Trim("\tabc\r\n"), "\tabc\r\n");
   EXPECT_EQ(Trim(" \tabc "), "\tabc");
@@ -143,7 +146,9 @@ TEST(AtoITest, NoDigitsGiveZero) {
   EXPECT_EQ(AtoI("+ 5"), 0);
   EXPECT_EQ(AtoI("--5"), 0);
   // Ideographic space is not C white space.
-  EXPECT_EQ(AtoI("\xE3\x80\x80" "5"), 0);
+  EXPECT_EQ(AtoI("\xE3\x80\x80"
+                 "5"),
+            0);
   EXPECT_EQ(AtoI("端口80"), 0);
 }
 
@@ -184,15 +189,18 @@ TEST(AtoFTest, SpecialValuesAndRangeErrors) {
   EXPECT_EQ(AtoF("0.0001e-400"), 0.0);
   EXPECT_EQ(AtoF("0x1p99999"), std::numeric_limits<double>::infinity());
   EXPECT_EQ(AtoF("0x1p-99999"), 0.0);
+  EXPECT_EQ(AtoF("0x" + std::string(300, 'f') + "p"), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(AtoF("-0x0." + std::string(300, '0') + "1"), 0.0);
+  EXPECT_TRUE(std::signbit(AtoF("-0x0." + std::string(300, '0') + "1")));
 }
 
 TEST(AtoFTest, AgreesWithStrtodOnManyInputs) {
   // The C library's strtod in the default "C" locale is the reference reading.
   const std::vector<std::string> inputs = {
-      "0",      "-0",       "12.5kb",  "  1e10",   "1E-5",    "123456789012345678901234",
-      "0.1",    "-.75e+3",  "1e308",   "2.5e-310", "0x1p-3",  "0X.8",
-      "+0x10",  "\v\f 9",   "1,5",     "1.2.3",    "e5",      ".e5",
-      "INF",    "-Infinity", "infx",   "1e-7秒",   "0009.50", "4.9e-324"};
+      "0",     "-0",        "12.5kb", "  1e10",   "1E-5",    "123456789012345678901234",
+      "0.1",   "-.75e+3",   "1e308",  "2.5e-310", "0x1p-3",  "0X.8",
+      "+0x10", "\v\f 9",    "1,5",    "1.2.3",    "e5",      ".e5",
+      "INF",   "-Infinity", "infx",   "1e-7秒",   "0009.50", "4.9e-324"};
   for (const std::string& input : inputs) {
     const double expected = std::strtod(input.c_str(), nullptr);
     EXPECT_EQ(AtoF(input), expected) << input;
