@@ -1,0 +1,175 @@
+#include "platform/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <random>
+
+#include "platform/staged_write.h"
+
+namespace lumvex {
+namespace {
+
+// Creation mode of new files; the process umask still applies.
+constexpr mode_t kNewFileMode = 0644;
+constexpr int kStageAttempts = 64;
+
+std::string DirectoryOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A name suffix that differs between processes, threads and calls, so that concurrent writers of
+// the same file never share a staging file.
+std::string UniqueSuffix() {
+  static std::atomic<std::uint64_t> counter{0};
+  thread_local std::mt19937_64 engine{std::random_device{}()};
+  const std::uint64_t mixed = engine() ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ULL) ^
+                              static_cast<std::uint64_t>(getpid());
+  static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::string suffix;
+  std::uint64_t rest = mixed;
+  for (int i = 0; i < 10; ++i) {
+    suffix += kAlphabet[rest % 36];
+    rest /= 36;
+  }
+  return suffix;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return false;  // no progress; treat as a full device rather than spin
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+int OpenNoInterrupt(const char* path, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = open(path, flags, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool SyncNoInterrupt(int fd) {
+  int rc;
+  do {
+    rc = fsync(fd);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0;
+}
+
+void SyncDirectory(const std::string& dir) {
+  const int fd = OpenNoInterrupt(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  // Some file systems refuse fsync on directories; the rename itself has happened either way.
+  SyncNoInterrupt(fd);
+  close(fd);
+}
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  const int fd = OpenNoInterrupt(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  struct stat st;
+  // Only regular files: a FIFO or device in place of a data file must not block or stream forever.
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return std::nullopt;
+  }
+  std::string bytes;
+  if (st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  return bytes;
+}
+
+std::optional<std::string> StageWrite(const std::string& path, const std::string& bytes) {
+  if (path.empty() || path.back() == '/') return std::nullopt;
+  const std::string dir = DirectoryOf(path);
+  const std::string prefix = dir + "/." + NameOf(path) + ".tmp-";
+  std::string staged;
+  int fd = -1;
+  for (int attempt = 0; attempt < kStageAttempts && fd < 0; ++attempt) {
+    staged = prefix + UniqueSuffix();
+    fd = OpenNoInterrupt(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+    if (fd < 0 && errno != EEXIST) return std::nullopt;
+  }
+  if (fd < 0) return std::nullopt;
+
+  bool ok = true;
+  struct stat old_st;
+  if (stat(path.c_str(), &old_st) == 0 && S_ISREG(old_st.st_mode)) {
+    ok = fchmod(fd, old_st.st_mode & 07777) == 0;
+  }
+  ok = ok && WriteAll(fd, bytes) && SyncNoInterrupt(fd);
+  if (close(fd) != 0) ok = false;
+  if (!ok) {
+    unlink(staged.c_str());
+    return std::nullopt;
+  }
+  return staged;
+}
+
+bool CommitStagedWrite(const std::string& staged_path, const std::string& path) {
+  if (rename(staged_path.c_str(), path.c_str()) != 0) {
+    unlink(staged_path.c_str());
+    return false;
+  }
+  SyncDirectory(DirectoryOf(path));
+  return true;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+  const auto staged = StageWrite(path, bytes);
+  return staged && CommitStagedWrite(*staged, path);
+}
+
+bool EnsureDirectory(const std::string& path) {
+  if (path.empty()) return false;
+  if (mkdir(path.c_str(), 0777) == 0) return true;
+  return DirectoryExists(path);
+}
+
+bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+}  // namespace lumvex
