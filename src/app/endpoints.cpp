@@ -1,0 +1,49 @@
+#include "app/endpoints.h"
+
+#include "text/text_util.h"
+
+namespace lumvex {
+
+Endpoints DefaultEndpoints() {
+  Endpoints endpoints;
+  endpoints.source_a_host = "proxy-a.example.com";
+  endpoints.source_b_host = "proxy-b.example.com";
+  endpoints.source_c_host = "proxy-c.example.com";
+  endpoints.validation_host = "check.example.com";
+  endpoints.validation_account = "100000001";
+  endpoints.validation_token = "5381";
+  endpoints.connectivity_host = "www.example.com";
+  endpoints.manifest_url = "http://blog.example.com/lumvexip/update.html";
+  endpoints.file_share_url = "http://files.example.com/lumvexip/";
+  return endpoints;
+}
+
+std::optional<std::string> HostOfAddress(std::string_view address) {
+  for (char c : address) {
+    if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f) return std::nullopt;
+  }
+  const std::size_t scheme_end = address.find("://");
+  if (scheme_end != std::string_view::npos) {
+    if (text::ToLowerAscii(address.substr(0, scheme_end)) != "http") return std::nullopt;
+    address.remove_prefix(scheme_end + 3);
+  }
+  const std::size_t path_start = address.find_first_of("/?#");
+  const std::string_view host = address.substr(0, path_start);
+  // A user-info part would make the "host" point somewhere else than it reads.
+  if (host.empty() || host.find('@') != std::string_view::npos) return std::nullopt;
+  const std::size_t colon = host.rfind(':');
+  if (colon != std::string_view::npos) {
+    const std::string_view name = host.substr(0, colon);
+    const std::string_view port = host.substr(colon + 1);
+    if (name.empty() || port.empty() || port.size() > 5) return std::nullopt;
+    for (char c : port) {
+      if (c < '0' || c > '9') return std::nullopt;
+    }
+    const int value = text::AtoI(port);
+    if (value < 1 || value > 65535) return std::nullopt;
+    if (name.find(':') != std::string_view::npos) return std::nullopt;
+  }
+  return std::string(host);
+}
+
+}  // namespace lumvex

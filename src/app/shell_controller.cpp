@@ -1,0 +1,203 @@
+#include "app/shell_controller.h"
+
+#include <optional>
+#include <utility>
+
+#include "app/leftover_executables.h"
+#include "app/settings/settings.h"
+#include "proxylist/agent_file.h"
+#include "proxylist/proxy_entry.h"
+#include "text/text_util.h"
+
+namespace lumvex {
+namespace {
+
+template <typename Enum>
+std::size_t Index(Enum value) {
+  return static_cast<std::size_t>(value);
+}
+
+}  // namespace
+
+ShellController::ShellController(MainWindowState& state, ProxyList& list, UserPrompts& prompts,
+                                 ShellConfig config, ShellHooks hooks)
+    : state_(state),
+      list_(list),
+      prompts_(prompts),
+      config_(std::move(config)),
+      hooks_(std::move(hooks)) {
+  context_handlers_[Index(ContextItem::kCopy)] = [this] { CopyCurrentRow(); };
+  tray_handlers_[Index(TrayItem::kExit)] = [this] { ExitSequence(); };
+  tray_handlers_[Index(TrayItem::kRestore)] = [this] { RestoreFromTray(); };
+  tray_handlers_[Index(TrayItem::kMinimise)] = [this] { MinimiseToTray(); };
+  tray_handlers_[Index(TrayItem::kWebSite)] = [this] { OpenTrayWebAddress(); };
+}
+
+void ShellController::RunHook(const std::function<void()>& hook) {
+  if (hook) hook();
+}
+
+void ShellController::StartupSequence() {
+  RunHook(hooks_.start_source_loaders);
+  state_.SetProxyPicture(ProxyIndicator::kProxyOff);
+  RunHook(hooks_.apply_manifest_settings);
+  // The menu icons are fixed data (ContextItemIconName, TrayItemIconName) the window applies
+  // when it builds its menus.
+  LoadProxyList();
+  state_.SetTrayIcon(ProxyIndicator::kProxyOff, std::string(kIdleTrayTooltip));
+  state_.SetTrayIconPlaced(config_.tray_available);
+  RunHook(hooks_.restore_system_proxy);
+  LoadNumbersAndTray();
+  RunHook(hooks_.check_new_version);
+  RemoveLeftovers();
+}
+
+void ShellController::LoadProxyList() {
+  if (!LoadAgentFile(list_, config_.data_dir)) return;
+  const int count = list_.ListCount();
+  // A status set by an earlier step (the restored system proxy) has priority.
+  if (state_.Status().empty()) {
+    state_.SetStatus("上次代理IP：" + text::FormatInt(count) + "个  IE：http=无代理");
+  }
+  state_.SetCommandEnabled(Command::kValidate, true);
+  state_.SetCounterValue(Counter::kList, count);
+}
+
+void ShellController::LoadNumbersAndTray() {
+  const Settings settings{DataDir(config_.data_dir)};
+  if (std::optional<std::string> number = settings.ReadAgentNumber()) {
+    state_.SetFieldText(Field::kFetchCount, std::move(*number));
+  }
+  if (std::optional<std::string> threads = settings.ReadThreadCount()) {
+    state_.SetFieldText(Field::kThreadCount, std::move(*threads));
+  }
+  // Without a tray the hidden window could not be brought back, so it starts normally.
+  if (settings.ReadTray() && config_.tray_available) MinimiseToTray();
+}
+
+void ShellController::RemoveLeftovers() {
+  RemoveLeftoverExecutables(config_.run_directory, config_.running_executable);
+}
+
+void ShellController::ExitSequence() {
+  ++exit_count_;
+  RunHook(hooks_.switch_system_proxy_off);
+  SaveAgentFile(list_, config_.data_dir);
+  RunHook(hooks_.close_dialogs);
+  if (window_exists_) {
+    window_exists_ = false;
+    RunHook(hooks_.destroy_main_window);
+  }
+}
+
+bool ShellController::OnCloseRequested() {
+  if (config_.tray_available) {
+    MinimiseToTray();
+    return false;
+  }
+  // The window is closing on its own; the exit sequence must not destroy it a second time.
+  window_exists_ = false;
+  ExitSequence();
+  return true;
+}
+
+void ShellController::OnMainWindowDestroyed() {
+  window_exists_ = false;
+  ExitSequence();
+}
+
+void ShellController::OnWindowMinimised() {
+  if (config_.tray_available) state_.SetWindowMode(WindowMode::kMinimised);
+}
+
+void ShellController::MinimiseToTray() {
+  if (config_.tray_available) state_.SetWindowMode(WindowMode::kMinimisedToTray);
+}
+
+void ShellController::RestoreFromTray() { state_.SetWindowMode(WindowMode::kNormal); }
+
+bool ShellController::OnTrayEvent(int kind) {
+  const bool minimised = state_.GetWindowMode() != WindowMode::kNormal;
+  switch (kind) {
+    case 2:
+      if (minimised) {
+        RestoreFromTray();
+      } else {
+        MinimiseToTray();
+      }
+      return false;
+    case 3:
+      state_.SetTrayItemEnabled(TrayItem::kRestore, minimised);
+      state_.SetTrayItemEnabled(TrayItem::kMinimise, !minimised);
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool ShellController::ShowListContextMenu() {
+  // A running fetch or check run has disabled the paste button; the menu stays closed then.
+  if (!state_.IsCommandEnabled(Command::kPaste)) return false;
+  state_.SetContextItemEnabled(ContextItem::kFetch, state_.IsCommandEnabled(Command::kFetch));
+  state_.SetContextItemEnabled(ContextItem::kValidateSelected,
+                               state_.IsCommandEnabled(Command::kValidate));
+  state_.SetContextItemEnabled(ContextItem::kCleanFailed,
+                               state_.IsCommandEnabled(Command::kExport));
+  const bool has_rows = list_.ListCount() > 0;
+  for (ContextItem item : {ContextItem::kCopy, ContextItem::kModify, ContextItem::kDelete}) {
+    state_.SetContextItemEnabled(item, has_rows);
+  }
+  const int row = list_.CurrentRow();
+  const std::string verdict = row >= 0 ? list_.GetCell(row, kColType) : std::string();
+  state_.SetContextItemEnabled(ContextItem::kSetSystemProxy, text::Contains(verdict, "成功"));
+  return true;
+}
+
+void ShellController::CopyCurrentRow() {
+  const int row = list_.CurrentRow();
+  if (row < 0) return;
+  prompts_.SetClipboardText(list_.GetCell(row, kColAddress) + ":" + list_.GetCell(row, kColPort));
+}
+
+void ShellController::OnSourceChosen(SourceChoice choice) { state_.ApplySourceSelection(choice); }
+
+void ShellController::OnLinkClicked(Link link) {
+  const LinkState state = state_.GetLink(link);
+  if (!state.target.empty()) prompts_.OpenWebAddress(state.target);
+}
+
+void ShellController::OpenTrayWebAddress() {
+  const std::string address = state_.LabelText(Label::kTrayWebAddress);
+  if (!address.empty()) prompts_.OpenWebAddress(address);
+}
+
+void ShellController::OnCommand(Command command) {
+  // A copy, so a handler may replace itself while it runs.
+  if (Index(command) < command_handlers_.size()) RunHook(std::function<void()>(command_handlers_[Index(command)]));
+}
+
+void ShellController::OnContextItem(ContextItem item) {
+  // A copy, so a handler may replace itself while it runs.
+  if (Index(item) < context_handlers_.size()) RunHook(std::function<void()>(context_handlers_[Index(item)]));
+}
+
+void ShellController::OnTrayItem(TrayItem item) {
+  // A copy, so a handler may replace itself while it runs.
+  if (Index(item) < tray_handlers_.size()) RunHook(std::function<void()>(tray_handlers_[Index(item)]));
+}
+
+void ShellController::SetCommandHandler(Command command, std::function<void()> handler) {
+  if (Index(command) < command_handlers_.size()) {
+    command_handlers_[Index(command)] = std::move(handler);
+  }
+}
+
+void ShellController::SetContextItemHandler(ContextItem item, std::function<void()> handler) {
+  if (Index(item) < context_handlers_.size()) context_handlers_[Index(item)] = std::move(handler);
+}
+
+void ShellController::SetTrayItemHandler(TrayItem item, std::function<void()> handler) {
+  if (Index(item) < tray_handlers_.size()) tray_handlers_[Index(item)] = std::move(handler);
+}
+
+}  // namespace lumvex
