@@ -1,0 +1,22 @@
+// Cutting every text that stands between two markers out of a page.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumvex {
+
+// `marker` with a backslash put before each of ? * + [ ] ( ) { }. Nothing else is escaped: a
+// full stop, backslash, "^", "$" or "|" in a marker keeps its pattern meaning (a full stop matches
+// any character there), which the link markers of the source pages rely on.
+std::string EscapeMarker(std::string_view marker);
+
+// Every text between `left` and `right` in `subject`, left to right, each wrapped as
+// prefix + text + suffix. Markers are compared without regard to case, and a text never runs over
+// a line break, so each one lies within a single line; the shortest text is taken each time.
+std::vector<std::string> AllTextsBetween(std::string_view subject, std::string_view left,
+                                         std::string_view right, std::string_view prefix = {},
+                                         std::string_view suffix = {});
+
+}  // namespace lumvex
