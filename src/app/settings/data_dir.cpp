@@ -6,11 +6,19 @@
 
 namespace lumvex {
 
-DataDir::DataDir(std::string directory) : directory_(std::move(directory)) {
-  // Keep "/" itself; drop any other trailing slash so file names join with exactly one.
-  while (directory_.size() > 1 && directory_.back() == '/') directory_.pop_back();
-  if (directory_.empty()) directory_ = ".";
+namespace {
+
+// Keeps "/" itself and drops any other trailing slash so file names join with exactly one; an
+// empty directory means the current one.
+std::string Normalised(std::string directory) {
+  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  if (directory.empty()) directory.push_back('.');
+  return directory;
 }
+
+}  // namespace
+
+DataDir::DataDir(std::string directory) : directory_(Normalised(std::move(directory))) {}
 
 DataDir DataDir::BesideRunDirectory(const std::string& run_directory) {
   if (run_directory.empty()) return DataDir("data");
