@@ -2,8 +2,10 @@
 // Every operation may be called from any thread; each runs as one step on the UI thread.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "platform/ui_thread.h"
@@ -30,6 +32,9 @@ class ProxyList {
   std::string GetCell(int row, int column) const;
   ProxyEntry GetRow(int row) const;
   std::vector<ProxyEntry> Snapshot() const;
+  // Lets `reader` look at all rows in one step without copying them (saving the list file).
+  // False when the UI thread has closed and `reader` did not run.
+  bool ReadRows(const std::function<void(const std::vector<ProxyEntry>&)>& reader) const;
   // False when the row or column is out of range.
   bool SetCell(int row, int column, std::string text);
 
@@ -59,6 +64,21 @@ class ProxyList {
   const std::vector<ProxyEntry>& RowsOnUiThread() const { return rows_; }
 
  private:
+  // Runs `fn` as one step on the UI thread; `neutral` when that thread has closed.
+  template <typename Fn>
+  auto OnUi(Fn&& fn, std::invoke_result_t<Fn&> neutral) const -> std::invoke_result_t<Fn&>;
+  template <typename Fn>
+  void OnUiVoid(Fn&& fn) const;
+  template <typename Fn>
+  void ForEachObserver(Fn&& fn);
+
+  bool InRange(int row) const;
+  void ResetRows(std::vector<ProxyEntry> entries);
+  // The current row and the selection follow the rows they point at.
+  void ShiftMarksAfterInsert(int at);
+  void ShiftMarksAfterDelete(int row);
+  void NotifyMarksChanged();
+
   UiThread& ui_;
   std::vector<ProxyEntry> rows_;
   int current_row_ = -1;

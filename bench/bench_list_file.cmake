@@ -1,0 +1,2 @@
+add_executable(bench_list_file ${CMAKE_CURRENT_LIST_DIR}/bench_list_file.cpp)
+target_link_libraries(bench_list_file PRIVATE lumvex_proxylist lumvex_platform lumvex_text)

@@ -1,0 +1,200 @@
+#include "proxylist/agent_file.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/headless_ui_thread.h"
+#include "entry_printer.h"
+#include "proxylist/proxy_list.h"
+#include "text/codec.h"
+
+namespace lumvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+ProxyEntry Entry(std::string a, std::string b, std::string c, std::string d, std::string e,
+                 std::string f) {
+  ProxyEntry row;
+  row.cells = {std::move(a), std::move(b), std::move(c), std::move(d), std::move(e), std::move(f)};
+  return row;
+}
+
+using Rows = std::vector<ProxyEntry>;
+
+// File bytes written in readable text.
+std::string Gbk(std::string_view utf8) { return text::EncodeGbk(utf8); }
+
+// GBK bytes of the Chinese texts used below.
+constexpr char kGuangdongGbk[] = "\xB9\xE3\xB6\xAB";   // 广东
+constexpr char kSuccessGbk[] = "\xB3\xC9\xB9\xA6";     // 成功
+constexpr char kIdeographicSpace[] = "\xA1\xA1";       // U+3000
+constexpr char kBarTrailGbk[] = "\x81\x7C";            // 亅: its second byte is a bar
+
+TEST(AgentTextTest, TwoRowsGiveTwoLinesWithoutFinalLineEnd) {
+  const Rows rows = {Entry("1.2.3.4", "80", "成功", "0.5", "广东", "1天"),
+                     Entry("5.6.7.8", "3128", "HTTP", "", "", "")};
+  const std::string expected = std::string("1.2.3.4 | 80 | ") + kSuccessGbk + " | 0.5 | " +
+                               kGuangdongGbk + " | 1\xCC\xEC" + "\r\n" +
+                               "5.6.7.8 | 3128 | HTTP |  |  | ";
+  EXPECT_EQ(FormatAgentText(rows), expected);
+  EXPECT_EQ(ParseAgentText(expected), rows);
+  EXPECT_EQ(FormatAgentText({}), "");
+  EXPECT_TRUE(ParseAgentText("").empty());
+}
+
+TEST(AgentTextTest, RowsComeBackCellForCell) {
+  const Rows rows = {Entry("", "", "", "", "", ""),
+                     Entry("10.0.0.1", "8080", "高匿", "1.25", "美国 加利福尼亚", "3小时"),
+                     Entry("host.example", "1", "", "", "亅丨", "x"),
+                     Entry("10.0.0.1", "8080", "高匿", "1.25", "美国 加利福尼亚", "3小时")};
+  EXPECT_EQ(ParseAgentText(FormatAgentText(rows)), rows);
+}
+
+TEST(AgentTextTest, BarByteInsideAChineseCharacterDoesNotSplitTheCell) {
+  const std::string line = std::string("1.1.1.1|80|HTTP|1|") + kBarTrailGbk + "|2";
+  EXPECT_EQ(ParseAgentText(line), (Rows{Entry("1.1.1.1", "80", "HTTP", "1", "亅", "2")}));
+}
+
+TEST(AgentTextTest, BarInsideACellSplitsItAndLosesTheLastCell) {
+  const Rows rows = {Entry("1.1.1.1", "80", "a|b", "0.1", "loc", "lost")};
+  EXPECT_EQ(ParseAgentText(FormatAgentText(rows)),
+            (Rows{Entry("1.1.1.1", "80", "a", "b", "0.1", "loc")}));
+}
+
+TEST(AgentTextTest, LineEndsAndShortLines) {
+  // A final line end, empty lines and one-field lines add nothing.
+  EXPECT_EQ(ParseAgentText("a | b | c | d | e | f\r\n"), (Rows{Entry("a", "b", "c", "d", "e", "f")}));
+  EXPECT_EQ(ParseAgentText("\r\n\r\nonly one field\r\n|\r\nx|\r\n"), Rows{});
+  // Two to five fields load with the missing cells empty.
+  EXPECT_EQ(ParseAgentText(Gbk("1.1.1.1|80\r\n2.2.2.2|81|HTTP|0.3|北京")),
+            (Rows{Entry("1.1.1.1", "80", "", "", "", ""),
+                  Entry("2.2.2.2", "81", "HTTP", "0.3", "北京", "")}));
+  // Two bars with nothing between them are still two fields.
+  EXPECT_EQ(ParseAgentText("||"), (Rows{Entry("", "", "", "", "", "")}));
+  // Fields after the sixth are dropped.
+  EXPECT_EQ(ParseAgentText("1|2|3|4|5|6|7|8"), (Rows{Entry("1", "2", "3", "4", "5", "6")}));
+  // A bare CR or LF is no line end: it stays inside the cell.
+  EXPECT_EQ(ParseAgentText("a|b\nc|d"), (Rows{Entry("a", "b\nc", "d", "", "", "")}));
+}
+
+TEST(AgentTextTest, AsciiAndIdeographicSpacesAreTrimmed) {
+  const std::string line = Gbk(" 　1.1.1.1　 |  80  |　|\t0.5\t| 广 东 |　　");
+  ASSERT_NE(line.find(kIdeographicSpace), std::string::npos);
+  // Tabs are not spaces here; inner spaces stay.
+  EXPECT_EQ(ParseAgentText(line), (Rows{Entry("1.1.1.1", "80", "", "\t0.5\t", "广 东", "")}));
+}
+
+TEST(AgentTextTest, InvalidGbkBytesDoNotCutOffTheFile) {
+  // 0x81 starts a double byte but is followed by a byte that cannot end one, or by a line end.
+  const std::string bytes =
+      "1.1.1.1|80|\x81\x7F\r\n2.2.2.2|81|x\x81\r\n3.3.3.3|82|" + std::string(kSuccessGbk) + "\r\n\x81";
+  const Rows rows = ParseAgentText(bytes);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0], Entry("1.1.1.1", "80", "\xEF\xBF\xBD\x7F", "", "", ""));
+  EXPECT_EQ(rows[1], Entry("2.2.2.2", "81", "x\xEF\xBF\xBD", "", "", ""));
+  EXPECT_EQ(rows[2], Entry("3.3.3.3", "82", "成功", "", "", ""));
+}
+
+TEST(AgentTextTest, CharactersOutsideGbkBecomeQuestionMarks) {
+  EXPECT_EQ(FormatAgentText({Entry("a", "b", "\xF0\x9F\x98\x80", "", "", "")}), "a | b | ? |  |  | ");
+}
+
+class AgentFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "agent-file-test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    data_dir_ = (root_ / "data").string();
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+
+  fs::path root_;
+  std::string data_dir_;
+  HeadlessUiThread ui_;
+  ProxyList list_{ui_};
+};
+
+TEST_F(AgentFileTest, SaveCreatesTheDataDirectoryAndLoadBringsTheRowsBack) {
+  const Rows rows = {Entry("1.2.3.4", "80", "成功", "0.5", "广东", "1天"),
+                     Entry("5.6.7.8", "3128", "失败", "", "", "")};
+  list_.AddRows(rows);
+  ASSERT_TRUE(SaveAgentFile(list_, data_dir_));
+  EXPECT_EQ(AgentFilePath(data_dir_), data_dir_ + "/The agent");
+  EXPECT_EQ(ReadFile(AgentFilePath(data_dir_)), FormatAgentText(rows));
+  // Only the file itself is left: the write went through a temporary that is gone.
+  EXPECT_EQ(std::distance(fs::directory_iterator(data_dir_), fs::directory_iterator()), 1);
+
+  ProxyList other(ui_);
+  other.AddRow(Entry("stale", "", "", "", "", ""));
+  ASSERT_TRUE(LoadAgentFile(other, data_dir_));
+  EXPECT_EQ(other.Snapshot(), rows);
+  // A trailing slash on the directory names the same file.
+  ASSERT_TRUE(LoadAgentFile(other, data_dir_ + "/"));
+  EXPECT_EQ(other.ListCount(), 2);
+}
+
+TEST_F(AgentFileTest, SavingAnEmptyListKeepsThePreviousFile) {
+  fs::create_directory(data_dir_);
+  const std::string old = "9.9.9.9 | 99 | HTTP |  |  | ";
+  WriteFile(AgentFilePath(data_dir_), old);
+  EXPECT_FALSE(SaveAgentFile(list_, data_dir_));
+  EXPECT_EQ(ReadFile(AgentFilePath(data_dir_)), old);
+
+  // Clear the list, "quit", "start": the old rows are back.
+  list_.AddRow(Entry("1.1.1.1", "1", "", "", "", ""));
+  list_.DeleteAllRows();
+  EXPECT_FALSE(SaveAgentFile(list_, data_dir_));
+  ASSERT_TRUE(LoadAgentFile(list_, data_dir_));
+  EXPECT_EQ(list_.Snapshot(), (Rows{Entry("9.9.9.9", "99", "HTTP", "", "", "")}));
+
+  // With no file and no rows nothing is created either.
+  const std::string elsewhere = (root_ / "never").string();
+  EXPECT_FALSE(SaveAgentFile(ProxyList(ui_), elsewhere));
+  EXPECT_FALSE(fs::exists(elsewhere));
+}
+
+TEST_F(AgentFileTest, MissingFileEmptiesTheList) {
+  list_.AddRow(Entry("1.1.1.1", "1", "", "", "", ""));
+  list_.SetCurrentRow(0);
+  EXPECT_FALSE(LoadAgentFile(list_, data_dir_));
+  EXPECT_EQ(list_.ListCount(), 0);
+  EXPECT_EQ(list_.CurrentRow(), -1);
+}
+
+TEST_F(AgentFileTest, UnwritableDirectoryFailsQuietly) {
+  list_.AddRow(Entry("1.1.1.1", "1", "", "", "", ""));
+  // The data directory is created one level only: a missing parent is a failure, not a crash.
+  EXPECT_FALSE(SaveAgentFile(list_, (root_ / "no" / "such" / "data").string()));
+  // A file standing where the directory should be.
+  WriteFile((root_ / "plain").string(), "x");
+  EXPECT_FALSE(SaveAgentFile(list_, (root_ / "plain").string()));
+  EXPECT_EQ(ReadFile((root_ / "plain").string()), "x");
+}
+
+TEST_F(AgentFileTest, LoadOfAMalformedFileKeepsWhatItCanRead) {
+  fs::create_directory(data_dir_);
+  WriteFile(AgentFilePath(data_dir_),
+            std::string("garbage\r\n\x81 zz|x\r\n\r\n1.1.1.1|80|") + kSuccessGbk + "\r\n");
+  ASSERT_TRUE(LoadAgentFile(list_, data_dir_));
+  EXPECT_EQ(list_.Snapshot(), (Rows{Entry("\xEF\xBF\xBD zz", "x", "", "", "", ""),
+                                    Entry("1.1.1.1", "80", "成功", "", "", "")}));
+}
+
+}  // namespace
+}  // namespace lumvex
