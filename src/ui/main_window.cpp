@@ -1,0 +1,280 @@
+#include "ui/main_window.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QTimer>
+
+#include "ui/about_dialog.h"
+#include "ui/icon_set.h"
+#include "ui/popup_menus.h"
+#include "ui/proxy_table_model.h"
+#include "ui/proxy_table_view.h"
+#include "ui/tray_icon_host.h"
+
+namespace lumvex {
+
+namespace {
+
+QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool InRange(int index, int count) { return index >= 0 && index < count; }
+
+}  // namespace
+
+MainWindow::MainWindow(MainWindowState& state, ShellController& shell, ProxyList& list,
+                       CellColorTable* colours, UiThread& ui, QWidget* parent)
+    : QMainWindow(parent), state_(state), shell_(shell) {
+  setObjectName(QStringLiteral("MainWindow"));
+  setWindowTitle(Q(kMainWindowTitle));
+  widgets_ = BuildMainWindowWidgets(this);
+  model_ = new ProxyTableModel(list, colours, ui, this);
+  widgets_.list_view->SetProxyModel(model_);
+  menus_ = new PopupMenus(state_, shell_, this);
+  tray_ = new TrayIconHost(state_, shell_, menus_->TrayMenu(), this);
+  resize(725, 506);
+  move(50, 50);
+  ConnectWidgets();
+  state_.AddObserver(this);
+  SyncAll();
+}
+
+MainWindow::~MainWindow() { state_.RemoveObserver(this); }
+
+void MainWindow::ConnectWidgets() {
+  for (int i = 0; i < kCommandCount; ++i) {
+    const Command command = static_cast<Command>(i);
+    connect(widgets_.buttons[i], &QPushButton::clicked, this,
+            [this, command] { shell_.OnCommand(command); });
+  }
+  for (int i = 0; i < kLinkCount; ++i) {
+    const Link link = static_cast<Link>(i);
+    connect(widgets_.links[i], &QLabel::linkActivated, this,
+            [this, link] { shell_.OnLinkClicked(link); });
+  }
+  connect(widgets_.radios[static_cast<int>(Radio::kSourceA)], &QRadioButton::clicked, this,
+          [this] { shell_.OnSourceChosen(SourceChoice::kSourceA); SyncSourceChoice(); });
+  connect(widgets_.radios[static_cast<int>(Radio::kSourceB)], &QRadioButton::clicked, this,
+          [this] { shell_.OnSourceChosen(SourceChoice::kSourceB); SyncSourceChoice(); });
+  for (int i = 0; i < kComboCount; ++i) {
+    const Combo combo = static_cast<Combo>(i);
+    connect(widgets_.combos[i], &QComboBox::activated, this, [this, combo](int index) {
+      state_.SetComboChosen(combo, index);
+      if (combo_handler_) combo_handler_(combo, index);
+    });
+  }
+  connect(widgets_.list_view, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& position) { ShowListMenu(position); });
+  connect(widgets_.timer, &QTimer::timeout, this, [this] {
+    if (timer_handler_) timer_handler_();
+  });
+  shell_.SetTrayItemHandler(TrayItem::kAbout, [this] { ShowAbout(); });
+}
+
+void MainWindow::ShowListMenu(const QPoint& position) {
+  if (!shell_.ShowListContextMenu()) return;
+  menus_->ContextMenu()->popup(widgets_.list_view->viewport()->mapToGlobal(position));
+}
+
+void MainWindow::ShowAbout() {
+  const QString web = Q(state_.LabelText(Label::kAboutWebAddress));
+  AboutDialog dialog(web, this);
+  dialog.exec();
+}
+
+void MainWindow::CloseDialogs() {
+  for (QDialog* dialog : findChildren<QDialog*>()) {
+    if (dialog->isVisible()) dialog->reject();
+  }
+}
+
+void MainWindow::PrepareForExit() {
+  exiting_ = true;
+  CloseDialogs();
+  menus_->ContextMenu()->close();
+  menus_->TrayMenu()->close();
+  tray_->icon()->hide();
+  hide();
+}
+
+void MainWindow::ShowAccordingToState() {
+  shown_once_ = true;
+  ApplyWindowMode();
+}
+
+void MainWindow::ApplyWindowMode() {
+  if (!shown_once_ || exiting_) return;
+  if (state_.GetWindowMode() == WindowMode::kNormal) {
+    showNormal();
+    raise();
+    activateWindow();
+  } else {
+    hide();
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (exiting_) {
+    event->accept();
+    return;
+  }
+  // With a tray the controller hides the window and refuses; without one it runs the exit
+  // sequence, whose last step makes this window go away.
+  if (shell_.OnCloseRequested()) {
+    exiting_ = true;
+    event->accept();
+    emit ClosedForExit();
+  } else {
+    event->ignore();
+  }
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && isMinimized() && !exiting_) {
+    shell_.OnWindowMinimised();
+  }
+}
+
+void MainWindow::SyncAll() {
+  for (int i = 0; i < kCommandCount; ++i) {
+    widgets_.buttons[i]->setEnabled(state_.IsCommandEnabled(static_cast<Command>(i)));
+  }
+  widgets_.status_line->setText(Q(state_.Status()));
+  for (int i = 0; i < kCounterCount; ++i) {
+    widgets_.counters[i]->setText(Q(state_.CounterText(static_cast<Counter>(i))));
+  }
+  for (int i = 0; i < kFieldCount; ++i) {
+    widgets_.fields[i]->setText(Q(state_.FieldText(static_cast<Field>(i))));
+  }
+  for (int i = 0; i < kComboCount; ++i) SyncCombo(static_cast<Combo>(i));
+  SyncSourceChoice();
+  for (int i = 0; i < kLabelCount; ++i) {
+    widgets_.labels[i]->setText(Q(state_.LabelText(static_cast<Label>(i))));
+  }
+  for (int i = 0; i < kLinkCount; ++i) SyncLink(static_cast<Link>(i));
+  SyncProxyPicture();
+  setWindowIcon(ProxyIndicatorIcon(state_.WindowIconKind()));
+  SyncTimer();
+}
+
+void MainWindow::SyncCombo(Combo combo) {
+  QComboBox* box = widgets_.combos[static_cast<int>(combo)];
+  const ComboState data = state_.GetCombo(combo);
+  const QSignalBlocker blocker(box);
+  bool same_items = box->count() == static_cast<int>(data.items.size());
+  for (int i = 0; same_items && i < box->count(); ++i) {
+    same_items = box->itemText(i) == Q(data.items[static_cast<std::size_t>(i)].text) &&
+                 box->itemData(i).toInt() == data.items[static_cast<std::size_t>(i)].data;
+  }
+  if (!same_items) {
+    box->clear();
+    for (const ComboItem& item : data.items) box->addItem(Q(item.text), item.data);
+  }
+  box->setCurrentIndex(data.chosen);
+  box->setEnabled(data.enabled);
+}
+
+void MainWindow::SyncLink(Link link) {
+  QLabel* label = widgets_.links[static_cast<int>(link)];
+  const LinkState data = state_.GetLink(link);
+  if (data.caption.empty()) {
+    label->clear();
+  } else {
+    label->setText(QStringLiteral("<a href=\"#\">") + Q(data.caption).toHtmlEscaped() +
+                   QStringLiteral("</a>"));
+  }
+  label->setToolTip(Q(data.target));
+  label->setVisible(data.visible);
+}
+
+void MainWindow::SyncSourceChoice() {
+  const SourceChoice choice = state_.GetSourceChoice();
+  for (int i = 0; i < kRadioCount; ++i) {
+    QRadioButton* radio = widgets_.radios[i];
+    const QSignalBlocker blocker(radio);
+    radio->setChecked((i == 0 && choice == SourceChoice::kSourceA) ||
+                      (i == 1 && choice == SourceChoice::kSourceB));
+    radio->setEnabled(state_.IsRadioEnabled(static_cast<Radio>(i)));
+  }
+}
+
+void MainWindow::SyncProxyPicture() {
+  widgets_.proxy_picture->setPixmap(
+      ProxyIndicatorIcon(state_.ProxyPictureKind()).pixmap(48, 48));
+  widgets_.proxy_picture->setVisible(state_.ProxyPictureVisible());
+}
+
+void MainWindow::SyncTimer() {
+  const int interval = state_.TimerInterval();
+  if (interval <= 0) {
+    widgets_.timer->stop();
+  } else {
+    widgets_.timer->start(interval);
+  }
+}
+
+void MainWindow::OnStateChanged(const StateChange& change) {
+  const int i = change.index;
+  switch (change.kind) {
+    case StateChangeKind::kCommandEnabled:
+      if (InRange(i, kCommandCount)) {
+        widgets_.buttons[i]->setEnabled(state_.IsCommandEnabled(static_cast<Command>(i)));
+      }
+      break;
+    case StateChangeKind::kStatus:
+      widgets_.status_line->setText(Q(state_.Status()));
+      break;
+    case StateChangeKind::kCounter:
+      if (InRange(i, kCounterCount)) {
+        widgets_.counters[i]->setText(Q(state_.CounterText(static_cast<Counter>(i))));
+      }
+      break;
+    case StateChangeKind::kField:
+      if (InRange(i, kFieldCount)) {
+        widgets_.fields[i]->setText(Q(state_.FieldText(static_cast<Field>(i))));
+      }
+      break;
+    case StateChangeKind::kCombo:
+      if (InRange(i, kComboCount)) SyncCombo(static_cast<Combo>(i));
+      break;
+    case StateChangeKind::kSourceChoice:
+    case StateChangeKind::kRadioEnabled:
+      SyncSourceChoice();
+      break;
+    case StateChangeKind::kLabel:
+      if (InRange(i, kLabelCount)) {
+        widgets_.labels[i]->setText(Q(state_.LabelText(static_cast<Label>(i))));
+      }
+      break;
+    case StateChangeKind::kLink:
+      if (InRange(i, kLinkCount)) SyncLink(static_cast<Link>(i));
+      break;
+    case StateChangeKind::kProxyPicture:
+      SyncProxyPicture();
+      break;
+    case StateChangeKind::kWindowIcon:
+      setWindowIcon(ProxyIndicatorIcon(state_.WindowIconKind()));
+      break;
+    case StateChangeKind::kWindowMode:
+      ApplyWindowMode();
+      break;
+    case StateChangeKind::kTimer:
+      SyncTimer();
+      break;
+    default:
+      break;  // menus and the tray icon have observers of their own
+  }
+}
+
+}  // namespace lumvex

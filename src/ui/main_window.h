@@ -1,0 +1,85 @@
+// The main window: mirrors MainWindowState into its widgets and sends widget events to the
+// controllers.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+
+#include "app/main_window_state.h"
+#include "app/main_window_state_observer.h"
+#include "app/shell_controller.h"
+#include "platform/ui_thread.h"
+#include "proxylist/proxy_list.h"
+#include "ui/main_window_widgets.h"
+#include "validate/cell_color_table.h"
+
+namespace lumvex {
+
+class PopupMenus;
+class ProxyTableModel;
+class TrayIconHost;
+
+class MainWindow : public QMainWindow, public MainWindowStateObserver {
+  Q_OBJECT
+
+ public:
+  MainWindow(MainWindowState& state, ShellController& shell, ProxyList& list,
+             CellColorTable* colours, UiThread& ui, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Called once start-up has run: shows the window unless start-up put it in the tray.
+  void ShowAccordingToState();
+  // The exit path: closes open dialogs, hides the window and the tray icon, and lets the next
+  // close go through.
+  void PrepareForExit();
+  // Closes every open dialog owned by the window (message boxes, the About window, ...).
+  void CloseDialogs();
+  // Opens the About window, modal; returns when it is closed.
+  void ShowAbout();
+
+  // Run on each tick of 时钟1 (the check run's progress).
+  void SetTimerHandler(std::function<void()> handler) { timer_handler_ = std::move(handler); }
+  // Run when the user chooses an item of a combo box (after the state has recorded the choice).
+  void SetComboChosenHandler(std::function<void(Combo, int)> handler) {
+    combo_handler_ = std::move(handler);
+  }
+
+  const MainWindowWidgets& widgets() const { return widgets_; }
+  PopupMenus* menus() const { return menus_; }
+  TrayIconHost* tray() const { return tray_; }
+  ProxyTableModel* table_model() const { return model_; }
+
+  void OnStateChanged(const StateChange& change) override;
+
+ signals:
+  // The close button ended the program (no tray to hide in): the exit sequence has run.
+  void ClosedForExit();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void ConnectWidgets();
+  void SyncAll();
+  void SyncCombo(Combo combo);
+  void SyncLink(Link link);
+  void SyncSourceChoice();
+  void SyncProxyPicture();
+  void SyncTimer();
+  void ApplyWindowMode();
+  void ShowListMenu(const QPoint& position);
+
+  MainWindowState& state_;
+  ShellController& shell_;
+  MainWindowWidgets widgets_;
+  ProxyTableModel* model_ = nullptr;
+  PopupMenus* menus_ = nullptr;
+  TrayIconHost* tray_ = nullptr;
+  std::function<void()> timer_handler_;
+  std::function<void(Combo, int)> combo_handler_;
+  bool shown_once_ = false;
+  bool exiting_ = false;
+};
+
+}  // namespace lumvex

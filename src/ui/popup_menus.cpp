@@ -1,0 +1,126 @@
+#include "ui/popup_menus.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QString>
+
+#include "ui/icon_set.h"
+
+namespace lumvex {
+
+namespace {
+
+QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Captions that come from data (a web address, a saved proxy) are shown as they are: an "&" in
+// them is not a keyboard accelerator.
+QString LiteralCaption(const std::string& text) {
+  return Q(text).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+}  // namespace
+
+PopupMenus::PopupMenus(MainWindowState& state, ShellController& shell, QWidget* owner)
+    : QObject(owner), state_(state), shell_(shell) {
+  BuildContextMenu(owner);
+  BuildTrayMenu(owner);
+  state_.AddObserver(this);
+  SyncAll();
+}
+
+PopupMenus::~PopupMenus() { state_.RemoveObserver(this); }
+
+void PopupMenus::BuildContextMenu(QWidget* owner) {
+  context_menu_ = new QMenu(QString::fromUtf8("操作"), owner);
+  context_menu_->setObjectName(QString::fromUtf8("操作"));
+  for (const auto& entry : ContextMenuLayout()) {
+    if (entry.separator) {
+      context_menu_->addSeparator();
+      continue;
+    }
+    const ContextItem item = entry.item;
+    QAction* action = context_menu_->addAction(Q(ContextItemCaption(item)));
+    action->setIcon(LoadIcon(ContextItemIconName(item)));
+    action->setIconVisibleInMenu(true);
+    connect(action, &QAction::triggered, this, [this, item] { shell_.OnContextItem(item); });
+    context_[static_cast<int>(item)] = action;
+  }
+}
+
+void PopupMenus::BuildTrayMenu(QWidget* owner) {
+  tray_menu_ = new QMenu(QString::fromUtf8("托盘"), owner);
+  tray_menu_->setObjectName(QString::fromUtf8("托盘"));
+  const auto layout = TrayMenuLayout();
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    if (layout[i].separator) {
+      QAction* separator = tray_menu_->addSeparator();
+      // The separator right above the saved-proxy item shows and hides with it.
+      if (i + 1 < layout.size() && !layout[i + 1].separator &&
+          layout[i + 1].item == TrayItem::kSavedProxy) {
+        saved_separator_ = separator;
+      }
+      continue;
+    }
+    const TrayItem item = layout[i].item;
+    QAction* action = tray_menu_->addAction(Q(TrayItemDefaultCaption(item)));
+    action->setIcon(LoadIcon(TrayItemIconName(item)));
+    action->setIconVisibleInMenu(true);
+    if (item == TrayItem::kSavedProxy) action->setCheckable(true);
+    connect(action, &QAction::triggered, this, [this, item] { shell_.OnTrayItem(item); });
+    tray_[static_cast<int>(item)] = action;
+  }
+}
+
+void PopupMenus::SyncAll() {
+  for (int i = 0; i < kContextItemCount; ++i) {
+    context_[i]->setEnabled(state_.IsContextItemEnabled(static_cast<ContextItem>(i)));
+  }
+  for (int i = 0; i < kTrayItemCount; ++i) {
+    tray_[i]->setEnabled(state_.IsTrayItemEnabled(static_cast<TrayItem>(i)));
+  }
+  SyncTrayCaption(TrayItem::kWebSite);
+  SyncTrayCaption(TrayItem::kSavedProxy);
+  SyncSavedProxy();
+}
+
+void PopupMenus::SyncTrayCaption(TrayItem item) {
+  tray_[static_cast<int>(item)]->setText(LiteralCaption(state_.TrayItemCaption(item)));
+}
+
+void PopupMenus::SyncSavedProxy() {
+  QAction* item = tray_[static_cast<int>(TrayItem::kSavedProxy)];
+  item->setVisible(state_.SavedProxyVisible());
+  item->setChecked(state_.SavedProxyChecked());
+  if (saved_separator_) saved_separator_->setVisible(state_.SavedProxySeparatorVisible());
+}
+
+void PopupMenus::OnStateChanged(const StateChange& change) {
+  switch (change.kind) {
+    case StateChangeKind::kContextItemEnabled:
+      if (change.index >= 0 && change.index < kContextItemCount) {
+        context_[change.index]->setEnabled(
+            state_.IsContextItemEnabled(static_cast<ContextItem>(change.index)));
+      }
+      break;
+    case StateChangeKind::kTrayItemEnabled:
+      if (change.index >= 0 && change.index < kTrayItemCount) {
+        tray_[change.index]->setEnabled(
+            state_.IsTrayItemEnabled(static_cast<TrayItem>(change.index)));
+      }
+      break;
+    case StateChangeKind::kTrayItemCaption:
+      if (change.index >= 0 && change.index < kTrayItemCount) {
+        SyncTrayCaption(static_cast<TrayItem>(change.index));
+      }
+      break;
+    case StateChangeKind::kSavedProxyItem:
+      SyncSavedProxy();
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace lumvex

@@ -1,0 +1,137 @@
+#include "ui/proxy_table_model.h"
+
+#include <QPointer>
+#include <QString>
+#include <array>
+
+namespace lumvex {
+
+namespace {
+
+const std::array<const char*, kProxyColumnCount> kHeaders = {
+    "IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间"};
+
+}  // namespace
+
+ProxyTableModel::ProxyTableModel(ProxyList& list, CellColorTable* colours, UiThread& ui,
+                                 QObject* parent)
+    : QAbstractTableModel(parent), list_(list), colours_(colours) {
+  list_.AddObserver(this);
+  if (colours_) {
+    QPointer<ProxyTableModel> self(this);
+    // Called on the thread that changed a colour; the repaint request goes to the GUI thread and
+    // is dropped if the model is gone by then.
+    colours_->SetChangeCallback([self, &ui](int row, int column) {
+      ui.Post([self, row, column] {
+        if (self) self->ColoursChanged(row, column);
+      });
+    });
+  }
+}
+
+ProxyTableModel::~ProxyTableModel() {
+  if (colours_) colours_->SetChangeCallback(nullptr);
+  list_.RemoveObserver(this);
+}
+
+int ProxyTableModel::rowCount(const QModelIndex& parent) const {
+  if (parent.isValid()) return 0;
+  return static_cast<int>(list_.RowsOnUiThread().size());
+}
+
+int ProxyTableModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kProxyColumnCount;
+}
+
+QColor ProxyTableModel::FromColorRef(std::uint32_t value) {
+  return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
+                static_cast<int>((value >> 16) & 0xFF));
+}
+
+QVariant ProxyTableModel::data(const QModelIndex& index, int role) const {
+  if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    return {};
+  const int row = index.row();
+  const int column = index.column();
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole: {
+      const std::string& cell =
+          list_.RowsOnUiThread()[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(
+              column)];
+      return QString::fromUtf8(cell.data(), static_cast<qsizetype>(cell.size()));
+    }
+    case Qt::TextAlignmentRole:
+      return QVariant::fromValue(
+          Qt::Alignment((column == kColSpeed ? Qt::AlignHCenter : Qt::AlignLeft) |
+                        Qt::AlignVCenter));
+    case Qt::ForegroundRole:
+    case Qt::BackgroundRole: {
+      if (!colours_) return {};
+      const auto found = colours_->Lookup(row, column);
+      if (!found) return {};
+      if (role == Qt::ForegroundRole) return FromColorRef(found->text);
+      if (found->back) return FromColorRef(*found->back);
+      return {};
+    }
+    default:
+      return {};
+  }
+}
+
+QVariant ProxyTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= kProxyColumnCount) return {};
+  if (role == Qt::DisplayRole) return QString::fromUtf8(kHeaders[static_cast<size_t>(section)]);
+  if (role == Qt::TextAlignmentRole) {
+    return QVariant::fromValue(
+        Qt::Alignment((section == kColSpeed ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter));
+  }
+  return {};
+}
+
+void ProxyTableModel::BeginInsertRows(int first, int last) {
+  in_list_change_ = true;
+  beginInsertRows(QModelIndex(), first, last);
+}
+void ProxyTableModel::EndInsertRows() {
+  endInsertRows();
+  in_list_change_ = false;
+}
+void ProxyTableModel::BeginRemoveRows(int first, int last) {
+  in_list_change_ = true;
+  beginRemoveRows(QModelIndex(), first, last);
+}
+void ProxyTableModel::EndRemoveRows() {
+  endRemoveRows();
+  in_list_change_ = false;
+}
+void ProxyTableModel::BeginReset() {
+  in_list_change_ = true;
+  beginResetModel();
+}
+void ProxyTableModel::EndReset() {
+  endResetModel();
+  in_list_change_ = false;
+}
+
+void ProxyTableModel::CellChanged(int row, int column) {
+  const QModelIndex cell = index(row, column);
+  emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+void ProxyTableModel::CurrentOrSelectionChanged() { emit MarksChangedByProgram(); }
+
+void ProxyTableModel::ColoursChanged(int row, int column) {
+  const int rows = rowCount();
+  if (rows == 0) return;
+  if (row < 0) {
+    emit dataChanged(index(0, 0), index(rows - 1, kProxyColumnCount - 1),
+                     {Qt::ForegroundRole, Qt::BackgroundRole});
+    return;
+  }
+  if (row >= rows || column >= kProxyColumnCount) return;  // a position with no row yet
+  const QModelIndex cell = index(row, column);
+  emit dataChanged(cell, cell, {Qt::ForegroundRole, Qt::BackgroundRole});
+}
+
+}  // namespace lumvex

@@ -1,0 +1,63 @@
+// The main list's item model: a view of ProxyList's rows with the cell colours of CellColorTable.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <cstdint>
+
+#include "platform/ui_thread.h"
+#include "proxylist/proxy_list.h"
+#include "proxylist/proxy_list_observer.h"
+#include "validate/cell_color_table.h"
+
+namespace lumvex {
+
+// Lives on the GUI thread. ProxyList tells it of every change on that thread (worker threads'
+// changes arrive there through the UiThread), so rowCount() and data() read the rows directly.
+class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
+  Q_OBJECT
+
+ public:
+  static constexpr int kColumnWidths[kProxyColumnCount] = {150, 50, 50, 60, 153, 100};
+
+  // `colours` may be null (no per-cell colours). Colour changes may come from any thread; they
+  // are handed to the GUI thread through `ui`.
+  ProxyTableModel(ProxyList& list, CellColorTable* colours, UiThread& ui, QObject* parent = nullptr);
+  ~ProxyTableModel() override;
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+
+  // A 0x00BBGGRR colour value as a QColor.
+  static QColor FromColorRef(std::uint32_t value);
+
+  ProxyList& list() { return list_; }
+  // True between the start and the end of a change of rows (the view's selection model adjusts
+  // itself then).
+  bool InListChange() const { return in_list_change_; }
+
+ signals:
+  // The list's current row or selection was changed by the program, not by the view.
+  void MarksChangedByProgram();
+
+ private:
+  void BeginInsertRows(int first, int last) override;
+  void EndInsertRows() override;
+  void BeginRemoveRows(int first, int last) override;
+  void EndRemoveRows() override;
+  void BeginReset() override;
+  void EndReset() override;
+  void CellChanged(int row, int column) override;
+  void CurrentOrSelectionChanged() override;
+
+  void ColoursChanged(int row, int column);
+
+  ProxyList& list_;
+  CellColorTable* colours_;
+  bool in_list_change_ = false;
+};
+
+}  // namespace lumvex

@@ -1,0 +1,91 @@
+#include "ui/proxy_table_view.h"
+
+#include <QHeaderView>
+#include <QItemSelection>
+#include <QItemSelectionModel>
+#include <algorithm>
+#include <vector>
+
+#include "ui/proxy_table_model.h"
+
+namespace lumvex {
+
+ProxyTableView::ProxyTableView(QWidget* parent) : QTableView(parent) {
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setContextMenuPolicy(Qt::CustomContextMenu);
+  setShowGrid(false);
+  setWordWrap(false);
+  setAlternatingRowColors(false);
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  // Every row has the same height and nothing is measured per row, so a list of 100,000 rows
+  // scrolls and grows without work proportional to its length.
+  verticalHeader()->hide();
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+  horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  horizontalHeader()->setHighlightSections(false);
+  horizontalHeader()->setStretchLastSection(false);
+  setMinimumSize(200, 120);
+}
+
+void ProxyTableView::SetProxyModel(ProxyTableModel* model) {
+  model_ = model;
+  setModel(model);
+  for (int c = 0; c < model->columnCount(); ++c) {
+    setColumnWidth(c, ProxyTableModel::kColumnWidths[c]);
+  }
+  connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this] { SendMarksToList(); });
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { SendMarksToList(); });
+  connect(model, &ProxyTableModel::MarksChangedByProgram, this, [this] { TakeMarksFromList(); });
+  // Qt moves the cursor by its own rule when rows go away; once the list has moved its marks
+  // (right after the change), show the list's.
+  connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { TakeMarksFromList(); },
+          Qt::QueuedConnection);
+  connect(model, &QAbstractItemModel::modelReset, this, [this] { TakeMarksFromList(); },
+          Qt::QueuedConnection);
+  TakeMarksFromList();
+}
+
+void ProxyTableView::SendMarksToList() {
+  // While rows come or go the list moves its own marks; Qt's adjustment of the selection model
+  // during that change must not be sent back (it would shift them twice).
+  if (applying_list_marks_ || !model_ || model_->InListChange()) return;
+  ProxyList& list = model_->list();
+  const QModelIndex current = selectionModel()->currentIndex();
+  list.SetCurrentRow(current.isValid() ? current.row() : -1);
+  std::vector<int> rows;
+  const QModelIndexList selected = selectionModel()->selectedRows();
+  rows.reserve(static_cast<std::size_t>(selected.size()));
+  for (const QModelIndex& index : selected) rows.push_back(index.row());
+  list.SetSelectedRows(std::move(rows));
+}
+
+void ProxyTableView::TakeMarksFromList() {
+  if (!model_) return;
+  ProxyList& list = model_->list();
+  applying_list_marks_ = true;
+  QItemSelection selection;
+  const int last_column = model_->columnCount() - 1;
+  std::vector<int> rows = list.SelectedRows();
+  // Consecutive rows become one range, so selecting many rows stays cheap.
+  for (std::size_t i = 0; i < rows.size();) {
+    std::size_t j = i;
+    while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;
+    selection.select(model_->index(rows[i], 0), model_->index(rows[j], last_column));
+    i = j + 1;
+  }
+  selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+  const int current = list.CurrentRow();
+  if (current >= 0) {
+    selectionModel()->setCurrentIndex(model_->index(current, 0), QItemSelectionModel::NoUpdate);
+  } else {
+    selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+  }
+  applying_list_marks_ = false;
+}
+
+}  // namespace lumvex
