@@ -1,0 +1,260 @@
+#include "http/curl_transfer.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "http/curl_global.h"
+#include "http/http_limits.h"
+#include "text/text_util.h"
+
+namespace lumvex::http {
+namespace {
+
+bool IsHostChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '.' || c == '_';
+}
+
+// curl refuses raw spaces and control bytes in a URL; everything else goes out as given.
+std::string EscapePath(std::string_view path) {
+  std::string out;
+  out.reserve(path.size());
+  for (char c : path) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7F) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", byte);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+bool IsRedirectStatus(long code) {
+  return code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
+}
+
+bool HasLineNamed(const std::vector<std::string>& lines, std::string_view name) {
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+    return text::ToLowerAscii(HeaderName(line)) == text::ToLowerAscii(name);
+  });
+}
+
+}  // namespace
+
+std::string ComposeUrl(bool https, std::string_view host, int port, std::string_view path) {
+  if (host.empty() || !std::all_of(host.begin(), host.end(), IsHostChar)) return {};
+  if (port < 0 || port > 65535) return {};
+  int default_port = https ? 443 : 80;
+  std::string url = https ? "https://" : "http://";
+  url += host;
+  if (port != 0 && port != default_port) url += ":" + std::to_string(port);
+  url += path.empty() || path[0] != '/' ? "/" + EscapePath(path) : EscapePath(path);
+  return url;
+}
+
+std::string HeaderName(std::string_view line) {
+  std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos) return {};
+  return text::Trim(line.substr(0, colon));
+}
+
+CurlTransfer::CurlTransfer() {
+  EnsureCurlGlobalInit();
+  easy_ = curl_easy_init();
+  if (!easy_) return;
+  curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
+  // Every request opens and closes its own connection.
+  curl_easy_setopt(easy_, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(easy_, CURLOPT_FRESH_CONNECT, 1L);
+  curl_easy_setopt(easy_, CURLOPT_PATH_AS_IS, 1L);
+  curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlTransfer::OnBody);
+  curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &CurlTransfer::OnHeader);
+  curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &CurlTransfer::OnProgress);
+  curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, this);
+  curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(easy_, CURLOPT_PRIVATE, this);
+  // Never a proxy from the environment: direct until a proxy is given.
+  curl_easy_setopt(easy_, CURLOPT_PROXY, "");
+  // curl would announce itself to a proxy; the request must carry only its own lines.
+  proxy_header_list_ = curl_slist_append(nullptr, "Proxy-Connection:");
+  curl_easy_setopt(easy_, CURLOPT_PROXYHEADER, proxy_header_list_);
+}
+
+CurlTransfer::~CurlTransfer() {
+  if (easy_) curl_easy_cleanup(easy_);
+  curl_slist_free_all(header_list_);
+  curl_slist_free_all(proxy_header_list_);
+}
+
+void CurlTransfer::SetUrl(const std::string& url) {
+  url_ = url;
+  curl_easy_setopt(easy_, CURLOPT_URL, url_.c_str());
+  ApplyProxy(text::StartsWith(url_, "https://", true));
+}
+
+void CurlTransfer::SetProxy(std::string_view proxy) {
+  proxy_ = text::Trim(proxy);
+  if (!proxy_.empty() && !text::StartsWith(proxy_, "http://", true)) proxy_ = "http://" + proxy_;
+  ApplyProxy(text::StartsWith(url_, "https://", true));
+}
+
+void CurlTransfer::ApplyProxy(bool https_url) {
+  if (proxy_.empty() || https_url) {
+    curl_easy_setopt(easy_, CURLOPT_PROXY, "");
+    return;
+  }
+  curl_easy_setopt(easy_, CURLOPT_PROXY, proxy_.c_str());
+  curl_easy_setopt(easy_, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
+  // An empty list overrides NO_PROXY from the environment.
+  curl_easy_setopt(easy_, CURLOPT_NOPROXY, "");
+}
+
+void CurlTransfer::SetUserAgent(const std::string& agent) {
+  curl_easy_setopt(easy_, CURLOPT_USERAGENT, agent.c_str());
+}
+
+void CurlTransfer::SetHeaderLines(std::vector<std::string> lines,
+                                  std::vector<std::string> suppress) {
+  lines_ = std::move(lines);
+  suppress_ = std::move(suppress);
+  ApplyHeaderList();
+}
+
+void CurlTransfer::ApplyHeaderList() {
+  curl_slist* list = nullptr;
+  for (const std::string& line : lines_) {
+    std::size_t colon = line.find(':');
+    if (colon == std::string::npos || colon == 0) continue;  // not a header line
+    // "Name:" alone would tell curl to drop its own header; "Name;" sends it empty.
+    if (text::Trim(line.substr(colon + 1)).empty()) {
+      list = curl_slist_append(list, (line.substr(0, colon) + ";").c_str());
+    } else {
+      list = curl_slist_append(list, line.c_str());
+    }
+  }
+  for (const std::string& name : suppress_) {
+    if (!HasLineNamed(lines_, name)) list = curl_slist_append(list, (name + ":").c_str());
+  }
+  curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, list);
+  curl_slist_free_all(header_list_);
+  header_list_ = list;
+}
+
+void CurlTransfer::SetMethod(std::string method, std::string body) {
+  method_ = std::move(method);
+  request_body_ = std::move(body);
+  ApplyMethod();
+}
+
+void CurlTransfer::ApplyMethod() {
+  curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, nullptr);
+  curl_easy_setopt(easy_, CURLOPT_NOBODY, 0L);
+  if (method_ == "GET") {
+    curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
+    return;
+  }
+  if (method_ == "HEAD") {
+    curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
+    return;
+  }
+  if (method_ == "POST" || !request_body_.empty()) {
+    curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,
+                     static_cast<curl_off_t>(request_body_.size()));
+    curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, request_body_.data());
+  } else {
+    curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
+  }
+  if (method_ != "POST") curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method_.c_str());
+}
+
+void CurlTransfer::SetHttp10(bool http10) {
+  curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION,
+                   static_cast<long>(http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1));
+}
+
+void CurlTransfer::SetLimits(long connect_ms, long idle_ms, long total_ms) {
+  curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, connect_ms);
+  if (idle_ms > 0) {
+    // Less than one byte a second for the whole span counts as no byte moving.
+    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, std::max(1L, (idle_ms + 999) / 1000));
+  }
+  curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, total_ms);
+}
+
+CURLcode CurlTransfer::Perform() {
+  if (!easy_) return CURLE_FAILED_INIT;
+  CURLcode code = curl_easy_perform(easy_);
+  while (code == CURLE_OK && PrepareRedirect()) code = curl_easy_perform(easy_);
+  return code;
+}
+
+bool CurlTransfer::PrepareRedirect() {
+  if (!policy_.follow || redirects_ >= kMaxRedirects) return false;
+  long status = 0;
+  curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+  if (!IsRedirectStatus(status)) return false;
+  char* location = nullptr;
+  if (curl_easy_getinfo(easy_, CURLINFO_REDIRECT_URL, &location) != CURLE_OK || !location) {
+    return false;
+  }
+  std::string next = location;
+  bool https = text::StartsWith(next, "https://", true);
+  bool http = text::StartsWith(next, "http://", true);
+  if (!(https && policy_.to_https) && !(http && policy_.to_http)) return false;
+  ++redirects_;
+  // As browsers do: 303 always, and 301/302 after a POST, continue with a GET without the body
+  // and without the lines that described it.
+  if ((status == 303 && method_ != "HEAD") || ((status == 301 || status == 302) && method_ == "POST")) {
+    method_ = "GET";
+    request_body_.clear();
+    std::erase_if(lines_, [](const std::string& line) {
+      std::string name = text::ToLowerAscii(HeaderName(line));
+      return name == "content-length" || name == "content-type";
+    });
+    ApplyHeaderList();
+    ApplyMethod();
+  }
+  SetUrl(next);
+  body_.clear();
+  headers_.clear();
+  return true;
+}
+
+size_t CurlTransfer::OnBody(char* data, size_t size, size_t count, void* user) {
+  auto* self = static_cast<CurlTransfer*>(user);
+  size_t bytes = size * count;
+  size_t room = kMaxBodyBytes - self->body_.size();
+  if (bytes > room) {
+    self->body_.append(data, room);
+    return 0;  // the cap ends the transfer; what arrived so far is the body
+  }
+  self->body_.append(data, bytes);
+  return bytes;
+}
+
+size_t CurlTransfer::OnHeader(char* data, size_t size, size_t count, void* user) {
+  auto* self = static_cast<CurlTransfer*>(user);
+  size_t bytes = size * count;
+  std::string_view line(data, bytes);
+  // Interim answers (100 Continue) come first; only the last block counts.
+  if (text::StartsWith(line, "HTTP/")) self->headers_.clear();
+  if (self->headers_.size() + bytes > kMaxHeaderBytes) return 0;
+  self->headers_.append(line);
+  return bytes;
+}
+
+int CurlTransfer::OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  auto* self = static_cast<CurlTransfer*>(user);
+  return self->cancel_ && self->cancel_->load(std::memory_order_relaxed) ? 1 : 0;
+}
+
+}  // namespace lumvex::http

@@ -1,0 +1,91 @@
+// One libcurl easy handle set up the way every client here needs it: no signals, no proxy from
+// the environment, no connection reuse, capped body and header buffers, redirects followed by
+// hand so that each client decides which schemes a redirect may lead to.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <curl/curl.h>
+
+namespace lumvex::http {
+
+struct RedirectPolicy {
+  bool follow = true;
+  bool to_http = true;
+  bool to_https = false;
+};
+
+// The URL curl connects to, from parts already taken apart by the caller's URL rules. Port 0
+// means the scheme's default. Empty when the host or port cannot be used.
+std::string ComposeUrl(bool https, std::string_view host, int port, std::string_view path);
+
+// The header name of one "Name: value" line, trimmed; empty without a colon.
+std::string HeaderName(std::string_view line);
+
+class CurlTransfer {
+ public:
+  CurlTransfer();
+  ~CurlTransfer();
+  CurlTransfer(const CurlTransfer&) = delete;
+  CurlTransfer& operator=(const CurlTransfer&) = delete;
+
+  bool valid() const { return easy_ != nullptr; }
+  CURL* handle() const { return easy_; }
+
+  void SetUrl(const std::string& url);
+  // Host:port of an HTTP proxy used for plain-http URLs only; empty: always direct.
+  void SetProxy(std::string_view proxy);
+  void SetUserAgent(const std::string& agent);
+  // The lines to send after Host (and User-Agent, unless a line carries one), in order. curl's
+  // own versions of the headers named in `suppress` are left out unless a line supplies one.
+  void SetHeaderLines(std::vector<std::string> lines, std::vector<std::string> suppress);
+  // "GET", "POST", "HEAD" or any other method; the body goes out with any method but GET.
+  void SetMethod(std::string method, std::string body);
+  void SetHttp10(bool http10);
+  // connect_ms and idle_ms (no byte moving) of 0 mean none; total_ms 0 means no overall limit.
+  void SetLimits(long connect_ms, long idle_ms, long total_ms);
+  void SetRedirectPolicy(RedirectPolicy policy) { policy_ = policy; }
+  // The transfer aborts soon after the flag becomes true.
+  void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+
+  // Runs the request on the calling thread, following redirects as the policy allows.
+  CURLcode Perform();
+
+  // After a hop has ended: when the response redirects somewhere the policy allows, sets the
+  // handle up for the next hop and returns true.
+  bool PrepareRedirect();
+
+  // The body of the last response (up to the cap) and its raw header block, status line
+  // included, each line ending in CR LF as received.
+  const std::string& body() const { return body_; }
+  std::string TakeBody() { return std::move(body_); }
+  const std::string& headers() const { return headers_; }
+
+ private:
+  static size_t OnBody(char* data, size_t size, size_t count, void* user);
+  static size_t OnHeader(char* data, size_t size, size_t count, void* user);
+  static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+  void ApplyProxy(bool https_url);
+  void ApplyHeaderList();
+  void ApplyMethod();
+
+  CURL* easy_ = nullptr;
+  curl_slist* header_list_ = nullptr;
+  curl_slist* proxy_header_list_ = nullptr;
+  std::vector<std::string> lines_;
+  std::vector<std::string> suppress_;
+  std::string url_;
+  std::string proxy_;
+  std::string method_ = "GET";
+  std::string request_body_;
+  RedirectPolicy policy_;
+  int redirects_ = 0;
+  const std::atomic<bool>* cancel_ = nullptr;
+  std::string body_;
+  std::string headers_;
+};
+
+}  // namespace lumvex::http

@@ -1,0 +1,48 @@
+// FetchPage: one HTTP(S) request with a deadline. Any number of threads may call it at once;
+// all transfers run on one driver thread, so a blocked caller costs no more than its own wait.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "http/fetch_driver.h"
+#include "http/fetch_request.h"
+
+namespace lumvex::http {
+
+class CookieStore;
+
+class FetchClient {
+ public:
+  using Callback = std::function<void(FetchResult)>;
+
+  // `cookies` (may be null) must outlive the client.
+  explicit FetchClient(CookieStore* cookies);
+  // Cancels what is still running (those calls get an empty body) and joins the driver.
+  ~FetchClient();
+  FetchClient(const FetchClient&) = delete;
+  FetchClient& operator=(const FetchClient&) = delete;
+
+  // Blocks until the response or the deadline. `url` is in/out: it receives the normalised
+  // address ("http://" put in front when it has no scheme). At the deadline the result is the
+  // timeout message and the transfer is torn down; an answer arriving at the same instant is
+  // discarded.
+  FetchResult FetchPage(std::string& url, const FetchOptions& options = {});
+
+  // The same exchange without blocking: `url` is normalised before this returns, and `done`
+  // gets exactly what FetchPage would have returned. It runs on the driver thread (inline, before
+  // this returns, when there is nothing to send: blank URL, zero deadline, unusable address).
+  // It must be quick; a UI caller hands the result over with UiThread::Post.
+  void FetchPageAsync(std::string& url, const FetchOptions& options, Callback done);
+
+ private:
+  struct Call;
+  std::unique_ptr<CurlTransfer> Prepare(const std::string& url, const FetchOptions& options,
+                                        std::string* host) const;
+
+  CookieStore* cookies_;
+  FetchDriver driver_;
+};
+
+}  // namespace lumvex::http

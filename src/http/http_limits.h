@@ -1,0 +1,34 @@
+// Fixed limits and texts of the HTTP clients.
+#pragma once
+
+#include <cstddef>
+
+namespace lumvex::http {
+
+// A response body stops growing here: the transfer ends and the bytes read so far are the body.
+inline constexpr std::size_t kMaxBodyBytes = 32u * 1024u * 1024u;
+// The most header bytes collected for one response; a longer block ends the transfer.
+inline constexpr std::size_t kMaxHeaderBytes = 64u * 1024u;
+
+// What a caller of FetchPage and RawRequest may see of the header block: a block that does not fit
+// (with room for a terminating zero) is handed over as this many spaces.
+inline constexpr std::size_t kFetchHeaderBufferBytes = 2048;
+inline constexpr std::size_t kRawHeaderBufferBytes = 1024;
+
+// Redirects followed at most per request.
+inline constexpr int kMaxRedirects = 10;
+
+// FetchPage's deadline when the caller gives none.
+inline constexpr double kDefaultFetchTimeoutS = 60.0;
+// RawRequest's connect limit and the longest it waits without any byte moving.
+inline constexpr long kRawRequestLimitMs = 18000;
+// SimpleGet has no limits of its own; these keep a dead server from blocking it forever.
+inline constexpr long kSimpleGetConnectMs = 60000;
+inline constexpr long kSimpleGetIdleMs = 60000;
+
+// The request object's own timeouts, kept when ScriptedRequest is told to leave them alone.
+inline constexpr long kScriptedOwnConnectMs = 60000;
+inline constexpr long kScriptedOwnIdleMs = 30000;
+inline constexpr long kScriptedDefaultMs = 15000;
+
+}  // namespace lumvex::http

@@ -1,0 +1,60 @@
+// ScriptedRequest: a synchronous request in the manner of a system HTTP request object (per-phase
+// timeouts, a redirect switch, raw header lines, cookies kept in the caller's variable).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumvex::http {
+
+inline constexpr std::string_view kScriptedUserAgent =
+    "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 5.1)";
+// What the request object sends when the header block names no agent.
+inline constexpr std::string_view kScriptedObjectAgent =
+    "Mozilla/4.0 (compatible; Win32; WinHttp.WinHttpRequest.5)";
+
+struct ScriptedRequestArgs {
+  std::string method;   // in/out: upper-cased; empty becomes "GET"
+  std::string body;     // text body, sent (as GBK) unless body_bytes is given
+  std::string cookies;  // in/out: sent as the Cookie header; merged with the cookies set
+  std::string headers;  // in/out: "\r\n"-separated lines; empty becomes the default block
+  bool disable_redirects = false;
+  int timeout_seconds = 0;  // 1: the object's own timeouts; 0 or less: 15 s; n: n seconds
+  std::string body_bytes;   // binary body, sent instead of `body` when not empty
+};
+
+struct ScriptedResponse {
+  std::string body;              // the response body bytes
+  std::string returned_cookies;  // "name=value; " per cookie the response set
+  std::string location;          // the Location header, or the whole header text without one
+  std::string response_headers;  // the header lines of the response, status line excluded
+};
+
+struct ScriptedTimeouts {
+  long connect_ms;
+  long idle_ms;
+};
+ScriptedTimeouts ScriptedRequestTimeouts(int timeout_seconds);
+
+std::string DefaultScriptedHeaders(std::string_view url);
+
+// The header lines the block sends, in order: lines holding ":" (a block without "\r\n" is one
+// line).
+std::vector<std::string> ScriptedHeaderLines(std::string_view headers);
+
+// Reads Location and Set-Cookie lines of a response header text.
+void ScanScriptedResponseHeaders(std::string_view response_headers, std::string* location,
+                                 std::string* returned_cookies);
+
+// `cookies` with the returned ones merged in: same names replaced, new ones appended, cookies
+// with an empty value dropped; the result reads "a=1; b=2;".
+std::string MergeCookies(std::string_view cookies, std::string_view returned);
+
+ScriptedResponse ScriptedRequest(std::string_view url, ScriptedRequestArgs& args);
+
+// The body as text up to its first zero byte (read as GBK); `response` receives the rest.
+std::string ScriptedRequestText(std::string_view url, ScriptedRequestArgs& args,
+                                ScriptedResponse* response = nullptr);
+
+}  // namespace lumvex::http
