@@ -1,0 +1,115 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace lumvex {
+namespace {
+
+CommandLineOptions Parse(std::vector<const char*> args) {
+  args.insert(args.begin(), "lumvexip");
+  return ParseCommandLine(static_cast<int>(args.size()), args.data());
+}
+
+TEST(CommandLineTest, NoArgumentsGiveTheDefaults) {
+  const CommandLineOptions options = Parse({});
+  EXPECT_FALSE(options.data_dir.has_value());
+  EXPECT_FALSE(options.show_help);
+  EXPECT_TRUE(options.errors.empty());
+  EXPECT_EQ(options.endpoints, DefaultEndpoints());
+  EXPECT_EQ(DataDirectoryOf(options, "/opt/lumvex"), "/opt/lumvex/data");
+  EXPECT_EQ(DataDirectoryOf(options, "/"), "/data");
+}
+
+TEST(CommandLineTest, DefaultsAreCompleteAndPlaceholders) {
+  const Endpoints e = DefaultEndpoints();
+  for (const std::string* host : {&e.source_a_host, &e.source_b_host, &e.source_c_host,
+                                  &e.validation_host, &e.connectivity_host}) {
+    ASSERT_FALSE(host->empty());
+    EXPECT_EQ(HostOfAddress(*host), *host) << *host;  // a bare host, no scheme or path
+    EXPECT_NE(host->find("example."), std::string::npos) << *host;
+  }
+  EXPECT_EQ(e.validation_account.size(), 9u);
+  EXPECT_EQ(e.validation_token.size(), 4u);
+  EXPECT_EQ(e.validation_account.find_first_not_of("0123456789"), std::string::npos);
+  EXPECT_EQ(e.validation_token.find_first_not_of("0123456789"), std::string::npos);
+  EXPECT_TRUE(HostOfAddress(e.manifest_url).has_value());
+  EXPECT_TRUE(HostOfAddress(e.file_share_url).has_value());
+}
+
+TEST(CommandLineTest, EveryFlagOverridesItsEndpoint) {
+  const CommandLineOptions options =
+      Parse({"--data-dir", "/tmp/lumvex data", "--source-a", "http://127.0.0.1:8081",
+             "--source-b=http://127.0.0.2:8082/", "--source-c", "127.0.0.3:8083",
+             "--validation-host", "http://127.0.0.4:8084/fcg-bin/x?y=1", "--connectivity-host",
+             "localhost", "--manifest-url", "http://127.0.0.5:8085/blog/update.html"});
+  EXPECT_TRUE(options.errors.empty()) << options.errors.front();
+  ASSERT_TRUE(options.data_dir.has_value());
+  EXPECT_EQ(*options.data_dir, "/tmp/lumvex data");
+  EXPECT_EQ(DataDirectoryOf(options, "/opt/lumvex"), "/tmp/lumvex data");
+  EXPECT_EQ(options.endpoints.source_a_host, "127.0.0.1:8081");
+  EXPECT_EQ(options.endpoints.source_b_host, "127.0.0.2:8082");
+  EXPECT_EQ(options.endpoints.source_c_host, "127.0.0.3:8083");
+  EXPECT_EQ(options.endpoints.validation_host, "127.0.0.4:8084");
+  EXPECT_EQ(options.endpoints.connectivity_host, "localhost");
+  EXPECT_EQ(options.endpoints.manifest_url, "http://127.0.0.5:8085/blog/update.html");
+  // What was not named keeps its default.
+  EXPECT_EQ(options.endpoints.validation_account, DefaultEndpoints().validation_account);
+}
+
+TEST(CommandLineTest, HelpIsAskedForAndListsEveryFlag) {
+  EXPECT_TRUE(Parse({"--help"}).show_help);
+  EXPECT_TRUE(Parse({"-h"}).show_help);
+  const std::string help = CommandLineHelp("lumvexip");
+  for (const char* flag : {"--data-dir", "--source-a", "--source-b", "--source-c",
+                           "--validation-host", "--connectivity-host", "--manifest-url",
+                           "--help"}) {
+    EXPECT_NE(help.find(flag), std::string::npos) << flag;
+  }
+  EXPECT_EQ(help.rfind("Usage: lumvexip", 0), 0u);
+  EXPECT_EQ(help.back(), '\n');
+}
+
+TEST(CommandLineTest, BadArgumentsBecomeMessagesAndParsingGoesOn) {
+  const CommandLineOptions options =
+      Parse({"--frobnicate", "stray", "--source-a", "ftp://127.0.0.1/", "--source-b",
+             "http://127.0.0.1:99999", "--source-c", "http://user@evil.example/",
+             "--validation-host", "http://", "--connectivity-host", "two words",
+             "--data-dir=", "--source-a=127.0.0.9:81", "--manifest-url"});
+  ASSERT_EQ(options.errors.size(), 9u);
+  EXPECT_NE(options.errors[0].find("--frobnicate"), std::string::npos);
+  EXPECT_NE(options.errors[1].find("stray"), std::string::npos);
+  EXPECT_NE(options.errors[2].find("--source-a"), std::string::npos);
+  EXPECT_NE(options.errors[3].find("--source-b"), std::string::npos);
+  EXPECT_NE(options.errors[4].find("--source-c"), std::string::npos);
+  EXPECT_NE(options.errors[5].find("--validation-host"), std::string::npos);
+  EXPECT_NE(options.errors[6].find("--connectivity-host"), std::string::npos);
+  EXPECT_NE(options.errors[7].find("--data-dir"), std::string::npos);
+  EXPECT_NE(options.errors[8].find("--manifest-url"), std::string::npos);
+  // The good override after the bad ones still applies; the bad ones left the defaults.
+  EXPECT_EQ(options.endpoints.source_a_host, "127.0.0.9:81");
+  EXPECT_EQ(options.endpoints.source_b_host, DefaultEndpoints().source_b_host);
+  EXPECT_EQ(options.endpoints.manifest_url, DefaultEndpoints().manifest_url);
+  EXPECT_FALSE(options.data_dir.has_value());
+}
+
+TEST(CommandLineTest, HostOfAddressReadsTheUsualForms) {
+  EXPECT_EQ(HostOfAddress("http://127.0.0.1:8081"), "127.0.0.1:8081");
+  EXPECT_EQ(HostOfAddress("HTTP://Proxy.Example.com/list?x"), "Proxy.Example.com");
+  EXPECT_EQ(HostOfAddress("proxy.example.com#top"), "proxy.example.com");
+  EXPECT_EQ(HostOfAddress("127.0.0.1:1"), "127.0.0.1:1");
+  EXPECT_FALSE(HostOfAddress(""));
+  EXPECT_FALSE(HostOfAddress("/path/only"));
+  EXPECT_FALSE(HostOfAddress("https://example.com"));
+  EXPECT_FALSE(HostOfAddress("127.0.0.1:0"));
+  EXPECT_FALSE(HostOfAddress("127.0.0.1:"));
+  EXPECT_FALSE(HostOfAddress(":80"));
+  EXPECT_FALSE(HostOfAddress("127.0.0.1:8o"));
+  EXPECT_FALSE(HostOfAddress("a\r\nb"));
+  EXPECT_FALSE(HostOfAddress(std::string("a\0b", 3)));
+}
+
+}  // namespace
+}  // namespace lumvex
