@@ -58,9 +58,12 @@ class ShellController {
   bool OnCloseRequested();
   // The window is being destroyed: runs the exit sequence (again).
   void OnMainWindowDestroyed();
-  // The window was minimised by its title bar (it is hidden).
+  // The window was minimised by its title bar: with a tray it is hidden (kMinimised); without
+  // one nothing changes, so the window stays reachable from the taskbar.
   void OnWindowMinimised();
 
+  // Hidden and out of the taskbar; does nothing without a tray, where the window could not be
+  // brought back.
   void MinimiseToTray();
   void RestoreFromTray();
 
