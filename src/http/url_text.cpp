@@ -10,8 +10,13 @@ constexpr std::string_view kQuoteMarker = "#引号";
 std::size_t StartIndex(int start) { return start < 1 ? 0 : static_cast<std::size_t>(start - 1); }
 
 // The path as both URL readers find it: the first "/" at or after the host.
+// The host is looked for after a leading scheme, so that a host such as "h" or "tp" is not found
+// inside "http://".
 std::string PathAfterHost(std::string_view url, std::string_view host) {
-  std::size_t host_at = text::Find(url, host, 0, true);
+  std::size_t from = 0;
+  if (text::StartsWith(url, "http://", true)) from = 7;
+  if (text::StartsWith(url, "https://", true)) from = 8;
+  std::size_t host_at = text::Find(url, host, from, true);
   if (host_at == std::string_view::npos) return "/";
   std::size_t slash = url.find('/', host_at);
   if (slash == std::string_view::npos) return "/";

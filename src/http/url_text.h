@@ -11,7 +11,8 @@ namespace lumvex::http {
 // then at the first ":", lower-cased.
 std::string UrlHost(std::string_view url);
 
-// Path with query: from the first "/" at or after the host (found ignoring case) to the end;
+// Path with query: from the first "/" at or after the host (found ignoring case, after a leading
+// scheme) to the end;
 // "/" when there is none.
 std::string UrlPath(std::string_view url);
 
