@@ -123,6 +123,17 @@ TEST_F(ProxyListTest, CurrentAndSelectionFollowDeletedRows) {
   EXPECT_EQ(list_.SelectedRows(), (std::vector<int>{1}));
   EXPECT_EQ(list_.GetCell(2, 0), "c");
 
+  // The row right above the current one goes: the current row moves up by one, onto "c" still.
+  ASSERT_TRUE(list_.DeleteRow(1));
+  EXPECT_EQ(list_.CurrentRow(), 1);
+  EXPECT_EQ(list_.GetCell(1, 0), "c");
+  EXPECT_TRUE(list_.SelectedRows().empty());
+
+  // A row inserted at the current row's own position pushes it down.
+  list_.InsertRow(1, "new");
+  EXPECT_EQ(list_.CurrentRow(), 2);
+  EXPECT_EQ(list_.GetCell(2, 0), "c");
+
   list_.DeleteAllRows();
   EXPECT_EQ(list_.CurrentRow(), -1);
   EXPECT_TRUE(list_.SelectedRows().empty());
@@ -131,7 +142,7 @@ TEST_F(ProxyListTest, CurrentAndSelectionFollowDeletedRows) {
   EXPECT_EQ(observer_.log(),
             (Log{"remove 0..0", "end remove", "marks", "remove 2..2", "end remove", "marks",
                  "remove 2..2", "end remove", "marks", "insert 0..0", "end insert", "marks",
-                 "reset", "end reset", "marks"}));
+                 "remove 1..1", "end remove", "marks", "insert 1..1", "end insert", "marks", "reset", "end reset", "marks"}));
 }
 
 TEST_F(ProxyListTest, SetCurrentRowIgnoresRowsOutsideTheList) {
