@@ -5,6 +5,15 @@
 #include <boost/regex/icu.hpp>
 #include <climits>
 #include <cstdint>
+#include <mutex>
+
+#if defined(__SANITIZE_THREAD__)
+#define LUMVEX_REGEX_UNDER_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define LUMVEX_REGEX_UNDER_TSAN 1
+#endif
+#endif
 
 namespace lumvex {
 namespace {
@@ -95,6 +104,17 @@ class OffsetMapper {
   std::size_t byte_ = 0;
 };
 
+#ifdef LUMVEX_REGEX_UNDER_TSAN
+// Boost hands the matcher's backtracking blocks from thread to thread through a lock-free cache
+// compiled into the (uninstrumented) Boost library, so ThreadSanitizer cannot see that hand-over
+// and reports the reuse of a block as a race. Only in such builds, searches take turns so the
+// hand-over is ordered by a lock it can see; other builds search in parallel.
+std::mutex& SearchTurn() {
+  static std::mutex mutex;
+  return mutex;
+}
+#endif
+
 }  // namespace
 
 bool RegexHelper::Create(std::string_view pattern, std::string_view subject, bool case_sensitive,
@@ -119,6 +139,9 @@ bool RegexHelper::Create(std::string_view pattern, std::string_view subject, boo
     OffsetMapper mapper(text);
     boost::match_results<const UChar32*> match;
     const UChar32* pos = begin;
+#ifdef LUMVEX_REGEX_UNDER_TSAN
+    const std::lock_guard<std::mutex> turn(SearchTurn());
+#endif
     while (true) {
       boost::match_flag_type flags = boost::match_default | boost::match_not_dot_newline;
       if (pos != begin) flags |= boost::match_prev_avail;

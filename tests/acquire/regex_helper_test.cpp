@@ -5,6 +5,8 @@
 #include <climits>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace lumvex {
 namespace {
@@ -293,6 +295,39 @@ TEST(RegexHelperReplace, DollarSequences) {
   EXPECT_EQ(helper.ReplaceMatches("$0$3$"), "a$0$3$d");   // no such groups: literal
   EXPECT_EQ(helper.ReplaceMatches("$10|$01"), "ac0|cd");  // "$10" falls back to group 1
   EXPECT_EQ(helper.ReplaceMatches("$x\\1"), "a$x\\1d");   // backslashes are plain text
+}
+
+TEST(RegexHelperThreads, HelpersOnSeveralThreadsWorkIndependently) {
+  // Page tasks run one helper per worker thread at the same time.
+  constexpr int kThreads = 4;
+  std::vector<std::string> pages;
+  for (int t = 0; t < kThreads; ++t) {
+    std::string page;
+    for (int r = 0; r < 50; ++r) {
+      page += Row("10.0." + std::to_string(t) + "." + std::to_string(r), "80", "HTTP", "北京市",
+                  "1秒", "1天") +
+              "\r\n";
+    }
+    pages.push_back(page);
+  }
+  std::vector<int> counts(kThreads, 0);
+  std::vector<std::string> last_ips(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 10; ++round) {
+        RegexHelper helper;
+        helper.Create(kRowPattern, pages[static_cast<std::size_t>(t)]);
+        counts[static_cast<std::size_t>(t)] = helper.MatchCount();
+        last_ips[static_cast<std::size_t>(t)] = helper.SubMatchText(helper.MatchCount(), 1);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t) {
+    EXPECT_EQ(counts[static_cast<std::size_t>(t)], 50);
+    EXPECT_EQ(last_ips[static_cast<std::size_t>(t)], "10.0." + std::to_string(t) + ".49");
+  }
 }
 
 }  // namespace
