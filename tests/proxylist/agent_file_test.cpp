@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless_ui_thread.h"
 #include "entry_printer.h"
+#include "platform/headless_ui_thread.h"
 #include "proxylist/proxy_list.h"
 #include "text/codec.h"
 
@@ -32,10 +32,10 @@ using Rows = std::vector<ProxyEntry>;
 std::string Gbk(std::string_view utf8) { return text::EncodeGbk(utf8); }
 
 // GBK bytes of the Chinese texts used below.
-constexpr char kGuangdongGbk[] = "\xB9\xE3\xB6\xAB";   // 广东
-constexpr char kSuccessGbk[] = "\xB3\xC9\xB9\xA6";     // 成功
-constexpr char kIdeographicSpace[] = "\xA1\xA1";       // U+3000
-constexpr char kBarTrailGbk[] = "\x81\x7C";            // 亅: its second byte is a bar
+constexpr char kGuangdongGbk[] = "\xB9\xE3\xB6\xAB";  // 广东
+constexpr char kSuccessGbk[] = "\xB3\xC9\xB9\xA6";    // 成功
+constexpr char kIdeographicSpace[] = "\xA1\xA1";      // U+3000
+constexpr char kBarTrailGbk[] = "\x81\x7C";           // 亅: its second byte is a bar
 
 TEST(AgentTextTest, TwoRowsGiveTwoLinesWithoutFinalLineEnd) {
   const Rows rows = {Entry("1.2.3.4", "80", "成功", "0.5", "广东", "1天"),
@@ -70,7 +70,8 @@ TEST(AgentTextTest, BarInsideACellSplitsItAndLosesTheLastCell) {
 
 TEST(AgentTextTest, LineEndsAndShortLines) {
   // A final line end, empty lines and one-field lines add nothing.
-  EXPECT_EQ(ParseAgentText("a | b | c | d | e | f\r\n"), (Rows{Entry("a", "b", "c", "d", "e", "f")}));
+  EXPECT_EQ(ParseAgentText("a | b | c | d | e | f\r\n"),
+            (Rows{Entry("a", "b", "c", "d", "e", "f")}));
   EXPECT_EQ(ParseAgentText("\r\n\r\nonly one field\r\n|\r\nx|\r\n"), Rows{});
   // Two to five fields load with the missing cells empty.
   EXPECT_EQ(ParseAgentText(Gbk("1.1.1.1|80\r\n2.2.2.2|81|HTTP|0.3|北京")),
@@ -93,8 +94,8 @@ TEST(AgentTextTest, AsciiAndIdeographicSpacesAreTrimmed) {
 
 TEST(AgentTextTest, InvalidGbkBytesDoNotCutOffTheFile) {
   // 0x81 starts a double byte but is followed by a byte that cannot end one, or by a line end.
-  const std::string bytes =
-      "1.1.1.1|80|\x81\x7F\r\n2.2.2.2|81|x\x81\r\n3.3.3.3|82|" + std::string(kSuccessGbk) + "\r\n\x81";
+  const std::string bytes = "1.1.1.1|80|\x81\x7F\r\n2.2.2.2|81|x\x81\r\n3.3.3.3|82|" +
+                            std::string(kSuccessGbk) + "\r\n\x81";
   const Rows rows = ParseAgentText(bytes);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0], Entry("1.1.1.1", "80", "\xEF\xBF\xBD\x7F", "", "", ""));
@@ -103,7 +104,8 @@ TEST(AgentTextTest, InvalidGbkBytesDoNotCutOffTheFile) {
 }
 
 TEST(AgentTextTest, CharactersOutsideGbkBecomeQuestionMarks) {
-  EXPECT_EQ(FormatAgentText({Entry("a", "b", "\xF0\x9F\x98\x80", "", "", "")}), "a | b | ? |  |  | ");
+  EXPECT_EQ(FormatAgentText({Entry("a", "b", "\xF0\x9F\x98\x80", "", "", "")}),
+            "a | b | ? |  |  | ");
 }
 
 class AgentFileTest : public ::testing::Test {

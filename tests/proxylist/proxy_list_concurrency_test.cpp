@@ -19,8 +19,12 @@ constexpr int kRowsPerWriter = 400;
 
 ProxyEntry Numbered(int writer, int i) {
   ProxyEntry e;
-  e.cells = {"10." + std::to_string(writer) + ".0." + std::to_string(i), std::to_string(i), "HTTP",
-             "", "浙江省杭州市 电信", ""};
+  e.cells = {"10." + std::to_string(writer) + ".0." + std::to_string(i),
+             std::to_string(i),
+             "HTTP",
+             "",
+             "浙江省杭州市 电信",
+             ""};
   return e;
 }
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless_ui_thread.h"
 #include "entry_printer.h"
+#include "platform/headless_ui_thread.h"
 #include "recording_observer.h"
 
 namespace lumvex {
@@ -54,8 +54,8 @@ TEST_F(ProxyListTest, AddInsertAndReadCells) {
   EXPECT_EQ(list_.InsertRow(99, "4.4.4.4"), 3);
   EXPECT_EQ(list_.InsertRow(0, "0.0.0.0"), 0);
   EXPECT_EQ(list_.InsertRow(2, "mid"), 2);
-  EXPECT_EQ(Addresses(list_),
-            (std::vector<std::string>{"0.0.0.0", "1.1.1.1", "mid", "2.2.2.2", "3.3.3.3", "4.4.4.4"}));
+  EXPECT_EQ(Addresses(list_), (std::vector<std::string>{"0.0.0.0", "1.1.1.1", "mid", "2.2.2.2",
+                                                        "3.3.3.3", "4.4.4.4"}));
   // An inserted row carries only its address.
   EXPECT_EQ(list_.GetRow(2), (ProxyEntry{{"mid", "", "", "", "", ""}}));
   EXPECT_EQ(list_.GetCell(1, kColLocation), "广东省深圳市");
@@ -85,10 +85,9 @@ TEST_F(ProxyListTest, NotificationsBracketEveryChange) {
   list_.DeleteAllRows();
   list_.DeleteAllRows();  // already empty
   ui_.Drain();
-  EXPECT_EQ(observer_.log(),
-            (Log{"insert 0..0", "end insert", "insert 0..0", "end insert", "cell 1,2",
-                 "insert 2..4", "end insert", "remove 3..3", "end remove", "reset", "end reset",
-                 "reset", "end reset"}));
+  EXPECT_EQ(observer_.log(), (Log{"insert 0..0", "end insert", "insert 0..0", "end insert",
+                                  "cell 1,2", "insert 2..4", "end insert", "remove 3..3",
+                                  "end remove", "reset", "end reset", "reset", "end reset"}));
   EXPECT_EQ(observer_.mirror_rows(), 0);
 }
 
@@ -142,7 +141,8 @@ TEST_F(ProxyListTest, CurrentAndSelectionFollowDeletedRows) {
   EXPECT_EQ(observer_.log(),
             (Log{"remove 0..0", "end remove", "marks", "remove 2..2", "end remove", "marks",
                  "remove 2..2", "end remove", "marks", "insert 0..0", "end insert", "marks",
-                 "remove 1..1", "end remove", "marks", "insert 1..1", "end insert", "marks", "reset", "end reset", "marks"}));
+                 "remove 1..1", "end remove", "marks", "insert 1..1", "end insert", "marks",
+                 "reset",       "end reset",  "marks"}));
 }
 
 TEST_F(ProxyListTest, SetCurrentRowIgnoresRowsOutsideTheList) {
