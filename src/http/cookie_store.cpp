@@ -1,5 +1,6 @@
 #include "http/cookie_store.h"
 
+#include <cstdlib>
 #include <ctime>
 
 #include "http/curl_global.h"
@@ -120,7 +121,16 @@ std::vector<std::string> CookieStore::List() const {
   if (!handle.get()) return lines;
   curl_slist* list = nullptr;
   if (curl_easy_getinfo(handle.get(), CURLINFO_COOKIELIST, &list) != CURLE_OK) return lines;
-  for (curl_slist* it = list; it; it = it->next) lines.emplace_back(it->data);
+  long long now = static_cast<long long>(std::time(nullptr));
+  for (curl_slist* it = list; it; it = it->next) {
+    // curl keeps an expired entry until it next looks for cookies to send; it is gone already.
+    std::vector<std::string> fields = text::Split(it->data, "\t");
+    if (fields.size() >= 5) {
+      long long expires = std::atoll(fields[4].c_str());
+      if (expires != 0 && expires < now) continue;
+    }
+    lines.emplace_back(it->data);
+  }
   curl_slist_free_all(list);
   return lines;
 }

@@ -1,0 +1,66 @@
+#include "http/cookie_store.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace lumvex::http {
+namespace {
+
+bool Holds(const std::vector<std::string>& lines, const std::string& part) {
+  for (const std::string& line : lines) {
+    if (line.find(part) != std::string::npos) return true;
+  }
+  return false;
+}
+
+TEST(CookieStoreTest, AttributesOfTheCookieDataAreHonoured) {
+  CookieStore store;
+  store.Set("Shop.Example.com", "sid", "abc; path=/cart; secure");
+  store.Set("shop.example.com", "lang", "zh; domain=.example.com");
+  std::vector<std::string> lines = store.List();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_TRUE(Holds(lines, "shop.example.com\tFALSE\t/cart\tTRUE\t0\tsid\tabc"));
+  EXPECT_TRUE(Holds(lines, "example.com\tTRUE\t/\tFALSE\t0\tlang\tzh"));
+}
+
+TEST(CookieStoreTest, ForeignDomainsBadNamesAndExpiredCookiesAreNotKept) {
+  CookieStore store;
+  store.Set("a.example.com", "x", "1; domain=other.org");
+  store.Set("a.example.com", "", "1");
+  store.Set("a.example.com", "tab\tname", "1");
+  store.Set("", "n", "1");
+  EXPECT_TRUE(store.List().empty());
+  store.Set("a.example.com", "gone", "1");
+  ASSERT_EQ(store.List().size(), 1u);
+  store.Set("a.example.com", "gone", "; max-age=0");
+  EXPECT_TRUE(store.List().empty());
+}
+
+TEST(CookieStoreTest, SameNameReplacesAndClearEmpties) {
+  CookieStore store;
+  store.Set("h", "k", "1");
+  store.Set("h", "k", "2");
+  std::vector<std::string> lines = store.List();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(Holds(lines, "\tk\t2"));
+  store.Clear();
+  EXPECT_TRUE(store.List().empty());
+}
+
+TEST(CookieStoreTest, ManyThreadsSetAtOnce) {
+  CookieStore store;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&store, t] {
+      for (int i = 0; i < 50; ++i) {
+        store.Set("host" + std::to_string(t), "c" + std::to_string(i), "v");
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(store.List().size(), 400u);
+}
+
+}  // namespace
+}  // namespace lumvex::http
