@@ -82,6 +82,19 @@ TEST_F(FixtureServerTest, RecordsARequestArrivingInPiecesByteForByte) {
   EXPECT_EQ(server_.BaseUrl(), "http://127.0.0.1:" + std::to_string(server_.port()));
 }
 
+TEST_F(FixtureServerTest, TellsAnUploaderWaitingForContinueToGoOn) {
+  RawClient client;
+  ASSERT_TRUE(client.Connect("127.0.0.1", server_.port()));
+  ASSERT_TRUE(
+      client.Send("POST /up HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 5\r\n\r\n"));
+  const std::string interim = "HTTP/1.1 100 Continue\r\n\r\n";
+  EXPECT_EQ(client.Read(5000, interim.size()), interim);
+  ASSERT_TRUE(client.Send("12345"));
+  EXPECT_EQ(client.Read(5000).substr(0, 17), "HTTP/1.1 200 OK\r\n");
+  ASSERT_EQ(server_.Requests().size(), 1u);
+  EXPECT_EQ(server_.Requests()[0].body, "12345");
+}
+
 TEST_F(FixtureServerTest, AnswersHeadersInTheGivenOrder) {
   Reply login;
   login.status = 302;
