@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 
 #if defined(__SANITIZE_THREAD__)
 #define LUMVEX_REGEX_UNDER_TSAN 1
@@ -115,11 +116,50 @@ std::mutex& SearchTurn() {
 }
 #endif
 
+// Appends the spans of every match (the first only without `global`) to `spans`. Throws what the
+// engine throws; the spans of the matches found before that stay in place.
+void FindMatches(const boost::u32regex& regex, const std::vector<UChar32>& text, bool global,
+                 std::vector<RegexHelper::Span>& spans) {
+  const UChar32* const begin = text.data();
+  const UChar32* const end = begin + text.size();
+  const std::size_t groups = regex.mark_count();
+  OffsetMapper mapper(text);
+  boost::match_results<const UChar32*> match;
+  const UChar32* pos = begin;
+#ifdef LUMVEX_REGEX_UNDER_TSAN
+  const std::lock_guard<std::mutex> turn(SearchTurn());
+#endif
+  while (true) {
+    boost::match_flag_type flags = boost::match_default | boost::match_not_dot_newline;
+    if (pos != begin) flags |= boost::match_prev_avail;
+    if (!boost::regex_search(pos, end, match, regex, flags, begin)) return;
+    for (std::size_t k = 0; k <= groups; ++k) {
+      const auto& sub = match[static_cast<int>(k)];
+      if (!sub.matched) {
+        spans.push_back({RegexHelper::kNoGroup, RegexHelper::kNoGroup});
+        continue;
+      }
+      const std::size_t first = mapper.ByteOffset(static_cast<std::size_t>(sub.first - begin));
+      const std::size_t second = mapper.ByteOffset(static_cast<std::size_t>(sub.second - begin));
+      spans.push_back({first, second});
+    }
+    if (!global) return;
+    // As in ECMAScript, the next search starts where this match ended, one character further
+    // when the match was empty, so an empty match can never repeat forever.
+    pos = match[0].second;
+    if (match[0].first == match[0].second) {
+      if (pos == end) return;
+      ++pos;
+    }
+  }
+}
+
 }  // namespace
 
 bool RegexHelper::Create(std::string_view pattern, std::string_view subject, bool case_sensitive,
                          bool multiline, bool global) {
   Clear();
+  std::optional<boost::u32regex> regex;
   try {
     const std::vector<UChar32> pattern_points = ToCodePoints(pattern);
     // ECMAScript (Perl-style) syntax; no_mod_s keeps "." off line breaks even if the search flags
@@ -128,54 +168,28 @@ bool RegexHelper::Create(std::string_view pattern, std::string_view subject, boo
         boost::regex_constants::ECMAScript | boost::regex_constants::no_mod_s;
     if (!case_sensitive) syntax |= boost::regex_constants::icase;
     if (!multiline) syntax |= boost::regex_constants::no_mod_m;
-    const boost::u32regex regex = boost::make_u32regex(
-        pattern_points.data(), pattern_points.data() + pattern_points.size(), syntax);
-
-    const std::vector<UChar32> text = ToCodePoints(subject);
-    const UChar32* const begin = text.data();
-    const UChar32* const end = begin + text.size();
-    const std::size_t groups = regex.mark_count();
-    std::vector<Span> spans;
-    OffsetMapper mapper(text);
-    boost::match_results<const UChar32*> match;
-    const UChar32* pos = begin;
-#ifdef LUMVEX_REGEX_UNDER_TSAN
-    const std::lock_guard<std::mutex> turn(SearchTurn());
-#endif
-    while (true) {
-      boost::match_flag_type flags = boost::match_default | boost::match_not_dot_newline;
-      if (pos != begin) flags |= boost::match_prev_avail;
-      if (!boost::regex_search(pos, end, match, regex, flags, begin)) break;
-      for (std::size_t k = 0; k <= groups; ++k) {
-        const auto& sub = match[static_cast<int>(k)];
-        if (!sub.matched) {
-          spans.push_back({kNoGroup, kNoGroup});
-          continue;
-        }
-        const std::size_t first = mapper.ByteOffset(static_cast<std::size_t>(sub.first - begin));
-        const std::size_t second = mapper.ByteOffset(static_cast<std::size_t>(sub.second - begin));
-        spans.push_back({first, second});
-      }
-      if (!global) break;
-      // As in ECMAScript, the next search starts where this match ended, one character further
-      // when the match was empty, so an empty match can never repeat forever.
-      pos = match[0].second;
-      if (match[0].first == match[0].second) {
-        if (pos == end) break;
-        ++pos;
-      }
-    }
+    regex.emplace(boost::make_u32regex(pattern_points.data(),
+                                       pattern_points.data() + pattern_points.size(), syntax));
     pattern_.assign(pattern);
     subject_.assign(subject);
-    group_count_ = groups;
-    spans_ = std::move(spans);
-    ok_ = true;
   } catch (...) {
-    // An invalid pattern (boost::regex_error), a search abandoned for runaway backtracking
-    // (error_complexity, error_stack) or exhausted memory: report failure and keep no results.
+    // An invalid pattern (boost::regex_error) or exhausted memory: no results at all.
     Clear();
+    return false;
   }
-  return ok_;
+  group_count_ = regex->mark_count();
+  bool complete = true;
+  try {
+    FindMatches(*regex, ToCodePoints(subject), global, spans_);
+  } catch (...) {
+    // The engine gave up on one search (runaway backtracking: error_complexity, error_stack) or
+    // memory ran out. The matches found before it are sound and stay available, so a page with
+    // one pathological spot still yields its earlier records; false tells the search is partial.
+    complete = false;
+    spans_.resize(spans_.size() - spans_.size() % (group_count_ + 1));
+  }
+  ok_ = true;
+  return complete;
 }
 
 void RegexHelper::Clear() {
