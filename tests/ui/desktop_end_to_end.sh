@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The real program on a virtual X server with a tray host: the window appears, the tray icon is
+# docked, and a terminating signal ends it with status 0 after saving the list file.
+# Usage: desktop_end_to_end.sh PATH_TO_LUMVEXIP
+set -uo pipefail
+
+program=${1:?path to lumvexip expected}
+for tool in Xvfb trayer xwininfo iconv; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is not installed (see scripts/install-deps.sh)"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+xvfb_pid="" trayer_pid="" app_pid=""
+cleanup() {
+  for pid in $app_pid $trayer_pid $xvfb_pid; do
+    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*"; [ -f "$work/app.log" ] && sed 's/^/  app: /' "$work/app.log"; exit 1; }
+
+# Polls a command every 0.1 s for at most $1 seconds.
+wait_for() {
+  local seconds=$1; shift
+  local tries=$((seconds * 10))
+  while ((tries-- > 0)); do
+    if "$@"; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# A display number nobody uses.
+display=""
+for n in $(seq 90 199); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || fail "no free X display number"
+
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+wait_for 10 xwininfo -root >/dev/null 2>&1 || fail "Xvfb did not start on $display"
+
+trayer --edge top --align right --widthtype pixel --width 120 --height 24 \
+  >"$work/trayer.log" 2>&1 &
+trayer_pid=$!
+panel_id() { xwininfo -root -tree 2>/dev/null | awk '/"panel": \("panel" "trayer"\)/ {print $1; exit}'; }
+panel_found() { [ -n "$(panel_id)" ]; }
+wait_for 10 panel_found || fail "the tray host did not start"
+
+# The list file in GBK, as the program writes it: two rows, CR LF between them, none at the end.
+mkdir -p "$work/data"
+printf '1.2.3.4 | 8080 | HTTP | 0.5 | 北京 | 1天\r\n5.6.7.8 | 3128 | 失败 |  | 上海 | 2天' |
+  iconv -f UTF-8 -t GBK >"$work/data/The agent"
+cp "$work/data/The agent" "$work/agent.before"
+
+XDG_RUNTIME_DIR=$work "$program" --data-dir "$work/data" >"$work/app.log" 2>&1 &
+app_pid=$!
+
+window_shown() { xwininfo -root -tree 2>/dev/null | grep -q '"LumvexIP代理验证 V1.3"'; }
+wait_for 30 window_shown || fail "the main window did not appear"
+tray_docked() { xwininfo -tree -id "$(panel_id)" 2>/dev/null | grep -q '"lumvexip"'; }
+wait_for 30 tray_docked || fail "no tray icon was docked in the tray host"
+
+kill -TERM "$app_pid"
+# A bounded wait: a program that does not end is killed and reported.
+(for _ in $(seq 300); do sleep 0.1; done; kill -KILL "$app_pid" 2>/dev/null) &
+watchdog=$!
+wait "$app_pid"
+status=$?
+kill "$watchdog" 2>/dev/null
+wait "$watchdog" 2>/dev/null
+app_pid=""
+[ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
+[ -f "$work/data/The agent" ] || fail "the list file is gone"
+cmp -s "$work/agent.before" "$work/data/The agent" || fail "the list file changed: $(od -c "$work/data/The agent" | head -5)"
+echo "1 passed, 0 failed: window shown, tray icon docked, SIGTERM saved the list and exited 0"

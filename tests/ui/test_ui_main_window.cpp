@@ -1,0 +1,470 @@
+// The main window's binding: widgets named and captioned as the form has them, state mirrored
+// into widgets, clicks and menu items reaching the controller, the tray and the close button.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <thread>
+
+#include "platform/file_io.h"
+#include "ui/icon_set.h"
+#include "ui/popup_menus.h"
+#include "ui/proxy_table_model.h"
+#include "ui/tray_icon_host.h"
+#include "ui_test_fixture.h"
+
+using namespace lumvex;
+using lumvex::test::Q;
+using lumvex::test::Row;
+using lumvex::test::UiRig;
+
+namespace {
+
+template <typename W>
+W* Find(QWidget* window, const char* form_name) {
+  return window->findChild<W*>(QString::fromUtf8(form_name));
+}
+
+// Captions of a menu in order, separators as "-", hidden entries marked with a leading "~".
+QStringList MenuLayout(QMenu* menu) {
+  QStringList out;
+  for (QAction* action : menu->actions()) {
+    const QString text = action->isSeparator() ? QStringLiteral("-") : action->text();
+    out << (action->isVisible() ? text : QStringLiteral("~") + text);
+  }
+  return out;
+}
+
+QStringList Utf8List(std::initializer_list<const char*> items) {
+  QStringList out;
+  for (const char* item : items) out << QString::fromUtf8(item);
+  return out;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { InitIconResources(); }
+
+  void WidgetsCarryFormNamesAndCaptions() {
+    UiRig rig(false);
+    QWidget* w = rig.window.get();
+    QCOMPARE(w->windowTitle(), QString::fromUtf8("LumvexIP代理验证 V1.3"));
+    QCOMPARE(w->size(), QSize(725, 506));
+    for (int i = 0; i < kCommandCount; ++i) {
+      const Command c = static_cast<Command>(i);
+      auto* button = w->findChild<QPushButton*>(Q(CommandFormName(c)));
+      QVERIFY2(button, CommandFormName(c).data());
+      QCOMPARE(button->text(), Q(CommandCaption(c)));
+    }
+    QCOMPARE(Find<QPushButton>(w, "按钮8")->text(), QString::fromUtf8("【设置】"));
+    QCOMPARE(Find<QPushButton>(w, "按钮11")->text(), QString::fromUtf8("停止验证"));
+    QCOMPARE(Find<QLabel>(w, "标签4")->text(), QString::fromUtf8("代理列表："));
+    QVERIFY(Find<QLineEdit>(w, "编辑框3")->isReadOnly());
+    QVERIFY(Find<QTableView>(w, "超级列表框1"));
+    QVERIFY(Find<QGroupBox>(w, "分组框1"));
+    QCOMPARE(Find<QGroupBox>(w, "分组框3")->title(), QString::fromUtf8("每天自动更新代理IP数据库列表"));
+    QVERIFY(Find<QGroupBox>(w, "分组框2"));
+    QCOMPARE(Find<QGroupBox>(w, "分组框4")->title(), QString::fromUtf8("结果返回区"));
+    QCOMPARE(Find<QLabel>(w, "透明标签7")->text(), QString::fromUtf8("当前数据库共有IP："));
+    QCOMPARE(Find<QLabel>(w, "透明标签1")->text(), QString::fromUtf8("代理IP数据库："));
+    for (const char* radio : {"单选框1", "单选框2"}) {
+      QCOMPARE(Find<QRadioButton>(w, radio)->text(), QString::fromUtf8("获取此数据库代理IP"));
+    }
+    for (const char* combo : {"组合框1", "组合框2", "组合框3", "组合框4"}) {
+      QVERIFY2(Find<QComboBox>(w, combo), combo);
+    }
+    for (const char* link : {"超级链接框1", "超级链接框2", "超级链接框3"}) {
+      QVERIFY2(Find<QLabel>(w, link), link);
+    }
+    QVERIFY(Find<QLabel>(w, "图片框1"));
+    QVERIFY(!Find<QLabel>(w, "图片框1")->pixmap().isNull());
+    auto* timer = w->findChild<QTimer*>(QString::fromUtf8("时钟1"));
+    QVERIFY(timer);
+    QVERIFY(!timer->isActive());
+
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    // Hidden fields and labels exist but are never seen.
+    for (const char* hidden : {"组合框1", "编辑框1", "编辑框2", "分组框4"}) {
+      QWidget* widget = w->findChild<QWidget*>(QString::fromUtf8(hidden));
+      QVERIFY2(widget && !widget->isVisible(), hidden);
+    }
+    for (const char* hidden : {"透明标签托盘网址", "透明标签2"}) {
+      QVERIFY2(!Find<QLabel>(w, hidden)->isVisible(), hidden);
+    }
+    for (const char* shown : {"组合框2", "组合框3", "组合框4", "按钮1", "超级列表框1"}) {
+      QVERIFY2(w->findChild<QWidget*>(QString::fromUtf8(shown))->isVisible(), shown);
+    }
+    // The list takes the space the window gains.
+    QTableView* list = Find<QTableView>(w, "超级列表框1");
+    const QSize before = list->size();
+    w->resize(925, 706);
+    QTRY_VERIFY(list->width() >= before.width() + 150 && list->height() >= before.height() + 150);
+  }
+
+  void StatusBarShowsTheThreeCounters() {
+    UiRig rig(false);
+    QStatusBar* bar = rig.window->statusBar();
+    QStringList texts;
+    for (QLabel* label : bar->findChildren<QLabel*>()) texts << label->text();
+    for (const char* caption : {"获取IP个数：", "测试ip成功个数：", "测试ip失败个数："}) {
+      QVERIFY2(texts.contains(QString::fromUtf8(caption)), caption);
+    }
+    rig.state.SetCounterValue(Counter::kList, 12345);
+    rig.state.SetCounter(Counter::kFailure, "7");
+    QCOMPARE(bar->findChild<QLabel*>(QString::fromUtf8("标签1"))->text(), QStringLiteral("12345"));
+    QCOMPARE(bar->findChild<QLabel*>(QString::fromUtf8("标签3"))->text(), QStringLiteral("7"));
+  }
+
+  void ListHeadersWidthsAndAlignment() {
+    UiRig rig(false);
+    QTableView* view = Find<QTableView>(rig.window.get(), "超级列表框1");
+    const QStringList headers = Utf8List({"IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间"});
+    const int widths[] = {150, 50, 50, 60, 153, 100};
+    QCOMPARE(view->model()->columnCount(), 6);
+    for (int c = 0; c < 6; ++c) {
+      QCOMPARE(view->model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
+      QCOMPARE(view->columnWidth(c), widths[c]);
+    }
+    rig.list.AddRow(Row("1.2.3.4", "8080"));
+    const auto align = [&](int column) {
+      return view->model()->index(0, column).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
+             Qt::AlignHorizontal_Mask;
+    };
+    QCOMPARE(align(3), Qt::AlignHCenter);
+    for (int c : {0, 1, 2, 4, 5}) QCOMPARE(align(c), Qt::AlignLeft);
+    QVERIFY(view->selectionMode() == QAbstractItemView::ExtendedSelection);
+    QVERIFY(view->selectionBehavior() == QAbstractItemView::SelectRows);
+  }
+
+  void ButtonsMirrorStateAndClicksReachTheController() {
+    UiRig rig(false);
+    QWidget* w = rig.window.get();
+    w->show();
+    auto* del = Find<QPushButton>(w, "按钮6");
+    auto* clear = Find<QPushButton>(w, "按钮7");
+    int deletes = 0;
+    int clears = 0;
+    rig.shell->SetCommandHandler(Command::kDeleteRow, [&] { ++deletes; });
+    rig.shell->SetCommandHandler(Command::kClearList, [&] { ++clears; });
+
+    rig.state.SetCommandsEnabled({Command::kDeleteRow, Command::kClearList}, false);
+    QVERIFY(!del->isEnabled());
+    QVERIFY(!clear->isEnabled());
+    QTest::mouseClick(del, Qt::LeftButton);
+    QCOMPARE(deletes, 0);
+
+    rig.state.SetCommandEnabled(Command::kDeleteRow, true);
+    QVERIFY(del->isEnabled());
+    QVERIFY(!clear->isEnabled());
+    QTest::mouseClick(del, Qt::LeftButton);
+    QCOMPARE(deletes, 1);
+    rig.state.SetCommandEnabled(Command::kClearList, true);
+    QTest::mouseClick(clear, Qt::LeftButton);
+    QCOMPARE(clears, 1);
+    QCOMPARE(deletes, 1);
+
+    // A change made on another thread reaches the widget through the UI thread.
+    std::thread worker([&] { rig.state.SetCommandEnabled(Command::kDeleteRow, false); });
+    QTRY_VERIFY(!del->isEnabled());
+    worker.join();
+  }
+
+  void StatusLineFieldsLabelsAndTimerMirrorState() {
+    UiRig rig(false);
+    QWidget* w = rig.window.get();
+    rig.state.SetStatus("共有代理IP：3个");
+    QCOMPARE(Find<QLineEdit>(w, "编辑框3")->text(), QString::fromUtf8("共有代理IP：3个"));
+    rig.state.SetFieldText(Field::kThreadCount, "50");
+    QCOMPARE(Find<QLineEdit>(w, "编辑框1")->text(), QStringLiteral("50"));
+    rig.state.SetLabelText(Label::kTrayWebAddress, "http://tray.example.org");
+    QCOMPARE(Find<QLabel>(w, "透明标签托盘网址")->text(), QStringLiteral("http://tray.example.org"));
+    auto* timer = w->findChild<QTimer*>(QString::fromUtf8("时钟1"));
+    int ticks = 0;
+    rig.window->SetTimerHandler([&] { ++ticks; });
+    rig.state.SetTimerInterval(20);
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), 20);
+    QTRY_VERIFY(ticks >= 2);
+    rig.state.SetTimerInterval(0);
+    QVERIFY(!timer->isActive());
+  }
+
+  void RadioButtonsChooseTheSourceAndCombosFollow() {
+    UiRig rig(false);
+    QWidget* w = rig.window.get();
+    w->show();
+    rig.state.SetRadioEnabled(Radio::kSourceA, true);
+    rig.state.SetRadioEnabled(Radio::kSourceB, true);
+    rig.state.SetComboItems(Combo::kSourceACategories, {{"国内高匿", 1}, {"国外普通", 2}});
+    auto* combo2 = Find<QComboBox>(w, "组合框2");
+    QCOMPARE(combo2->count(), 2);
+    QCOMPARE(combo2->itemText(1), QString::fromUtf8("国外普通"));
+
+    QTest::mouseClick(Find<QRadioButton>(w, "单选框2"), Qt::LeftButton);
+    QCOMPARE(rig.state.GetSourceChoice(), SourceChoice::kSourceB);
+    QVERIFY(Find<QRadioButton>(w, "单选框2")->isChecked());
+    QVERIFY(!Find<QRadioButton>(w, "单选框1")->isChecked());
+    QVERIFY(!combo2->isEnabled());
+    QVERIFY(Find<QComboBox>(w, "组合框3")->isEnabled());
+    QVERIFY(Find<QComboBox>(w, "组合框4")->isEnabled());
+
+    QTest::mouseClick(Find<QRadioButton>(w, "单选框1"), Qt::LeftButton);
+    QCOMPARE(rig.state.GetSourceChoice(), SourceChoice::kSourceA);
+    QVERIFY(combo2->isEnabled());
+    QVERIFY(!Find<QComboBox>(w, "组合框3")->isEnabled());
+
+    // Choosing an item is recorded in the state and handed on.
+    std::vector<std::pair<Combo, int>> chosen;
+    rig.window->SetComboChosenHandler([&](Combo c, int i) { chosen.emplace_back(c, i); });
+    emit combo2->activated(1);
+    QCOMPARE(rig.state.GetCombo(Combo::kSourceACategories).chosen, 1);
+    QCOMPARE(chosen.size(), std::size_t{1});
+    QCOMPARE(chosen[0].second, 1);
+  }
+
+  void LinksShowCaptionsAndOpenTheirTargets() {
+    UiRig rig(false);
+    auto* link = Find<QLabel>(rig.window.get(), "超级链接框2");
+    rig.state.SetLink(Link::kSecond, "更新<说明>", "http://127.0.0.1:9/notes");
+    QVERIFY(link->text().contains(QString::fromUtf8("更新&lt;说明&gt;")));
+    emit link->linkActivated(QStringLiteral("#"));
+    QCOMPARE(rig.prompts.opened.size(), std::size_t{1});
+    QCOMPARE(rig.prompts.opened[0], std::string("http://127.0.0.1:9/notes"));
+    rig.state.SetLinkVisible(Link::kSecond, false);
+    rig.window->show();
+    QVERIFY(!link->isVisible());
+  }
+
+  void ContextMenuHasItsItemsInOrderWithIcons() {
+    UiRig rig(false);
+    QMenu* menu = rig.window->menus()->ContextMenu();
+    QCOMPARE(menu->objectName(), QString::fromUtf8("操作"));
+    QCOMPARE(MenuLayout(menu),
+             Utf8List({"获取代理IP(&H)", "获取任意国家IP(&R)", "-", "验证选定代理IP(&V)", "-",
+                       "复制选定IP(&C)", "-", "修改选定IP(&M)", "删除选定IP(&D)", "清理失败IP(&Q)",
+                       "-", "设置IE代理(&S)", "取消代理(&Z)"}));
+    for (QAction* action : menu->actions()) {
+      if (!action->isSeparator()) QVERIFY2(!action->icon().isNull(), qPrintable(action->text()));
+    }
+  }
+
+  void ContextMenuFollowsTheShownRules() {
+    UiRig rig(false);
+    QWidget* w = rig.window.get();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    auto* view = Find<QTableView>(w, "超级列表框1");
+    QMenu* menu = rig.window->menus()->ContextMenu();
+    auto item = [&](ContextItem i) { return rig.window->menus()->ContextAction(i); };
+    auto right_click = [&] {
+      emit view->customContextMenuRequested(QPoint(10, 10));
+      const bool shown = menu->isVisible();
+      menu->hide();
+      return shown;
+    };
+
+    // A running fetch or check has disabled the paste button: no menu at all.
+    rig.state.SetCommandEnabled(Command::kPaste, false);
+    QVERIFY(!right_click());
+
+    // Empty list: the row items are disabled; the others follow their buttons.
+    rig.state.SetCommandEnabled(Command::kPaste, true);
+    rig.state.SetCommandEnabled(Command::kFetch, true);
+    rig.state.SetCommandEnabled(Command::kValidate, false);
+    QVERIFY(right_click());
+    QVERIFY(!item(ContextItem::kCopy)->isEnabled());
+    QVERIFY(!item(ContextItem::kModify)->isEnabled());
+    QVERIFY(!item(ContextItem::kDelete)->isEnabled());
+    QVERIFY(item(ContextItem::kFetch)->isEnabled());
+    QVERIFY(!item(ContextItem::kValidateSelected)->isEnabled());
+    QVERIFY(item(ContextItem::kCancelProxy)->isEnabled());
+
+    // A current row whose verdict is "成功" allows setting it as the system proxy.
+    rig.list.AddRow(Row("1.2.3.4", "8080", "成功"));
+    rig.list.AddRow(Row("5.6.7.8", "3128", "失败"));
+    view->selectionModel()->setCurrentIndex(view->model()->index(0, 0),
+                                            QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(rig.list.CurrentRow(), 0);
+    QVERIFY(right_click());
+    QVERIFY(item(ContextItem::kCopy)->isEnabled());
+    QVERIFY(item(ContextItem::kSetSystemProxy)->isEnabled());
+    view->selectionModel()->setCurrentIndex(view->model()->index(1, 0),
+                                            QItemSelectionModel::ClearAndSelect);
+    QVERIFY(right_click());
+    QVERIFY(!item(ContextItem::kSetSystemProxy)->isEnabled());
+  }
+
+  void CopyPutsAddressAndPortOnTheClipboard() {
+    UiRig rig(false);
+    auto* view = Find<QTableView>(rig.window.get(), "超级列表框1");
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    // No current row: nothing changes.
+    rig.window->menus()->ContextAction(ContextItem::kCopy)->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+    rig.list.AddRow(Row("9.9.9.9", "1"));
+    rig.list.AddRow(Row("1.2.3.4", "8080"));
+    view->selectionModel()->setCurrentIndex(view->model()->index(1, 2),
+                                            QItemSelectionModel::ClearAndSelect);
+    rig.window->menus()->ContextAction(ContextItem::kCopy)->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("1.2.3.4:8080"));
+  }
+
+  void TrayMenuItemsAndSavedProxyItem() {
+    UiRig rig(true);
+    QMenu* menu = rig.window->menus()->TrayMenu();
+    QCOMPARE(menu->objectName(), QString::fromUtf8("托盘"));
+    const QString web = Q(kDefaultWebSiteCaption);
+    QStringList expected = Utf8List({"关于『LumvexIP代理验证』"});
+    expected << web;
+    expected << Utf8List({"-", "退出程序", "-", "弹出窗口", "最小化", "-", "切换IE代理",
+                          "取消IE代理", "~-", "~代理IE一"});
+    QCOMPARE(MenuLayout(menu), expected);
+    auto* saved = rig.window->menus()->TrayAction(TrayItem::kSavedProxy);
+    rig.state.SetTrayItemCaption(TrayItem::kSavedProxy, "1.2.3.4:8080 | 美国&加州");
+    rig.state.SetSavedProxyVisible(true);
+    rig.state.SetSavedProxyChecked(true);
+    QVERIFY(saved->isVisible());
+    QVERIFY(rig.window->menus()->SavedProxySeparator()->isVisible());
+    QVERIFY(saved->isChecked());
+    // Shown as it is: the "&" is no accelerator.
+    QCOMPARE(saved->text(), QString::fromUtf8("1.2.3.4:8080 | 美国&&加州"));
+    for (TrayItem i : {TrayItem::kAbout, TrayItem::kExit, TrayItem::kSwitchProxy,
+                       TrayItem::kCancelProxy}) {
+      QVERIFY(!rig.window->menus()->TrayAction(i)->icon().isNull());
+    }
+  }
+
+  void TrayClicksToggleTheWindowAndPrepareTheMenu() {
+    UiRig rig(true);
+    rig.shell->StartupSequence();
+    rig.window->ShowAccordingToState();
+    QWidget* w = rig.window.get();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    TrayIconHost* tray = rig.window->tray();
+    QVERIFY(tray->icon()->isVisible());
+    QCOMPARE(tray->icon()->toolTip(), QString::fromUtf8("LumvexIP代理验证"));
+    QVERIFY(!tray->icon()->icon().isNull());
+
+    tray->HandleActivation(QSystemTrayIcon::Trigger);  // a single click does nothing
+    QVERIFY(w->isVisible());
+    tray->HandleActivation(QSystemTrayIcon::DoubleClick);
+    QVERIFY(!w->isVisible());
+    QCOMPARE(rig.state.GetWindowMode(), WindowMode::kMinimisedToTray);
+
+    QSignalSpy shown(tray, &TrayIconHost::TrayMenuShown);
+    tray->HandleActivation(QSystemTrayIcon::Context);
+    QCOMPARE(shown.count(), 1);
+    QVERIFY(rig.window->menus()->TrayAction(TrayItem::kRestore)->isEnabled());
+    QVERIFY(!rig.window->menus()->TrayAction(TrayItem::kMinimise)->isEnabled());
+    rig.window->menus()->TrayMenu()->hide();
+
+    rig.window->menus()->TrayAction(TrayItem::kRestore)->trigger();
+    QVERIFY(w->isVisible());
+    tray->HandleActivation(QSystemTrayIcon::Context);
+    QVERIFY(!rig.window->menus()->TrayAction(TrayItem::kRestore)->isEnabled());
+    QVERIFY(rig.window->menus()->TrayAction(TrayItem::kMinimise)->isEnabled());
+    rig.window->menus()->TrayMenu()->hide();
+  }
+
+  void CloseButtonHidesToTheTray() {
+    UiRig rig(true);
+    QWidget* w = rig.window.get();
+    QSignalSpy closed(rig.window.get(), &MainWindow::ClosedForExit);
+    rig.window->ShowAccordingToState();
+    QVERIFY(w->isVisible());
+    QVERIFY(!w->close());
+    QVERIFY(!w->isVisible());
+    QCOMPARE(closed.count(), 0);
+    QCOMPARE(rig.shell->ExitCount(), 0);
+  }
+
+  void CloseButtonWithoutTrayExitsAndSavesTheList() {
+    UiRig rig(false);
+    QWidget* w = rig.window.get();
+    QSignalSpy closed(rig.window.get(), &MainWindow::ClosedForExit);
+    rig.window->ShowAccordingToState();
+    rig.list.AddRow(Row("1.2.3.4", "8080"));
+    rig.list.AddRow(Row("5.6.7.8", "80"));
+    QVERIFY(w->close());
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(rig.shell->ExitCount(), 1);
+    const auto saved = ReadWholeFile(rig.AgentFile());
+    QVERIFY(saved.has_value());
+    QVERIFY(saved->find("1.2.3.4 | 8080") != std::string::npos);
+    QVERIFY(saved->find("\r\n5.6.7.8 | 80") != std::string::npos);
+  }
+
+  void ExitItemRunsTheExitSequenceOnce() {
+    UiRig rig(true);
+    rig.window->ShowAccordingToState();
+    rig.list.AddRow(Row("1.2.3.4", "8080"));
+    rig.window->menus()->TrayAction(TrayItem::kExit)->trigger();
+    QCOMPARE(rig.shell->ExitCount(), 1);
+    QCOMPARE(rig.destroy_calls, 1);
+    QVERIFY(!rig.window->isVisible());
+    QVERIFY(!rig.window->tray()->icon()->isVisible());
+    QVERIFY(ReadWholeFile(rig.AgentFile()).has_value());
+    QVERIFY(rig.window->close());  // the exit path lets the window go
+  }
+
+  void AboutWindowShowsItsLinesAndTheManifestAddress() {
+    UiRig rig(true);
+    rig.window->ShowAccordingToState();
+    rig.state.SetLabelText(Label::kAboutWebAddress, "http://about.example.org");
+    QString title;
+    QStringList lines;
+    bool ok_had_focus = false;
+    bool modal = false;
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      QVERIFY(dialog);
+      title = dialog->windowTitle();
+      modal = dialog->isModal();
+      for (QLabel* label : dialog->findChildren<QLabel*>()) lines << label->text();
+      auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("OkButton"));
+      ok_had_focus = ok && ok->text() == QString::fromUtf8("确定") && dialog->focusWidget() == ok;
+      QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    rig.window->menus()->TrayAction(TrayItem::kAbout)->trigger();
+    QCOMPARE(title, QString::fromUtf8("关于 LumvexIP代理验证"));
+    QVERIFY(modal);
+    QVERIFY(ok_had_focus);
+    QVERIFY(lines.join('\n').contains(QString::fromUtf8("1.3版(Build 2013.9.20)")));
+    QVERIFY(lines.contains(QStringLiteral("http://about.example.org")));
+  }
+
+  void ExitClosesAnOpenDialog() {
+    UiRig rig(true);
+    rig.window->ShowAccordingToState();
+    bool dialog_seen = false;
+    QTimer::singleShot(0, [&] {
+      dialog_seen = QApplication::activeModalWidget() != nullptr;
+      rig.shell->ExitSequence();  // as a terminating signal would run it
+    });
+    rig.window->ShowAbout();  // returns only when the dialog is gone
+    QVERIFY(dialog_seen);
+    QCOMPARE(rig.destroy_calls, 1);
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "test_ui_main_window.moc"

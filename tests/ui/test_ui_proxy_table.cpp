@@ -1,0 +1,183 @@
+// The list's item model and view over ProxyList: rows from worker threads, model consistency,
+// cell colours, and the current row and selection kept in step with the list.
+#include <QAbstractItemModelTester>
+#include <QItemSelectionModel>
+#include <QSignalSpy>
+#include <QTest>
+#include <atomic>
+#include <thread>
+
+#include "ui/proxy_table_model.h"
+#include "ui/proxy_table_view.h"
+#include "ui/qt_ui_thread.h"
+#include "ui_test_fixture.h"
+
+using namespace lumvex;
+using lumvex::test::Row;
+
+class ProxyTableTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void ShowsCellsAsUtf8Text() {
+    QtUiThread ui;
+    ProxyList list(ui);
+    ProxyTableModel model(list, nullptr, ui);
+    list.AddRow(Row("1.2.3.4", "8080", "成功"));
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.index(0, 2).data().toString(), QString::fromUtf8("成功"));
+    QCOMPARE(model.index(0, 4).data().toString(), QString::fromUtf8("北京"));
+    QVERIFY(!model.index(0, 6).data().isValid());
+    QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
+    ui.Close();
+  }
+
+  void WorkerAppendsChangesAndDeletesKeepTheModelConsistent() {
+    QtUiThread ui;
+    ProxyList list(ui);
+    CellColorTable colours;
+    ProxyTableModel model(list, &colours, ui);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    ProxyTableView view;
+    view.SetProxyModel(&model);
+
+    constexpr int kRows = 300;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+      for (int i = 0; i < kRows; ++i) {
+        list.AddRow(Row("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256),
+                        std::to_string(1000 + i)));
+        if (i % 7 == 0) list.SetCell(i, kColType, "失败");
+        if (i % 50 == 49) list.DeleteRow(0);
+      }
+      list.InsertRow(0, "9.9.9.9");
+      done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 30000);
+    worker.join();
+    QCoreApplication::processEvents();
+    const int expected = kRows - kRows / 50 + 1;
+    QCOMPARE(model.rowCount(), expected);
+    QCOMPARE(list.ListCount(), expected);
+    QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("9.9.9.9"));
+    // Row i's cells as the list has them, row for row.
+    for (int r = 0; r < expected; r += 37) {
+      for (int c = 0; c < kProxyColumnCount; ++c) {
+        QCOMPARE(model.index(r, c).data().toString().toStdString(), list.GetCell(r, c));
+      }
+    }
+    list.ReplaceAll({Row("1.1.1.1", "1"), Row("2.2.2.2", "2")});
+    QCOMPARE(model.rowCount(), 2);
+    list.DeleteAllRows();
+    QCOMPARE(model.rowCount(), 0);
+    ui.Close();
+  }
+
+  void ColouredCellsDrawInTheirColours() {
+    QtUiThread ui;
+    ProxyList list(ui);
+    CellColorTable colours;
+    ProxyTableModel model(list, &colours, ui);
+    list.AddRows({Row("1.1.1.1", "1"), Row("2.2.2.2", "2")});
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+
+    // Red text on the list's own background, set by a worker.
+    std::thread worker([&] { colours.SetCellColor(1, kColType, 0x000000FF, 0, false); });
+    worker.join();
+    QTRY_COMPARE(changed.count(), 1);
+    QCOMPARE(changed[0][0].toModelIndex(), model.index(1, kColType));
+    QCOMPARE(model.index(1, kColType).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+    QVERIFY(!model.index(1, kColType).data(Qt::BackgroundRole).isValid());
+    QVERIFY(!model.index(0, kColType).data(Qt::ForegroundRole).isValid());
+    QVERIFY(!model.index(1, kColAddress).data(Qt::ForegroundRole).isValid());
+
+    // A given background, as 0x00BBGGRR.
+    colours.SetCellColor(0, kColSpeed, 0x00102030, 0x00C0B0A0, true);
+    QTRY_COMPARE(changed.count(), 2);
+    QCOMPARE(model.index(0, kColSpeed).data(Qt::ForegroundRole).value<QColor>(),
+             QColor(0x30, 0x20, 0x10));
+    QCOMPARE(model.index(0, kColSpeed).data(Qt::BackgroundRole).value<QColor>(),
+             QColor(0xA0, 0xB0, 0xC0));
+
+    // A colour kept for a position with no row yet changes nothing visible and breaks nothing.
+    colours.SetCellColor(50, kColType, 0x000000FF, 0, false);
+    QTest::qWait(20);
+    QCOMPARE(changed.count(), 2);
+
+    // Clearing repaints the whole table.
+    colours.ClearCellColors();
+    QTRY_COMPARE(changed.count(), 3);
+    QCOMPARE(changed[2][0].toModelIndex(), model.index(0, 0));
+    QCOMPARE(changed[2][1].toModelIndex(), model.index(1, kProxyColumnCount - 1));
+    QVERIFY(!model.index(1, kColType).data(Qt::ForegroundRole).isValid());
+    ui.Close();
+  }
+
+  void ColourChangesAfterTheModelIsGoneAreDropped() {
+    QtUiThread ui;
+    ProxyList list(ui);
+    CellColorTable colours;
+    list.AddRow(Row("1.1.1.1", "1"));
+    {
+      ProxyTableModel model(list, &colours, ui);
+      colours.SetCellColor(0, 0, 0xFF, 0, false);  // repaint queued, model destroyed before it
+    }
+    colours.SetCellColor(0, 1, 0xFF, 0, false);  // no callback any more
+    QCoreApplication::processEvents();
+    QCOMPARE(colours.size(), std::size_t{2});
+    ui.Close();
+  }
+
+  void ViewMarksFollowTheListBothWays() {
+    QtUiThread ui;
+    ProxyList list(ui);
+    ProxyTableModel model(list, nullptr, ui);
+    ProxyTableView view;
+    view.SetProxyModel(&model);
+    for (int i = 0; i < 6; ++i) list.AddRow(Row("10.0.0." + std::to_string(i), "80"));
+
+    // The user selects rows 1 and 3 and puts the cursor on 3.
+    auto* selection = view.selectionModel();
+    selection->select(model.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->setCurrentIndex(model.index(3, 0),
+                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(list.CurrentRow(), 3);
+    QCOMPARE(list.SelectedRows(), (std::vector<int>{1, 3}));
+
+    // A worker deletes row 0: the list moves its marks up once, and the view shows them.
+    std::atomic<bool> deleted{false};
+    std::thread worker([&] {
+      list.DeleteRow(0);
+      deleted = true;
+    });
+    // The GUI thread keeps its loop running while the worker waits for it.
+    QTRY_VERIFY(deleted.load());
+    worker.join();
+    QCoreApplication::processEvents();
+    QCOMPARE(list.CurrentRow(), 2);
+    QCOMPARE(list.SelectedRows(), (std::vector<int>{0, 2}));
+    QCOMPARE(selection->currentIndex().row(), 2);
+    QVERIFY(selection->isRowSelected(0, QModelIndex()));
+    QVERIFY(selection->isRowSelected(2, QModelIndex()));
+    QVERIFY(!selection->isRowSelected(1, QModelIndex()));
+
+    // The program sets the marks: the view follows.
+    list.SetSelectedRows({4});
+    list.SetCurrentRow(4);
+    list.InsertRow(0, "1.1.1.1");  // shifts marks and announces them
+    QCoreApplication::processEvents();
+    QCOMPARE(list.CurrentRow(), 5);
+    QCOMPARE(selection->currentIndex().row(), 5);
+    QVERIFY(selection->isRowSelected(5, QModelIndex()));
+
+    list.DeleteAllRows();
+    QCoreApplication::processEvents();
+    QCOMPARE(list.CurrentRow(), -1);
+    QVERIFY(list.SelectedRows().empty());
+    QVERIFY(!selection->hasSelection());
+    ui.Close();
+  }
+};
+
+QTEST_MAIN(ProxyTableTest)
+#include "test_ui_proxy_table.moc"

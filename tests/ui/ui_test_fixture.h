@@ -1,0 +1,70 @@
+// The parts of the program a Qt test puts together: UI thread, list, colours, view-model, shell
+// controller with recording prompts, and the main window over them.
+#pragma once
+
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_window_state.h"
+#include "app/shell_controller.h"
+#include "proxylist/proxy_list.h"
+#include "ui/main_window.h"
+#include "ui/qt_ui_thread.h"
+#include "ui/qt_user_prompts.h"
+#include "validate/cell_color_table.h"
+
+namespace lumvex::test {
+
+// Real clipboard and dialogs, but web addresses are recorded instead of opened.
+class RecordingPrompts : public QtUserPrompts {
+ public:
+  void OpenWebAddress(std::string_view address) override { opened.emplace_back(address); }
+  std::vector<std::string> opened;
+};
+
+inline ProxyEntry Row(std::string ip, std::string port, std::string type = "HTTP") {
+  ProxyEntry entry;
+  entry.cells = {std::move(ip), std::move(port), std::move(type), "0.5", "北京", "1天"};
+  return entry;
+}
+
+struct UiRig {
+  explicit UiRig(bool tray_available) {
+    ShellConfig config;
+    config.run_directory = dir.path().toStdString();
+    config.data_dir = dir.path().toStdString();
+    config.tray_available = tray_available;
+    shell = std::make_unique<ShellController>(state, list, prompts, config);
+    window = std::make_unique<MainWindow>(state, *shell, list, &colours, ui);
+    prompts.SetParent(window.get());
+    shell->Hooks().close_dialogs = [this] { window->CloseDialogs(); };
+    shell->Hooks().destroy_main_window = [this] {
+      window->PrepareForExit();
+      ++destroy_calls;
+    };
+  }
+  ~UiRig() {
+    window.reset();
+    ui.Close();
+  }
+
+  std::string AgentFile() const { return dir.path().toStdString() + "/The agent"; }
+
+  QTemporaryDir dir;
+  QtUiThread ui;
+  ProxyList list{ui};
+  CellColorTable colours;
+  MainWindowState state{ui};
+  RecordingPrompts prompts;
+  std::unique_ptr<ShellController> shell;
+  std::unique_ptr<MainWindow> window;
+  int destroy_calls = 0;
+};
+
+inline QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace lumvex::test
