@@ -21,8 +21,7 @@ constexpr FlagSpec kFlags[] = {
     {"--source-b", Flag::kSourceB, "URL", "server of proxy-list source B"},
     {"--source-c", Flag::kSourceC, "URL", "server of proxy-list source C"},
     {"--validation-host", Flag::kValidation, "URL", "server that proxies are checked against"},
-    {"--connectivity-host", Flag::kConnectivity, "URL",
-     "server fetched to test the active proxy"},
+    {"--connectivity-host", Flag::kConnectivity, "URL", "server fetched to test the active proxy"},
     {"--manifest-url", Flag::kManifest, "URL", "address of the update manifest page"},
 };
 
@@ -75,8 +74,8 @@ void Apply(const FlagSpec& spec, std::string_view value, CommandLineOptions& opt
       if (HostOfAddress(value)) {
         e.manifest_url = std::string(value);
       } else {
-        errors.push_back(std::string(spec.name) + ": not an http address: \"" +
-                         std::string(value) + "\"");
+        errors.push_back(std::string(spec.name) + ": not an http address: \"" + std::string(value) +
+                         "\"");
       }
       break;
   }
@@ -95,7 +94,8 @@ CommandLineOptions ParseCommandLine(int argc, const char* const* argv) {
     }
     std::string_view name = arg;
     std::optional<std::string_view> value;
-    if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
+    if (const std::size_t eq = arg.find('=');
+        arg.starts_with("--") && eq != std::string_view::npos) {
       name = arg.substr(0, eq);
       value = arg.substr(eq + 1);
     }

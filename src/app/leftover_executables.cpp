@@ -39,7 +39,7 @@ int RemoveLeftoverExecutables(const std::string& run_directory,
   for (const std::string& name : LeftoverExecutableNames()) {
     const std::string path =
         (run_directory.empty() || run_directory.back() == '/' ? run_directory
-                                                               : run_directory + "/") +
+                                                              : run_directory + "/") +
         name;
     struct stat st {};
     // Only plain files: a directory of that name is not an old executable.

@@ -12,8 +12,8 @@ std::string_view Lookup(const std::array<std::string_view, N>& table, Enum value
 }
 
 constexpr std::array<std::string_view, kCommandCount> kCommandCaptions = {
-    "获取代理IP", "验证代理IP", "保存代理IP", "清理失败IP", "导入代理IP",  "删除",
-    "清空",       "【设置】",   "添加代理IP", "粘贴代理IP", "停止验证",    "软件更新"};
+    "获取代理IP", "验证代理IP", "保存代理IP", "清理失败IP", "导入代理IP", "删除",
+    "清空",       "【设置】",   "添加代理IP", "粘贴代理IP", "停止验证",   "软件更新"};
 constexpr std::array<std::string_view, kCommandCount> kCommandFormNames = {
     "按钮1", "按钮2", "按钮3", "按钮4",  "按钮5",  "按钮6",
     "按钮7", "按钮8", "按钮9", "按钮10", "按钮11", "按钮12"};
@@ -21,24 +21,32 @@ constexpr std::array<std::string_view, kContextItemCount> kContextCaptions = {
     "获取代理IP(&H)", "获取任意国家IP(&R)", "验证选定代理IP(&V)",
     "复制选定IP(&C)", "修改选定IP(&M)",     "删除选定IP(&D)",
     "清理失败IP(&Q)", "设置IE代理(&S)",     "取消代理(&Z)"};
-constexpr std::array<std::string_view, kTrayItemCount> kTrayCaptions = {
-    "关于『LumvexIP代理验证』", "www.lumvex.example.com", "退出程序", "弹出窗口",
-    "最小化",                   "切换IE代理",             "取消IE代理", "代理IE一"};
+constexpr std::array<std::string_view, kTrayItemCount> kTrayCaptions = {"关于『LumvexIP代理验证』",
+                                                                        "www.lumvex.example.com",
+                                                                        "退出程序",
+                                                                        "弹出窗口",
+                                                                        "最小化",
+                                                                        "切换IE代理",
+                                                                        "取消IE代理",
+                                                                        "代理IE一"};
 // Items that shared a picture in the original icon strip share a name here.
 constexpr std::array<std::string_view, kContextItemCount> kContextIcons = {
-    "menu-fetch",  "menu-fetch-any-country", "menu-validate",  "menu-copy",        "menu-modify",
-    "menu-delete", "menu-clean",             "menu-proxy-set", "menu-proxy-cancel"};
+    "menu-fetch",       "menu-fetch-any-country",
+    "menu-validate",    "menu-copy",
+    "menu-modify",      "menu-delete",
+    "menu-clean",       "menu-proxy-set",
+    "menu-proxy-cancel"};
 constexpr std::array<std::string_view, kTrayItemCount> kTrayIcons = {
     "menu-about", "", "menu-exit", "", "", "menu-proxy-set", "menu-proxy-cancel", ""};
 constexpr std::array<std::string_view, kComboCount> kComboFormNames = {"组合框1", "组合框2",
-                                                                        "组合框3", "组合框4"};
+                                                                       "组合框3", "组合框4"};
 constexpr std::array<std::string_view, kRadioCount> kRadioFormNames = {"单选框1", "单选框2"};
 constexpr std::array<std::string_view, kCounterCount> kCounterFormNames = {"标签1", "标签2",
-                                                                            "标签3"};
+                                                                           "标签3"};
 constexpr std::array<std::string_view, kLabelCount> kLabelFormNames = {
     "透明标签7", "透明标签1", "透明标签托盘网址", "透明标签2"};
 constexpr std::array<std::string_view, kLinkCount> kLinkFormNames = {"超级链接框1", "超级链接框2",
-                                                                      "超级链接框3"};
+                                                                     "超级链接框3"};
 constexpr std::array<std::string_view, kFieldCount> kFieldFormNames = {"编辑框2", "编辑框1"};
 
 }  // namespace

@@ -9,45 +9,45 @@ namespace lumvex {
 
 // Command buttons. Comment: form name, caption.
 enum class Command : int {
-  kFetch = 0,        // 按钮1 "获取代理IP"
-  kValidate,         // 按钮2 "验证代理IP"
-  kExport,           // 按钮3 "保存代理IP"
-  kCleanFailed,      // 按钮4 "清理失败IP"
-  kImport,           // 按钮5 "导入代理IP"
-  kDeleteRow,        // 按钮6 "删除"
-  kClearList,        // 按钮7 "清空"
-  kSettings,         // 按钮8 "【设置】"
-  kAddProxy,         // 按钮9 "添加代理IP"
-  kPaste,            // 按钮10 "粘贴代理IP"
-  kStopValidation,   // 按钮11 "停止验证"
-  kUpdateCheck,      // 按钮12 "软件更新"
+  kFetch = 0,       // 按钮1 "获取代理IP"
+  kValidate,        // 按钮2 "验证代理IP"
+  kExport,          // 按钮3 "保存代理IP"
+  kCleanFailed,     // 按钮4 "清理失败IP"
+  kImport,          // 按钮5 "导入代理IP"
+  kDeleteRow,       // 按钮6 "删除"
+  kClearList,       // 按钮7 "清空"
+  kSettings,        // 按钮8 "【设置】"
+  kAddProxy,        // 按钮9 "添加代理IP"
+  kPaste,           // 按钮10 "粘贴代理IP"
+  kStopValidation,  // 按钮11 "停止验证"
+  kUpdateCheck,     // 按钮12 "软件更新"
 };
 inline constexpr int kCommandCount = 12;
 
 // Items of the list's context menu "操作" (separators are not items).
 enum class ContextItem : int {
-  kFetch = 0,          // "获取代理IP(&H)"
-  kFetchAnyCountry,    // "获取任意国家IP(&R)"
-  kValidateSelected,   // "验证选定代理IP(&V)"
-  kCopy,               // "复制选定IP(&C)"
-  kModify,             // "修改选定IP(&M)"
-  kDelete,             // "删除选定IP(&D)"
-  kCleanFailed,        // "清理失败IP(&Q)"
-  kSetSystemProxy,     // "设置IE代理(&S)"
-  kCancelProxy,        // "取消代理(&Z)"
+  kFetch = 0,         // "获取代理IP(&H)"
+  kFetchAnyCountry,   // "获取任意国家IP(&R)"
+  kValidateSelected,  // "验证选定代理IP(&V)"
+  kCopy,              // "复制选定IP(&C)"
+  kModify,            // "修改选定IP(&M)"
+  kDelete,            // "删除选定IP(&D)"
+  kCleanFailed,       // "清理失败IP(&Q)"
+  kSetSystemProxy,    // "设置IE代理(&S)"
+  kCancelProxy,       // "取消代理(&Z)"
 };
 inline constexpr int kContextItemCount = 9;
 
 // Items of the tray menu "托盘" (separators are not items).
 enum class TrayItem : int {
-  kAbout = 0,          // "关于『LumvexIP代理验证』"
-  kWebSite,            // the maker's web address (caption replaceable)
-  kExit,               // "退出程序"
-  kRestore,            // "弹出窗口"
-  kMinimise,           // "最小化"
-  kSwitchProxy,        // "切换IE代理"
-  kCancelProxy,        // "取消IE代理"
-  kSavedProxy,         // "代理IE一" (caption replaced by the saved proxy; hidden at load)
+  kAbout = 0,    // "关于『LumvexIP代理验证』"
+  kWebSite,      // the maker's web address (caption replaceable)
+  kExit,         // "退出程序"
+  kRestore,      // "弹出窗口"
+  kMinimise,     // "最小化"
+  kSwitchProxy,  // "切换IE代理"
+  kCancelProxy,  // "取消IE代理"
+  kSavedProxy,   // "代理IE一" (caption replaced by the saved proxy; hidden at load)
 };
 inline constexpr int kTrayItemCount = 8;
 

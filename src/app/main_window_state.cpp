@@ -31,8 +31,8 @@ StateChange Change(StateChangeKind kind, Enum value) {
 MainWindowState::MainWindowState(UiThread& ui) : ui_(ui) {
   data_.command_enabled.fill(true);
   // Nothing to check, export or clean before a list exists, and no run to stop.
-  for (Command off : {Command::kValidate, Command::kExport, Command::kCleanFailed,
-                      Command::kStopValidation}) {
+  for (Command off :
+       {Command::kValidate, Command::kExport, Command::kCleanFailed, Command::kStopValidation}) {
     data_.command_enabled[Index(off)] = false;
   }
   data_.context_enabled.fill(true);
@@ -65,10 +65,15 @@ auto MainWindowState::Read(Fn fn) const {
 }
 
 void MainWindowState::Notify(const std::vector<StateChange>& changes) {
-  // A copy, so an observer may remove itself while being notified.
+  // A copy, so an observer may remove itself (or another) while being notified; a removed one
+  // hears nothing more.
   const std::vector<MainWindowStateObserver*> observers = observers_;
   for (const StateChange& change : changes) {
-    for (MainWindowStateObserver* observer : observers) observer->OnStateChanged(change);
+    for (MainWindowStateObserver* observer : observers) {
+      if (std::find(observers_.begin(), observers_.end(), observer) != observers_.end()) {
+        observer->OnStateChanged(change);
+      }
+    }
   }
 }
 

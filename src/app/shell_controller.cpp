@@ -173,17 +173,20 @@ void ShellController::OpenTrayWebAddress() {
 
 void ShellController::OnCommand(Command command) {
   // A copy, so a handler may replace itself while it runs.
-  if (Index(command) < command_handlers_.size()) RunHook(std::function<void()>(command_handlers_[Index(command)]));
+  if (Index(command) < command_handlers_.size())
+    RunHook(std::function<void()>(command_handlers_[Index(command)]));
 }
 
 void ShellController::OnContextItem(ContextItem item) {
   // A copy, so a handler may replace itself while it runs.
-  if (Index(item) < context_handlers_.size()) RunHook(std::function<void()>(context_handlers_[Index(item)]));
+  if (Index(item) < context_handlers_.size())
+    RunHook(std::function<void()>(context_handlers_[Index(item)]));
 }
 
 void ShellController::OnTrayItem(TrayItem item) {
   // A copy, so a handler may replace itself while it runs.
-  if (Index(item) < tray_handlers_.size()) RunHook(std::function<void()>(tray_handlers_[Index(item)]));
+  if (Index(item) < tray_handlers_.size())
+    RunHook(std::function<void()>(tray_handlers_[Index(item)]));
 }
 
 void ShellController::SetCommandHandler(Command command, std::function<void()> handler) {

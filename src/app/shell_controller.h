@@ -14,8 +14,8 @@
 namespace lumvex {
 
 struct ShellConfig {
-  std::string run_directory;  // directory of the executable (leftover clean-up)
-  std::string data_dir;       // where the list and settings files live
+  std::string run_directory;   // directory of the executable (leftover clean-up)
+  std::string data_dir;        // where the list and settings files live
   bool tray_available = true;  // false where the desktop has no system tray
   std::string running_executable = "/proc/self/exe";
 };
@@ -34,8 +34,8 @@ struct ShellHooks {
 // All methods run on the UI thread (they are widget event handlers).
 class ShellController {
  public:
-  ShellController(MainWindowState& state, ProxyList& list, UserPrompts& prompts,
-                  ShellConfig config, ShellHooks hooks = {});
+  ShellController(MainWindowState& state, ProxyList& list, UserPrompts& prompts, ShellConfig config,
+                  ShellHooks hooks = {});
   ShellController(const ShellController&) = delete;
   ShellController& operator=(const ShellController&) = delete;
 
@@ -82,8 +82,8 @@ class ShellController {
   void OnLinkClicked(Link link);
 
   // Routing: the UI calls these on clicks; handlers registered by other controllers (or the UI)
-  // run. Built in: 复制选定IP(&C), 退出程序, 弹出窗口, 最小化 and the web-site item. Items without a
-  // handler do nothing.
+  // run. Built in: 复制选定IP(&C), 退出程序, 弹出窗口, 最小化 and the web-site item. Items without
+  // a handler do nothing.
   void OnCommand(Command command);
   void OnContextItem(ContextItem item);
   void OnTrayItem(TrayItem item);

@@ -63,9 +63,9 @@ TEST(CommandLineTest, HelpIsAskedForAndListsEveryFlag) {
   EXPECT_TRUE(Parse({"--help"}).show_help);
   EXPECT_TRUE(Parse({"-h"}).show_help);
   const std::string help = CommandLineHelp("lumvexip");
-  for (const char* flag : {"--data-dir", "--source-a", "--source-b", "--source-c",
-                           "--validation-host", "--connectivity-host", "--manifest-url",
-                           "--help"}) {
+  for (const char* flag :
+       {"--data-dir", "--source-a", "--source-b", "--source-c", "--validation-host",
+        "--connectivity-host", "--manifest-url", "--help"}) {
     EXPECT_NE(help.find(flag), std::string::npos) << flag;
   }
   EXPECT_EQ(help.rfind("Usage: lumvexip", 0), 0u);

@@ -48,13 +48,13 @@ class MainWindowStateTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowStateTest, StartsAsTheWindowIsLoaded) {
-  for (Command on : {Command::kFetch, Command::kImport, Command::kDeleteRow, Command::kClearList,
-                     Command::kSettings, Command::kAddProxy, Command::kPaste,
-                     Command::kUpdateCheck}) {
+  for (Command on :
+       {Command::kFetch, Command::kImport, Command::kDeleteRow, Command::kClearList,
+        Command::kSettings, Command::kAddProxy, Command::kPaste, Command::kUpdateCheck}) {
     EXPECT_TRUE(state_.IsCommandEnabled(on)) << CommandCaption(on);
   }
-  for (Command off : {Command::kValidate, Command::kExport, Command::kCleanFailed,
-                      Command::kStopValidation}) {
+  for (Command off :
+       {Command::kValidate, Command::kExport, Command::kCleanFailed, Command::kStopValidation}) {
     EXPECT_FALSE(state_.IsCommandEnabled(off)) << CommandCaption(off);
   }
   for (int i = 0; i < kContextItemCount; ++i) {
@@ -235,19 +235,37 @@ TEST(MainWindowControlsTest, MenusListEveryItemOnceInOrder) {
   for (const auto& entry : ContextMenuLayout()) {
     context.push_back(entry.separator ? "-" : ContextItemCaption(entry.item));
   }
-  const std::vector<std::string_view> expected_context = {
-      "获取代理IP(&H)", "获取任意国家IP(&R)", "-", "验证选定代理IP(&V)", "-",
-      "复制选定IP(&C)", "-", "修改选定IP(&M)", "删除选定IP(&D)", "清理失败IP(&Q)", "-",
-      "设置IE代理(&S)", "取消代理(&Z)"};
+  const std::vector<std::string_view> expected_context = {"获取代理IP(&H)",
+                                                          "获取任意国家IP(&R)",
+                                                          "-",
+                                                          "验证选定代理IP(&V)",
+                                                          "-",
+                                                          "复制选定IP(&C)",
+                                                          "-",
+                                                          "修改选定IP(&M)",
+                                                          "删除选定IP(&D)",
+                                                          "清理失败IP(&Q)",
+                                                          "-",
+                                                          "设置IE代理(&S)",
+                                                          "取消代理(&Z)"};
   EXPECT_EQ(context, expected_context);
 
   std::vector<std::string_view> tray;
   for (const auto& entry : TrayMenuLayout()) {
     tray.push_back(entry.separator ? "-" : TrayItemDefaultCaption(entry.item));
   }
-  const std::vector<std::string_view> expected_tray = {
-      "关于『LumvexIP代理验证』", kDefaultWebSiteCaption, "-", "退出程序", "-", "弹出窗口",
-      "最小化", "-", "切换IE代理", "取消IE代理", "-", "代理IE一"};
+  const std::vector<std::string_view> expected_tray = {"关于『LumvexIP代理验证』",
+                                                       kDefaultWebSiteCaption,
+                                                       "-",
+                                                       "退出程序",
+                                                       "-",
+                                                       "弹出窗口",
+                                                       "最小化",
+                                                       "-",
+                                                       "切换IE代理",
+                                                       "取消IE代理",
+                                                       "-",
+                                                       "代理IE一"};
   EXPECT_EQ(tray, expected_tray);
 }
 

@@ -83,8 +83,9 @@ TEST_F(ShellControllerTest, FirstStartInAnEmptyDirectory) {
 }
 
 TEST_F(ShellControllerTest, LoadsTheListFileAndReportsIt) {
-  WriteListFile("1.2.3.4 | 8080 | HTTP | 0.5 | 北京市 电信 | 1天\r\n"
-                "5.6.7.8 | 3128 | 成功 |  | 上海 | ");
+  WriteListFile(
+      "1.2.3.4 | 8080 | HTTP | 0.5 | 北京市 电信 | 1天\r\n"
+      "5.6.7.8 | 3128 | 成功 |  | 上海 | ");
   ShellController& shell = Controller();
   OnUi([&] { shell.StartupSequence(); });
   ASSERT_EQ(list_.ListCount(), 2);
@@ -126,14 +127,13 @@ TEST_F(ShellControllerTest, StartUpRunsItsStepsInOrder) {
   std::vector<std::string> log;
   ShellHooks& hooks = shell.Hooks();
   hooks.start_source_loaders = [&] {
-    log.push_back("sources picture=" +
-                  std::to_string(static_cast<int>(state_.ProxyPictureKind())));
+    log.push_back("sources picture=" + std::to_string(static_cast<int>(state_.ProxyPictureKind())));
   };
   state_.SetProxyPicture(ProxyIndicator::kProxyOn);  // start-up must turn it off after the loaders
   hooks.apply_manifest_settings = [&] {
-    log.push_back("manifest picture=" +
-                  std::to_string(static_cast<int>(state_.ProxyPictureKind())) +
-                  " rows=" + std::to_string(list_.ListCount()));
+    log.push_back(
+        "manifest picture=" + std::to_string(static_cast<int>(state_.ProxyPictureKind())) +
+        " rows=" + std::to_string(list_.ListCount()));
   };
   hooks.restore_system_proxy = [&] {
     log.push_back("restore rows=" + std::to_string(list_.ListCount()) +
@@ -144,9 +144,9 @@ TEST_F(ShellControllerTest, StartUpRunsItsStepsInOrder) {
     log.push_back("version threads=" + state_.FieldText(Field::kThreadCount));
   };
   OnUi([&] { shell.StartupSequence(); });
-  const std::vector<std::string> expected = {"sources picture=1", "manifest picture=0 rows=0",
-                                             "restore rows=1 tray=1 threads=",
-                                             "version threads=30"};
+  const std::vector<std::string> expected = {
+      "sources picture=1", "manifest picture=0 rows=0",
+      "restore rows=1 tray=1 threads=", "version threads=30"};
   EXPECT_EQ(log, expected);
 }
 
@@ -216,7 +216,8 @@ TEST_F(ShellControllerTest, ExitSavesTheListAndRunsTwiceHarmlessly) {
   ShellController& shell = Controller();
   std::vector<std::string> log;
   shell.Hooks().switch_system_proxy_off = [&] {
-    log.push_back("proxy off saved=" + std::string(FileExists(AgentFilePath(DataDir())) ? "1" : "0"));
+    log.push_back("proxy off saved=" +
+                  std::string(FileExists(AgentFilePath(DataDir())) ? "1" : "0"));
   };
   shell.Hooks().close_dialogs = [&] { log.push_back("dialogs"); };
   shell.Hooks().destroy_main_window = [&] {

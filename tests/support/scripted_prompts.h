@@ -29,8 +29,8 @@ class ScriptedPrompts : public UserPrompts {
   void QueueAnswer(MessageAnswer answer) { answers_.push_back(answer); }
   void QueueFile(std::string path) { files_.push_back(std::move(path)); }
 
-  MessageAnswer ShowMessage(std::string_view caption, std::string_view text,
-                            MessageButtons buttons, MessageIcon icon) override {
+  MessageAnswer ShowMessage(std::string_view caption, std::string_view text, MessageButtons buttons,
+                            MessageIcon icon) override {
     messages.push_back({std::string(caption), std::string(text), buttons, icon});
     if (!answers_.empty()) {
       MessageAnswer answer = answers_.front();
