@@ -110,6 +110,16 @@ TEST_F(ShellControllerTest, MalformedListFileLoadsWhatItCan) {
   EXPECT_EQ(state_.Status(), "上次代理IP：2个  IE：http=无代理");
 }
 
+TEST_F(ShellControllerTest, EmptyListFileStillCountsAsLoaded) {
+  WriteListFile("");
+  ShellController& shell = Controller();
+  OnUi([&] { shell.StartupSequence(); });
+  EXPECT_EQ(list_.ListCount(), 0);
+  EXPECT_EQ(state_.Status(), "上次代理IP：0个  IE：http=无代理");
+  EXPECT_TRUE(state_.IsCommandEnabled(Command::kValidate));
+  EXPECT_EQ(state_.CounterText(Counter::kList), "0");
+}
+
 TEST_F(ShellControllerTest, StatusSetBeforeTheListLoadsIsKept) {
   WriteListFile("1.2.3.4 | 8080 | HTTP | 0.5 | x | y\r\n5.6.7.8 | 80 | HTTP | | |");
   ShellController& shell = Controller();
