@@ -117,14 +117,16 @@ int main() {
     pthread_attr_setstacksize(&attr, kStackBytes);
     for (std::size_t i = 0; i < kCalls; ++i) {
       calls[i] = Call{&client, endpoints[i].address + ":" + std::to_string(endpoints[i].port),
-                      &ready, &mutex, &go, &started};
+                      &ready,  &mutex,
+                      &go,     &started};
       if (pthread_create(&threads[i], &attr, &RunCall, &calls[i]) != 0) {
         std::fprintf(stderr, "thread %zu could not start\n", i);
         std::exit(1);
       }
     }
     pthread_attr_destroy(&attr);
-    while (ready.load() < static_cast<int>(kCalls)) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (ready.load() < static_cast<int>(kCalls))
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     Clock::time_point start = Clock::now();
     {
       std::lock_guard<std::mutex> lock(mutex);

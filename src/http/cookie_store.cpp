@@ -17,7 +17,8 @@ bool HasLineBreakOrTab(std::string_view text) {
 bool DomainCovers(std::string_view domain, std::string_view host) {
   if (text::ToLowerAscii(domain) == host) return true;
   if (host.size() <= domain.size()) return false;
-  return text::ToLowerAscii(host.substr(host.size() - domain.size())) == text::ToLowerAscii(domain) &&
+  return text::ToLowerAscii(host.substr(host.size() - domain.size())) ==
+             text::ToLowerAscii(domain) &&
          host[host.size() - domain.size() - 1] == '.';
 }
 
@@ -88,7 +89,8 @@ void CookieStore::Set(std::string_view host, std::string_view name, std::string_
     std::string attribute = text::Trim(parts[i]);
     std::size_t eq = attribute.find('=');
     std::string key = text::ToLowerAscii(text::Trim(attribute.substr(0, eq)));
-    std::string arg = eq == std::string::npos ? std::string() : text::Trim(attribute.substr(eq + 1));
+    std::string arg =
+        eq == std::string::npos ? std::string() : text::Trim(attribute.substr(eq + 1));
     if (key == "path" && !arg.empty()) {
       path = arg;
     } else if (key == "domain" && !arg.empty()) {

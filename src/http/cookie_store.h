@@ -1,13 +1,13 @@
 // The process-wide cookie jar shared by the page fetch, the raw request and the simple GET.
 #pragma once
 
+#include <curl/curl.h>
+
 #include <array>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <curl/curl.h>
 
 namespace lumvex::http {
 

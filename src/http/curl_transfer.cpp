@@ -213,7 +213,8 @@ bool CurlTransfer::PrepareRedirect() {
   ++redirects_;
   // As browsers do: 303 always, and 301/302 after a POST, continue with a GET without the body
   // and without the lines that described it.
-  if ((status == 303 && method_ != "HEAD") || ((status == 301 || status == 302) && method_ == "POST")) {
+  if ((status == 303 && method_ != "HEAD") ||
+      ((status == 301 || status == 302) && method_ == "POST")) {
     method_ = "GET";
     request_body_.clear();
     std::erase_if(lines_, [](const std::string& line) {

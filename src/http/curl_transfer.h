@@ -3,12 +3,12 @@
 // hand so that each client decides which schemes a redirect may lead to.
 #pragma once
 
+#include <curl/curl.h>
+
 #include <atomic>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <curl/curl.h>
 
 namespace lumvex::http {
 

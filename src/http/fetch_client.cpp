@@ -49,7 +49,8 @@ struct FetchClient::Call {
   CookieStore* cookies = nullptr;
 
   FetchResult Complete(FetchDriver::Outcome outcome, CurlTransfer& transfer) const {
-    if (outcome == FetchDriver::Outcome::kDeadline || IsFetchTimedOut(ElapsedMs(start), deadline_ms)) {
+    if (outcome == FetchDriver::Outcome::kDeadline ||
+        IsFetchTimedOut(ElapsedMs(start), deadline_ms)) {
       return TimeoutResult();
     }
     if (outcome == FetchDriver::Outcome::kCancelled) return EmptyResult(options);
@@ -75,8 +76,7 @@ std::unique_ptr<CurlTransfer> FetchClient::Prepare(const std::string& url,
   std::string wire_url = text::EncodeGbk(url);
   bool https = text::Contains(wire_url, "https://", true);
   *host = UrlHost(wire_url);
-  std::string target =
-      ComposeUrl(https, *host, https ? 443 : UrlPort(wire_url), UrlPath(wire_url));
+  std::string target = ComposeUrl(https, *host, https ? 443 : UrlPort(wire_url), UrlPath(wire_url));
   auto transfer = std::make_unique<CurlTransfer>();
   if (target.empty() || !transfer->valid()) return nullptr;
 

@@ -28,7 +28,8 @@ void FetchDriver::Submit(std::unique_ptr<CurlTransfer> transfer, Clock::time_poi
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!stopping_ && multi_) {
-      incoming_.push_back(std::make_unique<Job>(Job{std::move(transfer), deadline, std::move(done), {}}));
+      incoming_.push_back(
+          std::make_unique<Job>(Job{std::move(transfer), deadline, std::move(done), {}}));
       curl_multi_wakeup(multi_);
       return;
     }

@@ -2,6 +2,8 @@
 // which it is torn down (its socket closed), so that thousands of fetches cost one thread.
 #pragma once
 
+#include <curl/curl.h>
+
 #include <chrono>
 #include <functional>
 #include <map>
@@ -10,8 +12,6 @@
 #include <thread>
 #include <unordered_map>
 #include <vector>
-
-#include <curl/curl.h>
 
 #include "http/curl_transfer.h"
 
@@ -31,8 +31,7 @@ class FetchDriver {
   FetchDriver& operator=(const FetchDriver&) = delete;
 
   // Hands the transfer over; from here on only the driver thread touches it.
-  void Submit(std::unique_ptr<CurlTransfer> transfer, Clock::time_point deadline,
-              Completion done);
+  void Submit(std::unique_ptr<CurlTransfer> transfer, Clock::time_point deadline, Completion done);
 
   // Cancels every transfer (each completes with kCancelled) and joins the thread. Later
   // submissions complete with kCancelled at once.

@@ -18,7 +18,8 @@ inline constexpr int kBodyUtf8 = 1;  // a UTF-8 page, cut at its first zero byte
 inline constexpr int kBodyBig5 = 2;  // a Big5 page, cut there too, Traditional mapped to Simplified
 
 inline constexpr std::string_view kFetchTimeoutMessage =
-    "超时返回，指定网站不能访问，或者你的网络出现问题，你可以把参数中的＂超时返回＂的值设置长一些。";
+    "超时返回，指定网站不能访问，或者你的网络出现问题，你可以把参数中的＂超时返回＂的值设置长一些"
+    "。";
 inline constexpr std::string_view kFetchUserAgent =
     "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727; .NET CLR "
     "3.0.04506.648; .NET CLR 3.5.21022)";

@@ -37,8 +37,8 @@ RawRequestResult RawRequest(std::string_view url, RawRequestArgs& args, CookieSt
     body = text::EncodeGbk(args.body);
     if (!body.empty()) {
       args.headers += kFormContentTypeLine;
-      args.headers += "Content-Length: " + text::FormatInt(static_cast<std::int64_t>(body.size())) +
-                      "\r\n";
+      args.headers +=
+          "Content-Length: " + text::FormatInt(static_cast<std::int64_t>(body.size())) + "\r\n";
     }
   }
 

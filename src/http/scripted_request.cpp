@@ -28,15 +28,15 @@ std::string HeaderLinesOnly(std::string_view raw) {
 ScriptedTimeouts ScriptedRequestTimeouts(int timeout_seconds) {
   if (timeout_seconds == 1) return {kScriptedOwnConnectMs, kScriptedOwnIdleMs};
   if (timeout_seconds <= 0) return {kScriptedDefaultMs, kScriptedDefaultMs};
-  long ms = static_cast<long>(std::min<long long>(static_cast<long long>(timeout_seconds) * 1000,
-                                                  0x7FFFFFFFLL));
+  long ms = static_cast<long>(
+      std::min<long long>(static_cast<long long>(timeout_seconds) * 1000, 0x7FFFFFFFLL));
   return {ms, ms};
 }
 
 std::string DefaultScriptedHeaders(std::string_view url) {
-  return "Referer: " + std::string(url) + "\r\nAccept-Language: zh-cn\r\nUser-Agent: " +
-         std::string(kScriptedUserAgent) + "\r\n" + std::string(kDefaultAccept) +
-         "\r\nContent-Type: application/x-www-form-urlencoded";
+  return "Referer: " + std::string(url) +
+         "\r\nAccept-Language: zh-cn\r\nUser-Agent: " + std::string(kScriptedUserAgent) + "\r\n" +
+         std::string(kDefaultAccept) + "\r\nContent-Type: application/x-www-form-urlencoded";
 }
 
 std::vector<std::string> ScriptedHeaderLines(std::string_view headers) {

@@ -49,8 +49,8 @@ TEST_F(FetchClientTest, DefaultRequestIsExactlyTheDescribedBlock) {
   EXPECT_FALSE(result.timed_out);
   EXPECT_FALSE(result.response_headers.has_value());
   EXPECT_FALSE(result.cookies.has_value());
-  EXPECT_EQ(OnlyHead(), "GET /a?b=1 HTTP/1.1\r\n" + Host() + kAgentLine + kAccept + "Referer: " +
-                            url + "\r\n" + kLanguage + "\r\n");
+  EXPECT_EQ(OnlyHead(), "GET /a?b=1 HTTP/1.1\r\n" + Host() + kAgentLine + kAccept +
+                            "Referer: " + url + "\r\n" + kLanguage + "\r\n");
 }
 
 TEST_F(FetchClientTest, BareHostGetsTheSchemeWrittenBackAndPathDefaultsToSlash) {
@@ -74,8 +74,8 @@ TEST_F(FetchClientTest, CallerLinesDecideTheDefaults) {
   FetchOptions no_referer;
   no_referer.headers = "RefererNo\r\nX-Mine: yes\r\n";
   client_.FetchPage(url, no_referer);
-  EXPECT_EQ(OnlyHead(),
-            "GET /x HTTP/1.1\r\n" + Host() + kAgentLine + "X-Mine: yes\r\n" + kAccept + kLanguage + "\r\n");
+  EXPECT_EQ(OnlyHead(), "GET /x HTTP/1.1\r\n" + Host() + kAgentLine + "X-Mine: yes\r\n" + kAccept +
+                            kLanguage + "\r\n");
 
   server_.ClearRequests();
   FetchOptions own_agent;
@@ -108,8 +108,8 @@ TEST_F(FetchClientTest, PostSendsBodyWithContentLines) {
   auto requests = Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].head, "POST /form HTTP/1.1\r\n" + Host() + kAgentLine + kAccept +
-                                  "Referer: " + url + "\r\n" + kLanguage + std::string(kFormContentTypeLine) +
-                                  "Content-Length: 7\r\n\r\n");
+                                  "Referer: " + url + "\r\n" + kLanguage +
+                                  std::string(kFormContentTypeLine) + "Content-Length: 7\r\n\r\n");
   EXPECT_EQ(requests[0].body, "a=1&b=2");
 
   // Any other method number is a GET, and the body is not sent.

@@ -114,7 +114,11 @@ TEST(FetchResponseTest, BodyIsCutAtZeroOnlyWhenConverted) {
   // Big5 for the Traditional 體 (C5 E9) comes back Simplified.
   EXPECT_EQ(DecodeFetchBody("\xC5\xE9", kBodyBig5), "体");
   // Broken UTF-8 never cuts the rest off.
-  EXPECT_EQ(DecodeFetchBody("a\xFF" "b", kBodyUtf8), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(DecodeFetchBody("a\xFF"
+                            "b",
+                            kBodyUtf8),
+            "a\xEF\xBF\xBD"
+            "b");
 }
 
 }  // namespace

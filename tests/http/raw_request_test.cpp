@@ -75,9 +75,9 @@ TEST_F(RawRequestTest, MethodTextSelectsPostOrFallsBackToGet) {
   EXPECT_EQ(post.method, "POST");
   auto requests = server_.Requests();
   ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].head, "POST /m HTTP/1.1\r\n" + Host() + kAgentLine + kAccept + "Referer: " +
-                                  url + "\r\n" + kLanguage + std::string(kFormContentTypeLine) +
-                                  "Content-Length: 7\r\n\r\n");
+  EXPECT_EQ(requests[0].head, "POST /m HTTP/1.1\r\n" + Host() + kAgentLine + kAccept +
+                                  "Referer: " + url + "\r\n" + kLanguage +
+                                  std::string(kFormContentTypeLine) + "Content-Length: 7\r\n\r\n");
   EXPECT_EQ(requests[0].body, "k=v&x=1");
 
   for (std::string method : {"GETX", ""}) {

@@ -86,8 +86,8 @@ TEST_F(ScriptedRequestTest, AddressOnlySendsTheDefaultBlockAndWritesItBack) {
   auto requests = server_.Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].head,
-            "GET /manifest HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server_.port()) +
-                "\r\n" + DefaultScriptedHeaders(url) + "\r\n\r\n");
+            "GET /manifest HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server_.port()) + "\r\n" +
+                DefaultScriptedHeaders(url) + "\r\n\r\n");
 }
 
 TEST_F(ScriptedRequestTest, CookiesMethodBodyAndHeadersAsGiven) {
