@@ -33,7 +33,8 @@ class FetchClient {
   // The same exchange without blocking: `url` is normalised before this returns, and `done`
   // gets exactly what FetchPage would have returned. It runs on the driver thread (inline, before
   // this returns, when there is nothing to send: blank URL, zero deadline, unusable address).
-  // It must be quick; a UI caller hands the result over with UiThread::Post.
+  // It must be quick and must not call the blocking FetchPage (the driver would wait on itself);
+  // a UI caller hands the result over with UiThread::Post.
   void FetchPageAsync(std::string& url, const FetchOptions& options, Callback done);
 
  private:

@@ -53,6 +53,7 @@ RawRequestResult RawRequest(std::string_view url, RawRequestArgs& args, CookieSt
   policy.to_https = false;
   transfer.SetRedirectPolicy(policy);
   if (cookies) cookies->Attach(transfer.handle());
+  transfer.SetCancelFlag(args.cancel);
   transfer.Perform();
 
   RawRequestResult result;
@@ -64,7 +65,8 @@ RawRequestResult RawRequest(std::string_view url, RawRequestArgs& args, CookieSt
   return result;
 }
 
-std::string SimpleGet(std::string_view url, CookieStore* cookies, SyncLimits limits) {
+std::string SimpleGet(std::string_view url, CookieStore* cookies, SyncLimits limits,
+                      const std::atomic<bool>* cancel) {
   if (url.empty()) return {};
   CurlTransfer transfer;
   if (!transfer.valid()) return {};
@@ -78,6 +80,7 @@ std::string SimpleGet(std::string_view url, CookieStore* cookies, SyncLimits lim
   policy.to_https = true;
   transfer.SetRedirectPolicy(policy);
   if (cookies) cookies->Attach(transfer.handle());
+  transfer.SetCancelFlag(cancel);
   transfer.Perform();
   return transfer.TakeBody();
 }

@@ -3,6 +3,7 @@
 // (a bare HTTP/1.0 GET). Both run on the calling thread.
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,8 @@ struct RawRequestArgs {
   std::string headers;               // in/out: extra lines (each ending in CR LF) + defaults
   std::string body;                  // form data sent (as GBK) with POST
   bool want_response_headers = false;
+  // When set to true from another thread (shutdown), the call ends within about a second.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 struct RawRequestResult {
@@ -48,6 +51,7 @@ RawRequestResult RawRequest(std::string_view url, RawRequestArgs& args, CookieSt
 
 // The body bytes of a plain GET (HTTP/1.0, "Accept: */*"), empty when nothing could be read.
 std::string SimpleGet(std::string_view url, CookieStore* cookies,
-                      SyncLimits limits = {kSimpleGetConnectMs, kSimpleGetIdleMs});
+                      SyncLimits limits = {kSimpleGetConnectMs, kSimpleGetIdleMs},
+                      const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace lumvex::http

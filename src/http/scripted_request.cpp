@@ -113,6 +113,7 @@ ScriptedResponse ScriptedRequest(std::string_view url, ScriptedRequestArgs& args
   transfer.SetMethod(args.method,
                      args.body_bytes.empty() ? text::EncodeGbk(args.body) : args.body_bytes);
   transfer.SetLimits(timeouts.connect_ms, timeouts.idle_ms, 0);
+  transfer.SetCancelFlag(args.cancel);
   transfer.Perform();
 
   ScriptedResponse response;

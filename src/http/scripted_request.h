@@ -2,6 +2,7 @@
 // timeouts, a redirect switch, raw header lines, cookies kept in the caller's variable).
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,8 @@ struct ScriptedRequestArgs {
   bool disable_redirects = false;
   int timeout_seconds = 0;  // 1: the object's own timeouts; 0 or less: 15 s; n: n seconds
   std::string body_bytes;   // binary body, sent instead of `body` when not empty
+  // When set to true from another thread (shutdown), the call ends within about a second.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 struct ScriptedResponse {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "fixture/fixture_server.h"
 #include "http/cookie_store.h"
 #include "http/fetch_request.h"
@@ -146,6 +149,29 @@ TEST_F(RawRequestTest, StalledAndHostileServersEndTheCall) {
     EXPECT_EQ(result.body, "") << target;
     EXPECT_EQ(result.response_headers, "") << target;
   }
+  EXPECT_TRUE(server_.WaitForOpenConnections(0, 5000));
+}
+
+TEST_F(RawRequestTest, CancelFlagEndsAWaitingCall) {
+  Reply silent;
+  silent.mode = Reply::Mode::kNeverAnswer;
+  server_.SetDefault(silent);
+  std::atomic<bool> cancel{false};
+  RawRequestArgs args;
+  args.cancel = &cancel;
+  std::string raw_body = "unset";
+  std::string simple_body = "unset";
+  std::thread raw([&] { raw_body = RawRequest("127.0.0.1:" + Port() + "/r", args, nullptr).body; });
+  std::thread simple([&] {
+    simple_body = SimpleGet("http://127.0.0.1:" + Port() + "/s", nullptr,
+                            {kSimpleGetConnectMs, kSimpleGetIdleMs}, &cancel);
+  });
+  ASSERT_TRUE(server_.WaitForRequests(2, 10000));
+  cancel = true;
+  raw.join();
+  simple.join();
+  EXPECT_EQ(raw_body, "");
+  EXPECT_EQ(simple_body, "");
   EXPECT_TRUE(server_.WaitForOpenConnections(0, 5000));
 }
 

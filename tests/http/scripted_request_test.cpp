@@ -116,6 +116,19 @@ TEST_F(ScriptedRequestTest, CookiesMethodBodyAndHeadersAsGiven) {
   EXPECT_EQ(head.find("bogus"), std::string::npos);
 }
 
+TEST_F(ScriptedRequestTest, BinaryBodyWinsOverTextBody) {
+  ScriptedRequestArgs args;
+  args.method = "put";
+  args.body = "text";
+  args.body_bytes = std::string("\x01\0\xFF", 3);
+  ScriptedRequest(server_.BaseUrl() + "/up", args);
+  auto requests = server_.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].method, "PUT");
+  EXPECT_EQ(requests[0].body, args.body_bytes);
+  EXPECT_NE(requests[0].head.find("Content-Length: 3\r\n"), std::string::npos);
+}
+
 TEST_F(ScriptedRequestTest, RedirectsFollowedUnlessDisabled) {
   Reply moved;
   moved.status = 302;
