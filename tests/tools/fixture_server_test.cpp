@@ -1,7 +1,13 @@
 #include "fixture/fixture_server.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <functional>
@@ -347,6 +353,46 @@ TEST(FixtureServerLifeTest, StopClosesEveryKindOfOpenConnection) {
   EXPECT_FALSE(late.Connect("127.0.0.1", server.port()));
   EXPECT_EQ(late.connect_errno(), ECONNREFUSED);
   server.Stop();  // a second stop is harmless
+}
+
+TEST(FixtureServerLifeTest, RecoversAfterRunningOutOfDescriptors) {
+  FixtureServer server;
+  ASSERT_TRUE(server.Start());
+  // Client sockets exist before the limit drops, so only the server's accept runs short.
+  std::vector<int> sockets;
+  for (int i = 0; i < 3; ++i) {
+    sockets.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    timeval wait{5, 0};  // a failure shows as a failed receive, not a hang
+    ::setsockopt(sockets.back(), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof(wait));
+  }
+  int highest = *std::max_element(sockets.begin(), sockets.end());
+  ASSERT_GE(highest, 0);
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(highest + 1);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(server.port());
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const std::string request = "GET /later HTTP/1.1\r\n\r\n";
+  bool sent = true;
+  for (int fd : sockets) {
+    sent = sent && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
+           ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(request.size());
+  }
+  bool answered_while_short = server.WaitForRequests(1, 200);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+  EXPECT_TRUE(sent);
+  EXPECT_FALSE(answered_while_short);
+  EXPECT_TRUE(server.WaitForRequests(3, 10000)) << "accepting resumes once descriptors are back";
+  for (int fd : sockets) {
+    char buffer[64] = {};
+    EXPECT_GT(::recv(fd, buffer, sizeof(buffer), 0), 0);
+    ::close(fd);
+  }
 }
 
 TEST(FixtureServerLifeTest, StopsByItselfWhenItsLifetimeEnds) {
