@@ -16,6 +16,10 @@ const std::array<const char*, kProxyColumnCount> kHeaders = {
 ProxyTableModel::ProxyTableModel(ProxyList& list, CellColorTable* colours, UiThread& ui,
                                  QObject* parent)
     : QAbstractTableModel(parent), list_(list), colours_(colours) {
+  shown_rows_ = static_cast<int>(list_.RowsOnUiThread().size());
+  flush_timer_.setSingleShot(true);
+  flush_timer_.setInterval(kAppendBatchMs);
+  connect(&flush_timer_, &QTimer::timeout, this, [this] { FlushPendingRows(); });
   list_.AddObserver(this);
   if (colours_) {
     QPointer<ProxyTableModel> self(this);
@@ -35,8 +39,7 @@ ProxyTableModel::~ProxyTableModel() {
 }
 
 int ProxyTableModel::rowCount(const QModelIndex& parent) const {
-  if (parent.isValid()) return 0;
-  return static_cast<int>(list_.RowsOnUiThread().size());
+  return parent.isValid() ? 0 : shown_rows_;
 }
 
 int ProxyTableModel::columnCount(const QModelIndex& parent) const {
@@ -53,6 +56,8 @@ QVariant ProxyTableModel::data(const QModelIndex& index, int role) const {
     return {};
   const int row = index.row();
   const int column = index.column();
+  // Between the announcement of an inserted row and its arrival in the list.
+  if (static_cast<std::size_t>(row) >= list_.RowsOnUiThread().size()) return {};
   switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole: {
@@ -89,32 +94,64 @@ QVariant ProxyTableModel::headerData(int section, Qt::Orientation orientation, i
   return {};
 }
 
+void ProxyTableModel::FlushPendingRows() {
+  flush_timer_.stop();
+  if (pending_rows_ == 0) return;
+  const bool nested = in_list_change_;
+  in_list_change_ = true;
+  beginInsertRows(QModelIndex(), shown_rows_, shown_rows_ + pending_rows_ - 1);
+  shown_rows_ += pending_rows_;
+  pending_rows_ = 0;
+  endInsertRows();
+  in_list_change_ = nested;
+}
+
 void ProxyTableModel::BeginInsertRows(int first, int last) {
+  if (first == shown_rows_ + pending_rows_) {
+    // An append: held back and announced with the next batch.
+    holding_append_ = true;
+    pending_rows_ += last - first + 1;
+    return;
+  }
+  FlushPendingRows();
   in_list_change_ = true;
   beginInsertRows(QModelIndex(), first, last);
+  shown_rows_ += last - first + 1;
 }
 void ProxyTableModel::EndInsertRows() {
+  if (holding_append_) {
+    holding_append_ = false;
+    if (!flush_timer_.isActive()) flush_timer_.start();
+    return;
+  }
   endInsertRows();
   in_list_change_ = false;
 }
 void ProxyTableModel::BeginRemoveRows(int first, int last) {
+  FlushPendingRows();
   in_list_change_ = true;
   beginRemoveRows(QModelIndex(), first, last);
+  shown_rows_ -= last - first + 1;
 }
 void ProxyTableModel::EndRemoveRows() {
   endRemoveRows();
   in_list_change_ = false;
 }
 void ProxyTableModel::BeginReset() {
+  flush_timer_.stop();
   in_list_change_ = true;
   beginResetModel();
 }
 void ProxyTableModel::EndReset() {
+  // The view forgets every row, so rows still held back are simply part of the new set.
+  pending_rows_ = 0;
+  shown_rows_ = static_cast<int>(list_.RowsOnUiThread().size());
   endResetModel();
   in_list_change_ = false;
 }
 
 void ProxyTableModel::CellChanged(int row, int column) {
+  if (row >= shown_rows_) return;  // the view reads it when the row is announced
   const QModelIndex cell = index(row, column);
   emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::ToolTipRole});
 }

@@ -3,6 +3,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QTimer>
 #include <cstdint>
 
 #include "platform/ui_thread.h"
@@ -14,11 +15,17 @@ namespace lumvex {
 
 // Lives on the GUI thread. ProxyList tells it of every change on that thread (worker threads'
 // changes arrive there through the UiThread), so rowCount() and data() read the rows directly.
+//
+// Rows appended at the end are announced to the view in batches, at most kAppendBatchMs after
+// they arrived: a worker appending row after row would otherwise make the view lay out and paint
+// itself once per row, which limits appends to a few hundred rows a second. Every other change
+// first announces the waiting rows, so the view never sees the rows out of order.
 class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   Q_OBJECT
 
  public:
   static constexpr int kColumnWidths[kProxyColumnCount] = {150, 50, 50, 60, 153, 100};
+  static constexpr int kAppendBatchMs = 25;
 
   // `colours` may be null (no per-cell colours). Colour changes may come from any thread; they
   // are handed to the GUI thread through `ui`.
@@ -35,6 +42,9 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   static QColor FromColorRef(std::uint32_t value);
 
   ProxyList& list() { return list_; }
+  // Announces rows appended since the last batch now (rowCount() then equals the list's count).
+  void FlushPendingRows();
+  int PendingRowCount() const { return pending_rows_; }
   // True between the start and the end of a change of rows (the view's selection model adjusts
   // itself then).
   bool InListChange() const { return in_list_change_; }
@@ -58,6 +68,12 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   ProxyList& list_;
   CellColorTable* colours_;
   bool in_list_change_ = false;
+  // Rows the view has been told of, and rows appended after them that it has not.
+  int shown_rows_ = 0;
+  int pending_rows_ = 0;
+  // Set between BeginInsertRows and EndInsertRows of an append that is held back.
+  bool holding_append_ = false;
+  QTimer flush_timer_;
 };
 
 }  // namespace lumvex

@@ -145,6 +145,7 @@ class MainWindowTest : public QObject {
       QCOMPARE(view->columnWidth(c), widths[c]);
     }
     rig.list.AddRow(Row("1.2.3.4", "8080"));
+    rig.window->table_model()->FlushPendingRows();
     const auto align = [&](int column) {
       return view->model()->index(0, column).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
              Qt::AlignHorizontal_Mask;
@@ -301,6 +302,7 @@ class MainWindowTest : public QObject {
     // A current row whose verdict is "成功" allows setting it as the system proxy.
     rig.list.AddRow(Row("1.2.3.4", "8080", "成功"));
     rig.list.AddRow(Row("5.6.7.8", "3128", "失败"));
+    rig.window->table_model()->FlushPendingRows();
     view->selectionModel()->setCurrentIndex(view->model()->index(0, 0),
                                             QItemSelectionModel::ClearAndSelect);
     QCOMPARE(rig.list.CurrentRow(), 0);
@@ -322,6 +324,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
     rig.list.AddRow(Row("9.9.9.9", "1"));
     rig.list.AddRow(Row("1.2.3.4", "8080"));
+    QTRY_COMPARE(view->model()->rowCount(), 2);  // appended rows reach the view in a batch
     view->selectionModel()->setCurrentIndex(view->model()->index(1, 2),
                                             QItemSelectionModel::ClearAndSelect);
     rig.window->menus()->ContextAction(ContextItem::kCopy)->trigger();

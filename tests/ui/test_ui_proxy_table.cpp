@@ -24,7 +24,8 @@ class ProxyTableTest : public QObject {
     ProxyList list(ui);
     ProxyTableModel model(list, nullptr, ui);
     list.AddRow(Row("1.2.3.4", "8080", "成功"));
-    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.rowCount(), 0);  // held back for the next batch
+    QTRY_COMPARE(model.rowCount(), 1);
     QCOMPARE(model.index(0, 2).data().toString(), QString::fromUtf8("成功"));
     QCOMPARE(model.index(0, 4).data().toString(), QString::fromUtf8("北京"));
     QVERIFY(!model.index(0, 6).data().isValid());
@@ -73,12 +74,54 @@ class ProxyTableTest : public QObject {
     ui.Close();
   }
 
+  void HeldBackAppendsAreAnnouncedBeforeAnyOtherChange() {
+    QtUiThread ui;
+    ProxyList list(ui);
+    ProxyTableModel model(list, nullptr, ui);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QStringList events;
+    connect(&model, &QAbstractItemModel::rowsInserted, this,
+            [&](const QModelIndex&, int first, int last) {
+              events << QStringLiteral("insert %1-%2").arg(first).arg(last);
+            });
+    connect(&model, &QAbstractItemModel::rowsRemoved, this,
+            [&](const QModelIndex&, int first, int last) {
+              events << QStringLiteral("remove %1-%2").arg(first).arg(last);
+            });
+    connect(&model, &QAbstractItemModel::dataChanged, this,
+            [&](const QModelIndex& from, const QModelIndex&) {
+              events << QStringLiteral("change %1").arg(from.row());
+            });
+    for (int i = 0; i < 3; ++i) list.AddRow(Row("10.0.0." + std::to_string(i), "80"));
+    list.SetCell(1, kColType, "成功");  // a row the view has not been told of yet
+    QCOMPARE(model.rowCount(), 0);
+    QCOMPARE(model.PendingRowCount(), 3);
+    list.DeleteRow(0);
+    QCOMPARE(events, QStringList({"insert 0-2", "remove 0-0"}));
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.index(0, kColType).data().toString(), QString::fromUtf8("成功"));
+    list.SetCell(0, kColType, "失败");
+    QCOMPARE(events.back(), QStringLiteral("change 0"));
+    list.InsertRow(1, "9.9.9.9");  // not at the end: announced at once
+    QCOMPARE(model.rowCount(), 3);
+    QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("9.9.9.9"));
+    list.AddRow(Row("8.8.8.8", "80"));
+    QTRY_COMPARE(model.rowCount(), 4);  // the batch timer announces the rest
+    QCOMPARE(events.back(), QStringLiteral("insert 3-3"));
+    list.AddRow(Row("7.7.7.7", "80"));
+    list.ReplaceAll({Row("1.1.1.1", "1")});  // a reset takes the held-back rows along
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.PendingRowCount(), 0);
+    ui.Close();
+  }
+
   void ColouredCellsDrawInTheirColours() {
     QtUiThread ui;
     ProxyList list(ui);
     CellColorTable colours;
     ProxyTableModel model(list, &colours, ui);
     list.AddRows({Row("1.1.1.1", "1"), Row("2.2.2.2", "2")});
+    model.FlushPendingRows();
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
 
     // Red text on the list's own background, set by a worker.
@@ -135,6 +178,7 @@ class ProxyTableTest : public QObject {
     ProxyTableView view;
     view.SetProxyModel(&model);
     for (int i = 0; i < 6; ++i) list.AddRow(Row("10.0.0." + std::to_string(i), "80"));
+    model.FlushPendingRows();
 
     // The user selects rows 1 and 3 and puts the cursor on 3.
     auto* selection = view.selectionModel();
