@@ -79,7 +79,8 @@ int Run(QApplication& app, const lumvex::CommandLineOptions& options) {
     shell.StartupSequence();
     window.ShowAccordingToState();
     status = app.exec();
-    if (shell.ExitCount() == 0) shell.ExitSequence();  // the loop ended some other way
+    // The window goes away now: the exit sequence runs (again, or first if the loop ended some
+    // other way), so the list is saved whichever way the program ends.
     shell.OnMainWindowDestroyed();
     ui.Close();
   }

@@ -107,8 +107,9 @@ void ProxyTableModel::FlushPendingRows() {
 }
 
 void ProxyTableModel::BeginInsertRows(int first, int last) {
-  if (first == shown_rows_ + pending_rows_) {
-    // An append: held back and announced with the next batch.
+  if (first == last && first == shown_rows_ + pending_rows_) {
+    // One appended row (a worker's row-by-row append): held back for the next batch. Many rows
+    // at once (loading a file) are announced as they come.
     holding_append_ = true;
     pending_rows_ += last - first + 1;
     return;

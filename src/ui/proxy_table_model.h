@@ -16,7 +16,7 @@ namespace lumvex {
 // Lives on the GUI thread. ProxyList tells it of every change on that thread (worker threads'
 // changes arrive there through the UiThread), so rowCount() and data() read the rows directly.
 //
-// Rows appended at the end are announced to the view in batches, at most kAppendBatchMs after
+// Rows appended one at a time at the end are announced to the view in batches, at most kAppendBatchMs after
 // they arrived: a worker appending row after row would otherwise make the view lay out and paint
 // itself once per row, which limits appends to a few hundred rows a second. Every other change
 // first announces the waiting rows, so the view never sees the rows out of order.

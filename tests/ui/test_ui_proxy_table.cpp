@@ -112,6 +112,13 @@ class ProxyTableTest : public QObject {
     list.ReplaceAll({Row("1.1.1.1", "1")});  // a reset takes the held-back rows along
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(model.PendingRowCount(), 0);
+    // Many rows at once (a loaded file) are announced at once, after any held-back row.
+    list.AddRow(Row("6.6.6.6", "80"));
+    events.clear();
+    list.AddRows({Row("5.5.5.5", "80"), Row("4.4.4.4", "80")});
+    QCOMPARE(events, QStringList({"insert 1-1", "insert 2-3"}));
+    QCOMPARE(model.rowCount(), 4);
+    QCOMPARE(model.index(3, 0).data().toString(), QStringLiteral("4.4.4.4"));
     ui.Close();
   }
 
