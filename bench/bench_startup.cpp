@@ -54,9 +54,9 @@ Run Launch(const std::string& program, const std::string& data_dir) {
     if (n <= 0) break;
     buffer.append(chunk, static_cast<size_t>(n));
     if (buffer.find("LUMVEX_WINDOW_SHOWN") != std::string::npos) {
-      run.shown_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                               start)
-                         .count();
+      run.shown_ms =
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+              .count();
       break;
     }
   }
@@ -71,7 +71,8 @@ Run Launch(const std::string& program, const std::string& data_dir) {
 Run Median(const std::string& program, const std::string& data_dir, int times) {
   std::vector<Run> runs;
   for (int i = 0; i < times; ++i) runs.push_back(Launch(program, data_dir));
-  std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.shown_ms < b.shown_ms; });
+  std::sort(runs.begin(), runs.end(),
+            [](const Run& a, const Run& b) { return a.shown_ms < b.shown_ms; });
   return runs[runs.size() / 2];
 }
 

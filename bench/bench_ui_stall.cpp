@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
   QTimer probe;
   probe.setTimerType(Qt::PreciseTimer);
   QObject::connect(&probe, &QTimer::timeout, [&] {
-    lateness.push_back(std::max(0.0, static_cast<double>(since_tick.nsecsElapsed()) / 1e6 - kProbeMs));
+    lateness.push_back(
+        std::max(0.0, static_cast<double>(since_tick.nsecsElapsed()) / 1e6 - kProbeMs));
     since_tick.restart();
   });
 
@@ -53,7 +54,11 @@ int main(int argc, char** argv) {
       for (int i = 0; i < kRows; ++i) {
         lumvex::ProxyEntry entry;
         entry.cells = {"10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256),
-                       std::to_string(1000 + i), "HTTP", "0.5", "CN", "1d"};
+                       std::to_string(1000 + i),
+                       "HTTP",
+                       "0.5",
+                       "CN",
+                       "1d"};
         list.AddRow(std::move(entry));
         if (i % 10 == 0) colours.SetCellColor(i, 2, 0xFF, 0, false);
         if (i == kRows / 10) first_tenth_ns = total.nsecsElapsed();
@@ -79,6 +84,7 @@ int main(int argc, char** argv) {
   const double max = lateness.empty() ? 0 : lateness.back();
   std::printf("stall_p99_ms %.2f ms\n", p99);
   std::printf("stall_max_ms %.2f ms\n", max);
+  std::printf("stall_samples %zu samples\n", lateness.size());
   std::printf("append_rows_per_s %.0f rows/s\n", kRows / (append_ms / 1000.0));
   std::printf("append_first_tenth_rows_per_s %.0f rows/s\n",
               (kRows / 10) / (static_cast<double>(first_tenth_ns.load()) / 1e9));

@@ -95,9 +95,8 @@ int main(int argc, char** argv) {
     std::fputs(lumvex::CommandLineHelp(program).c_str(), stdout);
     return 0;
   }
-  const std::string missing = lumvex::MissingDisplayMessage([](const char* name) {
-    return static_cast<const char*>(std::getenv(name));
-  });
+  const std::string missing = lumvex::MissingDisplayMessage(
+      [](const char* name) { return static_cast<const char*>(std::getenv(name)); });
   if (!missing.empty()) {
     std::fputs(missing.c_str(), stderr);
     return 3;

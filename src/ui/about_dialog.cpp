@@ -27,15 +27,15 @@ AboutDialog::AboutDialog(const QString& web_address, QWidget* parent) : QDialog(
   setModal(true);
 
   auto* layout = new QVBoxLayout(this);
-  QLabel* title = AddLine(layout, QString::fromUtf8("LumvexIP代理验证 1.3版(Build 2013.9.20)"),
-                          "TitleLine");
+  QLabel* title =
+      AddLine(layout, QString::fromUtf8("LumvexIP代理验证 1.3版(Build 2013.9.20)"), "TitleLine");
   QFont bold = title->font();
   bold.setBold(true);
   title->setFont(bold);
   AddLine(layout, QString::fromUtf8("制作：Lumvex 工作室"), "MakerLine");
-  web_line_ = AddLine(layout,
-                      web_address.isEmpty() ? QString::fromUtf8(kDefaultWebAddress) : web_address,
-                      "WebLine");
+  web_line_ =
+      AddLine(layout, web_address.isEmpty() ? QString::fromUtf8(kDefaultWebAddress) : web_address,
+              "WebLine");
   AddLine(layout, QString::fromUtf8("邮箱：lumvex@example.org"), "MailLine");
   AddLine(layout, QStringLiteral("Small tools, kept simple,\nand kept working."), "MottoLine");
 

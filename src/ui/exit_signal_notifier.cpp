@@ -6,8 +6,8 @@
 
 #include <QSocketNotifier>
 #include <atomic>
-#include <csignal>
 #include <cerrno>
+#include <csignal>
 
 namespace lumvex {
 

@@ -62,10 +62,14 @@ void MainWindow::ConnectWidgets() {
     connect(widgets_.links[i], &QLabel::linkActivated, this,
             [this, link] { shell_.OnLinkClicked(link); });
   }
-  connect(widgets_.radios[static_cast<int>(Radio::kSourceA)], &QRadioButton::clicked, this,
-          [this] { shell_.OnSourceChosen(SourceChoice::kSourceA); SyncSourceChoice(); });
-  connect(widgets_.radios[static_cast<int>(Radio::kSourceB)], &QRadioButton::clicked, this,
-          [this] { shell_.OnSourceChosen(SourceChoice::kSourceB); SyncSourceChoice(); });
+  connect(widgets_.radios[static_cast<int>(Radio::kSourceA)], &QRadioButton::clicked, this, [this] {
+    shell_.OnSourceChosen(SourceChoice::kSourceA);
+    SyncSourceChoice();
+  });
+  connect(widgets_.radios[static_cast<int>(Radio::kSourceB)], &QRadioButton::clicked, this, [this] {
+    shell_.OnSourceChosen(SourceChoice::kSourceB);
+    SyncSourceChoice();
+  });
   for (int i = 0; i < kComboCount; ++i) {
     const Combo combo = static_cast<Combo>(i);
     connect(widgets_.combos[i], &QComboBox::activated, this, [this, combo](int index) {
@@ -210,8 +214,7 @@ void MainWindow::SyncSourceChoice() {
 }
 
 void MainWindow::SyncProxyPicture() {
-  widgets_.proxy_picture->setPixmap(
-      ProxyIndicatorIcon(state_.ProxyPictureKind()).pixmap(48, 48));
+  widgets_.proxy_picture->setPixmap(ProxyIndicatorIcon(state_.ProxyPictureKind()).pixmap(48, 48));
   widgets_.proxy_picture->setVisible(state_.ProxyPictureVisible());
 }
 

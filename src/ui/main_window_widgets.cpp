@@ -99,8 +99,8 @@ QLabel* MakeLabel(MainWindowWidgets& w, Label label, std::string_view caption) {
 }
 
 QRadioButton* MakeRadio(MainWindowWidgets& w, Radio radio) {
-  auto* button = Named(new QRadioButton(QString::fromUtf8("获取此数据库代理IP")),
-                       RadioFormName(radio));
+  auto* button =
+      Named(new QRadioButton(QString::fromUtf8("获取此数据库代理IP")), RadioFormName(radio));
   // The two radios sit in different group boxes but form one choice; the state decides which
   // one is checked, so Qt's automatic exclusivity stays off.
   button->setAutoExclusive(false);
@@ -111,7 +111,8 @@ QRadioButton* MakeRadio(MainWindowWidgets& w, Radio radio) {
 // The two source selector groups under the list.
 QHBoxLayout* BuildSourceRow(MainWindowWidgets& w) {
   auto* row = new QHBoxLayout;
-  w.source_a_box = Named(new QGroupBox(QString::fromUtf8("每天自动更新代理IP数据库列表")), "分组框3");
+  w.source_a_box =
+      Named(new QGroupBox(QString::fromUtf8("每天自动更新代理IP数据库列表")), "分组框3");
   auto* a = new QGridLayout(w.source_a_box);
   a->addWidget(MakeLabel(w, Label::kCategoryCount, "当前数据库共有IP："), 0, 0, 1, 2);
   a->addWidget(MakeCombo(w, Combo::kSourceACategories), 1, 0, 1, 2);

@@ -21,22 +21,22 @@ namespace lumvex {
 class ProxyTableView;
 
 struct MainWindowWidgets {
-  QGroupBox* list_frame = nullptr;        // 分组框1
-  QLabel* status_caption = nullptr;       // 标签4
-  QLineEdit* status_line = nullptr;       // 编辑框3
-  ProxyTableView* list_view = nullptr;    // 超级列表框1
+  QGroupBox* list_frame = nullptr;      // 分组框1
+  QLabel* status_caption = nullptr;     // 标签4
+  QLineEdit* status_line = nullptr;     // 编辑框3
+  ProxyTableView* list_view = nullptr;  // 超级列表框1
   std::array<QPushButton*, kCommandCount> buttons{};
   std::array<QLabel*, kLinkCount> links{};
-  QLabel* proxy_picture = nullptr;        // 图片框1
-  QGroupBox* source_a_box = nullptr;      // 分组框3
-  QGroupBox* source_b_box = nullptr;      // 分组框2
-  QGroupBox* results_box = nullptr;       // 分组框4 (hidden: holds the number fields)
+  QLabel* proxy_picture = nullptr;    // 图片框1
+  QGroupBox* source_a_box = nullptr;  // 分组框3
+  QGroupBox* source_b_box = nullptr;  // 分组框2
+  QGroupBox* results_box = nullptr;   // 分组框4 (hidden: holds the number fields)
   std::array<QRadioButton*, kRadioCount> radios{};
   std::array<QComboBox*, kComboCount> combos{};
   std::array<QLabel*, kLabelCount> labels{};
   std::array<QLabel*, kCounterCount> counters{};
   std::array<QLineEdit*, kFieldCount> fields{};
-  QTimer* timer = nullptr;                // 时钟1
+  QTimer* timer = nullptr;  // 时钟1
 };
 
 // Creates every widget under `window` (central widget, status bar, timer) and lays them out.

@@ -8,8 +8,8 @@ namespace lumvex {
 
 namespace {
 
-const std::array<const char*, kProxyColumnCount> kHeaders = {
-    "IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间"};
+const std::array<const char*, kProxyColumnCount> kHeaders = {"IP地址",   "IP端口",   "类型",
+                                                             "速度(秒)", "地理位置", "存活时间"};
 
 }  // namespace
 
@@ -61,15 +61,13 @@ QVariant ProxyTableModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole: {
-      const std::string& cell =
-          list_.RowsOnUiThread()[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(
-              column)];
+      const std::string& cell = list_.RowsOnUiThread()[static_cast<std::size_t>(row)]
+                                    .cells[static_cast<std::size_t>(column)];
       return QString::fromUtf8(cell.data(), static_cast<qsizetype>(cell.size()));
     }
     case Qt::TextAlignmentRole:
-      return QVariant::fromValue(
-          Qt::Alignment((column == kColSpeed ? Qt::AlignHCenter : Qt::AlignLeft) |
-                        Qt::AlignVCenter));
+      return QVariant::fromValue(Qt::Alignment(
+          (column == kColSpeed ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter));
     case Qt::ForegroundRole:
     case Qt::BackgroundRole: {
       if (!colours_) return {};
@@ -88,8 +86,8 @@ QVariant ProxyTableModel::headerData(int section, Qt::Orientation orientation, i
   if (orientation != Qt::Horizontal || section < 0 || section >= kProxyColumnCount) return {};
   if (role == Qt::DisplayRole) return QString::fromUtf8(kHeaders[static_cast<size_t>(section)]);
   if (role == Qt::TextAlignmentRole) {
-    return QVariant::fromValue(
-        Qt::Alignment((section == kColSpeed ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter));
+    return QVariant::fromValue(Qt::Alignment(
+        (section == kColSpeed ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter));
   }
   return {};
 }

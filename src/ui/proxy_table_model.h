@@ -16,10 +16,10 @@ namespace lumvex {
 // Lives on the GUI thread. ProxyList tells it of every change on that thread (worker threads'
 // changes arrive there through the UiThread), so rowCount() and data() read the rows directly.
 //
-// Rows appended one at a time at the end are announced to the view in batches, at most kAppendBatchMs after
-// they arrived: a worker appending row after row would otherwise make the view lay out and paint
-// itself once per row, which limits appends to a few hundred rows a second. Every other change
-// first announces the waiting rows, so the view never sees the rows out of order.
+// Rows appended one at a time at the end are announced to the view in batches, at most
+// kAppendBatchMs after they arrived: a worker appending row after row would otherwise make the view
+// lay out and paint itself once per row, which limits appends to a few hundred rows a second. Every
+// other change first announces the waiting rows, so the view never sees the rows out of order.
 class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   Q_OBJECT
 
@@ -29,7 +29,8 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
 
   // `colours` may be null (no per-cell colours). Colour changes may come from any thread; they
   // are handed to the GUI thread through `ui`.
-  ProxyTableModel(ProxyList& list, CellColorTable* colours, UiThread& ui, QObject* parent = nullptr);
+  ProxyTableModel(ProxyList& list, CellColorTable* colours, UiThread& ui,
+                  QObject* parent = nullptr);
   ~ProxyTableModel() override;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -43,10 +43,12 @@ void ProxyTableView::SetProxyModel(ProxyTableModel* model) {
   connect(model, &ProxyTableModel::MarksChangedByProgram, this, [this] { TakeMarksFromList(); });
   // Qt moves the cursor by its own rule when rows go away; once the list has moved its marks
   // (right after the change), show the list's.
-  connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { TakeMarksFromList(); },
-          Qt::QueuedConnection);
-  connect(model, &QAbstractItemModel::modelReset, this, [this] { TakeMarksFromList(); },
-          Qt::QueuedConnection);
+  connect(
+      model, &QAbstractItemModel::rowsRemoved, this, [this] { TakeMarksFromList(); },
+      Qt::QueuedConnection);
+  connect(
+      model, &QAbstractItemModel::modelReset, this, [this] { TakeMarksFromList(); },
+      Qt::QueuedConnection);
   TakeMarksFromList();
 }
 

@@ -33,7 +33,8 @@ void QtUiThread::Enqueue(Item item) {
   // Posting under the lock keeps the receiver alive for the call: Close() and the destructor
   // take the same lock before it can go away, and posting itself never blocks.
   queue_.push_back(std::move(item));
-  QMetaObject::invokeMethod(receiver_.get(), [this] { RunOne(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      receiver_.get(), [this] { RunOne(); }, Qt::QueuedConnection);
 }
 
 bool QtUiThread::RunSync(const std::function<void()>& fn) {

@@ -34,7 +34,7 @@ class QtUiThread : public UiThread {
  private:
   struct Waiter;
   struct Item {
-    std::function<void()> posted;     // set for Post
+    std::function<void()> posted;                 // set for Post
     const std::function<void()>* sync = nullptr;  // set for RunSync
     std::shared_ptr<Waiter> waiter;
   };

@@ -44,10 +44,18 @@ MessageAnswer QtUserPrompts::ShowMessage(std::string_view caption, std::string_v
   box.setWindowTitle(FromUtf8(caption));
   box.setText(FromUtf8(text));
   switch (icon) {
-    case MessageIcon::kInformation: box.setIcon(QMessageBox::Information); break;
-    case MessageIcon::kQuestion: box.setIcon(QMessageBox::Question); break;
-    case MessageIcon::kWarning: box.setIcon(QMessageBox::Warning); break;
-    case MessageIcon::kNone: box.setIcon(QMessageBox::NoIcon); break;
+    case MessageIcon::kInformation:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case MessageIcon::kQuestion:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case MessageIcon::kWarning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MessageIcon::kNone:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
   }
   // Buttons carry their Chinese captions and the answer they stand for.
   struct Choice {

@@ -18,8 +18,8 @@ class QtUserPrompts : public UserPrompts {
 
   void SetParent(QWidget* parent) { parent_ = parent; }
 
-  MessageAnswer ShowMessage(std::string_view caption, std::string_view text,
-                            MessageButtons buttons, MessageIcon icon) override;
+  MessageAnswer ShowMessage(std::string_view caption, std::string_view text, MessageButtons buttons,
+                            MessageIcon icon) override;
   std::string ChooseOpenFile(std::string_view filter) override;
   std::string ChooseSaveFile(std::string_view filter, std::string_view suggested_name) override;
   std::string ClipboardText() override;

@@ -80,7 +80,8 @@ class MainWindowTest : public QObject {
     QVERIFY(Find<QLineEdit>(w, "编辑框3")->isReadOnly());
     QVERIFY(Find<QTableView>(w, "超级列表框1"));
     QVERIFY(Find<QGroupBox>(w, "分组框1"));
-    QCOMPARE(Find<QGroupBox>(w, "分组框3")->title(), QString::fromUtf8("每天自动更新代理IP数据库列表"));
+    QCOMPARE(Find<QGroupBox>(w, "分组框3")->title(),
+             QString::fromUtf8("每天自动更新代理IP数据库列表"));
     QVERIFY(Find<QGroupBox>(w, "分组框2"));
     QCOMPARE(Find<QGroupBox>(w, "分组框4")->title(), QString::fromUtf8("结果返回区"));
     QCOMPARE(Find<QLabel>(w, "透明标签7")->text(), QString::fromUtf8("当前数据库共有IP："));
@@ -137,7 +138,8 @@ class MainWindowTest : public QObject {
   void ListHeadersWidthsAndAlignment() {
     UiRig rig(false);
     QTableView* view = Find<QTableView>(rig.window.get(), "超级列表框1");
-    const QStringList headers = Utf8List({"IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间"});
+    const QStringList headers =
+        Utf8List({"IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间"});
     const int widths[] = {150, 50, 50, 60, 153, 100};
     QCOMPARE(view->model()->columnCount(), 6);
     for (int c = 0; c < 6; ++c) {
@@ -197,7 +199,8 @@ class MainWindowTest : public QObject {
     rig.state.SetFieldText(Field::kThreadCount, "50");
     QCOMPARE(Find<QLineEdit>(w, "编辑框1")->text(), QStringLiteral("50"));
     rig.state.SetLabelText(Label::kTrayWebAddress, "http://tray.example.org");
-    QCOMPARE(Find<QLabel>(w, "透明标签托盘网址")->text(), QStringLiteral("http://tray.example.org"));
+    QCOMPARE(Find<QLabel>(w, "透明标签托盘网址")->text(),
+             QStringLiteral("http://tray.example.org"));
     auto* timer = w->findChild<QTimer*>(QString::fromUtf8("时钟1"));
     int ticks = 0;
     rig.window->SetTimerHandler([&] { ++ticks; });
@@ -350,8 +353,8 @@ class MainWindowTest : public QObject {
     QVERIFY(saved->isChecked());
     // Shown as it is: the "&" is no accelerator.
     QCOMPARE(saved->text(), QString::fromUtf8("1.2.3.4:8080 | 美国&&加州"));
-    for (TrayItem i : {TrayItem::kAbout, TrayItem::kExit, TrayItem::kSwitchProxy,
-                       TrayItem::kCancelProxy}) {
+    for (TrayItem i :
+         {TrayItem::kAbout, TrayItem::kExit, TrayItem::kSwitchProxy, TrayItem::kCancelProxy}) {
       QVERIFY(!rig.window->menus()->TrayAction(i)->icon().isNull());
     }
   }
