@@ -391,6 +391,31 @@ class MainWindowTest : public QObject {
     rig.window->menus()->TrayMenu()->hide();
   }
 
+  void StartInTrayKeepsTheWindowHiddenAndFillsTheNumberFields() {
+    UiRig rig(true);
+    QVERIFY(WriteWholeFile(rig.dir.path().toStdString() + "/tray", "[tray]\r\ntray=yes\r\n"));
+    QVERIFY(WriteWholeFile(rig.dir.path().toStdString() + "/agent number", "200"));
+    QVERIFY(WriteWholeFile(rig.dir.path().toStdString() + "/thread", "30"));
+    rig.shell->StartupSequence();
+    rig.window->ShowAccordingToState();
+    QCoreApplication::processEvents();
+    QVERIFY(!rig.window->isVisible());
+    QVERIFY(rig.window->tray()->icon()->isVisible());
+    QCOMPARE(Find<QLineEdit>(rig.window.get(), "编辑框2")->text(), QStringLiteral("200"));
+    QCOMPARE(Find<QLineEdit>(rig.window.get(), "编辑框1")->text(), QStringLiteral("30"));
+    rig.window->tray()->HandleActivation(QSystemTrayIcon::DoubleClick);
+    QVERIFY(rig.window->isVisible());
+  }
+
+  void WithoutATrayTheWindowStartsShown() {
+    UiRig rig(false);
+    QVERIFY(WriteWholeFile(rig.dir.path().toStdString() + "/tray", "[tray]\r\ntray=yes\r\n"));
+    rig.shell->StartupSequence();
+    rig.window->ShowAccordingToState();
+    QVERIFY(rig.window->isVisible());
+    QVERIFY(!rig.window->tray()->icon()->isVisible());
+  }
+
   void CloseButtonHidesToTheTray() {
     UiRig rig(true);
     QWidget* w = rig.window.get();
