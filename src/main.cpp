@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
+#include <memory>
 #include <string>
 
 #include "app/command_line.h"
@@ -14,6 +16,7 @@
 #include "app/shell_controller.h"
 #include "http/curl_global.h"
 #include "platform/run_directory.h"
+#include "proxylist/agent_file.h"
 #include "proxylist/proxy_list.h"
 #include "ui/display_check.h"
 #include "ui/exit_signal_notifier.h"
@@ -40,9 +43,11 @@ bool TrayAvailable() {
   return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-int Run(QApplication& app, const lumvex::CommandLineOptions& options) {
+using ListReadAhead = std::future<std::optional<std::vector<lumvex::ProxyEntry>>>;
+
+int Run(QApplication& app, const lumvex::CommandLineOptions& options,
+        const std::string& run_directory, const std::string& ahead_dir, ListReadAhead ahead) {
   using namespace lumvex;
-  const std::string run_directory = RunDirectory();
   QtUiThread ui;
   ProxyList list(ui);
   CellColorTable colours;
@@ -52,6 +57,10 @@ int Run(QApplication& app, const lumvex::CommandLineOptions& options) {
   config.run_directory = run_directory;
   config.data_dir = DataDirectoryOf(options, run_directory);
   config.tray_available = TrayAvailable();
+  if (ahead.valid() && ahead_dir == config.data_dir) {
+    auto shared = std::make_shared<ListReadAhead>(std::move(ahead));
+    config.read_list_ahead = [shared] { return shared->get(); };
+  }
   ShellController shell(state, list, prompts, config);
   // The program ends through its exit sequence only; hidden-to-tray is not an end.
   app.setQuitOnLastWindowClosed(false);
@@ -103,6 +112,14 @@ int main(int argc, char** argv) {
   }
   lumvex::http::EnsureCurlGlobalInit();
 
+  // The list file is read and decoded while Qt starts and the window is built; only the final
+  // step of putting the rows into the list waits for it. Qt's own arguments are not taken out
+  // yet, so this first look at the command line serves only to find the data directory.
+  const std::string run_directory = lumvex::RunDirectory();
+  const std::string ahead_dir =
+      lumvex::DataDirectoryOf(lumvex::ParseCommandLine(argc, argv), run_directory);
+  ListReadAhead ahead = std::async(std::launch::async, lumvex::ReadAgentFile, ahead_dir);
+
   QApplication app(argc, argv);  // takes out the arguments Qt understands
   lumvex::InitIconResources();
   const lumvex::CommandLineOptions options = lumvex::ParseCommandLine(argc, argv);
@@ -111,5 +128,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Try '%s --help'.\n", program.c_str());
     return 2;
   }
-  return Run(app, options);
+  return Run(app, options, run_directory, ahead_dir, std::move(ahead));
 }

@@ -53,7 +53,8 @@ void ShellController::StartupSequence() {
 }
 
 void ShellController::LoadProxyList() {
-  if (!LoadAgentFile(list_, config_.data_dir)) return;
+  auto rows = config_.read_list_ahead ? config_.read_list_ahead() : ReadAgentFile(config_.data_dir);
+  if (!FillFromAgentRows(list_, std::move(rows))) return;
   const int count = list_.ListCount();
   // A status set by an earlier step (the restored system proxy) has priority.
   if (state_.Status().empty()) {

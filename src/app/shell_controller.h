@@ -4,11 +4,14 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/main_window_controls.h"
 #include "app/main_window_state.h"
 #include "app/user_prompts.h"
+#include "proxylist/proxy_entry.h"
 #include "proxylist/proxy_list.h"
 
 namespace lumvex {
@@ -18,6 +21,9 @@ struct ShellConfig {
   std::string data_dir;        // where the list and settings files live
   bool tray_available = true;  // false where the desktop has no system tray
   std::string running_executable = "/proc/self/exe";
+  // The list file's rows when they were read ahead (start-up reads the file while the window is
+  // built); unset: the file is read at its step of the start-up sequence.
+  std::function<std::optional<std::vector<ProxyEntry>>()> read_list_ahead;
 };
 
 // Steps that other controllers and the Qt window plug in. Unset hooks are skipped.

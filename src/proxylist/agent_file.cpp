@@ -1,8 +1,11 @@
 #include "proxylist/agent_file.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <iterator>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "platform/file_io.h"
@@ -68,7 +71,9 @@ std::string FormatAgentText(const std::vector<ProxyEntry>& rows) {
   return text::EncodeGbk(BuildText(rows));
 }
 
-std::vector<ProxyEntry> ParseAgentText(std::string_view gbk_bytes) {
+namespace {
+
+std::vector<ProxyEntry> ParseChunk(std::string_view gbk_bytes) {
   const std::string text = text::DecodeGbk(gbk_bytes);
   const std::string_view all(text);
 
@@ -87,6 +92,50 @@ std::vector<ProxyEntry> ParseAgentText(std::string_view gbk_bytes) {
     ProxyEntry row;
     if (ParseLine(all.substr(start, end - start), row)) rows.push_back(std::move(row));
     start = end + kLineEnd.size();
+  }
+  return rows;
+}
+
+// Large files are decoded and parsed in pieces on several threads: loading a long list is on
+// the start-up path. Pieces end at a line end; CR is never the second byte of a GBK character,
+// so a cut there never splits one, and every line lands whole in exactly one piece.
+std::vector<std::string_view> CutAtLineEnds(std::string_view bytes) {
+  constexpr std::size_t kMinPieceBytes = 512 * 1024;
+  const std::size_t threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+  const std::size_t pieces = std::min(threads, bytes.size() / kMinPieceBytes + 1);
+  std::vector<std::string_view> result;
+  std::size_t start = 0;
+  for (std::size_t i = 1; i < pieces && start < bytes.size(); ++i) {
+    const std::size_t target = std::max(start, bytes.size() * i / pieces);
+    const std::size_t cut = bytes.find(kLineEnd, target);
+    if (cut == std::string_view::npos) break;
+    result.push_back(bytes.substr(start, cut - start));
+    start = cut + kLineEnd.size();
+  }
+  result.push_back(bytes.substr(start));
+  return result;
+}
+
+}  // namespace
+
+std::vector<ProxyEntry> ParseAgentText(std::string_view gbk_bytes) {
+  const std::vector<std::string_view> pieces = CutAtLineEnds(gbk_bytes);
+  if (pieces.size() == 1) return ParseChunk(pieces.front());
+
+  std::vector<std::vector<ProxyEntry>> parsed(pieces.size());
+  std::vector<std::thread> helpers;
+  for (std::size_t i = 1; i < pieces.size(); ++i) {
+    helpers.emplace_back([&parsed, &pieces, i] { parsed[i] = ParseChunk(pieces[i]); });
+  }
+  parsed[0] = ParseChunk(pieces[0]);
+  for (std::thread& helper : helpers) helper.join();
+
+  std::size_t total = 0;
+  for (const auto& part : parsed) total += part.size();
+  std::vector<ProxyEntry> rows = std::move(parsed[0]);
+  rows.reserve(total);
+  for (std::size_t i = 1; i < parsed.size(); ++i) {
+    std::move(parsed[i].begin(), parsed[i].end(), std::back_inserter(rows));
   }
   return rows;
 }
@@ -113,16 +162,23 @@ bool SaveAgentFile(const ProxyList& list, const std::string& data_dir) {
   return WriteWholeFile(AgentFilePath(data_dir), text::EncodeGbk(text));
 }
 
-bool LoadAgentFile(ProxyList& list, const std::string& data_dir) {
-  list.DeleteAllRows();
+std::optional<std::vector<ProxyEntry>> ReadAgentFile(const std::string& data_dir) {
   const std::string path = AgentFilePath(data_dir);
-  if (!FileExists(path)) return false;
+  if (!FileExists(path)) return std::nullopt;
   std::optional<std::string> bytes = ReadWholeFile(path);
-  if (!bytes) return false;
-  std::vector<ProxyEntry> rows = ParseAgentText(*bytes);
-  bytes.reset();
-  list.AddRows(std::move(rows));
+  if (!bytes) return std::nullopt;
+  return ParseAgentText(*bytes);
+}
+
+bool FillFromAgentRows(ProxyList& list, std::optional<std::vector<ProxyEntry>> rows) {
+  list.DeleteAllRows();
+  if (!rows) return false;
+  list.AddRows(std::move(*rows));
   return true;
+}
+
+bool LoadAgentFile(ProxyList& list, const std::string& data_dir) {
+  return FillFromAgentRows(list, ReadAgentFile(data_dir));
 }
 
 }  // namespace lumvex

@@ -3,6 +3,7 @@
 // by " | ".
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,13 @@ std::string AgentFilePath(const std::string& data_dir);
 // Writes the list to the file, replacing it atomically. An empty list writes nothing, so the
 // previous file stays. True only when the file was written.
 bool SaveAgentFile(const ProxyList& list, const std::string& data_dir);
+
+// The rows of the file, or nullopt when it is missing or unreadable. Touches no list, so it can
+// run on another thread while the window is being built.
+std::optional<std::vector<ProxyEntry>> ReadAgentFile(const std::string& data_dir);
+
+// Empties the list, then adds `rows` in one step. False (list left empty) for nullopt.
+bool FillFromAgentRows(ProxyList& list, std::optional<std::vector<ProxyEntry>> rows);
 
 // Empties the list, then fills it from the file in one step. A missing or unreadable file
 // leaves the list empty and returns false.

@@ -96,6 +96,37 @@ TEST_F(ShellControllerTest, LoadsTheListFileAndReportsIt) {
   EXPECT_EQ(state_.CounterText(Counter::kList), "2");
 }
 
+// The program reads the list file while its window is built; start-up then takes those rows
+// at its list step, replacing whatever the list held, exactly as a read at that step would.
+TEST_F(ShellControllerTest, RowsReadAheadAreLoadedAtTheListStep) {
+  OnUi([&] { list_.InsertRow(-1, "stale"); });
+  ShellConfig config;
+  config.run_directory = run_dir_.path();
+  config.data_dir = DataDir();
+  config.running_executable = running_executable_;
+  int reads = 0;
+  config.read_list_ahead = [&reads] {
+    ++reads;
+    return std::optional<std::vector<ProxyEntry>>(
+        std::vector<ProxyEntry>{Row("9.9.9.9", "81", "HTTP")});
+  };
+  ShellController shell(state_, list_, prompts_, config);
+  OnUi([&] { shell.StartupSequence(); });
+  EXPECT_EQ(reads, 1);
+  ASSERT_EQ(list_.ListCount(), 1);
+  EXPECT_EQ(list_.GetCell(0, kColAddress), "9.9.9.9");
+  EXPECT_EQ(state_.Status(), "上次代理IP：1个  IE：http=无代理");
+  EXPECT_EQ(state_.CounterText(Counter::kList), "1");
+
+  // Nothing read ahead (no file): the list is emptied and nothing is reported.
+  config.read_list_ahead = [] { return std::optional<std::vector<ProxyEntry>>(); };
+  ShellController empty_shell(state_, list_, prompts_, config);
+  state_.SetStatus("");
+  OnUi([&] { empty_shell.StartupSequence(); });
+  EXPECT_EQ(list_.ListCount(), 0);
+  EXPECT_EQ(state_.Status(), "");
+}
+
 TEST_F(ShellControllerTest, MalformedListFileLoadsWhatItCan) {
   ASSERT_TRUE(EnsureDirectory(DataDir()));
   // A line without bars, bytes that are not GBK, a trailing line end.

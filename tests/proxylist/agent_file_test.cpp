@@ -103,6 +103,33 @@ TEST(AgentTextTest, InvalidGbkBytesDoNotCutOffTheFile) {
   EXPECT_EQ(rows[2], Entry("3.3.3.3", "82", "成功", "", "", ""));
 }
 
+// A long file is parsed in pieces on several threads: every kind of line, wherever it falls
+// relative to a cut, must give exactly what parsing it on its own gives.
+TEST(AgentTextTest, LongFileGivesTheSameRowsAsItsLinesOneByOne) {
+  const std::vector<std::string> kinds = {
+      Gbk("1.2.3.4 | 80 | HTTP | 0.5 | ") + kGuangdongGbk + " | 1",
+      "",
+      "only-one-field",
+      "5.6.7.8|3128",
+      std::string("9.9.9.9 | 8080 | ") + kSuccessGbk + " | | \x81 | x",
+      std::string(kIdeographicSpace) + "a|b|c|d|e|f|g|h",
+      "lone\rcarriage | and\nline feed",
+  };
+  std::string file;
+  Rows expected;
+  for (int i = 0; i < 100000; ++i) {
+    std::string line = kinds[static_cast<std::size_t>(i) % kinds.size()] + std::to_string(i);
+    if (i > 0) file += "\r\n";
+    file += line;
+    Rows one = ParseAgentText(line);
+    expected.insert(expected.end(), one.begin(), one.end());
+  }
+  ASSERT_GT(file.size(), 2u * 1024 * 1024);
+  const Rows parsed = ParseAgentText(file);
+  ASSERT_EQ(parsed.size(), expected.size());
+  EXPECT_TRUE(parsed == expected);
+}
+
 TEST(AgentTextTest, CharactersOutsideGbkBecomeQuestionMarks) {
   EXPECT_EQ(FormatAgentText({Entry("a", "b", "\xF0\x9F\x98\x80", "", "", "")}),
             "a | b | ? |  |  | ");
