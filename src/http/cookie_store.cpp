@@ -103,7 +103,13 @@ void CookieStore::Set(std::string_view host, std::string_view name, std::string_
       secure = true;
     } else if (key == "expires" && expires == 0) {
       time_t when = curl_getdate(arg.c_str(), nullptr);
-      if (when > 0) expires = when;
+      // -1 is curl's "unreadable" (a session cookie then). A date at or before the epoch is the
+      // usual way to delete a cookie; 0 in the cookie file would mean "session" instead.
+      if (when > 0) {
+        expires = when;
+      } else if (when != -1) {
+        expires = 1;
+      }
     } else if (key == "max-age") {
       int seconds = text::AtoI(arg);
       // A zero or negative age deletes the cookie: curl drops entries that expired already.

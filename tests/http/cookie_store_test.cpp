@@ -37,6 +37,24 @@ TEST(CookieStoreTest, ForeignDomainsBadNamesAndExpiredCookiesAreNotKept) {
   EXPECT_TRUE(store.List().empty());
 }
 
+TEST(CookieStoreTest, AnExpiryDateInThePastDeletesTheCookie) {
+  // Servers delete a cookie by dating it at (or before) the start of the epoch.
+  for (std::string date : {"Thu, 01 Jan 1970 00:00:00 GMT", "Wed, 31 Dec 1969 00:00:00 GMT",
+                           "Sun, 06 Nov 1994 08:49:37 GMT"}) {
+    CookieStore store;
+    store.Set("h.example", "sid", "1");
+    ASSERT_EQ(store.List().size(), 1u);
+    store.Set("h.example", "sid", "; expires=" + date);
+    EXPECT_TRUE(store.List().empty()) << date;
+  }
+  // A date that cannot be read leaves a session cookie.
+  CookieStore store;
+  store.Set("h.example", "sid", "2; expires=never");
+  std::vector<std::string> lines = store.List();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(Holds(lines, "\t0\tsid\t2"));
+}
+
 TEST(CookieStoreTest, SameNameReplacesAndClearEmpties) {
   CookieStore store;
   store.Set("h", "k", "1");

@@ -196,6 +196,24 @@ TEST_F(FetchClientTest, ReturnedCookiesAndHeaders) {
   EXPECT_NE(head.find("b=2"), std::string::npos);
 }
 
+TEST_F(FetchClientTest, ACookieTheServerDeletesIsNotSentAgain) {
+  Reply login;
+  login.headers = {{"Set-Cookie", "sid=1; path=/"}};
+  server_.Route("/login", login);
+  Reply logout;
+  logout.headers = {{"Set-Cookie", "sid=; path=/; expires=Thu, 01 Jan 1970 00:00:00 GMT"}};
+  server_.Route("/logout", logout);
+  std::string url = Url("/login");
+  client_.FetchPage(url);
+  url = Url("/logout");
+  client_.FetchPage(url);
+  server_.ClearRequests();
+  url = Url("/after");
+  client_.FetchPage(url);
+  EXPECT_EQ(OnlyHead().find("sid"), std::string::npos);
+  EXPECT_TRUE(cookies_.List().empty());
+}
+
 TEST_F(FetchClientTest, HeaderBlockTooLongForTheBufferBecomesSpaces) {
   Reply reply;
   reply.headers = {{"Set-Cookie", "big=1"}, {"X-Filler", std::string(2100, 'f')}};
