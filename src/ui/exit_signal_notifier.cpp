@@ -17,6 +17,7 @@ namespace {
 std::atomic<int> g_write_fd{-1};
 struct sigaction g_old_term;
 struct sigaction g_old_int;
+struct sigaction g_old_hup;
 
 extern "C" void OnExitSignal(int signal_number) {
   // Only async-signal-safe calls here: one write of one byte, errno preserved.
@@ -44,6 +45,9 @@ ExitSignalNotifier::ExitSignalNotifier(QObject* parent) : QObject(parent) {
   action.sa_flags = SA_RESTART;
   sigaction(SIGTERM, &action, &g_old_term);
   sigaction(SIGINT, &action, &g_old_int);
+  // Ending a login session sends SIGHUP right after SIGTERM, closing a terminal sends it alone:
+  // either must leave through the exit path too.
+  sigaction(SIGHUP, &action, &g_old_hup);
   notifier_ = new QSocketNotifier(sockets_[1], QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, [this] { ReadPending(); });
 }
@@ -52,6 +56,7 @@ ExitSignalNotifier::~ExitSignalNotifier() {
   if (!notifier_) return;
   sigaction(SIGTERM, &g_old_term, nullptr);
   sigaction(SIGINT, &g_old_int, nullptr);
+  sigaction(SIGHUP, &g_old_hup, nullptr);
   g_write_fd.store(-1);
   delete notifier_;
   ::close(sockets_[0]);

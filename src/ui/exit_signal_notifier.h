@@ -1,6 +1,6 @@
-// Turns SIGTERM and SIGINT into a Qt signal on the GUI thread, so that the program can leave
-// through its normal exit path (the list gets saved) when the session ends or the user presses
-// Ctrl+C.
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the GUI thread, so that the program can
+// leave through its normal exit path (the list gets saved) when the session ends, its terminal
+// goes away or the user presses Ctrl+C.
 #pragma once
 
 #include <QObject>

@@ -150,9 +150,22 @@ class UiSupportTest : public QObject {
     QCOMPARE(spy.count(), 1);
   }
 
+  void HangUpLeavesThroughTheExitPathToo() {
+    // Ending a login session sends SIGHUP right after SIGTERM (and closing the terminal sends it
+    // alone); left to its default it would end the process before the list is saved.
+    ExitSignalNotifier notifier;
+    QVERIFY(notifier.installed());
+    QSignalSpy spy(&notifier, &ExitSignalNotifier::ExitRequested);
+    std::raise(SIGHUP);
+    QTRY_COMPARE(spy.count(), 1);
+    QCOMPARE(spy[0][0].toInt(), SIGHUP);
+  }
+
   void HandlersAreGivenBackWhenTheNotifierGoes() {
     struct sigaction before = {};
+    struct sigaction before_hup = {};
     sigaction(SIGTERM, nullptr, &before);
+    sigaction(SIGHUP, nullptr, &before_hup);
     {
       ExitSignalNotifier notifier;
       QVERIFY(notifier.installed());
@@ -160,6 +173,8 @@ class UiSupportTest : public QObject {
     struct sigaction current = {};
     sigaction(SIGTERM, nullptr, &current);
     QVERIFY(current.sa_handler == before.sa_handler);
+    sigaction(SIGHUP, nullptr, &current);
+    QVERIFY(current.sa_handler == before_hup.sa_handler);
     ExitSignalNotifier again;  // can be installed anew
     QVERIFY(again.installed());
   }
