@@ -68,7 +68,12 @@ void PopupMenus::BuildTrayMenu(QWidget* owner) {
     action->setIcon(LoadIcon(TrayItemIconName(item)));
     action->setIconVisibleInMenu(true);
     if (item == TrayItem::kSavedProxy) action->setCheckable(true);
-    connect(action, &QAction::triggered, this, [this, item] { shell_.OnTrayItem(item); });
+    connect(action, &QAction::triggered, this, [this, item] {
+      shell_.OnTrayItem(item);
+      // Qt flips a checkable item by itself when it is clicked; whether the saved proxy is the
+      // active one is the state's to say, and the handler may have left that unchanged.
+      if (item == TrayItem::kSavedProxy) SyncSavedProxy();
+    });
     tray_[static_cast<int>(item)] = action;
   }
 }

@@ -359,6 +359,30 @@ class MainWindowTest : public QObject {
     }
   }
 
+  void SavedProxyItemShowsTheCheckOfTheState() {
+    UiRig rig(true);
+    QAction* saved = rig.window->menus()->TrayAction(TrayItem::kSavedProxy);
+    rig.state.SetSavedProxyVisible(true);
+    rig.state.SetSavedProxyChecked(true);
+    int reapplied = 0;
+    // Re-applying the saved proxy leaves it the active one.
+    rig.shell->SetTrayItemHandler(TrayItem::kSavedProxy, [&] {
+      ++reapplied;
+      rig.state.SetSavedProxyChecked(true);
+    });
+    saved->trigger();
+    QCOMPARE(reapplied, 1);
+    QVERIFY(rig.state.SavedProxyChecked());
+    QVERIFY(saved->isChecked());
+
+    // A click that changes nothing (no proxy could be applied) leaves the item unchecked.
+    rig.state.SetSavedProxyChecked(false);
+    rig.shell->SetTrayItemHandler(TrayItem::kSavedProxy, [&] { ++reapplied; });
+    saved->trigger();
+    QCOMPARE(reapplied, 2);
+    QVERIFY(!saved->isChecked());
+  }
+
   void TrayClicksToggleTheWindowAndPrepareTheMenu() {
     UiRig rig(true);
     rig.shell->StartupSequence();
