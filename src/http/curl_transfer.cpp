@@ -248,8 +248,11 @@ size_t CurlTransfer::OnHeader(char* data, size_t size, size_t count, void* user)
   std::string_view line(data, bytes);
   // Interim answers (100 Continue) come first; only the last block counts.
   if (text::StartsWith(line, "HTTP/")) self->headers_.clear();
-  if (self->headers_.size() + bytes > kMaxHeaderBytes) return 0;
-  self->headers_.append(line);
+  // Some servers end their lines with a bare LF; callers read the block line by line at CR LF.
+  if (line.ends_with('\n')) line.remove_suffix(1);
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  if (self->headers_.size() + line.size() + 2 > kMaxHeaderBytes) return 0;
+  self->headers_.append(line).append("\r\n");
   return bytes;
 }
 

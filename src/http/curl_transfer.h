@@ -59,7 +59,7 @@ class CurlTransfer {
   bool PrepareRedirect();
 
   // The body of the last response (up to the cap) and its raw header block, status line
-  // included, each line ending in CR LF as received.
+  // included, each line ending in CR LF (also where the server ended it with a bare LF).
   const std::string& body() const { return body_; }
   std::string TakeBody() { return std::move(body_); }
   const std::string& headers() const { return headers_; }

@@ -201,6 +201,25 @@ TEST_F(FetchClientTest, ReturnedCookiesAndHeaders) {
   EXPECT_NE(head.find("b=2"), std::string::npos);
 }
 
+TEST_F(FetchClientTest, HeaderLinesEndingInABareLineFeedAreReadLineByLine) {
+  Reply reply;
+  reply.mode = Reply::Mode::kRaw;
+  reply.raw =
+      "HTTP/1.1 200 OK\nSet-Cookie: a=1; path=/\nSet-Cookie: b=2\nContent-Length: 2\n"
+      "Connection: close\n\nok";
+  server_.SetDefault(reply);
+  std::string url = Url("/lf");
+  FetchOptions options;
+  options.want_cookies = true;
+  options.want_response_headers = true;
+  FetchResult result = client_.FetchPage(url, options);
+  EXPECT_EQ(result.body, "ok");
+  EXPECT_EQ(result.cookies, "a=1;;");
+  EXPECT_EQ(result.response_headers,
+            "HTTP/1.1 200 OK\r\nSet-Cookie: a=1; path=/\r\nSet-Cookie: b=2\r\nContent-Length: "
+            "2\r\nConnection: close\r\n\r\n");
+}
+
 TEST_F(FetchClientTest, ACookieTheServerDeletesIsNotSentAgain) {
   Reply login;
   login.headers = {{"Set-Cookie", "sid=1; path=/"}};
