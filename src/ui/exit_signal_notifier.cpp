@@ -46,8 +46,10 @@ ExitSignalNotifier::ExitSignalNotifier(QObject* parent) : QObject(parent) {
   sigaction(SIGTERM, &action, &g_old_term);
   sigaction(SIGINT, &action, &g_old_int);
   // Ending a login session sends SIGHUP right after SIGTERM, closing a terminal sends it alone:
-  // either must leave through the exit path too.
-  sigaction(SIGHUP, &action, &g_old_hup);
+  // either must leave through the exit path too, unless the program was started to ignore it
+  // (nohup), where closing the terminal must not end it.
+  sigaction(SIGHUP, nullptr, &g_old_hup);
+  if (g_old_hup.sa_handler != SIG_IGN) sigaction(SIGHUP, &action, nullptr);
   notifier_ = new QSocketNotifier(sockets_[1], QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, [this] { ReadPending(); });
 }

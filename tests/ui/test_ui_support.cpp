@@ -161,6 +161,29 @@ class UiSupportTest : public QObject {
     QCOMPARE(spy[0][0].toInt(), SIGHUP);
   }
 
+  void HangUpIgnoredByTheStarterStaysIgnored() {
+    // Started through nohup: closing the terminal must not end the program.
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    struct sigaction before = {};
+    sigaction(SIGHUP, &ignore, &before);
+    {
+      ExitSignalNotifier notifier;
+      QVERIFY(notifier.installed());
+      QSignalSpy spy(&notifier, &ExitSignalNotifier::ExitRequested);
+      std::raise(SIGHUP);
+      QTest::qWait(50);
+      QCOMPARE(spy.count(), 0);
+      std::raise(SIGTERM);  // the other signals still end it
+      QTRY_COMPARE(spy.count(), 1);
+      QCOMPARE(spy[0][0].toInt(), SIGTERM);
+    }
+    struct sigaction after = {};
+    sigaction(SIGHUP, &before, &after);
+    QVERIFY(after.sa_handler == SIG_IGN);
+  }
+
   void HandlersAreGivenBackWhenTheNotifierGoes() {
     struct sigaction before = {};
     struct sigaction before_hup = {};
