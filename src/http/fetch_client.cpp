@@ -93,14 +93,14 @@ std::unique_ptr<CurlTransfer> FetchClient::Prepare(const std::string& url,
                            {"Accept", "Expect", "Content-Type"});
   transfer->SetMethod(post ? "POST" : "GET", std::move(body));
   // A secure request keeps only the secure flag: cookies from the store and redirects always
-  // apply there, and never from https down to http. Plain http may be redirected to https.
+  // apply there, and only to https. Plain http never follows a redirect to https.
   if (https || text::Trim(cookie_text).empty()) {
     if (cookies_) cookies_->Attach(transfer->handle());
   }
   RedirectPolicy policy;
   policy.follow = https || options.allow_redirect.value_or(true);
   policy.to_http = !https;
-  policy.to_https = true;
+  policy.to_https = https;
   transfer->SetRedirectPolicy(policy);
   return transfer;
 }

@@ -40,7 +40,7 @@ struct FetchOptions {
   std::optional<std::string> cookies;  // value of a Cookie header; stored cookies are then not sent
   std::optional<double> timeout_s;     // deadline for the whole exchange; 0: time out at once
   std::optional<int> body_encoding;    // kBodyAsIs, kBodyUtf8, kBodyBig5
-  std::optional<bool> allow_redirect;  // omitted: followed (https never to http)
+  std::optional<bool> allow_redirect;  // omitted: redirects are followed (never to https)
   bool want_response_headers = false;
   bool want_cookies = false;
 };
