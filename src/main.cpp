@@ -15,6 +15,7 @@
 #include "app/main_window_state.h"
 #include "app/shell_controller.h"
 #include "http/curl_global.h"
+#include "platform/exit_call_guard.h"
 #include "platform/run_directory.h"
 #include "proxylist/agent_file.h"
 #include "proxylist/proxy_list.h"
@@ -87,6 +88,10 @@ int Run(QApplication& app, const lumvex::CommandLineOptions& options,
 
     shell.StartupSequence();
     window.ShowAccordingToState();
+    // When the display goes away under it (a session ending without a signal), Qt ends the
+    // program with exit() from inside the event loop, past the exit sequence: save the list then.
+    // Widgets cannot be touched any more at that point, so the rest of the sequence is skipped.
+    ExitCallGuard display_lost([&list, &config] { SaveAgentFile(list, config.data_dir); });
     status = app.exec();
     // The window goes away now: the exit sequence runs (again, or first if the loop ended some
     // other way), so the list is saved whichever way the program ends.

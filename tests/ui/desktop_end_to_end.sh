@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real program on a virtual X server with a tray host: the window appears, the tray icon is
-# docked, and a terminating signal ends it with status 0 after saving the list file.
+# docked, and a terminating signal ends it with status 0 after saving the list file; a second run
+# saves the list when the display goes away under it.
 # Usage: desktop_end_to_end.sh PATH_TO_LUMVEXIP
 set -uo pipefail
 
@@ -59,6 +60,10 @@ mkdir -p "$work/data"
 printf '1.2.3.4 | 8080 | HTTP | 0.5 | 北京 | 1天\r\n5.6.7.8 | 3128 | 失败 |  | 上海 | 2天' |
   iconv -f UTF-8 -t GBK >"$work/data/The agent"
 cp "$work/data/The agent" "$work/agent.before"
+# The list file is dated far back, so a recent date afterwards shows that the list was written.
+date_back() { touch -d "2001-01-01 00:00:00" "$work/data/The agent"; }
+was_written() { [ "$(stat -c %Y "$work/data/The agent")" -gt 978307200 ]; }
+date_back
 
 XDG_RUNTIME_DIR=$work "$program" --data-dir "$work/data" >"$work/app.log" 2>&1 &
 app_pid=$!
@@ -80,4 +85,20 @@ app_pid=""
 [ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
 [ -f "$work/data/The agent" ] || fail "the list file is gone"
 cmp -s "$work/agent.before" "$work/data/The agent" || fail "the list file changed: $(od -c "$work/data/The agent" | head -5)"
-echo "1 passed, 0 failed: window shown, tray icon docked, SIGTERM saved the list and exited 0"
+was_written || fail "SIGTERM ended the program without saving the list"
+
+# The display going away (a session that ends without a signal) must not lose the list either:
+# Qt ends the program from inside its event loop then.
+date_back
+# timeout bounds the run: a program that does not end is killed and the checks below fail.
+XDG_RUNTIME_DIR=$work timeout -k 5 60 "$program" --data-dir "$work/data" >"$work/app.log" 2>&1 &
+app_pid=$!
+wait_for 30 window_shown || fail "the main window did not appear the second time"
+for pid in $trayer_pid $xvfb_pid; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+trayer_pid="" xvfb_pid=""
+wait "$app_pid"
+app_pid=""
+[ -f "$work/data/The agent" ] || fail "the list file is gone after the display went away"
+cmp -s "$work/agent.before" "$work/data/The agent" || fail "the list file changed when the display went away"
+was_written || fail "the display went away and the list was not saved"
+echo "2 passed, 0 failed: window shown, tray icon docked, SIGTERM saved the list and exited 0; the list was saved when the display went away"
