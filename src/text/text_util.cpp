@@ -215,7 +215,8 @@ double AtoF(std::string_view text) {
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   std::string_view rest = text.substr(i);
-  if (rest.empty()) return 0.0;
+  // from_chars would read a second minus sign as the number's own; strtod reads no number there.
+  if (rest.empty() || rest[0] == '-' || rest[0] == '+') return 0.0;
   // from_chars takes neither a sign nor the "0x" prefix that strtod accepts.
   std::chars_format format = std::chars_format::general;
   if (rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X') &&
@@ -230,7 +231,7 @@ double AtoF(std::string_view text) {
         format == std::chars_format::hex ? HexOverflows(rest) : DecimalOverflows(rest);
     value = overflow ? std::numeric_limits<double>::infinity() : 0.0;
   } else if (ec != std::errc()) {
-    value = 0.0;
+    return 0.0;  // no number: strtod gives zero without the sign
   }
   return negative ? -value : value;
 }

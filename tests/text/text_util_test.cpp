@@ -208,6 +208,16 @@ TEST(AtoFTest, AgreesWithStrtodOnManyInputs) {
   }
 }
 
+TEST(AtoFTest, SecondSignEndsTheNumber) {
+  // strtod takes one sign only: after it must come a digit, a point, "inf", "nan" or "0x".
+  for (const std::string input :
+       {"+-5", "--5", "-+5", "+ 5", "--inf", "+-nan", "- 0x10", "-+.5", "-abc", "-."}) {
+    const double expected = std::strtod(input.c_str(), nullptr);
+    EXPECT_EQ(AtoF(input), expected) << input;
+    EXPECT_EQ(std::signbit(AtoF(input)), std::signbit(expected)) << input;
+  }
+}
+
 TEST(FormatTest, IntegersArePlainDecimals) {
   EXPECT_EQ(FormatInt(0), "0");
   EXPECT_EQ(FormatInt(-15), "-15");
