@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <iterator>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -124,10 +125,19 @@ std::vector<ProxyEntry> ParseAgentText(std::string_view gbk_bytes) {
 
   std::vector<std::vector<ProxyEntry>> parsed(pieces.size());
   std::vector<std::thread> helpers;
+  // Pieces from here on are parsed on this thread: the system may refuse new threads, and the
+  // list must load all the same.
+  std::size_t parse_here_from = pieces.size();
   for (std::size_t i = 1; i < pieces.size(); ++i) {
-    helpers.emplace_back([&parsed, &pieces, i] { parsed[i] = ParseChunk(pieces[i]); });
+    try {
+      helpers.emplace_back([&parsed, &pieces, i] { parsed[i] = ParseChunk(pieces[i]); });
+    } catch (const std::system_error&) {
+      parse_here_from = i;
+      break;
+    }
   }
   parsed[0] = ParseChunk(pieces[0]);
+  for (std::size_t i = parse_here_from; i < pieces.size(); ++i) parsed[i] = ParseChunk(pieces[i]);
   for (std::thread& helper : helpers) helper.join();
 
   std::size_t total = 0;
