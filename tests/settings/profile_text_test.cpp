@@ -69,6 +69,16 @@ TEST(SetProfileValueTest, NewKeyInAnEmptyOrUnfinishedSection) {
   EXPECT_EQ(Set("[a]\r\nx=1", "a", "y", "2"), "[a]\r\nx=1\r\ny=2\r\n");
 }
 
+TEST(SetProfileValueTest, LastLineCutOffAfterItsCarriageReturnGetsOnlyTheLineFeed) {
+  EXPECT_EQ(Set("[run]\r", "run", "run", "yes"), "[run]\r\nrun=yes\r\n");
+  EXPECT_EQ(Set("[a]\r\nx=1\r", "a", "y", "2"), "[a]\r\nx=1\r\ny=2\r\n");
+  EXPECT_EQ(Set("[a]\r\nx=1\r", "b", "y", "2"), "[a]\r\nx=1\r\n[b]\r\ny=2\r\n");
+  // A second CR would stay in the line and make a header without its bracket name another
+  // section, so the value just written could not be read back.
+  const std::string out = Set("[tray\r", "tray", "tray", "yes");
+  EXPECT_EQ(FindProfileValue(out, "tray", "tray"), "yes") << out;
+}
+
 TEST(SetProfileValueTest, NamesMatchInAnyLetterCase) {
   EXPECT_EQ(Set("[TRAY]\r\nTray=no\r\n", "tray", "tray", "yes"), "[TRAY]\r\ntray=yes\r\n");
 }

@@ -124,6 +124,13 @@ bool UsableKey(std::string_view key) {
          key.find('=') == std::string_view::npos;
 }
 
+// What finishes an unfinished last line: only the LF when the text was cut off after its CR, as a
+// second CR would stay in the line's text.
+std::string_view LineEndToFinish(std::string_view text) {
+  if (text.empty() || text.back() == '\n') return {};
+  return text.back() == '\r' ? kLineEnd.substr(1) : kLineEnd;
+}
+
 std::string OneLine(std::string_view value) {
   std::string out(value);
   for (char& c : out) {
@@ -186,13 +193,13 @@ std::optional<std::string> SetProfileValue(std::string_view text, std::string_vi
   if (insert_after) {
     const Line& anchor = lines[*insert_after];
     out = std::string(text.substr(0, anchor.end));
-    if (anchor.end == text.size() && text.back() != '\n') out += kLineEnd;  // unfinished last line
+    if (anchor.end == text.size()) out += LineEndToFinish(text);
     out += new_line;
     out += text.substr(anchor.end);
     return out;
   }
   out = std::string(text);
-  if (!out.empty() && out.back() != '\n') out += kLineEnd;
+  out += LineEndToFinish(text);
   out += "[" + std::string(section) + "]" + std::string(kLineEnd) + new_line;
   return out;
 }
