@@ -1,0 +1,82 @@
+// The composition root: the list, the view-model, the controllers, the worker pool, the HTTP
+// layer and the endpoints, built and wired once. The Qt window and the headless subcommands both
+// drive the program through it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/endpoints.h"
+#include "app/main_window_state.h"
+#include "app/shell_controller.h"
+#include "app/user_prompts.h"
+#include "http/cookie_store.h"
+#include "http/fetch_client.h"
+#include "platform/ui_thread.h"
+#include "platform/worker_pool.h"
+#include "proxylist/proxy_list.h"
+#include "validate/cell_color_table.h"
+
+namespace lumvex {
+
+struct ApplicationOptions {
+  ShellConfig shell;
+  Endpoints endpoints = DefaultEndpoints();
+  // Deadline of one proxy check in seconds (--check-timeout).
+  int check_timeout_seconds = 60;
+};
+
+// The options of a run of the program from its command line; `run_directory` is the directory
+// of the executable.
+ApplicationOptions ApplicationOptionsOf(const CommandLineOptions& options,
+                                        const std::string& run_directory);
+
+class Application {
+ public:
+  // `ui` and `prompts` must outlive the application.
+  Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions options);
+  // Runs Shutdown.
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  UiThread& Ui() { return ui_; }
+  UserPrompts& Prompts() { return prompts_; }
+  const ApplicationOptions& Options() const { return options_; }
+  MainWindowState& State() { return state_; }
+  ProxyList& List() { return list_; }
+  CellColorTable& Colours() { return colours_; }
+  ShellController& Shell() { return shell_; }
+  WorkerPool& Pool() { return pool_; }
+  http::CookieStore& Cookies() { return cookies_; }
+  http::FetchClient& Fetcher() { return *fetcher_; }
+
+  // The front end calls this on every tick of 时钟1.
+  void OnTimerTick();
+  // The front end calls this when the user chose item `index` of `combo` (after the state has
+  // recorded the choice).
+  void OnComboChosen(Combo combo, int index);
+
+  // Ends background work for the program's exit: stops the pool, cancels every transfer and
+  // joins the threads with a bound. Call after the UiThread has been closed, so that workers
+  // waiting on it return at once. Safe to call more than once.
+  void Shutdown();
+
+ private:
+  void WireCommands();
+
+  UiThread& ui_;
+  UserPrompts& prompts_;
+  ApplicationOptions options_;
+  MainWindowState state_;
+  ProxyList list_;
+  CellColorTable colours_;
+  ShellController shell_;
+  http::CookieStore cookies_;
+  std::unique_ptr<http::FetchClient> fetcher_;
+  WorkerPool pool_;
+  bool shut_down_ = false;
+};
+
+}  // namespace lumvex

@@ -1,0 +1,56 @@
+// The program's one pool of worker threads over a queue of 32-bit task values. It serves the
+// validation run and the source-A harvest, which never run at the same time.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace lumvex {
+
+class WorkerPool {
+ public:
+  using Routine = std::function<void(std::int32_t)>;
+
+  // At most this many workers; larger counts are cut to it.
+  static constexpr int kMaxThreads = 2000;
+  // Stack size of every worker, small so that thousands can run.
+  static constexpr std::size_t kStackBytes = 256 * 1024;
+
+  WorkerPool() = default;
+  // Stops the pool and joins every worker still alive (see Shutdown).
+  ~WorkerPool();
+  WorkerPool(const WorkerPool&) = delete;
+  WorkerPool& operator=(const WorkerPool&) = delete;
+
+  // False (and nothing changes) while the pool is running. Otherwise starts `thread_count`
+  // workers that call `routine` with each posted value (none for a count of 0 or less) and
+  // returns true. Threads the system refuses to start are skipped: the pool runs with those it
+  // got.
+  bool Create(int thread_count, Routine routine);
+  // Queues a value; false when the pool is not running.
+  bool Post(std::int32_t value);
+  // Clears running and drops the queued values; running tasks finish. Does not wait.
+  void Stop();
+  bool Running() const;
+  // Workers of the current run that are alive (started and not yet ended).
+  int LiveWorkers() const;
+  // Program exit: stops the pool, then joins every worker ever started, waiting at most
+  // `timeout_ms` in all. Workers still inside a task after that are detached; the caller must
+  // have cancelled what they wait on (the fetches) first.
+  void Shutdown(int timeout_ms);
+
+ private:
+  struct Run;  // one Create..Stop generation: its queue, flag and routine
+  static void* WorkerMain(void* arg);
+
+  mutable std::mutex mutex_;
+  std::shared_ptr<Run> current_;
+  std::vector<std::shared_ptr<Run>> runs_;  // every generation with workers possibly alive
+};
+
+}  // namespace lumvex

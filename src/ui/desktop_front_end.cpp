@@ -1,0 +1,87 @@
+#include "ui/desktop_front_end.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QSystemTrayIcon>
+#include <cstdlib>
+#include <memory>
+
+#include "app/application.h"
+#include "platform/exit_call_guard.h"
+#include "proxylist/agent_file.h"
+#include "ui/exit_signal_notifier.h"
+#include "ui/main_window.h"
+#include "ui/qt_ui_thread.h"
+#include "ui/qt_user_prompts.h"
+#include "ui/startup_reporter.h"
+
+namespace lumvex {
+namespace {
+
+// A desktop tray exists and the platform really shows windows (offscreen has neither).
+bool TrayAvailable() {
+  const QString platform = QGuiApplication::platformName();
+  if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return false;
+  return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+}  // namespace
+
+int RunDesktop(QApplication& app, const CommandLineOptions& options,
+               const std::string& run_directory, const std::string& ahead_dir,
+               ListReadAhead ahead) {
+  QtUiThread ui;
+  QtUserPrompts prompts;
+  ApplicationOptions app_options = ApplicationOptionsOf(options, run_directory);
+  app_options.shell.tray_available = TrayAvailable();
+  if (ahead.valid() && ahead_dir == app_options.shell.data_dir) {
+    auto shared = std::make_shared<ListReadAhead>(std::move(ahead));
+    app_options.shell.read_list_ahead = [shared] { return shared->get(); };
+  }
+  Application application(ui, prompts, std::move(app_options));
+  ShellController& shell = application.Shell();
+  // The program ends through its exit sequence only; hidden-to-tray is not an end.
+  app.setQuitOnLastWindowClosed(false);
+
+  int status = 0;
+  {
+    MainWindow window(application.State(), shell, application.List(), &application.Colours(), ui);
+    prompts.SetParent(&window);
+    window.SetTimerHandler([&application] { application.OnTimerTick(); });
+    window.SetComboChosenHandler(
+        [&application](Combo combo, int index) { application.OnComboChosen(combo, index); });
+    shell.Hooks().close_dialogs = [&window] { window.CloseDialogs(); };
+    shell.Hooks().destroy_main_window = [&window] {
+      window.PrepareForExit();
+      QCoreApplication::quit();
+    };
+    QObject::connect(&window, &MainWindow::ClosedForExit, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    // Ending the session or a terminating signal leaves through the exit sequence, so the list
+    // is saved as it is by "退出程序".
+    ExitSignalNotifier exit_signals;
+    QObject::connect(&exit_signals, &ExitSignalNotifier::ExitRequested, &app,
+                     [&shell] { shell.ExitSequence(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
+                     [&shell] { shell.ExitSequence(); });
+    StartupReporter reporter(&window, std::getenv("LUMVEX_REPORT_STARTUP") != nullptr);
+
+    shell.StartupSequence();
+    window.ShowAccordingToState();
+    // When the display goes away under it (a session ending without a signal), Qt ends the
+    // program with exit() from inside the event loop, past the exit sequence: save the list then.
+    // Widgets cannot be touched any more at that point, so the rest of the sequence is skipped.
+    const std::string data_dir = application.Options().shell.data_dir;
+    ProxyList& list = application.List();
+    ExitCallGuard display_lost([&list, data_dir] { SaveAgentFile(list, data_dir); });
+    status = app.exec();
+    // The window goes away now: the exit sequence runs (again, or first if the loop ended some
+    // other way), so the list is saved whichever way the program ends.
+    shell.OnMainWindowDestroyed();
+    ui.Close();
+    application.Shutdown();
+  }
+  return status;
+}
+
+}  // namespace lumvex

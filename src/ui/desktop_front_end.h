@@ -1,0 +1,23 @@
+// The window front end: builds the Application on the Qt UI thread, shows the main window and
+// runs the event loop until the exit sequence ends it.
+#pragma once
+
+#include <QApplication>
+#include <future>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "proxylist/proxy_entry.h"
+
+namespace lumvex {
+
+using ListReadAhead = std::future<std::optional<std::vector<ProxyEntry>>>;
+
+// Runs the program's window until it ends; returns the exit status. `ahead` holds the list file
+// of `ahead_dir` being read while the window is built (used when that is the data directory).
+int RunDesktop(QApplication& app, const CommandLineOptions& options,
+               const std::string& run_directory, const std::string& ahead_dir, ListReadAhead ahead);
+
+}  // namespace lumvex
