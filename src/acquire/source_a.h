@@ -1,0 +1,65 @@
+// Source A: a proxy-list site that sorts its proxies into categories, each with a paged table.
+// Pages arrive as UTF-8. These functions cut its pages into categories and rows; fetching and
+// the list belong to the harvest controller.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "acquire/bounded_scan.h"
+#include "proxylist/proxy_entry.h"
+
+namespace lumvex::source_a {
+
+// One category link of the category list (the two spaces before "title" belong to the page).
+inline constexpr std::string_view kCategoryPattern =
+    "<li><a href=\"proxy_ip.html\\?id=(.{1,}?)\"  title=\"(.{1,}?)\">.*\\（(.{1,}?)\\）个</a></li>";
+// One table row: CR LF line ends, two spaces before every cell.
+inline constexpr std::string_view kRowPattern =
+    "<tr>\r\n  <td>(.{1,}?)</td>\r\n  <td>(.{1,}?)</td>\r\n  <td>(.{1,}?)</td>\r\n"
+    "  <td class=\"tableAdr\">(.{1,}?)</td>\r\n  <td>(.{1,}?)</td>\r\n  <td>(.{1,}?)</td>\r\n"
+    "  <td>(.{1,}?)</td>\r\n</tr>";
+
+// Rows per table page assumed when planning a harvest.
+inline constexpr int kRowsPerPage = 80;
+// Workers when the thread count field is empty or 0.
+inline constexpr int kDefaultWorkers = 20;
+// Pause between two page submissions.
+inline constexpr int kPageIntervalMs = 1000;
+
+struct Category {
+  int id = 0;
+  std::string title;
+
+  friend bool operator==(const Category&, const Category&) = default;
+};
+
+// "http://" + host + "/proxy_ipList.html?pageid=1".
+std::string CategoryListUrl(std::string_view host);
+// "http://" + host + "/proxy_ip.html?id=" + id + "&pageid=" + page.
+std::string TablePageUrl(std::string_view host, int category_id, int page);
+
+// The categories of the list page, in page order; the id is the number its text starts with.
+std::vector<Category> ParseCategories(std::string_view page, const ScanLimits& limits = {});
+
+// The rows of a table page, in page order: address, port, type, speed in seconds, location,
+// survival time. `complete` (when given) is false when the bound ended the scan early.
+std::vector<ProxyEntry> ParseTableRows(std::string_view page, const ScanLimits& limits = {},
+                                       bool* complete = nullptr);
+
+// The speed cell in seconds: the words 秒, 毫 and 钟 removed, the number read and divided by
+// 1000 ("350毫秒" gives "0.35", "2秒" gives "0.002", no number gives "0").
+std::string SpeedSeconds(std::string_view cell);
+
+// Caption of the category count label for the chosen entry's text: the text between its
+// full-width parentheses framed by "当前数据库共有IP： " and " 个".
+std::string CategoryCountCaption(std::string_view entry_text);
+
+// Pages to fetch for the requested number as typed: integer of (number / 80), plus 1.
+int PageCount(std::string_view fetch_count_text);
+
+// True when the list holds the requested number of rows (row count − number ≥ −0.0000001).
+bool CountReached(int list_count, std::string_view fetch_count_text);
+
+}  // namespace lumvex::source_a

@@ -1,0 +1,54 @@
+// Source B: a proxy-list site with numbered databases; a database page links to list pages, and a
+// list page carries one proxy per line. Pages arrive as GBK bytes: the link lists are decoded
+// first, the list lines are cut on the GBK bytes themselves (their first byte and last six
+// bytes go) and decoded piece by piece.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "acquire/bounded_scan.h"
+#include "proxylist/proxy_entry.h"
+
+namespace lumvex::source_b {
+
+// Marker pairs of the database list and the database pages (double quotes belong to them).
+inline constexpr std::string_view kOptionLeft = "<option value='";
+inline constexpr std::string_view kOptionRight = "'";
+inline constexpr std::string_view kLinkLeft = "免费代理IP</a></b>] <a href=\"";
+inline constexpr std::string_view kLinkRight = "\"";
+inline constexpr std::string_view kTitleLeft = "html\" class=\"title\">";
+inline constexpr std::string_view kTitleRight = "</a>";
+
+// "http://" + host + "/proxyip/".
+std::string DatabaseListUrl(std::string_view host);
+// host + "/proxyip/" + value (without a scheme, as the address box holds it).
+std::string DatabaseAddress(std::string_view host, std::string_view option_value);
+// "自动更新IP代理数据库：（" + k + "）".
+std::string DatabaseCaption(int k);
+
+// The option values of the database list (a GBK page).
+std::vector<std::string> ParseDatabaseValues(std::string_view page_gbk,
+                                             const ScanLimits& limits = {});
+
+// The list pages of a database page (GBK): addresses "http://" + host + "/" + link target, and
+// titles, found independently, in page order.
+struct DatabasePage {
+  std::vector<std::string> page_addresses;
+  std::vector<std::string> titles;
+};
+DatabasePage ParseDatabasePage(std::string_view page_gbk, std::string_view host,
+                               const ScanLimits& limits = {});
+
+// Splits GBK bytes at `delimiter` (ASCII); a byte with the high bit set is taken together with
+// the byte after it, so a delimiter never matches inside a double-byte character. Empty pieces
+// between delimiters stay, an empty piece after the last one is dropped, no text gives no pieces.
+std::vector<std::string> SplitGbk(std::string_view gbk, std::string_view delimiter);
+
+// The rows of a list page (GBK bytes), in line order. A line counts when it holds "<br />"; it
+// loses its first byte and its last six bytes, then reads ip ":" port "@" type [";" location].
+// Rows hold address, port and (when present) location; the type is not kept.
+std::vector<ProxyEntry> ParseListPage(std::string_view page_gbk);
+
+}  // namespace lumvex::source_b

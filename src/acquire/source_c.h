@@ -1,0 +1,27 @@
+// Source C: one GBK page listing proxies of every country in one table; only transparent
+// ("透明") proxies are taken.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "acquire/bounded_scan.h"
+#include "proxylist/proxy_entry.h"
+
+namespace lumvex::source_c {
+
+inline constexpr std::string_view kRowPattern =
+    "<tr><td>(.*?)</td><td>(.*?)</td><td>透明</td><td>whois</td><td><div "
+    "class=\"addr_style\">(.*?)</div></td></tr>";
+inline constexpr std::string_view kStatusRunning = "正在获取任意国家代理IP....";
+
+// "http://" + host + "/proxy/index.aspx".
+std::string PageUrl(std::string_view host);
+
+// The transparent proxies of the page (GBK bytes, decoded here), in page order: address, port
+// and location.
+std::vector<ProxyEntry> ParsePage(std::string_view page_gbk, const ScanLimits& limits = {},
+                                  bool* complete = nullptr);
+
+}  // namespace lumvex::source_c

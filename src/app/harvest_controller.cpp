@@ -1,0 +1,440 @@
+#include "app/harvest_controller.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "acquire/source_a.h"
+#include "acquire/source_b.h"
+#include "acquire/source_c.h"
+#include "http/raw_request.h"
+#include "text/text_util.h"
+
+namespace lumvex {
+namespace {
+
+constexpr std::string_view kHarvestRunning = "正在获取代理IP....";
+constexpr std::string_view kCountReset = "0";
+
+// A pool task value: the harvest's serial in the high bits, the page number in the low 20.
+constexpr int kPageBits = 20;
+constexpr std::uint32_t kPageMask = (1u << kPageBits) - 1;
+constexpr std::uint32_t kSerialMask = (1u << (31 - kPageBits)) - 1;
+
+std::string DoneStatus(int count) {
+  return "代理IP获取完毕！ 获取代理IP：" + text::FormatInt(count) + "个";
+}
+
+// The controls a harvest disables, in this order.
+const std::vector<Command>& HarvestDisabledCommands() {
+  static const std::vector<Command> commands = {
+      Command::kValidate, Command::kExport,   Command::kCleanFailed, Command::kImport,
+      Command::kDeleteRow, Command::kClearList, Command::kAddProxy,  Command::kPaste};
+  return commands;
+}
+
+// The commands a finished harvest enables ("清理失败IP" waits for a check run).
+const std::vector<Command>& HarvestEnabledCommands() {
+  static const std::vector<Command> commands = {Command::kValidate,  Command::kExport,
+                                                Command::kImport,    Command::kDeleteRow,
+                                                Command::kClearList, Command::kAddProxy,
+                                                Command::kPaste};
+  return commands;
+}
+
+}  // namespace
+
+HarvestController::HarvestController(UiThread& ui, MainWindowState& state, ProxyList& list,
+                                     WorkerPool& pool, http::FetchClient& fetcher,
+                                     http::CookieStore* cookies, const Endpoints& endpoints,
+                                     HarvestTuning tuning)
+    : ui_(ui),
+      state_(state),
+      list_(list),
+      pool_(pool),
+      fetcher_(fetcher),
+      cookies_(cookies),
+      endpoints_(endpoints),
+      tuning_(std::move(tuning)),
+      pacer_(tuning_.page_interval) {}
+
+HarvestController::~HarvestController() { Shutdown(); }
+
+void HarvestController::SetEvents(HarvestEvents events) {
+  std::lock_guard lock(mutex_);
+  events_ = std::move(events);
+}
+
+ScanLimits HarvestController::Limits() const {
+  ScanLimits limits = tuning_.scan;
+  limits.cancel = cancel_.Flag();
+  return limits;
+}
+
+void HarvestController::StartThread(std::function<void()> work) { threads_.Start(std::move(work)); }
+
+void HarvestController::StartSourceLoaders() {
+  StartThread([this] { LoadSourceACategories(); });
+  StartThread([this] { LoadSourceBDatabases(); });
+}
+
+// ---- Source A ------------------------------------------------------------------------------
+
+void HarvestController::LoadSourceACategories() {
+  http::FetchOptions options;
+  options.body_encoding = http::kBodyUtf8;
+  const std::optional<http::FetchResult> page = cancel_.FetchPage(
+      fetcher_, source_a::CategoryListUrl(endpoints_.source_a_host), options);
+  if (!page) return;
+  std::vector<ComboItem> items;
+  for (source_a::Category& category : source_a::ParseCategories(page->body, Limits())) {
+    items.push_back(ComboItem{std::move(category.title), category.id});
+  }
+  if (cancel_.Raised()) return;
+  ui_.RunSync([&] {
+    state_.SetComboItems(Combo::kSourceACategories, items);
+    state_.SetComboChosen(Combo::kSourceACategories, 0);
+  });
+  current_category_id_.store(items.empty() ? -1 : items.front().data);
+  ui_.RunSync([&] {
+    state_.SetLabelText(Label::kCategoryCount,
+                        source_a::CategoryCountCaption(
+                            state_.ComboDisplayedText(Combo::kSourceACategories)));
+  });
+  ui_.RunSync([&] {
+    const bool has_text = !text::Trim(state_.ComboDisplayedText(Combo::kSourceACategories)).empty();
+    state_.ApplySourceSelection(has_text ? SourceChoice::kSourceA : SourceChoice::kSourceB);
+  });
+}
+
+void HarvestController::OnCategoryChosen() {
+  const ComboState combo = state_.GetCombo(Combo::kSourceACategories);
+  if (combo.chosen >= 0 && combo.chosen < static_cast<int>(combo.items.size())) {
+    current_category_id_.store(combo.items[static_cast<std::size_t>(combo.chosen)].data);
+  }
+  state_.SetLabelText(Label::kCategoryCount,
+                      source_a::CategoryCountCaption(
+                          state_.ComboDisplayedText(Combo::kSourceACategories)));
+  state_.SetStatus("");
+  state_.SetCommandEnabled(Command::kFetch, true);
+  state_.SetCommandEnabled(Command::kCleanFailed, false);
+  for (Counter counter : {Counter::kList, Counter::kSuccess, Counter::kFailure}) {
+    state_.SetCounter(counter, std::string(kCountReset));
+  }
+}
+
+void HarvestController::DisableForHarvest() {
+  state_.SetCommandsEnabled(HarvestDisabledCommands(), false);
+  state_.SetComboEnabled(Combo::kSourceACategories, false);
+  state_.SetRadioEnabled(Radio::kSourceA, false);
+  state_.SetRadioEnabled(Radio::kSourceB, false);
+}
+
+void HarvestController::StartHarvest() {
+  const SourceChoice source = state_.GetSourceChoice();
+  if (source == SourceChoice::kSourceA) {
+    for (Counter counter : {Counter::kList, Counter::kSuccess, Counter::kFailure}) {
+      state_.SetCounter(counter, std::string(kCountReset));
+    }
+    state_.SetStatus(std::string(kHarvestRunning));
+    DisableForHarvest();
+    int workers = text::AtoI(state_.FieldText(Field::kThreadCount));
+    if (workers == 0) workers = source_a::kDefaultWorkers;
+    // Fails while the pool still runs (an earlier harvest): the pages then go to that pool.
+    pool_.Create(workers, [this](std::int32_t task) { SourceAPageTask(task); });
+    auto run = std::make_shared<SourceARun>();
+    const int pages = source_a::PageCount(state_.FieldText(Field::kFetchCount));
+    const int category = current_category_id_.load();
+    for (int page = 1; page <= pages; ++page) {
+      run->urls.push_back(source_a::TablePageUrl(endpoints_.source_a_host, category, page));
+    }
+    {
+      std::lock_guard lock(mutex_);
+      if (shut_down_) return;
+      run->serial = next_serial_ = (next_serial_ + 1) & kSerialMask;
+      runs_[run->serial] = run;
+    }
+    const std::uint32_t serial = run->serial;
+    run->schedule = pacer_.Add(pages, [this, serial](int page) {
+      const std::shared_ptr<SourceARun> paced = FindRun(serial);
+      if (!paced || paced->finished.load()) return false;
+      const auto task = static_cast<std::int32_t>((serial << kPageBits) |
+                                                  (static_cast<std::uint32_t>(page) & kPageMask));
+      if (!pool_.Post(task)) {
+        // The pool was stopped (another harvest completed): the rest of this one is dropped.
+        paced->finished.store(true);
+        ForgetRun(serial);
+        return false;
+      }
+      return true;
+    });
+  } else if (source == SourceChoice::kSourceB) {
+    DisableForHarvest();
+    StartThread([this] { SourceBHarvest(); });
+  }
+}
+
+std::shared_ptr<HarvestController::SourceARun> HarvestController::FindRun(
+    std::uint32_t serial) const {
+  std::lock_guard lock(mutex_);
+  const auto it = runs_.find(serial);
+  return it == runs_.end() ? nullptr : it->second;
+}
+
+void HarvestController::ForgetRun(std::uint32_t serial) {
+  std::lock_guard lock(mutex_);
+  runs_.erase(serial);
+}
+
+void HarvestController::SourceAPageTask(std::int32_t task) {
+  const auto value = static_cast<std::uint32_t>(task);
+  const std::shared_ptr<SourceARun> run = FindRun(value >> kPageBits);
+  const std::size_t page = value & kPageMask;
+  if (!run || page < 1 || page > run->urls.size()) return;
+  http::FetchOptions options;
+  options.body_encoding = http::kBodyUtf8;
+  options.timeout_s = tuning_.page_timeout_s;
+  const std::optional<http::FetchResult> fetched =
+      cancel_.FetchPage(fetcher_, run->urls[page - 1], options);
+  if (!fetched) return;
+  if (!fetched->timed_out && !fetched->body.empty()) run->reached.fetch_add(1);
+  std::vector<ProxyEntry> rows = source_a::ParseTableRows(fetched->body, Limits());
+  if (cancel_.Raised()) return;
+  AppendRows(std::move(rows));
+  const int count = list_.ListCount();
+  state_.SetCounterValue(Counter::kList, count);
+  const bool all_processed = run->processed.fetch_add(1) + 1 >= static_cast<int>(run->urls.size());
+  // The completion test after every page; a harvest whose pages all ended below the requested
+  // number completes as well, so its controls do not stay disabled.
+  // Only the first page task to find the harvest complete runs the completion steps: a repeat
+  // would re-enable controls (and stop the pool) under a harvest started since.
+  if ((source_a::CountReached(count, state_.FieldText(Field::kFetchCount)) || all_processed) &&
+      !run->finished.exchange(true)) {
+    FinishSourceA(*run);
+  }
+}
+
+void HarvestController::FinishSourceA(SourceARun& run) {
+  pacer_.Cancel(run.schedule);
+  ForgetRun(run.serial);
+  ui_.RunSync([&] {
+    state_.SetStatus(DoneStatus(list_.ListCount()));
+    state_.SetCommandsEnabled(HarvestEnabledCommands(), true);
+    state_.SetRadioEnabled(Radio::kSourceA, true);
+    state_.SetRadioEnabled(Radio::kSourceB, true);
+    if (state_.GetSourceChoice() == SourceChoice::kSourceA) {
+      state_.SetComboEnabled(Combo::kSourceACategories, true);
+    } else {
+      state_.SetComboEnabled(Combo::kSourceBPages, true);
+      state_.SetComboEnabled(Combo::kSourceBDatabases, true);
+    }
+  });
+  pool_.Stop();
+  std::function<void(bool)> finished;
+  {
+    std::lock_guard lock(mutex_);
+    finished = events_.on_finished;
+  }
+  if (finished) finished(run.reached.load() > 0);
+}
+
+void HarvestController::AppendRows(std::vector<ProxyEntry> rows) {
+  if (rows.empty()) return;
+  std::function<void(const std::vector<ProxyEntry>&)> on_rows;
+  {
+    std::lock_guard lock(mutex_);
+    on_rows = events_.on_rows;
+  }
+  if (on_rows) {
+    // A copy for the listener, taken before the list takes the rows.
+    const std::vector<ProxyEntry> copy = rows;
+    list_.AddRows(std::move(rows));
+    on_rows(copy);
+  } else {
+    list_.AddRows(std::move(rows));
+  }
+}
+
+// ---- Source B ------------------------------------------------------------------------------
+
+bool HarvestController::LoadSourceBDatabases() {
+  const std::string url = source_b::DatabaseListUrl(endpoints_.source_b_host);
+  http::RawRequestArgs args;
+  args.cancel = cancel_.Flag();
+  std::string body = http::RawRequest(url, args, cookies_).body;
+  // The site is retried until it answers, with a pause that doubles up to its bound.
+  std::chrono::milliseconds pause = tuning_.retry_first;
+  int attempts = 1;
+  while (body.empty()) {
+    if (tuning_.database_attempts > 0 && attempts >= tuning_.database_attempts) return false;
+    if (!cancel_.Pause(pause)) return false;
+    pause = std::min(pause * 2, tuning_.retry_most);
+    body = http::SimpleGet(url, cookies_, {http::kSimpleGetConnectMs, http::kSimpleGetIdleMs},
+                           cancel_.Flag());
+    ++attempts;
+  }
+  const std::vector<std::string> values = source_b::ParseDatabaseValues(body, Limits());
+  if (cancel_.Raised()) return false;
+  std::vector<ComboItem> addresses;
+  std::vector<ComboItem> captions;
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    addresses.push_back(ComboItem{source_b::DatabaseAddress(endpoints_.source_b_host, values[k]), 0});
+    captions.push_back(ComboItem{source_b::DatabaseCaption(static_cast<int>(k) + 1), 0});
+  }
+  ui_.RunSync([&] {
+    state_.SetComboItems(Combo::kSourceBAddresses, addresses);
+    state_.SetComboItems(Combo::kSourceBDatabases, captions);
+    state_.SetComboChosen(Combo::kSourceBDatabases, 0);
+    state_.SetComboChosen(Combo::kSourceBAddresses, 0);
+  });
+  StartThread([this] { LoadSourceBPages(); });
+  return true;
+}
+
+void HarvestController::LoadSourceBPages() {
+  std::uint64_t serial = 0;
+  {
+    std::lock_guard lock(mutex_);
+    serial = ++source_b_load_serial_;
+  }
+  std::string address;
+  ui_.RunSync([&] {
+    state_.ClearCombo(Combo::kSourceBPages);
+    address = state_.ComboDisplayedText(Combo::kSourceBAddresses);
+  });
+  http::RawRequestArgs args;
+  args.cancel = cancel_.Flag();
+  const std::string body = address.empty() ? std::string()
+                                           : http::RawRequest(address, args, cookies_).body;
+  source_b::DatabasePage page = source_b::ParseDatabasePage(body, endpoints_.source_b_host, Limits());
+  if (cancel_.Raised()) return;
+  std::vector<ComboItem> titles;
+  for (std::string& title : page.titles) titles.push_back(ComboItem{std::move(title), 0});
+  auto table = std::make_shared<const std::vector<std::string>>(std::move(page.page_addresses));
+  ui_.RunSync([&] {
+    {
+      std::lock_guard lock(mutex_);
+      // Only the load started last fills the box: an earlier one finishing late would show the
+      // pages of a database that is no longer chosen.
+      if (serial != source_b_load_serial_) return;
+      source_b_pages_ = table;
+    }
+    state_.SetComboItems(Combo::kSourceBPages, std::move(titles));
+    state_.SetComboChosen(Combo::kSourceBPages, 0);
+  });
+}
+
+void HarvestController::OnDatabaseChosen() {
+  state_.SetComboChosen(Combo::kSourceBAddresses,
+                        state_.GetCombo(Combo::kSourceBDatabases).chosen);
+  OnSourceBPageChosen();
+  StartThread([this] { LoadSourceBPages(); });
+}
+
+void HarvestController::OnSourceBPageChosen() {
+  state_.SetStatus("");
+  state_.SetCommandEnabled(Command::kFetch, true);
+  state_.SetCommandEnabled(Command::kCleanFailed, false);
+  for (Counter counter : {Counter::kList, Counter::kSuccess, Counter::kFailure}) {
+    state_.SetCounter(counter, std::string(kCountReset));
+  }
+}
+
+void HarvestController::OnDatabaseAddressChosen() {
+  StartThread([this] { LoadSourceBPages(); });
+}
+
+std::vector<std::string> HarvestController::SourceBPageTable() const {
+  std::lock_guard lock(mutex_);
+  return *source_b_pages_;
+}
+
+void HarvestController::SourceBHarvest() {
+  std::shared_ptr<const std::vector<std::string>> table;
+  {
+    std::lock_guard lock(mutex_);
+    table = source_b_pages_;
+  }
+  const int chosen = state_.GetCombo(Combo::kSourceBPages).chosen;
+  // No chosen page, or one past the table: nothing to fetch, but the harvest still completes.
+  bool reached = false;
+  if (chosen >= 0 && static_cast<std::size_t>(chosen) < table->size()) {
+    http::RawRequestArgs args;
+    args.cancel = cancel_.Flag();
+    const std::string body =
+        http::RawRequest((*table)[static_cast<std::size_t>(chosen)], args, cookies_).body;
+    if (cancel_.Raised()) return;
+    reached = !body.empty();
+    state_.SetStatus(std::string(kHarvestRunning));
+    AppendRows(source_b::ParseListPage(body));
+  }
+  if (cancel_.Raised()) return;
+  FinishSourceB();
+  std::function<void(bool)> finished;
+  {
+    std::lock_guard lock(mutex_);
+    finished = events_.on_finished;
+  }
+  if (finished) finished(reached);
+}
+
+void HarvestController::FinishSourceB() {
+  ui_.RunSync([&] {
+    const int count = list_.ListCount();
+    state_.SetCounterValue(Counter::kList, count);
+    state_.SetStatus(DoneStatus(count));
+    state_.SetCommandsEnabled(HarvestEnabledCommands(), true);
+    state_.SetRadioEnabled(Radio::kSourceA, true);
+    state_.SetRadioEnabled(Radio::kSourceB, true);
+    if (state_.GetSourceChoice() == SourceChoice::kSourceB) {
+      state_.SetComboEnabled(Combo::kSourceACategories, false);
+    } else {
+      state_.SetComboEnabled(Combo::kSourceBPages, false);
+      state_.SetComboEnabled(Combo::kSourceBDatabases, false);
+    }
+  });
+}
+
+// ---- Source C ------------------------------------------------------------------------------
+
+void HarvestController::StartAnyCountryHarvest() {
+  state_.SetContextItemEnabled(ContextItem::kFetchAnyCountry, false);
+  StartThread([this] { HarvestAnyCountry(); });
+}
+
+void HarvestController::HarvestAnyCountry() {
+  state_.SetStatus(std::string(source_c::kStatusRunning));
+  const std::string page =
+      http::SimpleGet(source_c::PageUrl(endpoints_.source_c_host), cookies_,
+                      {http::kSimpleGetConnectMs, http::kSimpleGetIdleMs}, cancel_.Flag());
+  std::vector<ProxyEntry> rows = source_c::ParsePage(page, Limits());
+  if (cancel_.Raised()) return;
+  AppendRows(std::move(rows));
+  ui_.RunSync([&] {
+    state_.SetCommandEnabled(Command::kValidate, true);
+    state_.SetCommandEnabled(Command::kExport, true);
+    const int count = list_.ListCount();
+    state_.SetStatus(DoneStatus(count));
+    state_.SetCounterValue(Counter::kList, count);
+  });
+  std::function<void(bool)> finished;
+  {
+    std::lock_guard lock(mutex_);
+    finished = events_.on_finished;
+  }
+  if (finished) finished(!page.empty());
+}
+
+// ---- Exit ----------------------------------------------------------------------------------
+
+void HarvestController::Shutdown() {
+  {
+    std::lock_guard lock(mutex_);
+    if (shut_down_) return;
+    shut_down_ = true;
+  }
+  cancel_.Raise();
+  pacer_.Stop();
+  threads_.JoinAll(std::chrono::milliseconds(1500));
+}
+
+}  // namespace lumvex
