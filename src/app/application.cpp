@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include <cstdlib>
 #include <utility>
 
 namespace lumvex {
@@ -21,6 +22,15 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       list_(ui),
       shell_(state_, list_, prompts_, options_.shell),
       fetcher_(std::make_unique<http::FetchClient>(&cookies_)) {
+  list_commands_ = std::make_unique<ListCommandsController>(ui_, state_, list_, colours_, prompts_);
+  proxy_edit_ = std::make_unique<ProxyEditController>(state_, list_, prompts_);
+  settings_dialog_ = std::make_unique<SettingsController>(
+      state_, DataDir(options_.shell.data_dir),
+      Autostart(Autostart::DirectoryFromEnvironment(
+                    [](const char* name) { return static_cast<const char*>(std::getenv(name)); }),
+                CurrentExecutablePath(options_.shell.run_directory)));
+  url_import_ = std::make_unique<UrlImportController>(state_, *list_commands_, prompts_,
+                                                      *fetcher_, DataDir(options_.shell.data_dir));
   WireCommands();
 }
 
@@ -28,6 +38,19 @@ Application::~Application() { Shutdown(); }
 
 void Application::WireCommands() {
   // Each feature registers its command, menu and hook handlers here.
+  // The list commands; the two dialogs are the front end's and it registers their openers.
+  ListCommandsController& lists = *list_commands_;
+  shell_.SetCommandHandler(Command::kImport, [&lists] { lists.ImportFromFile(); });
+  shell_.SetCommandHandler(Command::kPaste, [&lists] { lists.PasteFromClipboard(); });
+  shell_.SetCommandHandler(Command::kExport, [&lists] { lists.ExportToFile(); });
+  shell_.SetCommandHandler(Command::kDeleteRow, [&lists] { lists.DeleteCurrentRow(); });
+  shell_.SetCommandHandler(Command::kClearList, [&lists] { lists.ClearList(); });
+  shell_.SetCommandHandler(Command::kCleanFailed, [&lists] { lists.CleanFailedAndDuplicates(); });
+  shell_.SetContextItemHandler(ContextItem::kDelete, [&lists] { lists.DeleteCurrentRow(); });
+  shell_.SetContextItemHandler(ContextItem::kCleanFailed,
+                               [&lists] { lists.CleanFailedAndDuplicates(); });
+  shell_.SetContextItemHandler(ContextItem::kImportFromUrl,
+                               [this] { url_import_->ImportFromWebAddress(); });
 }
 
 void Application::OnTimerTick() {}
@@ -39,6 +62,8 @@ void Application::Shutdown() {
   shut_down_ = true;
   pool_.Stop();
   pool_.Shutdown(1000);
+  // Command threads end once the UiThread is closed and the transfers are cancelled.
+  if (list_commands_) list_commands_->Shutdown();
 }
 
 }  // namespace lumvex

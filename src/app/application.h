@@ -8,8 +8,12 @@
 
 #include "app/command_line.h"
 #include "app/endpoints.h"
+#include "app/list_commands_controller.h"
 #include "app/main_window_state.h"
+#include "app/proxy_edit_controller.h"
+#include "app/settings_controller.h"
 #include "app/shell_controller.h"
+#include "app/url_import_controller.h"
 #include "app/user_prompts.h"
 #include "http/cookie_store.h"
 #include "http/fetch_client.h"
@@ -51,6 +55,10 @@ class Application {
   WorkerPool& Pool() { return pool_; }
   http::CookieStore& Cookies() { return cookies_; }
   http::FetchClient& Fetcher() { return *fetcher_; }
+  ListCommandsController& ListCommands() { return *list_commands_; }
+  ProxyEditController& ProxyEdit() { return *proxy_edit_; }
+  SettingsController& SettingsDialog() { return *settings_dialog_; }
+  UrlImportController& UrlImport() { return *url_import_; }
 
   // The front end calls this on every tick of 时钟1.
   void OnTimerTick();
@@ -76,6 +84,11 @@ class Application {
   http::CookieStore cookies_;
   std::unique_ptr<http::FetchClient> fetcher_;
   WorkerPool pool_;
+  // The list commands and the two dialogs' logic; built in the constructor's body.
+  std::unique_ptr<ListCommandsController> list_commands_;
+  std::unique_ptr<ProxyEditController> proxy_edit_;
+  std::unique_ptr<SettingsController> settings_dialog_;
+  std::unique_ptr<UrlImportController> url_import_;
   bool shut_down_ = false;
 };
 

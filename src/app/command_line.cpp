@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "platform/data_home.h"
+
 namespace lumvex {
 namespace {
 
@@ -133,8 +135,7 @@ std::string CommandLineHelp(const std::string& program_name) {
 
 std::string DataDirectoryOf(const CommandLineOptions& options, const std::string& run_directory) {
   if (options.data_dir) return *options.data_dir;
-  if (run_directory.empty() || run_directory.back() == '/') return run_directory + "data";
-  return run_directory + "/data";
+  return DefaultDataDirectory(run_directory);
 }
 
 }  // namespace lumvex

@@ -25,7 +25,8 @@ CommandLineOptions ParseCommandLine(int argc, const char* const* argv);
 // The help text listing the flags, ending with a line end.
 std::string CommandLineHelp(const std::string& program_name);
 
-// The data directory to use: the one given, or run_directory + "/data".
+// The data directory to use: the one given, or run_directory + "/data" when the program may write
+// there, else the per-user data directory (see DefaultDataDirectory).
 std::string DataDirectoryOf(const CommandLineOptions& options, const std::string& run_directory);
 
 }  // namespace lumvex

@@ -35,8 +35,9 @@ enum class ContextItem : int {
   kCleanFailed,       // "清理失败IP(&Q)"
   kSetSystemProxy,    // "设置IE代理(&S)"
   kCancelProxy,       // "取消代理(&Z)"
+  kImportFromUrl,     // "从网址导入代理IP(&U)" (shown below "获取任意国家IP(&R)")
 };
-inline constexpr int kContextItemCount = 9;
+inline constexpr int kContextItemCount = 10;
 
 // Items of the tray menu "托盘" (separators are not items).
 enum class TrayItem : int {

@@ -2,6 +2,7 @@
 // and the web browser. The Qt front end implements it; tests use a scripted fake.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,13 @@ class UserPrompts {
 
   // Opens the address in the default browser; failures are silent.
   virtual void OpenWebAddress(std::string_view address) = 0;
+
+  // Modal one-line input box prefilled with `initial`; the text typed, or nullopt when cancelled.
+  virtual std::optional<std::string> AskText(std::string_view /*caption*/,
+                                             std::string_view /*label*/,
+                                             std::string_view /*initial*/) {
+    return std::nullopt;
+  }
 };
 
 }  // namespace lumvex

@@ -10,6 +10,7 @@
 #include "platform/exit_call_guard.h"
 #include "proxylist/agent_file.h"
 #include "ui/exit_signal_notifier.h"
+#include "ui/list_dialogs.h"
 #include "ui/main_window.h"
 #include "ui/qt_ui_thread.h"
 #include "ui/qt_user_prompts.h"
@@ -50,6 +51,8 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
     window.SetTimerHandler([&application] { application.OnTimerTick(); });
     window.SetComboChosenHandler(
         [&application](Combo combo, int index) { application.OnComboChosen(combo, index); });
+    // "添加代理IP", "修改选定IP(&M)" and "【设置】" open their dialogs over the window.
+    ListDialogs list_dialogs(application, &window);
     shell.Hooks().close_dialogs = [&window] { window.CloseDialogs(); };
     shell.Hooks().destroy_main_window = [&window] {
       window.PrepareForExit();

@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
@@ -119,6 +120,19 @@ void QtUserPrompts::OpenWebAddress(std::string_view address) {
   if (address.empty()) return;
   const QUrl url = QUrl::fromUserInput(FromUtf8(address));
   if (url.isValid()) QDesktopServices::openUrl(url);
+}
+
+std::optional<std::string> QtUserPrompts::AskText(std::string_view caption, std::string_view label,
+                                                  std::string_view initial) {
+  QInputDialog dialog(parent_);
+  dialog.setWindowTitle(FromUtf8(caption));
+  dialog.setLabelText(FromUtf8(label));
+  dialog.setTextValue(FromUtf8(initial));
+  dialog.setOkButtonText(QString::fromUtf8("确定"));
+  dialog.setCancelButtonText(QString::fromUtf8("取消"));
+  dialog.resize(480, dialog.sizeHint().height());
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return ToUtf8(dialog.textValue());
 }
 
 }  // namespace lumvex

@@ -26,6 +26,8 @@ class QtUserPrompts : public UserPrompts {
   void SetClipboardText(std::string_view text) override;
   void ClearClipboard() override;
   void OpenWebAddress(std::string_view address) override;
+  std::optional<std::string> AskText(std::string_view caption, std::string_view label,
+                                     std::string_view initial) override;
 
   // "desc|pattern|desc2|pattern2" as a QFileDialog filter: "desc;;desc2", where each
   // description shows its pattern in parentheses (added when it does not already).

@@ -237,6 +237,7 @@ TEST(MainWindowControlsTest, MenusListEveryItemOnceInOrder) {
   }
   const std::vector<std::string_view> expected_context = {"获取代理IP(&H)",
                                                           "获取任意国家IP(&R)",
+                                                          "从网址导入代理IP(&U)",
                                                           "-",
                                                           "验证选定代理IP(&V)",
                                                           "-",

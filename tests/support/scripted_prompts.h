@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,6 +68,23 @@ class ScriptedPrompts : public UserPrompts {
     opened_addresses.push_back(std::string(address));
   }
 
+  // Input boxes: answered from QueueText in order; cancelled when the queue is empty.
+  void QueueText(std::optional<std::string> text) { texts_.push_back(std::move(text)); }
+  std::optional<std::string> AskText(std::string_view caption, std::string_view label,
+                                     std::string_view initial) override {
+    text_requests.push_back({std::string(caption), std::string(label), std::string(initial)});
+    if (texts_.empty()) return std::nullopt;
+    std::optional<std::string> text = std::move(texts_.front());
+    texts_.pop_front();
+    return text;
+  }
+  struct TextRequest {
+    std::string caption;
+    std::string label;
+    std::string initial;
+  };
+  std::vector<TextRequest> text_requests;
+
   // What happened, for the assertions.
   std::vector<Message> messages;
   std::vector<FileRequest> file_requests;
@@ -86,6 +104,7 @@ class ScriptedPrompts : public UserPrompts {
 
   std::deque<MessageAnswer> answers_;
   std::deque<std::string> files_;
+  std::deque<std::optional<std::string>> texts_;
 };
 
 }  // namespace lumvex::testing

@@ -1,0 +1,206 @@
+#include "app/list_commands_controller.h"
+
+#include <ctime>
+#include <unordered_set>
+#include <utility>
+
+#include "app/main_window_controls.h"
+#include "platform/file_io.h"
+#include "proxylist/proxy_line_parser.h"
+#include "text/codec.h"
+#include "text/text_util.h"
+
+namespace lumvex {
+namespace {
+
+// Rows appended per list step while a text is parsed: large enough to keep the hand-overs to the
+// UI thread few, small enough that rows show while a long file is still being read.
+constexpr std::size_t kAppendBatch = 256;
+
+// More deletions than this are made by replacing the rows in one reset rather than row by row.
+constexpr std::size_t kRowByRowLimit = 64;
+
+// Deletes the rows marked in `remove` (one flag per row of `rows`, the list's own rows) within the
+// current UI-thread step; `rows` is read only before the list changes.
+void DeleteMarkedRows(ProxyList& list, const std::vector<ProxyEntry>& rows,
+                      const std::vector<bool>& remove) {
+  std::size_t count = 0;
+  for (bool r : remove) count += r ? 1 : 0;
+  if (count == 0) return;
+  if (count <= kRowByRowLimit) {
+    // Bottom up, so the indexes still to delete do not move; current and selected rows follow.
+    for (std::size_t i = remove.size(); i-- > 0;) {
+      if (remove[i]) list.DeleteRow(static_cast<int>(i));
+    }
+    return;
+  }
+  std::vector<ProxyEntry> kept;
+  kept.reserve(rows.size() - count);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (!remove[i]) kept.push_back(rows[i]);
+  }
+  list.ReplaceAll(std::move(kept));
+}
+
+}  // namespace
+
+std::string ListTotalStatus(int count) { return "共有代理IP：" + text::FormatInt(count) + "个"; }
+
+std::string ExportFileName(int year, int month, int day) {
+  return "Proxies" + text::FormatInt(year) + "-" + text::FormatInt(month) + "-" +
+         text::FormatInt(day);
+}
+
+ListCommandsController::ListCommandsController(UiThread& ui, MainWindowState& state,
+                                               ProxyList& list, CellColorTable& colours,
+                                               UserPrompts& prompts)
+    : ui_(ui), state_(state), list_(list), colours_(colours), prompts_(prompts) {}
+
+ListCommandsController::~ListCommandsController() { Shutdown(); }
+
+std::vector<ProxyEntry> ListCommandsController::AppendLines(std::string_view text) {
+  std::vector<ProxyEntry> appended;
+  std::vector<ProxyEntry> batch;
+  auto flush = [&] {
+    if (batch.empty()) return;
+    appended.insert(appended.end(), batch.begin(), batch.end());
+    list_.AddRows(std::move(batch));
+    batch.clear();
+  };
+  for (std::string_view line : ImportLines(text)) {
+    for (ProxyEntry& row : ParseProxyLine(line)) batch.push_back(std::move(row));
+    if (batch.size() >= kAppendBatch) {
+      flush();
+      if (threads_.Stopping()) return appended;
+    }
+  }
+  flush();
+  return appended;
+}
+
+void ListCommandsController::FinishImport() {
+  state_.SetCommandEnabled(Command::kValidate, true);
+  const int count = list_.ListCount();
+  state_.SetStatus(ListTotalStatus(count));
+  state_.SetCounterValue(Counter::kList, count);
+}
+
+void ListCommandsController::ImportFromFile() {
+  const std::string path = prompts_.ChooseOpenFile(kTextFileFilter);
+  if (path.empty()) return;
+  state_.SetStatus(std::string(kImportingStatus));
+  threads_.Start([this, path] {
+    // An unreadable file adds nothing; the status still ends with the count.
+    const std::optional<std::string> bytes = ReadWholeFile(path);
+    if (bytes) AppendLines(DecodeImportBytes(*bytes));
+    FinishImport();
+  });
+}
+
+void ListCommandsController::PasteFromClipboard() {
+  std::string clip = prompts_.ClipboardText();
+  if (clip.empty()) return;
+  state_.SetStatus(std::string(kPastingStatus));
+  threads_.Start([this, clip = std::move(clip)] {
+    AppendLines(clip);
+    const int count = list_.ListCount();
+    state_.SetStatus(ListTotalStatus(count));
+    state_.SetCounterValue(Counter::kList, count);
+    if (count > 0) state_.SetCommandsEnabled({Command::kValidate, Command::kExport}, true);
+    ui_.RunSync([this] { prompts_.ClearClipboard(); });
+  });
+}
+
+void ListCommandsController::ExportToFile() {
+  const std::vector<ProxyEntry> rows = list_.Snapshot();
+  if (rows.empty()) return;
+  const std::string bytes = text::EncodeGbk(ExportText(rows));
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const std::string suggested =
+      ExportFileName(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+  const std::string chosen = prompts_.ChooseSaveFile(kTextFileFilter, suggested);
+  if (chosen.empty()) return;
+  // ".txt" is added whatever the name already ends in; a failed write is not reported.
+  WriteWholeFile(chosen + ".txt", bytes);
+}
+
+void ListCommandsController::DeleteCurrentRow() {
+  const int row = list_.CurrentRow();
+  if (row >= 0) {
+    list_.DeleteRow(row);
+    const int count = list_.ListCount();
+    state_.SetCounterValue(Counter::kList, count);
+    state_.SetStatus(ListTotalStatus(count));
+  }
+  if (list_.ListCount() == 0) {
+    state_.SetContextItemEnabled(ContextItem::kFetchAnyCountry, true);
+    state_.SetCommandsEnabled({Command::kExport, Command::kValidate}, false);
+  }
+}
+
+void ListCommandsController::ClearList() {
+  if (list_.ListCount() == 0) return;
+  const MessageAnswer answer = prompts_.ShowMessage(
+      kProgramName, kClearQuestion, MessageButtons::kOkCancel, MessageIcon::kInformation);
+  if (answer != MessageAnswer::kOk) return;
+  colours_.ClearCellColors();
+  list_.DeleteAllRows();
+  state_.SetStatus(std::string());
+  state_.SetCommandEnabled(Command::kFetch, true);
+  state_.SetContextItemEnabled(ContextItem::kFetchAnyCountry, true);
+  state_.SetCommandsEnabled({Command::kValidate, Command::kExport, Command::kCleanFailed}, false);
+  for (Counter counter : {Counter::kList, Counter::kSuccess, Counter::kFailure}) {
+    state_.SetCounter(counter, "0");
+  }
+}
+
+void ListCommandsController::RemoveFailedRows() {
+  ui_.RunSync([this] {
+    const std::vector<ProxyEntry>& rows = list_.RowsOnUiThread();
+    std::vector<bool> remove(rows.size(), false);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      remove[i] = rows[i].cells[kColType] == kFailedVerdict;
+    }
+    DeleteMarkedRows(list_, rows, remove);
+  });
+  // The colours sit on row positions, which have moved.
+  colours_.ClearCellColors();
+}
+
+void ListCommandsController::RemoveDuplicateRows() {
+  ui_.RunSync([this] {
+    const std::vector<ProxyEntry>& rows = list_.RowsOnUiThread();
+    std::vector<bool> remove(rows.size(), false);
+    std::unordered_set<std::string> seen;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      remove[i] = !seen.insert(text::ToLowerAscii(rows[i].cells[kColAddress])).second;
+    }
+    DeleteMarkedRows(list_, rows, remove);
+  });
+}
+
+void ListCommandsController::EndCleanupTask(const std::shared_ptr<std::atomic<int>>& remaining) {
+  if (remaining->fetch_sub(1) != 1) return;
+  ui_.RunSync([this] {
+    const int count = list_.ListCount();
+    state_.SetStatus("可用代理IP：" + text::FormatInt(count) + "个");
+    state_.SetCounterValue(Counter::kList, count);
+  });
+}
+
+void ListCommandsController::CleanFailedAndDuplicates() {
+  auto remaining = std::make_shared<std::atomic<int>>(2);
+  threads_.Start([this, remaining] {
+    state_.SetStatus(std::string(kCleaningStatus));
+    if (list_.ListCount() > 0) RemoveFailedRows();
+    EndCleanupTask(remaining);
+  });
+  threads_.Start([this, remaining] {
+    RemoveDuplicateRows();
+    EndCleanupTask(remaining);
+  });
+}
+
+}  // namespace lumvex

@@ -1,0 +1,61 @@
+// The settings dialog "IP代理验证设置": what it shows when it opens, the live copy of the two
+// numbers into the main window's hidden fields, and what "确 定" writes (the two plain files, the
+// three INI files and the autostart entry). All methods run on the UI thread.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/main_window_state.h"
+#include "app/settings/settings.h"
+#include "platform/autostart.h"
+
+namespace lumvex {
+
+inline constexpr std::string_view kSettingsDialogTitle = "IP代理验证设置";
+
+// The dialog's contents.
+struct SettingsDialogValues {
+  // nullopt: the file is absent and the field keeps its form value (empty).
+  std::optional<std::string> fetch_count;   // 编辑框2, "agent number"
+  std::optional<std::string> thread_count;  // 编辑框1, "thread"
+  bool autostart = false;                   // 选择框1, mirrored in "Powered up"
+  bool start_in_tray = false;               // 选择框2, "tray"
+  // 选择框3, key "run" of "IE Agent": nullopt when neither "yes" nor "no" (form value kept).
+  std::optional<bool> switch_proxy_on_start;
+  // Both number fields are enabled only while source A (单选框1) is chosen.
+  bool numbers_enabled = false;
+};
+
+// What "确 定" takes from the dialog.
+struct SettingsChoices {
+  std::string fetch_count;
+  std::string thread_count;
+  bool autostart = false;
+  bool start_in_tray = false;
+  bool switch_proxy_on_start = false;
+};
+
+class SettingsController {
+ public:
+  // `state`, and what `autostart` points at, must outlive the controller.
+  SettingsController(MainWindowState& state, DataDir data_dir, Autostart autostart);
+
+  // The dialog's created handler.
+  SettingsDialogValues Load() const;
+  // Content of 编辑框2 / 编辑框1 changed: copied at once into the hidden field, whatever the
+  // dialog's end.
+  void OnFetchCountEdited(const std::string& text);
+  void OnThreadCountEdited(const std::string& text);
+  // "确 定": writes everything; failures are not reported.
+  void Confirm(const SettingsChoices& choices);
+
+  const Autostart& AutostartEntry() const { return autostart_; }
+
+ private:
+  MainWindowState& state_;
+  Settings settings_;
+  Autostart autostart_;
+};
+
+}  // namespace lumvex

@@ -1,0 +1,70 @@
+// Import from a web address: "从网址导入代理IP(&U)" asks for the address of a plain-text proxy list
+// (one address:port per line), fetches it directly and appends its rows as an import does. The
+// address last used is kept in the INI file "list url" of the data directory.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/list_commands_controller.h"
+#include "app/main_window_state.h"
+#include "app/settings/data_dir.h"
+#include "app/user_prompts.h"
+#include "http/fetch_client.h"
+#include "proxylist/proxy_entry.h"
+
+namespace lumvex {
+
+// The address offered the first time: a maintained public list of HTTP proxies as raw text.
+inline constexpr std::string_view kDefaultProxyListUrl =
+    "https://raw.githubusercontent.com/TheSpeedX/PROXY-List/master/http.txt";
+inline constexpr std::string_view kUrlImportCaption = "从网址导入代理IP";
+inline constexpr std::string_view kUrlImportLabel = "代理IP列表的网址（每行一个 IP:端口）：";
+// Name, section and key of the file that keeps the address.
+inline constexpr std::string_view kListUrlName = "list url";
+
+// The outcome of one import from a web address.
+struct UrlImportResult {
+  bool fetched = false;           // a 2xx answer with a body arrived
+  std::string error;              // why not, in plain words, when !fetched
+  std::vector<ProxyEntry> added;  // rows appended, in order
+};
+
+class UrlImportController {
+ public:
+  // Everything passed in must outlive the controller.
+  UrlImportController(MainWindowState& state, ListCommandsController& commands,
+                      UserPrompts& prompts, http::FetchClient& fetcher, DataDir data_dir);
+
+  // The address to offer: the one kept in "list url", else the default.
+  std::string LastAddress() const;
+  // Keeps `address` in "list url"; failures are silent.
+  void SaveAddress(std::string_view address) const;
+
+  // The menu item's handler (UI thread): asks for the address, keeps it, then fetches and
+  // imports on a command thread. The item is disabled while its import runs.
+  void ImportFromWebAddress();
+
+  // The work itself, blocking, callable from any thread (the headless `harvest --url` uses it):
+  // status "正在导入代理IP....", the fetch, the rows, then the import's closing status and counter.
+  UrlImportResult Import(const std::string& address);
+
+  // Fetch deadline in seconds.
+  void SetTimeoutSeconds(double seconds) { timeout_s_ = seconds; }
+
+ private:
+  MainWindowState& state_;
+  ListCommandsController& commands_;
+  UserPrompts& prompts_;
+  http::FetchClient& fetcher_;
+  DataDir data_dir_;
+  double timeout_s_ = 60;
+};
+
+// The status code of the last response in a raw header block ("HTTP/1.1 200 OK" ...), or 0 when
+// there is none.
+int LastStatusCode(std::string_view header_block);
+
+}  // namespace lumvex

@@ -1,0 +1,43 @@
+// Starting the program with the desktop session: an XDG autostart entry
+// ($XDG_CONFIG_HOME/autostart/lumvexip.desktop, ~/.config when the variable is unset) that runs
+// this executable. The name is fixed, so writing it again replaces it.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace lumvex {
+
+inline constexpr const char* kAutostartEntryName = "lumvexip.desktop";
+
+class Autostart {
+ public:
+  // `autostart_dir` is the directory of autostart entries; `executable` the absolute path of the
+  // program to start.
+  Autostart(std::string autostart_dir, std::string executable);
+
+  // The autostart directory of the environment: $XDG_CONFIG_HOME/autostart when that is an
+  // absolute path, else $HOME/.config/autostart; empty when neither is known.
+  static std::string DirectoryFromEnvironment(
+      const std::function<const char*(const char*)>& getenv);
+
+  // The entry's text for `executable`, with the path quoted as desktop entries require.
+  static std::string EntryText(const std::string& executable);
+
+  std::string EntryPath() const;
+  // Writes (or replaces) the entry, creating the directory; false on failure.
+  bool Enable() const;
+  // Removes the entry; true when none is left.
+  bool Disable() const;
+  bool IsEnabled() const;
+
+ private:
+  std::string dir_;
+  std::string executable_;
+};
+
+// The absolute path of the running executable; `run_directory` + "/lumvexip" when the system
+// does not tell.
+std::string CurrentExecutablePath(const std::string& run_directory);
+
+}  // namespace lumvex

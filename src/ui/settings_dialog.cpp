@@ -1,0 +1,92 @@
+#include "ui/settings_dialog.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+
+namespace lumvex {
+namespace {
+
+QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string U(const QString& text) { return text.toUtf8().toStdString(); }
+
+template <typename W>
+W* Place(W* widget, const char* form_name, int left, int top, int width, int height) {
+  widget->setObjectName(QString::fromUtf8(form_name));
+  widget->setGeometry(left, top, width, height);
+  return widget;
+}
+
+// An integer text box: digits only when typed (a loaded file may hold anything).
+QLineEdit* IntegerBox(QWidget* parent) {
+  auto* box = new QLineEdit(parent);
+  box->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), box));
+  return box;
+}
+
+}  // namespace
+
+SettingsDialog::SettingsDialog(SettingsController& controller, QWidget* parent)
+    : QDialog(parent), controller_(controller) {
+  setObjectName(Q(kSettingsDialogTitle));
+  setWindowTitle(Q(kSettingsDialogTitle));
+  setFixedSize(384, 136);
+
+  auto* numbers = Place(new QGroupBox(this), "分组框2", 8, 8, 184, 88);
+  Place(new QLabel(QString::fromUtf8("获取IP个数："), numbers), "透明标签2", 10, 19, 70, 16);
+  fetch_count_ = Place(IntegerBox(numbers), "编辑框2", 88, 16, 80, 20);
+  Place(new QLabel(QString::fromUtf8("线程数："), numbers), "透明标签1", 34, 57, 46, 16);
+  thread_count_ = Place(IntegerBox(numbers), "编辑框1", 88, 54, 80, 20);
+
+  auto* choices = Place(new QGroupBox(this), "分组框1", 200, 8, 176, 88);
+  autostart_ =
+      Place(new QCheckBox(QString::fromUtf8("开机自动启动"), choices), "选择框1", 8, 16, 96, 16);
+  tray_ = Place(new QCheckBox(QString::fromUtf8("启动后最小化到托盘"), choices), "选择框2", 8, 40,
+                136, 16);
+  run_ = Place(new QCheckBox(QString::fromUtf8("启动后自动开启代理"), choices), "选择框3", 8, 64,
+               136, 16);
+
+  auto* confirm =
+      Place(new QPushButton(QString::fromUtf8("确 定"), this), "按钮1", 112, 104, 72, 24);
+  auto* leave = Place(new QPushButton(QString::fromUtf8("退 出"), this), "按钮2", 200, 104, 72, 24);
+  confirm->setDefault(true);
+  connect(confirm, &QPushButton::clicked, this, &SettingsDialog::OnConfirm);
+  connect(leave, &QPushButton::clicked, this, &QDialog::reject);
+
+  // Every change of a number reaches the main window's hidden field at once, also the fill
+  // below and also when the dialog is then left with "退 出".
+  connect(fetch_count_, &QLineEdit::textChanged, this,
+          [this](const QString& text) { controller_.OnFetchCountEdited(U(text)); });
+  connect(thread_count_, &QLineEdit::textChanged, this,
+          [this](const QString& text) { controller_.OnThreadCountEdited(U(text)); });
+
+  // Dialog created.
+  const SettingsDialogValues values = controller_.Load();
+  if (values.fetch_count) fetch_count_->setText(Q(*values.fetch_count));
+  if (values.thread_count) thread_count_->setText(Q(*values.thread_count));
+  autostart_->setChecked(values.autostart);
+  tray_->setChecked(values.start_in_tray);
+  if (values.switch_proxy_on_start) run_->setChecked(*values.switch_proxy_on_start);
+  fetch_count_->setEnabled(values.numbers_enabled);
+  thread_count_->setEnabled(values.numbers_enabled);
+}
+
+SettingsChoices SettingsDialog::Choices() const {
+  return {U(fetch_count_->text()), U(thread_count_->text()), autostart_->isChecked(),
+          tray_->isChecked(), run_->isChecked()};
+}
+
+void SettingsDialog::OnConfirm() {
+  controller_.Confirm(Choices());
+  accept();
+}
+
+}  // namespace lumvex

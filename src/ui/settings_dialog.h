@@ -1,0 +1,34 @@
+// The settings dialog "IP代理验证设置": the two numbers (copied live into the main window's hidden
+// fields) and the three checkboxes; "确 定" writes them through the SettingsController.
+#pragma once
+
+#include <QDialog>
+
+#include "app/settings_controller.h"
+
+class QCheckBox;
+class QLineEdit;
+
+namespace lumvex {
+
+class SettingsDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // The created handler runs here.
+  SettingsDialog(SettingsController& controller, QWidget* parent);
+
+  SettingsChoices Choices() const;
+
+ private:
+  void OnConfirm();
+
+  SettingsController& controller_;
+  QLineEdit* fetch_count_ = nullptr;   // 编辑框2
+  QLineEdit* thread_count_ = nullptr;  // 编辑框1
+  QCheckBox* autostart_ = nullptr;     // 选择框1
+  QCheckBox* tray_ = nullptr;          // 选择框2
+  QCheckBox* run_ = nullptr;           // 选择框3
+};
+
+}  // namespace lumvex

@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+
+#include "app/list_commands_controller.h"
+#include "list_rig.h"
+#include "platform/file_io.h"
+#include "text/codec.h"
+
+namespace lumvex {
+namespace {
+
+using testing::Entry;
+using testing::ListRig;
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+TEST(ListCommandsTest, ExportFileNameHasNoLeadingZeros) {
+  EXPECT_EQ(ExportFileName(2013, 9, 20), "Proxies2013-9-20");
+  EXPECT_EQ(ExportFileName(2026, 12, 7), "Proxies2026-12-7");
+  EXPECT_EQ(ListTotalStatus(0), "共有代理IP：0个");
+}
+
+TEST(ListCommandsTest, ImportReadsGbkAndUtf8FilesAndAppends) {
+  ListRig rig;
+  rig.list.AddRow(Entry("9.9.9.9", "1"));
+  const std::string gbk_file = rig.dir.File("gbk.txt");
+  const std::string utf8_file = rig.dir.File("utf8.txt");
+  WriteFile(gbk_file, text::EncodeGbk("1.1.1.1:80@HTTP#广东省\r\n2.2.2.2:8080"));
+  WriteFile(utf8_file,
+            "\xEF\xBB\xBF"
+            "3.3.3.3:3128@HTTP;北京市\n");
+  rig.prompts.QueueFile(gbk_file);
+  rig.prompts.QueueFile(utf8_file);
+  rig.OnUi([&] { rig.commands.ImportFromFile(); });
+  rig.commands.WaitIdle();
+  rig.OnUi([&] { rig.commands.ImportFromFile(); });
+  EXPECT_EQ(rig.state.Status(), "正在导入代理IP....");
+  rig.commands.WaitIdle();
+
+  ASSERT_EQ(rig.prompts.file_requests.size(), 2u);
+  EXPECT_FALSE(rig.prompts.file_requests[0].save);
+  EXPECT_EQ(rig.prompts.file_requests[0].filter, "文本(*.txt)|*.txt");
+  const std::vector<ProxyEntry> rows = rig.list.Snapshot();
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[0].cells[kColAddress], "9.9.9.9");
+  EXPECT_EQ(rows[1].cells[kColLocation], "广东省");
+  EXPECT_EQ(rows[2].cells[kColPort], "8080");
+  EXPECT_EQ(rows[3].cells[kColLocation], "");
+  EXPECT_EQ(rows[4].cells[kColLocation], "北京市");
+  EXPECT_EQ(rig.state.Status(), "共有代理IP：5个");
+  EXPECT_EQ(rig.state.CounterText(Counter::kList), "5");
+  EXPECT_TRUE(rig.state.IsCommandEnabled(Command::kValidate));
+}
+
+TEST(ListCommandsTest, ImportCancelledOrUnreadableFile) {
+  ListRig rig;
+  rig.OnUi([&] { rig.commands.ImportFromFile(); });  // dialog cancelled
+  rig.commands.WaitIdle();
+  EXPECT_EQ(rig.state.Status(), "");
+  rig.prompts.QueueFile(rig.dir.File("missing.txt"));
+  rig.OnUi([&] { rig.commands.ImportFromFile(); });
+  rig.commands.WaitIdle();
+  EXPECT_EQ(rig.state.Status(), "共有代理IP：0个");
+  EXPECT_EQ(rig.list.ListCount(), 0);
+}
+
+TEST(ListCommandsTest, ALongTextIsAppendedWholeAndInOrder) {
+  ListRig rig;
+  std::string text;
+  for (int i = 0; i < 5000; ++i)
+    text += "10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256) + ":80\r\n";
+  const std::vector<ProxyEntry> added = rig.commands.AppendLines(text);
+  EXPECT_EQ(added.size(), 5000u);
+  EXPECT_EQ(rig.list.ListCount(), 5000);
+  EXPECT_EQ(rig.list.GetCell(4999, kColAddress), "10.0.19.135");
+}
+
+TEST(ListCommandsTest, PasteAppendsEnablesAndEmptiesTheClipboard) {
+  ListRig rig;
+  rig.prompts.clipboard = "1.1.1.1:80\r\n2.2.2.2:8080@HTTP;上海";
+  rig.OnUi([&] { rig.commands.PasteFromClipboard(); });
+  rig.commands.WaitIdle();
+  EXPECT_EQ(rig.list.ListCount(), 3);
+  EXPECT_EQ(rig.state.Status(), "共有代理IP：3个");
+  EXPECT_EQ(rig.state.CounterText(Counter::kList), "3");
+  EXPECT_TRUE(rig.state.IsCommandEnabled(Command::kValidate));
+  EXPECT_TRUE(rig.state.IsCommandEnabled(Command::kExport));
+  EXPECT_EQ(rig.prompts.clipboard_clears, 1);
+  EXPECT_EQ(rig.prompts.clipboard, "");
+}
+
+TEST(ListCommandsTest, PasteWithoutProxiesLeavesTheButtonsAsTheyWere) {
+  ListRig rig;
+  rig.prompts.clipboard = "hello world";
+  rig.OnUi([&] { rig.commands.PasteFromClipboard(); });
+  rig.commands.WaitIdle();
+  EXPECT_EQ(rig.state.Status(), "共有代理IP：0个");
+  EXPECT_FALSE(rig.state.IsCommandEnabled(Command::kValidate));
+  EXPECT_FALSE(rig.state.IsCommandEnabled(Command::kExport));
+  EXPECT_EQ(rig.prompts.clipboard_clears, 1);
+  // An empty clipboard does nothing at all.
+  rig.OnUi([&] { rig.commands.PasteFromClipboard(); });
+  rig.commands.WaitIdle();
+  EXPECT_EQ(rig.prompts.clipboard_clears, 1);
+}
+
+TEST(ListCommandsTest, ExportWritesGbkCrLfLinesToTheNamePlusTxt) {
+  ListRig rig;
+  rig.OnUi([&] { rig.commands.ExportToFile(); });  // empty list: no dialog
+  EXPECT_TRUE(rig.prompts.file_requests.empty());
+
+  rig.list.AddRow(Entry("1.1.1.1", "80", "成功", "广东"));
+  rig.list.AddRow(Entry("代理.example", "8080"));
+  const std::string chosen = rig.dir.File("out.txt");
+  rig.prompts.QueueFile(chosen);
+  rig.OnUi([&] { rig.commands.ExportToFile(); });
+  ASSERT_EQ(rig.prompts.file_requests.size(), 1u);
+  EXPECT_TRUE(rig.prompts.file_requests[0].save);
+  EXPECT_EQ(rig.prompts.file_requests[0].suggested_name.rfind("Proxies", 0), 0u);
+  // ".txt" is added even to a name that has it.
+  const std::optional<std::string> bytes = ReadWholeFile(chosen + ".txt");
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(*bytes, text::EncodeGbk("1.1.1.1:80\r\n代理.example:8080"));
+  EXPECT_FALSE(FileExists(chosen));
+
+  // Cancelled: nothing written.
+  rig.OnUi([&] { rig.commands.ExportToFile(); });
+  EXPECT_EQ(rig.prompts.file_requests.size(), 2u);
+}
+
+TEST(ListCommandsTest, DeleteTakesOnlyTheCurrentRowAndReenablesWhenEmpty) {
+  ListRig rig;
+  rig.list.AddRow(Entry("1.1.1.1", "80"));
+  rig.list.AddRow(Entry("2.2.2.2", "80"));
+  rig.state.SetCommandsEnabled({Command::kExport, Command::kValidate}, true);
+  rig.state.SetContextItemEnabled(ContextItem::kFetchAnyCountry, false);
+
+  // No current row: nothing deleted, nothing re-enabled.
+  rig.OnUi([&] { rig.commands.DeleteCurrentRow(); });
+  EXPECT_EQ(rig.list.ListCount(), 2);
+  EXPECT_EQ(rig.state.Status(), "");
+
+  rig.list.SetCurrentRow(1);
+  rig.list.SetSelectedRows({0, 1});
+  rig.OnUi([&] { rig.commands.DeleteCurrentRow(); });
+  EXPECT_EQ(rig.Addresses(), std::vector<std::string>{"1.1.1.1"});
+  EXPECT_EQ(rig.state.Status(), "共有代理IP：1个");
+  EXPECT_EQ(rig.state.CounterText(Counter::kList), "1");
+  EXPECT_FALSE(rig.state.IsContextItemEnabled(ContextItem::kFetchAnyCountry));
+  EXPECT_TRUE(rig.state.IsCommandEnabled(Command::kExport));
+
+  rig.list.SetCurrentRow(0);
+  rig.OnUi([&] { rig.commands.DeleteCurrentRow(); });
+  EXPECT_EQ(rig.list.ListCount(), 0);
+  EXPECT_EQ(rig.state.Status(), "共有代理IP：0个");
+  EXPECT_TRUE(rig.state.IsContextItemEnabled(ContextItem::kFetchAnyCountry));
+  EXPECT_FALSE(rig.state.IsCommandEnabled(Command::kExport));
+  EXPECT_FALSE(rig.state.IsCommandEnabled(Command::kValidate));
+}
+
+TEST(ListCommandsTest, ClearAsksFirstAndCancelChangesNothing) {
+  ListRig rig;
+  rig.OnUi([&] { rig.commands.ClearList(); });  // empty: no question
+  EXPECT_TRUE(rig.prompts.messages.empty());
+
+  rig.list.AddRow(Entry("1.1.1.1", "80", "失败"));
+  rig.colours.SetCellColor(0, kColType, 0xFF, 0, false);
+  rig.state.SetStatus("共有代理IP：1个");
+  rig.state.SetCounter(Counter::kFailure, "1");
+  rig.state.SetCommandsEnabled({Command::kValidate, Command::kExport, Command::kCleanFailed}, true);
+  rig.state.SetCommandEnabled(Command::kFetch, false);
+  rig.prompts.QueueAnswer(MessageAnswer::kCancel);
+  rig.OnUi([&] { rig.commands.ClearList(); });
+  ASSERT_EQ(rig.prompts.messages.size(), 1u);
+  EXPECT_EQ(rig.prompts.messages[0].text, "你真的要清空所有代理IP吗？  ");
+  EXPECT_EQ(rig.prompts.messages[0].buttons, MessageButtons::kOkCancel);
+  EXPECT_EQ(rig.prompts.messages[0].icon, MessageIcon::kInformation);
+  EXPECT_EQ(rig.list.ListCount(), 1);
+  EXPECT_EQ(rig.colours.size(), 1u);
+  EXPECT_EQ(rig.state.Status(), "共有代理IP：1个");
+
+  rig.OnUi([&] { rig.commands.ClearList(); });  // OK
+  EXPECT_EQ(rig.list.ListCount(), 0);
+  EXPECT_EQ(rig.colours.size(), 0u);
+  EXPECT_EQ(rig.state.Status(), "");
+  EXPECT_TRUE(rig.state.IsCommandEnabled(Command::kFetch));
+  EXPECT_TRUE(rig.state.IsContextItemEnabled(ContextItem::kFetchAnyCountry));
+  for (Command off : {Command::kValidate, Command::kExport, Command::kCleanFailed}) {
+    EXPECT_FALSE(rig.state.IsCommandEnabled(off));
+  }
+  for (Counter counter : {Counter::kList, Counter::kSuccess, Counter::kFailure}) {
+    EXPECT_EQ(rig.state.CounterText(counter), "0");
+  }
+  // The list file is not touched.
+  EXPECT_FALSE(FileExists(rig.dir.File("The agent")));
+}
+
+TEST(ListCommandsTest, CleanupRemovesEveryFailedRowAndLaterDuplicates) {
+  ListRig rig;
+  rig.list.AddRows({Entry("1.1.1.1", "80", "失败"),  // row 0 failed: removed too
+                    Entry("2.2.2.2", "80", "成功"), Entry("3.3.3.3", "80", "失败"),
+                    Entry("3.3.3.3", "81", "失败"),  // failed rows that move up
+                    Entry("ABC.example", "80", "成功"),
+                    Entry("2.2.2.2", "8080", "成功"),    // same address, other port
+                    Entry("abc.EXAMPLE", "1", "成功"),   // case ignored
+                    Entry("4.4.4.4", "80", "失败了")});  // not exactly "失败"
+  for (int i = 0; i < 7; ++i) rig.list.AddRow(Entry("5.5.5.5", std::to_string(i), "成功"));
+  rig.colours.SetCellColor(2, kColType, 0xFF, 0, false);
+  rig.OnUi([&] { rig.commands.CleanFailedAndDuplicates(); });
+  rig.commands.WaitIdle();
+  EXPECT_EQ(rig.Addresses(),
+            (std::vector<std::string>{"2.2.2.2", "ABC.example", "4.4.4.4", "5.5.5.5"}));
+  EXPECT_EQ(rig.list.GetCell(0, kColPort), "80");
+  EXPECT_EQ(rig.list.GetCell(3, kColPort), "0");
+  EXPECT_EQ(rig.colours.size(), 0u);
+  EXPECT_EQ(rig.state.Status(), "可用代理IP：4个");
+  EXPECT_EQ(rig.state.CounterText(Counter::kList), "4");
+}
+
+TEST(ListCommandsTest, CleanupOfManyRowsIsConsistentAndReportsTheTrueTotal) {
+  // Repeated runs: the two tasks finish in either order, and the status must always tell the
+  // count of the list as the two left it.
+  for (int run = 0; run < 20; ++run) {
+    ListRig rig;
+    std::vector<ProxyEntry> rows;
+    for (int i = 0; i < 600; ++i) {
+      rows.push_back(Entry("10.0.0." + std::to_string(i % 150), std::to_string(i),
+                           i % 3 == 0 ? "失败" : "成功"));
+    }
+    rig.list.AddRows(rows);
+    rig.OnUi([&] { rig.commands.CleanFailedAndDuplicates(); });
+    rig.commands.WaitIdle();
+    const std::vector<ProxyEntry> left = rig.list.Snapshot();
+    std::set<std::string> seen;
+    for (const ProxyEntry& row : left) {
+      EXPECT_NE(row.cells[kColType], "失败");
+      EXPECT_TRUE(seen.insert(row.cells[kColAddress]).second) << row.cells[kColAddress];
+    }
+    EXPECT_EQ(rig.state.Status(), "可用代理IP：" + std::to_string(left.size()) + "个");
+  }
+}
+
+TEST(ListCommandsTest, CleanupOfAnEmptyListReportsZero) {
+  ListRig rig;
+  rig.OnUi([&] { rig.commands.CleanFailedAndDuplicates(); });
+  rig.commands.WaitIdle();
+  EXPECT_EQ(rig.state.Status(), "可用代理IP：0个");
+}
+
+}  // namespace
+}  // namespace lumvex

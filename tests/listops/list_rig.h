@@ -1,0 +1,53 @@
+// The parts the list commands work on, put together on a headless UI thread with scripted prompts.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/list_commands_controller.h"
+#include "app/main_window_state.h"
+#include "platform/headless_ui_thread.h"
+#include "proxylist/proxy_list.h"
+#include "support/scripted_prompts.h"
+#include "temp_dir.h"
+#include "validate/cell_color_table.h"
+
+namespace lumvex::testing {
+
+inline ProxyEntry Entry(std::string address, std::string port, std::string verdict = "HTTP",
+                        std::string location = "") {
+  ProxyEntry entry;
+  entry.cells = {
+      std::move(address), std::move(port), std::move(verdict), "", std::move(location), ""};
+  return entry;
+}
+
+struct ListRig {
+  ListRig() = default;
+  ~ListRig() {
+    commands.WaitIdle();
+    ui.Close();
+  }
+
+  std::vector<std::string> Addresses() const {
+    std::vector<std::string> out;
+    for (const ProxyEntry& row : list.Snapshot()) out.push_back(row.cells[kColAddress]);
+    return out;
+  }
+
+  // Runs `fn` as a handler on the UI thread, as a click does.
+  template <typename Fn>
+  void OnUi(Fn fn) {
+    ui.RunSync([&] { fn(); });
+  }
+
+  TempDir dir;
+  HeadlessUiThread ui;
+  ProxyList list{ui};
+  MainWindowState state{ui};
+  CellColorTable colours;
+  ScriptedPrompts prompts;
+  ListCommandsController commands{ui, state, list, colours, prompts};
+};
+
+}  // namespace lumvex::testing

@@ -1,0 +1,129 @@
+#include "app/settings_controller.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/file_io.h"
+#include "platform/headless_ui_thread.h"
+#include "temp_dir.h"
+#include "text/codec.h"
+
+namespace lumvex {
+namespace {
+
+struct SettingsRig {
+  ~SettingsRig() { ui.Close(); }
+  testing::TempDir dir;
+  HeadlessUiThread ui;
+  MainWindowState state{ui};
+  std::string data = dir.File("data");
+  std::string autostart_dir = dir.File("config/autostart");
+  SettingsController settings{state, DataDir(data),
+                              Autostart(autostart_dir, "/opt/Lumvex IP/lumvexip")};
+  std::string Read(const std::string& name) const {
+    return ReadWholeFile(data + "/" + name).value_or("<missing>");
+  }
+};
+
+TEST(SettingsControllerTest, FirstOpenShowsTheFormDefaults) {
+  SettingsRig rig;
+  const SettingsDialogValues values = rig.settings.Load();
+  EXPECT_FALSE(values.fetch_count);
+  EXPECT_FALSE(values.thread_count);
+  EXPECT_FALSE(values.autostart);
+  EXPECT_FALSE(values.start_in_tray);
+  EXPECT_FALSE(values.switch_proxy_on_start);
+  EXPECT_FALSE(values.numbers_enabled);
+  rig.state.ApplySourceSelection(SourceChoice::kSourceA);
+  EXPECT_TRUE(rig.settings.Load().numbers_enabled);
+  rig.state.ApplySourceSelection(SourceChoice::kSourceB);
+  EXPECT_FALSE(rig.settings.Load().numbers_enabled);
+}
+
+TEST(SettingsControllerTest, ConfirmWritesTheFilesExactlyAndTheAutostartEntry) {
+  SettingsRig rig;
+  rig.settings.Confirm({"300", "50", true, true, true});
+  EXPECT_EQ(rig.Read("agent number"), "300");
+  EXPECT_EQ(rig.Read("thread"), "50");
+  EXPECT_EQ(rig.Read("Powered up"), "[Powered up]\r\nPowered up=yes\r\n");
+  EXPECT_EQ(rig.Read("tray"), "[tray]\r\ntray=yes\r\n");
+  EXPECT_EQ(rig.Read("IE Agent"), "[run]\r\nrun=yes\r\n");
+  const std::string entry_path = rig.autostart_dir + "/lumvexip.desktop";
+  const std::optional<std::string> entry = ReadWholeFile(entry_path);
+  ASSERT_TRUE(entry);
+  EXPECT_NE(entry->find("[Desktop Entry]\n"), std::string::npos);
+  EXPECT_NE(entry->find("\nType=Application\n"), std::string::npos);
+  EXPECT_NE(entry->find("\nExec=\"/opt/Lumvex IP/lumvexip\"\n"), std::string::npos);
+
+  const SettingsDialogValues values = rig.settings.Load();
+  EXPECT_EQ(values.fetch_count, "300");
+  EXPECT_EQ(values.thread_count, "50");
+  EXPECT_TRUE(values.autostart);
+  EXPECT_TRUE(values.start_in_tray);
+  EXPECT_EQ(values.switch_proxy_on_start, true);
+
+  // Unchecking removes the entry and writes "no"; empty fields give empty files.
+  rig.settings.Confirm({"", "", false, false, false});
+  EXPECT_EQ(rig.Read("agent number"), "");
+  EXPECT_EQ(rig.Read("thread"), "");
+  EXPECT_EQ(rig.Read("Powered up"), "[Powered up]\r\nPowered up=no\r\n");
+  EXPECT_EQ(rig.Read("tray"), "[tray]\r\ntray=no\r\n");
+  EXPECT_EQ(rig.Read("IE Agent"), "[run]\r\nrun=no\r\n");
+  EXPECT_FALSE(FileExists(entry_path));
+  EXPECT_EQ(rig.settings.Load().switch_proxy_on_start, false);
+}
+
+TEST(SettingsControllerTest, TheRunKeyKeepsTheSavedProxyBesideIt) {
+  SettingsRig rig;
+  Settings(DataDir(rig.data)).WriteSavedProxy("1.2.3.4:80 | 广东");
+  rig.settings.Confirm({"1", "2", false, false, true});
+  EXPECT_EQ(Settings(DataDir(rig.data)).ReadSavedProxy(), "1.2.3.4:80 | 广东");
+  EXPECT_EQ(Settings(DataDir(rig.data)).ReadRun(), RunChoice::kYes);
+  // GBK on disk.
+  EXPECT_NE(rig.Read("IE Agent").find(text::EncodeGbk("广东")), std::string::npos);
+}
+
+TEST(SettingsControllerTest, NumbersAreCopiedLiveIntoTheHiddenFields) {
+  SettingsRig rig;
+  rig.settings.OnFetchCountEdited("120");
+  rig.settings.OnThreadCountEdited("abc");
+  EXPECT_EQ(rig.state.FieldText(Field::kFetchCount), "120");
+  EXPECT_EQ(rig.state.FieldText(Field::kThreadCount), "abc");
+  // Nothing is written without "确 定".
+  EXPECT_FALSE(FileExists(rig.data + "/agent number"));
+}
+
+TEST(AutostartTest, EntryQuotesThePathAndASecondWriteReplacesIt) {
+  EXPECT_NE(
+      Autostart::EntryText("/a/b c/$x\"%`\\").find("Exec=\"/a/b c/\\\\$x\\\\\"%%\\\\`\\\\\\\\\"\n"),
+      std::string::npos);
+  testing::TempDir dir;
+  Autostart first(dir.File("autostart"), "/usr/bin/lumvexip");
+  EXPECT_FALSE(first.IsEnabled());
+  EXPECT_TRUE(first.Enable());
+  Autostart second(dir.File("autostart"), "/opt/lumvexip");
+  EXPECT_TRUE(second.Enable());
+  EXPECT_EQ(first.EntryPath(), second.EntryPath());
+  EXPECT_NE(ReadWholeFile(second.EntryPath())->find("Exec=\"/opt/lumvexip\""), std::string::npos);
+  EXPECT_TRUE(second.Disable());
+  EXPECT_FALSE(first.IsEnabled());
+  EXPECT_TRUE(second.Disable());  // nothing left to remove
+}
+
+TEST(AutostartTest, DirectoryFollowsXdgConfigHome) {
+  auto env = [](const char* config, const char* home) {
+    return [config, home](const char* name) -> const char* {
+      if (std::string_view(name) == "XDG_CONFIG_HOME") return config;
+      if (std::string_view(name) == "HOME") return home;
+      return nullptr;
+    };
+  };
+  EXPECT_EQ(Autostart::DirectoryFromEnvironment(env("/x/cfg", "/home/u")), "/x/cfg/autostart");
+  EXPECT_EQ(Autostart::DirectoryFromEnvironment(env(nullptr, "/home/u")),
+            "/home/u/.config/autostart");
+  EXPECT_EQ(Autostart::DirectoryFromEnvironment(env("rel", "/home/u")),
+            "/home/u/.config/autostart");
+  EXPECT_EQ(Autostart::DirectoryFromEnvironment(env(nullptr, nullptr)), "");
+}
+
+}  // namespace
+}  // namespace lumvex
