@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "app/no_system_proxy.h"
+
 namespace lumvex {
 
 ApplicationOptions ApplicationOptionsOf(const CommandLineOptions& options,
@@ -21,7 +23,10 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       state_(ui),
       list_(ui),
       shell_(state_, list_, prompts_, options_.shell),
-      fetcher_(std::make_unique<http::FetchClient>(&cookies_)) {
+      fetcher_(std::make_unique<http::FetchClient>(&cookies_)),
+      system_proxy_(options_.system_proxy ? options_.system_proxy
+                                          : std::make_shared<NoSystemProxy>()),
+      proxy_switch_(state_, list_, *system_proxy_, options_.shell.data_dir) {
   list_commands_ = std::make_unique<ListCommandsController>(ui_, state_, list_, colours_, prompts_);
   proxy_edit_ = std::make_unique<ProxyEditController>(state_, list_, prompts_);
   settings_dialog_ = std::make_unique<SettingsController>(
@@ -51,6 +56,17 @@ void Application::WireCommands() {
                                [&lists] { lists.CleanFailedAndDuplicates(); });
   shell_.SetContextItemHandler(ContextItem::kImportFromUrl,
                                [this] { url_import_->ImportFromWebAddress(); });
+  // The system proxy switch: its menu items, start-up restore and exit switch-off, and the
+  // switch-off before a validation run.
+  shell_.SetContextItemHandler(ContextItem::kSetSystemProxy,
+                               [this] { proxy_switch_.SetIeProxyFromCurrentRow(); });
+  shell_.SetContextItemHandler(ContextItem::kCancelProxy, [this] { proxy_switch_.CancelIeProxy(); });
+  shell_.SetTrayItemHandler(TrayItem::kSwitchProxy,
+                            [this] { proxy_switch_.SwitchIeProxyToNextRow(); });
+  shell_.SetTrayItemHandler(TrayItem::kCancelProxy, [this] { proxy_switch_.CancelIeProxy(); });
+  shell_.SetTrayItemHandler(TrayItem::kSavedProxy, [this] { proxy_switch_.ReapplySavedIeProxy(); });
+  shell_.Hooks().restore_system_proxy = [this] { proxy_switch_.RestoreIeAgent(); };
+  shell_.Hooks().switch_system_proxy_off = [this] { proxy_switch_.CancelIeProxy(); };
 }
 
 void Application::OnTimerTick() {}

@@ -10,9 +10,11 @@
 #include "app/endpoints.h"
 #include "app/list_commands_controller.h"
 #include "app/main_window_state.h"
+#include "app/proxy_switch_controller.h"
 #include "app/proxy_edit_controller.h"
 #include "app/settings_controller.h"
 #include "app/shell_controller.h"
+#include "app/system_proxy.h"
 #include "app/url_import_controller.h"
 #include "app/user_prompts.h"
 #include "http/cookie_store.h"
@@ -29,6 +31,9 @@ struct ApplicationOptions {
   Endpoints endpoints = DefaultEndpoints();
   // Deadline of one proxy check in seconds (--check-timeout).
   int check_timeout_seconds = 60;
+  // The system proxy store the proxy switch writes (MakeDesktopSystemProxy for the window and
+  // `lumvexip proxy`); null: none, every switch reports that no store is available.
+  std::shared_ptr<SystemProxy> system_proxy;
 };
 
 // The options of a run of the program from its command line; `run_directory` is the directory
@@ -59,6 +64,8 @@ class Application {
   ProxyEditController& ProxyEdit() { return *proxy_edit_; }
   SettingsController& SettingsDialog() { return *settings_dialog_; }
   UrlImportController& UrlImport() { return *url_import_; }
+  SystemProxy& SystemProxyStore() { return *system_proxy_; }
+  ProxySwitchController& ProxySwitch() { return proxy_switch_; }
 
   // The front end calls this on every tick of 时钟1.
   void OnTimerTick();
@@ -84,6 +91,8 @@ class Application {
   http::CookieStore cookies_;
   std::unique_ptr<http::FetchClient> fetcher_;
   WorkerPool pool_;
+  std::shared_ptr<SystemProxy> system_proxy_;
+  ProxySwitchController proxy_switch_;
   // The list commands and the two dialogs' logic; built in the constructor's body.
   std::unique_ptr<ListCommandsController> list_commands_;
   std::unique_ptr<ProxyEditController> proxy_edit_;

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "cli/proxy_command.h"
+
 namespace lumvex::cli {
 namespace {
 
@@ -14,7 +16,7 @@ struct Subcommand {
 
 // One row per subcommand; each lives in its own file of this folder.
 constexpr Subcommand kSubcommands[] = {
-    {"", nullptr},  // placeholder until the first subcommand lands
+    {"proxy", RunProxyCommand},
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/application.h"
+#include "platform/desktop_system_proxy.h"
 #include "platform/exit_call_guard.h"
 #include "proxylist/agent_file.h"
 #include "ui/exit_signal_notifier.h"
@@ -35,6 +36,7 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
   QtUserPrompts prompts;
   ApplicationOptions app_options = ApplicationOptionsOf(options, run_directory);
   app_options.shell.tray_available = TrayAvailable();
+  app_options.system_proxy = MakeDesktopSystemProxy();
   if (ahead.valid() && ahead_dir == app_options.shell.data_dir) {
     auto shared = std::make_shared<ListReadAhead>(std::move(ahead));
     app_options.shell.read_list_ahead = [shared] { return shared->get(); };
@@ -72,11 +74,16 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
     shell.StartupSequence();
     window.ShowAccordingToState();
     // When the display goes away under it (a session ending without a signal), Qt ends the
-    // program with exit() from inside the event loop, past the exit sequence: save the list then.
+    // program with exit() from inside the event loop, past the exit sequence: switch the system
+    // proxy off and save the list then.
     // Widgets cannot be touched any more at that point, so the rest of the sequence is skipped.
     const std::string data_dir = application.Options().shell.data_dir;
     ProxyList& list = application.List();
-    ExitCallGuard display_lost([&list, data_dir] { SaveAgentFile(list, data_dir); });
+    ProxySwitchController& proxy_switch = application.ProxySwitch();
+    ExitCallGuard display_lost([&list, &proxy_switch, data_dir] {
+      proxy_switch.SwitchOffWithoutIndicators();
+      SaveAgentFile(list, data_dir);
+    });
     status = app.exec();
     // The window goes away now: the exit sequence runs (again, or first if the loop ended some
     // other way), so the list is saved whichever way the program ends.

@@ -14,6 +14,10 @@ for tool in Xvfb trayer xwininfo iconv; do
 done
 
 work=$(mktemp -d)
+# The exit sequence switches the system proxy off: the program gets a GSettings store of its own
+# and never touches the desktop's.
+export GSETTINGS_BACKEND=keyfile XDG_CONFIG_HOME=$work/config
+unset XDG_CURRENT_DESKTOP
 xvfb_pid="" trayer_pid="" app_pid=""
 cleanup() {
   for pid in $app_pid $trayer_pid $xvfb_pid; do

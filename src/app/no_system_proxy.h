@@ -1,0 +1,20 @@
+// The system proxy where the program has no store to write: every switch fails, nothing is on.
+// Headless subcommands that do not switch the proxy, and tests, use it.
+#pragma once
+
+#include <string>
+
+#include "app/system_proxy.h"
+
+namespace lumvex {
+
+class NoSystemProxy : public SystemProxy {
+ public:
+  bool Available() const override { return false; }
+  bool Enable(const std::string& /*host*/, int /*port*/) override { return false; }
+  bool Disable() override { return false; }
+  SystemProxySetting Read() const override { return {}; }
+  std::string Name() const override { return {}; }
+};
+
+}  // namespace lumvex

@@ -1,0 +1,31 @@
+// A proxy address as the system proxy takes it: "host:port", the port 1 to 65535.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lumvex {
+
+struct ProxyAddress {
+  std::string host;
+  int port = 0;
+
+  std::string Text() const { return host + ":" + std::to_string(port); }
+  friend bool operator==(const ProxyAddress&, const ProxyAddress&) = default;
+};
+
+// nullopt unless `text` is a host name or IPv4 address (letters, digits, '.', '-', '_'), one ':'
+// and a decimal port from 1 to 65535, without spaces: ":" (an empty row), "1.2.3.4:", "a b:80"
+// and "1.2.3.4:65536" are refused.
+std::optional<ProxyAddress> ParseProxyAddress(std::string_view text);
+
+// The address part of a saved-proxy caption: the text before the first " | " (all of it when
+// there is none).
+std::string CaptionAddress(std::string_view caption);
+
+// The saved-proxy caption of an address taken from a row: the address, then " | " and the first
+// word of the location when the location holds anything but spaces.
+std::string IeProxyCaption(std::string_view address, std::string_view location);
+
+}  // namespace lumvex

@@ -1,0 +1,127 @@
+#include "app/proxy_switch_controller.h"
+
+#include <optional>
+#include <utility>
+
+#include "app/proxy_address.h"
+#include "app/settings/settings.h"
+#include "proxylist/proxy_entry.h"
+#include "text/text_util.h"
+
+namespace lumvex {
+namespace {
+
+constexpr std::string_view kOnStatusPrefix = "IE：http=";
+constexpr std::string_view kOnTooltipSuffix = "代理已启用";
+
+std::string OnStatus(std::string_view address) {
+  return std::string(kOnStatusPrefix) + std::string(address);
+}
+
+}  // namespace
+
+ProxySwitchController::ProxySwitchController(MainWindowState& state, ProxyList& list,
+                                             SystemProxy& store, std::string data_dir)
+    : state_(state), list_(list), store_(store), data_dir_(std::move(data_dir)) {}
+
+ProxyApplyResult ProxySwitchController::ApplyIeProxy(std::string_view address, bool enable) {
+  std::optional<ProxyAddress> parsed;
+  if (enable) {
+    parsed = ParseProxyAddress(address);
+    if (!parsed) return ProxyApplyResult::kInvalid;
+  }
+  if (!store_.Available()) return ProxyApplyResult::kUnavailable;
+  if (!enable) return store_.Disable() ? ProxyApplyResult::kApplied : ProxyApplyResult::kFailed;
+  if (store_.Enable(parsed->host, parsed->port)) return ProxyApplyResult::kApplied;
+  // A half-done write must not leave the desktop on a proxy the indicators call off.
+  store_.Disable();
+  return ProxyApplyResult::kFailed;
+}
+
+bool ProxySwitchController::IsIeProxyEnabled() const {
+  return store_.Available() && store_.Read().enabled;
+}
+
+void ProxySwitchController::ShowIndicators(ProxyIndicator kind, std::string tooltip) {
+  state_.SetTrayIcon(kind, std::move(tooltip));
+  state_.SetProxyPicture(kind);
+  state_.SetWindowIcon(kind);
+}
+
+void ProxySwitchController::ShowSavedProxyItem(const std::string& caption) {
+  state_.SetTrayItemCaption(TrayItem::kSavedProxy, caption);
+  state_.SetSavedProxyVisible(true);
+}
+
+bool ProxySwitchController::ShowSwitchedOn(std::string_view address, ProxyApplyResult result) {
+  if (result == ProxyApplyResult::kApplied) {
+    state_.SetStatus(OnStatus(address));
+    ShowIndicators(ProxyIndicator::kProxyOn, std::string(address) + std::string(kOnTooltipSuffix));
+    state_.SetSavedProxyChecked(true);
+    return true;
+  }
+  const std::string reason = result == ProxyApplyResult::kUnavailable ? "未找到GNOME或KDE的代理设置"
+                                                                      : store_.Name() + "写入失败";
+  state_.SetStatus("IE：无法设置系统代理 " + std::string(address) + "（" + reason + "）");
+  ShowIndicators(ProxyIndicator::kProxyOff, std::string(kProxyOffTooltip));
+  state_.SetSavedProxyChecked(false);
+  return false;
+}
+
+void ProxySwitchController::SetIeProxyFromCurrentRow() {
+  const int row = list_.CurrentRow();
+  if (row < 0) return;
+  const std::string address = list_.GetCell(row, kColAddress) + ":" + list_.GetCell(row, kColPort);
+  // Not an address (an empty row, a port out of range): nothing is applied, nothing changes.
+  if (!ParseProxyAddress(address)) return;
+  ie_proxy_address_ = address;
+  if (!ShowSwitchedOn(address, ApplyIeProxy(address, true))) return;
+  const std::string caption = IeProxyCaption(address, list_.GetCell(row, kColLocation));
+  ShowSavedProxyItem(caption);
+  Settings(DataDir(data_dir_)).WriteSavedProxy(caption);
+}
+
+void ProxySwitchController::SwitchIeProxyToNextRow() {
+  const int row = list_.CurrentRow();
+  if (row < 0) return;
+  if (!text::Contains(list_.GetCell(row, kColType), "成功")) return;
+  // On the last row there is no next proxy; the current one stays.
+  if (row + 1 >= list_.ListCount()) return;
+  list_.SetCurrentRow(row + 1);
+  SetIeProxyFromCurrentRow();
+}
+
+void ProxySwitchController::CancelIeProxy() {
+  const ProxyApplyResult result = ApplyIeProxy({}, false);
+  if (result == ProxyApplyResult::kFailed && IsIeProxyEnabled()) {
+    // The store is still on: the indicators keep saying so.
+    state_.SetStatus("IE：无法关闭系统代理（" + store_.Name() + "写入失败）");
+    return;
+  }
+  state_.SetStatus(std::string(kProxyOffStatus));
+  ShowIndicators(ProxyIndicator::kProxyOff, std::string(kProxyOffTooltip));
+  state_.SetSavedProxyChecked(false);
+}
+
+void ProxySwitchController::ReapplySavedIeProxy() {
+  const std::string address = CaptionAddress(state_.TrayItemCaption(TrayItem::kSavedProxy));
+  if (!ParseProxyAddress(address)) return;
+  ShowSwitchedOn(address, ApplyIeProxy(address, true));
+}
+
+void ProxySwitchController::RestoreIeAgent() {
+  const Settings settings{DataDir(data_dir_)};
+  const std::string saved = settings.ReadSavedProxy();
+  if (saved.empty()) return;
+  // Whatever "run" says, a saved proxy is offered in the tray menu.
+  ie_proxy_address_ = saved;
+  ShowSavedProxyItem(saved);
+  if (settings.ReadRun() != RunChoice::kYes) return;
+  const std::string address = CaptionAddress(saved);
+  if (!ParseProxyAddress(address)) return;
+  ShowSwitchedOn(address, ApplyIeProxy(address, true));
+}
+
+void ProxySwitchController::SwitchOffWithoutIndicators() { ApplyIeProxy({}, false); }
+
+}  // namespace lumvex

@@ -1,0 +1,74 @@
+// Switching the user's system proxy: set it from a list row, move on to the next row, re-apply the
+// saved proxy, switch it off; restore it at start-up and switch it off at exit. Keeps every proxy
+// indicator of the window (status line, tray icon and tooltip, state picture, window icon, the
+// saved-proxy tray item) and the saved proxy in "IE Agent" in step with the store.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "app/main_window_state.h"
+#include "app/system_proxy.h"
+#include "proxylist/proxy_list.h"
+
+namespace lumvex {
+
+// Status line while the proxy is off.
+inline constexpr std::string_view kProxyOffStatus = "IE：http=无代理";
+// Tray tooltip while the proxy is off.
+inline constexpr std::string_view kProxyOffTooltip = "未启用代理";
+
+enum class ProxyApplyResult : int {
+  kApplied = 0,  // the store holds the change
+  kInvalid,      // the address is not host:port (nothing was written)
+  kUnavailable,  // no store to write (no schema, not KDE)
+  kFailed,       // the store refused the change or lost it
+};
+
+// All methods run on the UI thread (menu handlers, start-up and exit steps).
+class ProxySwitchController {
+ public:
+  // `data_dir` holds "IE Agent". All references must outlive the controller.
+  ProxySwitchController(MainWindowState& state, ProxyList& list, SystemProxy& store,
+                        std::string data_dir);
+  ProxySwitchController(const ProxySwitchController&) = delete;
+  ProxySwitchController& operator=(const ProxySwitchController&) = delete;
+
+  // Writes the store only (no indicator): enabled with `address`, or off keeping the address
+  // (`address` is not used then).
+  ProxyApplyResult ApplyIeProxy(std::string_view address, bool enable);
+  // The store's proxy is on.
+  bool IsIeProxyEnabled() const;
+
+  // "设置IE代理(&S)": the current row's address becomes the system proxy.
+  void SetIeProxyFromCurrentRow();
+  // "切换IE代理": from a row whose verdict is "成功" to the row below it; nothing on the last row.
+  void SwitchIeProxyToNextRow();
+  // "取消IE代理" / "取消代理(&Z)", the exit sequence, and a validation run's start.
+  void CancelIeProxy();
+  // The saved-proxy tray item: applies the address of its caption.
+  void ReapplySavedIeProxy();
+  // Start-up: shows the saved proxy in the tray menu, and switches it on when "run" is "yes".
+  void RestoreIeAgent();
+  // The program is being ended from under its window: the store goes off, no indicator is
+  // touched (the widgets may be gone).
+  void SwitchOffWithoutIndicators();
+
+  // The address last set from the list (at start-up: the whole saved value).
+  const std::string& IeProxyAddress() const { return ie_proxy_address_; }
+
+ private:
+  // Shows the result of switching on `address`: the proxy-on set when applied, the proxy-off set
+  // and a failure text otherwise. True when applied.
+  bool ShowSwitchedOn(std::string_view address, ProxyApplyResult result);
+  void ShowIndicators(ProxyIndicator kind, std::string tooltip);
+  void ShowSavedProxyItem(const std::string& caption);
+
+  MainWindowState& state_;
+  ProxyList& list_;
+  SystemProxy& store_;
+  std::string data_dir_;
+  std::string ie_proxy_address_;
+};
+
+}  // namespace lumvex

@@ -1,0 +1,102 @@
+#include "cli/proxy_command.h"
+
+#include <cstdio>
+#include <string>
+
+#include "app/application.h"
+#include "app/proxy_address.h"
+#include "app/user_prompts.h"
+#include "cli/subcommand_args.h"
+#include "platform/desktop_system_proxy.h"
+#include "platform/headless_ui_thread.h"
+#include "platform/run_directory.h"
+
+namespace lumvex::cli {
+namespace {
+
+constexpr std::string_view kUsage = "lumvexip proxy set HOST:PORT | off | status [--data-dir DIR]";
+
+// The proxy switch asks nothing of the user.
+class SilentPrompts : public UserPrompts {
+ public:
+  MessageAnswer ShowMessage(std::string_view, std::string_view, MessageButtons buttons,
+                            MessageIcon) override {
+    return buttons == MessageButtons::kYesNo ? MessageAnswer::kNo : MessageAnswer::kCancel;
+  }
+  std::string ChooseOpenFile(std::string_view) override { return {}; }
+  std::string ChooseSaveFile(std::string_view, std::string_view) override { return {}; }
+  std::string ClipboardText() override { return {}; }
+  void SetClipboardText(std::string_view) override {}
+  void ClearClipboard() override {}
+  void OpenWebAddress(std::string_view) override {}
+};
+
+void PrintSetting(const SystemProxySetting& setting) {
+  if (setting.enabled) {
+    std::printf("on %s:%d\n", setting.host.c_str(), setting.port);
+  } else {
+    std::printf("off\n");
+  }
+  std::fflush(stdout);
+}
+
+int Report(ProxyApplyResult result, SystemProxy& store) {
+  switch (result) {
+    case ProxyApplyResult::kApplied:
+      PrintSetting(store.Read());
+      return 0;
+    case ProxyApplyResult::kUnavailable:
+      std::fprintf(stderr,
+                   "no system proxy store: neither the GSettings schema org.gnome.system.proxy "
+                   "nor a KDE session\n");
+      return 1;
+    case ProxyApplyResult::kInvalid:
+      std::fprintf(stderr, "not a proxy address (HOST:PORT, port 1-65535)\n");
+      return 2;
+    case ProxyApplyResult::kFailed:
+      break;
+  }
+  std::fprintf(stderr, "the system proxy store (%s) did not keep the change\n",
+               store.Name().c_str());
+  return 1;
+}
+
+}  // namespace
+
+int RunProxyCommand(const std::vector<std::string>& args) {
+  SubcommandArgs parsed = ParseSubcommandArgs(args, {}, {});
+  const std::vector<std::string>& words = parsed.positional;
+  if (parsed.errors.empty()) {
+    if (words.empty()) {
+      parsed.errors.push_back("proxy: say set HOST:PORT, off or status");
+    } else if (words[0] == "set") {
+      if (words.size() != 2) {
+        parsed.errors.push_back("proxy set: one HOST:PORT expected");
+      } else if (!ParseProxyAddress(words[1])) {
+        parsed.errors.push_back("proxy set: not a proxy address (HOST:PORT, port 1-65535): " +
+                                words[1]);
+      }
+    } else if ((words[0] == "off" || words[0] == "status") && words.size() == 1) {
+    } else {
+      parsed.errors.push_back("proxy: unknown or surplus arguments");
+    }
+  }
+  if (!parsed.errors.empty()) return ReportUsageErrors(parsed.errors, kUsage);
+
+  HeadlessUiThread ui;
+  SilentPrompts prompts;
+  ApplicationOptions options = ApplicationOptionsOf(parsed.common, RunDirectory());
+  options.system_proxy = MakeDesktopSystemProxy();
+  Application application(ui, prompts, std::move(options));
+  SystemProxy& store = application.SystemProxyStore();
+  ProxySwitchController& proxy_switch = application.ProxySwitch();
+
+  if (words[0] == "status") {
+    PrintSetting(store.Read());
+    return store.Available() ? 0 : Report(ProxyApplyResult::kUnavailable, store);
+  }
+  const bool enable = words[0] == "set";
+  return Report(proxy_switch.ApplyIeProxy(enable ? words[1] : std::string(), enable), store);
+}
+
+}  // namespace lumvex::cli

@@ -1,0 +1,75 @@
+#include "platform/desktop_system_proxy.h"
+
+#include <cstdlib>
+#include <string_view>
+#include <utility>
+
+#include "platform/gsettings_proxy.h"
+#include "platform/kde_proxy.h"
+#include "platform/kde_reparse_signal.h"
+
+namespace lumvex {
+
+DesktopSystemProxy::DesktopSystemProxy(std::vector<std::unique_ptr<SystemProxy>> stores)
+    : stores_(std::move(stores)) {}
+
+bool DesktopSystemProxy::Available() const {
+  for (const auto& store : stores_) {
+    if (store->Available()) return true;
+  }
+  return false;
+}
+
+bool DesktopSystemProxy::Enable(const std::string& host, int port) {
+  bool all = Available();
+  for (const auto& store : stores_) {
+    if (store->Available() && !store->Enable(host, port)) all = false;
+  }
+  if (!all) Disable();
+  return all;
+}
+
+bool DesktopSystemProxy::Disable() {
+  bool all = Available();
+  for (const auto& store : stores_) {
+    if (store->Available() && !store->Disable()) all = false;
+  }
+  return all;
+}
+
+SystemProxySetting DesktopSystemProxy::Read() const {
+  for (const auto& store : stores_) {
+    if (store->Available()) return store->Read();
+  }
+  return {};
+}
+
+std::string DesktopSystemProxy::Name() const {
+  std::string names;
+  for (const auto& store : stores_) {
+    if (!store->Available()) continue;
+    if (!names.empty()) names += "+";
+    names += store->Name();
+  }
+  return names;
+}
+
+std::unique_ptr<SystemProxy> MakeDesktopSystemProxy(
+    const std::function<const char*(const char*)>& getenv) {
+  std::vector<std::unique_ptr<SystemProxy>> stores;
+  const char* desktop = getenv("XDG_CURRENT_DESKTOP");
+  if (desktop != nullptr && std::string_view(desktop).find("KDE") != std::string_view::npos) {
+    KdeProxyOptions kde;
+    kde.config_path = KioslavercPath(getenv);
+    kde.notify = [] { SendKioReparseSignal(SessionBusAddress()); };
+    stores.push_back(std::make_unique<KdeProxy>(std::move(kde)));
+  }
+  stores.push_back(std::make_unique<GSettingsProxy>());
+  return std::make_unique<DesktopSystemProxy>(std::move(stores));
+}
+
+std::unique_ptr<SystemProxy> MakeDesktopSystemProxy() {
+  return MakeDesktopSystemProxy([](const char* name) -> const char* { return std::getenv(name); });
+}
+
+}  // namespace lumvex

@@ -1,0 +1,152 @@
+#include "platform/gsettings_proxy.h"
+
+#define G_SETTINGS_ENABLE_BACKEND
+#include <gio/gio.h>
+#include <gio/gsettingsbackend.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace lumvex {
+namespace {
+
+constexpr const char* kProxySchema = "org.gnome.system.proxy";
+constexpr const char* kHttpSchema = "org.gnome.system.proxy.http";
+constexpr const char* kHttpsSchema = "org.gnome.system.proxy.https";
+
+// Takes one reference and gives it back on destruction.
+template <typename T>
+struct GObjectRef {
+  T* ptr = nullptr;
+  GObjectRef() = default;
+  explicit GObjectRef(T* p) : ptr(p) {}
+  ~GObjectRef() {
+    if (ptr != nullptr) g_object_unref(ptr);
+  }
+  GObjectRef(const GObjectRef&) = delete;
+  GObjectRef& operator=(const GObjectRef&) = delete;
+  GObjectRef(GObjectRef&& other) noexcept : ptr(std::exchange(other.ptr, nullptr)) {}
+  GObjectRef& operator=(GObjectRef&& other) noexcept {
+    std::swap(ptr, other.ptr);
+    return *this;
+  }
+};
+
+std::string TakeString(gchar* text) {
+  std::string result = text != nullptr ? text : "";
+  g_free(text);
+  return result;
+}
+
+// Whether the schema has every key the proxy switch uses, with the types it uses.
+bool HasKeys(GSettingsSchema* schema, std::initializer_list<const char*> keys) {
+  for (const char* key : keys) {
+    if (!g_settings_schema_has_key(schema, key)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+struct GSettingsProxy::Handles {
+  GObjectRef<GSettingsBackend> backend;  // null: the default back end
+  GObjectRef<GSettings> proxy;
+  GObjectRef<GSettings> http;
+  GObjectRef<GSettings> https;
+};
+
+GSettingsProxy::GSettingsProxy(GSettingsProxyOptions options) {
+  GSettingsSchemaSource* source = nullptr;
+  if (options.schema_dir.empty()) {
+    source = g_settings_schema_source_get_default();  // may be null when none is installed
+    if (source != nullptr) g_settings_schema_source_ref(source);
+  } else {
+    GError* error = nullptr;
+    source = g_settings_schema_source_new_from_directory(options.schema_dir.c_str(), nullptr, TRUE,
+                                                         &error);
+    if (error != nullptr) g_error_free(error);
+  }
+  GSettingsSchema* schemas[3] = {};
+  const char* names[3] = {kProxySchema, kHttpSchema, kHttpsSchema};
+  bool found = source != nullptr;
+  for (int i = 0; i < 3 && found; ++i) {
+    schemas[i] = g_settings_schema_source_lookup(source, names[i], TRUE);
+    found = schemas[i] != nullptr;
+  }
+  if (found) {
+    found = HasKeys(schemas[0], {"mode"}) && HasKeys(schemas[1], {"host", "port"}) &&
+            HasKeys(schemas[2], {"host", "port"});
+  }
+  if (!found) {
+    unavailable_reason_ = std::string("the schema ") + kProxySchema + " is not installed";
+  } else {
+    auto handles = std::make_unique<Handles>();
+    if (!options.keyfile_path.empty()) {
+      handles->backend = GObjectRef<GSettingsBackend>(
+          g_keyfile_settings_backend_new(options.keyfile_path.c_str(), "/", nullptr));
+    } else {
+      // The memory back end (GIO's fallback when no real one is installed) keeps nothing past the
+      // end of the process and nobody else reads it: only an explicit choice of it counts.
+      GSettingsBackend* fallback = g_settings_backend_get_default();  // a new reference
+      const char* chosen = std::getenv("GSETTINGS_BACKEND");
+      const bool memory = std::strcmp(G_OBJECT_TYPE_NAME(fallback), "GMemorySettingsBackend") == 0;
+      g_object_unref(fallback);
+      if (memory && (chosen == nullptr || std::strcmp(chosen, "memory") != 0)) {
+        unavailable_reason_ = "no GSettings store is installed (only the memory back end)";
+      }
+    }
+    if (unavailable_reason_.empty()) {
+      GSettingsBackend* backend = handles->backend.ptr;
+      handles->proxy = GObjectRef<GSettings>(g_settings_new_full(schemas[0], backend, nullptr));
+      handles->http = GObjectRef<GSettings>(g_settings_new_full(schemas[1], backend, nullptr));
+      handles->https = GObjectRef<GSettings>(g_settings_new_full(schemas[2], backend, nullptr));
+      handles_ = std::move(handles);
+    }
+  }
+  for (GSettingsSchema* schema : schemas) {
+    if (schema != nullptr) g_settings_schema_unref(schema);
+  }
+  if (source != nullptr) g_settings_schema_source_unref(source);
+}
+
+GSettingsProxy::~GSettingsProxy() {
+  if (handles_) g_settings_sync();
+}
+
+bool GSettingsProxy::Available() const { return handles_ != nullptr; }
+
+bool GSettingsProxy::Enable(const std::string& host, int port) {
+  if (!handles_) return false;
+  bool written = true;
+  for (GSettings* settings : {handles_->http.ptr, handles_->https.ptr}) {
+    written = g_settings_set_string(settings, "host", host.c_str()) && written;
+    written = g_settings_set_int(settings, "port", port) && written;
+  }
+  // The mode goes last, and only when the address is in place.
+  if (written) written = g_settings_set_string(handles_->proxy.ptr, "mode", "manual");
+  g_settings_sync();
+  const SystemProxySetting now = Read();
+  const std::string https_host = TakeString(g_settings_get_string(handles_->https.ptr, "host"));
+  const int https_port = g_settings_get_int(handles_->https.ptr, "port");
+  return written && now.enabled && now.host == host && now.port == port && https_host == host &&
+         https_port == port;
+}
+
+bool GSettingsProxy::Disable() {
+  if (!handles_) return false;
+  const bool written = g_settings_set_string(handles_->proxy.ptr, "mode", "none");
+  g_settings_sync();
+  return written && TakeString(g_settings_get_string(handles_->proxy.ptr, "mode")) == "none";
+}
+
+SystemProxySetting GSettingsProxy::Read() const {
+  SystemProxySetting setting;
+  if (!handles_) return setting;
+  setting.enabled = TakeString(g_settings_get_string(handles_->proxy.ptr, "mode")) == "manual";
+  setting.host = TakeString(g_settings_get_string(handles_->http.ptr, "host"));
+  setting.port = g_settings_get_int(handles_->http.ptr, "port");
+  return setting;
+}
+
+}  // namespace lumvex

@@ -1,0 +1,49 @@
+// The system proxy in GSettings (schema org.gnome.system.proxy), which GNOME, Cinnamon, MATE,
+// Budgie and Unity read, and so do Firefox and GTK programs on other desktops. GIO stays inside
+// the .cpp: its headers must not meet Qt's.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/system_proxy.h"
+
+namespace lumvex {
+
+struct GSettingsProxyOptions {
+  // A directory holding a compiled schema set, used instead of the installed schemas ("" = the
+  // installed ones).
+  std::string schema_dir;
+  // A keyfile store used instead of the default back end ("" = the default, which
+  // GSETTINGS_BACKEND selects).
+  std::string keyfile_path;
+};
+
+class GSettingsProxy : public SystemProxy {
+ public:
+  // Looks the schema up first: a missing schema leaves the back end unavailable (GIO would abort
+  // the process on opening a schema it does not know).
+  explicit GSettingsProxy(GSettingsProxyOptions options = {});
+  ~GSettingsProxy() override;
+  GSettingsProxy(const GSettingsProxy&) = delete;
+  GSettingsProxy& operator=(const GSettingsProxy&) = delete;
+
+  bool Available() const override;
+  // http and https host and port first, then mode 'manual' last, so no program sees the proxy
+  // switched on before it has its address.
+  bool Enable(const std::string& host, int port) override;
+  // Mode 'none'; host and port stay.
+  bool Disable() override;
+  SystemProxySetting Read() const override;
+  std::string Name() const override { return "GSettings"; }
+
+  // Why the back end is unavailable ("" when it is available).
+  const std::string& UnavailableReason() const { return unavailable_reason_; }
+
+ private:
+  struct Handles;
+  std::unique_ptr<Handles> handles_;
+  std::string unavailable_reason_;
+};
+
+}  // namespace lumvex

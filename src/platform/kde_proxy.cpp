@@ -1,0 +1,94 @@
+#include "platform/kde_proxy.h"
+
+#include <charconv>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+#include "platform/file_io.h"
+#include "platform/kde_config_text.h"
+
+namespace lumvex {
+namespace {
+
+constexpr std::string_view kGroup = "Proxy Settings";
+
+std::string ParentDirectory(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
+}
+
+// "http://host port" (KDE's form) or "http://host:port", with or without the scheme.
+void ParseKdeAddress(std::string_view value, std::string& host, int& port) {
+  if (const std::size_t scheme = value.find("://"); scheme != std::string_view::npos) {
+    value.remove_prefix(scheme + 3);
+  }
+  std::size_t cut = value.rfind(' ');
+  if (cut == std::string_view::npos) cut = value.rfind(':');
+  std::string_view port_text;
+  if (cut != std::string_view::npos) {
+    port_text = value.substr(cut + 1);
+    value = value.substr(0, cut);
+  }
+  while (!value.empty() && value.back() == '/') value.remove_suffix(1);
+  host = std::string(value);
+  port = 0;
+  std::from_chars(port_text.data(), port_text.data() + port_text.size(), port);
+}
+
+}  // namespace
+
+std::string KioslavercPath(const std::function<const char*(const char*)>& getenv) {
+  const char* config = getenv("XDG_CONFIG_HOME");
+  if (config != nullptr && config[0] == '/') return std::string(config) + "/kioslaverc";
+  const char* home = getenv("HOME");
+  if (home != nullptr && home[0] == '/') return std::string(home) + "/.config/kioslaverc";
+  return {};
+}
+
+KdeProxy::KdeProxy(KdeProxyOptions options) : options_(std::move(options)) {}
+
+bool KdeProxy::Available() const { return !options_.config_path.empty(); }
+
+bool KdeProxy::Write(const std::map<std::string, std::string>& values) {
+  if (options_.config_path.empty()) return false;
+  std::string text;
+  if (FileExists(options_.config_path)) {
+    std::optional<std::string> old = ReadWholeFile(options_.config_path);
+    if (!old) return false;  // never replace a file that could not be read
+    text = std::move(*old);
+  } else {
+    const std::string dir = ParentDirectory(options_.config_path);
+    if (!dir.empty() && !DirectoryExists(dir) && !EnsureDirectory(dir)) return false;
+  }
+  if (!WriteWholeFile(options_.config_path, SetKdeConfigValues(text, kGroup, values))) {
+    return false;
+  }
+  if (options_.notify) options_.notify();
+  return true;
+}
+
+bool KdeProxy::Enable(const std::string& host, int port) {
+  const std::string address = "http://" + host + " " + std::to_string(port);
+  if (!Write({{"ProxyType", "1"}, {"httpProxy", address}, {"httpsProxy", address}})) return false;
+  const std::optional<std::string> text = ReadWholeFile(options_.config_path);
+  const SystemProxySetting now = Read();
+  return text && now.enabled && now.host == host && now.port == port &&
+         FindKdeConfigValue(*text, kGroup, "httpsProxy") == address;
+}
+
+bool KdeProxy::Disable() { return Write({{"ProxyType", "0"}}) && !Read().enabled; }
+
+SystemProxySetting KdeProxy::Read() const {
+  SystemProxySetting setting;
+  if (options_.config_path.empty()) return setting;
+  const std::optional<std::string> text = ReadWholeFile(options_.config_path);
+  if (!text) return setting;
+  setting.enabled = FindKdeConfigValue(*text, kGroup, "ProxyType") == "1";
+  if (const auto http = FindKdeConfigValue(*text, kGroup, "httpProxy")) {
+    ParseKdeAddress(*http, setting.host, setting.port);
+  }
+  return setting;
+}
+
+}  // namespace lumvex

@@ -1,0 +1,44 @@
+// The system proxy of KDE: group [Proxy Settings] of kioslaverc in the user's configuration
+// directory, in the form KDE's own settings module writes, followed by KIO's reparse signal so
+// running KDE programs take the change at once.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "app/system_proxy.h"
+
+namespace lumvex {
+
+struct KdeProxyOptions {
+  // The kioslaverc file to edit.
+  std::string config_path;
+  // Sends the reparse signal after a change; unset: no signal.
+  std::function<void()> notify;
+};
+
+// $XDG_CONFIG_HOME/kioslaverc, or ~/.config/kioslaverc when XDG_CONFIG_HOME is unset or empty;
+// "" when neither variable helps. `getenv` reads one environment variable (null when unset).
+std::string KioslavercPath(const std::function<const char*(const char*)>& getenv);
+
+class KdeProxy : public SystemProxy {
+ public:
+  explicit KdeProxy(KdeProxyOptions options);
+
+  // Always true: a missing file is created (a KDE session reads it whenever it exists).
+  bool Available() const override;
+  // ProxyType=1, httpProxy and httpsProxy = "http://host port"; other lines stay as they were.
+  bool Enable(const std::string& host, int port) override;
+  // ProxyType=0; the addresses stay.
+  bool Disable() override;
+  SystemProxySetting Read() const override;
+  std::string Name() const override { return "KDE"; }
+
+ private:
+  bool Write(const std::map<std::string, std::string>& values);
+
+  KdeProxyOptions options_;
+};
+
+}  // namespace lumvex

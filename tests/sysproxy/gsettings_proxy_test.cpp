@@ -1,0 +1,85 @@
+#include "platform/gsettings_proxy.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "app/temp_dir.h"
+#include "keyfile_store.h"
+#include "platform/file_io.h"
+
+namespace lumvex {
+namespace {
+
+using lumvex::testing::KeyfileStore;
+using lumvex::testing::TempDir;
+
+TEST(GSettingsProxyTest, EnableWritesHttpAndHttpsThenManualAndAFreshReaderSeesIt) {
+  KeyfileStore store;
+  auto proxy = store.Open();
+  ASSERT_TRUE(proxy->Available()) << proxy->UnavailableReason();
+  ASSERT_TRUE(proxy->Enable("1.2.3.4", 8080));
+  EXPECT_EQ(proxy->Read(), (SystemProxySetting{true, "1.2.3.4", 8080}));
+
+  EXPECT_EQ(store.Open()->Read(), (SystemProxySetting{true, "1.2.3.4", 8080}));
+  const std::string text = ReadWholeFile(store.Path()).value_or("");
+  EXPECT_NE(text.find("[system/proxy]\nmode='manual'"), std::string::npos) << text;
+  // A fresh store keeps its groups in the order of the first writes: the mode came last.
+  EXPECT_LT(text.find("[system/proxy/http]"), text.find("[system/proxy/https]")) << text;
+  EXPECT_LT(text.find("[system/proxy/https]"), text.find("[system/proxy]\n")) << text;
+  // Both schemes carry the address: programs that read https do not fall back to http.
+  std::size_t hosts = 0;
+  for (std::size_t at = text.find("host='1.2.3.4'"); at != std::string::npos;
+       at = text.find("host='1.2.3.4'", at + 1)) {
+    ++hosts;
+  }
+  EXPECT_EQ(hosts, 2u) << text;
+}
+
+TEST(GSettingsProxyTest, DisableSetsModeNoneAndKeepsTheAddress) {
+  KeyfileStore store;
+  auto proxy = store.Open();
+  ASSERT_TRUE(proxy->Enable("5.6.7.8", 3128));
+  ASSERT_TRUE(proxy->Disable());
+  EXPECT_EQ(store.Open()->Read(), (SystemProxySetting{false, "5.6.7.8", 3128}));
+  EXPECT_NE(ReadWholeFile(store.Path()).value_or("").find("mode='none'"), std::string::npos);
+  // Switching on again with another address replaces both.
+  ASSERT_TRUE(proxy->Enable("9.9.9.9", 1));
+  EXPECT_EQ(store.Open()->Read(), (SystemProxySetting{true, "9.9.9.9", 1}));
+}
+
+TEST(GSettingsProxyTest, AMissingSchemaLeavesTheStoreUnavailableWithoutAborting) {
+  TempDir empty_schemas;
+  GSettingsProxy proxy(GSettingsProxyOptions{empty_schemas.path(), empty_schemas.File("keyfile")});
+  EXPECT_FALSE(proxy.Available());
+  EXPECT_NE(proxy.UnavailableReason().find("org.gnome.system.proxy"), std::string::npos);
+  EXPECT_FALSE(proxy.Enable("1.2.3.4", 8080));
+  EXPECT_FALSE(proxy.Disable());
+  EXPECT_EQ(proxy.Read(), SystemProxySetting{});
+  EXPECT_FALSE(FileExists(empty_schemas.File("keyfile")));
+}
+
+TEST(GSettingsProxyTest, AStoreThatCannotBeWrittenIsAFailureNotAnOn) {
+  TempDir dir;
+  // The store's directory cannot exist: a plain file stands where it would be.
+  std::ofstream(dir.File("blocked")) << "x";
+  GSettingsProxy proxy(GSettingsProxyOptions{"", dir.File("blocked/glib/keyfile")});
+  ASSERT_TRUE(proxy.Available());
+  EXPECT_FALSE(proxy.Enable("1.2.3.4", 8080));
+  EXPECT_FALSE(proxy.Read().enabled);
+}
+
+TEST(GSettingsProxyTest, TheDefaultStoreFollowsGsettingsBackend) {
+  // The test program chose the keyfile back end under its own XDG_CONFIG_HOME.
+  GSettingsProxy proxy;
+  ASSERT_TRUE(proxy.Available()) << proxy.UnavailableReason();
+  ASSERT_TRUE(proxy.Enable("10.0.0.1", 8000));
+  const std::string path =
+      std::string(std::getenv("XDG_CONFIG_HOME")) + "/glib-2.0/settings/keyfile";
+  EXPECT_NE(ReadWholeFile(path).value_or("").find("host='10.0.0.1'"), std::string::npos);
+  ASSERT_TRUE(proxy.Disable());
+}
+
+}  // namespace
+}  // namespace lumvex

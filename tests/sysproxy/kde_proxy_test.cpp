@@ -1,0 +1,105 @@
+#include "platform/kde_proxy.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "app/temp_dir.h"
+#include "platform/file_io.h"
+
+namespace lumvex {
+namespace {
+
+using lumvex::testing::TempDir;
+
+class KdeProxyTest : public ::testing::Test {
+ protected:
+  std::string Path() const { return dir_.File("config/kioslaverc"); }
+  KdeProxy Make() {
+    return KdeProxy(KdeProxyOptions{Path(), [this] { ++notified_; }});
+  }
+  std::string Text() const { return ReadWholeFile(Path()).value_or("<unreadable>"); }
+
+  TempDir dir_;
+  int notified_ = 0;
+};
+
+TEST_F(KdeProxyTest, EnableWritesKdesFormAndLeavesOtherGroupsAlone) {
+  ASSERT_TRUE(EnsureDirectory(dir_.File("config")));
+  ASSERT_TRUE(WriteWholeFile(Path(),
+                             "[Cache Settings]\nMaxCacheSize=5120\n\n[Proxy Settings]\n"
+                             "NoProxyFor=localhost\nProxyType=0\n"));
+  struct stat before {};
+  ASSERT_EQ(stat(Path().c_str(), &before), 0);
+  KdeProxy proxy = Make();
+  ASSERT_TRUE(proxy.Enable("1.2.3.4", 8080));
+  EXPECT_EQ(Text(),
+            "[Cache Settings]\nMaxCacheSize=5120\n\n[Proxy Settings]\n"
+            "NoProxyFor=localhost\nProxyType=1\n"
+            "httpProxy=http://1.2.3.4 8080\nhttpsProxy=http://1.2.3.4 8080\n");
+  EXPECT_EQ(proxy.Read(), (SystemProxySetting{true, "1.2.3.4", 8080}));
+  EXPECT_EQ(notified_, 1);
+  // Replaced by a rename, not rewritten in place, and no temporary file is left behind.
+  struct stat after {};
+  ASSERT_EQ(stat(Path().c_str(), &after), 0);
+  EXPECT_NE(before.st_ino, after.st_ino);
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.File("config"))) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 1);
+}
+
+TEST_F(KdeProxyTest, DisableSetsTypeZeroAndKeepsTheAddresses) {
+  KdeProxy proxy = Make();
+  ASSERT_TRUE(proxy.Enable("5.6.7.8", 3128));  // creates the directory and the file
+  ASSERT_TRUE(proxy.Disable());
+  EXPECT_EQ(Text(),
+            "[Proxy Settings]\nProxyType=0\n"
+            "httpProxy=http://5.6.7.8 3128\nhttpsProxy=http://5.6.7.8 3128\n");
+  EXPECT_EQ(proxy.Read(), (SystemProxySetting{false, "5.6.7.8", 3128}));
+  EXPECT_EQ(notified_, 2);
+}
+
+TEST_F(KdeProxyTest, ReadsTheColonFormAndAMissingFileAsOff) {
+  KdeProxy proxy = Make();
+  EXPECT_EQ(proxy.Read(), SystemProxySetting{});
+  ASSERT_TRUE(EnsureDirectory(dir_.File("config")));
+  ASSERT_TRUE(WriteWholeFile(Path(), "[Proxy Settings]\nProxyType=1\nhttpProxy=http://h:81/\n"));
+  EXPECT_EQ(proxy.Read(), (SystemProxySetting{true, "h", 81}));
+}
+
+TEST_F(KdeProxyTest, AFileThatCannotBeReadIsNeverReplaced) {
+  // A directory where the file should be: it cannot be read, so it must not be overwritten.
+  ASSERT_TRUE(EnsureDirectory(dir_.File("config")));
+  ASSERT_TRUE(EnsureDirectory(Path()));
+  KdeProxy proxy = Make();
+  EXPECT_FALSE(proxy.Enable("1.2.3.4", 8080));
+  EXPECT_FALSE(proxy.Disable());
+  EXPECT_TRUE(DirectoryExists(Path()));
+  EXPECT_EQ(notified_, 0);
+}
+
+TEST(KioslavercPathTest, FollowsXdgConfigHomeThenHome) {
+  auto env = [](std::map<std::string, std::string> vars) {
+    return [vars](const char* name) -> const char* {
+      auto it = vars.find(name);
+      return it == vars.end() ? nullptr : it->second.c_str();
+    };
+  };
+  EXPECT_EQ(KioslavercPath(env({{"XDG_CONFIG_HOME", "/x/cfg"}, {"HOME", "/home/u"}})),
+            "/x/cfg/kioslaverc");
+  EXPECT_EQ(KioslavercPath(env({{"XDG_CONFIG_HOME", ""}, {"HOME", "/home/u"}})),
+            "/home/u/.config/kioslaverc");
+  EXPECT_EQ(KioslavercPath(env({{"XDG_CONFIG_HOME", "relative"}, {"HOME", "/home/u"}})),
+            "/home/u/.config/kioslaverc");
+  EXPECT_EQ(KioslavercPath(env({})), "");
+  EXPECT_FALSE(KdeProxy(KdeProxyOptions{}).Available());
+}
+
+}  // namespace
+}  // namespace lumvex

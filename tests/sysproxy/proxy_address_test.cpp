@@ -1,0 +1,41 @@
+#include "app/proxy_address.h"
+
+#include <gtest/gtest.h>
+
+namespace lumvex {
+namespace {
+
+TEST(ProxyAddressTest, TakesHostAndPortInRange) {
+  EXPECT_EQ(ParseProxyAddress("1.2.3.4:8080"), (ProxyAddress{"1.2.3.4", 8080}));
+  EXPECT_EQ(ParseProxyAddress("proxy.example-1.org:1"), (ProxyAddress{"proxy.example-1.org", 1}));
+  EXPECT_EQ(ParseProxyAddress("h:65535"), (ProxyAddress{"h", 65535}));
+  EXPECT_EQ(ParseProxyAddress("1.2.3.4:08080")->Text(), "1.2.3.4:8080");
+}
+
+TEST(ProxyAddressTest, RefusesWhatIsNotHostColonPort) {
+  for (const char* bad :
+       {":", "", "1.2.3.4:", ":8080", "a b:80", "1.2.3.4:0", "1.2.3.4:65536", "1.2.3.4:123456",
+        "1.2.3.4:80a", "1.2.3.4:-80", "1.2.3.4", "::1:80", "1.2.3.4:80:80", " 1.2.3.4:80",
+        "1.2.3.4: 80", "北京:80", "-h:80", "a\n:80", "http://1.2.3.4:80"}) {
+    EXPECT_FALSE(ParseProxyAddress(bad)) << bad;
+  }
+}
+
+TEST(ProxyAddressTest, CaptionCarriesTheFirstWordOfTheLocation) {
+  EXPECT_EQ(IeProxyCaption("1.2.3.4:8080", "北京市 电信"), "1.2.3.4:8080 | 北京市");
+  EXPECT_EQ(IeProxyCaption("1.2.3.4:8080", "北京市"), "1.2.3.4:8080 | 北京市");
+  EXPECT_EQ(IeProxyCaption("1.2.3.4:8080", ""), "1.2.3.4:8080");
+  EXPECT_EQ(IeProxyCaption("1.2.3.4:8080", "   "), "1.2.3.4:8080");
+  // Leading spaces are not a word of their own.
+  EXPECT_EQ(IeProxyCaption("1.2.3.4:8080", "  上海 联通"), "1.2.3.4:8080 | 上海");
+}
+
+TEST(ProxyAddressTest, CaptionAddressIsTheTextBeforeTheFirstBar) {
+  EXPECT_EQ(CaptionAddress("1.2.3.4:8080 | 北京市"), "1.2.3.4:8080");
+  EXPECT_EQ(CaptionAddress("1.2.3.4:8080"), "1.2.3.4:8080");
+  EXPECT_EQ(CaptionAddress("1.2.3.4:8080 | a | b"), "1.2.3.4:8080");
+  EXPECT_EQ(CaptionAddress(""), "");
+}
+
+}  // namespace
+}  // namespace lumvex

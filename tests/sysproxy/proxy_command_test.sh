@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# `lumvexip proxy` against a keyfile GSettings store of its own, read back with the gsettings tool;
+# then the same on a KDE session (kioslaverc), and a store that loses its writes.
+# Usage: proxy_command_test.sh PATH_TO_LUMVEXIP
+set -uo pipefail
+
+program=${1:?path to lumvexip expected}
+command -v gsettings >/dev/null || { echo "SKIP: gsettings is not installed"; exit 77; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export GSETTINGS_BACKEND=keyfile XDG_CONFIG_HOME=$work/config HOME=$work
+unset XDG_CURRENT_DESKTOP DBUS_SESSION_BUS_ADDRESS
+
+failures=0
+check() {  # check DESCRIPTION EXPECTED ACTUAL
+  if [ "$2" != "$3" ]; then
+    echo "FAIL: $1: expected [$2], got [$3]"
+    failures=$((failures + 1))
+  fi
+}
+gs() { gsettings get "$@" 2>&1; }
+
+out=$("$program" proxy status --data-dir "$work/data"); check "status of a fresh store" "0 off" "$? $out"
+out=$("$program" proxy set 1.2.3.4:8080 --data-dir "$work/data"); check "set" "0 on 1.2.3.4:8080" "$? $out"
+check "mode" "'manual'" "$(gs org.gnome.system.proxy mode)"
+check "http host" "'1.2.3.4'" "$(gs org.gnome.system.proxy.http host)"
+check "http port" "8080" "$(gs org.gnome.system.proxy.http port)"
+check "https host" "'1.2.3.4'" "$(gs org.gnome.system.proxy.https host)"
+check "https port" "8080" "$(gs org.gnome.system.proxy.https port)"
+out=$("$program" proxy status); check "status while on" "0 on 1.2.3.4:8080" "$? $out"
+out=$("$program" proxy off); check "off" "0 off" "$? $out"
+check "mode after off" "'none'" "$(gs org.gnome.system.proxy mode)"
+check "host kept after off" "'1.2.3.4'" "$(gs org.gnome.system.proxy.http host)"
+for bad in "1.2.3.4:" ":" "a b:80" "1.2.3.4:65536" "1.2.3.4:0"; do
+  "$program" proxy set "$bad" >/dev/null 2>&1
+  check "set $bad is bad usage" "2" "$?"
+done
+"$program" proxy >/dev/null 2>&1; check "no action" "2" "$?"
+"$program" proxy set >/dev/null 2>&1; check "set without address" "2" "$?"
+check "bad addresses changed nothing" "'none' '1.2.3.4'" \
+  "$(gs org.gnome.system.proxy mode) $(gs org.gnome.system.proxy.http host)"
+
+# A KDE session: kioslaverc too, other groups untouched.
+mkdir -p "$work/config"
+printf '[Cache Settings]\nMaxCacheSize=5120\n' >"$work/config/kioslaverc"
+out=$(XDG_CURRENT_DESKTOP=KDE "$program" proxy set 5.6.7.8:3128); check "KDE set" "0 on 5.6.7.8:3128" "$? $out"
+check "kioslaverc" "$(printf '[Cache Settings]\nMaxCacheSize=5120\n\n[Proxy Settings]\nProxyType=1\nhttpProxy=http://5.6.7.8 3128\nhttpsProxy=http://5.6.7.8 3128')" \
+  "$(cat "$work/config/kioslaverc")"
+check "GSettings too on KDE" "'manual' '5.6.7.8'" \
+  "$(gs org.gnome.system.proxy mode) $(gs org.gnome.system.proxy.http host)"
+out=$(XDG_CURRENT_DESKTOP=KDE "$program" proxy off); check "KDE off" "0 off" "$? $out"
+grep -q '^ProxyType=0$' "$work/config/kioslaverc" || { echo "FAIL: ProxyType not 0"; failures=$((failures + 1)); }
+
+# No store at all: no schema (an empty schema directory) and not KDE.
+mkdir -p "$work/no-schemas"
+out=$(GSETTINGS_SCHEMA_DIR=$work/no-schemas XDG_DATA_DIRS=$work/no-schemas "$program" proxy set 1.2.3.4:8080 2>/dev/null)
+check "set without a store" "1 " "$? $out"
+
+# dconf without a session bus loses every write: that is a failure, not an "on".
+if [ -e /usr/lib/x86_64-linux-gnu/gio/modules/libdconfsettings.so ] || ls /usr/lib/*/gio/modules/libdconfsettings.so >/dev/null 2>&1; then
+  out=$(env -u GSETTINGS_BACKEND GSETTINGS_BACKEND=dconf XDG_RUNTIME_DIR=$work/no-bus DISPLAY= \
+        "$program" proxy set 1.2.3.4:8080 2>/dev/null)
+  check "a write dconf lost" "1" "$?"
+fi
+
+[ "$failures" -eq 0 ] || exit 1
+echo "proxy command: all checks passed"

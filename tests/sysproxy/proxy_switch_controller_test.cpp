@@ -1,0 +1,295 @@
+#include "app/proxy_switch_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "app/application.h"
+#include "app/no_system_proxy.h"
+#include "app/settings/settings.h"
+#include "app/temp_dir.h"
+#include "keyfile_store.h"
+#include "platform/file_io.h"
+#include "platform/headless_ui_thread.h"
+#include "support/scripted_prompts.h"
+
+namespace lumvex {
+namespace {
+
+using lumvex::testing::KeyfileStore;
+using lumvex::testing::ScriptedPrompts;
+using lumvex::testing::TempDir;
+
+ProxyEntry Row(std::string ip, std::string port, std::string verdict, std::string location) {
+  return ProxyEntry{
+      {std::move(ip), std::move(port), std::move(verdict), "0.5", std::move(location), "1天"}};
+}
+
+class ProxySwitchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    list_.AddRow(Row("1.2.3.4", "8080", "成功", "北京市 电信"));
+    list_.AddRow(Row("5.6.7.8", "3128", "失败", "上海"));
+    list_.AddRow(Row("9.9.9.9", "81", "成功", ""));
+  }
+
+  // Handlers run on the UI thread, as the window calls them.
+  template <typename Fn>
+  void OnUi(Fn fn) {
+    ASSERT_TRUE(ui_.RunSync(fn));
+  }
+  void Choose(int row) { list_.SetCurrentRow(row); }
+  Settings MakeSettings() const { return Settings(DataDir(data_.path())); }
+  // What a program started afterwards would read from the store.
+  SystemProxySetting Stored() const { return keyfile_.Open()->Read(); }
+
+  void ExpectOn(const std::string& address) {
+    EXPECT_EQ(state_.Status(), "IE：http=" + address);
+    EXPECT_EQ(state_.TrayIconKind(), ProxyIndicator::kProxyOn);
+    EXPECT_EQ(state_.TrayTooltip(), address + "代理已启用");
+    EXPECT_EQ(state_.ProxyPictureKind(), ProxyIndicator::kProxyOn);
+    EXPECT_EQ(state_.WindowIconKind(), ProxyIndicator::kProxyOn);
+    EXPECT_TRUE(state_.SavedProxyChecked());
+    EXPECT_TRUE(state_.SavedProxyVisible());
+    EXPECT_TRUE(state_.SavedProxySeparatorVisible());
+    EXPECT_TRUE(controller_.IsIeProxyEnabled());
+  }
+  void ExpectOffIndicators() {
+    EXPECT_EQ(state_.TrayIconKind(), ProxyIndicator::kProxyOff);
+    EXPECT_EQ(state_.TrayTooltip(), "未启用代理");
+    EXPECT_EQ(state_.ProxyPictureKind(), ProxyIndicator::kProxyOff);
+    EXPECT_EQ(state_.WindowIconKind(), ProxyIndicator::kProxyOff);
+    EXPECT_FALSE(state_.SavedProxyChecked());
+  }
+
+  TempDir data_;
+  KeyfileStore keyfile_;
+  std::unique_ptr<GSettingsProxy> store_ = keyfile_.Open();
+  HeadlessUiThread ui_;
+  MainWindowState state_{ui_};
+  ProxyList list_{ui_};
+  ProxySwitchController controller_{state_, list_, *store_, data_.path()};
+};
+
+TEST_F(ProxySwitchTest, SettingFromARowSwitchesTheStoreAndEveryIndicator) {
+  Choose(0);
+  OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
+  EXPECT_EQ(Stored(), (SystemProxySetting{true, "1.2.3.4", 8080}));
+  ExpectOn("1.2.3.4:8080");
+  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "1.2.3.4:8080 | 北京市");
+  EXPECT_EQ(MakeSettings().ReadSavedProxy(), "1.2.3.4:8080 | 北京市");
+  EXPECT_EQ(controller_.IeProxyAddress(), "1.2.3.4:8080");
+}
+
+TEST_F(ProxySwitchTest, ARowWithoutLocationIsCaptionedByItsAddress) {
+  Choose(2);
+  OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
+  ExpectOn("9.9.9.9:81");
+  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "9.9.9.9:81");
+  EXPECT_EQ(MakeSettings().ReadSavedProxy(), "9.9.9.9:81");
+}
+
+TEST_F(ProxySwitchTest, CancelKeepsTheAddressAndTheItemAndReapplyUsesItsCaption) {
+  Choose(0);
+  OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
+  OnUi([&] { controller_.CancelIeProxy(); });
+  EXPECT_EQ(Stored(), (SystemProxySetting{false, "1.2.3.4", 8080}));
+  EXPECT_EQ(state_.Status(), "IE：http=无代理");
+  ExpectOffIndicators();
+  EXPECT_TRUE(state_.SavedProxyVisible());
+  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "1.2.3.4:8080 | 北京市");
+  EXPECT_EQ(MakeSettings().ReadSavedProxy(), "1.2.3.4:8080 | 北京市");
+  EXPECT_EQ(controller_.IeProxyAddress(), "1.2.3.4:8080");
+
+  OnUi([&] { controller_.ReapplySavedIeProxy(); });
+  EXPECT_EQ(Stored(), (SystemProxySetting{true, "1.2.3.4", 8080}));
+  ExpectOn("1.2.3.4:8080");
+}
+
+TEST_F(ProxySwitchTest, NextRowGoesOnFromASuccessAndNowhereFromAFailureOrTheLastRow) {
+  Choose(0);
+  OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
+  OnUi([&] { controller_.SwitchIeProxyToNextRow(); });
+  // The next row is taken whatever its own verdict.
+  EXPECT_EQ(list_.CurrentRow(), 1);
+  EXPECT_EQ(Stored(), (SystemProxySetting{true, "5.6.7.8", 3128}));
+  ExpectOn("5.6.7.8:3128");
+  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "5.6.7.8:3128 | 上海");
+
+  // Row 1 failed its check: nothing moves.
+  OnUi([&] { controller_.SwitchIeProxyToNextRow(); });
+  EXPECT_EQ(list_.CurrentRow(), 1);
+  EXPECT_EQ(Stored(), (SystemProxySetting{true, "5.6.7.8", 3128}));
+
+  // The last row has no next one: the proxy in use stays, the user is not cut off.
+  Choose(2);
+  OnUi([&] { controller_.SwitchIeProxyToNextRow(); });
+  EXPECT_EQ(list_.CurrentRow(), 2);
+  EXPECT_EQ(Stored(), (SystemProxySetting{true, "5.6.7.8", 3128}));
+  ExpectOn("5.6.7.8:3128");
+}
+
+TEST_F(ProxySwitchTest, WhatIsNotHostColonPortIsNeverApplied) {
+  list_.AddRow(Row("", "", "成功", ""));
+  list_.AddRow(Row("1.2.3.4", "", "成功", ""));
+  list_.AddRow(Row("a b", "80", "成功", ""));
+  list_.AddRow(Row("1.2.3.4", "70000", "成功", ""));
+  state_.SetStatus("上次代理IP：7个  IE：http=无代理");
+  for (int row : {3, 4, 5, 6}) {
+    Choose(row);
+    OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
+    EXPECT_EQ(state_.Status(), "上次代理IP：7个  IE：http=无代理") << row;
+  }
+  // No current row at all.
+  list_.SetCurrentRow(-1);
+  OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
+  OnUi([&] { controller_.SwitchIeProxyToNextRow(); });
+  EXPECT_FALSE(Stored().enabled);
+  EXPECT_EQ(Stored().host, "");
+  EXPECT_FALSE(state_.SavedProxyVisible());
+  EXPECT_EQ(MakeSettings().ReadSavedProxy(), "");
+  EXPECT_EQ(state_.TrayIconKind(), ProxyIndicator::kProxyOff);
+}
+
+TEST_F(ProxySwitchTest, AWriteTheStoreRefusesShowsOffAndSaysSo) {
+  TempDir dir;
+  std::ofstream(dir.File("blocked")) << "x";
+  GSettingsProxy refusing(GSettingsProxyOptions{"", dir.File("blocked/keyfile")});
+  ProxySwitchController controller(state_, list_, refusing, data_.path());
+  Choose(0);
+  OnUi([&] { controller.SetIeProxyFromCurrentRow(); });
+  EXPECT_EQ(state_.Status(), "IE：无法设置系统代理 1.2.3.4:8080（GSettings写入失败）");
+  ExpectOffIndicators();
+  EXPECT_FALSE(state_.SavedProxyVisible());
+  EXPECT_EQ(MakeSettings().ReadSavedProxy(), "");
+  EXPECT_FALSE(controller.IsIeProxyEnabled());
+}
+
+TEST_F(ProxySwitchTest, WithoutAnyStoreTheStatusLineSaysSoAndNothingShowsOn) {
+  NoSystemProxy none;
+  ProxySwitchController controller(state_, list_, none, data_.path());
+  Choose(0);
+  OnUi([&] { controller.SetIeProxyFromCurrentRow(); });
+  EXPECT_EQ(state_.Status(), "IE：无法设置系统代理 1.2.3.4:8080（未找到GNOME或KDE的代理设置）");
+  ExpectOffIndicators();
+  EXPECT_EQ(controller.ApplyIeProxy("1.2.3.4:8080", true), ProxyApplyResult::kUnavailable);
+  EXPECT_EQ(controller.ApplyIeProxy("1.2.3.4:", true), ProxyApplyResult::kInvalid);
+  OnUi([&] { controller.CancelIeProxy(); });
+  EXPECT_EQ(state_.Status(), "IE：http=无代理");
+}
+
+class RestoreTest : public ProxySwitchTest {
+ protected:
+  void Save(const char* run, const std::string& saved) {
+    if (run != nullptr) {
+      ASSERT_TRUE(MakeSettings().WriteRun(std::string(run) == "yes"));
+    }
+    if (!saved.empty()) {
+      ASSERT_TRUE(MakeSettings().WriteSavedProxy(saved));
+    }
+  }
+};
+
+TEST_F(RestoreTest, RunYesSwitchesTheSavedProxyOn) {
+  Save("yes", "1.2.3.4:8080 | 北京市");
+  OnUi([&] { controller_.RestoreIeAgent(); });
+  EXPECT_EQ(Stored(), (SystemProxySetting{true, "1.2.3.4", 8080}));
+  ExpectOn("1.2.3.4:8080");
+  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "1.2.3.4:8080 | 北京市");
+  EXPECT_EQ(controller_.IeProxyAddress(), "1.2.3.4:8080 | 北京市");
+}
+
+TEST_F(RestoreTest, RunNoOrMissingOnlyOffersTheSavedProxy) {
+  for (const char* run : {"no", static_cast<const char*>(nullptr)}) {
+    TempDir data;
+    ProxySwitchController controller(state_, list_, *store_, data.path());
+    if (run != nullptr) {
+      ASSERT_TRUE(Settings(DataDir(data.path())).WriteRun(false));
+    }
+    ASSERT_TRUE(Settings(DataDir(data.path())).WriteSavedProxy("5.6.7.8:3128"));
+    OnUi([&] { controller.RestoreIeAgent(); });
+    EXPECT_FALSE(Stored().enabled);
+    EXPECT_TRUE(state_.SavedProxyVisible());
+    EXPECT_FALSE(state_.SavedProxyChecked());
+    EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "5.6.7.8:3128");
+    EXPECT_EQ(state_.TrayIconKind(), ProxyIndicator::kProxyOff);
+    EXPECT_EQ(controller.IeProxyAddress(), "5.6.7.8:3128");
+  }
+}
+
+TEST_F(RestoreTest, NothingSavedOrNoAddressSwitchesNothingOn) {
+  Save("yes", "");
+  OnUi([&] { controller_.RestoreIeAgent(); });
+  EXPECT_FALSE(state_.SavedProxyVisible());
+  EXPECT_FALSE(Stored().enabled);
+
+  Save("yes", "not an address | 北京");
+  OnUi([&] { controller_.RestoreIeAgent(); });
+  EXPECT_TRUE(state_.SavedProxyVisible());
+  EXPECT_FALSE(Stored().enabled);
+  EXPECT_EQ(state_.TrayIconKind(), ProxyIndicator::kProxyOff);
+}
+
+// The whole program: start-up restores, a validation run and the exit switch the proxy off.
+class ApplicationProxyTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<Application> Start(std::shared_ptr<SystemProxy> store) {
+    ApplicationOptions options;
+    options.shell.run_directory = dir_.path();
+    options.shell.data_dir = dir_.File("data");
+    options.system_proxy = std::move(store);
+    auto app = std::make_unique<Application>(ui_, prompts_, std::move(options));
+    EXPECT_TRUE(ui_.RunSync([&] { app->Shell().StartupSequence(); }));
+    return app;
+  }
+  void SaveRunYes() {
+    const Settings settings{DataDir(dir_.File("data"))};
+    ASSERT_TRUE(settings.WriteRun(true));
+    ASSERT_TRUE(settings.WriteSavedProxy("1.2.3.4:8080 | 北京市"));
+  }
+
+  TempDir dir_;
+  KeyfileStore keyfile_;
+  HeadlessUiThread ui_;
+  ScriptedPrompts prompts_;
+};
+
+TEST_F(ApplicationProxyTest, StartRestoresAndEveryExitSwitchesOff) {
+  SaveRunYes();
+  auto app = Start(keyfile_.Open());
+  EXPECT_EQ(keyfile_.Open()->Read(), (SystemProxySetting{true, "1.2.3.4", 8080}));
+  EXPECT_EQ(app->State().Status(), "IE：http=1.2.3.4:8080");
+  ASSERT_TRUE(ui_.RunSync([&] { app->Shell().OnTrayItem(TrayItem::kExit); }));
+  EXPECT_EQ(keyfile_.Open()->Read(), (SystemProxySetting{false, "1.2.3.4", 8080}));
+  EXPECT_EQ(app->State().Status(), "IE：http=无代理");
+  EXPECT_EQ(app->State().TrayTooltip(), "未启用代理");
+
+  // The tray items reach the switch: the saved proxy again, then off through the context menu.
+  ASSERT_TRUE(ui_.RunSync([&] { app->Shell().OnTrayItem(TrayItem::kSavedProxy); }));
+  EXPECT_TRUE(keyfile_.Open()->Read().enabled);
+  ASSERT_TRUE(ui_.RunSync([&] { app->Shell().OnContextItem(ContextItem::kCancelProxy); }));
+  EXPECT_FALSE(keyfile_.Open()->Read().enabled);
+}
+
+TEST_F(ApplicationProxyTest, AValidationRunStartingWhileOnSwitchesOffFirst) {
+  SaveRunYes();
+  auto app = Start(keyfile_.Open());
+  ASSERT_TRUE(keyfile_.Open()->Read().enabled);
+  ASSERT_TRUE(ui_.RunSync([&] { app->Shell().OnCommand(Command::kValidate); }));
+  EXPECT_FALSE(keyfile_.Open()->Read().enabled);
+  EXPECT_EQ(app->State().Status().rfind("IE：http=无代理", 0), 0u) << app->State().Status();
+  app->Shutdown();
+}
+
+TEST_F(ApplicationProxyTest, AQuietSwitchOffLeavesTheIndicatorsAlone) {
+  SaveRunYes();
+  auto app = Start(keyfile_.Open());
+  app->ProxySwitch().SwitchOffWithoutIndicators();
+  EXPECT_FALSE(keyfile_.Open()->Read().enabled);
+  EXPECT_EQ(app->State().TrayIconKind(), ProxyIndicator::kProxyOn);
+}
+
+}  // namespace
+}  // namespace lumvex
