@@ -15,14 +15,13 @@ std::string DatabaseAddress(std::string_view host, std::string_view option_value
 
 std::string DatabaseCaption(int k) { return "自动更新IP代理数据库：（" + text::FormatInt(k) + "）"; }
 
-std::vector<std::string> ParseDatabaseValues(std::string_view page_gbk, const ScanLimits& limits) {
-  return AllTextsBetweenBounded(text::DecodeGbk(page_gbk), kOptionLeft, kOptionRight, {}, {},
+std::vector<std::string> ParseDatabaseValues(std::string_view page, const ScanLimits& limits) {
+  return AllTextsBetweenBounded(page, kOptionLeft, kOptionRight, {}, {},
                                 limits);
 }
 
-DatabasePage ParseDatabasePage(std::string_view page_gbk, std::string_view host,
+DatabasePage ParseDatabasePage(std::string_view page, std::string_view host,
                                const ScanLimits& limits) {
-  const std::string page = text::DecodeGbk(page_gbk);
   DatabasePage result;
   result.page_addresses = AllTextsBetweenBounded(page, kLinkLeft, kLinkRight,
                                                  "http://" + std::string(host) + "/", {}, limits);

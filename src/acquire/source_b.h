@@ -1,6 +1,6 @@
 // Source B: a proxy-list site with numbered databases; a database page links to list pages, and a
-// list page carries one proxy per line. Pages arrive as GBK bytes: the link lists are decoded
-// first, the list lines are cut on the GBK bytes themselves (their first byte and last six
+// list page carries one proxy per line. Its pages are GBK: the link lists are searched in the
+// decoded text, the list lines are cut on the GBK bytes themselves (their first byte and last six
 // bytes go) and decoded piece by piece.
 #pragma once
 
@@ -28,17 +28,17 @@ std::string DatabaseAddress(std::string_view host, std::string_view option_value
 // "自动更新IP代理数据库：（" + k + "）".
 std::string DatabaseCaption(int k);
 
-// The option values of the database list (a GBK page).
-std::vector<std::string> ParseDatabaseValues(std::string_view page_gbk,
+// The option values of the database list (decoded text).
+std::vector<std::string> ParseDatabaseValues(std::string_view page,
                                              const ScanLimits& limits = {});
 
-// The list pages of a database page (GBK): addresses "http://" + host + "/" + link target, and
+// The list pages of a database page (decoded text): addresses "http://" + host + "/" + link target, and
 // titles, found independently, in page order.
 struct DatabasePage {
   std::vector<std::string> page_addresses;
   std::vector<std::string> titles;
 };
-DatabasePage ParseDatabasePage(std::string_view page_gbk, std::string_view host,
+DatabasePage ParseDatabasePage(std::string_view page, std::string_view host,
                                const ScanLimits& limits = {});
 
 // Splits GBK bytes at `delimiter` (ASCII); a byte with the high bit set is taken together with

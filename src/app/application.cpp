@@ -36,6 +36,8 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
                 CurrentExecutablePath(options_.shell.run_directory)));
   url_import_ = std::make_unique<UrlImportController>(state_, *list_commands_, prompts_,
                                                       *fetcher_, DataDir(options_.shell.data_dir));
+  harvest_ = std::make_unique<HarvestController>(ui_, state_, list_, pool_, *fetcher_, &cookies_,
+                                                 options_.endpoints, options_.harvest);
   WireCommands();
 }
 
@@ -67,15 +69,39 @@ void Application::WireCommands() {
   shell_.SetTrayItemHandler(TrayItem::kSavedProxy, [this] { proxy_switch_.ReapplySavedIeProxy(); });
   shell_.Hooks().restore_system_proxy = [this] { proxy_switch_.RestoreIeAgent(); };
   shell_.Hooks().switch_system_proxy_off = [this] { proxy_switch_.CancelIeProxy(); };
+  // Harvesting: the source selectors' loaders at start-up, "获取代理IP" and the any-country item.
+  HarvestController& harvest = *harvest_;
+  shell_.Hooks().start_source_loaders = [&harvest] { harvest.StartSourceLoaders(); };
+  shell_.SetCommandHandler(Command::kFetch, [&harvest] { harvest.StartHarvest(); });
+  shell_.SetContextItemHandler(ContextItem::kFetch, [&harvest] { harvest.StartHarvest(); });
+  shell_.SetContextItemHandler(ContextItem::kFetchAnyCountry,
+                               [&harvest] { harvest.StartAnyCountryHarvest(); });
 }
 
 void Application::OnTimerTick() {}
 
-void Application::OnComboChosen(Combo /*combo*/, int /*index*/) {}
+void Application::OnComboChosen(Combo combo, int /*index*/) {
+  switch (combo) {
+    case Combo::kSourceACategories:
+      harvest_->OnCategoryChosen();
+      break;
+    case Combo::kSourceBDatabases:
+      harvest_->OnDatabaseChosen();
+      break;
+    case Combo::kSourceBPages:
+      harvest_->OnSourceBPageChosen();
+      break;
+    case Combo::kSourceBAddresses:
+      harvest_->OnDatabaseAddressChosen();
+      break;
+  }
+}
 
 void Application::Shutdown() {
   if (shut_down_) return;
   shut_down_ = true;
+  // The harvest's pacing stops and its waits end, so page tasks and its threads return at once.
+  harvest_->Shutdown();
   pool_.Stop();
   pool_.Shutdown(1000);
   // Command threads end once the UiThread is closed and the transfers are cancelled.

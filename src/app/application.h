@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/endpoints.h"
+#include "app/harvest_controller.h"
 #include "app/list_commands_controller.h"
 #include "app/main_window_state.h"
 #include "app/proxy_switch_controller.h"
@@ -34,6 +35,8 @@ struct ApplicationOptions {
   // The system proxy store the proxy switch writes (MakeDesktopSystemProxy for the window and
   // `lumvexip proxy`); null: none, every switch reports that no store is available.
   std::shared_ptr<SystemProxy> system_proxy;
+  // Pacing, retry and parsing bounds of the proxy harvest.
+  HarvestTuning harvest;
 };
 
 // The options of a run of the program from its command line; `run_directory` is the directory
@@ -66,6 +69,7 @@ class Application {
   UrlImportController& UrlImport() { return *url_import_; }
   SystemProxy& SystemProxyStore() { return *system_proxy_; }
   ProxySwitchController& ProxySwitch() { return proxy_switch_; }
+  HarvestController& Harvest() { return *harvest_; }
 
   // The front end calls this on every tick of 时钟1.
   void OnTimerTick();
@@ -98,6 +102,7 @@ class Application {
   std::unique_ptr<ProxyEditController> proxy_edit_;
   std::unique_ptr<SettingsController> settings_dialog_;
   std::unique_ptr<UrlImportController> url_import_;
+  std::unique_ptr<HarvestController> harvest_;
   bool shut_down_ = false;
 };
 

@@ -7,6 +7,7 @@
 #include "acquire/source_b.h"
 #include "acquire/source_c.h"
 #include "http/raw_request.h"
+#include "text/codec.h"
 #include "text/text_util.h"
 
 namespace lumvex {
@@ -268,8 +269,9 @@ bool HarvestController::LoadSourceBDatabases() {
     if (tuning_.database_attempts > 0 && attempts >= tuning_.database_attempts) return false;
     if (!cancel_.Pause(pause)) return false;
     pause = std::min(pause * 2, tuning_.retry_most);
-    body = http::SimpleGet(url, cookies_, {http::kSimpleGetConnectMs, http::kSimpleGetIdleMs},
-                           cancel_.Flag());
+    // The plain GET hands over the page's own bytes; the raw request's answer is decoded.
+    body = text::DecodeGbk(http::SimpleGet(
+        url, cookies_, {http::kSimpleGetConnectMs, http::kSimpleGetIdleMs}, cancel_.Flag()));
     ++attempts;
   }
   const std::vector<std::string> values = source_b::ParseDatabaseValues(body, Limits());
@@ -365,7 +367,8 @@ void HarvestController::SourceBHarvest() {
     if (cancel_.Raised()) return;
     reached = !body.empty();
     state_.SetStatus(std::string(kHarvestRunning));
-    AppendRows(source_b::ParseListPage(body));
+    // The raw request decodes the page; its lines are cut on the GBK bytes again.
+    AppendRows(source_b::ParseListPage(text::EncodeGbk(body)));
   }
   if (cancel_.Raised()) return;
   FinishSourceB();

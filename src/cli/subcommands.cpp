@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "cli/harvest_command.h"
 #include "cli/proxy_command.h"
 
 namespace lumvex::cli {
@@ -16,6 +17,7 @@ struct Subcommand {
 
 // One row per subcommand; each lives in its own file of this folder.
 constexpr Subcommand kSubcommands[] = {
+    {"harvest", HarvestMain},
     {"proxy", RunProxyCommand},
 };
 

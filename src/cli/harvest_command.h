@@ -1,0 +1,26 @@
+// `lumvexip harvest --source a|b|c ...`: the proxy harvest of the window, driven without a
+// display; prints address:port lines as rows arrive.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "app/harvest_controller.h"
+
+namespace lumvex::cli {
+
+inline constexpr const char* kHarvestUsage =
+    "lumvexip harvest --source a|b|c [--count N] [--category ID] [--database K] [--page K] "
+    "[--source-a URL] [--source-b URL] [--source-c URL]";
+
+// Writes one address:port line per harvested row to `out` as rows arrive; with `progress`, a
+// running count goes to `err`. Returns 0 when the harvest completed, 1 when the source could not
+// be reached, 2 on bad usage. `tuning` shapes pacing and retries (tests shorten them).
+int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               bool progress, const HarvestTuning& tuning);
+
+// The subcommand's entry: stdout, stderr; progress when stderr is a terminal.
+int HarvestMain(const std::vector<std::string>& args);
+
+}  // namespace lumvex::cli
