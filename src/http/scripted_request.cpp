@@ -23,7 +23,25 @@ std::string HeaderLinesOnly(std::string_view raw) {
   return end == std::string_view::npos ? std::string() : std::string(raw.substr(end + 2));
 }
 
+// Runs the exchange and its redirects, deciding each hop by where the previous one went.
+void PerformRedirects(CurlTransfer& transfer, bool disable_redirects) {
+  while (curl_easy_perform(transfer.handle()) == CURLE_OK) {
+    const char* current = nullptr;
+    curl_easy_getinfo(transfer.handle(), CURLINFO_EFFECTIVE_URL, &current);
+    transfer.SetRedirectPolicy(ScriptedRedirectPolicy(current ? current : "", disable_redirects));
+    if (!transfer.PrepareRedirect()) return;
+  }
+}
+
 }  // namespace
+
+RedirectPolicy ScriptedRedirectPolicy(std::string_view current_url, bool disable_redirects) {
+  RedirectPolicy policy;
+  policy.follow = !disable_redirects;
+  policy.to_https = true;
+  policy.to_http = !text::StartsWith(current_url, "https://", true);
+  return policy;
+}
 
 ScriptedTimeouts ScriptedRequestTimeouts(int timeout_seconds) {
   if (timeout_seconds == 1) return {kScriptedOwnConnectMs, kScriptedOwnIdleMs};
@@ -98,10 +116,6 @@ ScriptedResponse ScriptedRequest(std::string_view url, ScriptedRequestArgs& args
   if (args.method.empty()) args.method = "GET";
   ScriptedTimeouts timeouts = ScriptedRequestTimeouts(args.timeout_seconds);
   transfer.SetUrl(text::EncodeGbk(url));
-  RedirectPolicy policy;
-  policy.follow = !args.disable_redirects;
-  policy.to_https = true;
-  transfer.SetRedirectPolicy(policy);
   if (args.headers.empty()) args.headers = DefaultScriptedHeaders(url);
   std::vector<std::string> lines;
   if (!args.cookies.empty()) lines.push_back("Cookie: " + text::EncodeGbk(args.cookies));
@@ -114,7 +128,7 @@ ScriptedResponse ScriptedRequest(std::string_view url, ScriptedRequestArgs& args
                      args.body_bytes.empty() ? text::EncodeGbk(args.body) : args.body_bytes);
   transfer.SetLimits(timeouts.connect_ms, timeouts.idle_ms, 0);
   transfer.SetCancelFlag(args.cancel);
-  transfer.Perform();
+  PerformRedirects(transfer, args.disable_redirects);
 
   ScriptedResponse response;
   response.body = transfer.TakeBody();

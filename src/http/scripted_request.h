@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "http/curl_transfer.h"
+
 namespace lumvex::http {
 
 inline constexpr std::string_view kScriptedUserAgent =
@@ -41,6 +43,10 @@ struct ScriptedTimeouts {
 ScriptedTimeouts ScriptedRequestTimeouts(int timeout_seconds);
 
 std::string DefaultScriptedHeaders(std::string_view url);
+
+// Where a redirect from `current_url` may lead: like the system request object, anywhere on http
+// or https, except that an https address is never followed down to plain http.
+RedirectPolicy ScriptedRedirectPolicy(std::string_view current_url, bool disable_redirects);
 
 // The header lines the block sends, in order: lines holding ":" (a block without "\r\n" is one
 // line).

@@ -60,6 +60,19 @@ TEST(ScriptedRulesTest, CookieMerge) {
   EXPECT_EQ(MergeCookies("", "; "), "");
 }
 
+TEST(ScriptedRulesTest, RedirectNeverLeavesHttpsForHttp) {
+  RedirectPolicy from_http = ScriptedRedirectPolicy("http://a.test/x", false);
+  EXPECT_TRUE(from_http.follow);
+  EXPECT_TRUE(from_http.to_http);
+  EXPECT_TRUE(from_http.to_https);
+  // Once on https (also after an http hop led there), plain http is refused.
+  RedirectPolicy from_https = ScriptedRedirectPolicy("HTTPS://a.test/x", false);
+  EXPECT_TRUE(from_https.follow);
+  EXPECT_FALSE(from_https.to_http);
+  EXPECT_TRUE(from_https.to_https);
+  EXPECT_FALSE(ScriptedRedirectPolicy("http://a.test/x", true).follow);
+}
+
 class ScriptedRequestTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(server_.Start()); }

@@ -1,0 +1,165 @@
+#include "update/downloader.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "platform/file_io.h"
+#include "temp_dir.h"
+#include "update/update_test_support.h"
+#include "update_servers/download_server.h"
+
+namespace lumvex::update {
+namespace {
+
+using lumvex::testing::FileNames;
+using lumvex::testing::TempDir;
+using lumvex::testing::WaitOnUi;
+using tools::DownloadContent;
+using tools::DownloadServer;
+using tools::KnownBody;
+
+struct Event {
+  int code;
+  std::int64_t value;
+};
+
+class DownloaderTest : public ::testing::Test {
+ protected:
+  // Starts a download of `url` into "new" of the scratch directory; events are recorded.
+  void Start(const std::string& url, long attempts = 1) {
+    TaskParam task;
+    task.address = url;
+    task.target_path = Target();
+    task.attempts = attempts;
+    task.retry_pause_ms = 10;
+    task.on_event = [this](int code, std::int64_t value) {
+      events_.push_back({code, value});
+      return 0;
+    };
+    ASSERT_TRUE(downloader_.Start(task));
+  }
+  std::string Target() const { return dir_.File("new"); }
+  bool WaitForFinalEvent() {
+    return WaitOnUi(ui_, [this] {
+      return !events_.empty() &&
+             (events_.back().code == kEventComplete || events_.back().code == kEventFailed);
+    });
+  }
+
+  TempDir dir_;
+  HeadlessUiThread ui_;
+  Downloader downloader_{ui_};
+  std::vector<Event> events_;  // UI thread only
+};
+
+TEST_F(DownloaderTest, ACompleteDownloadReportsItsSizeThenCompletion) {
+  const std::string body = KnownBody(300000);
+  DownloadServer server({body, 2000000});
+  ASSERT_TRUE(server.Start());
+  Start(server.Url());
+  ASSERT_TRUE(WaitForFinalEvent());
+  ui_.RunSync([&] {
+    ASSERT_EQ(events_.size(), 2u);
+    EXPECT_EQ(events_[0].code, kEventTotalSize);
+    EXPECT_EQ(events_[0].value, 300000);
+    EXPECT_EQ(events_[1].code, kEventComplete);
+    EXPECT_EQ(events_[1].value, 300000);
+  });
+  EXPECT_EQ(ReadWholeFile(Target()), body);
+  struct stat info {};
+  ASSERT_EQ(stat(Target().c_str(), &info), 0);
+  EXPECT_NE(info.st_mode & S_IXUSR, 0u);
+  // The temporary file was renamed, nothing else is left.
+  EXPECT_EQ(FileNames(dir_.path()), std::vector<std::string>{"new"});
+  EXPECT_EQ(downloader_.BytesReceived(), 300000);
+  EXPECT_FALSE(downloader_.Running());
+}
+
+TEST_F(DownloaderTest, AConnectionCutMidBodyFailsAndLeavesNoFile) {
+  DownloadContent content{KnownBody(200000)};
+  content.fail_after = 50000;
+  DownloadServer server(content);
+  ASSERT_TRUE(server.Start());
+  Start(server.Url());
+  ASSERT_TRUE(WaitForFinalEvent());
+  ui_.RunSync([&] {
+    ASSERT_EQ(events_.size(), 2u);
+    EXPECT_EQ(events_[0].code, kEventTotalSize);
+    EXPECT_EQ(events_[1].code, kEventFailed);
+  });
+  EXPECT_TRUE(FileNames(dir_.path()).empty());
+}
+
+TEST_F(DownloaderTest, AnErrorPageIsNotTakenForTheProgram) {
+  DownloadContent content{KnownBody(1000)};
+  content.status = 404;
+  DownloadServer server(content);
+  ASSERT_TRUE(server.Start());
+  Start(server.Url());
+  ASSERT_TRUE(WaitForFinalEvent());
+  ui_.RunSync([&] {
+    ASSERT_EQ(events_.size(), 1u);
+    EXPECT_EQ(events_[0].code, kEventFailed);
+  });
+  EXPECT_TRUE(FileNames(dir_.path()).empty());
+}
+
+TEST_F(DownloaderTest, ARefusedConnectionIsTriedAgainThenFails) {
+  uint16_t port = 0;
+  {
+    DownloadServer gone({""});
+    ASSERT_TRUE(gone.Start());
+    port = gone.port();
+  }
+  Start("http://127.0.0.1:" + std::to_string(port) + "/x", 3);
+  ASSERT_TRUE(WaitForFinalEvent());
+  ui_.RunSync([&] {
+    ASSERT_EQ(events_.size(), 1u);
+    EXPECT_EQ(events_[0].code, kEventFailed);
+  });
+  EXPECT_TRUE(FileNames(dir_.path()).empty());
+}
+
+TEST_F(DownloaderTest, WithoutALengthTheEndOfTheConnectionCompletesIt) {
+  DownloadContent content{KnownBody(5000)};
+  content.send_length = false;
+  DownloadServer server(content);
+  ASSERT_TRUE(server.Start());
+  Start(server.Url());
+  ASSERT_TRUE(WaitForFinalEvent());
+  ui_.RunSync([&] {
+    ASSERT_EQ(events_.size(), 1u);
+    EXPECT_EQ(events_[0].code, kEventComplete);
+  });
+  EXPECT_EQ(ReadWholeFile(Target()), content.body);
+}
+
+TEST_F(DownloaderTest, ShutdownCancelsASlowTransferQuietly) {
+  DownloadServer server({KnownBody(1 << 20), 20000});
+  ASSERT_TRUE(server.Start());
+  Start(server.Url());
+  ASSERT_TRUE(WaitOnUi(ui_, [this] { return downloader_.BytesReceived() > 0; }));
+  EXPECT_TRUE(downloader_.Running());
+  EXPECT_FALSE(downloader_.Start(TaskParam{}));  // one transfer at a time
+  downloader_.Shutdown();
+  ui_.Drain();
+  ui_.RunSync([&] {
+    for (const Event& event : events_) EXPECT_NE(event.code, kEventComplete);
+    for (const Event& event : events_) EXPECT_NE(event.code, kEventFailed);
+  });
+  EXPECT_TRUE(FileNames(dir_.path()).empty());
+}
+
+TEST_F(DownloaderTest, SpeedFiguresFollowTheTransfer) {
+  DownloadServer server({KnownBody(400000), 200000});
+  ASSERT_TRUE(server.Start());
+  Start(server.Url());
+  ASSERT_TRUE(WaitOnUi(ui_, [this] { return downloader_.TaskSpeed() > 0; }));
+  EXPECT_GT(downloader_.OverallSpeed(), 0);
+  ASSERT_TRUE(WaitForFinalEvent());
+}
+
+}  // namespace
+}  // namespace lumvex::update
