@@ -29,8 +29,8 @@ std::string_view LiteralPrefix(std::string_view marker) {
 
 }  // namespace
 
-bool ScanBounded(std::string_view pattern, std::string_view start_literal,
-                 std::string_view subject, const ScanLimits& limits,
+bool ScanBounded(std::string_view pattern, std::string_view start_literal, std::string_view subject,
+                 const ScanLimits& limits,
                  const std::function<void(const RegexHelper&, int)>& on_match) {
   const auto deadline = std::chrono::steady_clock::now() + limits.budget;
   // Spots where a match may begin, in page order.
@@ -45,7 +45,7 @@ bool ScanBounded(std::string_view pattern, std::string_view start_literal,
   }
   const std::size_t chunk_limit = limits.chunk_bytes == 0 ? 1 : limits.chunk_bytes;
   // A page that cannot be cut is matched whole.
-  const std::size_t piece_limit = start_literal.empty()  ? std::string_view::npos
+  const std::size_t piece_limit = start_literal.empty()     ? std::string_view::npos
                                   : limits.piece_bytes == 0 ? 1
                                                             : limits.piece_bytes;
   RegexHelper helper;
@@ -82,13 +82,12 @@ std::vector<std::string> AllTextsBetweenBounded(std::string_view subject, std::s
   pattern += "(.*?)";
   pattern += EscapeMarker(right);
   std::vector<std::string> texts;
-  ScanBounded(pattern, LiteralPrefix(left), subject, limits,
-              [&](const RegexHelper& helper, int i) {
-                std::string text(prefix);
-                text += helper.SubMatchText(i, 1);
-                text += suffix;
-                texts.push_back(std::move(text));
-              });
+  ScanBounded(pattern, LiteralPrefix(left), subject, limits, [&](const RegexHelper& helper, int i) {
+    std::string text(prefix);
+    text += helper.SubMatchText(i, 1);
+    text += suffix;
+    texts.push_back(std::move(text));
+  });
   return texts;
 }
 

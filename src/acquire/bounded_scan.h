@@ -34,8 +34,8 @@ struct ScanLimits {
 // An empty `start_literal` means the page cannot be cut and is matched in one piece. Returns
 // false when the bound or the cancel flag ended the scan early; the matches found before were
 // all handed over.
-bool ScanBounded(std::string_view pattern, std::string_view start_literal,
-                 std::string_view subject, const ScanLimits& limits,
+bool ScanBounded(std::string_view pattern, std::string_view start_literal, std::string_view subject,
+                 const ScanLimits& limits,
                  const std::function<void(const RegexHelper&, int)>& on_match);
 
 // AllTextsBetween under the same bound: every text between `left` and `right` (markers escaped

@@ -44,17 +44,17 @@ std::vector<Category> ParseCategories(std::string_view page, const ScanLimits& l
 std::vector<ProxyEntry> ParseTableRows(std::string_view page, const ScanLimits& limits,
                                        bool* complete) {
   std::vector<ProxyEntry> rows;
-  const bool whole = ScanBounded(kRowPattern, kRowStart, page, limits,
-                                 [&](const RegexHelper& helper, int i) {
-                                   ProxyEntry row;
-                                   row.cells[kColAddress] = helper.SubMatchText(i, 1);
-                                   row.cells[kColPort] = helper.SubMatchText(i, 2);
-                                   row.cells[kColType] = helper.SubMatchText(i, 3);
-                                   row.cells[kColSpeed] = SpeedSeconds(helper.SubMatchText(i, 6));
-                                   row.cells[kColLocation] = helper.SubMatchText(i, 4);
-                                   row.cells[kColSurvival] = helper.SubMatchText(i, 7);
-                                   rows.push_back(std::move(row));
-                                 });
+  const bool whole =
+      ScanBounded(kRowPattern, kRowStart, page, limits, [&](const RegexHelper& helper, int i) {
+        ProxyEntry row;
+        row.cells[kColAddress] = helper.SubMatchText(i, 1);
+        row.cells[kColPort] = helper.SubMatchText(i, 2);
+        row.cells[kColType] = helper.SubMatchText(i, 3);
+        row.cells[kColSpeed] = SpeedSeconds(helper.SubMatchText(i, 6));
+        row.cells[kColLocation] = helper.SubMatchText(i, 4);
+        row.cells[kColSurvival] = helper.SubMatchText(i, 7);
+        rows.push_back(std::move(row));
+      });
   if (complete != nullptr) *complete = whole;
   return rows;
 }

@@ -13,11 +13,12 @@ std::string DatabaseAddress(std::string_view host, std::string_view option_value
   return std::string(host) + "/proxyip/" + std::string(option_value);
 }
 
-std::string DatabaseCaption(int k) { return "自动更新IP代理数据库：（" + text::FormatInt(k) + "）"; }
+std::string DatabaseCaption(int k) {
+  return "自动更新IP代理数据库：（" + text::FormatInt(k) + "）";
+}
 
 std::vector<std::string> ParseDatabaseValues(std::string_view page, const ScanLimits& limits) {
-  return AllTextsBetweenBounded(page, kOptionLeft, kOptionRight, {}, {},
-                                limits);
+  return AllTextsBetweenBounded(page, kOptionLeft, kOptionRight, {}, {}, limits);
 }
 
 DatabasePage ParseDatabasePage(std::string_view page, std::string_view host,

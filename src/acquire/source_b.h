@@ -29,11 +29,10 @@ std::string DatabaseAddress(std::string_view host, std::string_view option_value
 std::string DatabaseCaption(int k);
 
 // The option values of the database list (decoded text).
-std::vector<std::string> ParseDatabaseValues(std::string_view page,
-                                             const ScanLimits& limits = {});
+std::vector<std::string> ParseDatabaseValues(std::string_view page, const ScanLimits& limits = {});
 
-// The list pages of a database page (decoded text): addresses "http://" + host + "/" + link target, and
-// titles, found independently, in page order.
+// The list pages of a database page (decoded text): addresses "http://" + host + "/" + link target,
+// and titles, found independently, in page order.
 struct DatabasePage {
   std::vector<std::string> page_addresses;
   std::vector<std::string> titles;

@@ -28,17 +28,16 @@ std::string DoneStatus(int count) {
 // The controls a harvest disables, in this order.
 const std::vector<Command>& HarvestDisabledCommands() {
   static const std::vector<Command> commands = {
-      Command::kValidate, Command::kExport,   Command::kCleanFailed, Command::kImport,
-      Command::kDeleteRow, Command::kClearList, Command::kAddProxy,  Command::kPaste};
+      Command::kValidate,  Command::kExport,    Command::kCleanFailed, Command::kImport,
+      Command::kDeleteRow, Command::kClearList, Command::kAddProxy,    Command::kPaste};
   return commands;
 }
 
 // The commands a finished harvest enables ("清理失败IP" waits for a check run).
 const std::vector<Command>& HarvestEnabledCommands() {
-  static const std::vector<Command> commands = {Command::kValidate,  Command::kExport,
-                                                Command::kImport,    Command::kDeleteRow,
-                                                Command::kClearList, Command::kAddProxy,
-                                                Command::kPaste};
+  static const std::vector<Command> commands = {
+      Command::kValidate,  Command::kExport,   Command::kImport, Command::kDeleteRow,
+      Command::kClearList, Command::kAddProxy, Command::kPaste};
   return commands;
 }
 
@@ -83,8 +82,8 @@ void HarvestController::StartSourceLoaders() {
 void HarvestController::LoadSourceACategories() {
   http::FetchOptions options;
   options.body_encoding = http::kBodyUtf8;
-  const std::optional<http::FetchResult> page = cancel_.FetchPage(
-      fetcher_, source_a::CategoryListUrl(endpoints_.source_a_host), options);
+  const std::optional<http::FetchResult> page =
+      cancel_.FetchPage(fetcher_, source_a::CategoryListUrl(endpoints_.source_a_host), options);
   if (!page) return;
   std::vector<ComboItem> items;
   for (source_a::Category& category : source_a::ParseCategories(page->body, Limits())) {
@@ -97,9 +96,9 @@ void HarvestController::LoadSourceACategories() {
   });
   current_category_id_.store(items.empty() ? -1 : items.front().data);
   ui_.RunSync([&] {
-    state_.SetLabelText(Label::kCategoryCount,
-                        source_a::CategoryCountCaption(
-                            state_.ComboDisplayedText(Combo::kSourceACategories)));
+    state_.SetLabelText(
+        Label::kCategoryCount,
+        source_a::CategoryCountCaption(state_.ComboDisplayedText(Combo::kSourceACategories)));
   });
   ui_.RunSync([&] {
     const bool has_text = !text::Trim(state_.ComboDisplayedText(Combo::kSourceACategories)).empty();
@@ -112,9 +111,9 @@ void HarvestController::OnCategoryChosen() {
   if (combo.chosen >= 0 && combo.chosen < static_cast<int>(combo.items.size())) {
     current_category_id_.store(combo.items[static_cast<std::size_t>(combo.chosen)].data);
   }
-  state_.SetLabelText(Label::kCategoryCount,
-                      source_a::CategoryCountCaption(
-                          state_.ComboDisplayedText(Combo::kSourceACategories)));
+  state_.SetLabelText(
+      Label::kCategoryCount,
+      source_a::CategoryCountCaption(state_.ComboDisplayedText(Combo::kSourceACategories)));
   state_.SetStatus("");
   state_.SetCommandEnabled(Command::kFetch, true);
   state_.SetCommandEnabled(Command::kCleanFailed, false);
@@ -279,7 +278,8 @@ bool HarvestController::LoadSourceBDatabases() {
   std::vector<ComboItem> addresses;
   std::vector<ComboItem> captions;
   for (std::size_t k = 0; k < values.size(); ++k) {
-    addresses.push_back(ComboItem{source_b::DatabaseAddress(endpoints_.source_b_host, values[k]), 0});
+    addresses.push_back(
+        ComboItem{source_b::DatabaseAddress(endpoints_.source_b_host, values[k]), 0});
     captions.push_back(ComboItem{source_b::DatabaseCaption(static_cast<int>(k) + 1), 0});
   }
   ui_.RunSync([&] {
@@ -305,9 +305,10 @@ void HarvestController::LoadSourceBPages() {
   });
   http::RawRequestArgs args;
   args.cancel = cancel_.Flag();
-  const std::string body = address.empty() ? std::string()
-                                           : http::RawRequest(address, args, cookies_).body;
-  source_b::DatabasePage page = source_b::ParseDatabasePage(body, endpoints_.source_b_host, Limits());
+  const std::string body =
+      address.empty() ? std::string() : http::RawRequest(address, args, cookies_).body;
+  source_b::DatabasePage page =
+      source_b::ParseDatabasePage(body, endpoints_.source_b_host, Limits());
   if (cancel_.Raised()) return;
   std::vector<ComboItem> titles;
   for (std::string& title : page.titles) titles.push_back(ComboItem{std::move(title), 0});
@@ -326,8 +327,7 @@ void HarvestController::LoadSourceBPages() {
 }
 
 void HarvestController::OnDatabaseChosen() {
-  state_.SetComboChosen(Combo::kSourceBAddresses,
-                        state_.GetCombo(Combo::kSourceBDatabases).chosen);
+  state_.SetComboChosen(Combo::kSourceBAddresses, state_.GetCombo(Combo::kSourceBDatabases).chosen);
   OnSourceBPageChosen();
   StartThread([this] { LoadSourceBPages(); });
 }

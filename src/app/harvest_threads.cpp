@@ -19,8 +19,7 @@ bool CancelSignal::Pause(std::chrono::milliseconds duration) {
   return !changed_.wait_for(lock, duration, [this] { return Raised(); });
 }
 
-std::optional<http::FetchResult> CancelSignal::FetchPage(http::FetchClient& client,
-                                                         std::string url,
+std::optional<http::FetchResult> CancelSignal::FetchPage(http::FetchClient& client, std::string url,
                                                          const http::FetchOptions& options) {
   // Shared with the client's callback, which may run after this call has given up.
   struct Wait {
@@ -77,8 +76,7 @@ bool ThreadSet::Start(std::function<void()> work) {
 bool ThreadSet::JoinAll(std::chrono::milliseconds timeout) {
   std::unique_lock lock(core_->mutex);
   closed_ = true;
-  const bool all =
-      core_->ended.wait_for(lock, timeout, [this] { return core_->running == 0; });
+  const bool all = core_->ended.wait_for(lock, timeout, [this] { return core_->running == 0; });
   std::list<Entry> threads = std::move(threads_);
   threads_.clear();
   std::vector<bool> ended;

@@ -55,9 +55,9 @@ void PagePacer::Loop() {
       wake_.wait(lock, [this] { return stopped_ || !schedules_.empty(); });
       continue;
     }
-    auto earliest = std::min_element(
-        schedules_.begin(), schedules_.end(),
-        [](const Schedule& a, const Schedule& b) { return a.due < b.due; });
+    auto earliest =
+        std::min_element(schedules_.begin(), schedules_.end(),
+                         [](const Schedule& a, const Schedule& b) { return a.due < b.due; });
     const auto due = earliest->due;
     if (std::chrono::steady_clock::now() < due) {
       wake_.wait_until(lock, due);

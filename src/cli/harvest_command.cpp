@@ -91,15 +91,21 @@ std::optional<int> PositiveNumber(const std::string& text) {
 
 int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                bool progress, const HarvestTuning& tuning) {
-  SubcommandArgs parsed =
-      ParseSubcommandArgs(args, {"--source", "--count", "--category", "--database", "--page"}, {});
+  SubcommandArgs parsed = ParseSubcommandArgs(
+      args, {"--source", "--count", "--category", "--database", "--page", "--url"}, {});
   std::vector<std::string> errors = parsed.errors;
   const auto value = [&parsed](const char* name) -> std::optional<std::string> {
     const auto it = parsed.values.find(name);
     return it == parsed.values.end() ? std::nullopt : std::optional<std::string>(it->second);
   };
   const std::string source = value("--source").value_or("");
-  if (source != "a" && source != "b" && source != "c") errors.push_back("--source: a, b or c");
+  // --url ADDRESS: a plain-text list of address:port lines, as the list menu imports it.
+  const std::optional<std::string> url = value("--url");
+  if (url && url->empty()) errors.push_back("--url: an address");
+  if (url && !source.empty()) errors.push_back("--url and --source: one or the other");
+  if (!url && source != "a" && source != "b" && source != "c") {
+    errors.push_back("--source: a, b or c");
+  }
   const std::string count = value("--count").value_or("80");
   if (count.empty() || count.find_first_not_of("0123456789") != std::string::npos ||
       count.size() > 9) {
@@ -143,6 +149,15 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
     return status;
   };
 
+  if (url) {
+    const UrlImportResult result = app.UrlImport().Import(*url);
+    for (const ProxyEntry& row : result.added) {
+      out << row.cells[kColAddress] << ':' << row.cells[kColPort] << '\n';
+    }
+    out.flush();
+    if (!result.fetched) err << *url << ": " << result.error << std::endl;
+    return finish(result.fetched ? 0 : 1);
+  }
   if (source == "a") {
     if (category) {
       harvest.SetCurrentCategoryId(*category);

@@ -21,8 +21,9 @@ std::uint64_t Mix(std::uint64_t x) {
   return x ^ (x >> 31);
 }
 
-const char* const kPlaces[] = {"北京市 联通", "广东省深圳市 电信", "浙江省杭州市", "上海市 移动",
-                               "江苏省南京市", "美国 加利福尼亚州", "四川省成都市 电信"};
+const char* const kPlaces[] = {"北京市 联通",      "广东省深圳市 电信", "浙江省杭州市",
+                               "上海市 移动",      "江苏省南京市",      "美国 加利福尼亚州",
+                               "四川省成都市 电信"};
 const char* const kCategoryNames[] = {"国内高匿代理", "国内普通代理", "国外高匿代理",
                                       "国外普通代理", "北京代理",     "上海代理"};
 
@@ -78,9 +79,9 @@ int ProxySites::Hits(const std::string& target) const {
 }
 
 SiteRow ProxySites::MakeRow(std::uint32_t salt, int index) const {
-  const std::uint64_t h = Mix((static_cast<std::uint64_t>(config_.seed) << 40) ^
-                              (static_cast<std::uint64_t>(salt) << 20) ^
-                              static_cast<std::uint64_t>(index));
+  const std::uint64_t h =
+      Mix((static_cast<std::uint64_t>(config_.seed) << 40) ^
+          (static_cast<std::uint64_t>(salt) << 20) ^ static_cast<std::uint64_t>(index));
   SiteRow row;
   if (!config_.live_proxies.empty() && index % 2 == 0) {
     const std::string& live = config_.live_proxies[(h >> 8) % config_.live_proxies.size()];
@@ -125,8 +126,8 @@ std::vector<SiteRow> ProxySites::TableRows(int category_id, int page) const {
     return rows;
   }
   for (int i = 0; i < kRowsPerTablePage; ++i) {
-    rows.push_back(MakeRow(static_cast<std::uint32_t>(category_id),
-                           (page - 1) * kRowsPerTablePage + i));
+    rows.push_back(
+        MakeRow(static_cast<std::uint32_t>(category_id), (page - 1) * kRowsPerTablePage + i));
   }
   return rows;
 }
@@ -201,7 +202,8 @@ std::vector<SiteRow> ProxySites::ListPageRows(int database, int page) const {
 }
 
 std::string ProxySites::DatabaseListPage() const {
-  std::string page = "<html><head><title>代理IP数据库</title></head><body>\r\n<select name=\"db\">\r\n";
+  std::string page =
+      "<html><head><title>代理IP数据库</title></head><body>\r\n<select name=\"db\">\r\n";
   for (const std::string& value : DatabaseValues()) {
     page += "<option value='" + value + "'>数据库 " + value + "</option>\r\n";
   }

@@ -62,9 +62,9 @@ int main(int argc, char** argv) {
     }
   }
   lumvex::tools::ProxySites sites(config);
-  for (auto [flag, fault] : {std::pair{"fail", PageFault::kFail}, std::pair{"stall", PageFault::kStall},
-                             std::pair{"junk", PageFault::kJunk},
-                             std::pair{"hostile", PageFault::kHostile}}) {
+  for (auto [flag, fault] :
+       {std::pair{"fail", PageFault::kFail}, std::pair{"stall", PageFault::kStall},
+        std::pair{"junk", PageFault::kJunk}, std::pair{"hostile", PageFault::kHostile}}) {
     for (const std::string& target : flags.GetAll(flag)) sites.SetFault(target, fault);
   }
   lumvex::tools::BlockStopSignals();
