@@ -6,6 +6,19 @@
 #include "app/no_system_proxy.h"
 
 namespace lumvex {
+namespace {
+
+CheckTarget CheckTargetOf(const ApplicationOptions& options) {
+  CheckTarget target;
+  target.validation_host = options.endpoints.validation_host;
+  target.validation_account = options.endpoints.validation_account;
+  target.validation_token = options.endpoints.validation_token;
+  target.connectivity_host = options.endpoints.connectivity_host;
+  target.timeout_s = options.check_timeout_seconds;
+  return target;
+}
+
+}  // namespace
 
 ApplicationOptions ApplicationOptionsOf(const CommandLineOptions& options,
                                         const std::string& run_directory) {
@@ -13,6 +26,7 @@ ApplicationOptions ApplicationOptionsOf(const CommandLineOptions& options,
   result.shell.run_directory = run_directory;
   result.shell.data_dir = DataDirectoryOf(options, run_directory);
   result.endpoints = options.endpoints;
+  if (options.check_timeout_seconds) result.check_timeout_seconds = *options.check_timeout_seconds;
   return result;
 }
 
@@ -24,6 +38,8 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       list_(ui),
       shell_(state_, list_, prompts_, options_.shell),
       fetcher_(std::make_unique<http::FetchClient>(&cookies_)),
+      checker_(ui_, list_, colours_, *fetcher_, CheckTargetOf(options_)),
+      validation_(state_, list_, pool_, checker_),
       system_proxy_(options_.system_proxy ? options_.system_proxy
                                           : std::make_shared<NoSystemProxy>()),
       proxy_switch_(state_, list_, *system_proxy_, options_.shell.data_dir) {
@@ -58,6 +74,10 @@ void Application::WireCommands() {
                                [&lists] { lists.CleanFailedAndDuplicates(); });
   shell_.SetContextItemHandler(ContextItem::kImportFromUrl,
                                [this] { url_import_->ImportFromWebAddress(); });
+  shell_.SetCommandHandler(Command::kValidate, [this] { validation_.StartValidation(); });
+  shell_.SetCommandHandler(Command::kStopValidation, [this] { validation_.StopValidation(); });
+  shell_.SetContextItemHandler(ContextItem::kValidateSelected,
+                               [this] { checker_.CheckCurrentProxy(); });
   // The system proxy switch: its menu items, start-up restore and exit switch-off, and the
   // switch-off before a validation run.
   shell_.SetContextItemHandler(ContextItem::kSetSystemProxy,
@@ -69,6 +89,9 @@ void Application::WireCommands() {
   shell_.SetTrayItemHandler(TrayItem::kSavedProxy, [this] { proxy_switch_.ReapplySavedIeProxy(); });
   shell_.Hooks().restore_system_proxy = [this] { proxy_switch_.RestoreIeAgent(); };
   shell_.Hooks().switch_system_proxy_off = [this] { proxy_switch_.CancelIeProxy(); };
+  validation_.SetSystemProxyOff([this] {
+    if (proxy_switch_.IsIeProxyEnabled()) proxy_switch_.CancelIeProxy();
+  });
   // Harvesting: the source selectors' loaders at start-up, "获取代理IP" and the any-country item.
   HarvestController& harvest = *harvest_;
   shell_.Hooks().start_source_loaders = [&harvest] { harvest.StartSourceLoaders(); };
@@ -78,7 +101,7 @@ void Application::WireCommands() {
                                [&harvest] { harvest.StartAnyCountryHarvest(); });
 }
 
-void Application::OnTimerTick() {}
+void Application::OnTimerTick() { validation_.ValidationTick(); }
 
 void Application::OnComboChosen(Combo combo, int /*index*/) {
   switch (combo) {
@@ -100,9 +123,13 @@ void Application::OnComboChosen(Combo combo, int /*index*/) {
 void Application::Shutdown() {
   if (shut_down_) return;
   shut_down_ = true;
+  // Checks under way write nothing more; cancelling the transfers lets every worker return from
+  // its fetch at once, so the join below is quick.
+  checker_.CancelAll();
   // The harvest's pacing stops and its waits end, so page tasks and its threads return at once.
   harvest_->Shutdown();
   pool_.Stop();
+  fetcher_->Close();
   pool_.Shutdown(1000);
   // Command threads end once the UiThread is closed and the transfers are cancelled.
   if (list_commands_) list_commands_->Shutdown();

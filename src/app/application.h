@@ -18,12 +18,14 @@
 #include "app/system_proxy.h"
 #include "app/url_import_controller.h"
 #include "app/user_prompts.h"
+#include "app/validation_controller.h"
 #include "http/cookie_store.h"
 #include "http/fetch_client.h"
 #include "platform/ui_thread.h"
 #include "platform/worker_pool.h"
 #include "proxylist/proxy_list.h"
 #include "validate/cell_color_table.h"
+#include "validate/proxy_checker.h"
 
 namespace lumvex {
 
@@ -67,6 +69,8 @@ class Application {
   ProxyEditController& ProxyEdit() { return *proxy_edit_; }
   SettingsController& SettingsDialog() { return *settings_dialog_; }
   UrlImportController& UrlImport() { return *url_import_; }
+  ProxyChecker& Checker() { return checker_; }
+  ValidationController& Validation() { return validation_; }
   SystemProxy& SystemProxyStore() { return *system_proxy_; }
   ProxySwitchController& ProxySwitch() { return proxy_switch_; }
   HarvestController& Harvest() { return *harvest_; }
@@ -95,6 +99,8 @@ class Application {
   http::CookieStore cookies_;
   std::unique_ptr<http::FetchClient> fetcher_;
   WorkerPool pool_;
+  ProxyChecker checker_;
+  ValidationController validation_;
   std::shared_ptr<SystemProxy> system_proxy_;
   ProxySwitchController proxy_switch_;
   // The list commands and the two dialogs' logic; built in the constructor's body.

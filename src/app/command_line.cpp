@@ -8,7 +8,19 @@
 namespace lumvex {
 namespace {
 
-enum class Flag { kDataDir, kSourceA, kSourceB, kSourceC, kValidation, kConnectivity, kManifest };
+enum class Flag {
+  kDataDir,
+  kSourceA,
+  kSourceB,
+  kSourceC,
+  kValidation,
+  kConnectivity,
+  kManifest,
+  kCheckTimeout,
+};
+
+// Longest check deadline the command line accepts: a day.
+constexpr int kMaxCheckTimeoutSeconds = 86400;
 
 struct FlagSpec {
   std::string_view name;
@@ -25,6 +37,7 @@ constexpr FlagSpec kFlags[] = {
     {"--validation-host", Flag::kValidation, "URL", "server that proxies are checked against"},
     {"--connectivity-host", Flag::kConnectivity, "URL", "server fetched to test the active proxy"},
     {"--manifest-url", Flag::kManifest, "URL", "address of the update manifest page"},
+    {"--check-timeout", Flag::kCheckTimeout, "SECONDS", "deadline of one proxy check (60)"},
 };
 
 const FlagSpec* FindFlag(std::string_view name) {
@@ -80,6 +93,20 @@ void Apply(const FlagSpec& spec, std::string_view value, CommandLineOptions& opt
                          "\"");
       }
       break;
+    case Flag::kCheckTimeout: {
+      const bool digits = !value.empty() && value.size() <= 5 &&
+                          std::all_of(value.begin(), value.end(),
+                                      [](char c) { return c >= '0' && c <= '9'; });
+      const int seconds = digits ? std::stoi(std::string(value)) : 0;
+      if (seconds < 1 || seconds > kMaxCheckTimeoutSeconds) {
+        errors.push_back(std::string(spec.name) + ": not a number of seconds from 1 to " +
+                         std::to_string(kMaxCheckTimeoutSeconds) + ": \"" + std::string(value) +
+                         "\"");
+      } else {
+        options.check_timeout_seconds = seconds;
+      }
+      break;
+    }
   }
 }
 

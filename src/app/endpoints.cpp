@@ -9,7 +9,9 @@ Endpoints DefaultEndpoints() {
   endpoints.source_a_host = "proxy-a.example.com";
   endpoints.source_b_host = "proxy-b.example.com";
   endpoints.source_c_host = "proxy-c.example.com";
-  endpoints.validation_host = "check.example.com";
+  // Checks need a real host that answers plain http on any path with a page: the IANA-run
+  // example domains do, and are reserved to stay (RFC 2606).
+  endpoints.validation_host = "example.com";
   endpoints.validation_account = "100000001";
   endpoints.validation_token = "5381";
   endpoints.connectivity_host = "www.example.com";

@@ -28,8 +28,9 @@ struct Endpoints {
   friend bool operator==(const Endpoints&, const Endpoints&) = default;
 };
 
-// The compiled-in defaults: placeholder names under example.com, since the real services are not
-// ours to name.
+// The compiled-in defaults. The validation and connectivity hosts are real, long-lived hosts
+// (example.com, www.example.com); the other services are placeholders under example.com, since
+// they are not ours to name.
 Endpoints DefaultEndpoints();
 
 // The host[:port] of an address given as "http://host:port/...", "host:port" or "host"; nullopt

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "cli/check_command.h"
 #include "cli/harvest_command.h"
 #include "cli/proxy_command.h"
 
@@ -17,6 +18,7 @@ struct Subcommand {
 
 // One row per subcommand; each lives in its own file of this folder.
 constexpr Subcommand kSubcommands[] = {
+    {"check", CheckMain},
     {"harvest", HarvestMain},
     {"proxy", RunProxyCommand},
 };

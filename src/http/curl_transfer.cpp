@@ -61,7 +61,7 @@ std::string HeaderName(std::string_view line) {
   return text::Trim(line.substr(0, colon));
 }
 
-CurlTransfer::CurlTransfer() {
+CurlTransfer::CurlTransfer() : body_limit_(kMaxBodyBytes) {
   EnsureCurlGlobalInit();
   easy_ = curl_easy_init();
   if (!easy_) return;
@@ -190,6 +190,8 @@ void CurlTransfer::SetLimits(long connect_ms, long idle_ms, long total_ms) {
   curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, total_ms);
 }
 
+void CurlTransfer::SetBodyLimit(std::size_t bytes) { body_limit_ = std::min(bytes, kMaxBodyBytes); }
+
 CURLcode CurlTransfer::Perform() {
   if (!easy_) return CURLE_FAILED_INIT;
   CURLcode code = curl_easy_perform(easy_);
@@ -233,7 +235,7 @@ bool CurlTransfer::PrepareRedirect() {
 size_t CurlTransfer::OnBody(char* data, size_t size, size_t count, void* user) {
   auto* self = static_cast<CurlTransfer*>(user);
   size_t bytes = size * count;
-  size_t room = kMaxBodyBytes - self->body_.size();
+  size_t room = self->body_limit_ - std::min(self->body_limit_, self->body_.size());
   if (bytes > room) {
     self->body_.append(data, room);
     return 0;  // the cap ends the transfer; what arrived so far is the body

@@ -50,6 +50,8 @@ class CurlTransfer {
   void SetRedirectPolicy(RedirectPolicy policy) { policy_ = policy; }
   // The transfer aborts soon after the flag becomes true.
   void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+  // The body stops growing at `bytes` (at most kMaxBodyBytes); the transfer ends there.
+  void SetBodyLimit(std::size_t bytes);
 
   // Runs the request on the calling thread, following redirects as the policy allows.
   CURLcode Perform();
@@ -84,6 +86,7 @@ class CurlTransfer {
   RedirectPolicy policy_;
   int redirects_ = 0;
   const std::atomic<bool>* cancel_ = nullptr;
+  std::size_t body_limit_;
   std::string body_;
   std::string headers_;
 };

@@ -69,6 +69,8 @@ FetchClient::FetchClient(CookieStore* cookies) : cookies_(cookies) {}
 
 FetchClient::~FetchClient() { driver_.Shutdown(); }
 
+void FetchClient::Close() { driver_.Shutdown(); }
+
 std::unique_ptr<CurlTransfer> FetchClient::Prepare(const std::string& url,
                                                    const FetchOptions& options,
                                                    std::string* host) const {
@@ -93,15 +95,18 @@ std::unique_ptr<CurlTransfer> FetchClient::Prepare(const std::string& url,
                            {"Accept", "Expect", "Content-Type"});
   transfer->SetMethod(post ? "POST" : "GET", std::move(body));
   // A secure request keeps only the secure flag: cookies from the store and redirects always
-  // apply there, and only to https. Plain http never follows a redirect to https.
+  // apply there, and only to https. Plain http may be redirected to https; that hop goes direct,
+  // since a given proxy serves plain http only (a proxy that relayed the redirect has done its
+  // job, and the redirect's own body, often empty, is not the page).
   if (https || text::Trim(cookie_text).empty()) {
     if (cookies_) cookies_->Attach(transfer->handle());
   }
   RedirectPolicy policy;
   policy.follow = https || options.allow_redirect.value_or(true);
   policy.to_http = !https;
-  policy.to_https = https;
+  policy.to_https = true;
   transfer->SetRedirectPolicy(policy);
+  if (options.max_body_bytes) transfer->SetBodyLimit(*options.max_body_bytes);
   return transfer;
 }
 

@@ -37,6 +37,10 @@ class FetchClient {
   // a UI caller hands the result over with UiThread::Post.
   void FetchPageAsync(std::string& url, const FetchOptions& options, Callback done);
 
+  // Program exit: cancels every transfer (blocked callers get an empty body at once, callbacks
+  // run with one) and joins the driver. Later calls end at once the same way. Safe to repeat.
+  void Close();
+
  private:
   struct Call;
   std::unique_ptr<CurlTransfer> Prepare(const std::string& url, const FetchOptions& options,

@@ -40,7 +40,10 @@ struct FetchOptions {
   std::optional<std::string> cookies;  // value of a Cookie header; stored cookies are then not sent
   std::optional<double> timeout_s;     // deadline for the whole exchange; 0: time out at once
   std::optional<int> body_encoding;    // kBodyAsIs, kBodyUtf8, kBodyBig5
-  std::optional<bool> allow_redirect;  // omitted: redirects are followed (never to https)
+  std::optional<bool> allow_redirect;  // omitted: followed (https never down to http)
+  // The body stops growing here (the transfer ends with what arrived); omitted: kMaxBodyBytes.
+  // A proxy check needs only to see that a reply came, not thousands of whole pages at once.
+  std::optional<std::size_t> max_body_bytes;
   bool want_response_headers = false;
   bool want_cookies = false;
 };

@@ -68,7 +68,8 @@ bool WorkerPool::Create(int thread_count, Routine routine) {
       ++run->live;
     }
     pthread_t thread;
-    if (pthread_create(&thread, &attr, &WorkerPool::WorkerMain, start) != 0) {
+    const bool allowed = !gate_ || gate_(i);
+    if (!allowed || pthread_create(&thread, &attr, &WorkerPool::WorkerMain, start) != 0) {
       delete start;
       std::lock_guard lock(run->mutex);
       --run->live;

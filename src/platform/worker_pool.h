@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace lumvex {
@@ -21,7 +22,12 @@ class WorkerPool {
   // Stack size of every worker, small so that thousands can run.
   static constexpr std::size_t kStackBytes = 256 * 1024;
 
+  // Asked before each thread is started (1-based index); false acts as the system refusing that
+  // thread. Tests use it to take the path of a refused thread without exhausting the system.
+  using StartGate = std::function<bool(int index)>;
+
   WorkerPool() = default;
+  explicit WorkerPool(StartGate gate) : gate_(std::move(gate)) {}
   // Stops the pool and joins every worker still alive (see Shutdown).
   ~WorkerPool();
   WorkerPool(const WorkerPool&) = delete;
@@ -48,6 +54,7 @@ class WorkerPool {
   struct Run;  // one Create..Stop generation: its queue, flag and routine
   static void* WorkerMain(void* arg);
 
+  StartGate gate_;
   mutable std::mutex mutex_;
   std::shared_ptr<Run> current_;
   std::vector<std::shared_ptr<Run>> runs_;  // every generation with workers possibly alive

@@ -50,6 +50,10 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
   {
     MainWindow window(application.State(), shell, application.List(), &application.Colours(), ui);
     prompts.SetParent(&window);
+    // The demo (scripts/demo.sh) says in the title that it runs against loopback stand-ins.
+    if (const char* note = std::getenv("LUMVEX_DEMO_NOTE"); note != nullptr && *note != '\0') {
+      window.setWindowTitle(window.windowTitle() + QString::fromUtf8(note));
+    }
     window.SetTimerHandler([&application] { application.OnTimerTick(); });
     window.SetComboChosenHandler(
         [&application](Combo combo, int index) { application.OnComboChosen(combo, index); });

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/application.h"
+
 namespace lumvex {
 namespace {
 
@@ -65,7 +67,7 @@ TEST(CommandLineTest, HelpIsAskedForAndListsEveryFlag) {
   const std::string help = CommandLineHelp("lumvexip");
   for (const char* flag :
        {"--data-dir", "--source-a", "--source-b", "--source-c", "--validation-host",
-        "--connectivity-host", "--manifest-url", "--help"}) {
+        "--connectivity-host", "--manifest-url", "--check-timeout", "--help"}) {
     EXPECT_NE(help.find(flag), std::string::npos) << flag;
   }
   EXPECT_EQ(help.rfind("Usage: lumvexip", 0), 0u);
@@ -93,6 +95,21 @@ TEST(CommandLineTest, BadArgumentsBecomeMessagesAndParsingGoesOn) {
   EXPECT_EQ(options.endpoints.source_b_host, DefaultEndpoints().source_b_host);
   EXPECT_EQ(options.endpoints.manifest_url, DefaultEndpoints().manifest_url);
   EXPECT_FALSE(options.data_dir.has_value());
+}
+
+TEST(CommandLineTest, CheckTimeoutIsWholeSecondsWithinADay) {
+  EXPECT_FALSE(Parse({}).check_timeout_seconds.has_value());
+  EXPECT_EQ(Parse({"--check-timeout", "5"}).check_timeout_seconds, 5);
+  EXPECT_EQ(Parse({"--check-timeout=86400"}).check_timeout_seconds, 86400);
+  for (const char* bad : {"0", "-3", "5s", "", "86401", "1e3", "99999999999"}) {
+    const CommandLineOptions options = Parse({"--check-timeout", bad});
+    EXPECT_FALSE(options.check_timeout_seconds.has_value()) << bad;
+    ASSERT_EQ(options.errors.size(), 1u) << bad;
+    EXPECT_NE(options.errors[0].find("--check-timeout"), std::string::npos);
+  }
+  // The deadline reaches the program's options; without the flag it is 60 seconds.
+  EXPECT_EQ(ApplicationOptionsOf(Parse({"--check-timeout", "7"}), "/opt").check_timeout_seconds, 7);
+  EXPECT_EQ(ApplicationOptionsOf(Parse({}), "/opt").check_timeout_seconds, 60);
 }
 
 TEST(CommandLineTest, HostOfAddressReadsTheUsualForms) {

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# The whole harvest -> check -> switch path without a network: three proxy-list sites and a
+# small proxy farm on loopback, every endpoint of the program pointed at them, and a private
+# system-proxy store (GSETTINGS_BACKEND=keyfile under a temporary XDG_CONFIG_HOME), so the
+# desktop's own proxy setting is never touched. Everything started here is stopped on exit.
+# Usage: scripts/demo.sh [BUILD_DIR] [program arguments...]  (start.sh --demo calls it)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build="${1:-build}"
+shift || true
+program="$build/src/ui/lumvexip"
+sites_bin="$build/tools/lumvex_proxy_sites"
+farm_bin="$build/tools/lumvex_proxy_farm"
+for bin in "$program" "$sites_bin" "$farm_bin"; do
+  [ -x "$bin" ] || { echo "demo: $bin is missing; build it first" >&2; exit 1; }
+done
+
+# LUMVEX_DEMO_DIR keeps the demo's files (list, settings, proxy store, server logs) there;
+# otherwise a temporary directory is used and removed at the end.
+if [ -n "${LUMVEX_DEMO_DIR:-}" ]; then
+  demo_dir="$LUMVEX_DEMO_DIR"
+  mkdir -p "$demo_dir"
+  remove_dir=0
+else
+  demo_dir="$(mktemp -d "${TMPDIR:-/tmp}/lumvexip-demo.XXXXXX")"
+  remove_dir=1
+fi
+pids=()
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  if [ "$remove_dir" = 1 ]; then rm -rf "$demo_dir"; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# Waits until FILE exists and is not empty (the servers write it once they listen).
+wait_for_file() {
+  local file="$1" tries=0
+  until [ -s "$file" ]; do
+    tries=$((tries + 1))
+    if [ "$tries" -gt 100 ]; then echo "demo: $2 did not start" >&2; exit 1; fi
+    sleep 0.1
+  done
+}
+
+# Six answering proxies on 127.0.0.x; the sites list them among dead loopback addresses.
+rm -f "$demo_dir/farm.txt" "$demo_dir/sites.txt"
+"$farm_bin" --count 6 --behaviour answer --body "demo ok" --first-index 20 --max-seconds 86400 \
+  --out "$demo_dir/farm.txt" >"$demo_dir/farm.log" 2>&1 &
+pids+=($!)
+wait_for_file "$demo_dir/farm.txt" "the proxy farm"
+"$sites_bin" --proxies "$demo_dir/farm.txt" --max-seconds 86400 --out "$demo_dir/sites.txt" \
+  >"$demo_dir/sites.log" 2>&1 &
+pids+=($!)
+wait_for_file "$demo_dir/sites.txt" "the proxy-list sites"
+host_a="$(sed -n 's/^a=//p' "$demo_dir/sites.txt")"
+host_b="$(sed -n 's/^b=//p' "$demo_dir/sites.txt")"
+host_c="$(sed -n 's/^c=//p' "$demo_dir/sites.txt")"
+
+mkdir -p "$demo_dir/config" "$demo_dir/data"
+export XDG_CONFIG_HOME="$demo_dir/config"
+export GSETTINGS_BACKEND=keyfile
+export LUMVEX_DEMO_NOTE="【演示：回环网站，私有代理设置】"
+echo "demo: sources A/B/C at $host_a $host_b $host_c; proxies: $(tr '\n' ' ' <"$demo_dir/farm.txt")"
+echo "demo: data in $demo_dir/data, system-proxy store in $XDG_CONFIG_HOME (keyfile)"
+status=0
+"$program" --data-dir "$demo_dir/data" --source-a "http://$host_a" --source-b "http://$host_b" \
+  --source-c "http://$host_c" --validation-host "http://check.demo.invalid" \
+  --connectivity-host "http://www.demo.invalid" --manifest-url "http://$host_a/update.html" \
+  "$@" || status=$?
+exit "$status"

@@ -1,0 +1,121 @@
+#include "app/validation_controller.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "proxylist/proxy_entry.h"
+#include "text/text_util.h"
+#include "validate/proxy_check.h"
+
+namespace lumvex {
+namespace {
+
+// The commands a run locks and gives back.
+const std::vector<Command>& EditingCommands() {
+  static const std::vector<Command> commands = {
+      Command::kFetch,     Command::kExport,    Command::kCleanFailed, Command::kImport,
+      Command::kDeleteRow, Command::kClearList, Command::kAddProxy,    Command::kPaste};
+  return commands;
+}
+
+}  // namespace
+
+ValidationController::ValidationController(MainWindowState& state, ProxyList& list,
+                                           WorkerPool& pool, ProxyChecker& checker)
+    : state_(state), list_(list), pool_(pool), checker_(checker) {}
+
+void ValidationController::SetSystemProxyOff(std::function<void()> hook) {
+  system_proxy_off_ = std::move(hook);
+}
+
+int ValidationController::ThreadCountOf(const std::string& text) {
+  const int count = text::AtoI(text);
+  return count == 0 ? kDefaultThreads : count;
+}
+
+void ValidationController::SetTick(bool on) {
+  tick_on_ = on;
+  state_.SetTimerInterval(on ? kTickMs : 0);
+}
+
+void ValidationController::StartValidation() {
+  if (system_proxy_off_) system_proxy_off_();
+  state_.SetCommandsEnabled(EditingCommands(), false);
+  state_.SetComboEnabled(Combo::kSourceACategories, false);
+  state_.SetRadioEnabled(Radio::kSourceA, false);
+  state_.SetRadioEnabled(Radio::kSourceB, false);
+  state_.SetCommandEnabled(Command::kStopValidation, true);
+  SetTick(true);
+
+  // One step on the UI thread: no other list operation can come between reading the rows.
+  const std::vector<ProxyEntry>& rows = list_.RowsOnUiThread();
+  const int n = static_cast<int>(rows.size());
+  if (n == 0) return;
+  // A second start while running finds the pool running: the rows go to the running pool again.
+  pool_.Create(
+      ThreadCountOf(state_.FieldText(Field::kThreadCount)),
+      [checker = &checker_](std::int32_t row_number) { checker->CheckProxyTask(row_number); });
+  ValidationTaskTable::Records records;
+  records.reserve(rows.size());
+  for (const ProxyEntry& row : rows) {
+    records.push_back(row.cells[kColAddress] + ":" + row.cells[kColPort]);
+  }
+  checker_.Tasks().Rebuild(std::move(records));
+  // A task that cannot be queued leaves its row without a verdict from this run.
+  for (int i = 1; i <= n; ++i) pool_.Post(i);
+}
+
+void ValidationController::ValidationTick() {
+  if (!tick_on_) return;
+  std::int64_t success = 0;
+  std::int64_t failure = 0;
+  const std::vector<ProxyEntry>& rows = list_.RowsOnUiThread();
+  for (const ProxyEntry& row : rows) {
+    const std::string& verdict = row.cells[kColType];
+    if (verdict == kVerdictSuccess) {
+      ++success;
+    } else if (verdict == kVerdictFailure) {
+      ++failure;
+    }
+  }
+  state_.SetCounterValue(Counter::kSuccess, success);
+  state_.SetCounterValue(Counter::kFailure, failure);
+  if (rows.empty()) return;
+  // Within one tick only the last status text would be seen; it is written once, in full.
+  const std::string obtained = state_.CounterText(Counter::kList);
+  const std::string ok = text::FormatInt(success);
+  const std::string failed = text::FormatInt(failure);
+  if (success + failure != static_cast<std::int64_t>(rows.size())) {
+    state_.SetStatus("正在验证代理IP.... 共：" + obtained + "个  验证成功：" + ok +
+                     "个  验证失败：" + failed + "个");
+    return;
+  }
+  state_.SetStatus("代理IP验证完毕  共：" + obtained + "  可用代理IP：" + ok + "  不可用代理IP：" +
+                   failed);
+  EnableEditing();
+  SetTick(false);
+  pool_.Stop();
+}
+
+void ValidationController::StopValidation() {
+  EnableEditing();
+  state_.SetCommandEnabled(Command::kStopValidation, false);
+  SetTick(false);
+  pool_.Stop();
+  state_.SetStatus("已停止代理IP验证！  共有代理IP：" + state_.CounterText(Counter::kList) + "个");
+}
+
+void ValidationController::EnableEditing() {
+  state_.SetCommandsEnabled(EditingCommands(), true);
+  state_.SetRadioEnabled(Radio::kSourceA, true);
+  state_.SetRadioEnabled(Radio::kSourceB, true);
+  if (state_.GetSourceChoice() == SourceChoice::kSourceA) {
+    state_.SetComboEnabled(Combo::kSourceACategories, true);
+  } else {
+    state_.SetComboEnabled(Combo::kSourceBPages, true);
+    state_.SetComboEnabled(Combo::kSourceBDatabases, true);
+  }
+}
+
+}  // namespace lumvex

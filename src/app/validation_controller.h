@@ -1,0 +1,53 @@
+// The validation run: "验证代理IP" checks every row of the list on the worker pool, a tick once a
+// second counts the verdicts and ends the run when every row has one, "停止验证" ends it early.
+// All methods run on the UI thread (they are button and timer handlers).
+#pragma once
+
+#include <functional>
+
+#include "app/main_window_state.h"
+#include "platform/worker_pool.h"
+#include "proxylist/proxy_list.h"
+#include "validate/proxy_checker.h"
+
+namespace lumvex {
+
+class ValidationController {
+ public:
+  // Period of the tick while a run is on.
+  static constexpr int kTickMs = 1000;
+  // Workers when the thread-count field reads as 0.
+  static constexpr int kDefaultThreads = 20;
+
+  // Everything passed in must outlive the controller.
+  ValidationController(MainWindowState& state, ProxyList& list, WorkerPool& pool,
+                       ProxyChecker& checker);
+  ValidationController(const ValidationController&) = delete;
+  ValidationController& operator=(const ValidationController&) = delete;
+
+  // Called at the start of every run: switches a set system proxy off.
+  void SetSystemProxyOff(std::function<void()> hook);
+
+  void StartValidation();
+  void StopValidation();
+  // The timer's handler; does nothing while no run has the tick on.
+  void ValidationTick();
+  bool TickOn() const { return tick_on_; }
+
+  // The number of workers a thread-count text asks for (atoi; 0 gives the default).
+  static int ThreadCountOf(const std::string& text);
+
+ private:
+  // Enables the editing commands, both radio buttons and the combo boxes of the checked source.
+  void EnableEditing();
+  void SetTick(bool on);
+
+  MainWindowState& state_;
+  ProxyList& list_;
+  WorkerPool& pool_;
+  ProxyChecker& checker_;
+  std::function<void()> system_proxy_off_;
+  bool tick_on_ = false;
+};
+
+}  // namespace lumvex

@@ -1,0 +1,199 @@
+#include "cli/check_command.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <mutex>
+#include <sstream>
+#include <string_view>
+
+#include "app/application.h"
+#include "cli/subcommand_args.h"
+#include "platform/headless_ui_thread.h"
+#include "platform/run_directory.h"
+#include "proxylist/proxy_list_observer.h"
+#include "text/codec.h"
+#include "text/text_util.h"
+#include "validate/proxy_check.h"
+
+namespace lumvex::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The check has no dialogs; any question gets the default answer.
+class NoPrompts : public UserPrompts {
+ public:
+  MessageAnswer ShowMessage(std::string_view, std::string_view, MessageButtons buttons,
+                            MessageIcon) override {
+    return buttons == MessageButtons::kYesNo ? MessageAnswer::kNo : MessageAnswer::kCancel;
+  }
+  std::string ChooseOpenFile(std::string_view) override { return {}; }
+  std::string ChooseSaveFile(std::string_view, std::string_view) override { return {}; }
+  std::string ClipboardText() override { return {}; }
+  void SetClipboardText(std::string_view) override {}
+  void ClearClipboard() override {}
+  void OpenWebAddress(std::string_view) override {}
+};
+
+// "address:port" of one input line: the text before any "@", "#" or ";" (the import line's
+// type and location parts), trimmed; nullopt when it names no proxy.
+std::optional<ProxyEntry> ParseAddressLine(std::string_view line) {
+  line = line.substr(0, line.find_first_of("@#;"));
+  const std::string text = text::Trim(line);
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return std::nullopt;
+  if (text.find_first_of(" \t") != std::string::npos) return std::nullopt;
+  ProxyEntry entry;
+  entry.cells[kColAddress] = text.substr(0, colon);
+  entry.cells[kColPort] = text.substr(colon + 1);
+  return entry;
+}
+
+// Prints each verdict as the list receives it and counts them; runs on the UI thread.
+class VerdictPrinter : public ProxyListObserver {
+ public:
+  VerdictPrinter(ProxyList& list, std::size_t total, std::ostream& out, std::ostream& err,
+                 bool progress)
+      : list_(list),
+        started_(total),
+        decided_(total, false),
+        out_(out),
+        err_(err),
+        progress_(progress) {}
+
+  void CellChanged(int row, int column) override {
+    if (column != kColType || row < 0 || static_cast<std::size_t>(row) >= decided_.size()) return;
+    const auto index = static_cast<std::size_t>(row);
+    const std::string verdict = list_.GetCell(row, kColType);
+    if (verdict == kVerdictPoolChecking) {
+      started_[index] = Clock::now();
+      return;
+    }
+    const bool ok = verdict == kVerdictSuccess;
+    if ((!ok && verdict != kVerdictFailure) || decided_[index]) return;
+    decided_[index] = true;
+    const double seconds = std::chrono::duration<double>(Clock::now() - started_[index]).count();
+    char took[32];
+    std::snprintf(took, sizeof took, "%.3f", seconds);
+    out_ << list_.GetCell(row, kColAddress) << ':' << list_.GetCell(row, kColPort) << '\t'
+         << (ok ? "ok" : "failed") << '\t' << took << std::endl;
+    ++(ok ? ok_ : failed_);
+    if (progress_) {
+      err_ << "\r" << ok_ + failed_ << "/" << decided_.size() << " done, " << ok_ << " ok, "
+           << failed_ << " failed" << std::flush;
+    }
+    std::lock_guard lock(mutex_);
+    ++done_;
+    if (done_ == decided_.size()) all_done_.notify_all();
+  }
+
+  // Waits (off the UI thread) until every row has its verdict.
+  void WaitForAll() {
+    std::unique_lock lock(mutex_);
+    all_done_.wait(lock, [this] { return done_ == decided_.size(); });
+  }
+
+  void BeginInsertRows(int, int) override {}
+  void EndInsertRows() override {}
+  void BeginRemoveRows(int, int) override {}
+  void EndRemoveRows() override {}
+  void BeginReset() override {}
+  void EndReset() override {}
+  void CurrentOrSelectionChanged() override {}
+
+ private:
+  ProxyList& list_;
+  std::vector<Clock::time_point> started_;
+  std::vector<bool> decided_;
+  std::ostream& out_;
+  std::ostream& err_;
+  const bool progress_;
+  std::size_t ok_ = 0;
+  std::size_t failed_ = 0;
+  std::mutex mutex_;
+  std::condition_variable all_done_;
+  std::size_t done_ = 0;
+};
+
+}  // namespace
+
+int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+             std::ostream& err, bool progress) {
+  SubcommandArgs parsed = ParseSubcommandArgs(args, {"--threads"}, {});
+  std::vector<std::string> errors = parsed.errors;
+  if (parsed.positional.size() > 1) errors.push_back("at most one FILE");
+  int threads = ValidationController::kDefaultThreads;
+  if (auto it = parsed.values.find("--threads"); it != parsed.values.end()) {
+    const std::string& text = it->second;
+    threads = text.find_first_not_of("0123456789") == std::string::npos && !text.empty() &&
+                      text.size() <= 5
+                  ? text::AtoI(text)
+                  : 0;
+    if (threads < 1 || threads > WorkerPool::kMaxThreads) {
+      errors.push_back("--threads: a number from 1 to " + std::to_string(WorkerPool::kMaxThreads) +
+                       ": \"" + text + "\"");
+    }
+  }
+  if (parsed.common.show_help) errors.push_back("usage asked for");
+  if (!errors.empty()) return ReportUsageErrors(errors, kCheckUsage);
+
+  std::string bytes;
+  const std::string source = parsed.positional.empty() ? "-" : parsed.positional[0];
+  if (source == "-") {
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } else {
+    std::ifstream file(source, std::ios::binary);
+    if (!file) return ReportUsageErrors({"cannot read \"" + source + "\""}, kCheckUsage);
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+  std::vector<ProxyEntry> rows;
+  std::istringstream lines(text::DecodeGbk(bytes));
+  std::string line;
+  for (int number = 1; std::getline(lines, line); ++number) {
+    if (line.ends_with('\r')) line.pop_back();  // CR LF line ends
+    if (text::Trim(line).empty()) continue;
+    if (std::optional<ProxyEntry> entry = ParseAddressLine(line)) {
+      rows.push_back(std::move(*entry));
+    } else {
+      err << "line " << number << ": not address:port, skipped" << std::endl;
+    }
+  }
+  if (rows.empty()) return 0;
+
+  HeadlessUiThread ui;
+  NoPrompts prompts;
+  ApplicationOptions options = ApplicationOptionsOf(parsed.common, RunDirectory());
+  Application app(ui, prompts, options);
+  // A check from a script leaves the desktop's proxy setting alone.
+  app.Validation().SetSystemProxyOff(nullptr);
+  VerdictPrinter printer(app.List(), rows.size(), out, err, progress);
+  const std::int64_t total = static_cast<std::int64_t>(rows.size());
+  ui.RunSync([&] {
+    app.List().AddObserver(&printer);
+    app.List().AddRows(std::move(rows));
+    app.State().SetCounterValue(Counter::kList, total);
+    app.State().SetFieldText(Field::kThreadCount, std::to_string(threads));
+    app.Validation().StartValidation();
+  });
+  printer.WaitForAll();
+  if (progress) err << std::endl;
+  ui.RunSync([&] {
+    app.Validation().StopValidation();
+    app.List().RemoveObserver(&printer);
+  });
+  ui.Close();
+  app.Shutdown();
+  return 0;
+}
+
+int CheckMain(const std::vector<std::string>& args) {
+  return RunCheck(args, std::cin, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
+}
+
+}  // namespace lumvex::cli

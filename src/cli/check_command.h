@@ -1,0 +1,23 @@
+// `lumvexip check [FILE|-] [--threads T] [--check-timeout S]`: checks a list of proxies with the
+// validation run's pool, tasks and verdict rules, without a display.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace lumvex::cli {
+
+inline constexpr const char* kCheckUsage =
+    "lumvexip check [FILE|-] [--threads T] [--check-timeout SECONDS] [--validation-host URL]";
+
+// Reads address:port lines from FILE (or `in` for "-" or no FILE) and writes one line per
+// verdict as it arrives: address:port TAB ok|failed TAB seconds. With `progress`, a progress
+// line goes to `err`. Returns 0 when every proxy got a verdict, 2 on bad usage.
+int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+             std::ostream& err, bool progress);
+
+// The subcommand's entry: stdin, stdout, stderr; progress when stderr is a terminal.
+int CheckMain(const std::vector<std::string>& args);
+
+}  // namespace lumvex::cli

@@ -1,0 +1,64 @@
+// The check of one proxy: the pool task of a validation run (CheckProxyTask) and the list's
+// context-menu check of the current row (CheckCurrentProxy). Verdicts go into the list's
+// verdict column; a failed pool check also turns the cell red.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "http/fetch_client.h"
+#include "platform/ui_thread.h"
+#include "proxylist/proxy_list.h"
+#include "validate/cell_color_table.h"
+#include "validate/proxy_check.h"
+#include "validate/validation_task_table.h"
+
+namespace lumvex {
+
+class ProxyChecker {
+ public:
+  // Everything passed in must outlive the checker.
+  ProxyChecker(UiThread& ui, ProxyList& list, CellColorTable& colours, http::FetchClient& fetcher,
+               CheckTarget target);
+  // Menu-check results still on their way to the UI thread are dropped.
+  ~ProxyChecker();
+  ProxyChecker(const ProxyChecker&) = delete;
+  ProxyChecker& operator=(const ProxyChecker&) = delete;
+
+  ValidationTaskTable& Tasks() { return tasks_; }
+  const CheckTarget& Target() const { return target_; }
+
+  // Pool routine: checks the proxy of task `row_number` (1-based) of the current table and
+  // writes the verdict into row row_number - 1. Blocks its worker up to the check deadline.
+  void CheckProxyTask(std::int32_t row_number);
+
+  // UI thread: starts the check of the current row and returns at once; the verdict is written
+  // when the answer or the deadline comes. Without a current row it does nothing.
+  void CheckCurrentProxy();
+
+  // Program exit: checks that are under way write nothing more and new ones do not start. Cancel
+  // the fetches afterwards (FetchClient::Close) so that the workers return.
+  void CancelAll();
+
+ private:
+  // Shared with the completions of menu checks, which may arrive after the checker is gone.
+  struct Lifetime {
+    std::mutex mutex;
+    bool alive = true;
+  };
+
+  bool Cancelled() const { return cancelled_.load(std::memory_order_acquire); }
+
+  UiThread& ui_;
+  ProxyList& list_;
+  CellColorTable& colours_;
+  http::FetchClient& fetcher_;
+  const CheckTarget target_;
+  ValidationTaskTable tasks_;
+  std::atomic<bool> cancelled_{false};
+  std::shared_ptr<Lifetime> lifetime_ = std::make_shared<Lifetime>();
+};
+
+}  // namespace lumvex

@@ -1,0 +1,113 @@
+// An Application on the headless UI thread with a list of loopback farm proxies, driven the way
+// the window drives it: button presses and timer ticks on the UI thread.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/application.h"
+#include "fixture/file_limit.h"
+#include "fixture/proxy_farm.h"
+#include "platform/headless_ui_thread.h"
+#include "support/scripted_prompts.h"
+#include "temp_dir.h"
+
+namespace lumvex::testing {
+
+class ValidationFixture : public ::testing::Test {
+ protected:
+  using Behaviour = tools::ProxyBehaviour;
+
+  static tools::ProxySpec Spec(Behaviour behaviour, int delay_ms = 0, std::string body = "ok") {
+    tools::ProxySpec spec;
+    spec.behaviour = behaviour;
+    spec.delay_ms = delay_ms;
+    spec.body = std::move(body);
+    return spec;
+  }
+
+  // Starts the farm (proxy i on the i-th loopback address) and the application.
+  void Start(const std::vector<tools::ProxySpec>& specs, int check_timeout_s = 3,
+             std::string threads = "") {
+    tools::RaiseFileLimit();
+    std::vector<tools::ProxySpec> placed = specs;
+    for (std::size_t i = 0; i < placed.size(); ++i) placed[i].address = tools::LoopbackAddress(i);
+    if (!placed.empty()) {
+      endpoints_ = farm_.Start(placed);
+      ASSERT_EQ(endpoints_.size(), placed.size());
+    }
+    ApplicationOptions options;
+    options.shell.run_directory = dir_.path();
+    options.shell.data_dir = dir_.path() + "/data";
+    options.endpoints.validation_host = "check.test";
+    options.endpoints.connectivity_host = "connect.test";
+    options.check_timeout_seconds = check_timeout_s;
+    app_ = std::make_unique<Application>(ui_, prompts_, options);
+    std::vector<ProxyEntry> rows;
+    for (const auto& e : endpoints_) {
+      rows.push_back(ProxyEntry{{e.address, std::to_string(e.port), "HTTP", "0.5", "测试", "1天"}});
+    }
+    OnUi([&] {
+      app_->List().AddRows(rows);
+      app_->State().SetCounterValue(Counter::kList, static_cast<std::int64_t>(rows.size()));
+      app_->State().SetFieldText(Field::kThreadCount, threads);
+      // As after start-up: every button enabled, source A chosen.
+      for (int c = 0; c < kCommandCount; ++c) {
+        app_->State().SetCommandEnabled(static_cast<Command>(c), true);
+      }
+      app_->State().ApplySourceSelection(SourceChoice::kSourceA);
+      app_->State().SetRadioEnabled(Radio::kSourceA, true);
+      app_->State().SetRadioEnabled(Radio::kSourceB, true);
+    });
+  }
+
+  void TearDown() override { app_.reset(); }
+
+  template <typename Fn>
+  void OnUi(Fn fn) {
+    ASSERT_TRUE(ui_.RunSync(fn));
+  }
+  void Press(Command command) {
+    OnUi([&] { app_->Shell().OnCommand(command); });
+  }
+  void Tick() {
+    OnUi([&] { app_->OnTimerTick(); });
+  }
+  std::string Verdict(int row) { return app_->List().GetCell(row, kColType); }
+  std::vector<std::string> Verdicts() {
+    std::vector<std::string> out;
+    for (const ProxyEntry& e : app_->List().Snapshot()) out.push_back(e.cells[kColType]);
+    return out;
+  }
+  bool AllDecided() {
+    for (const std::string& v : Verdicts()) {
+      if (v != "成功" && v != "失败") return false;
+    }
+    return true;
+  }
+
+  // Polls `condition` (never on the UI thread) until it holds or 60 s pass.
+  static bool WaitFor(const std::function<bool()>& condition, int timeout_ms = 60000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!condition()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+  }
+
+  HeadlessUiThread ui_;
+  ScriptedPrompts prompts_;
+  TempDir dir_;
+  tools::ProxyFarm farm_;
+  std::vector<tools::ProxyEndpoint> endpoints_;
+  std::unique_ptr<Application> app_;
+};
+
+}  // namespace lumvex::testing

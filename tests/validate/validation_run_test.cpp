@@ -1,0 +1,342 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "proxylist/agent_file.h"
+#include "validation_fixture.h"
+
+namespace lumvex {
+namespace {
+
+using testing::ValidationFixture;
+using Behaviour = tools::ProxyBehaviour;
+
+const std::vector<Command> kEditing = {
+    Command::kFetch,     Command::kExport,    Command::kCleanFailed, Command::kImport,
+    Command::kDeleteRow, Command::kClearList, Command::kAddProxy,    Command::kPaste};
+
+class ValidationRunTest : public ValidationFixture {
+ protected:
+  void ExpectEditingEnabled(bool enabled) {
+    for (Command c : kEditing) {
+      EXPECT_EQ(app_->State().IsCommandEnabled(c), enabled) << CommandCaption(c);
+    }
+    EXPECT_EQ(app_->State().IsRadioEnabled(Radio::kSourceA), enabled);
+    EXPECT_EQ(app_->State().IsRadioEnabled(Radio::kSourceB), enabled);
+    EXPECT_EQ(app_->State().GetCombo(Combo::kSourceACategories).enabled, enabled);
+  }
+};
+
+TEST_F(ValidationRunTest, EveryFarmBehaviourGetsItsVerdictAndTheRunCompletes) {
+  // Rows in order, with the verdict each must get (deadline 2 s).
+  const std::vector<std::pair<tools::ProxySpec, std::string>> cases = {
+      {Spec(Behaviour::kAnswer), "成功"},
+      {Spec(Behaviour::kDelay, 300), "成功"},  // slow, within the deadline
+      {Spec(Behaviour::kAnswer, 0, "<html>502 from the proxy itself</html>"), "成功"},
+      {Spec(Behaviour::kEndlessBody), "成功"},  // a reply came; only its start is read
+      {Spec(Behaviour::kDelay, 6000), "失败"},  // late: past the deadline
+      {Spec(Behaviour::kRefuse), "失败"},
+      {Spec(Behaviour::kNeverAnswer), "失败"},
+      {Spec(Behaviour::kReset), "失败"},
+      {Spec(Behaviour::kCloseNoAnswer), "失败"},
+      {Spec(Behaviour::kGarbage), "失败"},
+      {Spec(Behaviour::kAnswer, 0, ""), "失败"},                        // empty page
+      {Spec(Behaviour::kAnswer, 0, std::string("\0late", 5)), "失败"},  // zero byte first
+  };
+  std::vector<tools::ProxySpec> specs;
+  for (const auto& c : cases) specs.push_back(c.first);
+  Start(specs, 2);
+
+  Press(Command::kValidate);
+  ExpectEditingEnabled(false);
+  EXPECT_TRUE(app_->State().IsCommandEnabled(Command::kStopValidation));
+  EXPECT_TRUE(app_->State().IsCommandEnabled(Command::kValidate));
+  EXPECT_EQ(app_->State().TimerInterval(), 1000);
+  EXPECT_TRUE(app_->Pool().Running());
+
+  ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(Verdict(static_cast<int>(i)), cases[i].second) << "row " << i;
+    // Red text on the list's own background for failures only.
+    const auto colour = app_->Colours().Lookup(static_cast<int>(i), kColType);
+    if (cases[i].second == "失败") {
+      ASSERT_TRUE(colour.has_value()) << "row " << i;
+      EXPECT_EQ(colour->text, 255u);
+      EXPECT_FALSE(colour->back.has_value());
+    } else {
+      EXPECT_FALSE(colour.has_value()) << "row " << i;
+    }
+  }
+  // A check measures no time and touches no other column.
+  for (const ProxyEntry& e : app_->List().Snapshot()) {
+    EXPECT_EQ(e.cells[kColSpeed], "0.5");
+    EXPECT_EQ(e.cells[kColLocation], "测试");
+  }
+
+  Tick();
+  EXPECT_EQ(app_->State().Status(), "代理IP验证完毕  共：12  可用代理IP：4  不可用代理IP：8");
+  EXPECT_EQ(app_->State().CounterText(Counter::kSuccess), "4");
+  EXPECT_EQ(app_->State().CounterText(Counter::kFailure), "8");
+  ExpectEditingEnabled(true);
+  // Source A is chosen: its combo comes back, those of source B stay as they were.
+  EXPECT_TRUE(app_->State().IsCommandEnabled(Command::kStopValidation));
+  EXPECT_EQ(app_->State().TimerInterval(), 0);
+  EXPECT_FALSE(app_->Pool().Running());
+
+  // After completion "停止验证" still works and shows the stopped message.
+  Press(Command::kStopValidation);
+  EXPECT_EQ(app_->State().Status(), "已停止代理IP验证！  共有代理IP：12个");
+  EXPECT_FALSE(app_->State().IsCommandEnabled(Command::kStopValidation));
+}
+
+TEST_F(ValidationRunTest, TicksShowProgressUntilEveryRowHasAVerdict) {
+  Start({Spec(Behaviour::kAnswer), Spec(Behaviour::kRefuse), Spec(Behaviour::kNeverAnswer)}, 3);
+  Press(Command::kValidate);
+  ASSERT_TRUE(WaitFor([&] { return Verdict(0) == "成功" && Verdict(1) == "失败"; }));
+  Tick();
+  EXPECT_EQ(Verdict(2), "正在验证...");
+  EXPECT_EQ(app_->State().Status(), "正在验证代理IP.... 共：3个  验证成功：1个  验证失败：1个");
+  EXPECT_EQ(app_->State().TimerInterval(), 1000);
+  ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
+  Tick();
+  EXPECT_EQ(app_->State().Status(), "代理IP验证完毕  共：3  可用代理IP：1  不可用代理IP：2");
+  // A tick after completion changes nothing: the tick is off.
+  OnUi([&] { app_->State().SetStatus("later"); });
+  Tick();
+  EXPECT_EQ(app_->State().Status(), "later");
+}
+
+TEST_F(ValidationRunTest, SourceBCombosComeBackWhenSourceBIsChosen) {
+  Start({Spec(Behaviour::kAnswer)}, 3);
+  OnUi([&] { app_->State().ApplySourceSelection(SourceChoice::kSourceB); });
+  Press(Command::kValidate);
+  OnUi([&] {
+    app_->State().SetComboEnabled(Combo::kSourceBPages, false);
+    app_->State().SetComboEnabled(Combo::kSourceBDatabases, false);
+  });
+  ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
+  Tick();
+  EXPECT_TRUE(app_->State().GetCombo(Combo::kSourceBPages).enabled);
+  EXPECT_TRUE(app_->State().GetCombo(Combo::kSourceBDatabases).enabled);
+  EXPECT_FALSE(app_->State().GetCombo(Combo::kSourceACategories).enabled);
+}
+
+TEST_F(ValidationRunTest, StopMidRunFreezesTheCountsButRunningChecksStillWrite) {
+  std::vector<tools::ProxySpec> specs(6, Spec(Behaviour::kNeverAnswer));
+  // Two workers: rows 1 and 2 are under way, rows 3 to 6 wait in the queue.
+  Start(specs, 2, "2");
+  Press(Command::kValidate);
+  ASSERT_TRUE(WaitFor([&] { return farm_.RequestsSeen() == 2; }));
+  Press(Command::kStopValidation);
+  EXPECT_EQ(app_->State().Status(), "已停止代理IP验证！  共有代理IP：6个");
+  ExpectEditingEnabled(true);
+  EXPECT_FALSE(app_->State().IsCommandEnabled(Command::kStopValidation));
+  EXPECT_EQ(app_->State().TimerInterval(), 0);
+  EXPECT_FALSE(app_->Pool().Running());
+  // The two running checks end at their deadline and still write their verdicts.
+  ASSERT_TRUE(WaitFor([&] { return Verdict(0) == "失败" && Verdict(1) == "失败"; }));
+  // Queued rows were dropped: they keep what their cell held.
+  ASSERT_TRUE(WaitFor([&] { return app_->Pool().LiveWorkers() == 0; }));
+  for (int row = 2; row < 6; ++row) EXPECT_EQ(Verdict(row), "HTTP");
+  EXPECT_EQ(farm_.RequestsSeen(), 2u);
+  EXPECT_EQ(app_->State().Status(), "已停止代理IP验证！  共有代理IP：6个");
+}
+
+TEST_F(ValidationRunTest, SecondPressWhileRunningChecksEveryRowAgain) {
+  std::vector<tools::ProxySpec> specs(4, Spec(Behaviour::kDelay, 400));
+  Start(specs, 5, "8");
+  Press(Command::kValidate);
+  Press(Command::kValidate);
+  ASSERT_TRUE(WaitFor([&] { return farm_.RequestsSeen() == 8; }));
+  ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
+  Tick();
+  EXPECT_EQ(app_->State().Status(), "代理IP验证完毕  共：4  可用代理IP：4  不可用代理IP：0");
+  // Every check drew its own "s": two checks of the same row sent different addresses.
+  std::set<std::string> targets;
+  const std::regex shape(
+      "http://check\\.test/fcg-bin/"
+      "cgi_emotion_list\\.fcg\\?uin=[0-9]{9}&loginUin=0&s=([1-9][0-9]{2,6})"
+      "&num=3&noflower=1&g_tk=[0-9]{4}");
+  for (const auto& request : farm_.Requests()) {
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(request.target, match, shape)) << request.target;
+    targets.insert(request.target);
+  }
+  EXPECT_EQ(targets.size(), 8u);
+}
+
+TEST_F(ValidationRunTest, RebuiltTableWithFewerRowsLeavesOldTasksIdle) {
+  std::vector<tools::ProxySpec> specs(5, Spec(Behaviour::kNeverAnswer));
+  Start(specs, 2, "1");
+  Press(Command::kValidate);  // one worker: row 1 runs, rows 2..5 queued
+  ASSERT_TRUE(WaitFor([&] { return farm_.RequestsSeen() == 1; }));
+  // The list shrinks to two rows (as a cleaning would) and the button is pressed again.
+  OnUi([&] {
+    app_->List().DeleteRow(4);
+    app_->List().DeleteRow(3);
+    app_->List().DeleteRow(2);
+  });
+  Press(Command::kValidate);
+  // Queue now: 2,3,4,5 (old), 1,2 (new). Old 3..5 name no record and do nothing, so four
+  // checks in all reach the farm.
+  ASSERT_TRUE(WaitFor([&] { return farm_.RequestsSeen() == 4; }, 30000));
+  ASSERT_TRUE(WaitFor([&] { return AllDecided(); }, 30000));
+  EXPECT_EQ(Verdicts(), (std::vector<std::string>{"失败", "失败"}));
+  Press(Command::kStopValidation);
+  ASSERT_TRUE(WaitFor([&] { return app_->Pool().LiveWorkers() == 0; }));
+  EXPECT_EQ(farm_.RequestsSeen(), 4u);
+}
+
+TEST_F(ValidationRunTest, EmptyListLocksTheButtonsAndNeverCompletesUntilStopped) {
+  Start({}, 2);
+  OnUi([&] { app_->State().SetStatus("上次代理IP：0个  IE：http=无代理"); });
+  Press(Command::kValidate);
+  ExpectEditingEnabled(false);
+  EXPECT_TRUE(app_->State().IsCommandEnabled(Command::kStopValidation));
+  EXPECT_EQ(app_->State().TimerInterval(), 1000);
+  EXPECT_FALSE(app_->Pool().Running());  // nothing to post, no pool
+  for (int i = 0; i < 3; ++i) Tick();
+  EXPECT_EQ(app_->State().Status(), "上次代理IP：0个  IE：http=无代理");
+  EXPECT_EQ(app_->State().TimerInterval(), 1000);
+  ExpectEditingEnabled(false);
+  Press(Command::kStopValidation);
+  ExpectEditingEnabled(true);
+  EXPECT_EQ(app_->State().Status(), "已停止代理IP验证！  共有代理IP：0个");
+  EXPECT_EQ(app_->State().TimerInterval(), 0);
+}
+
+TEST_F(ValidationRunTest, OldVerdictsCanCompleteANewRunAtItsFirstTick) {
+  Start({Spec(Behaviour::kNeverAnswer), Spec(Behaviour::kNeverAnswer)}, 30, "-1");
+  OnUi([&] {
+    app_->List().SetCell(0, kColType, "成功");
+    app_->List().SetCell(1, kColType, "失败");
+  });
+  // A negative thread count starts no worker: nothing is checked, the old verdicts stand.
+  Press(Command::kValidate);
+  EXPECT_EQ(app_->Pool().LiveWorkers(), 0);
+  Tick();
+  EXPECT_EQ(app_->State().Status(), "代理IP验证完毕  共：2  可用代理IP：1  不可用代理IP：1");
+}
+
+TEST_F(ValidationRunTest, RepeatedFailuresKeepOneColourEntryPerCell) {
+  Start({Spec(Behaviour::kRefuse), Spec(Behaviour::kReset), Spec(Behaviour::kAnswer)}, 2);
+  for (int run = 0; run < 2; ++run) {
+    OnUi([&] {
+      for (int row = 0; row < 3; ++row) app_->List().SetCell(row, kColType, "HTTP");
+    });
+    Press(Command::kValidate);
+    ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
+    Tick();
+  }
+  EXPECT_EQ(app_->Colours().size(), 2u);
+}
+
+TEST_F(ValidationRunTest, SystemProxyIsSwitchedOffFirst) {
+  Start({Spec(Behaviour::kAnswer)}, 2);
+  std::vector<std::string> order;
+  app_->Validation().SetSystemProxyOff([&] {
+    order.push_back("proxy off");
+    // The buttons are not locked yet at this step.
+    EXPECT_TRUE(app_->State().IsCommandEnabled(Command::kFetch));
+  });
+  Press(Command::kValidate);
+  EXPECT_EQ(order, std::vector<std::string>{"proxy off"});
+  ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
+}
+
+TEST(ValidationControllerTest, ThreadCountTextFollowsAtoiWithTwentyForZero) {
+  EXPECT_EQ(ValidationController::ThreadCountOf(""), 20);
+  EXPECT_EQ(ValidationController::ThreadCountOf("0"), 20);
+  EXPECT_EQ(ValidationController::ThreadCountOf("abc"), 20);
+  EXPECT_EQ(ValidationController::ThreadCountOf("5"), 5);
+  EXPECT_EQ(ValidationController::ThreadCountOf("12x"), 12);
+  EXPECT_EQ(ValidationController::ThreadCountOf("-3"), -3);
+}
+
+class MenuCheckTest : public ValidationFixture {};
+
+TEST_F(MenuCheckTest, ChecksTheCurrentRowWithoutColourAndKeepsAnEarlierRed) {
+  Start({Spec(Behaviour::kRefuse), Spec(Behaviour::kAnswer)}, 3);
+  Press(Command::kValidate);
+  ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
+  Tick();
+  ASSERT_EQ(Verdict(0), "失败");
+  ASSERT_TRUE(app_->Colours().Lookup(0, kColType).has_value());
+  // Row 0 now names the answering proxy; the menu check finds it working.
+  OnUi([&] {
+    app_->List().SetCell(0, kColAddress, endpoints_[1].address);
+    app_->List().SetCell(0, kColPort, std::to_string(endpoints_[1].port));
+    app_->List().SetCurrentRow(0);
+    app_->Shell().OnContextItem(ContextItem::kValidateSelected);
+    // The handler returned at once; the cell shows the check under way.
+    EXPECT_EQ(app_->List().GetCell(0, kColType), "正在验证");
+  });
+  ASSERT_TRUE(WaitFor([&] { return Verdict(0) == "成功"; }));
+  const auto colour = app_->Colours().Lookup(0, kColType);
+  ASSERT_TRUE(colour.has_value());  // the red stays until the colours are cleared
+  EXPECT_EQ(colour->text, 255u);
+  // It fetched the connectivity host's home page through the row's proxy.
+  bool seen = false;
+  for (const auto& request : farm_.Requests()) seen |= request.target == "http://connect.test/";
+  EXPECT_TRUE(seen);
+}
+
+TEST_F(MenuCheckTest, AFailedMenuCheckSetsNoColour) {
+  Start({Spec(Behaviour::kReset)}, 3);
+  OnUi([&] {
+    app_->List().SetCurrentRow(0);
+    app_->Shell().OnContextItem(ContextItem::kValidateSelected);
+  });
+  ASSERT_TRUE(WaitFor([&] { return Verdict(0) == "失败"; }));
+  EXPECT_EQ(app_->Colours().size(), 0u);
+}
+
+TEST_F(MenuCheckTest, NoCurrentRowDoesNothing) {
+  Start({Spec(Behaviour::kAnswer)}, 3);
+  OnUi([&] {
+    app_->List().SetCurrentRow(-1);
+    app_->Shell().OnContextItem(ContextItem::kValidateSelected);
+  });
+  ui_.Drain();
+  EXPECT_EQ(Verdict(0), "HTTP");
+  EXPECT_EQ(farm_.RequestsSeen(), 0u);
+}
+
+TEST_F(MenuCheckTest, DestroyingTheProgramDuringAMenuCheckIsSafe) {
+  Start({Spec(Behaviour::kNeverAnswer)}, 30);
+  OnUi([&] {
+    app_->List().SetCurrentRow(0);
+    app_->Shell().OnContextItem(ContextItem::kValidateSelected);
+  });
+  ASSERT_TRUE(WaitFor([&] { return farm_.RequestsSeen() == 1; }));
+  app_.reset();  // the cancelled fetch's completion must not reach the freed list
+  ui_.Drain();
+}
+
+// Exit while 500 checks hang on silent proxies: the list is saved, the program's objects go
+// away at once, nothing writes a verdict afterwards and no thread is left touching them.
+TEST_F(ValidationRunTest, ExitDuringARunWithFiveHundredHangingChecks) {
+  std::vector<tools::ProxySpec> specs(500, Spec(Behaviour::kNeverAnswer));
+  Start(specs, 60, "500");
+  Press(Command::kValidate);
+  ASSERT_TRUE(WaitFor([&] { return farm_.RequestsSeen() == 500; }));
+  const auto begin = std::chrono::steady_clock::now();
+  OnUi([&] { app_->Shell().OnTrayItem(TrayItem::kExit); });  // "退出程序": saves the list
+  ui_.Close();
+  app_->Shutdown();
+  EXPECT_EQ(app_->Pool().LiveWorkers(), 0);
+  app_.reset();
+  const double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+  std::printf("exit with 500 hanging checks took %.1f ms\n", ms);
+  const auto rows = ReadAgentFile(dir_.path() + "/data");
+  ASSERT_TRUE(rows.has_value());
+  ASSERT_EQ(rows->size(), 500u);
+  for (const ProxyEntry& e : *rows) EXPECT_EQ(e.cells[kColType], "正在验证...");
+}
+
+}  // namespace
+}  // namespace lumvex
