@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "app/leftover_executables.h"
 #include "app/no_system_proxy.h"
 
 namespace lumvex {
@@ -54,6 +55,14 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
                                                       *fetcher_, DataDir(options_.shell.data_dir));
   harvest_ = std::make_unique<HarvestController>(ui_, state_, list_, pool_, *fetcher_, &cookies_,
                                                  options_.endpoints, options_.harvest);
+  UpdateConfig update_config;
+  update_config.manifest_url = options_.endpoints.manifest_url;
+  update_config.file_share_url = options_.endpoints.file_share_url;
+  update_config.run_directory = options_.shell.run_directory;
+  update_config.executable_suffix = std::string(kExecutableSuffix);
+  update_config.running_executable = options_.shell.running_executable;
+  update_ = std::make_unique<UpdateController>(ui_, state_, shell_, prompts_,
+                                               std::move(update_config));
   WireCommands();
 }
 
@@ -99,6 +108,12 @@ void Application::WireCommands() {
   shell_.SetContextItemHandler(ContextItem::kFetch, [&harvest] { harvest.StartHarvest(); });
   shell_.SetContextItemHandler(ContextItem::kFetchAnyCountry,
                                [&harvest] { harvest.StartAnyCountryHarvest(); });
+  // Online update: the manifest read at start-up (asynchronous; its settings and then the
+  // new-version notice are applied when it arrives) and "软件更新".
+  UpdateController& update = *update_;
+  shell_.Hooks().apply_manifest_settings = [&update] { update.BeginStartupManifest(); };
+  shell_.Hooks().check_new_version = [&update] { update.StartupVersionNotice(); };
+  shell_.SetCommandHandler(Command::kUpdateCheck, [&update] { update.CheckForUpdate(); });
 }
 
 void Application::OnTimerTick() { validation_.ValidationTick(); }
@@ -133,6 +148,8 @@ void Application::Shutdown() {
   pool_.Shutdown(1000);
   // Command threads end once the UiThread is closed and the transfers are cancelled.
   if (list_commands_) list_commands_->Shutdown();
+  // The manifest request and a download under way are cancelled and their threads joined.
+  if (update_) update_->Shutdown();
 }
 
 }  // namespace lumvex

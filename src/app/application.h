@@ -16,6 +16,7 @@
 #include "app/settings_controller.h"
 #include "app/shell_controller.h"
 #include "app/system_proxy.h"
+#include "app/update_controller.h"
 #include "app/url_import_controller.h"
 #include "app/user_prompts.h"
 #include "app/validation_controller.h"
@@ -74,6 +75,7 @@ class Application {
   SystemProxy& SystemProxyStore() { return *system_proxy_; }
   ProxySwitchController& ProxySwitch() { return proxy_switch_; }
   HarvestController& Harvest() { return *harvest_; }
+  UpdateController& Update() { return *update_; }
 
   // The front end calls this on every tick of 时钟1.
   void OnTimerTick();
@@ -109,6 +111,7 @@ class Application {
   std::unique_ptr<SettingsController> settings_dialog_;
   std::unique_ptr<UrlImportController> url_import_;
   std::unique_ptr<HarvestController> harvest_;
+  std::unique_ptr<UpdateController> update_;
   bool shut_down_ = false;
 };
 

@@ -16,6 +16,7 @@
 #include "ui/qt_ui_thread.h"
 #include "ui/qt_user_prompts.h"
 #include "ui/startup_reporter.h"
+#include "ui/update_window.h"
 
 namespace lumvex {
 namespace {
@@ -57,6 +58,8 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
     window.SetTimerHandler([&application] { application.OnTimerTick(); });
     window.SetComboChosenHandler(
         [&application](Combo combo, int index) { application.OnComboChosen(combo, index); });
+    // The update window "upgrade" shows itself when the update controller opens it.
+    UpdateWindow update_window(application.Update(), &window);
     // "添加代理IP", "修改选定IP(&M)" and "【设置】" open their dialogs over the window.
     ListDialogs list_dialogs(application, &window);
     shell.Hooks().close_dialogs = [&window] { window.CloseDialogs(); };
