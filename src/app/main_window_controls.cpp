@@ -36,7 +36,7 @@ constexpr std::array<std::string_view, kContextItemCount> kContextIcons = {
     "menu-validate",    "menu-copy",
     "menu-modify",      "menu-delete",
     "menu-clean",       "menu-proxy-set",
-    "menu-proxy-cancel", ""};
+    "menu-proxy-cancel", "menu-fetch"};
 constexpr std::array<std::string_view, kTrayItemCount> kTrayIcons = {
     "menu-about", "", "menu-exit", "", "", "menu-proxy-set", "menu-proxy-cancel", ""};
 constexpr std::array<std::string_view, kComboCount> kComboFormNames = {"组合框1", "组合框2",

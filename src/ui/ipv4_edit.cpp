@@ -1,9 +1,10 @@
 #include "ui/ipv4_edit.h"
 
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QStringList>
 
 namespace lumvex {
@@ -20,7 +21,10 @@ Ipv4Edit::Ipv4Edit(QWidget* parent) : QWidget(parent) {
     }
     auto* part = new QLineEdit(this);
     part->setObjectName(QStringLiteral("part%1").arg(i + 1));
-    part->setValidator(new QIntValidator(0, 255, part));
+    // A number from 0 to 255: a keystroke that would leave the range is refused.
+    part->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])?")),
+        part));
     part->setMaxLength(3);
     part->setAlignment(Qt::AlignCenter);
     part->setFrame(false);

@@ -39,8 +39,9 @@ TEST(ListCommandsTest, ImportReadsGbkAndUtf8FilesAndAppends) {
   rig.OnUi([&] { rig.commands.ImportFromFile(); });
   rig.commands.WaitIdle();
   rig.OnUi([&] { rig.commands.ImportFromFile(); });
-  EXPECT_EQ(rig.state.Status(), "正在导入代理IP....");
   rig.commands.WaitIdle();
+  EXPECT_EQ(rig.Statuses(), (std::vector<std::string>{"正在导入代理IP....", "共有代理IP：3个",
+                                                      "正在导入代理IP....", "共有代理IP：5个"}));
 
   ASSERT_EQ(rig.prompts.file_requests.size(), 2u);
   EXPECT_FALSE(rig.prompts.file_requests[0].save);
@@ -85,6 +86,7 @@ TEST(ListCommandsTest, PasteAppendsEnablesAndEmptiesTheClipboard) {
   rig.prompts.clipboard = "1.1.1.1:80\r\n2.2.2.2:8080@HTTP;上海";
   rig.OnUi([&] { rig.commands.PasteFromClipboard(); });
   rig.commands.WaitIdle();
+  EXPECT_EQ(rig.Statuses(), (std::vector<std::string>{"正在粘贴代理IP....", "共有代理IP：3个"}));
   EXPECT_EQ(rig.list.ListCount(), 3);
   EXPECT_EQ(rig.state.Status(), "共有代理IP：3个");
   EXPECT_EQ(rig.state.CounterText(Counter::kList), "3");
@@ -218,7 +220,8 @@ TEST(ListCommandsTest, CleanupRemovesEveryFailedRowAndLaterDuplicates) {
   EXPECT_EQ(rig.list.GetCell(0, kColPort), "80");
   EXPECT_EQ(rig.list.GetCell(3, kColPort), "0");
   EXPECT_EQ(rig.colours.size(), 0u);
-  EXPECT_EQ(rig.state.Status(), "可用代理IP：4个");
+  EXPECT_EQ(rig.Statuses(),
+            (std::vector<std::string>{"正在清理失败和重复代理IP....", "可用代理IP：4个"}));
   EXPECT_EQ(rig.state.CounterText(Counter::kList), "4");
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/list_commands_controller.h"
 #include "app/main_window_state.h"
+#include "app/main_window_state_observer.h"
 #include "platform/headless_ui_thread.h"
 #include "proxylist/proxy_list.h"
 #include "support/scripted_prompts.h"
@@ -22,11 +23,33 @@ inline ProxyEntry Entry(std::string address, std::string port, std::string verdi
   return entry;
 }
 
+// Every status text in the order it was shown (observers run on the UI thread).
+class StatusRecorder : public MainWindowStateObserver {
+ public:
+  explicit StatusRecorder(MainWindowState& state) : state_(state) {}
+  void OnStateChanged(const StateChange& change) override {
+    if (change.kind == StateChangeKind::kStatus) shown.push_back(state_.Status());
+  }
+  std::vector<std::string> shown;
+
+ private:
+  MainWindowState& state_;
+};
+
 struct ListRig {
-  ListRig() = default;
+  ListRig() {
+    ui.RunSync([this] { state.AddObserver(&statuses); });
+  }
   ~ListRig() {
     commands.WaitIdle();
+    ui.RunSync([this] { state.RemoveObserver(&statuses); });
     ui.Close();
+  }
+  // The status texts shown so far.
+  std::vector<std::string> Statuses() {
+    std::vector<std::string> copy;
+    ui.RunSync([&] { copy = statuses.shown; });
+    return copy;
   }
 
   std::vector<std::string> Addresses() const {
@@ -45,6 +68,7 @@ struct ListRig {
   HeadlessUiThread ui;
   ProxyList list{ui};
   MainWindowState state{ui};
+  StatusRecorder statuses{state};
   CellColorTable colours;
   ScriptedPrompts prompts;
   ListCommandsController commands{ui, state, list, colours, prompts};

@@ -1,0 +1,278 @@
+// The proxy edit dialog "代理信息" and the settings dialog "IP代理验证设置", found by their form
+// names: add below the current row, a port of spaces refused, modify with three rows selected,
+// the settings fill, live copy and "确 定" file text, and the openers behind the main window's
+// commands.
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/application.h"
+#include "platform/file_io.h"
+#include "support/scripted_prompts.h"
+#include "ui/ipv4_edit.h"
+#include "ui/list_dialogs.h"
+#include "ui/proxy_edit_dialog.h"
+#include "ui/qt_ui_thread.h"
+#include "ui/settings_dialog.h"
+#include "ui_test_fixture.h"
+
+using namespace lumvex;
+using lumvex::test::Q;
+using lumvex::test::Row;
+
+namespace {
+
+template <typename W>
+W* Find(QWidget* window, const char* form_name) {
+  W* widget = window->findChild<W*>(QString::fromUtf8(form_name));
+  if (widget == nullptr) qWarning("no widget %s", form_name);
+  return widget;
+}
+
+// The list, the view-model and the two controllers over a Qt UI thread, with scripted prompts.
+struct DialogRig {
+  DialogRig() {
+    for (int i = 0; i < 6; ++i) list.AddRow(Row("10.0.0." + std::to_string(i), "80"));
+  }
+  ~DialogRig() { ui.Close(); }
+
+  std::string Data(const std::string& name) const {
+    return dir.path().toStdString() + "/data/" + name;
+  }
+
+  QTemporaryDir dir;
+  QtUiThread ui;
+  ProxyList list{ui};
+  MainWindowState state{ui};
+  testing::ScriptedPrompts prompts;
+  ProxyEditController edit{state, list, prompts};
+  SettingsController settings{
+      state, DataDir(dir.path().toStdString() + "/data"),
+      Autostart(dir.path().toStdString() + "/autostart", "/usr/bin/lumvexip")};
+};
+
+void TypeAddress(ProxyEditDialog& dialog, const char* a, const char* b, const char* c,
+                 const char* d) {
+  auto* box = Find<Ipv4Edit>(&dialog, "IP编辑框1");
+  const char* parts[] = {a, b, c, d};
+  for (int i = 0; i < 4; ++i) QTest::keyClicks(box->part(i), QString::fromUtf8(parts[i]));
+}
+
+}  // namespace
+
+class ListDialogsTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void EditFormHasItsControlsWhereTheFormPutsThem() {
+    DialogRig rig;
+    ProxyEditDialog dialog(EditMode::kAdd, rig.edit, nullptr);
+    QCOMPARE(dialog.objectName(), QString::fromUtf8("代理信息"));
+    QCOMPARE(dialog.windowTitle(), QString::fromUtf8("添加代理IP"));
+    QCOMPARE(Find<QLabel>(&dialog, "标签1")->text(), QString::fromUtf8("服务器地址："));
+    QCOMPARE(Find<QWidget>(&dialog, "IP编辑框1")->geometry(), QRect(89, 8, 104, 20));
+    QCOMPARE(Find<QLineEdit>(&dialog, "编辑框1")->geometry(), QRect(272, 8, 48, 20));
+    QCOMPARE(Find<QLineEdit>(&dialog, "编辑框2")->geometry(), QRect(89, 40, 231, 20));
+    QCOMPARE(Find<QPushButton>(&dialog, "按钮1")->text(), QString::fromUtf8("确定"));
+    QCOMPARE(Find<QPushButton>(&dialog, "按钮2")->geometry(), QRect(200, 70, 80, 24));
+  }
+
+  void AddPutsTheRowBelowTheCurrentOne() {
+    DialogRig rig;
+    rig.list.SetCurrentRow(3);
+    ProxyEditDialog dialog(EditMode::kAdd, rig.edit, nullptr);
+    dialog.show();
+    TypeAddress(dialog, "192", "168", "1", "20");
+    QTest::keyClicks(Find<QLineEdit>(&dialog, "编辑框1"), QStringLiteral("8080"));
+    // QTest types ASCII only; Chinese text goes in as an input method would put it.
+    Find<QLineEdit>(&dialog, "编辑框2")->insert(QString::fromUtf8("手工"));
+    QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(rig.list.ListCount(), 7);
+    QCOMPARE(rig.list.GetCell(4, kColAddress), std::string("192.168.1.20"));
+    QCOMPARE(rig.list.GetCell(4, kColPort), std::string("8080"));
+    QCOMPARE(rig.list.GetCell(4, kColLocation), std::string("手工"));
+    QCOMPARE(rig.list.GetCell(5, kColAddress), std::string("10.0.0.4"));
+    QCOMPARE(rig.state.Status(), std::string("共有代理IP：7个"));
+  }
+
+  void AddRefusesABlankAddressAndAPortOfSpaces() {
+    DialogRig rig;
+    ProxyEditDialog dialog(EditMode::kAdd, rig.edit, nullptr);
+    dialog.show();
+    QTest::keyClicks(Find<QLineEdit>(&dialog, "编辑框1"), QStringLiteral("80"));
+    QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
+    QVERIFY(dialog.isVisible());
+    TypeAddress(dialog, "1", "2", "3", "4");
+    auto* port = Find<QLineEdit>(&dialog, "编辑框1");
+    port->clear();
+    QTest::keyClicks(port, QStringLiteral("  "));
+    port->insert(QString::fromUtf8("　"));
+    QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(rig.prompts.messages.size(), std::size_t(2));
+    QCOMPARE(rig.prompts.messages[0].text, std::string("请输入服务器代理IP地址！  "));
+    QCOMPARE(rig.prompts.messages[1].text, std::string("请输入服务端口！  "));
+    QCOMPARE(rig.list.ListCount(), 6);
+  }
+
+  void ModifyChangesTheCurrentRowAndNotesEverySelectedRow() {
+    DialogRig rig;
+    rig.list.SetCurrentRow(2);
+    rig.list.SetSelectedRows({1, 2, 5});
+    ProxyEditDialog dialog(EditMode::kModify, rig.edit, nullptr);
+    QCOMPARE(dialog.windowTitle(), QString::fromUtf8("修改代理IP"));
+    QCOMPARE(dialog.Fields().address, std::string("10.0.0.2"));
+    QCOMPARE(dialog.Fields().note, std::string("北京"));
+    dialog.show();
+    auto* box = Find<Ipv4Edit>(&dialog, "IP编辑框1");
+    box->part(3)->clear();
+    QTest::keyClicks(box->part(3), QStringLiteral("99"));
+    auto* note = Find<QLineEdit>(&dialog, "编辑框2");
+    note->clear();
+    note->insert(QString::fromUtf8("可用"));
+    QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(rig.list.GetCell(2, kColAddress), std::string("10.0.0.99"));
+    QCOMPARE(rig.list.GetCell(1, kColAddress), std::string("10.0.0.1"));
+    for (int row : {1, 2, 5}) QCOMPARE(rig.list.GetCell(row, kColLocation), std::string("可用"));
+    for (int row : {0, 3, 4}) QCOMPARE(rig.list.GetCell(row, kColLocation), std::string("北京"));
+  }
+
+  void AddressBoxReadsDottedTextAndKeepsWhatItCannotShow() {
+    Ipv4Edit box;
+    QCOMPARE(box.text(), QString());
+    box.setText(QStringLiteral("1.2.3.4"));
+    QCOMPARE(box.text(), QStringLiteral("1.2.3.4"));
+    box.setText(QStringLiteral("proxy.example.com"));
+    QCOMPARE(box.part(0)->text(), QString());
+    QCOMPARE(box.text(), QStringLiteral("proxy.example.com"));
+    QTest::keyClicks(box.part(0), QStringLiteral("7"));
+    QCOMPARE(box.text(), QStringLiteral("7.0.0.0"));
+    // Parts hold numbers up to 255 only.
+    box.setText(QString());
+    QTest::keyClicks(box.part(1), QStringLiteral("999"));
+    QVERIFY(box.part(1)->text().toInt() <= 255);
+  }
+
+  void SettingsFormFillsFromTheFilesAndCopiesNumbersLive() {
+    DialogRig rig;
+    rig.settings.Confirm({"300", "40", false, true, false});
+    rig.state.ApplySourceSelection(SourceChoice::kSourceB);
+    SettingsDialog dialog(rig.settings, nullptr);
+    QCOMPARE(dialog.objectName(), QString::fromUtf8("IP代理验证设置"));
+    QCOMPARE(dialog.windowTitle(), QString::fromUtf8("IP代理验证设置"));
+    QCOMPARE(Find<QGroupBox>(&dialog, "分组框1")->geometry(), QRect(200, 8, 176, 88));
+    QCOMPARE(Find<QCheckBox>(&dialog, "选择框2")->text(), QString::fromUtf8("启动后最小化到托盘"));
+    QCOMPARE(Find<QPushButton>(&dialog, "按钮1")->text(), QString::fromUtf8("确 定"));
+    QCOMPARE(Find<QPushButton>(&dialog, "按钮2")->text(), QString::fromUtf8("退 出"));
+    auto* fetch = Find<QLineEdit>(&dialog, "编辑框2");
+    auto* threads = Find<QLineEdit>(&dialog, "编辑框1");
+    QCOMPARE(fetch->text(), QStringLiteral("300"));
+    QCOMPARE(threads->text(), QStringLiteral("40"));
+    QVERIFY(!fetch->isEnabled());  // source B chosen
+    QVERIFY(!Find<QCheckBox>(&dialog, "选择框1")->isChecked());
+    QVERIFY(Find<QCheckBox>(&dialog, "选择框2")->isChecked());
+    QVERIFY(!Find<QCheckBox>(&dialog, "选择框3")->isChecked());
+    // Filling the fields copied them already.
+    QCOMPARE(rig.state.FieldText(Field::kFetchCount), std::string("300"));
+    QCOMPARE(rig.state.FieldText(Field::kThreadCount), std::string("40"));
+
+    rig.state.ApplySourceSelection(SourceChoice::kSourceA);
+    SettingsDialog second(rig.settings, nullptr);
+    second.show();
+    auto* fetch2 = Find<QLineEdit>(&second, "编辑框2");
+    QVERIFY(fetch2->isEnabled());
+    QTest::keyClicks(fetch2, QStringLiteral("5x"));  // the letter is refused
+    QCOMPARE(rig.state.FieldText(Field::kFetchCount), std::string("3005"));
+    QTest::mouseClick(Find<QPushButton>(&second, "按钮2"), Qt::LeftButton);
+    // "退 出" writes nothing and keeps the copy.
+    QCOMPARE(ReadWholeFile(rig.Data("agent number")).value_or(""), std::string("300"));
+    QCOMPARE(rig.state.FieldText(Field::kFetchCount), std::string("3005"));
+  }
+
+  void SettingsConfirmWritesTheFilesAndTheAutostartEntry() {
+    DialogRig rig;
+    rig.state.ApplySourceSelection(SourceChoice::kSourceA);
+    SettingsDialog dialog(rig.settings, nullptr);
+    dialog.show();
+    QTest::keyClicks(Find<QLineEdit>(&dialog, "编辑框2"), QStringLiteral("50"));
+    Find<QCheckBox>(&dialog, "选择框1")->setChecked(true);
+    Find<QCheckBox>(&dialog, "选择框3")->setChecked(true);
+    QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(ReadWholeFile(rig.Data("agent number")).value_or("-"), std::string("50"));
+    QCOMPARE(ReadWholeFile(rig.Data("thread")).value_or("-"), std::string(""));
+    QCOMPARE(ReadWholeFile(rig.Data("Powered up")).value_or("-"),
+             std::string("[Powered up]\r\nPowered up=yes\r\n"));
+    QCOMPARE(ReadWholeFile(rig.Data("tray")).value_or("-"), std::string("[tray]\r\ntray=no\r\n"));
+    QCOMPARE(ReadWholeFile(rig.Data("IE Agent")).value_or("-"),
+             std::string("[run]\r\nrun=yes\r\n"));
+    QVERIFY(rig.settings.AutostartEntry().IsEnabled());
+  }
+
+  void MainWindowCommandsOpenTheDialogs() {
+    QTemporaryDir dir;
+    QtUiThread ui;
+    testing::ScriptedPrompts prompts;
+    ApplicationOptions options;
+    options.shell.data_dir = dir.path().toStdString();
+    options.shell.run_directory = dir.path().toStdString();
+    options.shell.tray_available = false;
+    {
+      Application app(ui, prompts, options);
+      QWidget owner;
+      ListDialogs dialogs(app, &owner);
+      app.List().AddRow(Row("1.1.1.1", "80"));
+      app.List().AddRow(Row("2.2.2.2", "80"));
+      app.List().SetCurrentRow(0);
+
+      // "添加代理IP": modal; fill it in while it runs.
+      bool seen = false;
+      QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<ProxyEditDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog != nullptr);
+        seen = true;
+        QCOMPARE(dialog->windowTitle(), QString::fromUtf8("添加代理IP"));
+        TypeAddress(*dialog, "5", "6", "7", "8");
+        QTest::keyClicks(Find<QLineEdit>(dialog, "编辑框1"), QStringLiteral("3128"));
+        QTest::mouseClick(Find<QPushButton>(dialog, "按钮1"), Qt::LeftButton);
+      });
+      app.Shell().OnCommand(Command::kAddProxy);
+      QVERIFY(seen);
+      QCOMPARE(app.List().GetCell(1, kColAddress), std::string("5.6.7.8"));
+
+      // "修改选定IP(&M)": modeless; the call returns with the dialog open.
+      app.Shell().OnContextItem(ContextItem::kModify);
+      ProxyEditDialog* modify = dialogs.ModifyDialog();
+      QVERIFY(modify != nullptr);
+      QVERIFY(modify->isVisible());
+      QVERIFY(!modify->isModal());
+      QCOMPARE(modify->windowTitle(), QString::fromUtf8("修改代理IP"));
+      QCOMPARE(modify->Fields().address, std::string("1.1.1.1"));
+      modify->close();
+
+      // "【设置】": modal; leave it with "退 出".
+      seen = false;
+      QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<SettingsDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog != nullptr);
+        seen = true;
+        QTest::mouseClick(Find<QPushButton>(dialog, "按钮2"), Qt::LeftButton);
+      });
+      app.Shell().OnCommand(Command::kSettings);
+      QVERIFY(seen);
+      ui.Close();
+      app.Shutdown();
+    }
+  }
+};
+
+QTEST_MAIN(ListDialogsTest)
+#include "test_ui_list_dialogs.moc"
