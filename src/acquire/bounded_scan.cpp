@@ -60,9 +60,13 @@ bool ScanBounded(std::string_view pattern, std::string_view start_literal, std::
       end = begin + CutAtCharacter(subject.substr(begin), piece_limit);
       if (end == begin) end = begin + 1;
     } else {
-      while (next < starts.size()) {
+      // Pieces are joined only across line breaks: many possible starts on one line are what
+      // makes a matcher backtrack without end, so each of those is matched on its own.
+      while (next < starts.size() &&
+             subject.substr(starts[next - 1], end - starts[next - 1]).find('\n') !=
+                 std::string_view::npos) {
         const std::size_t piece_end = next + 1 < starts.size() ? starts[next + 1] : subject.size();
-        if (piece_end - begin > chunk_limit) break;
+        if (piece_end - begin > chunk_limit || piece_end - starts[next] > piece_limit) break;
         end = piece_end;
         ++next;
       }

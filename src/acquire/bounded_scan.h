@@ -15,13 +15,13 @@
 namespace lumvex {
 
 struct ScanLimits {
-  // The matcher sees the page in chunks of about this many bytes, cut only where a match of the
-  // pattern may begin; its own give-up limit grows with the square of the text it sees, so small
-  // chunks keep that limit low.
+  // The matcher sees the page in chunks of at most this many bytes, cut only where a match of the
+  // pattern may begin, and joined only across line breaks; its own give-up limit grows with the
+  // square of the text it sees, so small chunks keep that limit low.
   std::size_t chunk_bytes = 8 * 1024;
   // A stretch from one possible match start to the next is cut off after this many bytes: no
   // record of a proxy list is this long, only a hostile line is.
-  std::size_t piece_bytes = 8 * 1024;
+  std::size_t piece_bytes = 2 * 1024;
   // Wall time the whole page may take; the scan stops at the first chunk boundary after it.
   std::chrono::milliseconds budget{1000};
   // Set from another thread (program exit): the scan stops at the next chunk boundary.
