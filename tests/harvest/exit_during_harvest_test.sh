@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The real program under Xvfb: a source-A harvest whose later pages never answer is running when
+# the session ends; the program saves the rows it has and ends without waiting for the pages.
+# Usage: exit_during_harvest_test.sh BUILD_DIR
+set -euo pipefail
+build="$(cd "$1" && pwd)"
+command -v Xvfb >/dev/null && command -v xdotool >/dev/null || { echo "no Xvfb/xdotool"; exit 77; }
+
+work="$(mktemp -d)"
+display=":$((700 + RANDOM % 200))"
+Xvfb "$display" -screen 0 1280x800x24 >/dev/null 2>&1 &
+xvfb=$!
+sites=""
+trap 'kill $xvfb $sites 2>/dev/null || true; rm -rf "$work"' EXIT
+export DISPLAY="$display"
+for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+
+stalls=()
+for page in 2 3 4 5 6 7; do stalls+=(--stall "/proxy_ip.html?id=101&pageid=$page"); done
+"$build/tools/lumvex_proxy_sites" --max-seconds 300 --out "$work/sites.txt" "${stalls[@]}" \
+  >/dev/null 2>&1 &
+sites=$!
+for _ in $(seq 100); do [ -s "$work/sites.txt" ] && break; sleep 0.1; done
+host_a="$(sed -n 's/^a=//p' "$work/sites.txt")"
+
+mkdir -p "$work/data" "$work/config"
+printf '500' >"$work/data/agent number"
+XDG_CONFIG_HOME="$work/config" GSETTINGS_BACKEND=keyfile "$build/src/ui/lumvexip" \
+  --data-dir "$work/data" --source-a "http://$host_a" --source-b "http://127.0.0.1:9" \
+  --source-c "http://127.0.0.1:9" --manifest-url "http://$host_a/none" >"$work/log" 2>&1 &
+program=$!
+for _ in $(seq 200); do
+  xdotool search --name 'LumvexIP' >/dev/null 2>&1 && break
+  sleep 0.1
+done
+sleep 1  # the category list arrives
+xdotool mousemove 671 112 click 1  # "获取代理IP" (the window sits at 50,50 without a WM)
+sleep 3  # page 1 arrives; pages 2..7 hang
+kill -TERM "$program"
+for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$program" 2>/dev/null; then
+  kill -KILL "$program"
+  echo "FAIL: the program did not end"
+  exit 1
+fi
+status=0
+wait "$program" || status=$?
+[ "$status" = 0 ] || { cat "$work/log"; echo "FAIL: exit status $status"; exit 1; }
+lines="$(python3 -c "import sys; d=open(sys.argv[1],'rb').read(); print(d.count(b'\r\n') + 1 if d else 0)" "$work/data/The agent")"
+[ "$lines" = 80 ] || { echo "FAIL: $lines rows saved, 80 expected"; exit 1; }
+echo "PASS"
