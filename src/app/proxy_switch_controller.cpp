@@ -87,7 +87,7 @@ void ProxySwitchController::SwitchIeProxyToNextRow() {
   if (!text::Contains(list_.GetCell(row, kColType), "成功")) return;
   // On the last row there is no next proxy; the current one stays.
   if (row + 1 >= list_.ListCount()) return;
-  list_.SetCurrentRow(row + 1);
+  list_.MoveCursorTo(row + 1);
   SetIeProxyFromCurrentRow();
 }
 

@@ -76,6 +76,15 @@ void ProxyList::SetCurrentRow(int row) {
   });
 }
 
+void ProxyList::MoveCursorTo(int row) {
+  OnUiVoid([this, row] {
+    if (!InRange(row)) return;
+    current_row_ = row;
+    selected_rows_ = {row};
+    NotifyMarksChanged();
+  });
+}
+
 void ProxyList::SetSelectedRows(std::vector<int> rows) {
   OnUiVoid([this, &rows] {
     std::erase_if(rows, [this](int r) { return !InRange(r); });

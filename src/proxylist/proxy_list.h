@@ -27,6 +27,9 @@ class ProxyList {
   // Set by the view when the user moves the cursor or selects; out-of-range rows are ignored.
   void SetCurrentRow(int row);
   void SetSelectedRows(std::vector<int> rows);
+  // The program moves the cursor: `row` becomes the current and only selected row, and the view
+  // follows. Out-of-range rows are ignored.
+  void MoveCursorTo(int row);
 
   // Empty text for a row or column out of range.
   std::string GetCell(int row, int column) const;

@@ -5,10 +5,13 @@
 #include <QSystemTrayIcon>
 #include <cstdlib>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "app/application.h"
 #include "platform/desktop_system_proxy.h"
 #include "platform/exit_call_guard.h"
+#include "platform/file_io.h"
 #include "proxylist/agent_file.h"
 #include "ui/exit_signal_notifier.h"
 #include "ui/list_dialogs.h"
@@ -89,7 +92,15 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
     ProxySwitchController& proxy_switch = application.ProxySwitch();
     ExitCallGuard display_lost([&list, &proxy_switch, data_dir] {
       proxy_switch.SwitchOffWithoutIndicators();
-      SaveAgentFile(list, data_dir);
+      // exit() has already ended this thread's thread-local objects, the text converters among
+      // them: the rows are taken here and encoded and written on a thread of their own.
+      const std::vector<ProxyEntry> rows = list.Snapshot();
+      if (rows.empty()) return;  // as SaveAgentFile: an empty list keeps the previous file
+      std::thread([&rows, &data_dir] {
+        if (EnsureDirectory(data_dir)) {
+          WriteWholeFile(AgentFilePath(data_dir), FormatAgentText(rows));
+        }
+      }).join();
     });
     status = app.exec();
     // The window goes away now: the exit sequence runs (again, or first if the loop ended some

@@ -114,6 +114,7 @@ TEST_F(ProxySwitchTest, NextRowGoesOnFromASuccessAndNowhereFromAFailureOrTheLast
   OnUi([&] { controller_.SwitchIeProxyToNextRow(); });
   // The next row is taken whatever its own verdict.
   EXPECT_EQ(list_.CurrentRow(), 1);
+  EXPECT_EQ(list_.SelectedRows(), std::vector<int>{1});  // the view shows the row in use
   EXPECT_EQ(Stored(), (SystemProxySetting{true, "5.6.7.8", 3128}));
   ExpectOn("5.6.7.8:3128");
   EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "5.6.7.8:3128 | 上海");
