@@ -114,8 +114,14 @@ void UpdateWindow::Sync() {
       notes_->addItem(note);
     }
   }
-  exit_button_->setEnabled(view.exit_enabled);
-  update_button_->setEnabled(view.update_enabled);
+  if (exit_button_->isEnabled() != view.exit_enabled ||
+      update_button_->isEnabled() != view.update_enabled) {
+    exit_button_->setEnabled(view.exit_enabled);
+    update_button_->setEnabled(view.update_enabled);
+    // Disabling happens as the main window goes to the tray; on some X servers the buttons'
+    // own repaint is lost then, so the whole window is repainted once the hand-over is done.
+    QTimer::singleShot(0, this, [this] { update(); });
+  }
   bar_->setValue(view.progress);
   SetText(percent_, view.percent_text);
   SetText(progress_, view.progress_text);
