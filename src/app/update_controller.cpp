@@ -203,7 +203,12 @@ void UpdateController::StartUpdateDownload() {
   // The size of an earlier download must not stand for this one.
   total_bytes_ = 0;
   download_started_ = config_.seconds_now();
-  if (!downloader_.Start(std::move(task))) return;
+  if (!downloader_.Start(std::move(task))) {
+    // An earlier download (its window closed while it ran) is still going: this one cannot
+    // start, and the window must not wait for events that will never come.
+    window_.Change([](update::UpdateWindowView& view) { update::ShowDownloadFailed(view); });
+    return;
+  }
   window_.Change([](update::UpdateWindowView& view) { view.timer_running = true; });
 }
 

@@ -27,6 +27,13 @@ struct Event {
 
 class DownloaderTest : public ::testing::Test {
  protected:
+  // Events still queued must not reach the fixture while it goes away.
+  void TearDown() override {
+    downloader_.Shutdown();
+    ui_.Drain();
+    ui_.Close();
+  }
+
   // Starts a download of `url` into "new" of the scratch directory; events are recorded.
   void Start(const std::string& url, long attempts = 1) {
     TaskParam task;

@@ -34,6 +34,13 @@ std::string Field(const std::string& name, const std::string& value) {
 
 class UpdateControllerTest : public ::testing::Test {
  protected:
+  // Nothing may still run on the UI thread while the controller and the fixture go away.
+  void TearDown() override {
+    if (controller_) controller_->Shutdown();
+    ui_.Drain();
+    ui_.Close();
+  }
+
   // A controller reading pages from `source_` (or, with `real_source`, from the manifest URL).
   UpdateController& Controller(bool real_source = false,
                                const std::string& manifest_url = "http://127.0.0.1:1/m") {
@@ -332,6 +339,19 @@ TEST_F(UpdatePathTest, AFailedDownloadSaysSoAndLetsTheUserLeave) {
   EXPECT_TRUE(prompts_.messages.empty());
   EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimisedToTray);
   EXPECT_EQ(FileNames(run_dir_.path()), std::vector<std::string>{});
+}
+
+TEST_F(UpdatePathTest, ASecondDownloadWhileTheFirstRunsSaysItFailed) {
+  Serve("V9", {tools::KnownBody(1 << 20), 20000});
+  OpenAndDownload();
+  // The window is closed by its close box while the download goes on, then opened again.
+  OnUi([&] { controller_->CloseUpdateWindow(); });
+  OpenAndDownload();
+  const UpdateWindowView view = View();
+  EXPECT_EQ(view.progress_text, "下载失败");
+  EXPECT_TRUE(view.exit_enabled);
+  EXPECT_FALSE(view.timer_running);
+  EXPECT_TRUE(controller_->Download().Running());
 }
 
 TEST_F(UpdatePathTest, HostileVersionTitlesNeverWriteOutsideTheRunDirectory) {
