@@ -1,6 +1,7 @@
 #include "ui/ipv4_edit.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -17,6 +18,7 @@ Ipv4Edit::Ipv4Edit(QWidget* parent) : QWidget(parent) {
     if (i > 0) {
       auto* dot = new QLabel(QStringLiteral("."), this);
       dot->setAlignment(Qt::AlignCenter);
+      dot->setFixedWidth(4);
       layout->addWidget(dot);
     }
     auto* part = new QLineEdit(this);
@@ -28,8 +30,11 @@ Ipv4Edit::Ipv4Edit(QWidget* parent) : QWidget(parent) {
     part->setMaxLength(3);
     part->setAlignment(Qt::AlignCenter);
     part->setFrame(false);
+    part->setTextMargins(0, 0, 0, 0);
+    part->setStyleSheet(QStringLiteral("QLineEdit { padding: 0px; }"));
     layout->addWidget(part, 1);
     parts_[static_cast<std::size_t>(i)] = part;
+    part->installEventFilter(this);
     connect(part, &QLineEdit::textEdited, this,
             [this, i](const QString& text) { OnPartEdited(i, text); });
   }
@@ -37,10 +42,37 @@ Ipv4Edit::Ipv4Edit(QWidget* parent) : QWidget(parent) {
   setBackgroundRole(QPalette::Base);
 }
 
+void Ipv4Edit::FocusPart(int index) {
+  if (index < 0 || index > 3) return;
+  QLineEdit* part = parts_[static_cast<std::size_t>(index)];
+  part->setFocus();
+  part->selectAll();
+}
+
 void Ipv4Edit::OnPartEdited(int index, const QString& text) {
   keep_ = false;
-  // Three digits or a typed dot move on to the next part, as in the Windows address box.
-  if (text.size() == 3 && index < 3) parts_[static_cast<std::size_t>(index) + 1]->setFocus();
+  // Three digits move on to the next part, as in the Windows address box.
+  if (text.size() == 3) FocusPart(index + 1);
+}
+
+bool Ipv4Edit::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+  int index = -1;
+  for (int i = 0; i < 4; ++i) {
+    if (parts_[static_cast<std::size_t>(i)] == watched) index = i;
+  }
+  if (index < 0) return QWidget::eventFilter(watched, event);
+  const auto* key = static_cast<QKeyEvent*>(event);
+  const QLineEdit* part = parts_[static_cast<std::size_t>(index)];
+  if ((key->key() == Qt::Key_Period || key->key() == Qt::Key_Space) && !part->text().isEmpty()) {
+    FocusPart(index + 1);
+    return true;
+  }
+  if (key->key() == Qt::Key_Backspace && part->text().isEmpty() && index > 0) {
+    FocusPart(index - 1);
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 QString Ipv4Edit::text() const {

@@ -23,7 +23,12 @@ class Ipv4Edit : public QWidget {
   void setText(const QString& text);
   QLineEdit* part(int index) const { return parts_[static_cast<std::size_t>(index)]; }
 
+ protected:
+  // A typed "." or space moves on to the next part; Backspace in an empty part goes back.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  void FocusPart(int index);
   void OnPartEdited(int index, const QString& text);
 
   std::array<QLineEdit*, 4> parts_{};

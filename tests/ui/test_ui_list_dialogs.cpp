@@ -155,6 +155,13 @@ class ListDialogsTest : public QObject {
     QCOMPARE(box.text(), QStringLiteral("proxy.example.com"));
     QTest::keyClicks(box.part(0), QStringLiteral("7"));
     QCOMPARE(box.text(), QStringLiteral("7.0.0.0"));
+    // A typed dot ends a part without going into it.
+    box.setText(QString());
+    QTest::keyClicks(box.part(0), QStringLiteral("10."));
+    QTest::keyClicks(box.part(1), QStringLiteral("200"));
+    QTest::keyClicks(box.part(2), QStringLiteral("3."));
+    QTest::keyClicks(box.part(3), QStringLiteral("4"));
+    QCOMPARE(box.text(), QStringLiteral("10.200.3.4"));
     // Parts hold numbers up to 255 only.
     box.setText(QString());
     QTest::keyClicks(box.part(1), QStringLiteral("999"));
