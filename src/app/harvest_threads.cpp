@@ -8,33 +8,32 @@ namespace lumvex {
 
 void CancelSignal::Raise() {
   {
-    std::lock_guard lock(mutex_);
-    raised_.store(true);
+    std::lock_guard lock(core_->mutex);
+    core_->raised.store(true);
   }
-  changed_.notify_all();
+  core_->changed.notify_all();
 }
 
 bool CancelSignal::Pause(std::chrono::milliseconds duration) {
-  std::unique_lock lock(mutex_);
-  return !changed_.wait_for(lock, duration, [this] { return Raised(); });
+  std::unique_lock lock(core_->mutex);
+  return !core_->changed.wait_for(lock, duration, [this] { return Raised(); });
 }
 
 std::optional<http::FetchResult> CancelSignal::FetchPage(http::FetchClient& client, std::string url,
                                                          const http::FetchOptions& options) {
-  // Shared with the client's callback, which may run after this call has given up.
   struct Wait {
     bool done = false;
     http::FetchResult result;
   };
   auto wait = std::make_shared<Wait>();
-  client.FetchPageAsync(url, options, [this, wait](http::FetchResult result) {
-    std::lock_guard lock(mutex_);
+  client.FetchPageAsync(url, options, [core = core_, wait](http::FetchResult result) {
+    std::lock_guard lock(core->mutex);
     wait->result = std::move(result);
     wait->done = true;
-    changed_.notify_all();
+    core->changed.notify_all();
   });
-  std::unique_lock lock(mutex_);
-  changed_.wait(lock, [&] { return wait->done || Raised(); });
+  std::unique_lock lock(core_->mutex);
+  core_->changed.wait(lock, [&] { return wait->done || Raised(); });
   if (!wait->done) return std::nullopt;
   return std::move(wait->result);
 }

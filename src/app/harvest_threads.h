@@ -21,8 +21,8 @@ namespace lumvex {
 class CancelSignal {
  public:
   void Raise();
-  bool Raised() const { return raised_.load(std::memory_order_relaxed); }
-  const std::atomic<bool>* Flag() const { return &raised_; }
+  bool Raised() const { return core_->raised.load(std::memory_order_relaxed); }
+  const std::atomic<bool>* Flag() const { return &core_->raised; }
 
   // Waits `duration`; false when the signal was raised before it ran out.
   bool Pause(std::chrono::milliseconds duration);
@@ -33,9 +33,14 @@ class CancelSignal {
                                              const http::FetchOptions& options);
 
  private:
-  std::atomic<bool> raised_{false};
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  // Shared with the page fetches' callbacks, which may run after the signal is gone (the client
+  // ends an abandoned transfer at its deadline or when it is destroyed).
+  struct Core {
+    std::atomic<bool> raised{false};
+    std::mutex mutex;
+    std::condition_variable changed;
+  };
+  std::shared_ptr<Core> core_ = std::make_shared<Core>();
 };
 
 // Threads started for one piece of work each. Finished threads are joined when the next one
