@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include <chrono>
+#include <thread>
 #include <utility>
 
 namespace lumvex {
@@ -15,9 +16,11 @@ struct WorkerPool::Run {
   std::condition_variable ended;
   std::deque<std::int32_t> queue;
   bool running = true;
+  bool starting = true;  // the helper is still starting workers
   int live = 0;
   Routine routine;
   std::vector<pthread_t> threads;
+  std::thread starter;  // joined by the pool (under its mutex) once `starting` is false
 };
 
 namespace {
@@ -52,49 +55,69 @@ void* WorkerPool::WorkerMain(void* arg) {
   return nullptr;
 }
 
-bool WorkerPool::Create(int thread_count, Routine routine) {
-  std::lock_guard guard(mutex_);
-  if (current_ && current_->running) return false;
-  auto run = std::make_shared<Run>();
-  run->routine = std::move(routine);
-  if (thread_count > kMaxThreads) thread_count = kMaxThreads;
+void WorkerPool::StartWorkers(const std::shared_ptr<Run>& run, int count, const StartGate& gate) {
   pthread_attr_t attr;
   pthread_attr_init(&attr);
   pthread_attr_setstacksize(&attr, kStackBytes);
-  for (int i = 1; i <= thread_count; ++i) {
-    auto* start = new WorkerStart{run};
+  for (int i = 1; i <= count; ++i) {
     {
       std::lock_guard lock(run->mutex);
+      if (!run->running) break;  // stopped while starting: start no more
       ++run->live;
     }
+    auto* start = new WorkerStart{run};
     pthread_t thread;
-    const bool allowed = !gate_ || gate_(i);
+    const bool allowed = !gate || gate(i);
     if (!allowed || pthread_create(&thread, &attr, &WorkerPool::WorkerMain, start) != 0) {
       delete start;
       std::lock_guard lock(run->mutex);
       --run->live;
+      run->ended.notify_all();
       break;  // the system refuses more threads: run with those started
     }
     std::lock_guard lock(run->mutex);
     run->threads.push_back(thread);
   }
   pthread_attr_destroy(&attr);
+  std::lock_guard lock(run->mutex);
+  run->starting = false;
+  run->ended.notify_all();
+}
+
+bool WorkerPool::Create(int thread_count, Routine routine) {
+  std::lock_guard guard(mutex_);
+  if (current_ && current_->running) return false;
+  auto run = std::make_shared<Run>();
+  run->routine = std::move(routine);
+  if (thread_count > kMaxThreads) thread_count = kMaxThreads;
+  if (thread_count < 0) thread_count = 0;
+  try {
+    run->starter =
+        std::thread([run, thread_count, gate = gate_] { StartWorkers(run, thread_count, gate); });
+  } catch (const std::system_error&) {
+    // Not even the helper can start: start the workers here.
+    StartWorkers(run, thread_count, gate_);
+  }
   current_ = run;
-  // Forget generations whose workers have all ended (join them: they are finished).
+  PruneEndedRuns();
+  runs_.push_back(run);
+  return true;
+}
+
+void WorkerPool::PruneEndedRuns() {
   std::vector<std::shared_ptr<Run>> alive;
   for (auto& old : runs_) {
     std::unique_lock lock(old->mutex);
-    if (old->live == 0) {
+    if (old->live == 0 && !old->starting) {
       std::vector<pthread_t> threads = std::move(old->threads);
       lock.unlock();
+      if (old->starter.joinable()) old->starter.join();
       for (pthread_t t : threads) pthread_join(t, nullptr);
     } else {
       alive.push_back(old);
     }
   }
-  alive.push_back(run);
   runs_ = std::move(alive);
-  return true;
 }
 
 bool WorkerPool::Post(std::int32_t value) {
@@ -143,6 +166,13 @@ int WorkerPool::LiveWorkers() const {
   return current_->live;
 }
 
+bool WorkerPool::Starting() const {
+  std::lock_guard guard(mutex_);
+  if (!current_) return false;
+  std::lock_guard lock(current_->mutex);
+  return current_->starting;
+}
+
 void WorkerPool::Shutdown(int timeout_ms) {
   Stop();
   std::vector<std::shared_ptr<Run>> runs;
@@ -153,6 +183,8 @@ void WorkerPool::Shutdown(int timeout_ms) {
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   for (auto& run : runs) {
+    // The helper stops at its next thread once running is false; joining it is quick.
+    if (run->starter.joinable()) run->starter.join();
     std::unique_lock lock(run->mutex);
     const bool all_ended = run->ended.wait_until(lock, deadline, [&run] { return run->live == 0; });
     std::vector<pthread_t> threads = std::move(run->threads);

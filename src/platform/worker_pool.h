@@ -33,10 +33,12 @@ class WorkerPool {
   WorkerPool(const WorkerPool&) = delete;
   WorkerPool& operator=(const WorkerPool&) = delete;
 
-  // False (and nothing changes) while the pool is running. Otherwise starts `thread_count`
-  // workers that call `routine` with each posted value (none for a count of 0 or less) and
-  // returns true. Threads the system refuses to start are skipped: the pool runs with those it
-  // got.
+  // False (and nothing changes) while the pool is running. Otherwise sets running, starts
+  // `thread_count` workers that call `routine` with each posted value (none for a count of 0 or
+  // less) and returns true. The workers are started by a helper thread, so the caller (the UI
+  // thread) does not wait for thousands of thread starts and values may be posted at once; each
+  // worker takes tasks as soon as it is up. Threads the system refuses to start are skipped:
+  // the pool runs with those it got.
   bool Create(int thread_count, Routine routine);
   // Queues a value; false when the pool is not running.
   bool Post(std::int32_t value);
@@ -45,6 +47,8 @@ class WorkerPool {
   bool Running() const;
   // Workers of the current run that are alive (started and not yet ended).
   int LiveWorkers() const;
+  // Whether the current run's helper is still starting workers.
+  bool Starting() const;
   // Program exit: stops the pool, then joins every worker ever started, waiting at most
   // `timeout_ms` in all. Workers still inside a task after that are detached; the caller must
   // have cancelled what they wait on (the fetches) first.
@@ -53,6 +57,9 @@ class WorkerPool {
  private:
   struct Run;  // one Create..Stop generation: its queue, flag and routine
   static void* WorkerMain(void* arg);
+  static void StartWorkers(const std::shared_ptr<Run>& run, int count, const StartGate& gate);
+  // Joins the generations whose helper is done and whose workers have all ended.
+  void PruneEndedRuns();
 
   StartGate gate_;
   mutable std::mutex mutex_;

@@ -130,6 +130,7 @@ TEST(WorkerPoolTest, ZeroOrNegativeCountStartsNoWorker) {
     std::atomic<int> calls{0};
     ASSERT_TRUE(pool.Create(count, [&](std::int32_t) { ++calls; })) << count;
     EXPECT_TRUE(pool.Running());
+    EXPECT_TRUE(WaitFor([&] { return !pool.Starting(); }));
     EXPECT_EQ(pool.LiveWorkers(), 0);
     // Posting still queues; nothing ever takes the value.
     EXPECT_TRUE(pool.Post(1));
@@ -152,6 +153,7 @@ TEST(WorkerPoolTest, RefusedThreadsLeaveThePoolRunningWithThoseStarted) {
   // When no thread at all can start, the pool still "runs" with none.
   WorkerPool none([](int) { return false; });
   ASSERT_TRUE(none.Create(5, [](std::int32_t) {}));
+  EXPECT_TRUE(WaitFor([&] { return !none.Starting(); }));
   EXPECT_EQ(none.LiveWorkers(), 0);
   EXPECT_TRUE(none.Post(1));
 }
@@ -163,10 +165,40 @@ TEST(WorkerPoolTest, CountIsCappedAtTheMaximum) {
     return true;
   });
   ASSERT_TRUE(pool.Create(WorkerPool::kMaxThreads + 500, [](std::int32_t) {}));
+  EXPECT_TRUE(WaitFor([&] { return !pool.Starting(); }));
   EXPECT_EQ(highest.load(), WorkerPool::kMaxThreads);
   EXPECT_TRUE(WaitFor([&] { return pool.LiveWorkers() == WorkerPool::kMaxThreads; }));
   pool.Shutdown(20000);
   EXPECT_EQ(pool.LiveWorkers(), 0);
+}
+
+TEST(WorkerPoolTest, StopWhileStartingStartsNoMoreWorkers) {
+  std::mutex gate_mutex;
+  std::condition_variable gate_changed;
+  int asked = 0;
+  bool open = false;
+  // The helper is held at the third thread until the test has stopped the pool.
+  WorkerPool pool([&](int index) {
+    std::unique_lock lock(gate_mutex);
+    asked = index;
+    gate_changed.notify_all();
+    gate_changed.wait(lock, [&] { return open || index < 3; });
+    return true;
+  });
+  ASSERT_TRUE(pool.Create(100, [](std::int32_t) {}));
+  {
+    std::unique_lock lock(gate_mutex);
+    ASSERT_TRUE(gate_changed.wait_for(lock, std::chrono::seconds(20), [&] { return asked == 3; }));
+  }
+  pool.Stop();
+  {
+    std::lock_guard lock(gate_mutex);
+    open = true;
+    gate_changed.notify_all();
+  }
+  ASSERT_TRUE(WaitFor([&] { return !pool.Starting() && pool.LiveWorkers() == 0; }));
+  std::lock_guard lock(gate_mutex);
+  EXPECT_EQ(asked, 3);  // the fourth thread was never asked for
 }
 
 TEST(WorkerPoolTest, ShutdownJoinsWorkersOfEveryGeneration) {

@@ -1,0 +1,275 @@
+// A validation run over the fake-proxy farm: 2000 proxies cycling through instant, slow (within
+// the deadline), late, refusing, silent, resetting and closing-without-reply proxies, deadline
+// 5 s, driven through StartValidation on the headless UI thread. The farm runs in a child process
+// so that the peak memory is the checker's own. Prints one figure per line: name value unit.
+//
+//   makespan_s        press of "验证代理IP" to the last verdict
+//   bound_s           makespan of an ideal pool of T workers taking the same proxies in the same
+//                     order, each check holding its worker exactly as long as the proxy's
+//                     behaviour implies (its answer delay, or the deadline), with no overhead
+//   ratio             makespan_s / bound_s
+//   wrong             verdicts that differ from what the behaviour implies
+//   overshoot_p99_ms  how far past the deadline the verdicts of deadline-bound checks came
+//   last_start_ms     press to the start of the last check
+//   peak_mb           peak resident memory of the checking process
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <queue>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "fixture/file_limit.h"
+#include "fixture/proxy_farm.h"
+#include "platform/headless_ui_thread.h"
+#include "proxylist/proxy_list_observer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using lumvex::tools::ProxyBehaviour;
+
+constexpr int kProxies = 2000;
+constexpr int kDeadlineS = 5;
+constexpr int kSlowMs = 1500;
+constexpr int kLateMs = 8000;
+constexpr ProxyBehaviour kMix[] = {ProxyBehaviour::kAnswer,       ProxyBehaviour::kDelay,
+                                   ProxyBehaviour::kDelay,        ProxyBehaviour::kRefuse,
+                                   ProxyBehaviour::kNeverAnswer,  ProxyBehaviour::kReset,
+                                   ProxyBehaviour::kCloseNoAnswer};
+constexpr int kMixSize = sizeof(kMix) / sizeof(kMix[0]);
+
+// Behaviour of proxy i; the two kDelay slots are the slow one and the late one.
+struct Kind {
+  ProxyBehaviour behaviour;
+  int delay_ms;
+  bool works;
+  double hold_s;  // how long an ideal check of it holds its worker
+};
+
+Kind KindOf(int i) {
+  const int slot = i % kMixSize;
+  switch (slot) {
+    case 0:
+      return {kMix[slot], 0, true, 0};
+    case 1:
+      return {kMix[slot], kSlowMs, true, kSlowMs / 1000.0};
+    case 2:
+      return {kMix[slot], kLateMs, false, static_cast<double>(kDeadlineS)};
+    case 4:
+      return {kMix[slot], 0, false, static_cast<double>(kDeadlineS)};
+    default:
+      return {kMix[slot], 0, false, 0};
+  }
+}
+
+double IdealMakespan(int threads) {
+  std::priority_queue<double, std::vector<double>, std::greater<>> free_at;
+  for (int t = 0; t < threads; ++t) free_at.push(0);
+  double end = 0;
+  for (int i = 0; i < kProxies; ++i) {
+    const double start = free_at.top();
+    free_at.pop();
+    const double done = start + KindOf(i).hold_s;
+    end = std::max(end, done);
+    free_at.push(done);
+  }
+  return end;
+}
+
+long PeakKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return 0;
+}
+
+// Starts the farm in a child; returns the endpoints read from its pipe.
+std::vector<std::string> StartFarmProcess(pid_t* child) {
+  int fds[2];
+  if (pipe(fds) != 0) return {};
+  *child = fork();
+  if (*child == 0) {
+    close(fds[0]);
+    lumvex::tools::RaiseFileLimit();
+    std::vector<lumvex::tools::ProxySpec> specs;
+    for (int i = 0; i < kProxies; ++i) {
+      lumvex::tools::ProxySpec spec;
+      spec.address = lumvex::tools::LoopbackAddress(static_cast<size_t>(i));
+      spec.behaviour = KindOf(i).behaviour;
+      spec.delay_ms = KindOf(i).delay_ms;
+      specs.push_back(spec);
+    }
+    lumvex::tools::ProxyFarm farm;
+    std::string text;
+    for (const auto& e : farm.Start(specs)) text += e.address + ":" + std::to_string(e.port) + "\n";
+    text += "end\n";
+    if (write(fds[1], text.data(), text.size()) < 0) _exit(1);
+    close(fds[1]);
+    pause();  // until the parent kills it
+    _exit(0);
+  }
+  close(fds[1]);
+  std::string text;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(fds[0], buffer, sizeof buffer)) > 0) {
+    text.append(buffer, static_cast<size_t>(got));
+    if (text.ends_with("end\n")) break;
+  }
+  close(fds[0]);
+  std::vector<std::string> endpoints;
+  size_t start = 0;
+  for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
+    std::string line = text.substr(start, nl - start);
+    if (line != "end") endpoints.push_back(line);
+  }
+  return endpoints;
+}
+
+// Times the verdicts on the UI thread as the list receives them.
+class Timing : public lumvex::ProxyListObserver {
+ public:
+  Timing(lumvex::ProxyList& list, int rows)
+      : list_(list), started_(rows), ended_(rows), verdict_(rows) {}
+  void CellChanged(int row, int column) override {
+    if (column != lumvex::kColType) return;
+    const std::string text = list_.GetCell(row, column);
+    const auto r = static_cast<size_t>(row);
+    if (text == "正在验证...") {
+      started_[r] = Clock::now();
+      return;
+    }
+    if (text != "成功" && text != "失败") return;
+    ended_[r] = Clock::now();
+    verdict_[r] = text;
+    std::lock_guard lock(mutex_);
+    if (++done_ == static_cast<int>(verdict_.size())) all_.notify_all();
+  }
+  void WaitAll() {
+    std::unique_lock lock(mutex_);
+    all_.wait(lock, [&] { return done_ == static_cast<int>(verdict_.size()); });
+  }
+  void BeginInsertRows(int, int) override {}
+  void EndInsertRows() override {}
+  void BeginRemoveRows(int, int) override {}
+  void EndRemoveRows() override {}
+  void BeginReset() override {}
+  void EndReset() override {}
+  void CurrentOrSelectionChanged() override {}
+
+  lumvex::ProxyList& list_;
+  std::vector<Clock::time_point> started_, ended_;
+  std::vector<std::string> verdict_;
+  std::mutex mutex_;
+  std::condition_variable all_;
+  int done_ = 0;
+};
+
+class NoPrompts : public lumvex::UserPrompts {
+ public:
+  lumvex::MessageAnswer ShowMessage(std::string_view, std::string_view, lumvex::MessageButtons,
+                                    lumvex::MessageIcon) override {
+    return lumvex::MessageAnswer::kOk;
+  }
+  std::string ChooseOpenFile(std::string_view) override { return {}; }
+  std::string ChooseSaveFile(std::string_view, std::string_view) override { return {}; }
+  std::string ClipboardText() override { return {}; }
+  void SetClipboardText(std::string_view) override {}
+  void ClearClipboard() override {}
+  void OpenWebAddress(std::string_view) override {}
+};
+
+void RunOnce(const std::vector<std::string>& endpoints, int threads, bool print_peak) {
+  lumvex::HeadlessUiThread ui;
+  NoPrompts prompts;
+  lumvex::ApplicationOptions options;
+  options.shell.data_dir = "/nonexistent-bench-data";
+  options.endpoints.validation_host = "check.test";
+  options.check_timeout_seconds = kDeadlineS;
+  lumvex::Application app(ui, prompts, options);
+  std::vector<lumvex::ProxyEntry> rows;
+  for (const std::string& e : endpoints) {
+    const size_t colon = e.rfind(':');
+    rows.push_back(
+        lumvex::ProxyEntry{{e.substr(0, colon), e.substr(colon + 1), "HTTP", "", "", ""}});
+  }
+  Timing timing(app.List(), static_cast<int>(rows.size()));
+  ui.RunSync([&] {
+    app.List().AddObserver(&timing);
+    app.List().AddRows(rows);
+    app.State().SetCounterValue(lumvex::Counter::kList, static_cast<std::int64_t>(rows.size()));
+    app.State().SetFieldText(lumvex::Field::kThreadCount, std::to_string(threads));
+  });
+  const Clock::time_point pressed = Clock::now();
+  ui.RunSync([&] { app.Shell().OnCommand(lumvex::Command::kValidate); });
+  timing.WaitAll();
+  Clock::time_point last = pressed;
+  Clock::time_point last_start = pressed;
+  for (const auto& t : timing.started_) last_start = std::max(last_start, t);
+  int wrong = 0;
+  std::vector<double> overshoot;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    last = std::max(last, timing.ended_[i]);
+    const Kind kind = KindOf(static_cast<int>(i));
+    if ((timing.verdict_[i] == "成功") != kind.works) ++wrong;
+    if (kind.hold_s == kDeadlineS) {
+      overshoot.push_back(
+          std::chrono::duration<double, std::milli>(timing.ended_[i] - timing.started_[i]).count() -
+          kDeadlineS * 1000.0);
+    }
+  }
+  ui.RunSync([&] {
+    app.Validation().StopValidation();
+    app.List().RemoveObserver(&timing);
+  });
+  std::sort(overshoot.begin(), overshoot.end());
+  const double makespan = std::chrono::duration<double>(last - pressed).count();
+  const double bound = IdealMakespan(threads);
+  const std::string suffix = "_t" + std::to_string(threads);
+  std::printf("makespan_s%s %.3f s\n", suffix.c_str(), makespan);
+  std::printf("bound_s%s %.3f s\n", suffix.c_str(), bound);
+  std::printf("ratio%s %.4f x\n", suffix.c_str(), makespan / bound);
+  std::printf("wrong%s %d verdicts\n", suffix.c_str(), wrong);
+  std::printf("overshoot_p99_ms%s %.1f ms\n", suffix.c_str(),
+              overshoot.empty() ? 0.0 : overshoot[overshoot.size() * 99 / 100]);
+  std::printf("overshoot_max_ms%s %.1f ms\n", suffix.c_str(),
+              overshoot.empty() ? 0.0 : overshoot.back());
+  std::printf("last_start_ms%s %.1f ms\n", suffix.c_str(),
+              std::chrono::duration<double, std::milli>(last_start - pressed).count());
+  if (print_peak) std::printf("peak_mb%s %.1f MB\n", suffix.c_str(), PeakKb() / 1024.0);
+  std::fflush(stdout);
+  ui.Close();
+  app.Shutdown();
+}
+
+}  // namespace
+
+int main() {
+  pid_t farm = 0;
+  const std::vector<std::string> endpoints = StartFarmProcess(&farm);
+  if (endpoints.size() != static_cast<size_t>(kProxies)) {
+    std::fprintf(stderr, "bench_validate: the farm did not start (%zu proxies)\n",
+                 endpoints.size());
+    if (farm > 0) kill(farm, SIGKILL);
+    return 1;
+  }
+  lumvex::tools::RaiseFileLimit();
+  RunOnce(endpoints, 200, false);
+  RunOnce(endpoints, 2000, true);
+  kill(farm, SIGTERM);
+  waitpid(farm, nullptr, 0);
+  return 0;
+}
