@@ -23,7 +23,11 @@ Reply Page(std::string body, int status = 200) {
 
 struct UrlRig : ListRig {
   UrlRig() { EXPECT_TRUE(server.Start()); }
-  ~UrlRig() { fetcher.Close(); }
+  ~UrlRig() {
+    // The import threads use the members below; they end before those go.
+    commands.WaitIdle();
+    fetcher.Close();
+  }
   std::string Url(const std::string& path) const { return server.BaseUrl() + path; }
 
   FixtureServer server;
