@@ -3,8 +3,11 @@
 #include <cstdlib>
 #include <utility>
 
+#include "app/guard_check.h"
 #include "app/leftover_executables.h"
 #include "app/no_system_proxy.h"
+#include "app/proxy_on_marker.h"
+#include "app/unclean_exit.h"
 
 namespace lumvex {
 namespace {
@@ -28,6 +31,9 @@ ApplicationOptions ApplicationOptionsOf(const CommandLineOptions& options,
   result.shell.data_dir = DataDirectoryOf(options, run_directory);
   result.endpoints = options.endpoints;
   if (options.check_timeout_seconds) result.check_timeout_seconds = *options.check_timeout_seconds;
+  if (options.guard_interval_seconds) {
+    result.guard_interval = std::chrono::seconds(*options.guard_interval_seconds);
+  }
   return result;
 }
 
@@ -63,6 +69,11 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
   update_config.running_executable = options_.shell.running_executable;
   update_ = std::make_unique<UpdateController>(ui_, state_, shell_, prompts_,
                                                std::move(update_config));
+  guard_ = std::make_unique<GuardController>(
+      ui_, state_, list_, proxy_switch_, prompts_, options_.shell.data_dir,
+      MakeGuardCheck(*fetcher_, options_.endpoints.connectivity_host,
+                     options_.check_timeout_seconds),
+      options_.guard_interval);
   WireCommands();
 }
 
@@ -97,10 +108,22 @@ void Application::WireCommands() {
   shell_.SetTrayItemHandler(TrayItem::kCancelProxy, [this] { proxy_switch_.CancelIeProxy(); });
   shell_.SetTrayItemHandler(TrayItem::kSavedProxy, [this] { proxy_switch_.ReapplySavedIeProxy(); });
   shell_.Hooks().restore_system_proxy = [this] { proxy_switch_.RestoreIeAgent(); };
-  shell_.Hooks().switch_system_proxy_off = [this] { proxy_switch_.CancelIeProxy(); };
+  shell_.Hooks().switch_system_proxy_off = [this] {
+    guard_->Stop();
+    proxy_switch_.CancelIeProxy();
+  };
   validation_.SetSystemProxyOff([this] {
+    guard_->Stop();
     if (proxy_switch_.IsIeProxyEnabled()) proxy_switch_.CancelIeProxy();
   });
+  // The proxy guard ("自动切换代理"), and the switch-off after a run that ended without its exit
+  // sequence, first thing at start-up.
+  shell_.SetTrayItemHandler(TrayItem::kGuard, [this] { guard_->Toggle(); });
+  shell_.Hooks().before_startup = [this] {
+    SwitchOffAfterUncleanExit(ProxyOnMarker(options_.shell.data_dir), proxy_switch_, state_,
+                              options_.shell.data_dir);
+    guard_->LoadSetting();
+  };
   // Harvesting: the source selectors' loaders at start-up, "获取代理IP" and the any-country item.
   HarvestController& harvest = *harvest_;
   shell_.Hooks().start_source_loaders = [&harvest] { harvest.StartSourceLoaders(); };
@@ -138,6 +161,8 @@ void Application::OnComboChosen(Combo combo, int /*index*/) {
 void Application::Shutdown() {
   if (shut_down_) return;
   shut_down_ = true;
+  // The guard first: its check in flight is abandoned before the transfers are cancelled.
+  if (guard_) guard_->Shutdown();
   // Checks under way write nothing more; cancelling the transfers lets every worker return from
   // its fetch at once, so the join below is quick.
   checker_.CancelAll();

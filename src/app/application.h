@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/endpoints.h"
+#include "app/guard_controller.h"
 #include "app/harvest_controller.h"
 #include "app/list_commands_controller.h"
 #include "app/main_window_state.h"
@@ -40,6 +41,8 @@ struct ApplicationOptions {
   std::shared_ptr<SystemProxy> system_proxy;
   // Pacing, retry and parsing bounds of the proxy harvest.
   HarvestTuning harvest;
+  // Time between two re-checks of the proxy guard.
+  std::chrono::milliseconds guard_interval = ProxyGuard::kDefaultInterval;
 };
 
 // The options of a run of the program from its command line; `run_directory` is the directory
@@ -76,6 +79,7 @@ class Application {
   ProxySwitchController& ProxySwitch() { return proxy_switch_; }
   HarvestController& Harvest() { return *harvest_; }
   UpdateController& Update() { return *update_; }
+  GuardController& Guard() { return *guard_; }
 
   // The front end calls this on every tick of 时钟1.
   void OnTimerTick();
@@ -112,6 +116,7 @@ class Application {
   std::unique_ptr<UrlImportController> url_import_;
   std::unique_ptr<HarvestController> harvest_;
   std::unique_ptr<UpdateController> update_;
+  std::unique_ptr<GuardController> guard_;
   bool shut_down_ = false;
 };
 

@@ -17,6 +17,7 @@ enum class Flag {
   kConnectivity,
   kManifest,
   kCheckTimeout,
+  kGuardInterval,
 };
 
 // Longest check deadline the command line accepts: a day.
@@ -38,6 +39,8 @@ constexpr FlagSpec kFlags[] = {
     {"--connectivity-host", Flag::kConnectivity, "URL", "server fetched to test the active proxy"},
     {"--manifest-url", Flag::kManifest, "URL", "address of the update manifest page"},
     {"--check-timeout", Flag::kCheckTimeout, "SECONDS", "deadline of one proxy check (60)"},
+    {"--guard-interval", Flag::kGuardInterval, "SECONDS",
+     "time between two re-checks of the proxy guard (60)"},
 };
 
 const FlagSpec* FindFlag(std::string_view name) {
@@ -93,7 +96,8 @@ void Apply(const FlagSpec& spec, std::string_view value, CommandLineOptions& opt
                          "\"");
       }
       break;
-    case Flag::kCheckTimeout: {
+    case Flag::kCheckTimeout:
+    case Flag::kGuardInterval: {
       const bool digits = !value.empty() && value.size() <= 5 &&
                           std::all_of(value.begin(), value.end(),
                                       [](char c) { return c >= '0' && c <= '9'; });
@@ -102,8 +106,10 @@ void Apply(const FlagSpec& spec, std::string_view value, CommandLineOptions& opt
         errors.push_back(std::string(spec.name) + ": not a number of seconds from 1 to " +
                          std::to_string(kMaxCheckTimeoutSeconds) + ": \"" + std::string(value) +
                          "\"");
-      } else {
+      } else if (spec.flag == Flag::kCheckTimeout) {
         options.check_timeout_seconds = seconds;
+      } else {
+        options.guard_interval_seconds = seconds;
       }
       break;
     }

@@ -29,7 +29,8 @@ constexpr std::array<std::string_view, kTrayItemCount> kTrayCaptions = {"关于�
                                                                         "最小化",
                                                                         "切换IE代理",
                                                                         "取消IE代理",
-                                                                        "代理IE一"};
+                                                                        "代理IE一",
+                                                                        "自动切换代理"};
 // Items that shared a picture in the original icon strip share a name here.
 constexpr std::array<std::string_view, kContextItemCount> kContextIcons = {
     "menu-fetch",       "menu-fetch-any-country",
@@ -38,7 +39,7 @@ constexpr std::array<std::string_view, kContextItemCount> kContextIcons = {
     "menu-clean",       "menu-proxy-set",
     "menu-proxy-cancel", "menu-fetch"};
 constexpr std::array<std::string_view, kTrayItemCount> kTrayIcons = {
-    "menu-about", "", "menu-exit", "", "", "menu-proxy-set", "menu-proxy-cancel", ""};
+    "menu-about", "", "menu-exit", "", "", "menu-proxy-set", "menu-proxy-cancel", "", ""};
 constexpr std::array<std::string_view, kComboCount> kComboFormNames = {"组合框1", "组合框2",
                                                                        "组合框3", "组合框4"};
 constexpr std::array<std::string_view, kRadioCount> kRadioFormNames = {"单选框1", "单选框2"};
@@ -101,6 +102,7 @@ std::vector<MenuEntry<TrayItem>> TrayMenuLayout() {
           sep,
           E{false, TrayItem::kSwitchProxy},
           E{false, TrayItem::kCancelProxy},
+          E{false, TrayItem::kGuard},
           sep,
           E{false, TrayItem::kSavedProxy}};
 }

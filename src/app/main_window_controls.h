@@ -49,8 +49,9 @@ enum class TrayItem : int {
   kSwitchProxy,  // "切换IE代理"
   kCancelProxy,  // "取消IE代理"
   kSavedProxy,   // "代理IE一" (caption replaced by the saved proxy; hidden at load)
+  kGuard,        // "自动切换代理" (checkable; shown right after "取消IE代理")
 };
-inline constexpr int kTrayItemCount = 8;
+inline constexpr int kTrayItemCount = 9;
 
 // Combo boxes. Comment: form name, role.
 enum class Combo : int {

@@ -169,6 +169,16 @@ void MainWindowState::SetSavedProxyChecked(bool checked) {
   });
 }
 
+bool MainWindowState::GuardChecked() const {
+  return Read([&] { return data_.guard_checked; });
+}
+
+void MainWindowState::SetGuardChecked(bool checked) {
+  Mutate([&](std::vector<StateChange>& changes) {
+    if (Assign(data_.guard_checked, checked)) changes.push_back({StateChangeKind::kGuardItem});
+  });
+}
+
 std::string MainWindowState::Status() const {
   return Read([&] { return data_.status; });
 }

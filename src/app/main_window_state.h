@@ -71,6 +71,10 @@ class MainWindowState {
   void SetSavedProxyVisible(bool visible);  // the item and its separator
   void SetSavedProxyChecked(bool checked);
 
+  // The checkable tray item "自动切换代理" (the proxy guard): unchecked at load.
+  bool GuardChecked() const;
+  void SetGuardChecked(bool checked);
+
   // The status line 编辑框3.
   std::string Status() const;
   void SetStatus(std::string text);
@@ -142,6 +146,7 @@ class MainWindowState {
     bool saved_proxy_visible = false;
     bool saved_proxy_separator_visible = false;
     bool saved_proxy_checked = false;
+    bool guard_checked = false;
     std::string status;
     std::array<std::string, kCounterCount> counters;
     std::array<std::string, kFieldCount> fields;

@@ -24,6 +24,7 @@ enum class StateChangeKind : int {
   kWindowIcon,          // window icon kind
   kWindowMode,          // normal / minimised to tray / minimised
   kTimer,               // 时钟1 interval
+  kGuardItem,           // check of "自动切换代理"
 };
 
 struct StateChange {

@@ -38,6 +38,7 @@ void ShellController::RunHook(const std::function<void()>& hook) {
 }
 
 void ShellController::StartupSequence() {
+  RunHook(hooks_.before_startup);
   RunHook(hooks_.start_source_loaders);
   state_.SetProxyPicture(ProxyIndicator::kProxyOff);
   RunHook(hooks_.apply_manifest_settings);

@@ -28,6 +28,7 @@ struct ShellConfig {
 
 // Steps that other controllers and the Qt window plug in. Unset hooks are skipped.
 struct ShellHooks {
+  std::function<void()> before_startup;           // start-up, first: recover from an unclean end
   std::function<void()> start_source_loaders;     // start-up: fill the source selectors
   std::function<void()> apply_manifest_settings;  // start-up: manifest and link labels
   std::function<void()> restore_system_proxy;     // start-up: saved system proxy

@@ -43,6 +43,12 @@ class UserPrompts {
                                              std::string_view /*initial*/) {
     return std::nullopt;
   }
+
+  // A passing message at the tray icon (a balloon); false when there is no tray to show it at,
+  // so the caller can put the text elsewhere.
+  virtual bool ShowTrayMessage(std::string_view /*title*/, std::string_view /*text*/) {
+    return false;
+  }
 };
 
 }  // namespace lumvex

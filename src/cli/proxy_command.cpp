@@ -1,11 +1,13 @@
 #include "cli/proxy_command.h"
 
 #include <cstdio>
+#include <iostream>
 #include <string>
 
 #include "app/application.h"
 #include "app/proxy_address.h"
 #include "app/user_prompts.h"
+#include "cli/proxy_guard_command.h"
 #include "cli/subcommand_args.h"
 #include "platform/desktop_system_proxy.h"
 #include "platform/headless_ui_thread.h"
@@ -14,7 +16,8 @@
 namespace lumvex::cli {
 namespace {
 
-constexpr std::string_view kUsage = "lumvexip proxy set HOST:PORT | off | status [--data-dir DIR]";
+constexpr std::string_view kUsage =
+    "lumvexip proxy set HOST:PORT | off | status | guard [FILE|-] [--data-dir DIR]";
 
 // The proxy switch asks nothing of the user.
 class SilentPrompts : public UserPrompts {
@@ -64,6 +67,10 @@ int Report(ProxyApplyResult result, SystemProxy& store) {
 }  // namespace
 
 int RunProxyCommand(const std::vector<std::string>& args) {
+  // "guard" has a body of its own.
+  if (!args.empty() && args[0] == "guard") {
+    return RunProxyGuardCommand(std::vector<std::string>(args.begin() + 1, args.end()), std::cin);
+  }
   SubcommandArgs parsed = ParseSubcommandArgs(args, {}, {});
   const std::vector<std::string>& words = parsed.positional;
   if (parsed.errors.empty()) {

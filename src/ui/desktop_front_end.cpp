@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/marked_system_proxy.h"
 #include "platform/desktop_system_proxy.h"
 #include "platform/exit_call_guard.h"
 #include "platform/file_io.h"
@@ -19,6 +20,7 @@
 #include "ui/qt_ui_thread.h"
 #include "ui/qt_user_prompts.h"
 #include "ui/startup_reporter.h"
+#include "ui/tray_icon_host.h"
 #include "ui/update_window.h"
 
 namespace lumvex {
@@ -40,7 +42,10 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
   QtUserPrompts prompts;
   ApplicationOptions app_options = ApplicationOptionsOf(options, run_directory);
   app_options.shell.tray_available = TrayAvailable();
-  app_options.system_proxy = MakeDesktopSystemProxy();
+  // While the window has the system proxy on, a marker in the data directory says so; the next
+  // start switches off a proxy that a crash left on.
+  app_options.system_proxy = std::make_shared<MarkedSystemProxy>(
+      MakeDesktopSystemProxy(), ProxyOnMarker(app_options.shell.data_dir));
   if (ahead.valid() && ahead_dir == app_options.shell.data_dir) {
     auto shared = std::make_shared<ListReadAhead>(std::move(ahead));
     app_options.shell.read_list_ahead = [shared] { return shared->get(); };
@@ -54,6 +59,7 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
   {
     MainWindow window(application.State(), shell, application.List(), &application.Colours(), ui);
     prompts.SetParent(&window);
+    if (application.Options().shell.tray_available) prompts.SetTrayIcon(window.tray()->icon());
     // The demo (scripts/demo.sh) says in the title that it runs against loopback stand-ins.
     if (const char* note = std::getenv("LUMVEX_DEMO_NOTE"); note != nullptr && *note != '\0') {
       window.setWindowTitle(window.windowTitle() + QString::fromUtf8(note));
@@ -90,7 +96,9 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
     const std::string data_dir = application.Options().shell.data_dir;
     ProxyList& list = application.List();
     ProxySwitchController& proxy_switch = application.ProxySwitch();
-    ExitCallGuard display_lost([&list, &proxy_switch, data_dir] {
+    GuardController& guard = application.Guard();
+    ExitCallGuard display_lost([&list, &proxy_switch, &guard, data_dir] {
+      guard.Shutdown();
       proxy_switch.SwitchOffWithoutIndicators();
       // exit() has already ended this thread's thread-local objects, the text converters among
       // them: the rows are taken here and encoded and written on a thread of their own.

@@ -67,12 +67,13 @@ void PopupMenus::BuildTrayMenu(QWidget* owner) {
     QAction* action = tray_menu_->addAction(Q(TrayItemDefaultCaption(item)));
     action->setIcon(LoadIcon(TrayItemIconName(item)));
     action->setIconVisibleInMenu(true);
-    if (item == TrayItem::kSavedProxy) action->setCheckable(true);
+    if (item == TrayItem::kSavedProxy || item == TrayItem::kGuard) action->setCheckable(true);
     connect(action, &QAction::triggered, this, [this, item] {
       shell_.OnTrayItem(item);
       // Qt flips a checkable item by itself when it is clicked; whether the saved proxy is the
       // active one is the state's to say, and the handler may have left that unchanged.
       if (item == TrayItem::kSavedProxy) SyncSavedProxy();
+      if (item == TrayItem::kGuard) SyncGuard();
     });
     tray_[static_cast<int>(item)] = action;
   }
@@ -88,6 +89,7 @@ void PopupMenus::SyncAll() {
   SyncTrayCaption(TrayItem::kWebSite);
   SyncTrayCaption(TrayItem::kSavedProxy);
   SyncSavedProxy();
+  SyncGuard();
 }
 
 void PopupMenus::SyncTrayCaption(TrayItem item) {
@@ -99,6 +101,10 @@ void PopupMenus::SyncSavedProxy() {
   item->setVisible(state_.SavedProxyVisible());
   item->setChecked(state_.SavedProxyChecked());
   if (saved_separator_) saved_separator_->setVisible(state_.SavedProxySeparatorVisible());
+}
+
+void PopupMenus::SyncGuard() {
+  tray_[static_cast<int>(TrayItem::kGuard)]->setChecked(state_.GuardChecked());
 }
 
 void PopupMenus::OnStateChanged(const StateChange& change) {
@@ -122,6 +128,9 @@ void PopupMenus::OnStateChanged(const StateChange& change) {
       break;
     case StateChangeKind::kSavedProxyItem:
       SyncSavedProxy();
+      break;
+    case StateChangeKind::kGuardItem:
+      SyncGuard();
       break;
     default:
       break;

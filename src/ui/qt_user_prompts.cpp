@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+#include <QSystemTrayIcon>
 #include <QUrl>
 #include <vector>
 
@@ -133,6 +134,14 @@ std::optional<std::string> QtUserPrompts::AskText(std::string_view caption, std:
   dialog.resize(480, dialog.sizeHint().height());
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return ToUtf8(dialog.textValue());
+}
+
+bool QtUserPrompts::ShowTrayMessage(std::string_view title, std::string_view text) {
+  if (tray_ == nullptr || !tray_->isVisible() || !QSystemTrayIcon::isSystemTrayAvailable()) {
+    return false;
+  }
+  tray_->showMessage(FromUtf8(title), FromUtf8(text), QSystemTrayIcon::Information, 5000);
+  return true;
 }
 
 }  // namespace lumvex

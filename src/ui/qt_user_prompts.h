@@ -7,6 +7,7 @@
 
 #include "app/user_prompts.h"
 
+class QSystemTrayIcon;
 class QWidget;
 
 namespace lumvex {
@@ -17,6 +18,8 @@ class QtUserPrompts : public UserPrompts {
   explicit QtUserPrompts(QWidget* parent = nullptr) : parent_(parent) {}
 
   void SetParent(QWidget* parent) { parent_ = parent; }
+  // The tray icon that shows tray messages (null: none; the messages then go elsewhere).
+  void SetTrayIcon(QSystemTrayIcon* tray) { tray_ = tray; }
 
   MessageAnswer ShowMessage(std::string_view caption, std::string_view text, MessageButtons buttons,
                             MessageIcon icon) override;
@@ -28,6 +31,7 @@ class QtUserPrompts : public UserPrompts {
   void OpenWebAddress(std::string_view address) override;
   std::optional<std::string> AskText(std::string_view caption, std::string_view label,
                                      std::string_view initial) override;
+  bool ShowTrayMessage(std::string_view title, std::string_view text) override;
 
   // "desc|pattern|desc2|pattern2" as a QFileDialog filter: "desc;;desc2", where each
   // description shows its pattern in parentheses (added when it does not already).
@@ -35,6 +39,7 @@ class QtUserPrompts : public UserPrompts {
 
  private:
   QWidget* parent_;
+  QSystemTrayIcon* tray_ = nullptr;
 };
 
 }  // namespace lumvex

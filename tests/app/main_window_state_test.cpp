@@ -265,6 +265,7 @@ TEST(MainWindowControlsTest, MenusListEveryItemOnceInOrder) {
                                                        "-",
                                                        "切换IE代理",
                                                        "取消IE代理",
+                                                       "自动切换代理",
                                                        "-",
                                                        "代理IE一"};
   EXPECT_EQ(tray, expected_tray);

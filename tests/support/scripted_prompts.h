@@ -85,6 +85,18 @@ class ScriptedPrompts : public UserPrompts {
   };
   std::vector<TextRequest> text_requests;
 
+  // Tray messages: recorded and answered with `tray_shown` (false: as if there were no tray).
+  bool ShowTrayMessage(std::string_view title, std::string_view text) override {
+    tray_messages.push_back({std::string(title), std::string(text)});
+    return tray_shown;
+  }
+  struct TrayMessage {
+    std::string title;
+    std::string text;
+  };
+  std::vector<TrayMessage> tray_messages;
+  bool tray_shown = true;
+
   // What happened, for the assertions.
   std::vector<Message> messages;
   std::vector<FileRequest> file_requests;

@@ -343,7 +343,7 @@ class MainWindowTest : public QObject {
     QStringList expected = Utf8List({"关于『LumvexIP代理验证』"});
     expected << web;
     expected << Utf8List({"-", "退出程序", "-", "弹出窗口", "最小化", "-", "切换IE代理",
-                          "取消IE代理", "~-", "~代理IE一"});
+                          "取消IE代理", "自动切换代理", "~-", "~代理IE一"});
     QCOMPARE(MenuLayout(menu), expected);
     auto* saved = rig.window->menus()->TrayAction(TrayItem::kSavedProxy);
     rig.state.SetTrayItemCaption(TrayItem::kSavedProxy, "1.2.3.4:8080 | 美国&加州");
@@ -382,6 +382,28 @@ class MainWindowTest : public QObject {
     saved->trigger();
     QCOMPARE(reapplied, 2);
     QVERIFY(!saved->isChecked());
+  }
+
+  void GuardItemShowsTheCheckOfTheState() {
+    UiRig rig(true);
+    QAction* guard = rig.window->menus()->TrayAction(TrayItem::kGuard);
+    QVERIFY(guard->isCheckable());
+    QVERIFY(!guard->isChecked());
+    int toggled = 0;
+    rig.shell->SetTrayItemHandler(TrayItem::kGuard, [&] {
+      ++toggled;
+      rig.state.SetGuardChecked(!rig.state.GuardChecked());
+    });
+    guard->trigger();
+    QCOMPARE(toggled, 1);
+    QVERIFY(guard->isChecked());
+    // A click whose handler changes nothing leaves the state's check.
+    rig.shell->SetTrayItemHandler(TrayItem::kGuard, [&] { ++toggled; });
+    guard->trigger();
+    QCOMPARE(toggled, 2);
+    QVERIFY(guard->isChecked());
+    rig.state.SetGuardChecked(false);
+    QVERIFY(!guard->isChecked());
   }
 
   void TrayClicksToggleTheWindowAndPrepareTheMenu() {

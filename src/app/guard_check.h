@@ -1,0 +1,16 @@
+// The proxy guard's re-check of a proxy: the connectivity-test address fetched through it with
+// the check deadline, judged by the single check's rule (a non-empty reply in time).
+#pragma once
+
+#include <string>
+
+#include "app/proxy_guard.h"
+#include "http/fetch_client.h"
+
+namespace lumvex {
+
+// `fetcher` must outlive every check started; `url` is the connectivity-test address (host with
+// or without "http://"), `timeout_s` the check deadline.
+ProxyGuard::Check MakeGuardCheck(http::FetchClient& fetcher, std::string url, double timeout_s);
+
+}  // namespace lumvex

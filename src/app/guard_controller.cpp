@@ -1,0 +1,134 @@
+#include "app/guard_controller.h"
+
+#include <utility>
+
+#include "app/proxy_address.h"
+#include "app/settings/data_dir.h"
+#include "app/settings/ini_file.h"
+#include "proxylist/proxy_entry.h"
+
+namespace lumvex {
+namespace {
+
+constexpr std::string_view kGuardKey = "guard";
+constexpr std::string_view kVerdictOk = "成功";
+
+std::string RowAddress(const ProxyList& list, int row) {
+  return list.GetCell(row, kColAddress) + ":" + list.GetCell(row, kColPort);
+}
+
+}  // namespace
+
+GuardController::GuardController(UiThread& ui, MainWindowState& state, ProxyList& list,
+                                 ProxySwitchController& proxy_switch, UserPrompts& prompts,
+                                 std::string data_dir, ProxyGuard::Check check,
+                                 std::chrono::milliseconds interval)
+    : ui_(ui),
+      state_(state),
+      list_(list),
+      proxy_switch_(proxy_switch),
+      prompts_(prompts),
+      data_dir_(std::move(data_dir)),
+      alive_(std::make_shared<bool>(true)),
+      guard_(
+          std::move(check),
+          [&ui, weak = std::weak_ptr<bool>(alive_), this](const std::string& address) {
+            ui.Post([weak, this, address] {
+              if (weak.lock()) MoveOn(address);
+            });
+          },
+          interval) {
+  ui_.RunSync([this] { state_.AddObserver(this); });
+}
+
+GuardController::~GuardController() {
+  Shutdown();
+  alive_.reset();
+  if (ui_.IsUiThread()) {
+    state_.RemoveObserver(this);
+  } else {
+    ui_.RunSync([this] { state_.RemoveObserver(this); });
+  }
+}
+
+void GuardController::LoadSetting() {
+  const std::string path = DataDir(data_dir_).FilePath(kGuardFileName);
+  state_.SetGuardChecked(ReadSetting(path, kGuardKey, kGuardKey) == "yes");
+  Sync();
+}
+
+void GuardController::Toggle() {
+  const bool checked = !state_.GuardChecked();
+  const DataDir dir(data_dir_);
+  dir.EnsureDataDir();
+  WriteSetting(dir.FilePath(kGuardFileName), kGuardKey, kGuardKey, checked ? "yes" : "no");
+  state_.SetGuardChecked(checked);
+  Sync();
+}
+
+void GuardController::Stop() { guard_.Stop(); }
+
+void GuardController::Shutdown() {
+  shut_down_ = true;
+  guard_.Stop();
+}
+
+void GuardController::Sync() {
+  const bool run = !shut_down_ && state_.GuardChecked() && state_.SavedProxyChecked();
+  const std::string address = CaptionAddress(state_.TrayItemCaption(TrayItem::kSavedProxy));
+  if (!run || !ParseProxyAddress(address)) {
+    guard_.Stop();
+    return;
+  }
+  if (!guard_.Running() || guard_.Address() != address) guard_.Guard(address);
+}
+
+void GuardController::OnStateChanged(const StateChange& change) {
+  const bool relevant = change.kind == StateChangeKind::kSavedProxyItem ||
+                        change.kind == StateChangeKind::kGuardItem ||
+                        (change.kind == StateChangeKind::kTrayItemCaption &&
+                         change.index == static_cast<int>(TrayItem::kSavedProxy));
+  if (relevant) Sync();
+}
+
+int GuardController::RowOf(const std::string& address) const {
+  const int current = list_.CurrentRow();
+  if (current >= 0 && RowAddress(list_, current) == address) return current;
+  const int count = list_.ListCount();
+  for (int row = 0; row < count; ++row) {
+    if (RowAddress(list_, row) == address) return row;
+  }
+  return current;
+}
+
+void GuardController::Tell(const std::string& text) {
+  if (!prompts_.ShowTrayMessage(kProgramName, text)) state_.SetStatus(text);
+}
+
+void GuardController::MoveOn(const std::string& address) {
+  // The report is about the proxy still guarded, not one the user has left meanwhile.
+  if (shut_down_ || !guard_.Running() || guard_.Address() != address) return;
+  const int count = list_.ListCount();
+  for (int row = RowOf(address) + 1; row < count; ++row) {
+    if (list_.GetCell(row, kColType) != kVerdictOk) continue;
+    const std::string next = RowAddress(list_, row);
+    // A row that names no usable address is passed over like a failed one.
+    if (!ParseProxyAddress(next)) continue;
+    list_.SetCurrentRow(row);
+    proxy_switch_.SetIeProxyFromCurrentRow();
+    if (!state_.SavedProxyChecked()) {
+      // The store refused it; the status line says so and the guard has stopped (Sync).
+      guard_.Stop();
+      return;
+    }
+    Tell(std::string(kGuardSwitchedPrefix) + next);
+    // The same address as before (a duplicate row) changes no state: the guard goes on with it.
+    guard_.Guard(next);
+    return;
+  }
+  proxy_switch_.CancelIeProxy();
+  guard_.Stop();
+  Tell(std::string(kGuardNoneLeft));
+}
+
+}  // namespace lumvex

@@ -1,0 +1,25 @@
+#include "app/marked_system_proxy.h"
+
+#include <utility>
+
+namespace lumvex {
+
+MarkedSystemProxy::MarkedSystemProxy(std::shared_ptr<SystemProxy> store, ProxyOnMarker marker)
+    : store_(std::move(store)), marker_(std::move(marker)) {}
+
+bool MarkedSystemProxy::Enable(const std::string& host, int port) {
+  // First the marker: a crash right after the switch must still find it at the next start. A
+  // marker that cannot be written does not stop the switch; the proxy is then only as safe as
+  // it was without one.
+  marker_.Set();
+  return store_->Enable(host, port);
+}
+
+bool MarkedSystemProxy::Disable() {
+  const bool off = store_->Disable();
+  // Kept while the store may still be on, so the next start tries again.
+  if (off || !store_->Read().enabled) marker_.Clear();
+  return off;
+}
+
+}  // namespace lumvex

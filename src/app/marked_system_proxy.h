@@ -1,0 +1,32 @@
+// A system proxy store that keeps the "proxy on" marker in step with what it writes: the marker
+// goes in place before the proxy is switched on and goes away once the store reads back off.
+// The window and `lumvexip proxy guard` use it; `lumvexip proxy set` does not (a proxy set from
+// the command line is the user's deliberate choice and must survive the next start).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/proxy_on_marker.h"
+#include "app/system_proxy.h"
+
+namespace lumvex {
+
+class MarkedSystemProxy : public SystemProxy {
+ public:
+  MarkedSystemProxy(std::shared_ptr<SystemProxy> store, ProxyOnMarker marker);
+
+  bool Available() const override { return store_->Available(); }
+  bool Enable(const std::string& host, int port) override;
+  bool Disable() override;
+  SystemProxySetting Read() const override { return store_->Read(); }
+  std::string Name() const override { return store_->Name(); }
+
+  const ProxyOnMarker& Marker() const { return marker_; }
+
+ private:
+  std::shared_ptr<SystemProxy> store_;
+  ProxyOnMarker marker_;
+};
+
+}  // namespace lumvex

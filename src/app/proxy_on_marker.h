@@ -1,0 +1,30 @@
+// The marker file that says the program has switched the system proxy on. It is written before
+// the switch and removed once the proxy is off again, so a start that finds it knows the last run
+// ended without its exit sequence (a crash, kill -9, power loss) and left the desktop on a proxy.
+#pragma once
+
+#include <string>
+
+namespace lumvex {
+
+// "proxy on" in the data directory.
+inline constexpr char kProxyOnMarkerName[] = "proxy on";
+
+class ProxyOnMarker {
+ public:
+  // `data_dir`: the program's data directory (created when the marker is written).
+  explicit ProxyOnMarker(std::string data_dir);
+
+  bool Exists() const;
+  // True when the marker is in place afterwards.
+  bool Set() const;
+  // True when no marker is left.
+  bool Clear() const;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string data_dir_;
+  std::string path_;
+};
+
+}  // namespace lumvex

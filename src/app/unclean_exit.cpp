@@ -1,0 +1,26 @@
+#include "app/unclean_exit.h"
+
+#include "app/proxy_address.h"
+#include "app/settings/data_dir.h"
+#include "app/settings/settings.h"
+
+namespace lumvex {
+
+bool SwitchOffAfterUncleanExit(const ProxyOnMarker& marker, ProxySwitchController& proxy_switch,
+                               MainWindowState& state, const std::string& data_dir) {
+  if (!marker.Exists()) return false;
+  const Settings settings{DataDir(data_dir)};
+  if (settings.ReadRun() == RunChoice::kYes &&
+      ParseProxyAddress(CaptionAddress(settings.ReadSavedProxy()))) {
+    return false;
+  }
+  proxy_switch.CancelIeProxy();
+  // The store still on (its write refused): CancelIeProxy's status line says so, and the marker
+  // stays for the next start.
+  if (proxy_switch.IsIeProxyEnabled()) return false;
+  marker.Clear();
+  state.SetStatus(std::string(kUncleanExitStatus));
+  return true;
+}
+
+}  // namespace lumvex

@@ -1,0 +1,137 @@
+#include "cli/proxy_guard_command.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <thread>
+
+#include "app/command_line.h"
+#include "app/guard_check.h"
+#include "app/marked_system_proxy.h"
+#include "app/proxy_address.h"
+#include "cli/proxy_guard_run.h"
+#include "cli/subcommand_args.h"
+#include "http/fetch_client.h"
+#include "platform/desktop_system_proxy.h"
+#include "platform/run_directory.h"
+#include "proxylist/proxy_line_parser.h"
+
+namespace lumvex::cli {
+namespace {
+
+constexpr std::string_view kUsage =
+    "lumvexip proxy guard [FILE|-] [--interval SECONDS] [--check-timeout SECONDS] "
+    "[--data-dir DIR]";
+constexpr double kDefaultCheckTimeoutS = 60;
+
+// A positive number of seconds (fractions allowed), at most a day.
+std::optional<double> Seconds(const std::string& text) {
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || end == nullptr || *end != '\0' || !std::isfinite(value) || value <= 0 ||
+      value > 86400) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// The signals that end the guard. SIGHUP only when it was not ignored at start (nohup).
+sigset_t EndSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  struct sigaction current {};
+  if (sigaction(SIGHUP, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+    sigaddset(&set, SIGHUP);
+  }
+  return set;
+}
+
+}  // namespace
+
+int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in) {
+  SubcommandArgs parsed = ParseSubcommandArgs(args, {"--interval", "--check-timeout"}, {});
+  std::vector<std::string> errors = parsed.errors;
+  if (parsed.positional.size() > 1) errors.push_back("proxy guard: at most one FILE");
+  double interval_s = std::chrono::duration<double>(ProxyGuard::kDefaultInterval).count();
+  double timeout_s = kDefaultCheckTimeoutS;
+  for (auto [flag, target] :
+       {std::pair{"--interval", &interval_s}, std::pair{"--check-timeout", &timeout_s}}) {
+    if (auto it = parsed.values.find(flag); it != parsed.values.end()) {
+      if (std::optional<double> value = Seconds(it->second)) {
+        *target = *value;
+      } else {
+        errors.push_back(std::string(flag) + ": a number of seconds above 0: \"" + it->second +
+                         "\"");
+      }
+    }
+  }
+  if (!errors.empty()) return ReportUsageErrors(errors, kUsage);
+
+  std::string bytes;
+  const std::string source = parsed.positional.empty() ? "-" : parsed.positional[0];
+  if (source == "-") {
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } else {
+    std::ifstream file(source, std::ios::binary);
+    if (!file) return ReportUsageErrors({"cannot read \"" + source + "\""}, kUsage);
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+  std::vector<std::string> addresses;
+  for (const ProxyEntry& row : ParseProxyLines(DecodeImportBytes(bytes))) {
+    const std::string address = row.cells[kColAddress] + ":" + row.cells[kColPort];
+    if (ParseProxyAddress(address)) {
+      addresses.push_back(address);
+    } else {
+      std::cerr << "not a proxy address, skipped: " << address << std::endl;
+    }
+  }
+  if (addresses.empty()) return ReportUsageErrors({"no proxy address in the list"}, kUsage);
+
+  // The ending signals are taken by a thread of their own; every thread started from here on
+  // inherits the blocked set, so none of them is interrupted by one.
+  const sigset_t end_signals = EndSignals();
+  sigset_t waited = end_signals;
+  sigaddset(&waited, SIGUSR1);  // "the run is over" from this thread
+  sigset_t previous;
+  pthread_sigmask(SIG_BLOCK, &waited, &previous);
+
+  const std::string data_dir = DataDirectoryOf(parsed.common, RunDirectory());
+  MarkedSystemProxy store(MakeDesktopSystemProxy(), ProxyOnMarker(data_dir));
+  if (!store.Available()) {
+    std::cerr << "no system proxy store: neither the GSettings schema org.gnome.system.proxy nor "
+                 "a KDE session"
+              << std::endl;
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return 1;
+  }
+  int end_code = 1;
+  {
+    http::FetchClient fetcher(nullptr);
+    ProxyGuardRun run(
+        store, MakeGuardCheck(fetcher, parsed.common.endpoints.connectivity_host, timeout_s),
+        std::move(addresses), std::chrono::milliseconds(std::llround(interval_s * 1000)), std::cout,
+        std::cerr);
+    std::thread signals([&run, waited] {
+      int signal = 0;
+      sigwait(&waited, &signal);
+      run.RequestStop();
+    });
+    const ProxyGuardRun::End end = run.Run();
+    end_code = end == ProxyGuardRun::End::kStopped ? 0 : 1;
+    pthread_kill(signals.native_handle(), SIGUSR1);
+    signals.join();
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  return end_code;
+}
+
+}  // namespace lumvex::cli

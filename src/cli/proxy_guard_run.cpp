@@ -1,0 +1,111 @@
+#include "cli/proxy_guard_run.h"
+
+#include <utility>
+
+#include "app/proxy_address.h"
+
+namespace lumvex::cli {
+
+ProxyGuardRun::ProxyGuardRun(SystemProxy& store, ProxyGuard::Check check,
+                             std::vector<std::string> addresses, std::chrono::milliseconds interval,
+                             std::ostream& out, std::ostream& err)
+    : store_(store),
+      check_(check),
+      addresses_(std::move(addresses)),
+      out_(out),
+      err_(err),
+      guard_(
+          std::move(check),
+          [events = events_](const std::string&) {
+            std::lock_guard lock(events->mutex);
+            events->failed = true;
+            events->wake.notify_all();
+          },
+          interval) {}
+
+void ProxyGuardRun::RequestStop() {
+  std::lock_guard lock(events_->mutex);
+  events_->stop = true;
+  events_->wake.notify_all();
+}
+
+std::optional<bool> ProxyGuardRun::CheckNow(const std::string& address) {
+  const std::uint64_t id = ++next_check_;
+  {
+    std::lock_guard lock(events_->mutex);
+    if (events_->stop) return std::nullopt;
+    events_->awaited_check = id;
+    events_->answer.reset();
+  }
+  std::weak_ptr<Events> weak = events_;
+  check_(address, [weak, id](bool relayed) {
+    const std::shared_ptr<Events> events = weak.lock();
+    if (!events) return;
+    std::lock_guard lock(events->mutex);
+    if (events->awaited_check != id) return;
+    events->answer = relayed;
+    events->wake.notify_all();
+  });
+  std::unique_lock lock(events_->mutex);
+  events_->wake.wait(lock, [&] { return events_->stop || events_->answer.has_value(); });
+  events_->awaited_check = 0;
+  if (events_->stop) return std::nullopt;
+  return events_->answer;
+}
+
+bool ProxyGuardRun::WaitForFailure() {
+  std::unique_lock lock(events_->mutex);
+  events_->wake.wait(lock, [&] { return events_->stop || events_->failed; });
+  const bool failed = !events_->stop;
+  events_->failed = false;
+  return failed;
+}
+
+void ProxyGuardRun::SwitchOff() {
+  guard_.Stop();
+  if (!switched_on_) return;
+  switched_on_ = false;
+  if (!store_.Disable()) {
+    err_ << "the system proxy store (" << store_.Name() << ") did not switch the proxy off"
+         << std::endl;
+  }
+  out_ << "off" << std::endl;
+}
+
+ProxyGuardRun::End ProxyGuardRun::Run() {
+  std::size_t next = 0;
+  while (true) {
+    std::optional<std::string> found;
+    for (; next < addresses_.size() && !found; ++next) {
+      const std::optional<bool> relayed = CheckNow(addresses_[next]);
+      if (!relayed) {
+        SwitchOff();
+        return End::kStopped;
+      }
+      if (*relayed) found = addresses_[next];
+    }
+    if (!found) {
+      err_ << "no proxy of the list is left that passes a check" << std::endl;
+      SwitchOff();
+      return End::kNoneLeft;
+    }
+    const std::optional<ProxyAddress> address = ParseProxyAddress(*found);
+    if (!address || !store_.Enable(address->host, address->port)) {
+      err_ << "the system proxy store (" << store_.Name() << ") did not keep " << *found
+           << std::endl;
+      // A half-done write must not leave the desktop on a proxy nobody guards.
+      switched_on_ = true;
+      SwitchOff();
+      return End::kRefused;
+    }
+    switched_on_ = true;
+    out_ << "on " << *found << std::endl;
+    guard_.Guard(*found);
+    if (!WaitForFailure()) {
+      SwitchOff();
+      return End::kStopped;
+    }
+  }
+}
+
+}  // namespace lumvex::cli

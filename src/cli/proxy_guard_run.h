@@ -1,0 +1,67 @@
+// The guard without a window (`lumvexip proxy guard`): over a list of proxies in order, switch the
+// system proxy to the first that passes a check, guard it, and after two failed re-checks in a
+// row move on to the next one of the list that passes; off when none is left. One line per
+// switch on the output: "on ADDRESS" or "off".
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/proxy_guard.h"
+#include "app/system_proxy.h"
+
+namespace lumvex::cli {
+
+class ProxyGuardRun {
+ public:
+  // How a run ended.
+  enum class End : int {
+    kStopped = 0,  // RequestStop: the proxy is off again
+    kNoneLeft,     // every proxy of the list failed; the proxy is off (if it was ever set)
+    kRefused,      // the store did not keep a switch; the proxy is off
+  };
+
+  // `addresses`: "host:port" texts in list order. `store`, `out` and `err` must outlive the run.
+  ProxyGuardRun(SystemProxy& store, ProxyGuard::Check check, std::vector<std::string> addresses,
+                std::chrono::milliseconds interval, std::ostream& out, std::ostream& err);
+  ProxyGuardRun(const ProxyGuardRun&) = delete;
+  ProxyGuardRun& operator=(const ProxyGuardRun&) = delete;
+
+  // Blocks until RequestStop or the end of the list.
+  End Run();
+  // From any thread (a signal handler's thread): the run switches the proxy off and returns.
+  void RequestStop();
+
+ private:
+  // One check, cut short by RequestStop (nullopt then).
+  std::optional<bool> CheckNow(const std::string& address);
+  // Waits for the guard's failure report (true) or RequestStop (false).
+  bool WaitForFailure();
+  void SwitchOff();
+
+  SystemProxy& store_;
+  const ProxyGuard::Check check_;
+  const std::vector<std::string> addresses_;
+  std::ostream& out_;
+  std::ostream& err_;
+  bool switched_on_ = false;
+
+  struct Events {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stop = false;
+    bool failed = false;
+    std::uint64_t awaited_check = 0;
+    std::optional<bool> answer;
+  };
+  std::shared_ptr<Events> events_ = std::make_shared<Events>();
+  std::uint64_t next_check_ = 0;
+  ProxyGuard guard_;
+};
+
+}  // namespace lumvex::cli

@@ -1,0 +1,127 @@
+// The guard without a window over a list of farm proxies: the first that passes is set, a proxy
+// that dies is left for the next one of the list that passes, and off when none is left.
+#include "cli/proxy_guard_run.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "app/guard_check.h"
+#include "guard_rig.h"
+#include "http/fetch_client.h"
+#include "scripted_check.h"
+#include "temp_dir.h"
+
+namespace lumvex::cli {
+namespace {
+
+using lumvex::testing::KeyfileStore;
+using lumvex::testing::LiveProxy;
+using lumvex::testing::ScriptedCheck;
+using lumvex::testing::TempDir;
+using lumvex::testing::WaitUntil;
+using namespace std::chrono_literals;
+
+// Output lines written by another thread, read safely (xsputn may call overflow: the lock is
+// taken again on the same thread).
+class Lines : public std::stringbuf {
+ public:
+  std::string Text() {
+    std::lock_guard lock(mutex_);
+    return str();
+  }
+
+ protected:
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    std::lock_guard lock(mutex_);
+    return std::stringbuf::xsputn(s, n);
+  }
+  int overflow(int c) override {
+    std::lock_guard lock(mutex_);
+    return std::stringbuf::overflow(c);
+  }
+
+ private:
+  std::recursive_mutex mutex_;
+};
+
+class ProxyGuardRunTest : public ::testing::Test {
+ protected:
+  SystemProxySetting Stored() const { return keyfile_.Open()->Read(); }
+
+  TempDir data_;
+  KeyfileStore keyfile_;
+  std::shared_ptr<MarkedSystemProxy> store_ = testing::MarkedKeyfileStore(keyfile_, data_.path());
+  http::FetchClient fetcher_{nullptr};
+  Lines out_buffer_, err_buffer_;
+  std::ostream out_{&out_buffer_}, err_{&err_buffer_};
+};
+
+TEST_F(ProxyGuardRunTest, MovesDownTheListAsProxiesDieThenEndsOff) {
+  LiveProxy dead_from_start(0), first(1), second(2), third(3);
+  dead_from_start.Die();
+  ProxyGuardRun run(*store_, MakeGuardCheck(fetcher_, "connect.test", 2),
+                    {dead_from_start.Address(), first.Address(), second.Address(), third.Address()},
+                    5ms, out_, err_);
+  ProxyGuardRun::End end = ProxyGuardRun::End::kStopped;
+  std::thread runner([&] { end = run.Run(); });
+  ASSERT_TRUE(WaitUntil([&] { return out_buffer_.Text() == "on " + first.Address() + "\n"; }))
+      << out_buffer_.Text();
+  EXPECT_TRUE(store_->Marker().Exists());
+  second.Die();  // not the guarded one: passed over later without a switch to it
+  first.Die();
+  ASSERT_TRUE(WaitUntil([&] { return Stored().host == third.Ip() && Stored().enabled; }));
+  third.Die();
+  runner.join();
+  EXPECT_EQ(end, ProxyGuardRun::End::kNoneLeft);
+  EXPECT_EQ(out_buffer_.Text(), "on " + first.Address() + "\non " + third.Address() + "\noff\n");
+  EXPECT_FALSE(Stored().enabled);
+  EXPECT_FALSE(store_->Marker().Exists());
+}
+
+TEST_F(ProxyGuardRunTest, AStopRequestSwitchesOffEvenWithACheckInFlight) {
+  ScriptedCheck check;
+  ProxyGuardRun run(*store_, check.AsCheck(), {"10.1.1.1:80", "10.1.1.2:80"}, 0ms, out_, err_);
+  ProxyGuardRun::End end = ProxyGuardRun::End::kNoneLeft;
+  std::thread runner([&] { end = run.Run(); });
+  ASSERT_TRUE(check.AnswerCheck(1, false));  // the first one fails its first check
+  ASSERT_TRUE(check.AnswerCheck(2, true));   // the second passes and is set
+  ASSERT_TRUE(check.WaitForStarted(3));      // the guard's first re-check never answers
+  EXPECT_EQ(Stored(), (SystemProxySetting{true, "10.1.1.2", 80}));
+  run.RequestStop();
+  runner.join();
+  EXPECT_EQ(end, ProxyGuardRun::End::kStopped);
+  EXPECT_EQ(out_buffer_.Text(), "on 10.1.1.2:80\noff\n");
+  EXPECT_FALSE(Stored().enabled);
+  EXPECT_FALSE(store_->Marker().Exists());
+  EXPECT_EQ(check.Started(),
+            (std::vector<std::string>{"10.1.1.1:80", "10.1.1.2:80", "10.1.1.2:80"}));
+}
+
+TEST_F(ProxyGuardRunTest, NoProxyPassingAtTheStartLeavesTheStoreAlone) {
+  ASSERT_TRUE(keyfile_.Open()->Enable("9.9.9.9", 99));  // the user's own setting
+  ScriptedCheck check;
+  ProxyGuardRun run(*store_, check.AsCheck(), {"10.1.1.1:80"}, 0ms, out_, err_);
+  std::thread answer([&] { check.AnswerCheck(1, false); });
+  EXPECT_EQ(run.Run(), ProxyGuardRun::End::kNoneLeft);
+  answer.join();
+  EXPECT_EQ(out_buffer_.Text(), "");
+  EXPECT_EQ(Stored(), (SystemProxySetting{true, "9.9.9.9", 99}));
+  EXPECT_NE(err_buffer_.Text().find("no proxy"), std::string::npos);
+}
+
+TEST_F(ProxyGuardRunTest, AStopRequestBeforeAnyProxyIsSetTouchesNothing) {
+  ScriptedCheck check;
+  ProxyGuardRun run(*store_, check.AsCheck(), {"10.1.1.1:80"}, 0ms, out_, err_);
+  std::thread runner([&] { EXPECT_EQ(run.Run(), ProxyGuardRun::End::kStopped); });
+  ASSERT_TRUE(check.WaitForStarted(1));
+  run.RequestStop();
+  runner.join();
+  EXPECT_EQ(out_buffer_.Text(), "");
+  EXPECT_FALSE(store_->Marker().Exists());
+}
+
+}  // namespace
+}  // namespace lumvex::cli
