@@ -86,8 +86,8 @@ GSettingsProxy::GSettingsProxy(GSettingsProxyOptions options) {
       handles->backend = GObjectRef<GSettingsBackend>(
           g_keyfile_settings_backend_new(options.keyfile_path.c_str(), "/", nullptr));
     } else {
-      // The memory back end (GIO's fallback when no real one is installed) keeps nothing past the
-      // end of the process and nobody else reads it: only an explicit choice of it counts.
+      // The memory back end keeps nothing past the end of the process and nobody else reads it:
+      // only an explicit choice of it counts as a store.
       GSettingsBackend* fallback = g_settings_backend_get_default();  // a new reference
       const char* chosen = std::getenv("GSETTINGS_BACKEND");
       const bool memory = std::strcmp(G_OBJECT_TYPE_NAME(fallback), "GMemorySettingsBackend") == 0;

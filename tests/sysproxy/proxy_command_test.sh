@@ -57,6 +57,11 @@ mkdir -p "$work/no-schemas"
 out=$(GSETTINGS_SCHEMA_DIR=$work/no-schemas XDG_DATA_DIRS=$work/no-schemas "$program" proxy set 1.2.3.4:8080 2>/dev/null)
 check "set without a store" "1 " "$? $out"
 
+# The memory back end keeps nothing past the process; chosen on purpose it is a store all the same
+# (a try that should touch nothing).
+out=$(GSETTINGS_BACKEND=memory "$program" proxy set 1.2.3.4:8080 2>/dev/null)
+check "set in a chosen memory store" "0 on 1.2.3.4:8080" "$? $out"
+
 # dconf without a session bus loses every write: that is a failure, not an "on".
 if [ -e /usr/lib/x86_64-linux-gnu/gio/modules/libdconfsettings.so ] || ls /usr/lib/*/gio/modules/libdconfsettings.so >/dev/null 2>&1; then
   out=$(env -u GSETTINGS_BACKEND GSETTINGS_BACKEND=dconf XDG_RUNTIME_DIR=$work/no-bus DISPLAY= \
