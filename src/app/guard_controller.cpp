@@ -114,7 +114,8 @@ void GuardController::MoveOn(const std::string& address) {
     const std::string next = RowAddress(list_, row);
     // A row that names no usable address is passed over like a failed one.
     if (!ParseProxyAddress(next)) continue;
-    list_.SetCurrentRow(row);
+    // The cursor moves there and the view follows, as with "切换IE代理".
+    list_.MoveCursorTo(row);
     proxy_switch_.SetIeProxyFromCurrentRow();
     if (!state_.SavedProxyChecked()) {
       // The store refused it; the status line says so and the guard has stopped (Sync).

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "app/application.h"
+#include "cli/strict_check_options.h"
 #include "cli/subcommand_args.h"
 #include "platform/headless_ui_thread.h"
 #include "platform/run_directory.h"
@@ -58,9 +59,11 @@ std::optional<ProxyEntry> ParseAddressLine(std::string_view line) {
 // Prints each verdict as the list receives it and counts them; runs on the UI thread.
 class VerdictPrinter : public ProxyListObserver {
  public:
+  // With `outcomes` (one per row, filled by the checker before each verdict), lines are JSON.
   VerdictPrinter(ProxyList& list, std::size_t total, std::ostream& out, std::ostream& err,
-                 bool progress)
-      : list_(list),
+                 bool progress, const std::vector<CheckOutcome>* outcomes = nullptr)
+      : outcomes_(outcomes),
+        list_(list),
         started_(total),
         decided_(total, false),
         out_(out),
@@ -81,8 +84,14 @@ class VerdictPrinter : public ProxyListObserver {
     const double seconds = std::chrono::duration<double>(Clock::now() - started_[index]).count();
     char took[32];
     std::snprintf(took, sizeof took, "%.3f", seconds);
-    out_ << list_.GetCell(row, kColAddress) << ':' << list_.GetCell(row, kColPort) << '\t'
-         << (ok ? "ok" : "failed") << '\t' << took << std::endl;
+    const std::string address =
+        list_.GetCell(row, kColAddress) + ':' + list_.GetCell(row, kColPort);
+    if (outcomes_ != nullptr) {
+      const CheckOutcome& outcome = (*outcomes_)[index];
+      out_ << VerdictJsonLine(address, ok, seconds, outcome.status, outcome.bytes) << std::endl;
+    } else {
+      out_ << address << '\t' << (ok ? "ok" : "failed") << '\t' << took << std::endl;
+    }
     ++(ok ? ok_ : failed_);
     if (progress_) {
       err_ << "\r" << ok_ + failed_ << "/" << decided_.size() << " done, " << ok_ << " ok, "
@@ -108,6 +117,7 @@ class VerdictPrinter : public ProxyListObserver {
   void CurrentOrSelectionChanged() override {}
 
  private:
+  const std::vector<CheckOutcome>* outcomes_;
   ProxyList& list_;
   std::vector<Clock::time_point> started_;
   std::vector<bool> decided_;
@@ -125,8 +135,10 @@ class VerdictPrinter : public ProxyListObserver {
 
 int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
              std::ostream& err, bool progress) {
-  SubcommandArgs parsed = ParseSubcommandArgs(args, {"--threads"}, {});
+  SubcommandArgs parsed =
+      ParseSubcommandArgs(args, {"--threads", kExpectFlag, kCheckUrlFlag}, {kJsonSwitch});
   std::vector<std::string> errors = parsed.errors;
+  const StrictCheckOptions strict = StrictCheckOptionsOf(parsed, errors);
   if (parsed.positional.size() > 1) errors.push_back("at most one FILE");
   int threads = ValidationController::kDefaultThreads;
   if (auto it = parsed.values.find("--threads"); it != parsed.values.end()) {
@@ -172,7 +184,14 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   Application app(ui, prompts, options);
   // A check from a script leaves the desktop's proxy setting alone.
   app.Validation().SetSystemProxyOff(nullptr);
-  VerdictPrinter printer(app.List(), rows.size(), out, err, progress);
+  // The strict rule and the outcome of each check (JSON lines show its status and size).
+  std::vector<CheckOutcome> outcomes(rows.size());
+  app.Checker().SetStrictRule(strict.rule);
+  app.Checker().SetOutcomeHook([&outcomes](int row, const CheckOutcome& outcome) {
+    if (row >= 0 && static_cast<std::size_t>(row) < outcomes.size()) outcomes[row] = outcome;
+  });
+  VerdictPrinter printer(app.List(), rows.size(), out, err, progress,
+                         strict.json ? &outcomes : nullptr);
   const std::int64_t total = static_cast<std::int64_t>(rows.size());
   ui.RunSync([&] {
     app.List().AddObserver(&printer);

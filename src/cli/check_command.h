@@ -9,11 +9,14 @@
 namespace lumvex::cli {
 
 inline constexpr const char* kCheckUsage =
-    "lumvexip check [FILE|-] [--threads T] [--check-timeout SECONDS] [--validation-host URL]";
+    "lumvexip check [FILE|-] [--threads T] [--check-timeout SECONDS] [--validation-host URL]\n"
+    "               [--expect TEXT] [--check-url URL] [--json]";
 
 // Reads address:port lines from FILE (or `in` for "-" or no FILE) and writes one line per
-// verdict as it arrives: address:port TAB ok|failed TAB seconds. With `progress`, a progress
-// line goes to `err`. Returns 0 when every proxy got a verdict, 2 on bad usage.
+// verdict as it arrives: address:port TAB ok|failed TAB seconds (with --json a JSON object:
+// address, verdict ok/failed, seconds, status, bytes). --expect TEXT: a reply counts only when
+// it is 2xx and contains TEXT; --check-url URL is fetched instead of the validation address.
+// With `progress`, a progress line goes to `err`. Returns 0 when every proxy got a verdict, 2 on bad usage.
 int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
              std::ostream& err, bool progress);
 

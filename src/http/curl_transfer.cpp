@@ -192,6 +192,12 @@ void CurlTransfer::SetLimits(long connect_ms, long idle_ms, long total_ms) {
 
 void CurlTransfer::SetBodyLimit(std::size_t bytes) { body_limit_ = std::min(bytes, kMaxBodyBytes); }
 
+int CurlTransfer::ResponseStatus() const {
+  long status = 0;
+  if (easy_) curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+  return static_cast<int>(status);
+}
+
 CURLcode CurlTransfer::Perform() {
   if (!easy_) return CURLE_FAILED_INIT;
   CURLcode code = curl_easy_perform(easy_);

@@ -65,6 +65,8 @@ class CurlTransfer {
   const std::string& body() const { return body_; }
   std::string TakeBody() { return std::move(body_); }
   const std::string& headers() const { return headers_; }
+  // Status code of the last response; 0 when none arrived.
+  int ResponseStatus() const;
 
  private:
   static size_t OnBody(char* data, size_t size, size_t count, void* user);

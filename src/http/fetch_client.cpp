@@ -61,6 +61,7 @@ struct FetchClient::Call {
     if (options.want_response_headers) result.response_headers = std::move(header_text);
     if (options.want_cookies) result.cookies = std::move(set_cookies);
     result.body = DecodeFetchBody(transfer.TakeBody(), options.body_encoding.value_or(kBodyAsIs));
+    result.status = transfer.ResponseStatus();
     return result;
   }
 };

@@ -52,6 +52,8 @@ struct FetchResult {
   // The body after conversion, the timeout message, or empty on failure.
   std::string body;
   bool timed_out = false;
+  // Status code of the last response; 0 when none arrived (failure, timeout, cancel).
+  int status = 0;
   // Filled only when asked for and the exchange did not time out.
   std::optional<std::string> response_headers;  // raw block, or 2048 spaces when it is longer
   std::optional<std::string> cookies;           // "name=value;" per cookie the server set

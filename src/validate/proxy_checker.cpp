@@ -18,6 +18,16 @@ ProxyChecker::~ProxyChecker() {
 
 void ProxyChecker::CancelAll() { cancelled_.store(true, std::memory_order_release); }
 
+void ProxyChecker::SetStrictRule(StrictRule rule) {
+  auto shared = std::make_shared<const StrictRule>(std::move(rule));
+  std::lock_guard lock(strict_mutex_);
+  strict_ = std::move(shared);
+}
+
+void ProxyChecker::SetOutcomeHook(std::function<void(int, const CheckOutcome&)> hook) {
+  outcome_hook_ = std::move(hook);
+}
+
 void ProxyChecker::CheckProxyTask(std::int32_t row_number) {
   if (Cancelled()) return;
   // Held for the whole check: a second start may rebuild the table meanwhile.
@@ -27,16 +37,23 @@ void ProxyChecker::CheckProxyTask(std::int32_t row_number) {
   const int row = row_number - 1;
   list_.SetCell(row, kColType, std::string(kVerdictPoolChecking));
 
-  std::string url = ValidationUrl(target_, DrawSalt());
+  std::shared_ptr<const StrictRule> strict;
+  {
+    std::lock_guard lock(strict_mutex_);
+    strict = strict_;
+  }
+  std::string url = CheckAddress(target_, *strict, DrawSalt());
   http::FetchOptions options;
   options.method = 0;
   options.proxy = *address;
   options.timeout_s = target_.timeout_s;
   options.body_encoding = http::kBodyUtf8;
-  options.max_body_bytes = kCheckBodyBytes;
-  const bool relayed = ProxyRelayed(fetcher_.FetchPage(url, options));
+  options.max_body_bytes = strict->Strict() ? kStrictCheckBodyBytes : kCheckBodyBytes;
+  const CheckOutcome outcome = JudgeReply(fetcher_.FetchPage(url, options), *strict);
+  const bool relayed = outcome.ok;
   // A fetch cut short by the program's exit is no verdict on the proxy.
   if (Cancelled()) return;
+  if (outcome_hook_) outcome_hook_(row, outcome);
   if (relayed) {
     list_.SetCell(row, kColType, std::string(kVerdictSuccess));
   } else {

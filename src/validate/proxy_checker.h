@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -13,6 +14,7 @@
 #include "proxylist/proxy_list.h"
 #include "validate/cell_color_table.h"
 #include "validate/proxy_check.h"
+#include "validate/strict_check.h"
 #include "validate/validation_task_table.h"
 
 namespace lumvex {
@@ -42,6 +44,13 @@ class ProxyChecker {
   // the fetches afterwards (FetchClient::Close) so that the workers return.
   void CancelAll();
 
+  // The strict rule of the pool checks (settings, or `lumvexip check --expect`); it applies from
+  // the next check on. Any thread.
+  void SetStrictRule(StrictRule rule);
+  // Called on the worker with each pool check's outcome, just before its verdict is written. Set
+  // it before a run starts, not during one.
+  void SetOutcomeHook(std::function<void(int row, const CheckOutcome& outcome)> hook);
+
  private:
   // Shared with the completions of menu checks, which may arrive after the checker is gone.
   struct Lifetime {
@@ -59,6 +68,9 @@ class ProxyChecker {
   ValidationTaskTable tasks_;
   std::atomic<bool> cancelled_{false};
   std::shared_ptr<Lifetime> lifetime_ = std::make_shared<Lifetime>();
+  mutable std::mutex strict_mutex_;
+  std::shared_ptr<const StrictRule> strict_ = std::make_shared<const StrictRule>();
+  std::function<void(int, const CheckOutcome&)> outcome_hook_;
 };
 
 }  // namespace lumvex

@@ -1,0 +1,38 @@
+// The strict-check flags of `lumvexip check`: --expect TEXT (a reply counts only when it is 2xx
+// and its body contains TEXT), --check-url URL (fetched instead of the validation address) and
+// --json (JSON lines instead of tab-separated ones).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/subcommand_args.h"
+#include "validate/strict_check.h"
+
+namespace lumvex::cli {
+
+// Flags that take a value, and the switch, to hand to ParseSubcommandArgs.
+inline constexpr std::string_view kExpectFlag = "--expect";
+inline constexpr std::string_view kCheckUrlFlag = "--check-url";
+inline constexpr std::string_view kJsonSwitch = "--json";
+
+struct StrictCheckOptions {
+  StrictRule rule;
+  bool json = false;
+};
+
+// The options given in `parsed`; a bad value adds a message to `errors`.
+StrictCheckOptions StrictCheckOptionsOf(const SubcommandArgs& parsed,
+                                        std::vector<std::string>& errors);
+
+// `text` as a JSON string literal, quotes included (UTF-8 passes through; control characters,
+// quotes and backslashes are escaped; bytes that are not UTF-8 become U+FFFD).
+std::string JsonString(std::string_view text);
+
+// {"address":"1.2.3.4:80","verdict":"ok","seconds":0.123,"status":200,"bytes":17}
+std::string VerdictJsonLine(std::string_view address, bool ok, double seconds, int status,
+                            std::size_t bytes);
+
+}  // namespace lumvex::cli

@@ -1,0 +1,23 @@
+#include "validate/strict_check.h"
+
+namespace lumvex {
+
+CheckOutcome JudgeReply(const http::FetchResult& result, const StrictRule& rule) {
+  CheckOutcome outcome;
+  if (result.timed_out) return outcome;
+  outcome.status = result.status;
+  outcome.bytes = result.body.size();
+  if (!rule.Strict()) {
+    outcome.ok = ProxyRelayed(result);
+    return outcome;
+  }
+  outcome.ok = result.status >= 200 && result.status < 300 &&
+               result.body.find(rule.expect) != std::string::npos;
+  return outcome;
+}
+
+std::string CheckAddress(const CheckTarget& target, const StrictRule& rule, int salt) {
+  return rule.url.empty() ? ValidationUrl(target, salt) : rule.url;
+}
+
+}  // namespace lumvex

@@ -1,0 +1,41 @@
+// The strict check (opt-in): a reply counts only when its status is 2xx and its body contains an
+// expected text, so captive login pages, injected pages and fake replies no longer pass. Also the
+// address a check fetches when the user names one of their own. Empty fields mean the usual
+// rules: the validation address, and any non-empty reply in time.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "http/fetch_request.h"
+#include "validate/proxy_check.h"
+
+namespace lumvex {
+
+struct StrictRule {
+  std::string url;     // fetched instead of the validation address when not empty
+  std::string expect;  // when not empty: the reply must be 2xx and its body must contain it
+
+  bool Strict() const { return !expect.empty(); }
+  friend bool operator==(const StrictRule&, const StrictRule&) = default;
+};
+
+// A strict check reads this much of a reply at most: the text may stand far into a page.
+inline constexpr std::size_t kStrictCheckBodyBytes = 256u * 1024u;
+
+// What one check found.
+struct CheckOutcome {
+  bool ok = false;
+  int status = 0;         // of the reply; 0 when none arrived
+  std::size_t bytes = 0;  // of the body as read (0 after a failure or the deadline)
+};
+
+// The verdict on a reply: the single check's rule (ProxyRelayed), or with `rule.Strict()` a 2xx
+// status, no deadline, and `rule.expect` found in the body as decoded (bytes compared).
+CheckOutcome JudgeReply(const http::FetchResult& result, const StrictRule& rule);
+
+// The address a pool check fetches: `rule.url` when given, else the validation address.
+std::string CheckAddress(const CheckTarget& target, const StrictRule& rule, int salt);
+
+}  // namespace lumvex

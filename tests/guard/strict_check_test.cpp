@@ -1,0 +1,164 @@
+// The strict check: the rule on its own, and `lumvexip check --expect/--check-url/--json` against
+// loopback servers standing in for proxies (a captive login page, a 502 with a body, a reply
+// without the text, a good reply).
+#include "validate/strict_check.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/property_tree/json_parser.hpp>
+#include <boost/property_tree/ptree.hpp>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/check_command.h"
+#include "cli/strict_check_options.h"
+#include "fixture/fixture_server.h"
+#include "fixture/proxy_farm.h"
+
+namespace lumvex {
+namespace {
+
+http::FetchResult Reply(int status, std::string body) {
+  http::FetchResult result;
+  result.status = status;
+  result.body = std::move(body);
+  return result;
+}
+
+TEST(StrictRuleTest, OnlyA2xxReplyHoldingTheTextPasses) {
+  const StrictRule rule{"", "LUMVEX-OK"};
+  const std::string login = "<html><form action=/login>请先登录</form></html>";
+  EXPECT_FALSE(JudgeReply(Reply(200, login), rule).ok);  // captive portal
+  EXPECT_FALSE(JudgeReply(Reply(502, "proxy error LUMVEX-OK"), rule).ok);
+  EXPECT_FALSE(JudgeReply(Reply(200, "hello"), rule).ok);
+  EXPECT_FALSE(JudgeReply(Reply(0, ""), rule).ok);
+  http::FetchResult late = Reply(200, "LUMVEX-OK");
+  late.timed_out = true;
+  EXPECT_FALSE(JudgeReply(late, rule).ok);
+  const CheckOutcome good = JudgeReply(Reply(204, "..LUMVEX-OK.."), rule);
+  EXPECT_TRUE(good.ok);
+  EXPECT_EQ(good.status, 204);
+  EXPECT_EQ(good.bytes, 13u);
+  // Bytes are compared: a text in Chinese matches the decoded body exactly.
+  EXPECT_TRUE(JudgeReply(Reply(200, "欢迎使用"), StrictRule{"", "使用"}).ok);
+  EXPECT_FALSE(JudgeReply(Reply(200, "LUMVEX-ok"), rule).ok);
+}
+
+TEST(StrictRuleTest, WithoutATextAnyNonEmptyReplyInTimeStillCounts) {
+  const StrictRule usual;
+  EXPECT_FALSE(usual.Strict());
+  EXPECT_TRUE(JudgeReply(Reply(502, "bad gateway"), usual).ok);
+  EXPECT_FALSE(JudgeReply(Reply(200, ""), usual).ok);
+  CheckTarget target;
+  target.validation_host = "check.test";
+  target.validation_account = "123456789";
+  target.validation_token = "1234";
+  EXPECT_EQ(CheckAddress(target, usual, 555), ValidationUrl(target, 555));
+  EXPECT_EQ(CheckAddress(target, StrictRule{"http://mine.test/ok", ""}, 555),
+            "http://mine.test/ok");
+}
+
+TEST(JsonLineTest, EscapesWhatJsonNeedsAndKeepsUtf8) {
+  EXPECT_EQ(cli::JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
+  EXPECT_EQ(cli::JsonString("\t\x01"), "\"\\u0009\\u0001\"");
+  EXPECT_EQ(cli::JsonString("北京"), "\"北京\"");
+  EXPECT_EQ(cli::JsonString("\xff\xc3"), "\"\\ufffd\\ufffd\"");
+  EXPECT_EQ(cli::VerdictJsonLine("1.2.3.4:80", true, 0.25, 200, 17),
+            "{\"address\":\"1.2.3.4:80\",\"verdict\":\"ok\",\"seconds\":0.250,\"status\":200,"
+            "\"bytes\":17}");
+}
+
+// Loopback servers answering proxy requests as set; each is one "proxy" of the list.
+class StrictCommandTest : public ::testing::Test {
+ protected:
+  void AddProxy(std::string name, int status, std::string reason, std::string body) {
+    auto server = std::make_unique<tools::FixtureServer>(tools::LoopbackAddress(servers_.size()));
+    tools::Reply reply;
+    reply.status = status;
+    reply.reason = std::move(reason);
+    reply.body = std::move(body);
+    server->SetDefault(reply);
+    ASSERT_TRUE(server->Start());
+    names_[server->address() + ":" + std::to_string(server->port())] = std::move(name);
+    list_ += server->address() + ":" + std::to_string(server->port()) + "\r\n";
+    servers_.push_back(std::move(server));
+  }
+  int Run(std::vector<std::string> args) {
+    std::istringstream in(list_);
+    args.push_back("--check-timeout");
+    args.push_back("5");
+    return cli::RunCheck(args, in, out_, err_, false);
+  }
+  // name -> the parsed JSON object of its line
+  std::map<std::string, boost::property_tree::ptree> JsonLines() {
+    std::map<std::string, boost::property_tree::ptree> result;
+    std::istringstream lines(out_.str());
+    std::string line;
+    while (std::getline(lines, line)) {
+      boost::property_tree::ptree object;
+      std::istringstream text(line);
+      boost::property_tree::read_json(text, object);
+      result[names_.at(object.get<std::string>("address"))] = object;
+    }
+    return result;
+  }
+
+  std::vector<std::unique_ptr<tools::FixtureServer>> servers_;
+  std::map<std::string, std::string> names_;
+  std::string list_;
+  std::ostringstream out_, err_;
+};
+
+TEST_F(StrictCommandTest, JsonLinesWithTheStrictVerdicts) {
+  AddProxy("captive", 200, "OK", "<html><form action=/login>登录后上网</form></html>");
+  AddProxy("bad gateway", 502, "Bad Gateway", "LUMVEX-OK from an error page");
+  AddProxy("no text", 200, "OK", "some other page");
+  AddProxy("good", 200, "OK", "<p>LUMVEX-OK</p>");
+  ASSERT_EQ(Run({"--expect", "LUMVEX-OK", "--json"}), 0) << err_.str();
+  auto lines = JsonLines();
+  ASSERT_EQ(lines.size(), 4u) << out_.str();
+  EXPECT_EQ(lines["captive"].get<std::string>("verdict"), "failed");
+  EXPECT_EQ(lines["bad gateway"].get<std::string>("verdict"), "failed");
+  EXPECT_EQ(lines["bad gateway"].get<int>("status"), 502);
+  EXPECT_EQ(lines["no text"].get<std::string>("verdict"), "failed");
+  EXPECT_EQ(lines["good"].get<std::string>("verdict"), "ok");
+  EXPECT_EQ(lines["good"].get<int>("status"), 200);
+  EXPECT_EQ(lines["good"].get<int>("bytes"), 16);
+  EXPECT_GE(lines["good"].get<double>("seconds"), 0.0);
+}
+
+TEST_F(StrictCommandTest, WithoutExpectTheUsualRuleHoldsAndCheckUrlIsFetched) {
+  AddProxy("captive", 200, "OK", "<html>login</html>");
+  AddProxy("bad gateway", 502, "Bad Gateway", "error page");
+  ASSERT_EQ(Run({"--check-url", "http://mine.test/probe?x=1", "--json"}), 0) << err_.str();
+  auto lines = JsonLines();
+  EXPECT_EQ(lines["captive"].get<std::string>("verdict"), "ok");
+  EXPECT_EQ(lines["bad gateway"].get<std::string>("verdict"), "ok");  // any reply counts
+  for (const auto& server : servers_) {
+    ASSERT_EQ(server->Requests().size(), 1u);
+    EXPECT_EQ(server->Requests()[0].target, "http://mine.test/probe?x=1");
+  }
+}
+
+TEST_F(StrictCommandTest, TabSeparatedLinesStayTheDefault) {
+  AddProxy("good", 200, "OK", "LUMVEX-OK");
+  ASSERT_EQ(Run({"--expect", "LUMVEX-OK"}), 0);
+  const std::string line = out_.str();
+  EXPECT_EQ(line.substr(0, line.find('\t')),
+            servers_[0]->address() + ":" + std::to_string(servers_[0]->port()));
+  EXPECT_NE(line.find("\tok\t"), std::string::npos);
+}
+
+TEST_F(StrictCommandTest, BadStrictFlagsAreUsageErrors) {
+  AddProxy("good", 200, "OK", "LUMVEX-OK");
+  EXPECT_EQ(Run({"--check-url", "https://secure.test/"}), 2);
+  EXPECT_EQ(Run({"--expect", ""}), 2);
+  EXPECT_EQ(Run({"--check-url"}), 2);
+  EXPECT_TRUE(servers_[0]->Requests().empty());
+}
+
+}  // namespace
+}  // namespace lumvex
