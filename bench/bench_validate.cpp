@@ -12,9 +12,6 @@
 //   overshoot_p99_ms  how far past the deadline the verdicts of deadline-bound checks came
 //   last_start_ms     press to the start of the last check
 //   peak_mb           peak resident memory of the checking process
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -29,6 +26,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "farm_process.h"
 #include "fixture/file_limit.h"
 #include "fixture/proxy_farm.h"
 #include "platform/headless_ui_thread.h"
@@ -94,49 +92,6 @@ long PeakKb() {
     if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
   }
   return 0;
-}
-
-// Starts the farm in a child; returns the endpoints read from its pipe.
-std::vector<std::string> StartFarmProcess(pid_t* child) {
-  int fds[2];
-  if (pipe(fds) != 0) return {};
-  *child = fork();
-  if (*child == 0) {
-    close(fds[0]);
-    lumvex::tools::RaiseFileLimit();
-    std::vector<lumvex::tools::ProxySpec> specs;
-    for (int i = 0; i < kProxies; ++i) {
-      lumvex::tools::ProxySpec spec;
-      spec.address = lumvex::tools::LoopbackAddress(static_cast<size_t>(i));
-      spec.behaviour = KindOf(i).behaviour;
-      spec.delay_ms = KindOf(i).delay_ms;
-      specs.push_back(spec);
-    }
-    lumvex::tools::ProxyFarm farm;
-    std::string text;
-    for (const auto& e : farm.Start(specs)) text += e.address + ":" + std::to_string(e.port) + "\n";
-    text += "end\n";
-    if (write(fds[1], text.data(), text.size()) < 0) _exit(1);
-    close(fds[1]);
-    pause();  // until the parent kills it
-    _exit(0);
-  }
-  close(fds[1]);
-  std::string text;
-  char buffer[4096];
-  ssize_t got;
-  while ((got = read(fds[0], buffer, sizeof buffer)) > 0) {
-    text.append(buffer, static_cast<size_t>(got));
-    if (text.ends_with("end\n")) break;
-  }
-  close(fds[0]);
-  std::vector<std::string> endpoints;
-  size_t start = 0;
-  for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
-    std::string line = text.substr(start, nl - start);
-    if (line != "end") endpoints.push_back(line);
-  }
-  return endpoints;
 }
 
 // Times the verdicts on the UI thread as the list receives them.
@@ -258,18 +213,22 @@ void RunOnce(const std::vector<std::string>& endpoints, int threads, bool print_
 }  // namespace
 
 int main() {
-  pid_t farm = 0;
-  const std::vector<std::string> endpoints = StartFarmProcess(&farm);
+  std::vector<lumvex::tools::ProxySpec> specs;
+  for (int i = 0; i < kProxies; ++i) {
+    lumvex::tools::ProxySpec spec;
+    spec.behaviour = KindOf(i).behaviour;
+    spec.delay_ms = KindOf(i).delay_ms;
+    specs.push_back(spec);
+  }
+  lumvex::bench::FarmProcess farm(specs);
+  const std::vector<std::string>& endpoints = farm.Endpoints();
   if (endpoints.size() != static_cast<size_t>(kProxies)) {
     std::fprintf(stderr, "bench_validate: the farm did not start (%zu proxies)\n",
                  endpoints.size());
-    if (farm > 0) kill(farm, SIGKILL);
     return 1;
   }
   lumvex::tools::RaiseFileLimit();
   RunOnce(endpoints, 200, false);
   RunOnce(endpoints, 2000, true);
-  kill(farm, SIGTERM);
-  waitpid(farm, nullptr, 0);
   return 0;
 }

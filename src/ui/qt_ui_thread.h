@@ -1,6 +1,7 @@
 // UiThread over the Qt event loop of the thread that creates it (the GUI thread).
 #pragma once
 
+#include <QMetaMethod>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -45,6 +46,7 @@ class QtUiThread : public UiThread {
 
   std::thread::id ui_thread_id_;
   std::unique_ptr<QObject> receiver_;
+  QMetaMethod run_one_;  // receiver_'s RunOne, invoked queued from any thread
   std::mutex mutex_;
   std::deque<Item> queue_;
   bool closed_ = false;

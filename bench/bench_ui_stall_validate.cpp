@@ -1,0 +1,158 @@
+// The main window (offscreen) validates 10,000 fake proxies with 500 workers, through the
+// "验证代理IP" button's handler, the Qt UI thread and the window's 1000 ms tick. A 5 ms timer on
+// the GUI thread measures how late the event loop serves it while the run goes on. Prints one
+// figure per line: name value unit.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "farm_process.h"
+#include "ui/main_window.h"
+#include "ui/qt_ui_thread.h"
+
+namespace {
+
+using lumvex::tools::ProxyBehaviour;
+
+constexpr int kRows = 10000;
+constexpr int kThreads = 500;
+constexpr int kDeadlineS = 2;
+constexpr int kProbeMs = 5;
+
+// instant, slow, late, refuse, silent, reset, close without reply
+lumvex::tools::ProxySpec SpecOf(int i) {
+  lumvex::tools::ProxySpec spec;
+  switch (i % 7) {
+    case 0:
+      spec.behaviour = ProxyBehaviour::kAnswer;
+      break;
+    case 1:
+      spec.behaviour = ProxyBehaviour::kDelay;
+      spec.delay_ms = 1000;
+      break;
+    case 2:
+      spec.behaviour = ProxyBehaviour::kDelay;
+      spec.delay_ms = 4000;
+      break;
+    case 3:
+      spec.behaviour = ProxyBehaviour::kRefuse;
+      break;
+    case 4:
+      spec.behaviour = ProxyBehaviour::kNeverAnswer;
+      break;
+    case 5:
+      spec.behaviour = ProxyBehaviour::kReset;
+      break;
+    default:
+      spec.behaviour = ProxyBehaviour::kCloseNoAnswer;
+      break;
+  }
+  return spec;
+}
+
+class NoPrompts : public lumvex::UserPrompts {
+ public:
+  lumvex::MessageAnswer ShowMessage(std::string_view, std::string_view, lumvex::MessageButtons,
+                                    lumvex::MessageIcon) override {
+    return lumvex::MessageAnswer::kOk;
+  }
+  std::string ChooseOpenFile(std::string_view) override { return {}; }
+  std::string ChooseSaveFile(std::string_view, std::string_view) override { return {}; }
+  std::string ClipboardText() override { return {}; }
+  void SetClipboardText(std::string_view) override {}
+  void ClearClipboard() override {}
+  void OpenWebAddress(std::string_view) override {}
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<lumvex::tools::ProxySpec> specs;
+  for (int i = 0; i < kRows; ++i) specs.push_back(SpecOf(i));
+  lumvex::bench::FarmProcess farm(specs);
+  if (farm.Endpoints().size() != static_cast<size_t>(kRows)) {
+    std::fprintf(stderr, "bench_ui_stall_validate: the farm did not start\n");
+    return 1;
+  }
+  lumvex::tools::RaiseFileLimit();
+
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  lumvex::QtUiThread ui;
+  NoPrompts prompts;
+  lumvex::ApplicationOptions options;
+  options.shell.data_dir = "/nonexistent-bench-data";
+  options.shell.tray_available = false;
+  options.endpoints.validation_host = "check.test";
+  options.check_timeout_seconds = kDeadlineS;
+  lumvex::Application application(ui, prompts, options);
+  std::vector<lumvex::ProxyEntry> rows;
+  for (const std::string& e : farm.Endpoints()) {
+    const size_t colon = e.rfind(':');
+    rows.push_back(
+        lumvex::ProxyEntry{{e.substr(0, colon), e.substr(colon + 1), "HTTP", "", "", ""}});
+  }
+  application.List().AddRows(std::move(rows));
+  application.State().SetCounterValue(lumvex::Counter::kList, kRows);
+  application.State().SetFieldText(lumvex::Field::kThreadCount, std::to_string(kThreads));
+  application.State().SetCommandEnabled(lumvex::Command::kValidate, true);
+
+  int status = 1;
+  double run_s = 0;
+  std::vector<double> lateness;
+  double max_at_s = 0;
+  double max_seen = 0;
+  {
+    lumvex::MainWindow window(application.State(), application.Shell(), application.List(),
+                              &application.Colours(), ui);
+    window.SetTimerHandler([&application] { application.OnTimerTick(); });
+    window.resize(900, 600);
+    window.show();
+
+    QElapsedTimer since_tick;
+    QElapsedTimer run;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+      lateness.push_back(
+          std::max(0.0, static_cast<double>(since_tick.nsecsElapsed()) / 1e6 - kProbeMs));
+      if (lateness.back() > max_seen) {
+        max_seen = lateness.back();
+        max_at_s = static_cast<double>(run.nsecsElapsed()) / 1e9;
+      }
+      since_tick.restart();
+    });
+    QTimer::singleShot(200, [&] {
+      since_tick.start();
+      probe.start(kProbeMs);
+      run.start();
+      application.Shell().OnCommand(lumvex::Command::kValidate);
+    });
+    QTimer finish;
+    QObject::connect(&finish, &QTimer::timeout, [&] {
+      if (application.State().Status().rfind("代理IP验证完毕", 0) != 0) return;
+      run_s = static_cast<double>(run.nsecsElapsed()) / 1e9;
+      probe.stop();
+      status = 0;
+      app.quit();
+    });
+    finish.start(50);
+    app.exec();
+    ui.Close();
+    application.Shutdown();
+  }
+  std::sort(lateness.begin(), lateness.end());
+  const double p99 = lateness.empty() ? 0 : lateness[lateness.size() * 99 / 100];
+  const double max = lateness.empty() ? 0 : lateness.back();
+  std::printf("stall_p99_ms %.2f ms\n", p99);
+  std::printf("stall_max_ms %.2f ms\n", max);
+  std::printf("stall_samples %zu samples\n", lateness.size());
+  std::printf("run_s %.2f s\n", run_s);
+  std::printf("stall_max_at_s %.2f s\n", max_at_s);
+  return status;
+}
