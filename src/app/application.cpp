@@ -7,6 +7,7 @@
 #include "app/leftover_executables.h"
 #include "app/no_system_proxy.h"
 #include "app/proxy_on_marker.h"
+#include "app/strict_settings.h"
 #include "app/unclean_exit.h"
 
 namespace lumvex {
@@ -94,7 +95,11 @@ void Application::WireCommands() {
                                [&lists] { lists.CleanFailedAndDuplicates(); });
   shell_.SetContextItemHandler(ContextItem::kImportFromUrl,
                                [this] { url_import_->ImportFromWebAddress(); });
-  shell_.SetCommandHandler(Command::kValidate, [this] { validation_.StartValidation(); });
+  // A run checks by the strict rule of the settings dialog when one is set ("\data\strict").
+  shell_.SetCommandHandler(Command::kValidate, [this] {
+    checker_.SetStrictRule(ReadStrictRule(options_.shell.data_dir));
+    validation_.StartValidation();
+  });
   shell_.SetCommandHandler(Command::kStopValidation, [this] { validation_.StopValidation(); });
   shell_.SetContextItemHandler(ContextItem::kValidateSelected,
                                [this] { checker_.CheckCurrentProxy(); });

@@ -1,5 +1,7 @@
 #include "app/settings_controller.h"
 
+#include "app/strict_settings.h"
+
 #include <utility>
 
 namespace lumvex {
@@ -47,6 +49,14 @@ void SettingsController::Confirm(const SettingsChoices& choices) {
   settings_.WritePoweredUp(choices.autostart);
   settings_.WriteTray(choices.start_in_tray);
   settings_.WriteRun(choices.switch_proxy_on_start);
+}
+
+StrictRule SettingsController::LoadStrictRule() const {
+  return ReadStrictRule(settings_.data_dir().Path());
+}
+
+void SettingsController::ConfirmStrictRule(const StrictRule& rule) {
+  WriteStrictRule(settings_.data_dir().Path(), rule);
 }
 
 }  // namespace lumvex

@@ -9,6 +9,7 @@
 #include "app/main_window_state.h"
 #include "app/settings/settings.h"
 #include "platform/autostart.h"
+#include "validate/strict_check.h"
 
 namespace lumvex {
 
@@ -49,6 +50,9 @@ class SettingsController {
   void OnThreadCountEdited(const std::string& text);
   // "确 定": writes everything; failures are not reported.
   void Confirm(const SettingsChoices& choices);
+  // The third group "严格验证" ("\data\strict"): shown when the dialog opens, written by "确 定".
+  StrictRule LoadStrictRule() const;
+  void ConfirmStrictRule(const StrictRule& rule);
 
   const Autostart& AutostartEntry() const { return autostart_; }
 

@@ -38,7 +38,8 @@ SettingsDialog::SettingsDialog(SettingsController& controller, QWidget* parent)
     : QDialog(parent), controller_(controller) {
   setObjectName(Q(kSettingsDialogTitle));
   setWindowTitle(Q(kSettingsDialogTitle));
-  setFixedSize(384, 136);
+  // The Part's form is 384 x 136; the group "严格验证" below it adds 80.
+  setFixedSize(384, 216);
 
   auto* numbers = Place(new QGroupBox(this), "分组框2", 8, 8, 184, 88);
   Place(new QLabel(QString::fromUtf8("获取IP个数："), numbers), "透明标签2", 10, 19, 70, 16);
@@ -53,6 +54,15 @@ SettingsDialog::SettingsDialog(SettingsController& controller, QWidget* parent)
                 136, 16);
   run_ = Place(new QCheckBox(QString::fromUtf8("启动后自动开启代理"), choices), "选择框3", 8, 64,
                136, 16);
+
+  // The strict check: empty fields keep the usual check.
+  auto* strict = Place(new QGroupBox(QString::fromUtf8("严格验证"), this), "分组框3", 8, 136, 368,
+                       72);
+  Place(new QLabel(QString::fromUtf8("验证网址："), strict), "透明标签3", 10, 23, 70, 16);
+  strict_url_ = Place(new QLineEdit(strict), "编辑框3", 88, 20, 268, 20);
+  strict_url_->setPlaceholderText(QStringLiteral("http://"));
+  Place(new QLabel(QString::fromUtf8("必须包含："), strict), "透明标签4", 10, 47, 70, 16);
+  strict_expect_ = Place(new QLineEdit(strict), "编辑框4", 88, 44, 268, 20);
 
   auto* confirm =
       Place(new QPushButton(QString::fromUtf8("确 定"), this), "按钮1", 112, 104, 72, 24);
@@ -75,6 +85,9 @@ SettingsDialog::SettingsDialog(SettingsController& controller, QWidget* parent)
   autostart_->setChecked(values.autostart);
   tray_->setChecked(values.start_in_tray);
   if (values.switch_proxy_on_start) run_->setChecked(*values.switch_proxy_on_start);
+  const StrictRule strict_rule = controller_.LoadStrictRule();
+  strict_url_->setText(Q(strict_rule.url));
+  strict_expect_->setText(Q(strict_rule.expect));
   fetch_count_->setEnabled(values.numbers_enabled);
   thread_count_->setEnabled(values.numbers_enabled);
 }
@@ -86,6 +99,7 @@ SettingsChoices SettingsDialog::Choices() const {
 
 void SettingsDialog::OnConfirm() {
   controller_.Confirm(Choices());
+  controller_.ConfirmStrictRule({U(strict_url_->text()), U(strict_expect_->text())});
   accept();
 }
 

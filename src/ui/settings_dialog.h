@@ -29,6 +29,8 @@ class SettingsDialog : public QDialog {
   QCheckBox* autostart_ = nullptr;     // 选择框1
   QCheckBox* tray_ = nullptr;          // 选择框2
   QCheckBox* run_ = nullptr;           // 选择框3
+  QLineEdit* strict_url_ = nullptr;     // 编辑框3, "验证网址"
+  QLineEdit* strict_expect_ = nullptr;  // 编辑框4, "必须包含"
 };
 
 }  // namespace lumvex

@@ -13,10 +13,18 @@
 #include <string>
 #include <vector>
 
+#include "app/application.h"
+#include "app/strict_settings.h"
 #include "cli/check_command.h"
 #include "cli/strict_check_options.h"
 #include "fixture/fixture_server.h"
 #include "fixture/proxy_farm.h"
+#include "guard_rig.h"
+#include "platform/file_io.h"
+#include "platform/headless_ui_thread.h"
+#include "support/scripted_prompts.h"
+#include "temp_dir.h"
+#include "text/codec.h"
 
 namespace lumvex {
 namespace {
@@ -158,6 +166,73 @@ TEST_F(StrictCommandTest, BadStrictFlagsAreUsageErrors) {
   EXPECT_EQ(Run({"--expect", ""}), 2);
   EXPECT_EQ(Run({"--check-url"}), 2);
   EXPECT_TRUE(servers_[0]->Requests().empty());
+}
+
+TEST(StrictSettingsTest, TheFileKeepsBothFieldsAndEmptyMeansTheUsualRule) {
+  testing::TempDir dir;
+  const std::string data = dir.File("data");
+  EXPECT_EQ(ReadStrictRule(data), StrictRule{});
+  ASSERT_TRUE(WriteStrictRule(data, {"http://mine.test/ok", "欢迎"}));
+  EXPECT_EQ(text::DecodeGbk(ReadWholeFile(data + "/strict").value_or("")),
+            "[strict]\r\nurl=http://mine.test/ok\r\nexpect=欢迎\r\n");
+  EXPECT_EQ(ReadStrictRule(data), (StrictRule{"http://mine.test/ok", "欢迎"}));
+  ASSERT_TRUE(WriteStrictRule(data, {}));
+  EXPECT_FALSE(ReadStrictRule(data).Strict());
+}
+
+// The window's validation run ("验证代理IP") checks by the rule of "\data\strict".
+class StrictValidationRunTest : public StrictCommandTest {
+ protected:
+  std::vector<std::string> RunValidation() {
+    ApplicationOptions options;
+    options.shell.run_directory = dir_.path();
+    options.shell.data_dir = dir_.File("data");
+    options.check_timeout_seconds = 5;
+    options.endpoints.validation_host = "check.test";
+    auto app = std::make_unique<Application>(ui_, prompts_, options);
+    std::vector<ProxyEntry> rows;
+    for (const auto& server : servers_) {
+      rows.push_back(ProxyEntry{
+          {server->address(), std::to_string(server->port()), "HTTP", "0.5", "测试", "1天"}});
+    }
+    std::vector<std::string> verdicts;
+    ui_.RunSync([&] {
+      app->List().AddRows(rows);
+      app->State().SetCounterValue(Counter::kList, static_cast<std::int64_t>(rows.size()));
+      app->State().SetCommandEnabled(Command::kValidate, true);
+      app->Shell().OnCommand(Command::kValidate);
+    });
+    EXPECT_TRUE(testing::WaitUntil([&] {
+      bool done = true;
+      ui_.RunSync([&] {
+        for (int row = 0; row < app->List().ListCount(); ++row) {
+          const std::string v = app->List().GetCell(row, kColType);
+          done = done && (v == "成功" || v == "失败");
+        }
+      });
+      return done;
+    }));
+    ui_.RunSync([&] {
+      for (int row = 0; row < app->List().ListCount(); ++row) {
+        verdicts.push_back(app->List().GetCell(row, kColType));
+      }
+      app->Shell().OnCommand(Command::kStopValidation);
+    });
+    return verdicts;
+  }
+
+  testing::TempDir dir_;
+  HeadlessUiThread ui_;
+  testing::ScriptedPrompts prompts_;
+};
+
+TEST_F(StrictValidationRunTest, TheSettingsRuleDecidesTheVerdicts) {
+  AddProxy("captive", 200, "OK", "<html>请登录</html>");
+  AddProxy("good", 200, "OK", "<p>LUMVEX-OK</p>");
+  EXPECT_EQ(RunValidation(), (std::vector<std::string>{"成功", "成功"}));
+  ASSERT_TRUE(WriteStrictRule(dir_.File("data"), {"http://mine.test/probe", "LUMVEX-OK"}));
+  EXPECT_EQ(RunValidation(), (std::vector<std::string>{"失败", "成功"}));
+  EXPECT_EQ(servers_[1]->Requests().back().target, "http://mine.test/probe");
 }
 
 }  // namespace

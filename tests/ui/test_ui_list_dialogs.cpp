@@ -14,6 +14,7 @@
 #include "app/application.h"
 #include "platform/file_io.h"
 #include "support/scripted_prompts.h"
+#include "text/codec.h"
 #include "ui/ipv4_edit.h"
 #include "ui/list_dialogs.h"
 #include "ui/proxy_edit_dialog.h"
@@ -222,6 +223,29 @@ class ListDialogsTest : public QObject {
     QCOMPARE(ReadWholeFile(rig.Data("IE Agent")).value_or("-"),
              std::string("[run]\r\nrun=yes\r\n"));
     QVERIFY(rig.settings.AutostartEntry().IsEnabled());
+  }
+
+  void StrictGroupSitsBelowThePartsFormAndKeepsItsFile() {
+    DialogRig rig;
+    SettingsDialog dialog(rig.settings, nullptr);
+    dialog.show();
+    // The Part's controls stay where they were; the new group is below them.
+    QCOMPARE(Find<QGroupBox>(&dialog, "分组框2")->geometry(), QRect(8, 8, 184, 88));
+    QCOMPARE(Find<QPushButton>(&dialog, "按钮1")->geometry(), QRect(112, 104, 72, 24));
+    auto* group = Find<QGroupBox>(&dialog, "分组框3");
+    QCOMPARE(group->title(), QString::fromUtf8("严格验证"));
+    QVERIFY(group->geometry().top() >= 128 + 8);
+    auto* url = Find<QLineEdit>(&dialog, "编辑框3");
+    auto* expect = Find<QLineEdit>(&dialog, "编辑框4");
+    QVERIFY(url->text().isEmpty() && expect->text().isEmpty());
+    QTest::keyClicks(url, QStringLiteral("http://mine.test/probe"));
+    expect->setText(QString::fromUtf8("欢迎"));  // typed text is ASCII only in QTest
+    QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
+    QCOMPARE(text::DecodeGbk(ReadWholeFile(rig.Data("strict")).value_or("-")),
+             std::string("[strict]\r\nurl=http://mine.test/probe\r\nexpect=欢迎\r\n"));
+    SettingsDialog again(rig.settings, nullptr);
+    QCOMPARE(Find<QLineEdit>(&again, "编辑框4")->text(), QString::fromUtf8("欢迎"));
+    QCOMPARE(Find<QLineEdit>(&again, "编辑框3")->text(), QStringLiteral("http://mine.test/probe"));
   }
 
   void MainWindowCommandsOpenTheDialogs() {
