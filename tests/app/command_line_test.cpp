@@ -112,6 +112,15 @@ TEST(CommandLineTest, CheckTimeoutIsWholeSecondsWithinADay) {
   EXPECT_EQ(ApplicationOptionsOf(Parse({}), "/opt").check_timeout_seconds, 60);
 }
 
+TEST(CommandLineTest, EveryEndpointFlagReachesTheProgramsOptions) {
+  const CommandLineOptions options =
+      Parse({"--source-a", "127.0.0.1:81", "--source-b", "127.0.0.2:82", "--source-c",
+             "127.0.0.3:83", "--validation-host", "127.0.0.4:84", "--connectivity-host",
+             "127.0.0.5:85", "--manifest-url", "http://127.0.0.6:86/m.html"});
+  ASSERT_TRUE(options.errors.empty());
+  EXPECT_EQ(ApplicationOptionsOf(options, "/opt").endpoints, options.endpoints);
+}
+
 TEST(CommandLineTest, HostOfAddressReadsTheUsualForms) {
   EXPECT_EQ(HostOfAddress("http://127.0.0.1:8081"), "127.0.0.1:8081");
   EXPECT_EQ(HostOfAddress("HTTP://Proxy.Example.com/list?x"), "Proxy.Example.com");
