@@ -80,6 +80,8 @@ class GuardControllerTest : public ::testing::Test {
   ProxySwitchController switch_{state_, list_, *store_, data_.path()};
   ScriptedPrompts prompts_;
   http::FetchClient fetcher_{nullptr};
+  // Outlives the guard, whose thread may still be starting a check when a test ends.
+  ScriptedCheck check_;
   std::unique_ptr<GuardController> guard_;
 };
 
@@ -148,7 +150,7 @@ TEST_F(GuardControllerTest, WithoutATrayTheMessagesGoToTheStatusLine) {
 TEST_F(GuardControllerTest, OneFailureBetweenSuccessesDoesNotMove) {
   LiveProxy first(0), second(1);
   list_.AddRows({first.Row("成功"), second.Row("成功")});
-  ScriptedCheck check;
+  ScriptedCheck& check = check_;
   guard_ = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_, data_.path(),
                                              check.AsCheck(), 0ms);
   SetAndGuard(0);
@@ -168,7 +170,7 @@ TEST_F(GuardControllerTest, OneFailureBetweenSuccessesDoesNotMove) {
 TEST_F(GuardControllerTest, TurningTheItemOffStopsAtOnceAndTheChoiceIsKept) {
   LiveProxy first(0);
   list_.AddRows({first.Row("成功")});
-  ScriptedCheck check;
+  ScriptedCheck& check = check_;
   guard_ = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_, data_.path(),
                                              check.AsCheck(), 0ms);
   SetAndGuard(0);
@@ -193,7 +195,7 @@ TEST_F(GuardControllerTest, TurningTheItemOffStopsAtOnceAndTheChoiceIsKept) {
 TEST_F(GuardControllerTest, RunsOnlyWhileAProxySetByTheProgramIsOn) {
   LiveProxy first(0), second(1);
   list_.AddRows({first.Row("成功"), second.Row("成功")});
-  ScriptedCheck check;
+  ScriptedCheck& check = check_;
   guard_ = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_, data_.path(),
                                              check.AsCheck(), 0ms);
   OnUi([&] { guard_->Toggle(); });  // ticked, but no proxy is on
@@ -220,7 +222,7 @@ TEST_F(GuardControllerTest, RunsOnlyWhileAProxySetByTheProgramIsOn) {
 TEST_F(GuardControllerTest, AFailureReportForAProxyTheUserHasLeftChangesNothing) {
   LiveProxy first(0), second(1), third(2);
   list_.AddRows({first.Row("成功"), second.Row("成功"), third.Row("成功")});
-  ScriptedCheck check;
+  ScriptedCheck& check = check_;
   guard_ = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_, data_.path(),
                                              check.AsCheck(), 1h);
   SetAndGuard(0);
