@@ -61,6 +61,7 @@ int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in)
   SubcommandArgs parsed = ParseSubcommandArgs(args, {"--interval", "--check-timeout"}, {});
   std::vector<std::string> errors = parsed.errors;
   if (parsed.positional.size() > 1) errors.push_back("proxy guard: at most one FILE");
+  if (parsed.common.show_help) errors.push_back("usage asked for");
   double interval_s = std::chrono::duration<double>(ProxyGuard::kDefaultInterval).count();
   double timeout_s = kDefaultCheckTimeoutS;
   for (auto [flag, target] :
