@@ -4,7 +4,6 @@
 
 #include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -56,18 +55,28 @@ class CheckCommandTest : public ::testing::Test {
   tools::ProxyFarm farm_;
 };
 
+bool IsSeconds(const std::string& text) {
+  const std::size_t dot = text.find('.');
+  if (dot == std::string::npos || dot == 0 || text.size() - dot - 1 != 3) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (i != dot && (text[i] < '0' || text[i] > '9')) return false;
+  }
+  return true;
+}
+
 // Lines of `out` by address (the last line of an address wins): the verdict word and the seconds.
 std::map<std::string, std::pair<std::string, double>> Verdicts(const std::string& out) {
   std::map<std::string, std::pair<std::string, double>> verdicts;
-  const std::regex line("([^\t]+)\t(ok|failed)\t([0-9]+\\.[0-9]{3})");
   std::istringstream lines(out);
   std::string text;
   while (std::getline(lines, text)) {
-    std::smatch match;
-    EXPECT_TRUE(std::regex_match(text, match, line)) << text;
-    if (!match.empty()) {
-      verdicts[match[1]] = {match[2], std::stod(match[3])};
-    }
+    std::vector<std::string> fields;
+    std::istringstream parts(text);
+    for (std::string field; std::getline(parts, field, '\t');) fields.push_back(field);
+    const bool shaped = fields.size() == 3 && !fields[0].empty() &&
+                        (fields[1] == "ok" || fields[1] == "failed") && IsSeconds(fields[2]);
+    EXPECT_TRUE(shaped) << text;
+    if (shaped) verdicts[fields[0]] = {fields[1], std::stod(fields[2])};
   }
   return verdicts;
 }
