@@ -115,6 +115,10 @@ void Application::WireCommands() {
   shell_.Hooks().restore_system_proxy = [this] { proxy_switch_.RestoreIeAgent(); };
   shell_.Hooks().switch_system_proxy_off = [this] {
     guard_->Stop();
+    // Once per process: the exit sequence runs again when the window goes, and by then a new
+    // version started by the update may already have switched its own proxy on.
+    if (proxy_off_at_exit_) return;
+    proxy_off_at_exit_ = true;
     proxy_switch_.CancelIeProxy();
   };
   validation_.SetSystemProxyOff([this] {

@@ -118,6 +118,7 @@ class Application {
   std::unique_ptr<UpdateController> update_;
   std::unique_ptr<GuardController> guard_;
   bool shut_down_ = false;
+  bool proxy_off_at_exit_ = false;  // the exit sequence has switched the system proxy off
 };
 
 }  // namespace lumvex

@@ -257,7 +257,7 @@ class ApplicationProxyTest : public ::testing::Test {
   ScriptedPrompts prompts_;
 };
 
-TEST_F(ApplicationProxyTest, StartRestoresAndEveryExitSwitchesOff) {
+TEST_F(ApplicationProxyTest, StartRestoresAndTheExitSwitchesOff) {
   SaveRunYes();
   auto app = Start(keyfile_.Open());
   EXPECT_EQ(keyfile_.Open()->Read(), (SystemProxySetting{true, "1.2.3.4", 8080}));
@@ -272,6 +272,18 @@ TEST_F(ApplicationProxyTest, StartRestoresAndEveryExitSwitchesOff) {
   EXPECT_TRUE(keyfile_.Open()->Read().enabled);
   ASSERT_TRUE(ui_.RunSync([&] { app->Shell().OnContextItem(ContextItem::kCancelProxy); }));
   EXPECT_FALSE(keyfile_.Open()->Read().enabled);
+}
+
+// The exit sequence runs again when the window goes. By then an update may have started the new
+// version, which switched its own proxy on: the old process must not switch it off under it.
+TEST_F(ApplicationProxyTest, TheExitSwitchesOffOnceAndLeavesALaterSettingAlone) {
+  SaveRunYes();
+  auto app = Start(keyfile_.Open());
+  ASSERT_TRUE(ui_.RunSync([&] { app->Shell().ExitSequence(); }));
+  ASSERT_FALSE(keyfile_.Open()->Read().enabled);
+  ASSERT_TRUE(keyfile_.Open()->Enable("5.6.7.8", 3128));  // the new version's restore
+  ASSERT_TRUE(ui_.RunSync([&] { app->Shell().OnMainWindowDestroyed(); }));
+  EXPECT_EQ(keyfile_.Open()->Read(), (SystemProxySetting{true, "5.6.7.8", 3128}));
 }
 
 TEST_F(ApplicationProxyTest, AValidationRunStartingWhileOnSwitchesOffFirst) {
