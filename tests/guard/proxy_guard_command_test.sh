@@ -37,6 +37,7 @@ marker_present() { [ -e "$data/proxy on" ]; }
 has_lines() { [ "$(wc -l <"$work/out")" -ge "$1" ]; }
 
 start_guard() {  # start_guard LIST: the guard in the background, checking every 0.2 s
+  : >"$work/out"  # emptied here: the background redirection may come late
   "$program" proxy guard "$1" --interval 0.2 --check-timeout 2 --data-dir "$data" \
     --connectivity-host connect.test >"$work/out" 2>"$work/err" &
   guard_pid=$!
