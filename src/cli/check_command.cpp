@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "app/application.h"
+#include "cli/headless_prompts.h"
 #include "cli/strict_check_options.h"
 #include "cli/subcommand_args.h"
 #include "platform/headless_ui_thread.h"
@@ -26,21 +27,6 @@ namespace lumvex::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The check has no dialogs; any question gets the default answer.
-class NoPrompts : public UserPrompts {
- public:
-  MessageAnswer ShowMessage(std::string_view, std::string_view, MessageButtons buttons,
-                            MessageIcon) override {
-    return buttons == MessageButtons::kYesNo ? MessageAnswer::kNo : MessageAnswer::kCancel;
-  }
-  std::string ChooseOpenFile(std::string_view) override { return {}; }
-  std::string ChooseSaveFile(std::string_view, std::string_view) override { return {}; }
-  std::string ClipboardText() override { return {}; }
-  void SetClipboardText(std::string_view) override {}
-  void ClearClipboard() override {}
-  void OpenWebAddress(std::string_view) override {}
-};
 
 // "address:port" of one input line: the text before any "@", "#" or ";" (the import line's
 // type and location parts), trimmed; nullopt when it names no proxy.
@@ -179,7 +165,7 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   if (rows.empty()) return 0;
 
   HeadlessUiThread ui;
-  NoPrompts prompts;
+  HeadlessPrompts prompts;
   ApplicationOptions options = ApplicationOptionsOf(parsed.common, RunDirectory());
   Application app(ui, prompts, options);
   // A check from a script leaves the desktop's proxy setting alone.

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/application.h"
+#include "cli/headless_prompts.h"
 #include "cli/subcommand_args.h"
 #include "http/curl_global.h"
 #include "platform/headless_ui_thread.h"
@@ -16,21 +17,6 @@
 
 namespace lumvex::cli {
 namespace {
-
-// The harvest has no dialogs; any question gets the default answer.
-class NoPrompts : public UserPrompts {
- public:
-  MessageAnswer ShowMessage(std::string_view, std::string_view, MessageButtons buttons,
-                            MessageIcon) override {
-    return buttons == MessageButtons::kYesNo ? MessageAnswer::kNo : MessageAnswer::kCancel;
-  }
-  std::string ChooseOpenFile(std::string_view) override { return {}; }
-  std::string ChooseSaveFile(std::string_view, std::string_view) override { return {}; }
-  std::string ClipboardText() override { return {}; }
-  void SetClipboardText(std::string_view) override {}
-  void ClearClipboard() override {}
-  void OpenWebAddress(std::string_view) override {}
-};
 
 // Prints rows as the harvest appends them and waits for its end.
 class RowPrinter {
@@ -136,7 +122,7 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
 
   http::EnsureCurlGlobalInit();
   HeadlessUiThread ui;
-  NoPrompts prompts;
+  HeadlessPrompts prompts;
   ApplicationOptions options = ApplicationOptionsOf(parsed.common, RunDirectory());
   options.harvest = tuning;
   Application app(ui, prompts, options);

@@ -7,6 +7,7 @@
 #include "app/application.h"
 #include "app/proxy_address.h"
 #include "app/user_prompts.h"
+#include "cli/headless_prompts.h"
 #include "cli/proxy_guard_command.h"
 #include "cli/subcommand_args.h"
 #include "platform/desktop_system_proxy.h"
@@ -18,21 +19,6 @@ namespace {
 
 constexpr std::string_view kUsage =
     "lumvexip proxy set HOST:PORT | off | status | guard [FILE|-] [--data-dir DIR]";
-
-// The proxy switch asks nothing of the user.
-class SilentPrompts : public UserPrompts {
- public:
-  MessageAnswer ShowMessage(std::string_view, std::string_view, MessageButtons buttons,
-                            MessageIcon) override {
-    return buttons == MessageButtons::kYesNo ? MessageAnswer::kNo : MessageAnswer::kCancel;
-  }
-  std::string ChooseOpenFile(std::string_view) override { return {}; }
-  std::string ChooseSaveFile(std::string_view, std::string_view) override { return {}; }
-  std::string ClipboardText() override { return {}; }
-  void SetClipboardText(std::string_view) override {}
-  void ClearClipboard() override {}
-  void OpenWebAddress(std::string_view) override {}
-};
 
 void PrintSetting(const SystemProxySetting& setting) {
   if (setting.enabled) {
@@ -91,7 +77,7 @@ int RunProxyCommand(const std::vector<std::string>& args) {
   if (!parsed.errors.empty()) return ReportUsageErrors(parsed.errors, kUsage);
 
   HeadlessUiThread ui;
-  SilentPrompts prompts;
+  HeadlessPrompts prompts;
   ApplicationOptions options = ApplicationOptionsOf(parsed.common, RunDirectory());
   options.system_proxy = MakeDesktopSystemProxy();
   Application application(ui, prompts, std::move(options));
