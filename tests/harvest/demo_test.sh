@@ -3,18 +3,16 @@
 # proxy store, and leaves nothing running once the program has ended.
 # Usage: demo_test.sh BUILD_DIR
 set -euo pipefail
+. "$(cd "$(dirname "$0")/../support" && pwd)/xvfb.sh"
 build="$(cd "$1" && pwd)"
 here="$(cd "$(dirname "$0")" && pwd)"
 repo="$(cd "$here/../.." && pwd)"
 command -v Xvfb >/dev/null && command -v xdotool >/dev/null || { echo "no Xvfb/xdotool"; exit 77; }
 
 work="$(mktemp -d)"
-display=":$((200 + RANDOM % 500))"
-Xvfb "$display" -screen 0 1280x800x24 >/dev/null 2>&1 &
-xvfb=$!
+start_xvfb /dev/null -screen 0 1280x800x24 || { echo "FAIL: Xvfb did not start"; exit 1; }
+xvfb=$xvfb_pid
 trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
-export DISPLAY="$display"
-for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
 LUMVEX_DEMO_DIR="$work/demo" bash "$repo/scripts/demo.sh" "$build" >"$work/demo.log" 2>&1 &
 demo=$!

@@ -3,17 +3,15 @@
 # the session ends; the program saves the rows it has and ends without waiting for the pages.
 # Usage: exit_during_harvest_test.sh BUILD_DIR
 set -euo pipefail
+. "$(cd "$(dirname "$0")/../support" && pwd)/xvfb.sh"
 build="$(cd "$1" && pwd)"
 command -v Xvfb >/dev/null && command -v xdotool >/dev/null || { echo "no Xvfb/xdotool"; exit 77; }
 
 work="$(mktemp -d)"
-display=":$((700 + RANDOM % 200))"
-Xvfb "$display" -screen 0 1280x800x24 >/dev/null 2>&1 &
-xvfb=$!
+start_xvfb /dev/null -screen 0 1280x800x24 || { echo "FAIL: Xvfb did not start"; exit 1; }
+xvfb=$xvfb_pid
 sites=""
 trap 'kill $xvfb $sites 2>/dev/null || true; rm -rf "$work"' EXIT
-export DISPLAY="$display"
-for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
 stalls=()
 for page in 2 3 4 5 6 7; do stalls+=(--stall "/proxy_ip.html?id=101&pageid=$page"); done

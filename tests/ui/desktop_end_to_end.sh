@@ -3,6 +3,7 @@
 # docked, and a terminating signal ends it with status 0 after saving the list file; a second run
 # saves the list when the display goes away under it.
 # Usage: desktop_end_to_end.sh PATH_TO_LUMVEXIP
+. "$(cd "$(dirname "$0")/../support" && pwd)/xvfb.sh"
 set -uo pipefail
 
 program=${1:?path to lumvexip expected}
@@ -40,17 +41,7 @@ wait_for() {
   return 1
 }
 
-# A display number nobody uses.
-display=""
-for n in $(seq 90 199); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || fail "no free X display number"
-
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-wait_for 10 xwininfo -root >/dev/null 2>&1 || fail "Xvfb did not start on $display"
+start_xvfb "$work/xvfb.log" -screen 0 1024x768x24 -nolisten tcp || fail "Xvfb did not start"
 
 trayer --edge top --align right --widthtype pixel --width 120 --height 24 \
   >"$work/trayer.log" 2>&1 &

@@ -4,6 +4,7 @@
 # proxy dies and the guard moves to the next "成功" row (passing a "失败" one); kill -9 leaves the
 # "proxy on" marker; the next start switches the proxy off before anything else.
 # Usage: guard_end_to_end.sh PATH_TO_LUMVEXIP PATH_TO_LUMVEX_PROXY_FARM
+. "$(cd "$(dirname "$0")/../support" && pwd)/xvfb.sh"
 set -uo pipefail
 
 program=${1:?path to lumvexip expected}
@@ -49,15 +50,7 @@ expect_store() {  # expect_store SECONDS EXPECTED WHAT
 marker_present() { [ -e "$work/data/proxy on" ]; }
 
 start_display() {
-  display=""
-  for n in $(seq 200 279); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-  done
-  [ -n "$display" ] || fail "no free X display number"
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=$display
-  wait_for 10 xwininfo -root >/dev/null 2>&1 || fail "Xvfb did not start on $display"
+  start_xvfb "$work/xvfb.log" -screen 0 1024x768x24 -nolisten tcp || fail "Xvfb did not start"
   trayer --edge top --align right --widthtype pixel --width 120 --height 24 >"$work/trayer.log" 2>&1 &
   trayer_pid=$!
 }

@@ -4,6 +4,7 @@
 # download with its progress, and the restart into the downloaded file, which the old program
 # leaves to after saving its list.
 # Usage: update_end_to_end.sh PATH_TO_LUMVEXIP PATH_TO_LUMVEX_UPDATE_SERVERS
+. "$(cd "$(dirname "$0")/../support" && pwd)/xvfb.sh"
 set -uo pipefail
 
 program=${1:?path to lumvexip expected}
@@ -45,15 +46,7 @@ wait_for() {
   return 1
 }
 
-display=""
-for n in $(seq 90 199); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || fail "no free X display number"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-wait_for 10 xwininfo -root >/dev/null 2>&1 || fail "Xvfb did not start on $display"
+start_xvfb "$work/xvfb.log" -screen 0 1024x768x24 -nolisten tcp || fail "Xvfb did not start"
 trayer --edge top --align right --widthtype pixel --width 120 --height 24 \
   >"$work/trayer.log" 2>&1 &
 trayer_pid=$!
