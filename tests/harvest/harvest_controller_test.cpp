@@ -367,7 +367,13 @@ TEST_F(HarvestTest, ExitDuringAHarvestEndsEveryWait) {
   HarvestController& harvest = Make(slow);
   StartSourceA("500", 101);
   ui_.RunSync([&] { harvest.StartAnyCountryHarvest(); });
-  while (sites_->Hits("/proxy_ip.html?id=101&pageid=2") == 0) std::this_thread::sleep_for(5ms);
+  const auto asked = std::chrono::steady_clock::now();
+  while (sites_->Hits("/proxy_ip.html?id=101&pageid=2") == 0 &&
+         std::chrono::steady_clock::now() - asked < 30s) {
+    std::this_thread::sleep_for(5ms);
+  }
+  ASSERT_GT(sites_->Hits("/proxy_ip.html?id=101&pageid=2"), 0)
+      << "the second page was never asked for";
   ui_.Close();
   harvest.Shutdown();
   EXPECT_EQ(harvest.RunningThreads(), 0);
