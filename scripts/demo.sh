@@ -48,13 +48,13 @@ wait_for_file() {
 }
 
 # Six answering proxies on 127.0.0.x; the sites list them among dead loopback addresses.
-rm -f "$demo_dir/farm.txt" "$demo_dir/sites.txt"
+rm -f "$demo_dir/farm.txt" "$demo_dir/sites.txt" "$demo_dir/requests.log"
 "$farm_bin" --count 6 --behaviour answer --body "demo ok" --first-index 20 --max-seconds 86400 \
   --out "$demo_dir/farm.txt" >"$demo_dir/farm.log" 2>&1 &
 pids+=($!)
 wait_for_file "$demo_dir/farm.txt" "the proxy farm"
 "$sites_bin" --proxies "$demo_dir/farm.txt" --max-seconds 86400 --out "$demo_dir/sites.txt" \
-  >"$demo_dir/sites.log" 2>&1 &
+  --log "$demo_dir/requests.log" >"$demo_dir/sites.log" 2>&1 &
 pids+=($!)
 wait_for_file "$demo_dir/sites.txt" "the proxy-list sites"
 host_a="$(sed -n 's/^a=//p' "$demo_dir/sites.txt")"

@@ -14,11 +14,14 @@ start_xvfb /dev/null -screen 0 1280x800x24 || { echo "FAIL: Xvfb did not start";
 xvfb=$xvfb_pid
 trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 
+# Four pages to a harvest (one a second), so the script can see the first one has been read.
+mkdir -p "$work/demo/data"
+printf '240' >"$work/demo/data/agent number"
 LUMVEX_DEMO_DIR="$work/demo" bash "$repo/scripts/demo.sh" "$build" >"$work/demo.log" 2>&1 &
 demo=$!
 window=""
 for _ in $(seq 200); do
-  window="$(xdotool search --name '演示' 2>/dev/null | head -1 || true)"
+  window="$(xdotool search --onlyvisible --name '演示' 2>/dev/null | head -1 || true)"
   [ -n "$window" ] && break
   sleep 0.1
 done
@@ -35,13 +38,31 @@ host_a="$(sed -n 's/^a=//p' "$work/demo/sites.txt")"
 [ "$(wc -l <"$work/rows.txt")" -ge 80 ] || { echo "FAIL: few rows from the demo site"; exit 1; }
 grep -q "127.0.0." "$work/rows.txt" || { echo "FAIL: demo rows are not the loopback farm"; exit 1; }
 
-# Press "获取代理IP" (the window sits at 50,50 without a window manager) and let the first page
-# arrive, then end the program as a session end does; the demo stops its servers after it.
+# Waits up to $1 tenths of a second for a request of source A's target $2 (the demo's sites log
+# every request they get).
+requested() {
+  local _
+  for _ in $(seq "$1"); do
+    grep -qxF "a $2" "$work/demo/requests.log" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Press "获取代理IP" (the window sits at 50,50 without a window manager) until the harvest asks
+# for the first category's page 1 (a press before the category list is read harvests no
+# category), let that page be read, then end the program as a session end does; the demo stops
+# its servers after it.
 program="$(pgrep -f "lumvexip --data-dir $work/demo/data" | head -1)"
 [ -n "$program" ] || { echo "FAIL: program not found"; exit 1; }
-sleep 1
-xdotool mousemove 671 112 click 1
-sleep 2.5
+requested 300 "/proxy_ipList.html?pageid=1" || { echo "FAIL: the category list was not asked for"; exit 1; }
+for _ in $(seq 15); do
+  xdotool mousemove --window "$window" 621 62 click 1
+  requested 20 "/proxy_ip.html?id=101&pageid=1" && break
+done
+requested 1 "/proxy_ip.html?id=101&pageid=1" || { echo "FAIL: the harvest did not start"; exit 1; }
+# Pages go out one a second; by the time page 3 is asked for, page 1 has been read.
+requested 300 "/proxy_ip.html?id=101&pageid=3" || { echo "FAIL: page 3 was not asked for"; exit 1; }
 kill -TERM "$program"
 status=0
 wait "$demo" || status=$?
@@ -52,5 +73,8 @@ if pgrep -f "$work/demo" >/dev/null; then
   exit 1
 fi
 [ -s "$work/demo/data/The agent" ] || { echo "FAIL: the harvested list was not saved"; exit 1; }
+saved="$(python3 -c "import sys; print(open(sys.argv[1],'rb').read().count(b'\r\n') + 1)" \
+  "$work/demo/data/The agent")"
+[ "$saved" -ge 80 ] || { echo "FAIL: $saved rows saved, the first page has 80"; exit 1; }
 grep -q "GSETTINGS_BACKEND=keyfile\|keyfile" "$work/demo.log" || { echo "FAIL: demo did not name its store"; exit 1; }
 echo "PASS"

@@ -15,11 +15,22 @@ trap 'kill $xvfb $sites 2>/dev/null || true; rm -rf "$work"' EXIT
 
 stalls=()
 for page in 2 3 4 5 6 7; do stalls+=(--stall "/proxy_ip.html?id=101&pageid=$page"); done
-"$build/tools/lumvex_proxy_sites" --max-seconds 300 --out "$work/sites.txt" "${stalls[@]}" \
-  >/dev/null 2>&1 &
+"$build/tools/lumvex_proxy_sites" --max-seconds 300 --out "$work/sites.txt" \
+  --log "$work/requests.log" "${stalls[@]}" >/dev/null 2>&1 &
 sites=$!
 for _ in $(seq 100); do [ -s "$work/sites.txt" ] && break; sleep 0.1; done
 host_a="$(sed -n 's/^a=//p' "$work/sites.txt")"
+[ -n "$host_a" ] || { echo "FAIL: the sites did not start"; exit 1; }
+
+# Waits up to $1 tenths of a second for a request of source A's target $2.
+requested() {
+  local _
+  for _ in $(seq "$1"); do
+    grep -qxF "a $2" "$work/requests.log" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
 
 mkdir -p "$work/data" "$work/config"
 printf '500' >"$work/data/agent number"
@@ -27,13 +38,25 @@ XDG_CONFIG_HOME="$work/config" GSETTINGS_BACKEND=keyfile "$build/src/ui/lumvexip
   --data-dir "$work/data" --source-a "http://$host_a" --source-b "http://127.0.0.1:9" \
   --source-c "http://127.0.0.1:9" --manifest-url "http://$host_a/none" >"$work/log" 2>&1 &
 program=$!
-for _ in $(seq 200); do
-  xdotool search --name 'LumvexIP' >/dev/null 2>&1 && break
+window=""
+for _ in $(seq 300); do
+  window="$(xdotool search --onlyvisible --name 'LumvexIP代理验证' 2>/dev/null | head -1 || true)"
+  [ -n "$window" ] && break
   sleep 0.1
 done
-sleep 1  # the category list arrives
-xdotool mousemove 671 112 click 1  # "获取代理IP" (the window sits at 50,50 without a WM)
-sleep 3  # page 1 arrives; pages 2..7 hang
+[ -n "$window" ] || { cat "$work/log"; echo "FAIL: no main window"; exit 1; }
+requested 300 "/proxy_ipList.html?pageid=1" || { echo "FAIL: the category list was not asked for"; exit 1; }
+# Press "获取代理IP" until the harvest asks for the first category's page 1: under load the window
+# may not take the first press, or the category list may not have been read yet (that harvest asks
+# for pages of no category, which come back empty, and re-enables the button when it ends).
+for _ in $(seq 15); do
+  xdotool mousemove --window "$window" 621 62 click 1
+  requested 20 "/proxy_ip.html?id=101&pageid=1" && break
+done
+requested 1 "/proxy_ip.html?id=101&pageid=1" || { echo "FAIL: the harvest did not start"; exit 1; }
+# Pages 2..7 go out one a second and hang; once the last has gone out, page 1 (answered at once)
+# has long been read.
+requested 300 "/proxy_ip.html?id=101&pageid=7" || { echo "FAIL: page 7 was not asked for"; exit 1; }
 kill -TERM "$program"
 for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$program" 2>/dev/null; then
@@ -44,6 +67,7 @@ fi
 status=0
 wait "$program" || status=$?
 [ "$status" = 0 ] || { cat "$work/log"; echo "FAIL: exit status $status"; exit 1; }
+[ -f "$work/data/The agent" ] || { cat "$work/log"; echo "FAIL: the list was not saved"; exit 1; }
 lines="$(python3 -c "import sys; d=open(sys.argv[1],'rb').read(); print(d.count(b'\r\n') + 1 if d else 0)" "$work/data/The agent")"
 [ "$lines" = 80 ] || { echo "FAIL: $lines rows saved, 80 expected"; exit 1; }
 echo "PASS"

@@ -1,6 +1,7 @@
 #include "sites/proxy_sites.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <utility>
 
 #include "fixture/reply_engine.h"
@@ -270,6 +271,9 @@ ProxySites::Answer ProxySites::Serve(std::size_t site, const std::string& target
     std::lock_guard lock(mutex_);
     ++hits_[target];
     if (const auto it = faults_.find(target); it != faults_.end()) fault = it->second;
+    if (!config_.request_log.empty()) {
+      std::ofstream(config_.request_log, std::ios::app) << "abc"[site % 3] << ' ' << target << '\n';
+    }
   }
   Answer answer;
   Reply& reply = answer.reply;

@@ -43,6 +43,9 @@ struct SitesConfig {
   // the other rows point at closed loopback ports.
   std::vector<std::string> live_proxies;
   std::chrono::milliseconds lifetime{10 * 60 * 1000};
+  // When set, each request is appended to this file as it arrives, one "a|b|c TARGET" line
+  // (scripts driving the program wait on it instead of sleeping).
+  std::string request_log;
 };
 
 class ProxySites {

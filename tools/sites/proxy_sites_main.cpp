@@ -16,12 +16,14 @@ constexpr const char* kUsage =
     "usage: lumvex_proxy_sites [--seed 1] [--categories 5] [--pages 30] [--databases 3]\n"
     "  [--list-pages 4] [--list-rows 40] [--c-rows 30] [--proxies FILE]\n"
     "  [--port-a 0] [--port-b 0] [--port-c 0] [--max-seconds 600] [--out FILE]\n"
+    "  [--log FILE]\n"
     "  [--fail TARGET] [--stall TARGET] [--junk TARGET] [--hostile TARGET] (each may repeat)\n"
     "Serves source A (category list, 80-row table pages), source B (database list, database\n"
     "pages, list pages) and source C (one page) on 127.0.0.1. --proxies names a file of\n"
     "address:port lines (a proxy farm's --out) used for every other row. A TARGET is a request\n"
     "path with its query, e.g. /proxy_ip.html?id=101&pageid=2. Prints 'source-a HOST' lines and\n"
-    "'ready' (also written to --out as a=HOST lines), stops after --max-seconds or on SIGTERM.\n";
+    "'ready' (also written to --out as a=HOST lines), stops after --max-seconds or on SIGTERM.\n"
+    "--log appends one 'a|b|c TARGET' line per request as it arrives.\n";
 
 int Fail(const std::string& message) {
   std::cerr << "lumvex_proxy_sites: " << message << "\n" << kUsage;
@@ -38,7 +40,7 @@ int main(int argc, char** argv) {
   }
   flags.RejectUnknown({"seed", "categories", "pages", "databases", "list-pages", "list-rows",
                        "c-rows", "proxies", "port-a", "port-b", "port-c", "max-seconds", "out",
-                       "fail", "stall", "junk", "hostile"});
+                       "log", "fail", "stall", "junk", "hostile"});
   lumvex::tools::SitesConfig config;
   config.seed = static_cast<std::uint32_t>(flags.GetInt("seed", 1, 0, 0xFFFFFFFFll));
   config.categories = static_cast<int>(flags.GetInt("categories", 5, 0, 1000));
@@ -53,6 +55,7 @@ int main(int argc, char** argv) {
   const long long max_seconds = flags.GetInt("max-seconds", 600, 1, 24 * 3600);
   if (!flags.ok()) return Fail(flags.error());
   config.lifetime = std::chrono::seconds(max_seconds);
+  config.request_log = flags.Get("log", "");
   if (flags.Has("proxies")) {
     std::ifstream in(flags.Get("proxies", ""));
     if (!in) return Fail("cannot read " + flags.Get("proxies", ""));
