@@ -124,9 +124,7 @@ void HarvestController::OnCategoryChosen() {
 
 void HarvestController::DisableForHarvest() {
   state_.SetCommandsEnabled(HarvestDisabledCommands(), false);
-  state_.SetComboEnabled(Combo::kSourceACategories, false);
-  state_.SetRadioEnabled(Radio::kSourceA, false);
-  state_.SetRadioEnabled(Radio::kSourceB, false);
+  state_.LockSourceSelectors();
 }
 
 void HarvestController::StartHarvest() {
@@ -219,14 +217,7 @@ void HarvestController::FinishSourceA(SourceARun& run) {
   ui_.RunSync([&] {
     state_.SetStatus(DoneStatus(list_.ListCount()));
     state_.SetCommandsEnabled(HarvestEnabledCommands(), true);
-    state_.SetRadioEnabled(Radio::kSourceA, true);
-    state_.SetRadioEnabled(Radio::kSourceB, true);
-    if (state_.GetSourceChoice() == SourceChoice::kSourceA) {
-      state_.SetComboEnabled(Combo::kSourceACategories, true);
-    } else {
-      state_.SetComboEnabled(Combo::kSourceBPages, true);
-      state_.SetComboEnabled(Combo::kSourceBDatabases, true);
-    }
+    state_.UnlockSourceSelectors();
   });
   pool_.Stop();
   std::function<void(bool)> finished;

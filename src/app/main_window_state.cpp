@@ -305,6 +305,23 @@ void MainWindowState::SetRadioEnabled(Radio radio, bool enabled) {
   });
 }
 
+void MainWindowState::LockSourceSelectors() {
+  SetComboEnabled(Combo::kSourceACategories, false);
+  SetRadioEnabled(Radio::kSourceA, false);
+  SetRadioEnabled(Radio::kSourceB, false);
+}
+
+void MainWindowState::UnlockSourceSelectors() {
+  SetRadioEnabled(Radio::kSourceA, true);
+  SetRadioEnabled(Radio::kSourceB, true);
+  if (GetSourceChoice() == SourceChoice::kSourceA) {
+    SetComboEnabled(Combo::kSourceACategories, true);
+  } else {
+    SetComboEnabled(Combo::kSourceBPages, true);
+    SetComboEnabled(Combo::kSourceBDatabases, true);
+  }
+}
+
 std::string MainWindowState::LabelText(Label label) const {
   return Read([&] { return data_.labels.at(Index(label)); });
 }

@@ -107,6 +107,11 @@ class MainWindowState {
   void ApplySourceSelection(SourceChoice choice);
   bool IsRadioEnabled(Radio radio) const;
   void SetRadioEnabled(Radio radio, bool enabled);
+  // While a harvest or a validation runs: 组合框2 and both radio buttons disabled.
+  void LockSourceSelectors();
+  // When it ends: both radio buttons enabled, and the chosen source's combo boxes (source A:
+  // 组合框2; otherwise 组合框3 and 组合框4).
+  void UnlockSourceSelectors();
 
   // Labels and link labels.
   std::string LabelText(Label label) const;

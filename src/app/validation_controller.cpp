@@ -42,9 +42,7 @@ void ValidationController::SetTick(bool on) {
 void ValidationController::StartValidation() {
   if (system_proxy_off_) system_proxy_off_();
   state_.SetCommandsEnabled(EditingCommands(), false);
-  state_.SetComboEnabled(Combo::kSourceACategories, false);
-  state_.SetRadioEnabled(Radio::kSourceA, false);
-  state_.SetRadioEnabled(Radio::kSourceB, false);
+  state_.LockSourceSelectors();
   state_.SetCommandEnabled(Command::kStopValidation, true);
   SetTick(true);
 
@@ -108,14 +106,7 @@ void ValidationController::StopValidation() {
 
 void ValidationController::EnableEditing() {
   state_.SetCommandsEnabled(EditingCommands(), true);
-  state_.SetRadioEnabled(Radio::kSourceA, true);
-  state_.SetRadioEnabled(Radio::kSourceB, true);
-  if (state_.GetSourceChoice() == SourceChoice::kSourceA) {
-    state_.SetComboEnabled(Combo::kSourceACategories, true);
-  } else {
-    state_.SetComboEnabled(Combo::kSourceBPages, true);
-    state_.SetComboEnabled(Combo::kSourceBDatabases, true);
-  }
+  state_.UnlockSourceSelectors();
 }
 
 }  // namespace lumvex
