@@ -121,6 +121,12 @@ int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in)
         store, MakeGuardCheck(fetcher, parsed.common.endpoints.connectivity_host, timeout_s),
         std::move(addresses), std::chrono::milliseconds(std::llround(interval_s * 1000)), std::cout,
         std::cerr);
+    if (store.Marker().Exists() && store.Read().enabled) {
+      std::cerr << "the last run did not switch the system proxy off; this run switches it off "
+                   "unless a proxy of the list passes"
+                << std::endl;
+      run.TakeOverLeftoverProxy();
+    }
     std::thread signals([&run, waited] {
       int signal = 0;
       sigwait(&waited, &signal);

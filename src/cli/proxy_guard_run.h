@@ -32,6 +32,10 @@ class ProxyGuardRun {
   ProxyGuardRun(const ProxyGuardRun&) = delete;
   ProxyGuardRun& operator=(const ProxyGuardRun&) = delete;
 
+  // Before Run: the system proxy is one an earlier run of this program left on without switching
+  // it off (its marker was found). This run then owns it: a stop, or no proxy of the list
+  // passing, switches it off like one of this run's own.
+  void TakeOverLeftoverProxy() { switched_on_ = true; }
   // Blocks until RequestStop or the end of the list.
   End Run();
   // From any thread (a signal handler's thread): the run switches the proxy off and returns.

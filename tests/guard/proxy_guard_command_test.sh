@@ -93,7 +93,15 @@ wait_for 20 has_lines 1 || fail "kill -9: no line from the guard"
 kill -9 "$guard_pid"; wait "$guard_pid" 2>/dev/null; guard_pid=""
 marker_present || fail "kill -9: the marker is gone"
 [ "$(mode)" = "'manual'" ] || fail "kill -9: the store is not on"
-rm -f "$data/proxy on"
+# The next guard takes that proxy over: with nothing of its list passing, it switches it off.
+printf '127.0.0.1:9\r\n' >"$work/dead"
+"$program" proxy guard "$work/dead" --check-timeout 2 --data-dir "$data" \
+  --connectivity-host connect.test >"$work/out" 2>"$work/err"
+status=$?
+[ "$status" = 1 ] || fail "leftover: exit status $status, expected 1"
+[ "$(cat "$work/out")" = "off" ] || fail "leftover: output $(cat "$work/out")"
+[ "$(mode)" = "'none'" ] || fail "leftover: store mode $(mode)"
+marker_present && fail "leftover: the marker is still there"
 
 # Every proxy dies: off, exit status 1.
 start_guard "$work/list"

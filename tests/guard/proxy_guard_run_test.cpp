@@ -112,6 +112,20 @@ TEST_F(ProxyGuardRunTest, NoProxyPassingAtTheStartLeavesTheStoreAlone) {
   EXPECT_NE(err_buffer_.Text().find("no proxy"), std::string::npos);
 }
 
+TEST_F(ProxyGuardRunTest, AProxyLeftOnByAnEarlierRunIsSwitchedOffWhenNoneOfTheListPasses) {
+  ASSERT_TRUE(store_->Enable("9.9.9.9", 99));  // a run that was killed before it switched off
+  ASSERT_TRUE(store_->Marker().Exists());
+  ScriptedCheck check;
+  ProxyGuardRun run(*store_, check.AsCheck(), {"10.1.1.1:80"}, 0ms, out_, err_);
+  run.TakeOverLeftoverProxy();
+  std::thread answer([&] { check.AnswerCheck(1, false); });
+  EXPECT_EQ(run.Run(), ProxyGuardRun::End::kNoneLeft);
+  answer.join();
+  EXPECT_EQ(out_buffer_.Text(), "off\n");
+  EXPECT_FALSE(Stored().enabled);
+  EXPECT_FALSE(store_->Marker().Exists());
+}
+
 TEST_F(ProxyGuardRunTest, AStopRequestBeforeAnyProxyIsSetTouchesNothing) {
   ScriptedCheck check;
   ProxyGuardRun run(*store_, check.AsCheck(), {"10.1.1.1:80"}, 0ms, out_, err_);
