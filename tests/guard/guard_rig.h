@@ -13,18 +13,9 @@
 #include "fixture/proxy_farm.h"
 #include "keyfile_store.h"
 #include "proxylist/proxy_entry.h"
+#include "support/wait_until.h"
 
 namespace lumvex::testing {
-
-// Polls `condition` every 5 ms; false when it is still not met after 30 s.
-inline bool WaitUntil(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
 
 // One answering proxy per farm, so each can be stopped (it then refuses connections) alone.
 class LiveProxy {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "raw_client.h"
+#include "support/wait_until.h"
 
 namespace lumvex::tools {
 namespace {
@@ -25,15 +26,7 @@ using testing::Exchange;
 using testing::RawClient;
 using End = RawClient::End;
 using namespace std::string_literals;
-
-bool WaitUntil(const std::function<bool()>& condition, int timeout_ms = 10000) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
+using lumvex::testing::WaitUntil;
 
 size_t CountOf(const std::string& text, const std::string& needle) {
   size_t count = 0;

@@ -16,6 +16,7 @@
 #include "fixture/proxy_farm.h"
 #include "platform/headless_ui_thread.h"
 #include "support/scripted_prompts.h"
+#include "support/wait_until.h"
 #include "temp_dir.h"
 
 namespace lumvex::testing {
@@ -94,12 +95,7 @@ class ValidationFixture : public ::testing::Test {
 
   // Polls `condition` (never on the UI thread) until it holds or 60 s pass.
   static bool WaitFor(const std::function<bool()>& condition, int timeout_ms = 60000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (!condition()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    return testing::WaitUntil(condition, std::chrono::milliseconds(timeout_ms));
   }
 
   HeadlessUiThread ui_;

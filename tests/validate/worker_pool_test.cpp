@@ -10,21 +10,13 @@
 #include <thread>
 #include <vector>
 
+#include "support/wait_until.h"
+
 namespace lumvex {
 namespace {
 
 using std::chrono::milliseconds;
-
-// Polls `condition` until it holds or `timeout` passes.
-template <typename Fn>
-bool WaitFor(Fn condition, milliseconds timeout = milliseconds(20000)) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(milliseconds(2));
-  }
-  return true;
-}
+using testing::WaitUntil;
 
 // Records every value the routine was called with; a value can be held until released.
 class Recorder {
@@ -76,7 +68,7 @@ TEST(WorkerPoolTest, CreateRefusedWhileRunningAndPostRefusedWhileStopped) {
   EXPECT_FALSE(pool.Post(1));  // never created
   ASSERT_TRUE(pool.Create(3, [&](std::int32_t v) { recorder.Run(v); }));
   EXPECT_TRUE(pool.Running());
-  EXPECT_TRUE(WaitFor([&] { return pool.LiveWorkers() == 3; }));
+  EXPECT_TRUE(WaitUntil([&] { return pool.LiveWorkers() == 3; }));
   // A second Create changes nothing: still three workers, still the first routine.
   std::atomic<int> second_routine_calls{0};
   EXPECT_FALSE(pool.Create(5, [&](std::int32_t) { ++second_routine_calls; }));
@@ -90,7 +82,7 @@ TEST(WorkerPoolTest, CreateRefusedWhileRunningAndPostRefusedWhileStopped) {
   EXPECT_FALSE(pool.Post(7));
   pool.Stop();  // stopping a stopped pool does nothing
   // Workers notice within their 100 ms re-read of "running".
-  EXPECT_TRUE(WaitFor([&] { return pool.LiveWorkers() == 0; }));
+  EXPECT_TRUE(WaitUntil([&] { return pool.LiveWorkers() == 0; }));
   // After Stop the pool can be created again, with a fresh queue.
   ASSERT_TRUE(pool.Create(1, [&](std::int32_t v) { recorder.Run(v); }));
   EXPECT_TRUE(pool.Post(8));
@@ -108,7 +100,7 @@ TEST(WorkerPoolTest, StopDropsQueuedTasksAndLetsRunningOnesFinish) {
   pool.Stop();  // returns while task 1 is still held
   EXPECT_EQ(pool.LiveWorkers(), 1);
   recorder.Release(1);
-  ASSERT_TRUE(WaitFor([&] { return pool.LiveWorkers() == 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return pool.LiveWorkers() == 0; }));
   EXPECT_EQ(recorder.Finished(), std::vector<std::int32_t>{1});
 }
 
@@ -130,7 +122,7 @@ TEST(WorkerPoolTest, ZeroOrNegativeCountStartsNoWorker) {
     std::atomic<int> calls{0};
     ASSERT_TRUE(pool.Create(count, [&](std::int32_t) { ++calls; })) << count;
     EXPECT_TRUE(pool.Running());
-    EXPECT_TRUE(WaitFor([&] { return !pool.Starting(); }));
+    EXPECT_TRUE(WaitUntil([&] { return !pool.Starting(); }));
     EXPECT_EQ(pool.LiveWorkers(), 0);
     // Posting still queues; nothing ever takes the value.
     EXPECT_TRUE(pool.Post(1));
@@ -145,7 +137,7 @@ TEST(WorkerPoolTest, RefusedThreadsLeaveThePoolRunningWithThoseStarted) {
   Recorder recorder;
   ASSERT_TRUE(pool.Create(10, [&](std::int32_t v) { recorder.Run(v); }));
   EXPECT_TRUE(pool.Running());
-  EXPECT_TRUE(WaitFor([&] { return pool.LiveWorkers() == 3; }));
+  EXPECT_TRUE(WaitUntil([&] { return pool.LiveWorkers() == 3; }));
   for (std::int32_t v = 1; v <= 20; ++v) ASSERT_TRUE(pool.Post(v));
   ASSERT_TRUE(recorder.WaitFinished(20));
   pool.Stop();
@@ -153,7 +145,7 @@ TEST(WorkerPoolTest, RefusedThreadsLeaveThePoolRunningWithThoseStarted) {
   // When no thread at all can start, the pool still "runs" with none.
   WorkerPool none([](int) { return false; });
   ASSERT_TRUE(none.Create(5, [](std::int32_t) {}));
-  EXPECT_TRUE(WaitFor([&] { return !none.Starting(); }));
+  EXPECT_TRUE(WaitUntil([&] { return !none.Starting(); }));
   EXPECT_EQ(none.LiveWorkers(), 0);
   EXPECT_TRUE(none.Post(1));
 }
@@ -165,9 +157,9 @@ TEST(WorkerPoolTest, CountIsCappedAtTheMaximum) {
     return true;
   });
   ASSERT_TRUE(pool.Create(WorkerPool::kMaxThreads + 500, [](std::int32_t) {}));
-  EXPECT_TRUE(WaitFor([&] { return !pool.Starting(); }));
+  EXPECT_TRUE(WaitUntil([&] { return !pool.Starting(); }));
   EXPECT_EQ(highest.load(), WorkerPool::kMaxThreads);
-  EXPECT_TRUE(WaitFor([&] { return pool.LiveWorkers() == WorkerPool::kMaxThreads; }));
+  EXPECT_TRUE(WaitUntil([&] { return pool.LiveWorkers() == WorkerPool::kMaxThreads; }));
   pool.Shutdown(20000);
   EXPECT_EQ(pool.LiveWorkers(), 0);
 }
@@ -196,7 +188,7 @@ TEST(WorkerPoolTest, StopWhileStartingStartsNoMoreWorkers) {
     open = true;
     gate_changed.notify_all();
   }
-  ASSERT_TRUE(WaitFor([&] { return !pool.Starting() && pool.LiveWorkers() == 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return !pool.Starting() && pool.LiveWorkers() == 0; }));
   std::lock_guard lock(gate_mutex);
   EXPECT_EQ(asked, 3);  // the fourth thread was never asked for
 }
