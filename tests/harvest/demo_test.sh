@@ -4,6 +4,7 @@
 # Usage: demo_test.sh BUILD_DIR
 set -euo pipefail
 . "$(cd "$(dirname "$0")/../support" && pwd)/xvfb.sh"
+. "$(cd "$(dirname "$0")/../support" && pwd)/harvest_press.sh"
 build="$(cd "$1" && pwd)"
 here="$(cd "$(dirname "$0")" && pwd)"
 repo="$(cd "$here/../.." && pwd)"
@@ -38,31 +39,15 @@ host_a="$(sed -n 's/^a=//p' "$work/demo/sites.txt")"
 [ "$(wc -l <"$work/rows.txt")" -ge 80 ] || { echo "FAIL: few rows from the demo site"; exit 1; }
 grep -q "127.0.0." "$work/rows.txt" || { echo "FAIL: demo rows are not the loopback farm"; exit 1; }
 
-# Waits up to $1 tenths of a second for a request of source A's target $2 (the demo's sites log
-# every request they get).
-requested() {
-  local _
-  for _ in $(seq "$1"); do
-    grep -qxF "a $2" "$work/demo/requests.log" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-# Press "获取代理IP" (the window sits at 50,50 without a window manager) until the harvest asks
-# for the first category's page 1 (a press before the category list is read harvests no
-# category), let that page be read, then end the program as a session end does; the demo stops
-# its servers after it.
+# Press "获取代理IP" until the harvest starts, let its first page be read, then end the program as
+# a session end does; the demo stops its servers after it.
+log="$work/demo/requests.log"
 program="$(pgrep -f "lumvexip --data-dir $work/demo/data" | head -1)"
 [ -n "$program" ] || { echo "FAIL: program not found"; exit 1; }
-requested 300 "/proxy_ipList.html?pageid=1" || { echo "FAIL: the category list was not asked for"; exit 1; }
-for _ in $(seq 15); do
-  xdotool mousemove --window "$window" 621 62 click 1
-  requested 20 "/proxy_ip.html?id=101&pageid=1" && break
-done
-requested 1 "/proxy_ip.html?id=101&pageid=1" || { echo "FAIL: the harvest did not start"; exit 1; }
+press_harvest "$log" "$window" || { echo "FAIL: the harvest did not start"; exit 1; }
 # Pages go out one a second; by the time page 3 is asked for, page 1 has been read.
-requested 300 "/proxy_ip.html?id=101&pageid=3" || { echo "FAIL: page 3 was not asked for"; exit 1; }
+requested "$log" 300 "/proxy_ip.html?id=101&pageid=3" ||
+  { echo "FAIL: page 3 was not asked for"; exit 1; }
 kill -TERM "$program"
 status=0
 wait "$demo" || status=$?

@@ -4,6 +4,7 @@
 # Usage: exit_during_harvest_test.sh BUILD_DIR
 set -euo pipefail
 . "$(cd "$(dirname "$0")/../support" && pwd)/xvfb.sh"
+. "$(cd "$(dirname "$0")/../support" && pwd)/harvest_press.sh"
 build="$(cd "$1" && pwd)"
 command -v Xvfb >/dev/null && command -v xdotool >/dev/null || { echo "no Xvfb/xdotool"; exit 77; }
 
@@ -22,16 +23,6 @@ for _ in $(seq 100); do [ -s "$work/sites.txt" ] && break; sleep 0.1; done
 host_a="$(sed -n 's/^a=//p' "$work/sites.txt")"
 [ -n "$host_a" ] || { echo "FAIL: the sites did not start"; exit 1; }
 
-# Waits up to $1 tenths of a second for a request of source A's target $2.
-requested() {
-  local _
-  for _ in $(seq "$1"); do
-    grep -qxF "a $2" "$work/requests.log" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 mkdir -p "$work/data" "$work/config"
 printf '500' >"$work/data/agent number"
 XDG_CONFIG_HOME="$work/config" GSETTINGS_BACKEND=keyfile "$build/src/ui/lumvexip" \
@@ -45,18 +36,11 @@ for _ in $(seq 300); do
   sleep 0.1
 done
 [ -n "$window" ] || { cat "$work/log"; echo "FAIL: no main window"; exit 1; }
-requested 300 "/proxy_ipList.html?pageid=1" || { echo "FAIL: the category list was not asked for"; exit 1; }
-# Press "获取代理IP" until the harvest asks for the first category's page 1: under load the window
-# may not take the first press, or the category list may not have been read yet (that harvest asks
-# for pages of no category, which come back empty, and re-enables the button when it ends).
-for _ in $(seq 15); do
-  xdotool mousemove --window "$window" 621 62 click 1
-  requested 20 "/proxy_ip.html?id=101&pageid=1" && break
-done
-requested 1 "/proxy_ip.html?id=101&pageid=1" || { echo "FAIL: the harvest did not start"; exit 1; }
+press_harvest "$work/requests.log" "$window" || { echo "FAIL: the harvest did not start"; exit 1; }
 # Pages 2..7 go out one a second and hang; once the last has gone out, page 1 (answered at once)
 # has long been read.
-requested 300 "/proxy_ip.html?id=101&pageid=7" || { echo "FAIL: page 7 was not asked for"; exit 1; }
+requested "$work/requests.log" 300 "/proxy_ip.html?id=101&pageid=7" ||
+  { echo "FAIL: page 7 was not asked for"; exit 1; }
 kill -TERM "$program"
 for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$program" 2>/dev/null; then
