@@ -17,6 +17,7 @@
 
 #include "fixture/fixture_server.h"
 #include "http/fetch_client.h"
+#include "proc_status.h"
 
 namespace {
 
@@ -25,16 +26,6 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kCalls = 2000;
 constexpr double kDeadlineS = 5.0;
 constexpr std::size_t kStackBytes = 256 * 1024;
-
-long StatusField(const char* name) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  std::string prefix = std::string(name) + ":";
-  while (std::getline(status, line)) {
-    if (line.rfind(prefix, 0) == 0) return std::atol(line.c_str() + prefix.size());
-  }
-  return 0;
-}
 
 struct Call {
   lumvex::http::FetchClient* client;
@@ -95,7 +86,7 @@ int main() {
   std::atomic<long> peak_threads{0};
   std::thread sampler([&] {
     while (sampling.load()) {
-      long threads = StatusField("Threads");
+      long threads = lumvex::bench::ProcStatusField("Threads");
       long seen = peak_threads.load();
       while (threads > seen && !peak_threads.compare_exchange_weak(seen, threads)) {
       }
@@ -160,7 +151,7 @@ int main() {
   }
   sampling = false;
   sampler.join();
-  std::printf("peak_mb %.1f MB\n", static_cast<double>(StatusField("VmHWM")) / 1024.0);
+  std::printf("peak_mb %.1f MB\n", lumvex::bench::PeakResidentMb());
   std::printf("peak_threads %ld count\n", peak_threads.load());
   // Sockets torn down at the deadline reach the proxies' event loop a moment later.
   for (int i = 0; i < 100 && farm.OpenConnections() > 0; ++i) {

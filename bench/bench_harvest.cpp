@@ -18,19 +18,12 @@
 #include "http/cookie_store.h"
 #include "http/curl_global.h"
 #include "platform/headless_ui_thread.h"
+#include "proc_status.h"
 #include "sites/proxy_sites.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double PeakMegabytes() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-  }
-  return 0;
-}
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
@@ -94,7 +87,7 @@ int main() {
   const double inflight = Harvest(sites, std::chrono::milliseconds(0), "1999", 102, &rows);
   std::printf("inflight_pages 25 count\n");
   std::printf("inflight_wall_s %.3f s\n", inflight);
-  std::printf("peak_mb %.1f MB\n", PeakMegabytes());
+  std::printf("peak_mb %.1f MB\n", lumvex::bench::PeakResidentMb());
 
   const int pages = lumvex::source_a::PageCount("2000");
   const double wall = Harvest(sites, std::chrono::milliseconds(1000), "2000", 101, &rows);

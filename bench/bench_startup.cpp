@@ -15,21 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "proc_status.h"
+
 namespace {
 
 struct Run {
   double shown_ms = -1;
   double peak_mb = 0;
 };
-
-double PeakMb(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-  }
-  return 0;
-}
 
 Run Launch(const std::string& program, const std::string& data_dir) {
   int out[2];
@@ -62,7 +55,7 @@ Run Launch(const std::string& program, const std::string& data_dir) {
       break;
     }
   }
-  run.peak_mb = PeakMb(pid);
+  run.peak_mb = lumvex::bench::PeakResidentMb(pid);
   kill(pid, SIGTERM);
   int status = 0;
   waitpid(pid, &status, 0);

@@ -30,6 +30,7 @@
 #include "fixture/file_limit.h"
 #include "fixture/proxy_farm.h"
 #include "platform/headless_ui_thread.h"
+#include "proc_status.h"
 #include "proxylist/proxy_list_observer.h"
 
 namespace {
@@ -83,15 +84,6 @@ double IdealMakespan(int threads) {
     free_at.push(done);
   }
   return end;
-}
-
-long PeakKb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
-  }
-  return 0;
 }
 
 // Times the verdicts on the UI thread as the list receives them.
@@ -204,7 +196,8 @@ void RunOnce(const std::vector<std::string>& endpoints, int threads, bool print_
               overshoot.empty() ? 0.0 : overshoot.back());
   std::printf("last_start_ms%s %.1f ms\n", suffix.c_str(),
               std::chrono::duration<double, std::milli>(last_start - pressed).count());
-  if (print_peak) std::printf("peak_mb%s %.1f MB\n", suffix.c_str(), PeakKb() / 1024.0);
+  if (print_peak)
+    std::printf("peak_mb%s %.1f MB\n", suffix.c_str(), lumvex::bench::PeakResidentMb());
   std::fflush(stdout);
   ui.Close();
   app.Shutdown();
