@@ -4,6 +4,7 @@
 # off with exit 1 when every proxy has died; `lumvexip proxy set` leaves no marker.
 # Usage: proxy_guard_command_test.sh PATH_TO_LUMVEXIP PATH_TO_LUMVEX_PROXY_FARM
 set -uo pipefail
+. "$(cd "$(dirname "$0")/../support" && pwd)/wait_for.sh"
 
 program=${1:?path to lumvexip expected}
 farm=${2:?path to lumvex_proxy_farm expected}
@@ -24,14 +25,6 @@ cleanup() {
 trap cleanup EXIT
 
 fail() { echo "FAIL: $*"; [ -f "$work/err" ] && sed 's/^/  stderr: /' "$work/err"; exit 1; }
-wait_for() {  # wait_for SECONDS COMMAND...: polls every 0.1 s
-  local tries=$(($1 * 10)); shift
-  while ((tries-- > 0)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
 mode() { gsettings get org.gnome.system.proxy mode; }
 marker_present() { [ -e "$data/proxy on" ]; }
 has_lines() { [ "$(wc -l <"$work/out")" -ge "$1" ]; }

@@ -4,6 +4,7 @@
 # saves the list when the display goes away under it.
 # Usage: desktop_end_to_end.sh PATH_TO_LUMVEXIP
 . "$(cd "$(dirname "$0")/../support" && pwd)/xvfb.sh"
+. "$(cd "$(dirname "$0")/../support" && pwd)/wait_for.sh"
 set -uo pipefail
 
 program=${1:?path to lumvexip expected}
@@ -31,15 +32,6 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; [ -f "$work/app.log" ] && sed 's/^/  app: /' "$work/app.log"; exit 1; }
 
 # Polls a command every 0.1 s for at most $1 seconds.
-wait_for() {
-  local seconds=$1; shift
-  local tries=$((seconds * 10))
-  while ((tries-- > 0)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
 
 start_xvfb "$work/xvfb.log" -screen 0 1024x768x24 -nolisten tcp || fail "Xvfb did not start"
 

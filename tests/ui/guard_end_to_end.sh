@@ -5,6 +5,7 @@
 # "proxy on" marker; the next start switches the proxy off before anything else.
 # Usage: guard_end_to_end.sh PATH_TO_LUMVEXIP PATH_TO_LUMVEX_PROXY_FARM
 . "$(cd "$(dirname "$0")/../support" && pwd)/xvfb.sh"
+. "$(cd "$(dirname "$0")/../support" && pwd)/wait_for.sh"
 set -uo pipefail
 
 program=${1:?path to lumvexip expected}
@@ -31,14 +32,6 @@ cleanup() {
 trap cleanup EXIT
 
 fail() { echo "FAIL: $*"; [ -f "$work/app.log" ] && sed 's/^/  app: /' "$work/app.log"; exit 1; }
-wait_for() {  # wait_for SECONDS COMMAND...: polls every 0.1 s
-  local tries=$(($1 * 10)); shift
-  while ((tries-- > 0)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
 store() {  # mode and http host:port
   echo "$(gsettings get org.gnome.system.proxy mode)" \
     "$(gsettings get org.gnome.system.proxy.http host):$(gsettings get org.gnome.system.proxy.http port)"

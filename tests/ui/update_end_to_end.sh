@@ -5,6 +5,7 @@
 # leaves to after saving its list.
 # Usage: update_end_to_end.sh PATH_TO_LUMVEXIP PATH_TO_LUMVEX_UPDATE_SERVERS
 . "$(cd "$(dirname "$0")/../support" && pwd)/xvfb.sh"
+. "$(cd "$(dirname "$0")/../support" && pwd)/wait_for.sh"
 set -uo pipefail
 
 program=${1:?path to lumvexip expected}
@@ -36,15 +37,6 @@ fail() {
   exit 1
 }
 
-wait_for() {
-  local seconds=$1; shift
-  local tries=$((seconds * 10))
-  while ((tries-- > 0)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
 
 start_xvfb "$work/xvfb.log" -screen 0 1024x768x24 -nolisten tcp || fail "Xvfb did not start"
 trayer --edge top --align right --widthtype pixel --width 120 --height 24 \
