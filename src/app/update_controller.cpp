@@ -160,6 +160,9 @@ void UpdateController::FillUpdateWindow(const update::ManifestPage& page) {
 }
 
 void UpdateController::CloseUpdateWindow() {
+  if (std::exchange(restore_main_window_on_close_, false) && shell_.ExitCount() == 0) {
+    shell_.RestoreFromTray();
+  }
   ++window_generation_;
   window_.Change([](update::UpdateWindowView& view) { view.open = false; });
 }
@@ -207,6 +210,7 @@ void UpdateController::StartUpdateDownload() {
     // An earlier download (its window closed while it ran) is still going: this one cannot
     // start, and the window must not wait for events that will never come.
     window_.Change([](update::UpdateWindowView& view) { update::ShowDownloadFailed(view); });
+    restore_main_window_on_close_ = true;
     return;
   }
   window_.Change([](update::UpdateWindowView& view) { view.timer_running = true; });
@@ -252,6 +256,7 @@ int UpdateController::OnDownloadEvent(int code, std::int64_t value) {
     }
     case update::kEventFailed:
       window_.Change([](update::UpdateWindowView& view) { update::ShowDownloadFailed(view); });
+      restore_main_window_on_close_ = true;
       break;
     default:
       break;

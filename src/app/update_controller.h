@@ -69,7 +69,9 @@ class UpdateController {
   // The update window: opened modal; its texts are filled when its own copy of the page
   // arrives ("立即更新" waits for that).
   void OpenUpdateWindow();
-  void CloseUpdateWindow();     // "退出更新", the close button, the exit sequence
+  // "退出更新", the close button, the exit sequence. After a failed download it also brings back
+  // the main window that "立即更新" hid to the tray (not during the exit sequence).
+  void CloseUpdateWindow();
   void StartUpdateDownload();   // "立即更新"
   void OpenFileSharePage();     // "网盘更新"
   void ShowDownloadProgress();  // each tick of 时钟1
@@ -105,6 +107,8 @@ class UpdateController {
   update::UpdateWindowModel window_;
 
   update::ManifestPage manifest_;  // UpdateManifest
+  // A download failed while the main window was hidden to the tray for it.
+  bool restore_main_window_on_close_ = false;
   bool startup_manifest_arrived_ = false;
   bool startup_notice_wanted_ = false;
   bool check_running_ = false;

@@ -339,6 +339,15 @@ TEST_F(UpdatePathTest, AFailedDownloadSaysSoAndLetsTheUserLeave) {
   EXPECT_TRUE(prompts_.messages.empty());
   EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimisedToTray);
   EXPECT_EQ(FileNames(run_dir_.path()), std::vector<std::string>{});
+  // "退出更新" brings back the main window the download hid, once.
+  OnUi([&] { controller_->CloseUpdateWindow(); });
+  EXPECT_FALSE(View().open);
+  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
+  OnUi([&] {
+    shell_->MinimiseToTray();
+    controller_->CloseUpdateWindow();
+  });
+  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimisedToTray);
 }
 
 TEST_F(UpdatePathTest, ASecondDownloadWhileTheFirstRunsSaysItFailed) {
