@@ -173,9 +173,8 @@ class UiSupportTest : public QObject {
       QVERIFY(notifier.installed());
       QSignalSpy spy(&notifier, &ExitSignalNotifier::ExitRequested);
       std::raise(SIGHUP);
-      QTest::qWait(50);
-      QCOMPARE(spy.count(), 0);
-      std::raise(SIGTERM);  // the other signals still end it
+      // The other signals still end it; a request for the hang-up would have come first.
+      std::raise(SIGTERM);
       QTRY_COMPARE(spy.count(), 1);
       QCOMPARE(spy[0][0].toInt(), SIGTERM);
     }
