@@ -9,6 +9,7 @@
 
 #include "app/list_commands_controller.h"
 #include "app/main_window_state.h"
+#include "cli/headless_prompts.h"
 #include "platform/headless_ui_thread.h"
 #include "proxylist/proxy_line_parser.h"
 #include "proxylist/proxy_list.h"
@@ -23,20 +24,6 @@ constexpr int kRows = 100000;
 constexpr int kRuns = 5;
 
 // No dialogs are asked for by the work measured here.
-class NoPrompts : public lumvex::UserPrompts {
- public:
-  lumvex::MessageAnswer ShowMessage(std::string_view, std::string_view, lumvex::MessageButtons,
-                                    lumvex::MessageIcon) override {
-    return lumvex::MessageAnswer::kCancel;
-  }
-  std::string ChooseOpenFile(std::string_view) override { return {}; }
-  std::string ChooseSaveFile(std::string_view, std::string_view) override { return {}; }
-  std::string ClipboardText() override { return {}; }
-  void SetClipboardText(std::string_view) override {}
-  void ClearClipboard() override {}
-  void OpenWebAddress(std::string_view) override {}
-};
-
 std::string ImportText() {
   std::string text;
   unsigned n = 4711;
@@ -73,7 +60,7 @@ int main() {
   lumvex::ProxyList list(ui);
   lumvex::MainWindowState state(ui);
   lumvex::CellColorTable colours;
-  NoPrompts prompts;
+  lumvex::cli::HeadlessPrompts prompts;
   lumvex::ListCommandsController commands(ui, state, list, colours, prompts);
 
   const double decode_ms = MedianMs([&] { (void)lumvex::DecodeImportBytes(bytes); });

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "cli/headless_prompts.h"
 #include "farm_process.h"
 #include "ui/main_window.h"
 #include "ui/qt_ui_thread.h"
@@ -55,20 +56,6 @@ lumvex::tools::ProxySpec SpecOf(int i) {
   return spec;
 }
 
-class NoPrompts : public lumvex::UserPrompts {
- public:
-  lumvex::MessageAnswer ShowMessage(std::string_view, std::string_view, lumvex::MessageButtons,
-                                    lumvex::MessageIcon) override {
-    return lumvex::MessageAnswer::kOk;
-  }
-  std::string ChooseOpenFile(std::string_view) override { return {}; }
-  std::string ChooseSaveFile(std::string_view, std::string_view) override { return {}; }
-  std::string ClipboardText() override { return {}; }
-  void SetClipboardText(std::string_view) override {}
-  void ClearClipboard() override {}
-  void OpenWebAddress(std::string_view) override {}
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -84,7 +71,7 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   lumvex::QtUiThread ui;
-  NoPrompts prompts;
+  lumvex::cli::HeadlessPrompts prompts;
   lumvex::ApplicationOptions options;
   options.shell.data_dir = "/nonexistent-bench-data";
   options.shell.tray_available = false;

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "cli/headless_prompts.h"
 #include "farm_process.h"
 #include "fixture/file_limit.h"
 #include "fixture/proxy_farm.h"
@@ -125,23 +126,9 @@ class Timing : public lumvex::ProxyListObserver {
   int done_ = 0;
 };
 
-class NoPrompts : public lumvex::UserPrompts {
- public:
-  lumvex::MessageAnswer ShowMessage(std::string_view, std::string_view, lumvex::MessageButtons,
-                                    lumvex::MessageIcon) override {
-    return lumvex::MessageAnswer::kOk;
-  }
-  std::string ChooseOpenFile(std::string_view) override { return {}; }
-  std::string ChooseSaveFile(std::string_view, std::string_view) override { return {}; }
-  std::string ClipboardText() override { return {}; }
-  void SetClipboardText(std::string_view) override {}
-  void ClearClipboard() override {}
-  void OpenWebAddress(std::string_view) override {}
-};
-
 void RunOnce(const std::vector<std::string>& endpoints, int threads, bool print_peak) {
   lumvex::HeadlessUiThread ui;
-  NoPrompts prompts;
+  lumvex::cli::HeadlessPrompts prompts;
   lumvex::ApplicationOptions options;
   options.shell.data_dir = "/nonexistent-bench-data";
   options.endpoints.validation_host = "check.test";

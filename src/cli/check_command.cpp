@@ -141,15 +141,10 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   if (parsed.common.show_help) errors.push_back("usage asked for");
   if (!errors.empty()) return ReportUsageErrors(errors, kCheckUsage);
 
-  std::string bytes;
-  const std::string source = parsed.positional.empty() ? "-" : parsed.positional[0];
-  if (source == "-") {
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  } else {
-    std::ifstream file(source, std::ios::binary);
-    if (!file) return ReportUsageErrors({"cannot read \"" + source + "\""}, kCheckUsage);
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  }
+  std::string source;
+  const std::optional<std::string> read = ReadListArgument(parsed, in, source);
+  if (!read) return ReportUsageErrors({"cannot read \"" + source + "\""}, kCheckUsage);
+  const std::string& bytes = *read;
   std::vector<ProxyEntry> rows;
   std::istringstream lines(text::DecodeGbk(bytes));
   std::string line;

@@ -16,7 +16,8 @@ inline constexpr const char* kCheckUsage =
 // verdict as it arrives: address:port TAB ok|failed TAB seconds (with --json a JSON object:
 // address, verdict ok/failed, seconds, status, bytes). --expect TEXT: a reply counts only when
 // it is 2xx and contains TEXT; --check-url URL is fetched instead of the validation address.
-// With `progress`, a progress line goes to `err`. Returns 0 when every proxy got a verdict, 2 on bad usage.
+// With `progress`, a progress line goes to `err`. Returns 0 when every proxy got a verdict, 2 on
+// bad usage.
 int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
              std::ostream& err, bool progress);
 

@@ -77,15 +77,10 @@ int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in)
   }
   if (!errors.empty()) return ReportUsageErrors(errors, kUsage);
 
-  std::string bytes;
-  const std::string source = parsed.positional.empty() ? "-" : parsed.positional[0];
-  if (source == "-") {
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  } else {
-    std::ifstream file(source, std::ios::binary);
-    if (!file) return ReportUsageErrors({"cannot read \"" + source + "\""}, kUsage);
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  }
+  std::string source;
+  const std::optional<std::string> read = ReadListArgument(parsed, in, source);
+  if (!read) return ReportUsageErrors({"cannot read \"" + source + "\""}, kUsage);
+  const std::string& bytes = *read;
   std::vector<std::string> addresses;
   for (const ProxyEntry& row : ParseProxyLines(DecodeImportBytes(bytes))) {
     const std::string address = row.cells[kColAddress] + ":" + row.cells[kColPort];

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 namespace lumvex::cli {
 namespace {
@@ -52,6 +54,17 @@ SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args,
   result.errors.insert(result.errors.end(), result.common.errors.begin(),
                        result.common.errors.end());
   return result;
+}
+
+std::optional<std::string> ReadListArgument(const SubcommandArgs& parsed, std::istream& in,
+                                            std::string& source) {
+  source = parsed.positional.empty() ? "-" : parsed.positional[0];
+  if (source == "-") {
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::ifstream file(source, std::ios::binary);
+  if (!file) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 int ReportUsageErrors(const std::vector<std::string>& errors, std::string_view usage) {

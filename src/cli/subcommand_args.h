@@ -2,7 +2,9 @@
 // program-wide flags (--data-dir, the endpoint overrides, ...) that CommandLineOptions knows.
 #pragma once
 
+#include <istream>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -25,6 +27,12 @@ struct SubcommandArgs {
 SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args,
                                    const std::vector<std::string_view>& value_flags,
                                    const std::vector<std::string_view>& switch_flags);
+
+// The list argument of a subcommand: the first positional argument names a file, "-" (or no
+// argument) standard input. Sets `source` to what was read from; nullopt when the file cannot be
+// opened.
+std::optional<std::string> ReadListArgument(const SubcommandArgs& parsed, std::istream& in,
+                                            std::string& source);
 
 // Prints the errors to stderr with a hint to `usage`; returns 2 (bad usage).
 int ReportUsageErrors(const std::vector<std::string>& errors, std::string_view usage);
