@@ -18,15 +18,12 @@
 #include "ui/popup_menus.h"
 #include "ui/proxy_table_model.h"
 #include "ui/proxy_table_view.h"
+#include "ui/qt_text.h"
 #include "ui/tray_icon_host.h"
 
 namespace lumvex {
 
 namespace {
-
-QString Q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 bool InRange(int index, int count) { return index >= 0 && index < count; }
 

@@ -14,20 +14,11 @@
 #include <QVBoxLayout>
 
 #include "ui/proxy_table_view.h"
+#include "ui/qt_text.h"
 
 namespace lumvex {
 
 namespace {
-
-QString Q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-template <typename W>
-W* Named(W* widget, std::string_view form_name) {
-  widget->setObjectName(Q(form_name));
-  return widget;
-}
 
 QPushButton* MakeButton(Command command, int width) {
   auto* button = Named(new QPushButton(Q(CommandCaption(command))), CommandFormName(command));

@@ -5,14 +5,11 @@
 #include <QString>
 
 #include "ui/icon_set.h"
+#include "ui/qt_text.h"
 
 namespace lumvex {
 
 namespace {
-
-QString Q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Captions that come from data (a web address, a saved proxy) are shown as they are: an "&" in
 // them is not a keyboard accelerator.

@@ -5,25 +5,9 @@
 #include <QPushButton>
 
 #include "ui/ipv4_edit.h"
+#include "ui/qt_text.h"
 
 namespace lumvex {
-namespace {
-
-QString Q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string U(const QString& text) { return text.toUtf8().toStdString(); }
-
-template <typename W>
-W* Place(W* widget, const char* form_name, int left, int top, int width, int height) {
-  widget->setObjectName(QString::fromUtf8(form_name));
-  widget->setGeometry(left, top, width, height);
-  return widget;
-}
-
-}  // namespace
-
 ProxyEditDialog::ProxyEditDialog(EditMode mode, ProxyEditController& controller, QWidget* parent)
     : QDialog(parent), mode_(mode), controller_(controller) {
   setObjectName(Q(kProxyEditFormCaption));

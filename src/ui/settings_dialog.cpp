@@ -8,21 +8,10 @@
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 
+#include "ui/qt_text.h"
+
 namespace lumvex {
 namespace {
-
-QString Q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string U(const QString& text) { return text.toUtf8().toStdString(); }
-
-template <typename W>
-W* Place(W* widget, const char* form_name, int left, int top, int width, int height) {
-  widget->setObjectName(QString::fromUtf8(form_name));
-  widget->setGeometry(left, top, width, height);
-  return widget;
-}
 
 // An integer text box: digits only when typed (a loaded file may hold anything).
 QLineEdit* IntegerBox(QWidget* parent) {
@@ -56,8 +45,8 @@ SettingsDialog::SettingsDialog(SettingsController& controller, QWidget* parent)
                136, 16);
 
   // The strict check: empty fields keep the usual check.
-  auto* strict = Place(new QGroupBox(QString::fromUtf8("严格验证"), this), "分组框3", 8, 136, 368,
-                       72);
+  auto* strict =
+      Place(new QGroupBox(QString::fromUtf8("严格验证"), this), "分组框3", 8, 136, 368, 72);
   Place(new QLabel(QString::fromUtf8("验证网址："), strict), "透明标签3", 10, 23, 70, 16);
   strict_url_ = Place(new QLineEdit(strict), "编辑框3", 88, 20, 268, 20);
   strict_url_->setPlaceholderText(QStringLiteral("http://"));

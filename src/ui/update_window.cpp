@@ -12,19 +12,10 @@
 #include <QVBoxLayout>
 
 #include "app/update_controller.h"
+#include "ui/qt_text.h"
 
 namespace lumvex {
 namespace {
-
-QString Q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-template <typename Widget>
-Widget* Named(Widget* widget, const char* name) {
-  widget->setObjectName(QString::fromUtf8(name));
-  return widget;
-}
 
 void SetText(QLabel* label, const std::string& text) {
   const QString value = Q(text);
