@@ -12,17 +12,11 @@
 #include "http/curl_global.h"
 #include "sites/proxy_sites.h"
 #include "ui/main_window.h"
+#include "ui/qt_text.h"
 #include "ui/qt_ui_thread.h"
 #include "ui/qt_user_prompts.h"
 
 namespace lumvex {
-namespace {
-
-QString Q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 class HarvestWindowTest : public QObject {
   Q_OBJECT

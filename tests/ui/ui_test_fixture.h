@@ -11,6 +11,7 @@
 #include "app/shell_controller.h"
 #include "proxylist/proxy_list.h"
 #include "ui/main_window.h"
+#include "ui/qt_text.h"
 #include "ui/qt_ui_thread.h"
 #include "ui/qt_user_prompts.h"
 #include "validate/cell_color_table.h"
@@ -63,8 +64,6 @@ struct UiRig {
   int destroy_calls = 0;
 };
 
-inline QString Q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+using ::lumvex::Q;
 
 }  // namespace lumvex::test
