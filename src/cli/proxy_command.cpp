@@ -18,11 +18,11 @@ namespace lumvex::cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "lumvexip proxy set HOST:PORT | off | status | guard [FILE|-] [--data-dir DIR]";
+    "lumvexip proxy set HOST:PORT|[IPV6]:PORT | off | status | guard [FILE|-] [--data-dir DIR]";
 
 void PrintSetting(const SystemProxySetting& setting) {
   if (setting.enabled) {
-    std::printf("on %s:%d\n", setting.host.c_str(), setting.port);
+    std::printf("on %s\n", ProxyAddress{setting.host, setting.port}.Text().c_str());
   } else {
     std::printf("off\n");
   }

@@ -47,6 +47,19 @@ bool HasKeys(GSettingsSchema* schema, std::initializer_list<const char*> keys) {
   return true;
 }
 
+// GLib's own reader (glib-networking's GNOME resolver) makes "http://HOST:PORT" of the host as it
+// stands, so an IPv6 host is kept in brackets: "http://::1:3128" is refused as an invalid URI.
+std::string StoredHost(const std::string& host) {
+  return host.find(':') == std::string::npos ? host : "[" + host + "]";
+}
+
+std::string HostOfStored(std::string stored) {
+  if (stored.size() >= 2 && stored.front() == '[' && stored.back() == ']') {
+    return stored.substr(1, stored.size() - 2);
+  }
+  return stored;
+}
+
 }  // namespace
 
 struct GSettingsProxy::Handles {
@@ -119,15 +132,17 @@ bool GSettingsProxy::Available() const { return handles_ != nullptr; }
 bool GSettingsProxy::Enable(const std::string& host, int port) {
   if (!handles_) return false;
   bool written = true;
+  const std::string stored_host = StoredHost(host);
   for (GSettings* settings : {handles_->http.ptr, handles_->https.ptr}) {
-    written = g_settings_set_string(settings, "host", host.c_str()) && written;
+    written = g_settings_set_string(settings, "host", stored_host.c_str()) && written;
     written = g_settings_set_int(settings, "port", port) && written;
   }
   // The mode goes last, and only when the address is in place.
   if (written) written = g_settings_set_string(handles_->proxy.ptr, "mode", "manual");
   g_settings_sync();
   const SystemProxySetting now = Read();
-  const std::string https_host = TakeString(g_settings_get_string(handles_->https.ptr, "host"));
+  const std::string https_host =
+      HostOfStored(TakeString(g_settings_get_string(handles_->https.ptr, "host")));
   const int https_port = g_settings_get_int(handles_->https.ptr, "port");
   return written && now.enabled && now.host == host && now.port == port && https_host == host &&
          https_port == port;
@@ -144,7 +159,7 @@ SystemProxySetting GSettingsProxy::Read() const {
   SystemProxySetting setting;
   if (!handles_) return setting;
   setting.enabled = TakeString(g_settings_get_string(handles_->proxy.ptr, "mode")) == "manual";
-  setting.host = TakeString(g_settings_get_string(handles_->http.ptr, "host"));
+  setting.host = HostOfStored(TakeString(g_settings_get_string(handles_->http.ptr, "host")));
   setting.port = g_settings_get_int(handles_->http.ptr, "port");
   return setting;
 }

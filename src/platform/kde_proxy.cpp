@@ -18,19 +18,26 @@ std::string ParentDirectory(const std::string& path) {
   return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
 }
 
-// "http://host port" (KDE's form) or "http://host:port", with or without the scheme.
+// "http://host port" (KDE's form) or "http://host:port", with or without the scheme; an IPv6 host
+// in brackets ("http://[::1] 3128") comes back without them.
 void ParseKdeAddress(std::string_view value, std::string& host, int& port) {
   if (const std::size_t scheme = value.find("://"); scheme != std::string_view::npos) {
     value.remove_prefix(scheme + 3);
   }
+  // The colons of an IPv6 address are not the port's.
+  const std::size_t close =
+      !value.empty() && value.front() == '[' ? value.find(']') : std::string_view::npos;
+  const std::size_t host_end = close == std::string_view::npos ? 0 : close;
   std::size_t cut = value.rfind(' ');
-  if (cut == std::string_view::npos) cut = value.rfind(':');
+  if (cut == std::string_view::npos || cut < host_end) cut = value.rfind(':');
+  if (cut != std::string_view::npos && cut < host_end) cut = std::string_view::npos;
   std::string_view port_text;
   if (cut != std::string_view::npos) {
     port_text = value.substr(cut + 1);
     value = value.substr(0, cut);
   }
   while (!value.empty() && value.back() == '/') value.remove_suffix(1);
+  if (close != std::string_view::npos && close < value.size()) value = value.substr(1, close - 1);
   host = std::string(value);
   port = 0;
   std::from_chars(port_text.data(), port_text.data() + port_text.size(), port);
@@ -69,7 +76,9 @@ bool KdeProxy::Write(const std::map<std::string, std::string>& values) {
 }
 
 bool KdeProxy::Enable(const std::string& host, int port) {
-  const std::string address = "http://" + host + " " + std::to_string(port);
+  // KIO takes a URL: an IPv6 host goes in brackets.
+  const std::string url_host = host.find(':') == std::string::npos ? host : "[" + host + "]";
+  const std::string address = "http://" + url_host + " " + std::to_string(port);
   if (!Write({{"ProxyType", "1"}, {"httpProxy", address}, {"httpsProxy", address}})) return false;
   const std::optional<std::string> text = ReadWholeFile(options_.config_path);
   const SystemProxySetting now = Read();

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "app/temp_dir.h"
 #include "platform/file_io.h"
@@ -71,6 +72,32 @@ TEST_F(KdeProxyTest, ReadsTheColonFormAndAMissingFileAsOff) {
   ASSERT_TRUE(EnsureDirectory(dir_.File("config")));
   ASSERT_TRUE(WriteWholeFile(Path(), "[Proxy Settings]\nProxyType=1\nhttpProxy=http://h:81/\n"));
   EXPECT_EQ(proxy.Read(), (SystemProxySetting{true, "h", 81}));
+}
+
+TEST_F(KdeProxyTest, ReadsEveryFormOfTheAddressLine) {
+  const std::pair<const char*, SystemProxySetting> cases[] = {
+      {"http://1.2.3.4 8080", {true, "1.2.3.4", 8080}},
+      {"http://h:81/", {true, "h", 81}},
+      {"h 82", {true, "h", 82}},
+      {"http://[::1] 3128", {true, "::1", 3128}},
+      {"http://[2001:db8::8]:8080/", {true, "2001:db8::8", 8080}},
+      {"http://[::1]", {true, "::1", 0}},
+      {"", {true, "", 0}},
+  };
+  ASSERT_TRUE(EnsureDirectory(dir_.File("config")));
+  for (const auto& [line, expected] : cases) {
+    ASSERT_TRUE(WriteWholeFile(
+        Path(), std::string("[Proxy Settings]\nProxyType=1\nhttpProxy=") + line + "\n"));
+    EXPECT_EQ(Make().Read(), expected) << line;
+  }
+}
+
+TEST_F(KdeProxyTest, AnIpv6ProxyIsWrittenInBrackets) {
+  KdeProxy proxy = Make();
+  ASSERT_TRUE(proxy.Enable("::1", 3128));
+  EXPECT_EQ(Text(),
+            "[Proxy Settings]\nProxyType=1\nhttpProxy=http://[::1] 3128\n"
+            "httpsProxy=http://[::1] 3128\n");
 }
 
 TEST_F(KdeProxyTest, AFileThatCannotBeReadIsNeverReplaced) {

@@ -21,6 +21,39 @@ TEST(ProxyAddressTest, RefusesWhatIsNotHostColonPort) {
   }
 }
 
+TEST(ProxyAddressTest, TakesIpv6InBracketsAndGivesTheHostWithoutThem) {
+  struct Case {
+    const char* text;
+    const char* host;  // nullptr: refused
+    int port;
+  };
+  const Case cases[] = {
+      {"[::1]:3128", "::1", 3128},
+      {"[2001:db8::8]:8080", "2001:db8::8", 8080},
+      {"[::ffff:1.2.3.4]:80", "::ffff:1.2.3.4", 80},
+      {"[::1]", nullptr, 0},
+      {"[::1]:", nullptr, 0},
+      {"[::1]:65536", nullptr, 0},
+      {"[]:80", nullptr, 0},
+      {"[1.2.3.4]:80", nullptr, 0},
+      {"[::1]x:80", nullptr, 0},
+      {"[::1]:80:80", nullptr, 0},
+      {"[fe80::1%eth0]:80", nullptr, 0},
+      {"[::g]:80", nullptr, 0},
+      {"::1]:80", nullptr, 0},
+  };
+  for (const Case& c : cases) {
+    const auto parsed = ParseProxyAddress(c.text);
+    if (c.host == nullptr) {
+      EXPECT_FALSE(parsed) << c.text;
+      continue;
+    }
+    ASSERT_TRUE(parsed) << c.text;
+    EXPECT_EQ(*parsed, (ProxyAddress{c.host, c.port})) << c.text;
+    EXPECT_EQ(parsed->Text(), c.text);  // the brackets come back for display
+  }
+}
+
 TEST(ProxyAddressTest, CaptionCarriesTheFirstWordOfTheLocation) {
   EXPECT_EQ(IeProxyCaption("1.2.3.4:8080", "北京市 电信"), "1.2.3.4:8080 | 北京市");
   EXPECT_EQ(IeProxyCaption("1.2.3.4:8080", "北京市"), "1.2.3.4:8080 | 北京市");

@@ -32,7 +32,13 @@ out=$("$program" proxy status); check "status while on" "0 on 1.2.3.4:8080" "$? 
 out=$("$program" proxy off); check "off" "0 off" "$? $out"
 check "mode after off" "'none'" "$(gs org.gnome.system.proxy mode)"
 check "host kept after off" "'1.2.3.4'" "$(gs org.gnome.system.proxy.http host)"
-for bad in "1.2.3.4:" ":" "a b:80" "1.2.3.4:65536" "1.2.3.4:0"; do
+out=$("$program" proxy set '[::1]:3128'); check "set IPv6" "0 on [::1]:3128" "$? $out"
+# In brackets: GLib's resolver makes http://HOST:PORT of the host as it stands.
+check "IPv6 host in brackets" "'[::1]' 3128" \
+  "$(gs org.gnome.system.proxy.http host) $(gs org.gnome.system.proxy.https port)"
+out=$("$program" proxy set 1.2.3.4:8080); check "set again" "0 on 1.2.3.4:8080" "$? $out"
+out=$("$program" proxy off); check "off again" "0 off" "$? $out"
+for bad in "1.2.3.4:" ":" "a b:80" "1.2.3.4:65536" "1.2.3.4:0" "::1:3128" "[::1]" "[1.2.3.4]:80"; do
   "$program" proxy set "$bad" >/dev/null 2>&1
   check "set $bad is bad usage" "2" "$?"
 done
