@@ -14,6 +14,9 @@ namespace {
 constexpr const char* kProxySchema = "org.gnome.system.proxy";
 constexpr const char* kHttpSchema = "org.gnome.system.proxy.http";
 constexpr const char* kHttpsSchema = "org.gnome.system.proxy.https";
+constexpr const char* kManualMode = "manual";
+constexpr const char* kAutoMode = "auto";
+constexpr const char* kNoneMode = "none";
 
 // Takes one reference and gives it back on destruction.
 template <typename T>
@@ -138,7 +141,7 @@ bool GSettingsProxy::Enable(const std::string& host, int port) {
     written = g_settings_set_int(settings, "port", port) && written;
   }
   // The mode goes last, and only when the address is in place.
-  if (written) written = g_settings_set_string(handles_->proxy.ptr, "mode", "manual");
+  if (written) written = g_settings_set_string(handles_->proxy.ptr, "mode", kManualMode);
   g_settings_sync();
   const SystemProxySetting now = Read();
   const std::string https_host =
@@ -148,17 +151,33 @@ bool GSettingsProxy::Enable(const std::string& host, int port) {
          https_port == port;
 }
 
-bool GSettingsProxy::Disable() {
+std::string GSettingsProxy::Mode() const {
+  return handles_ ? TakeString(g_settings_get_string(handles_->proxy.ptr, "mode")) : std::string();
+}
+
+bool GSettingsProxy::DisableRestoring(const AutomaticModes& before) {
   if (!handles_) return false;
-  const bool written = g_settings_set_string(handles_->proxy.ptr, "mode", "none");
+  // Only the program's kind of proxy is switched off: a PAC or WPAD setup stays the user's.
+  if (Mode() != kManualMode) return true;
+  const auto kept = before.find(Name());
+  const char* mode = kept != before.end() && kept->second == kAutoMode ? kAutoMode : kNoneMode;
+  const bool written = g_settings_set_string(handles_->proxy.ptr, "mode", mode);
   g_settings_sync();
-  return written && TakeString(g_settings_get_string(handles_->proxy.ptr, "mode")) == "none";
+  return written && Mode() == mode;
+}
+
+AutomaticModes GSettingsProxy::ModesToRestore(const AutomaticModes& kept) const {
+  const std::string mode = Mode();
+  const auto entry = kept.find(Name());
+  if (mode == kManualMode && entry != kept.end() && entry->second == kAutoMode) return {*entry};
+  if (mode == kAutoMode) return {{Name(), kAutoMode}};
+  return {};
 }
 
 SystemProxySetting GSettingsProxy::Read() const {
   SystemProxySetting setting;
   if (!handles_) return setting;
-  setting.enabled = TakeString(g_settings_get_string(handles_->proxy.ptr, "mode")) == "manual";
+  setting.enabled = Mode() == kManualMode;
   setting.host = HostOfStored(TakeString(g_settings_get_string(handles_->http.ptr, "host")));
   setting.port = g_settings_get_int(handles_->http.ptr, "port");
   return setting;

@@ -6,6 +6,7 @@ set -uo pipefail
 
 program=${1:?path to lumvexip expected}
 command -v gsettings >/dev/null || { echo "SKIP: gsettings is not installed"; exit 77; }
+command -v kreadconfig5 >/dev/null || { echo "SKIP: kreadconfig5 (kde-cli-tools) is not installed"; exit 77; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -57,6 +58,40 @@ check "GSettings too on KDE" "'manual' '5.6.7.8'" \
   "$(gs org.gnome.system.proxy mode) $(gs org.gnome.system.proxy.http host)"
 out=$(XDG_CURRENT_DESKTOP=KDE "$program" proxy off); check "KDE off" "0 off" "$? $out"
 grep -q '^ProxyType=0$' "$work/config/kioslaverc" || { echo "FAIL: ProxyType not 0"; failures=$((failures + 1)); }
+
+# Switch-off by prior mode, read back by the desktop's own readers: only a manual proxy goes off,
+# an automatic setup the proxy was set over comes back. Columns: GNOME mode, KDE ProxyType before;
+# both after `off` alone; both after `set` then `off`.
+kread() { kreadconfig5 --file kioslaverc --group "Proxy Settings" --key ProxyType; }
+while read -r gnome kde gnome_off kde_off gnome_on_off kde_on_off; do
+  rm -rf "$work/config" "$work/data"; mkdir -p "$work/config"
+  gsettings set org.gnome.system.proxy mode "$gnome"
+  gsettings set org.gnome.system.proxy autoconfig-url 'http://wpad.test/wpad.dat'
+  printf '[Proxy Settings]\nProxyType=%s\nProxy Config Script=http://wpad.test/\n' "$kde" \
+    >"$work/config/kioslaverc"
+  XDG_CURRENT_DESKTOP=KDE "$program" proxy off --data-dir "$work/data" >/dev/null
+  check "off over $gnome/$kde" "'$gnome_off' $kde_off" "$(gs org.gnome.system.proxy mode) $(kread)"
+  out=$(XDG_CURRENT_DESKTOP=KDE "$program" proxy set 1.2.3.4:8080 --data-dir "$work/data")
+  check "set over $gnome/$kde" "0 on 1.2.3.4:8080 'manual' 1" "$? $out $(gs org.gnome.system.proxy mode) $(kread)"
+  XDG_CURRENT_DESKTOP=KDE "$program" proxy off --data-dir "$work/data" >/dev/null
+  check "set, off over $gnome/$kde" "'$gnome_on_off' $kde_on_off 'http://wpad.test/wpad.dat'" \
+    "$(gs org.gnome.system.proxy mode) $(kread) $(gs org.gnome.system.proxy autoconfig-url)"
+done <<'TABLE'
+none   0 none 0 none 0
+manual 1 none 0 none 0
+auto   2 auto 2 auto 2
+auto   3 auto 3 auto 3
+none   4 none 4 none 4
+TABLE
+
+# A kioslaverc kept as a link by a dotfile manager stays a link; the file it leads to is edited.
+rm -rf "$work/config"; mkdir -p "$work/config" "$work/dotfiles"
+printf '[Proxy Settings]\nProxyType=0\n' >"$work/dotfiles/kioslaverc"
+ln -s ../dotfiles/kioslaverc "$work/config/kioslaverc"
+XDG_CURRENT_DESKTOP=KDE "$program" proxy set 5.6.7.8:3128 >/dev/null
+check "linked kioslaverc" "link 1" "$([ -L "$work/config/kioslaverc" ] && echo link) $(kread)"
+check "link target edited" "1" "$(grep -c '^ProxyType=1$' "$work/dotfiles/kioslaverc")"
+XDG_CURRENT_DESKTOP=KDE "$program" proxy off >/dev/null
 
 # No store at all: no schema (an empty schema directory) and not KDE.
 mkdir -p "$work/no-schemas"
