@@ -6,7 +6,6 @@ set -uo pipefail
 
 program=${1:?path to lumvexip expected}
 command -v gsettings >/dev/null || { echo "SKIP: gsettings is not installed"; exit 77; }
-command -v kreadconfig5 >/dev/null || { echo "SKIP: kreadconfig5 (kde-cli-tools) is not installed"; exit 77; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -62,7 +61,13 @@ grep -q '^ProxyType=0$' "$work/config/kioslaverc" || { echo "FAIL: ProxyType not
 # Switch-off by prior mode, read back by the desktop's own readers: only a manual proxy goes off,
 # an automatic setup the proxy was set over comes back. Columns: GNOME mode, KDE ProxyType before;
 # both after `off` alone; both after `set` then `off`.
-kread() { kreadconfig5 --file kioslaverc --group "Proxy Settings" --key ProxyType; }
+kread() {  # KDE's own reader when installed (kde-cli-tools), else the file's line
+  if command -v kreadconfig5 >/dev/null; then
+    kreadconfig5 --file kioslaverc --group "Proxy Settings" --key ProxyType
+  else
+    sed -n 's/^ProxyType=//p' "$work/config/kioslaverc" | tail -1
+  fi
+}
 while read -r gnome kde gnome_off kde_off gnome_on_off kde_on_off; do
   rm -rf "$work/config" "$work/data"; mkdir -p "$work/config"
   gsettings set org.gnome.system.proxy mode "$gnome"
