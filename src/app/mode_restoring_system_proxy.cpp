@@ -33,6 +33,8 @@ AutomaticModes ModeRestoringSystemProxy::Recorded() const {
 }
 
 bool ModeRestoringSystemProxy::Enable(const std::string& host, int port) {
+  // Without a store there is nothing to replace, and a record left for a store must stay.
+  if (!store_->Available()) return false;
   // Written before the switch, so a crash right after it still leaves the way back.
   const AutomaticModes modes = store_->ModesToRestore(Recorded());
   if (modes.empty()) {

@@ -74,30 +74,21 @@ TEST_F(KdeProxyTest, ReadsTheColonFormAndAMissingFileAsOff) {
   EXPECT_EQ(proxy.Read(), (SystemProxySetting{true, "h", 81}));
 }
 
-TEST_F(KdeProxyTest, ReadsEveryFormOfTheAddressLine) {
+TEST_F(KdeProxyTest, Ipv6GoesInBracketsAndEveryAddressFormReadsBack) {
+  ASSERT_TRUE(Make().Enable("::1", 3128));
+  EXPECT_EQ(Text(),
+            "[Proxy Settings]\nProxyType=1\nhttpProxy=http://[::1] 3128\n"
+            "httpsProxy=http://[::1] 3128\n");
   const std::pair<const char*, SystemProxySetting> cases[] = {
-      {"http://1.2.3.4 8080", {true, "1.2.3.4", 8080}},
-      {"http://h:81/", {true, "h", 81}},
       {"h 82", {true, "h", 82}},
-      {"http://[::1] 3128", {true, "::1", 3128}},
       {"http://[2001:db8::8]:8080/", {true, "2001:db8::8", 8080}},
       {"http://[::1]", {true, "::1", 0}},
-      {"", {true, "", 0}},
-  };
-  ASSERT_TRUE(EnsureDirectory(dir_.File("config")));
+      {"", {true, "", 0}}};
   for (const auto& [line, expected] : cases) {
     ASSERT_TRUE(WriteWholeFile(
         Path(), std::string("[Proxy Settings]\nProxyType=1\nhttpProxy=") + line + "\n"));
     EXPECT_EQ(Make().Read(), expected) << line;
   }
-}
-
-TEST_F(KdeProxyTest, AnIpv6ProxyIsWrittenInBrackets) {
-  KdeProxy proxy = Make();
-  ASSERT_TRUE(proxy.Enable("::1", 3128));
-  EXPECT_EQ(Text(),
-            "[Proxy Settings]\nProxyType=1\nhttpProxy=http://[::1] 3128\n"
-            "httpsProxy=http://[::1] 3128\n");
 }
 
 TEST_F(KdeProxyTest, AFileThatCannotBeReadIsNeverReplaced) {

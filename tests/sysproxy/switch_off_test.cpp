@@ -1,6 +1,6 @@
 // Switching off puts back what the program's proxy replaced: a manual proxy goes off, an automatic
-// configuration (GNOME 'auto', KDE ProxyType 2, 3, 4) is never switched off, and one the program's
-// proxy was set over comes back, also from a later process through the "proxy mode" record.
+// setup (GNOME 'auto', KDE ProxyType 2, 3, 4) is never switched off, and one the program's proxy
+// was set over comes back, also in a later process through the "proxy mode" record.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -18,115 +18,68 @@
 namespace lumvex {
 namespace {
 
-using lumvex::testing::TempDir;
-
-constexpr char kPac[] = "autoconfig-url='http://wpad.test/wpad.dat'";
-
 struct PriorModeCase {
-  const char* gnome;   // mode before the program runs; "" = never set
-  const char* kde;     // ProxyType before; "" = no kioslaverc
-  const char* record;  // a "proxy mode" record left by an earlier run ("" = none)
-  // After "off" alone, and after on, on again (the next row) and off in a later process.
-  const char* gnome_after_off;
-  const char* kde_after_off;
-  const char* gnome_after_on_off;
-  const char* kde_after_on_off;
-};
-
-class SwitchOffTest : public ::testing::Test {
- protected:
-  void Prepare(const PriorModeCase& c) {
-    ASSERT_TRUE(EnsureDirectory(dir_->File("config")));
-    if (*c.gnome != '\0') {
-      ASSERT_TRUE(WriteWholeFile(
-          Keyfile(), std::string("[system/proxy]\nmode='") + c.gnome + "'\n" + kPac + "\n"));
-    }
-    if (*c.kde != '\0') {
-      ASSERT_TRUE(WriteWholeFile(Kioslaverc(), std::string("[Proxy Settings]\nProxyType=") + c.kde +
-                                                   "\nProxy Config Script=http://wpad.test/\n"));
-    }
-    if (*c.record != '\0') {
-      ASSERT_TRUE(EnsureDirectory(Data()));
-      ASSERT_TRUE(WriteWholeFile(Data() + "/proxy mode", c.record));
-    }
-  }
-  // The desktop's stores as a fresh process of the program opens them.
-  std::unique_ptr<SystemProxy> Open() {
-    std::vector<std::unique_ptr<SystemProxy>> stores;
-    stores.push_back(std::make_unique<KdeProxy>(KdeProxyOptions{Kioslaverc(), {}}));
-    stores.push_back(std::make_unique<GSettingsProxy>(GSettingsProxyOptions{"", Keyfile()}));
-    return std::make_unique<ModeRestoringSystemProxy>(
-        std::make_unique<DesktopSystemProxy>(std::move(stores)), Data());
-  }
-  // The GNOME mode as the keyfile holds it ("" when never written).
-  std::string GnomeMode() const {
-    const std::string text = ReadWholeFile(Keyfile()).value_or("");
-    const std::size_t at = text.find("\nmode='");
-    return at == std::string::npos ? "" : text.substr(at + 7, text.find('\'', at + 7) - at - 7);
-  }
-  std::string KdeType() const {
-    const auto text = ReadWholeFile(Kioslaverc());
-    return text ? FindKdeConfigValue(*text, "Proxy Settings", "ProxyType").value_or("?") : "";
-  }
-  // The user's own lines are never lost, whatever the mode.
-  void ExpectAutomaticSetupKept(const PriorModeCase& c) const {
-    if (*c.gnome != '\0') {
-      EXPECT_NE(ReadWholeFile(Keyfile()).value_or("").find(kPac), std::string::npos);
-    }
-    if (*c.kde != '\0') {
-      EXPECT_NE(
-          ReadWholeFile(Kioslaverc()).value_or("").find("Proxy Config Script=http://wpad.test/"),
-          std::string::npos);
-    }
-  }
-  std::string Keyfile() const { return dir_->File("config/keyfile"); }
-  std::string Kioslaverc() const { return dir_->File("config/kioslaverc"); }
-  std::string Data() const { return dir_->File("data"); }
-
-  std::unique_ptr<TempDir> dir_;  // a fresh one for every case
+  std::string gnome, kde;    // before the program runs ("" = never written)
+  std::string record;        // a "proxy mode" record a crashed run left ("" = none)
+  std::string after_off;     // both modes after "off" alone
+  std::string after_on_off;  // both after on, on again (the next row), off in a later process
 };
 
 const PriorModeCase kCases[] = {
-    {"none", "0", "", "none", "0", "none", "0"},
-    {"manual", "1", "", "none", "0", "none", "0"},  // the user's own manual proxy
-    {"auto", "2", "", "auto", "2", "auto", "2"},
-    {"auto", "3", "", "auto", "3", "auto", "3"},
-    {"none", "4", "", "none", "4", "none", "4"},
-    {"", "", "", "", "", "none", "0"},
-    // A run that switched on over PAC/WPAD and then crashed: the next switch-off puts them back.
-    {"manual", "1", "GSettings=auto\r\nKDE=3\r\n", "auto", "3", "auto", "3"},
-    // A record that names nothing automatic switches off as usual.
-    {"manual", "1", "GSettings=manual\nKDE=1\n=x\nKDE\n", "none", "0", "none", "0"},
+    {"none", "0", "", "none 0", "none 0"},
+    {"manual", "1", "", "none 0", "none 0"},  // the user's own manual proxy
+    {"auto", "2", "", "auto 2", "auto 2"},
+    {"auto", "3", "", "auto 3", "auto 3"},
+    {"none", "4", "", "none 4", "none 4"},
+    {"", "", "", " ", "none 0"},
+    {"manual", "1", "GSettings=auto\r\nKDE=3\r\n", "auto 3", ""},
+    {"manual", "1", "GSettings=manual\nKDE=1\n=x\nKDE\n", "none 0", ""},  // nothing automatic
 };
 
-TEST_F(SwitchOffTest, OffAloneTouchesOnlyAManualProxy) {
+TEST(SwitchOffTest, OnlyAManualProxyGoesOffAndAReplacedAutomaticSetupComesBack) {
   for (const PriorModeCase& c : kCases) {
-    SCOPED_TRACE(std::string(c.gnome) + "/" + c.kde + "/" + c.record);
-    dir_ = std::make_unique<TempDir>();
-    Prepare(c);
-    EXPECT_TRUE(Open()->Disable());
-    EXPECT_EQ(GnomeMode(), c.gnome_after_off);
-    EXPECT_EQ(KdeType(), c.kde_after_off);
-    ExpectAutomaticSetupKept(c);
-    EXPECT_FALSE(FileExists(Data() + "/proxy mode"));
-  }
-}
-
-TEST_F(SwitchOffTest, OnOverAnyModeThenOffInALaterProcessPutsItBack) {
-  for (const PriorModeCase& c : kCases) {
-    if (*c.record != '\0') continue;  // a record is only ever left behind by a run
-    SCOPED_TRACE(std::string(c.gnome) + "/" + c.kde);
-    dir_ = std::make_unique<TempDir>();
-    Prepare(c);
-    ASSERT_TRUE(Open()->Enable("1.2.3.4", 8080));
-    EXPECT_EQ(GnomeMode(), "manual");
-    EXPECT_EQ(KdeType(), "1");
-    ASSERT_TRUE(Open()->Enable("::1", 3128));  // the next row, while the first is on
-    EXPECT_TRUE(Open()->Disable());
-    EXPECT_EQ(GnomeMode(), c.gnome_after_on_off);
-    EXPECT_EQ(KdeType(), c.kde_after_on_off);
-    ExpectAutomaticSetupKept(c);
-    EXPECT_FALSE(FileExists(Data() + "/proxy mode"));
+    for (const bool switch_on_first : {false, true}) {
+      if (switch_on_first && c.after_on_off.empty()) continue;
+      SCOPED_TRACE(c.gnome + "/" + c.kde + "/" + c.record +
+                   (switch_on_first ? " on, off" : " off"));
+      testing::TempDir dir;
+      const std::string keyfile = dir.File("keyfile"), kioslaverc = dir.File("kioslaverc");
+      const std::string data = dir.File("data");
+      if (!c.gnome.empty()) {
+        WriteWholeFile(keyfile, "[system/proxy]\nmode='" + c.gnome + "'\nautoconfig-url='pac'\n");
+      }
+      if (!c.kde.empty()) WriteWholeFile(kioslaverc, "[Proxy Settings]\nProxyType=" + c.kde + "\n");
+      if (!c.record.empty()) {
+        EnsureDirectory(data);
+        WriteWholeFile(data + "/proxy mode", c.record);
+      }
+      // Every step is a process of its own: fresh stores over the same files.
+      auto open = [&] {
+        std::vector<std::unique_ptr<SystemProxy>> stores;
+        stores.push_back(std::make_unique<KdeProxy>(KdeProxyOptions{kioslaverc, {}}));
+        stores.push_back(std::make_unique<GSettingsProxy>(GSettingsProxyOptions{"", keyfile}));
+        return ModeRestoringSystemProxy(std::make_shared<DesktopSystemProxy>(std::move(stores)),
+                                        data);
+      };
+      if (switch_on_first) {
+        ASSERT_TRUE(open().Enable("1.2.3.4", 8080));
+        ASSERT_TRUE(open().Enable("::1", 3128));
+      }
+      EXPECT_TRUE(open().Disable());
+      const std::string gnome_text = ReadWholeFile(keyfile).value_or("");
+      const std::size_t mode = gnome_text.find("mode='");
+      const std::string gnome =
+          mode == std::string::npos
+              ? ""
+              : gnome_text.substr(mode + 6, gnome_text.find('\'', mode + 6) - mode - 6);
+      const auto kde_text = ReadWholeFile(kioslaverc);
+      const std::string kde =
+          kde_text ? FindKdeConfigValue(*kde_text, "Proxy Settings", "ProxyType").value_or("?")
+                   : "";
+      EXPECT_EQ(gnome + " " + kde, switch_on_first ? c.after_on_off : c.after_off);
+      EXPECT_TRUE(c.gnome.empty() || gnome_text.find("autoconfig-url='pac'") != std::string::npos);
+      EXPECT_FALSE(FileExists(data + "/proxy mode"));
+    }
   }
 }
 
