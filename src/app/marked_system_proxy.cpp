@@ -2,10 +2,13 @@
 
 #include <utility>
 
+#include "app/mode_restoring_system_proxy.h"
+
 namespace lumvex {
 
 MarkedSystemProxy::MarkedSystemProxy(std::shared_ptr<SystemProxy> store, ProxyOnMarker marker)
-    : store_(std::move(store)), marker_(std::move(marker)) {}
+    : store_(std::make_shared<ModeRestoringSystemProxy>(std::move(store), marker.DataDirectory())),
+      marker_(std::move(marker)) {}
 
 bool MarkedSystemProxy::Enable(const std::string& host, int port) {
   // First the marker: a crash right after the switch must still find it at the next start. A
@@ -15,8 +18,8 @@ bool MarkedSystemProxy::Enable(const std::string& host, int port) {
   return store_->Enable(host, port);
 }
 
-bool MarkedSystemProxy::Disable() {
-  const bool off = store_->Disable();
+bool MarkedSystemProxy::DisableRestoring(const AutomaticModes& before) {
+  const bool off = store_->DisableRestoring(before);
   // Kept while the store may still be on, so the next start tries again.
   if (off || !store_->Read().enabled) marker_.Clear();
   return off;

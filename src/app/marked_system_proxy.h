@@ -1,5 +1,6 @@
 // A system proxy store that keeps the "proxy on" marker in step with what it writes: the marker
-// goes in place before the proxy is switched on and goes away once the store reads back off.
+// goes in place before the proxy is switched on and goes away once the store reads back off. It
+// also puts back the automatic configuration the proxy replaced (ModeRestoringSystemProxy).
 // The window and `lumvexip proxy guard` use it; `lumvexip proxy set` does not (a proxy set from
 // the command line is the user's deliberate choice and must survive the next start).
 #pragma once
@@ -18,7 +19,10 @@ class MarkedSystemProxy : public SystemProxy {
 
   bool Available() const override { return store_->Available(); }
   bool Enable(const std::string& host, int port) override;
-  bool Disable() override;
+  bool DisableRestoring(const AutomaticModes& before) override;
+  AutomaticModes ModesToRestore(const AutomaticModes& kept) const override {
+    return store_->ModesToRestore(kept);
+  }
   SystemProxySetting Read() const override { return store_->Read(); }
   std::string Name() const override { return store_->Name(); }
 

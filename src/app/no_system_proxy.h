@@ -12,7 +12,8 @@ class NoSystemProxy : public SystemProxy {
  public:
   bool Available() const override { return false; }
   bool Enable(const std::string& /*host*/, int /*port*/) override { return false; }
-  bool Disable() override { return false; }
+  bool DisableRestoring(const AutomaticModes& /*before*/) override { return false; }
+  AutomaticModes ModesToRestore(const AutomaticModes& /*kept*/) const override { return {}; }
   SystemProxySetting Read() const override { return {}; }
   std::string Name() const override { return {}; }
 };

@@ -1,5 +1,7 @@
 #include "app/proxy_address.h"
 
+#include <arpa/inet.h>
+
 namespace lumvex {
 namespace {
 
@@ -8,20 +10,45 @@ bool IsHostChar(char c) {
          c == '-' || c == '_';
 }
 
+bool IsHostName(std::string_view host) {
+  if (host.empty() || host.size() > 253 || host.front() == '-' || host.front() == '.') return false;
+  for (char c : host) {
+    if (!IsHostChar(c)) return false;
+  }
+  return true;
+}
+
+bool IsIpv6Address(std::string_view host) {
+  // inet_pton refuses zone suffixes ("%eth0"), which no desktop proxy setting can carry anyway.
+  if (host.empty() || host.size() >= INET6_ADDRSTRLEN) return false;
+  in6_addr parsed;
+  return inet_pton(AF_INET6, std::string(host).c_str(), &parsed) == 1;
+}
+
 }  // namespace
 
+std::string ProxyAddress::Text() const {
+  const std::string port_text = ":" + std::to_string(port);
+  return host.find(':') == std::string::npos ? host + port_text : "[" + host + "]" + port_text;
+}
+
 std::optional<ProxyAddress> ParseProxyAddress(std::string_view text) {
-  const std::size_t colon = text.find(':');
-  if (colon == std::string_view::npos || text.find(':', colon + 1) != std::string_view::npos) {
-    return std::nullopt;
-  }
-  const std::string_view host = text.substr(0, colon);
-  const std::string_view port = text.substr(colon + 1);
-  if (host.empty() || host.size() > 253 || host.front() == '-' || host.front() == '.') {
-    return std::nullopt;
-  }
-  for (char c : host) {
-    if (!IsHostChar(c)) return std::nullopt;
+  std::string_view host;
+  std::string_view port;
+  if (!text.empty() && text.front() == '[') {
+    const std::size_t close = text.find("]:");
+    if (close == std::string_view::npos) return std::nullopt;
+    host = text.substr(1, close - 1);
+    port = text.substr(close + 2);
+    if (!IsIpv6Address(host)) return std::nullopt;
+  } else {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos || text.find(':', colon + 1) != std::string_view::npos) {
+      return std::nullopt;
+    }
+    host = text.substr(0, colon);
+    port = text.substr(colon + 1);
+    if (!IsHostName(host)) return std::nullopt;
   }
   if (port.empty() || port.size() > 5) return std::nullopt;
   int value = 0;

@@ -1,4 +1,4 @@
-// A proxy address as the system proxy takes it: "host:port", the port 1 to 65535.
+// A proxy address as the system proxy takes it: "host:port" or "[IPv6]:port", the port 1 to 65535.
 #pragma once
 
 #include <optional>
@@ -8,16 +8,17 @@
 namespace lumvex {
 
 struct ProxyAddress {
-  std::string host;
+  std::string host;  // an IPv6 address without its brackets
   int port = 0;
 
-  std::string Text() const { return host + ":" + std::to_string(port); }
+  // "host:port", with the brackets put back around an IPv6 address.
+  std::string Text() const;
   friend bool operator==(const ProxyAddress&, const ProxyAddress&) = default;
 };
 
-// nullopt unless `text` is a host name or IPv4 address (letters, digits, '.', '-', '_'), one ':'
-// and a decimal port from 1 to 65535, without spaces: ":" (an empty row), "1.2.3.4:", "a b:80"
-// and "1.2.3.4:65536" are refused.
+// nullopt unless `text` is a host name or IPv4 address (letters, digits, '.', '-', '_'), or an
+// IPv6 address in brackets, then one ':' and a decimal port from 1 to 65535, without spaces: ":"
+// (an empty row), "1.2.3.4:", "a b:80", "::1:80" and "1.2.3.4:65536" are refused.
 std::optional<ProxyAddress> ParseProxyAddress(std::string_view text);
 
 // The address part of a saved-proxy caption: the text before the first " | " (all of it when

@@ -21,6 +21,7 @@ class ProxyOnMarker {
   // True when no marker is left.
   bool Clear() const;
   const std::string& Path() const { return path_; }
+  const std::string& DataDirectory() const { return data_dir_; }
 
  private:
   std::string data_dir_;

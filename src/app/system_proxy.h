@@ -2,9 +2,15 @@
 // HTTP proxy address for http and https, switched on or off. Back ends live in platform/.
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace lumvex {
+
+// The automatic configurations a switch-off puts back, by store name (SystemProxy::Name): the mode
+// a store held before the program put its manual proxy in, when that mode was automatic
+// (GSettings "auto": a PAC address or WPAD; KDE ProxyType "2" PAC, "3" WPAD, "4" the environment).
+using AutomaticModes = std::map<std::string, std::string>;
 
 // What the store holds: whether the proxy is on, and the address kept for it (also while off).
 struct SystemProxySetting {
@@ -25,8 +31,15 @@ class SystemProxy {
   // Writes host and port for http and https, then switches the proxy on. True only when the
   // store reads back exactly that afterwards; a write that was lost is a failure.
   virtual bool Enable(const std::string& host, int port) = 0;
-  // Switches the proxy off and leaves the address as it is. True when the store reads back off.
-  virtual bool Disable() = 0;
+  // Switches a manual proxy off and leaves the address as it is; an automatic configuration or no
+  // proxy is left untouched. True when no store is on a manual proxy afterwards.
+  virtual bool Disable() { return DisableRestoring({}); }
+  // The same, but a store on a manual proxy that `before` names goes back to that mode, not off.
+  virtual bool DisableRestoring(const AutomaticModes& before) = 0;
+  // What a switch-off should put back after an Enable now: a store on a manual proxy keeps its
+  // entry of `kept` (the mode it had before that proxy), any other store gives its own mode when
+  // that is automatic.
+  virtual AutomaticModes ModesToRestore(const AutomaticModes& kept) const = 0;
   // The store as it is now; off with an empty address when nothing is available.
   virtual SystemProxySetting Read() const = 0;
   // Short name of the store for messages ("GSettings", "KDE").

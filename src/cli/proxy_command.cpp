@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "app/application.h"
+#include "app/mode_restoring_system_proxy.h"
 #include "app/proxy_address.h"
 #include "app/user_prompts.h"
 #include "cli/headless_prompts.h"
@@ -18,11 +20,11 @@ namespace lumvex::cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "lumvexip proxy set HOST:PORT | off | status | guard [FILE|-] [--data-dir DIR]";
+    "lumvexip proxy set HOST:PORT|[IPV6]:PORT | off | status | guard [FILE|-] [--data-dir DIR]";
 
 void PrintSetting(const SystemProxySetting& setting) {
   if (setting.enabled) {
-    std::printf("on %s:%d\n", setting.host.c_str(), setting.port);
+    std::printf("on %s\n", ProxyAddress{setting.host, setting.port}.Text().c_str());
   } else {
     std::printf("off\n");
   }
@@ -79,7 +81,10 @@ int RunProxyCommand(const std::vector<std::string>& args) {
   HeadlessUiThread ui;
   HeadlessPrompts prompts;
   ApplicationOptions options = ApplicationOptionsOf(parsed.common, RunDirectory());
-  options.system_proxy = MakeDesktopSystemProxy();
+  // No "proxy on" marker (a proxy set here is meant to stay), but the automatic configuration it
+  // replaces is recorded all the same, so that `proxy off` puts it back.
+  options.system_proxy =
+      std::make_shared<ModeRestoringSystemProxy>(MakeDesktopSystemProxy(), options.shell.data_dir);
   Application application(ui, prompts, std::move(options));
   SystemProxy& store = application.SystemProxyStore();
   ProxySwitchController& proxy_switch = application.ProxySwitch();

@@ -21,20 +21,30 @@ bool DesktopSystemProxy::Available() const {
 }
 
 bool DesktopSystemProxy::Enable(const std::string& host, int port) {
+  // Taken first: a store that took the proxy before another refused goes back to its own mode.
+  const AutomaticModes before = ModesToRestore({});
   bool all = Available();
   for (const auto& store : stores_) {
     if (store->Available() && !store->Enable(host, port)) all = false;
   }
-  if (!all) Disable();
+  if (!all) DisableRestoring(before);
   return all;
 }
 
-bool DesktopSystemProxy::Disable() {
+bool DesktopSystemProxy::DisableRestoring(const AutomaticModes& before) {
   bool all = Available();
   for (const auto& store : stores_) {
-    if (store->Available() && !store->Disable()) all = false;
+    if (store->Available() && !store->DisableRestoring(before)) all = false;
   }
   return all;
+}
+
+AutomaticModes DesktopSystemProxy::ModesToRestore(const AutomaticModes& kept) const {
+  AutomaticModes modes;
+  for (const auto& store : stores_) {
+    if (store->Available()) modes.merge(store->ModesToRestore(kept));
+  }
+  return modes;
 }
 
 SystemProxySetting DesktopSystemProxy::Read() const {

@@ -23,7 +23,9 @@ class DesktopSystemProxy : public SystemProxy {
   // never points at a proxy the program reports as not set.
   bool Enable(const std::string& host, int port) override;
   // Every available store (all are tried even when one fails).
-  bool Disable() override;
+  bool DisableRestoring(const AutomaticModes& before) override;
+  // The modes of every available store together.
+  AutomaticModes ModesToRestore(const AutomaticModes& kept) const override;
   SystemProxySetting Read() const override;
   // The available stores' names joined by "+", "" when there are none.
   std::string Name() const override;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <random>
 
@@ -17,6 +18,8 @@ namespace {
 // Creation mode of new files; the process umask still applies.
 constexpr mode_t kNewFileMode = 0644;
 constexpr int kStageAttempts = 64;
+// As many links as the kernel follows in one path before it gives up with ELOOP.
+constexpr int kMaxLinkHops = 40;
 
 std::string DirectoryOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
@@ -45,6 +48,18 @@ std::string UniqueSuffix() {
     rest /= 36;
   }
   return suffix;
+}
+
+// The link's text, or nullopt when `path` is not a symbolic link (or cannot be read as one).
+std::optional<std::string> LinkText(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return std::nullopt;
+  std::string text(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : PATH_MAX, '\0');
+  const ssize_t n = readlink(path.c_str(), text.data(), text.size());
+  // A link that changed length between lstat and readlink is read again by the caller's next hop.
+  if (n <= 0 || static_cast<std::size_t>(n) >= text.size()) return std::nullopt;
+  text.resize(static_cast<std::size_t>(n));
+  return text;
 }
 
 bool WriteAll(int fd, const std::string& bytes) {
@@ -83,6 +98,25 @@ void SyncDirectory(const std::string& dir) {
   // Some file systems refuse fsync on directories; the rename itself has happened either way.
   SyncNoInterrupt(fd);
   close(fd);
+}
+
+// The file a write of `path` replaces: `path` itself, or the last name the chain of symbolic links
+// starting there leads to. nullopt for a loop of links or a link that cannot be read.
+std::optional<std::string> WriteTarget(const std::string& path) {
+  std::string target = path;
+  for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+    struct stat st;
+    if (lstat(target.c_str(), &st) != 0) {
+      // Nothing there yet (also the end of a dangling link): the file is created under this name.
+      return errno == ENOENT ? std::optional<std::string>(target) : std::nullopt;
+    }
+    if (!S_ISLNK(st.st_mode)) return target;
+    const std::optional<std::string> text = LinkText(target);
+    if (!text) return std::nullopt;
+    // A relative link names its target from the directory that holds the link.
+    target = text->front() == '/' ? *text : DirectoryOf(target) + "/" + *text;
+  }
+  return std::nullopt;  // a loop of links
 }
 
 }  // namespace
@@ -160,8 +194,12 @@ bool CommitStagedWrite(const std::string& staged_path, const std::string& path) 
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-  const auto staged = StageWrite(path, bytes);
-  return staged && CommitStagedWrite(*staged, path);
+  if (path.empty() || path.back() == '/') return false;
+  // Replacing the link itself would turn a link kept by a dotfile manager into a plain file.
+  const std::optional<std::string> target = WriteTarget(path);
+  if (!target) return false;
+  const auto staged = StageWrite(*target, bytes);
+  return staged && CommitStagedWrite(*staged, *target);
 }
 
 bool EnsureDirectory(const std::string& path) {

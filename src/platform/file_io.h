@@ -14,7 +14,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // Replaces the file atomically: writes a temporary file in the same directory, flushes it to
 // disk, then renames it over the old one. On any failure the old file stays whole and the
-// temporary file is removed. Returns false on failure.
+// temporary file is removed. A symbolic link (also a chain of them, also one whose target does
+// not exist yet) stays a link: the file it finally names is the one replaced, with the temporary
+// file beside it. Returns false on failure (also for a loop of links).
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 
 // Creates the directory (one level only). True when it exists afterwards.

@@ -14,6 +14,9 @@ namespace {
 constexpr const char* kProxySchema = "org.gnome.system.proxy";
 constexpr const char* kHttpSchema = "org.gnome.system.proxy.http";
 constexpr const char* kHttpsSchema = "org.gnome.system.proxy.https";
+constexpr const char* kManualMode = "manual";
+constexpr const char* kAutoMode = "auto";
+constexpr const char* kNoneMode = "none";
 
 // Takes one reference and gives it back on destruction.
 template <typename T>
@@ -45,6 +48,19 @@ bool HasKeys(GSettingsSchema* schema, std::initializer_list<const char*> keys) {
     if (!g_settings_schema_has_key(schema, key)) return false;
   }
   return true;
+}
+
+// GLib's own reader (glib-networking's GNOME resolver) makes "http://HOST:PORT" of the host as it
+// stands, so an IPv6 host is kept in brackets: "http://::1:3128" is refused as an invalid URI.
+std::string StoredHost(const std::string& host) {
+  return host.find(':') == std::string::npos ? host : "[" + host + "]";
+}
+
+std::string HostOfStored(std::string stored) {
+  if (stored.size() >= 2 && stored.front() == '[' && stored.back() == ']') {
+    return stored.substr(1, stored.size() - 2);
+  }
+  return stored;
 }
 
 }  // namespace
@@ -119,32 +135,50 @@ bool GSettingsProxy::Available() const { return handles_ != nullptr; }
 bool GSettingsProxy::Enable(const std::string& host, int port) {
   if (!handles_) return false;
   bool written = true;
+  const std::string stored_host = StoredHost(host);
   for (GSettings* settings : {handles_->http.ptr, handles_->https.ptr}) {
-    written = g_settings_set_string(settings, "host", host.c_str()) && written;
+    written = g_settings_set_string(settings, "host", stored_host.c_str()) && written;
     written = g_settings_set_int(settings, "port", port) && written;
   }
   // The mode goes last, and only when the address is in place.
-  if (written) written = g_settings_set_string(handles_->proxy.ptr, "mode", "manual");
+  if (written) written = g_settings_set_string(handles_->proxy.ptr, "mode", kManualMode);
   g_settings_sync();
   const SystemProxySetting now = Read();
-  const std::string https_host = TakeString(g_settings_get_string(handles_->https.ptr, "host"));
+  const std::string https_host =
+      HostOfStored(TakeString(g_settings_get_string(handles_->https.ptr, "host")));
   const int https_port = g_settings_get_int(handles_->https.ptr, "port");
   return written && now.enabled && now.host == host && now.port == port && https_host == host &&
          https_port == port;
 }
 
-bool GSettingsProxy::Disable() {
+std::string GSettingsProxy::Mode() const {
+  return handles_ ? TakeString(g_settings_get_string(handles_->proxy.ptr, "mode")) : std::string();
+}
+
+bool GSettingsProxy::DisableRestoring(const AutomaticModes& before) {
   if (!handles_) return false;
-  const bool written = g_settings_set_string(handles_->proxy.ptr, "mode", "none");
+  // Only the program's kind of proxy is switched off: a PAC or WPAD setup stays the user's.
+  if (Mode() != kManualMode) return true;
+  const auto kept = before.find(Name());
+  const char* mode = kept != before.end() && kept->second == kAutoMode ? kAutoMode : kNoneMode;
+  const bool written = g_settings_set_string(handles_->proxy.ptr, "mode", mode);
   g_settings_sync();
-  return written && TakeString(g_settings_get_string(handles_->proxy.ptr, "mode")) == "none";
+  return written && Mode() == mode;
+}
+
+AutomaticModes GSettingsProxy::ModesToRestore(const AutomaticModes& kept) const {
+  const std::string mode = Mode();
+  const auto entry = kept.find(Name());
+  if (mode == kManualMode && entry != kept.end() && entry->second == kAutoMode) return {*entry};
+  if (mode == kAutoMode) return {{Name(), kAutoMode}};
+  return {};
 }
 
 SystemProxySetting GSettingsProxy::Read() const {
   SystemProxySetting setting;
   if (!handles_) return setting;
-  setting.enabled = TakeString(g_settings_get_string(handles_->proxy.ptr, "mode")) == "manual";
-  setting.host = TakeString(g_settings_get_string(handles_->http.ptr, "host"));
+  setting.enabled = Mode() == kManualMode;
+  setting.host = HostOfStored(TakeString(g_settings_get_string(handles_->http.ptr, "host")));
   setting.port = g_settings_get_int(handles_->http.ptr, "port");
   return setting;
 }

@@ -32,8 +32,10 @@ class GSettingsProxy : public SystemProxy {
   // http and https host and port first, then mode 'manual' last, so no program sees the proxy
   // switched on before it has its address.
   bool Enable(const std::string& host, int port) override;
-  // Mode 'none'; host and port stay.
-  bool Disable() override;
+  // Mode 'manual' becomes 'none', or 'auto' when `before` says so; host and port stay. Modes
+  // 'none' and 'auto' are left as they are.
+  bool DisableRestoring(const AutomaticModes& before) override;
+  AutomaticModes ModesToRestore(const AutomaticModes& kept) const override;
   SystemProxySetting Read() const override;
   std::string Name() const override { return "GSettings"; }
 
@@ -42,6 +44,8 @@ class GSettingsProxy : public SystemProxy {
 
  private:
   struct Handles;
+  std::string Mode() const;
+
   std::unique_ptr<Handles> handles_;
   std::string unavailable_reason_;
 };

@@ -1,5 +1,8 @@
 #include "platform/kde_proxy.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -12,25 +15,37 @@ namespace lumvex {
 namespace {
 
 constexpr std::string_view kGroup = "Proxy Settings";
+constexpr std::string_view kManualType = "1";
+constexpr std::string_view kNoProxyType = "0";
+
+// PAC, WPAD and the environment's variables: set up by the user, never switched off here.
+bool IsAutomaticType(std::string_view type) { return type == "2" || type == "3" || type == "4"; }
 
 std::string ParentDirectory(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
 }
 
-// "http://host port" (KDE's form) or "http://host:port", with or without the scheme.
+// "http://host port" (KDE's form) or "http://host:port", with or without the scheme; an IPv6 host
+// in brackets ("http://[::1] 3128") comes back without them.
 void ParseKdeAddress(std::string_view value, std::string& host, int& port) {
   if (const std::size_t scheme = value.find("://"); scheme != std::string_view::npos) {
     value.remove_prefix(scheme + 3);
   }
+  // The colons of an IPv6 address are not the port's.
+  const std::size_t close =
+      !value.empty() && value.front() == '[' ? value.find(']') : std::string_view::npos;
+  const std::size_t host_end = close == std::string_view::npos ? 0 : close;
   std::size_t cut = value.rfind(' ');
-  if (cut == std::string_view::npos) cut = value.rfind(':');
+  if (cut == std::string_view::npos || cut < host_end) cut = value.rfind(':');
+  if (cut != std::string_view::npos && cut < host_end) cut = std::string_view::npos;
   std::string_view port_text;
   if (cut != std::string_view::npos) {
     port_text = value.substr(cut + 1);
     value = value.substr(0, cut);
   }
   while (!value.empty() && value.back() == '/') value.remove_suffix(1);
+  if (close != std::string_view::npos && close < value.size()) value = value.substr(1, close - 1);
   host = std::string(value);
   port = 0;
   std::from_chars(port_text.data(), port_text.data() + port_text.size(), port);
@@ -69,22 +84,56 @@ bool KdeProxy::Write(const std::map<std::string, std::string>& values) {
 }
 
 bool KdeProxy::Enable(const std::string& host, int port) {
-  const std::string address = "http://" + host + " " + std::to_string(port);
-  if (!Write({{"ProxyType", "1"}, {"httpProxy", address}, {"httpsProxy", address}})) return false;
+  // KIO takes a URL: an IPv6 host goes in brackets.
+  const std::string url_host = host.find(':') == std::string::npos ? host : "[" + host + "]";
+  const std::string address = "http://" + url_host + " " + std::to_string(port);
+  if (!Write({{"ProxyType", std::string(kManualType)},
+              {"httpProxy", address},
+              {"httpsProxy", address}}))
+    return false;
   const std::optional<std::string> text = ReadWholeFile(options_.config_path);
   const SystemProxySetting now = Read();
   return text && now.enabled && now.host == host && now.port == port &&
          FindKdeConfigValue(*text, kGroup, "httpsProxy") == address;
 }
 
-bool KdeProxy::Disable() { return Write({{"ProxyType", "0"}}) && !Read().enabled; }
+std::optional<std::string> KdeProxy::ProxyType() const {
+  if (options_.config_path.empty()) return std::nullopt;
+  const std::optional<std::string> text = ReadWholeFile(options_.config_path);
+  if (!text) {
+    // A missing file holds no proxy; anything else that cannot be read is an unknown state.
+    struct stat st;
+    if (stat(options_.config_path.c_str(), &st) != 0 && errno == ENOENT) return std::string();
+    return std::nullopt;
+  }
+  return FindKdeConfigValue(*text, kGroup, "ProxyType").value_or("");
+}
+
+bool KdeProxy::DisableRestoring(const AutomaticModes& before) {
+  const std::optional<std::string> type = ProxyType();
+  if (!type) return false;
+  if (*type != kManualType) return true;
+  const auto kept = before.find(Name());
+  const std::string target = kept != before.end() && IsAutomaticType(kept->second)
+                                 ? kept->second
+                                 : std::string(kNoProxyType);
+  return Write({{"ProxyType", target}}) && ProxyType() == target;
+}
+
+AutomaticModes KdeProxy::ModesToRestore(const AutomaticModes& kept) const {
+  const std::string type = ProxyType().value_or("");
+  const auto entry = kept.find(Name());
+  if (type == kManualType && entry != kept.end() && IsAutomaticType(entry->second)) return {*entry};
+  if (IsAutomaticType(type)) return {{Name(), type}};
+  return {};
+}
 
 SystemProxySetting KdeProxy::Read() const {
   SystemProxySetting setting;
   if (options_.config_path.empty()) return setting;
   const std::optional<std::string> text = ReadWholeFile(options_.config_path);
   if (!text) return setting;
-  setting.enabled = FindKdeConfigValue(*text, kGroup, "ProxyType") == "1";
+  setting.enabled = FindKdeConfigValue(*text, kGroup, "ProxyType") == kManualType;
   if (const auto http = FindKdeConfigValue(*text, kGroup, "httpProxy")) {
     ParseKdeAddress(*http, setting.host, setting.port);
   }

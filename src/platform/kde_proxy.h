@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "app/system_proxy.h"
@@ -30,13 +31,18 @@ class KdeProxy : public SystemProxy {
   bool Available() const override;
   // ProxyType=1, httpProxy and httpsProxy = "http://host port"; other lines stay as they were.
   bool Enable(const std::string& host, int port) override;
-  // ProxyType=0; the addresses stay.
-  bool Disable() override;
+  // ProxyType 1 becomes 0, or the automatic type `before` names (2, 3 or 4); the addresses stay.
+  // Any other ProxyType is left as it is, and the file is not written.
+  bool DisableRestoring(const AutomaticModes& before) override;
+  AutomaticModes ModesToRestore(const AutomaticModes& kept) const override;
   SystemProxySetting Read() const override;
   std::string Name() const override { return "KDE"; }
 
  private:
   bool Write(const std::map<std::string, std::string>& values);
+  // The ProxyType line's value ("" when absent), or nullopt when the file exists but cannot be
+  // read.
+  std::optional<std::string> ProxyType() const;
 
   KdeProxyOptions options_;
 };

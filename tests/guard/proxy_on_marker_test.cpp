@@ -11,6 +11,7 @@
 #include "app/settings/settings.h"
 #include "app/unclean_exit.h"
 #include "guard_rig.h"
+#include "platform/file_io.h"
 #include "platform/headless_ui_thread.h"
 #include "support/scripted_prompts.h"
 #include "temp_dir.h"
@@ -31,7 +32,8 @@ class RefusingStore : public SystemProxy {
   explicit RefusingStore(bool enabled) : enabled_(enabled) {}
   bool Available() const override { return true; }
   bool Enable(const std::string&, int) override { return false; }
-  bool Disable() override { return false; }
+  bool DisableRestoring(const AutomaticModes&) override { return false; }
+  AutomaticModes ModesToRestore(const AutomaticModes&) const override { return {}; }
   SystemProxySetting Read() const override { return {enabled_, "6.6.6.6", 66}; }
   std::string Name() const override { return "Refusing"; }
 
@@ -151,6 +153,28 @@ TEST_F(MarkerLifecycleTest, ARunEndedWithoutItsExitSequenceIsSwitchedOffAtTheNex
     EXPECT_TRUE(next->State().SavedProxyVisible());
     EXPECT_FALSE(next->State().SavedProxyChecked());
   });
+}
+
+TEST_F(MarkerLifecycleTest, AnAutomaticSetupTheCrashedRunReplacedComesBackAtTheNextStart) {
+  ASSERT_TRUE(WriteWholeFile(keyfile_.Path(), "[system/proxy]\nmode='auto'\n"));
+  {
+    auto app = NewApplication();
+    OnUi([&] {
+      app->List().AddRow(ProxyEntry{{"1.2.3.4", "8080", "成功", "0.5", "北京市", "1天"}});
+      app->List().SetCurrentRow(0);
+      app->Shell().OnContextItem(ContextItem::kSetSystemProxy);
+    });
+    ui_.RunSync([&] { app->Guard().Shutdown(); });  // killed: no exit sequence
+  }
+  ASSERT_TRUE(Stored().enabled);
+  auto next = NewApplication();
+  OnUi([&] { next->Shell().StartupSequence(); });
+  EXPECT_NE(ReadWholeFile(keyfile_.Path()).value_or("").find("mode='auto'"), std::string::npos);
+  EXPECT_FALSE(MarkerExists());
+  EXPECT_FALSE(FileExists(data_ + "/proxy mode"));
+  // Later switch-offs (取消代理, the exit) leave the automatic setup alone.
+  OnUi([&] { next->Shell().ExitSequence(); });
+  EXPECT_NE(ReadWholeFile(keyfile_.Path()).value_or("").find("mode='auto'"), std::string::npos);
 }
 
 TEST_F(MarkerLifecycleTest, RunYesRestoresTheSavedProxyInsteadOfSwitchingOff) {

@@ -6,9 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/staged_write.h"
@@ -232,6 +234,41 @@ TEST(WriteWholeFileTest, ConcurrentWritersLeaveOneWholeContent) {
   ASSERT_TRUE(result.has_value());
   EXPECT_TRUE(*result == a || *result == b);
   EXPECT_EQ(dir.Entries(), Names{"thread"});
+}
+
+TEST(WriteWholeFileTest, SymbolicLinksStayLinksAndTheirTargetIsReplaced) {
+  struct Case {
+    std::vector<std::pair<std::string, std::string>> links;  // name, text; "@" = the scratch dir
+    std::string target;  // the file that receives the write of "a/f"; "" = the write fails
+    bool target_exists = true;
+  };
+  const Case cases[] = {
+      {{{"a/f", "real"}}, "a/real"},                            // relative, same directory
+      {{{"a/f", "../dot/f"}}, "dot/f"},                         // relative, another directory
+      {{{"a/f", "@/dot/f"}}, "dot/f"},                          // absolute
+      {{{"dot/hop", "../b/f"}, {"a/f", "../dot/hop"}}, "b/f"},  // a chain
+      {{{"a/f", "../b/new"}}, "b/new", false},                  // dangling: created
+      {{{"a/f", "g"}, {"a/g", "f"}}, ""},                       // a loop
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    SCOPED_TRACE(c.links.back().second + " -> " + c.target);
+    for (const char* sub : {"a", "b", "dot"}) ASSERT_EQ(mkdir(dir.File(sub).c_str(), 0755), 0);
+    for (const auto& [name, text] : c.links) {
+      const std::string to = text[0] == '@' ? dir.path() + text.substr(1) : text;
+      ASSERT_EQ(symlink(to.c_str(), dir.File(name).c_str()), 0);
+    }
+    if (c.target_exists && !c.target.empty()) PutFile(dir.File(c.target), "old");
+    EXPECT_EQ(WriteWholeFile(dir.File("a/f"), "new"), !c.target.empty());
+    std::size_t files = 0;  // links and the target only: no staging file left anywhere
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
+      if (!entry.is_symlink()) files += !std::filesystem::is_directory(entry.symlink_status());
+    }
+    EXPECT_EQ(files, c.target.empty() ? 0u : 1u);
+    for (const auto& link : c.links) EXPECT_TRUE(std::filesystem::is_symlink(dir.File(link.first)));
+    if (c.target.empty()) continue;
+    EXPECT_EQ(ReadWholeFile(dir.File(c.target)), "new");
+  }
 }
 
 TEST(EnsureDirectoryTest, CreatesOneLevelOnly) {

@@ -27,11 +27,12 @@ class FakeStore : public SystemProxy {
     setting = {true, host, port};
     return true;
   }
-  bool Disable() override {
+  bool DisableRestoring(const AutomaticModes& /*before*/) override {
     ++writes;
     setting.enabled = false;
     return true;
   }
+  AutomaticModes ModesToRestore(const AutomaticModes& /*kept*/) const override { return {}; }
   SystemProxySetting Read() const override { return setting; }
   std::string Name() const override { return name_; }
 

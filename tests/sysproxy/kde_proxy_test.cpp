@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "app/temp_dir.h"
 #include "platform/file_io.h"
@@ -71,6 +72,23 @@ TEST_F(KdeProxyTest, ReadsTheColonFormAndAMissingFileAsOff) {
   ASSERT_TRUE(EnsureDirectory(dir_.File("config")));
   ASSERT_TRUE(WriteWholeFile(Path(), "[Proxy Settings]\nProxyType=1\nhttpProxy=http://h:81/\n"));
   EXPECT_EQ(proxy.Read(), (SystemProxySetting{true, "h", 81}));
+}
+
+TEST_F(KdeProxyTest, Ipv6GoesInBracketsAndEveryAddressFormReadsBack) {
+  ASSERT_TRUE(Make().Enable("::1", 3128));
+  EXPECT_EQ(Text(),
+            "[Proxy Settings]\nProxyType=1\nhttpProxy=http://[::1] 3128\n"
+            "httpsProxy=http://[::1] 3128\n");
+  const std::pair<const char*, SystemProxySetting> cases[] = {
+      {"h 82", {true, "h", 82}},
+      {"http://[2001:db8::8]:8080/", {true, "2001:db8::8", 8080}},
+      {"http://[::1]", {true, "::1", 0}},
+      {"", {true, "", 0}}};
+  for (const auto& [line, expected] : cases) {
+    ASSERT_TRUE(WriteWholeFile(
+        Path(), std::string("[Proxy Settings]\nProxyType=1\nhttpProxy=") + line + "\n"));
+    EXPECT_EQ(Make().Read(), expected) << line;
+  }
 }
 
 TEST_F(KdeProxyTest, AFileThatCannotBeReadIsNeverReplaced) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace lumvex {
 namespace {
 
@@ -17,6 +19,20 @@ TEST(ProxyAddressTest, RefusesWhatIsNotHostColonPort) {
        {":", "", "1.2.3.4:", ":8080", "a b:80", "1.2.3.4:0", "1.2.3.4:65536", "1.2.3.4:123456",
         "1.2.3.4:80a", "1.2.3.4:-80", "1.2.3.4", "::1:80", "1.2.3.4:80:80", " 1.2.3.4:80",
         "1.2.3.4: 80", "北京:80", "-h:80", "a\n:80", "http://1.2.3.4:80"}) {
+    EXPECT_FALSE(ParseProxyAddress(bad)) << bad;
+  }
+}
+
+TEST(ProxyAddressTest, TakesIpv6InBracketsAndGivesTheHostWithoutThem) {
+  for (const char* host : {"::1", "2001:db8::8", "::ffff:1.2.3.4"}) {
+    const std::string text = "[" + std::string(host) + "]:3128";
+    const auto parsed = ParseProxyAddress(text);
+    ASSERT_TRUE(parsed) << text;
+    EXPECT_EQ(*parsed, (ProxyAddress{host, 3128}));
+    EXPECT_EQ(parsed->Text(), text);  // the brackets come back for display
+  }
+  for (const char* bad : {"[::1]", "[::1]:", "[::1]:65536", "[]:80", "[1.2.3.4]:80", "[::1]x:80",
+                          "[::1]:80:80", "[fe80::1%eth0]:80", "[::g]:80", "::1]:80"}) {
     EXPECT_FALSE(ParseProxyAddress(bad)) << bad;
   }
 }

@@ -32,7 +32,13 @@ out=$("$program" proxy status); check "status while on" "0 on 1.2.3.4:8080" "$? 
 out=$("$program" proxy off); check "off" "0 off" "$? $out"
 check "mode after off" "'none'" "$(gs org.gnome.system.proxy mode)"
 check "host kept after off" "'1.2.3.4'" "$(gs org.gnome.system.proxy.http host)"
-for bad in "1.2.3.4:" ":" "a b:80" "1.2.3.4:65536" "1.2.3.4:0"; do
+out=$("$program" proxy set '[::1]:3128'); check "set IPv6" "0 on [::1]:3128" "$? $out"
+# In brackets: GLib's resolver makes http://HOST:PORT of the host as it stands.
+check "IPv6 host in brackets" "'[::1]' 3128" \
+  "$(gs org.gnome.system.proxy.http host) $(gs org.gnome.system.proxy.https port)"
+out=$("$program" proxy set 1.2.3.4:8080); check "set again" "0 on 1.2.3.4:8080" "$? $out"
+out=$("$program" proxy off); check "off again" "0 off" "$? $out"
+for bad in "1.2.3.4:" ":" "a b:80" "1.2.3.4:65536" "1.2.3.4:0" "::1:3128" "[::1]" "[1.2.3.4]:80"; do
   "$program" proxy set "$bad" >/dev/null 2>&1
   check "set $bad is bad usage" "2" "$?"
 done
@@ -51,6 +57,46 @@ check "GSettings too on KDE" "'manual' '5.6.7.8'" \
   "$(gs org.gnome.system.proxy mode) $(gs org.gnome.system.proxy.http host)"
 out=$(XDG_CURRENT_DESKTOP=KDE "$program" proxy off); check "KDE off" "0 off" "$? $out"
 grep -q '^ProxyType=0$' "$work/config/kioslaverc" || { echo "FAIL: ProxyType not 0"; failures=$((failures + 1)); }
+
+# Switch-off by prior mode, read back by the desktop's own readers: only a manual proxy goes off,
+# an automatic setup the proxy was set over comes back. Columns: GNOME mode, KDE ProxyType before;
+# both after `off` alone; both after `set` then `off`.
+kread() {  # KDE's own reader when installed (kde-cli-tools), else the file's line
+  if command -v kreadconfig5 >/dev/null; then
+    kreadconfig5 --file kioslaverc --group "Proxy Settings" --key ProxyType
+  else
+    sed -n 's/^ProxyType=//p' "$work/config/kioslaverc" | tail -1
+  fi
+}
+while read -r gnome kde gnome_off kde_off gnome_on_off kde_on_off; do
+  rm -rf "$work/config" "$work/data"; mkdir -p "$work/config"
+  gsettings set org.gnome.system.proxy mode "$gnome"
+  gsettings set org.gnome.system.proxy autoconfig-url 'http://wpad.test/wpad.dat'
+  printf '[Proxy Settings]\nProxyType=%s\nProxy Config Script=http://wpad.test/\n' "$kde" \
+    >"$work/config/kioslaverc"
+  XDG_CURRENT_DESKTOP=KDE "$program" proxy off --data-dir "$work/data" >/dev/null
+  check "off over $gnome/$kde" "'$gnome_off' $kde_off" "$(gs org.gnome.system.proxy mode) $(kread)"
+  out=$(XDG_CURRENT_DESKTOP=KDE "$program" proxy set 1.2.3.4:8080 --data-dir "$work/data")
+  check "set over $gnome/$kde" "0 on 1.2.3.4:8080 'manual' 1" "$? $out $(gs org.gnome.system.proxy mode) $(kread)"
+  XDG_CURRENT_DESKTOP=KDE "$program" proxy off --data-dir "$work/data" >/dev/null
+  check "set, off over $gnome/$kde" "'$gnome_on_off' $kde_on_off 'http://wpad.test/wpad.dat'" \
+    "$(gs org.gnome.system.proxy mode) $(kread) $(gs org.gnome.system.proxy autoconfig-url)"
+done <<'TABLE'
+none   0 none 0 none 0
+manual 1 none 0 none 0
+auto   2 auto 2 auto 2
+auto   3 auto 3 auto 3
+none   4 none 4 none 4
+TABLE
+
+# A kioslaverc kept as a link by a dotfile manager stays a link; the file it leads to is edited.
+rm -rf "$work/config"; mkdir -p "$work/config" "$work/dotfiles"
+printf '[Proxy Settings]\nProxyType=0\n' >"$work/dotfiles/kioslaverc"
+ln -s ../dotfiles/kioslaverc "$work/config/kioslaverc"
+XDG_CURRENT_DESKTOP=KDE "$program" proxy set 5.6.7.8:3128 >/dev/null
+check "linked kioslaverc" "link 1" "$([ -L "$work/config/kioslaverc" ] && echo link) $(kread)"
+check "link target edited" "1" "$(grep -c '^ProxyType=1$' "$work/dotfiles/kioslaverc")"
+XDG_CURRENT_DESKTOP=KDE "$program" proxy off >/dev/null
 
 # No store at all: no schema (an empty schema directory) and not KDE.
 mkdir -p "$work/no-schemas"

@@ -1,0 +1,44 @@
+// A system proxy store that remembers what the program's proxy replaced: switching on over an
+// automatic configuration (a PAC address, WPAD) records that mode in the data directory's
+// "proxy mode" file, and switching off puts it back instead of leaving the desktop without a
+// proxy. The record outlives the process, so the exit, the next start after a crash, the guard's
+// end and `lumvexip proxy off` all find it, whoever switched the proxy on.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/system_proxy.h"
+
+namespace lumvex {
+
+// "proxy mode" in the data directory: one "store=mode" line per store, present only while a
+// store has the program's proxy in place of an automatic configuration.
+inline constexpr char kProxyModeRecordName[] = "proxy mode";
+
+class ModeRestoringSystemProxy : public SystemProxy {
+ public:
+  // `data_dir`: the program's data directory (created when the record is written).
+  ModeRestoringSystemProxy(std::shared_ptr<SystemProxy> store, std::string data_dir);
+
+  bool Available() const override { return store_->Available(); }
+  // Records the modes to put back first (a failed record does not stop the switch).
+  bool Enable(const std::string& host, int port) override;
+  // The recorded modes, with `before` over them; the record goes once no manual proxy is left.
+  bool DisableRestoring(const AutomaticModes& before) override;
+  AutomaticModes ModesToRestore(const AutomaticModes& kept) const override {
+    return store_->ModesToRestore(kept);
+  }
+  SystemProxySetting Read() const override { return store_->Read(); }
+  std::string Name() const override { return store_->Name(); }
+
+  // What the record holds now (empty when there is none or it cannot be read).
+  AutomaticModes Recorded() const;
+
+ private:
+  std::shared_ptr<SystemProxy> store_;
+  std::string data_dir_;
+  std::string record_path_;
+};
+
+}  // namespace lumvex
