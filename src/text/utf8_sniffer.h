@@ -14,6 +14,8 @@ class Utf8Sniffer {
   // Every byte so far belongs to a well-formed sequence and none is left open.
   bool Valid() const { return valid_ && pending_ == 0; }
   bool NonAscii() const { return non_ascii_; }
+  // A byte already broke the UTF-8 form: feeding more cannot make the text valid.
+  bool Broken() const { return !valid_; }
   // Valid and holding non-ASCII bytes: such text is read as UTF-8.
   bool LooksLikeUtf8() const { return Valid() && NonAscii(); }
 
