@@ -82,11 +82,10 @@ std::vector<ProxyEntry> ListCommandsController::AppendFrom(
   return appended;
 }
 
-std::vector<ProxyEntry> ListCommandsController::AppendLines(std::istream& in,
-                                                            LineEncoding encoding,
+std::vector<ProxyEntry> ListCommandsController::AppendLines(std::istream& in, LineEncoding encoding,
                                                             AddressReadSummary* summary) {
-  return AppendFrom(
-      [&](const RowSink& sink) { return ReadAddressLines(in, encoding, sink); }, summary);
+  return AppendFrom([&](const RowSink& sink) { return ReadAddressLines(in, encoding, sink); },
+                    summary);
 }
 
 std::vector<ProxyEntry> ListCommandsController::AppendLines(std::string_view text) {
@@ -100,8 +99,8 @@ std::vector<ProxyEntry> ListCommandsController::AppendBytes(std::string_view byt
   // Bytes held whole (a downloaded list) are judged whole: UTF-8 or GBK.
   const LineEncoding encoding =
       text::LooksLikeUtf8(bytes) ? LineEncoding::kUtf8 : LineEncoding::kGbk;
-  return AppendFrom(
-      [&](const RowSink& sink) { return ReadAddressLines(bytes, encoding, sink); }, summary);
+  return AppendFrom([&](const RowSink& sink) { return ReadAddressLines(bytes, encoding, sink); },
+                    summary);
 }
 
 void ListCommandsController::FinishImport() {

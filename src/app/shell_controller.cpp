@@ -19,8 +19,8 @@ std::size_t Index(Enum value) {
 
 // Said after the list was loaded when some of its lines could not be read.
 std::string UnreadLinesNote(std::size_t lines, const std::string& copy_name) {
-  const std::string count = "列表文件有" + text::FormatInt(static_cast<std::int64_t>(lines)) +
-                            "行无法读取";
+  const std::string count =
+      "列表文件有" + text::FormatInt(static_cast<std::int64_t>(lines)) + "行无法读取";
   if (copy_name.empty()) return count + "，副本未能保存";
   return count + "，原文件已另存为“" + copy_name + "”";
 }

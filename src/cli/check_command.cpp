@@ -57,8 +57,8 @@ class VerdictPrinter : public ProxyListObserver {
     char took[32];
     std::snprintf(took, sizeof took, "%.3f", seconds);
     // The address came from a file or the web: nothing in it may steer the terminal.
-    const std::string address = text::EscapeControls(list_.GetCell(row, kColAddress) + ':' +
-                                                     list_.GetCell(row, kColPort));
+    const std::string address =
+        text::EscapeControls(list_.GetCell(row, kColAddress) + ':' + list_.GetCell(row, kColPort));
     if (outcomes_ != nullptr) {
       const CheckOutcome& outcome = (*outcomes_)[index];
       out_ << VerdictJsonLine(address, ok, seconds, outcome.status, outcome.bytes) << std::endl;

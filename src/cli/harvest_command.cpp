@@ -143,7 +143,9 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
     for (const ProxyEntry& row : result.added) out << RowAddress(row) << '\n';
     out.flush();
     const std::string shown = text::EscapeControls(*url);
-    if (result.cut) err << shown << ": the list was cut at 32 MiB; the rest was not read" << std::endl;
+    if (result.cut) {
+      err << shown << ": the list was cut at 32 MiB; the rest was not read" << std::endl;
+    }
     if (!result.Worked()) err << shown << ": " << result.error << std::endl;
     return finish(result.Worked() ? 0 : 1);
   }

@@ -68,8 +68,8 @@ SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args,
   return result;
 }
 
-std::optional<std::vector<ProxyEntry>> ReadListRows(const SubcommandArgs& parsed,
-                                                    std::istream& in, std::ostream& err) {
+std::optional<std::vector<ProxyEntry>> ReadListRows(const SubcommandArgs& parsed, std::istream& in,
+                                                    std::ostream& err) {
   const std::string source = parsed.positional.empty() ? "-" : parsed.positional[0];
   const std::string shown = source == "-" ? "standard input" : text::EscapeControls(source);
   std::ifstream file;
@@ -113,8 +113,7 @@ std::optional<std::vector<ProxyEntry>> ReadListRows(const SubcommandArgs& parsed
     return std::nullopt;
   }
   if (summary.stopped_at_nul) {
-    err << shown << ": NUL byte in line " << summary.lines + 1 << ": not a text list"
-        << std::endl;
+    err << shown << ": NUL byte in line " << summary.lines + 1 << ": not a text list" << std::endl;
     return std::nullopt;
   }
   return rows;

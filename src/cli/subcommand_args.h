@@ -3,9 +3,9 @@
 #pragma once
 
 #include <istream>
-#include <ostream>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <string_view>
@@ -36,8 +36,8 @@ SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args,
 // one row per line; lines that give none are reported on `err` (the first ten, then a count).
 // nullopt, after saying why on `err`, when the list cannot be read: a directory, a missing or
 // unreadable file, a read error, a NUL byte (binary data, /dev/zero).
-std::optional<std::vector<ProxyEntry>> ReadListRows(const SubcommandArgs& parsed,
-                                                    std::istream& in, std::ostream& err);
+std::optional<std::vector<ProxyEntry>> ReadListRows(const SubcommandArgs& parsed, std::istream& in,
+                                                    std::ostream& err);
 
 // Prints the errors to stderr with a hint to `usage`; returns 2 (bad usage).
 int ReportUsageErrors(const std::vector<std::string>& errors, std::string_view usage);

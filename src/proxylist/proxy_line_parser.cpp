@@ -46,8 +46,8 @@ std::string_view TrimBlank(std::string_view text) {
 bool IsHostName(std::string_view address) {
   if (address.empty()) return false;
   return std::all_of(address.begin(), address.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '.' || c == '-' || c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-' || c == '_';
   });
 }
 

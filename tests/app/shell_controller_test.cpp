@@ -141,7 +141,8 @@ TEST_F(ShellControllerTest, MalformedListFileLoadsWhatItCan) {
   EXPECT_EQ(list_.GetCell(1, kColPort), "81");
   // The unread line is kept in a copy of the file, and the status line says where.
   const std::string status = state_.Status();
-  const std::string before = "上次代理IP：2个  IE：http=无代理  列表文件有1行无法读取，原文件已另存为“";
+  const std::string before =
+      "上次代理IP：2个  IE：http=无代理  列表文件有1行无法读取，原文件已另存为“";
   ASSERT_TRUE(status.starts_with(before)) << status;
   const std::string copy = status.substr(before.size(), status.size() - before.size() - 3);
   EXPECT_TRUE(copy.starts_with("The agent.unread-")) << copy;

@@ -67,8 +67,9 @@ TEST(ParseProxyLinesTest, EveryLineEndWorks) {
   const std::vector<ProxyEntry> expected = {Row("1.1.1.1", "80"), Row("2.2.2.2", "8080")};
   for (const std::string_view text :
        {"1.1.1.1:80\r\n2.2.2.2:8080", "1.1.1.1:80\n2.2.2.2:8080\n", "1.1.1.1:80\r2.2.2.2:8080\r",
-        "1.1.1.1:80\r\n\r\njunk\r\n2.2.2.2:8080\r\n", "\xEF\xBB\xBF"
-                                                     "1.1.1.1:80\n\r2.2.2.2:8080"}) {
+        "1.1.1.1:80\r\n\r\njunk\r\n2.2.2.2:8080\r\n",
+        "\xEF\xBB\xBF"
+        "1.1.1.1:80\n\r2.2.2.2:8080"}) {
     EXPECT_EQ(ParseProxyLines(text), expected) << text;
   }
   EXPECT_TRUE(ParseProxyLines("").empty());

@@ -19,8 +19,7 @@ using tools::Reply;
 // `text` in the gzip format (or with `zlib`, the zlib format HTTP calls deflate), made by zlib.
 std::string GzipOf(const std::string& text, bool zlib = false) {
   z_stream stream{};
-  EXPECT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, zlib ? 15 : 15 + 16, 8, Z_DEFAULT_STRATEGY),
-            Z_OK);
+  EXPECT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, zlib ? 15 : 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
   std::string out(text.size() + 64, '\0');
   stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
   stream.avail_in = static_cast<uInt>(text.size());

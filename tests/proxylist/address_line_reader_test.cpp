@@ -47,8 +47,9 @@ TEST(AddressLineReaderTest, CutsLinesAsEveryLineEndSays) {
       {"\xEF\xBB\xBF"
        "a\n\xEF\xBB\xBF"
        "b",
-       {"a", "\xEF\xBB\xBF"
-             "b"},
+       {"a",
+        "\xEF\xBB\xBF"
+        "b"},
        {},
        false},
       {longest + "\n" + long_line + "\r\nz", {longest, "z"}, {2}, false},

@@ -1,5 +1,4 @@
 #include "text/codec.h"
-#include "text/utf8_sniffer.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +6,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "text/utf8_sniffer.h"
 
 namespace lumvex::text {
 namespace {
@@ -82,8 +83,9 @@ TEST(GbkTest, CharactersOutsideGbkTravelAsGb18030FourByteSequences) {
   const Case cases[] = {
       {"ok😀", "ok\x94\x39\xFC\x36"},
       {"😀😀代理", "\x94\x39\xFC\x36\x94\x39\xFC\x36\xB4\xFA\xC0\xED"},
-      {"a한b", "a\x83\x36\x84\x33"
-                "b"},
+      {"a한b",
+       "a\x83\x36\x84\x33"
+       "b"},
       {"1.1.1.1 | 80 | 한", "1.1.1.1 | 80 | \x83\x36\x84\x33"},
   };
   for (const Case& c : cases) {
