@@ -17,8 +17,9 @@ bool LooksCompressed(std::string_view body) {
 }
 
 // The inflated bytes, at most `cap` of them (`cut` when there were more); false when the body is
-// not a complete compressed stream after all, and is then taken as it came.
-bool Inflate(std::string_view body, std::size_t cap, std::string& out, bool& cut) {
+// not a complete compressed stream after all (unless `partial`: the transfer was cut, so the
+// stream ends early), and is then taken as it came.
+bool Inflate(std::string_view body, std::size_t cap, bool partial, std::string& out, bool& cut) {
   z_stream stream{};
   // 15 + 32: gzip or zlib header, told apart by zlib itself.
   if (inflateInit2(&stream, 15 + 32) != Z_OK) return false;
@@ -41,7 +42,8 @@ bool Inflate(std::string_view body, std::size_t cap, std::string& out, bool& cut
     if (got == 0 && stream.avail_in == 0) break;
   }
   inflateEnd(&stream);
-  return cut || result == Z_STREAM_END;
+  return cut || result == Z_STREAM_END ||
+         (partial && result == Z_BUF_ERROR && stream.avail_in == 0 && !out.empty());
 }
 
 }  // namespace
@@ -50,9 +52,9 @@ ListBody PrepareListBody(std::string body, bool arrived_cut, std::size_t cap) {
   ListBody list;
   std::string inflated;
   bool inflated_cut = false;
-  if (!arrived_cut && LooksCompressed(body) && Inflate(body, cap, inflated, inflated_cut)) {
+  if (LooksCompressed(body) && Inflate(body, cap, arrived_cut, inflated, inflated_cut)) {
     list.bytes = std::move(inflated);
-    list.cut = inflated_cut;
+    list.cut = inflated_cut || arrived_cut;
   } else {
     list.bytes = std::move(body);
     list.cut = arrived_cut;
