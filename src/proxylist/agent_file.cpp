@@ -90,15 +90,14 @@ AgentFileContent ParseChunk(std::string_view bytes, bool utf8) {
   const std::string text = utf8 ? text::DecodeUtf8(bytes) : text::DecodeGbk(bytes);
   const std::string_view all(text);
 
-  std::size_t lines = 1;
-  for (char c : all) lines += c == '\n' ? 1 : 0;
   AgentFileContent content;
-  content.rows.reserve(lines);
+  content.rows.reserve(static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')) + 1);
 
   std::size_t start = 0;
   while (start < all.size()) {
-    std::size_t end = all.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = all.size();
+    const auto end_at = std::find_if(all.begin() + static_cast<std::ptrdiff_t>(start), all.end(),
+                                     [](char c) { return c == '\n' || c == '\r'; });
+    const auto end = static_cast<std::size_t>(end_at - all.begin());
     const std::string_view line = all.substr(start, end - start);
     ProxyEntry row;
     if (ParseLine(line, row)) {
