@@ -140,7 +140,9 @@ CommandLineOptions ParseCommandLine(int argc, const char* const* argv) {
       continue;
     }
     if (!value) {
-      if (i + 1 >= argc || argv[i + 1] == nullptr) {
+      // "--data-dir --demo" is a forgotten value, not a directory named "--demo".
+      if (i + 1 >= argc || argv[i + 1] == nullptr ||
+          std::string_view(argv[i + 1]).starts_with("--")) {
         options.errors.push_back(std::string(spec->name) + " needs a value (" +
                                  std::string(spec->value_name) + ")");
         continue;

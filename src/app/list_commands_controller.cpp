@@ -1,11 +1,13 @@
 #include "app/list_commands_controller.h"
 
 #include <ctime>
+#include <fstream>
 #include <unordered_set>
 #include <utility>
 
 #include "app/main_window_controls.h"
 #include "platform/file_io.h"
+#include "proxylist/address_line_reader.h"
 #include "proxylist/proxy_line_parser.h"
 #include "text/codec.h"
 #include "text/text_util.h"
@@ -58,7 +60,9 @@ ListCommandsController::ListCommandsController(UiThread& ui, MainWindowState& st
 
 ListCommandsController::~ListCommandsController() { Shutdown(); }
 
-std::vector<ProxyEntry> ListCommandsController::AppendLines(std::string_view text) {
+std::vector<ProxyEntry> ListCommandsController::AppendFrom(
+    const std::function<AddressReadSummary(const RowSink&)>& read_lines,
+    AddressReadSummary* summary) {
   std::vector<ProxyEntry> appended;
   std::vector<ProxyEntry> batch;
   auto flush = [&] {
@@ -67,15 +71,36 @@ std::vector<ProxyEntry> ListCommandsController::AppendLines(std::string_view tex
     list_.AddRows(std::move(batch));
     batch.clear();
   };
-  for (std::string_view line : ImportLines(text)) {
-    for (ProxyEntry& row : ParseProxyLine(line)) batch.push_back(std::move(row));
-    if (batch.size() >= kAppendBatch) {
-      flush();
-      if (threads_.Stopping()) return appended;
-    }
-  }
+  const AddressReadSummary read = read_lines([&](std::vector<ProxyEntry>&& rows) {
+    for (ProxyEntry& row : rows) batch.push_back(std::move(row));
+    if (batch.size() < kAppendBatch) return true;
+    flush();
+    return !threads_.Stopping();
+  });
   flush();
+  if (summary != nullptr) *summary = read;
   return appended;
+}
+
+std::vector<ProxyEntry> ListCommandsController::AppendLines(std::istream& in, LineEncoding encoding,
+                                                            AddressReadSummary* summary) {
+  return AppendFrom([&](const RowSink& sink) { return ReadAddressLines(in, encoding, sink); },
+                    summary);
+}
+
+std::vector<ProxyEntry> ListCommandsController::AppendLines(std::string_view text) {
+  return AppendFrom(
+      [&](const RowSink& sink) { return ReadAddressLines(text, LineEncoding::kUtf8, sink); },
+      nullptr);
+}
+
+std::vector<ProxyEntry> ListCommandsController::AppendBytes(std::string_view bytes,
+                                                            AddressReadSummary* summary) {
+  // Bytes held whole (a downloaded list) are judged whole: UTF-8 or GBK.
+  const LineEncoding encoding =
+      text::LooksLikeUtf8(bytes) ? LineEncoding::kUtf8 : LineEncoding::kGbk;
+  return AppendFrom([&](const RowSink& sink) { return ReadAddressLines(bytes, encoding, sink); },
+                    summary);
 }
 
 void ListCommandsController::FinishImport() {
@@ -90,9 +115,15 @@ void ListCommandsController::ImportFromFile() {
   if (path.empty()) return;
   state_.SetStatus(std::string(kImportingStatus));
   threads_.Start([this, path] {
-    // An unreadable file adds nothing; the status still ends with the count.
-    const std::optional<std::string> bytes = ReadWholeFile(path);
-    if (bytes) AppendLines(DecodeImportBytes(*bytes));
+    // An unreadable file adds nothing; the status still ends with the count. The file is read
+    // as a stream, twice when it can be: once to tell UTF-8 from GBK over all of it, once for
+    // the rows.
+    std::ifstream file(path, std::ios::binary);
+    if (file && !DirectoryExists(path)) {
+      const std::optional<bool> utf8 = SniffUtf8(file);
+      AppendLines(file, !utf8 ? LineEncoding::kEachLine
+                              : (*utf8 ? LineEncoding::kUtf8 : LineEncoding::kGbk));
+    }
     FinishImport();
   });
 }

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
+#include <istream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,6 +15,7 @@
 #include "app/main_window_state.h"
 #include "app/user_prompts.h"
 #include "platform/ui_thread.h"
+#include "proxylist/address_line_reader.h"
 #include "proxylist/proxy_list.h"
 #include "validate/cell_color_table.h"
 
@@ -55,9 +58,14 @@ class ListCommandsController {
   void CleanFailedAndDuplicates();
 
   // The work of the threads, callable from any thread; they block until done.
-  // Appends the rows of every line of `text` in batches, so they show while the rest is parsed;
-  // returns the rows appended in order.
+  // Appends the rows of every line of `in` in batches, so they show while the rest is read;
+  // returns the rows appended in order, and what the reading met in `summary` (may be null).
+  std::vector<ProxyEntry> AppendLines(std::istream& in, LineEncoding encoding,
+                                      AddressReadSummary* summary = nullptr);
+  // The same for text already decoded (the clipboard).
   std::vector<ProxyEntry> AppendLines(std::string_view text);
+  // The same for bytes that are GBK or UTF-8 as text::LooksLikeUtf8 tells (a downloaded list).
+  std::vector<ProxyEntry> AppendBytes(std::string_view bytes, AddressReadSummary* summary);
   // Import's last steps: "验证代理IP" enabled, the total in the status line and the list counter.
   void FinishImport();
   // Removes every row whose verdict is exactly "失败", in one list step, then the cell colours.
@@ -74,6 +82,10 @@ class ListCommandsController {
   void Shutdown() { threads_.JoinAll(); }
 
  private:
+  // Appends the rows `read_lines` hands to its sink, in batches.
+  std::vector<ProxyEntry> AppendFrom(
+      const std::function<AddressReadSummary(const RowSink&)>& read_lines,
+      AddressReadSummary* summary);
   // Runs the end of one cleanup task; the last of the two to end reports the true total.
   void EndCleanupTask(const std::shared_ptr<std::atomic<int>>& remaining);
 

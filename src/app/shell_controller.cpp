@@ -17,6 +17,14 @@ std::size_t Index(Enum value) {
   return static_cast<std::size_t>(value);
 }
 
+// Said after the list was loaded when some of its lines could not be read.
+std::string UnreadLinesNote(std::size_t lines, const std::string& copy_name) {
+  const std::string count =
+      "列表文件有" + text::FormatInt(static_cast<std::int64_t>(lines)) + "行无法读取";
+  if (copy_name.empty()) return count + "，副本未能保存";
+  return count + "，原文件已另存为“" + copy_name + "”";
+}
+
 }  // namespace
 
 ShellController::ShellController(MainWindowState& state, ProxyList& list, UserPrompts& prompts,
@@ -54,13 +62,17 @@ void ShellController::StartupSequence() {
 }
 
 void ShellController::LoadProxyList() {
-  auto rows = config_.read_list_ahead ? config_.read_list_ahead() : ReadAgentFile(config_.data_dir);
-  if (!FillFromAgentRows(list_, std::move(rows))) return;
+  auto content =
+      config_.read_list_ahead ? config_.read_list_ahead() : ReadAgentFile(config_.data_dir);
+  const std::size_t unread = content ? content->unread_lines : 0;
+  const std::string unread_copy = content ? content->unread_copy : std::string();
+  if (!FillFromAgentRows(list_, std::move(content))) return;
   const int count = list_.ListCount();
   // A status set by an earlier step (the restored system proxy) has priority.
   if (state_.Status().empty()) {
     state_.SetStatus("上次代理IP：" + text::FormatInt(count) + "个  IE：http=无代理");
   }
+  if (unread > 0) state_.SetStatus(state_.Status() + "  " + UnreadLinesNote(unread, unread_copy));
   state_.SetCommandEnabled(Command::kValidate, true);
   state_.SetCounterValue(Counter::kList, count);
 }

@@ -11,6 +11,7 @@
 #include "app/main_window_controls.h"
 #include "app/main_window_state.h"
 #include "app/user_prompts.h"
+#include "proxylist/agent_file.h"
 #include "proxylist/proxy_entry.h"
 #include "proxylist/proxy_list.h"
 
@@ -23,7 +24,7 @@ struct ShellConfig {
   std::string running_executable = "/proc/self/exe";
   // The list file's rows when they were read ahead (start-up reads the file while the window is
   // built); unset: the file is read at its step of the start-up sequence.
-  std::function<std::optional<std::vector<ProxyEntry>>()> read_list_ahead;
+  std::function<std::optional<AgentFileContent>()> read_list_ahead;
 };
 
 // Steps that other controllers and the Qt window plug in. Unset hooks are skipped.

@@ -2,9 +2,10 @@
 
 #include <utility>
 
+#include "app/list_body.h"
 #include "app/main_window_controls.h"
 #include "app/settings/ini_file.h"
-#include "proxylist/proxy_line_parser.h"
+#include "http/http_limits.h"
 #include "text/text_util.h"
 
 namespace lumvex {
@@ -46,10 +47,9 @@ void UrlImportController::ImportFromWebAddress() {
   if (!answer) return;
   const std::string address = text::Trim(*answer);
   if (address.empty()) return;
-  SaveAddress(address);
   state_.SetContextItemEnabled(ContextItem::kImportFromUrl, false);
   commands_.StartThread([this, address] {
-    Import(address);
+    if (Import(address).Worked()) SaveAddress(address);
     state_.SetContextItemEnabled(ContextItem::kImportFromUrl, true);
   });
 }
@@ -61,22 +61,38 @@ UrlImportResult UrlImportController::Import(const std::string& address) {
   options.timeout_s = timeout_s_;
   options.body_encoding = http::kBodyAsIs;
   options.want_response_headers = true;
+  // Compressed lists are decoded here, whether the server was asked or not.
+  options.headers = "Accept-Encoding: gzip, deflate\r\n";
   std::string url = address;
-  const http::FetchResult page = fetcher_.FetchPage(url, options);
+  http::FetchResult page = fetcher_.FetchPage(url, options);
   const int status = page.response_headers ? LastStatusCode(*page.response_headers) : 0;
+  const auto fail = [&result](std::string error, std::string status_error) {
+    result.error = std::move(error);
+    result.status_error = std::move(status_error);
+  };
   if (page.timed_out) {
-    result.error = "timed out";
-  } else if (page.body.empty()) {
-    result.error =
-        status != 0 ? "empty answer (HTTP " + text::FormatInt(status) + ")" : "no answer";
+    fail("no answer (timed out)", "超时，没有应答");
+  } else if (status == 0 && page.body.empty()) {
+    fail("no answer", "没有应答");
   } else if (status != 0 && (status < 200 || status > 299)) {
     // An error page is no list: its words would become rows.
-    result.error = "HTTP " + text::FormatInt(status);
+    fail("HTTP " + text::FormatInt(status), "HTTP " + text::FormatInt(status));
+  } else if (page.body.empty()) {
+    fail("empty answer", "内容为空");
   } else {
     result.fetched = true;
-    result.added = commands_.AppendLines(DecodeImportBytes(page.body));
+    const bool arrived_cut = page.body.size() >= http::kMaxBodyBytes;
+    ListBody body = PrepareListBody(std::move(page.body), arrived_cut, http::kMaxBodyBytes);
+    result.cut = body.cut;
+    result.added = commands_.AppendBytes(body.bytes, nullptr);
+    if (result.added.empty()) fail("no address:port line", "没有“IP:端口”行");
   }
   commands_.FinishImport();
+  if (!result.Worked()) {
+    state_.SetStatus("从网址导入代理IP失败：" + result.status_error);
+  } else if (result.cut) {
+    state_.SetStatus(state_.Status() + "（列表超过32 MiB，只导入了前面部分）");
+  }
   return result;
 }
 

@@ -28,8 +28,11 @@ inline constexpr std::string_view kListUrlName = "list url";
 // The outcome of one import from a web address.
 struct UrlImportResult {
   bool fetched = false;           // a 2xx answer with a body arrived
-  std::string error;              // why not, in plain words, when !fetched
+  bool cut = false;               // the list was longer than the size cap; its tail is missing
+  std::string error;              // why no row came, in plain words; empty when rows came
+  std::string status_error;       // the same for the status line
   std::vector<ProxyEntry> added;  // rows appended, in order
+  bool Worked() const { return error.empty(); }
 };
 
 class UrlImportController {
@@ -43,12 +46,14 @@ class UrlImportController {
   // Keeps `address` in "list url"; failures are silent.
   void SaveAddress(std::string_view address) const;
 
-  // The menu item's handler (UI thread): asks for the address, keeps it, then fetches and
-  // imports on a command thread. The item is disabled while its import runs.
+  // The menu item's handler (UI thread): asks for the address, then fetches and imports on a
+  // command thread, and keeps the address once rows came from it (a failed address is not
+  // offered again). The item is disabled while its import runs.
   void ImportFromWebAddress();
 
   // The work itself, blocking, callable from any thread (the headless `harvest --url` uses it):
-  // status "正在导入代理IP....", the fetch, the rows, then the import's closing status and counter.
+  // status "正在导入代理IP....", the fetch, the rows, then the import's closing status and counter,
+  // or why nothing came (no answer, an error status, an empty body, no address line).
   UrlImportResult Import(const std::string& address);
 
   // Fetch deadline in seconds.

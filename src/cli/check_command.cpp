@@ -28,20 +28,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// "address:port" of one input line: the text before any "@", "#" or ";" (the import line's
-// type and location parts), trimmed; nullopt when it names no proxy.
-std::optional<ProxyEntry> ParseAddressLine(std::string_view line) {
-  line = line.substr(0, line.find_first_of("@#;"));
-  const std::string text = text::Trim(line);
-  const std::size_t colon = text.rfind(':');
-  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return std::nullopt;
-  if (text.find_first_of(" \t") != std::string::npos) return std::nullopt;
-  ProxyEntry entry;
-  entry.cells[kColAddress] = text.substr(0, colon);
-  entry.cells[kColPort] = text.substr(colon + 1);
-  return entry;
-}
-
 // Prints each verdict as the list receives it and counts them; runs on the UI thread.
 class VerdictPrinter : public ProxyListObserver {
  public:
@@ -70,8 +56,9 @@ class VerdictPrinter : public ProxyListObserver {
     const double seconds = std::chrono::duration<double>(Clock::now() - started_[index]).count();
     char took[32];
     std::snprintf(took, sizeof took, "%.3f", seconds);
+    // The address came from a file or the web: nothing in it may steer the terminal.
     const std::string address =
-        list_.GetCell(row, kColAddress) + ':' + list_.GetCell(row, kColPort);
+        text::EscapeControls(list_.GetCell(row, kColAddress) + ':' + list_.GetCell(row, kColPort));
     if (outcomes_ != nullptr) {
       const CheckOutcome& outcome = (*outcomes_)[index];
       out_ << VerdictJsonLine(address, ok, seconds, outcome.status, outcome.bytes) << std::endl;
@@ -141,23 +128,13 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   if (parsed.common.show_help) errors.push_back("usage asked for");
   if (!errors.empty()) return ReportUsageErrors(errors, kCheckUsage);
 
-  std::string source;
-  const std::optional<std::string> read = ReadListArgument(parsed, in, source);
-  if (!read) return ReportUsageErrors({"cannot read \"" + source + "\""}, kCheckUsage);
-  const std::string& bytes = *read;
-  std::vector<ProxyEntry> rows;
-  std::istringstream lines(text::DecodeGbk(bytes));
-  std::string line;
-  for (int number = 1; std::getline(lines, line); ++number) {
-    if (line.ends_with('\r')) line.pop_back();  // CR LF line ends
-    if (text::Trim(line).empty()) continue;
-    if (std::optional<ProxyEntry> entry = ParseAddressLine(line)) {
-      rows.push_back(std::move(*entry));
-    } else {
-      err << "line " << number << ": not address:port, skipped" << std::endl;
-    }
+  std::optional<std::vector<ProxyEntry>> read = ReadListRows(parsed, in, err);
+  if (!read) return 2;
+  std::vector<ProxyEntry> rows = std::move(*read);
+  if (rows.empty()) {
+    err << "no address:port line to check" << std::endl;
+    return 0;
   }
-  if (rows.empty()) return 0;
 
   HeadlessUiThread ui;
   HeadlessPrompts prompts;

@@ -18,6 +18,11 @@
 namespace lumvex::cli {
 namespace {
 
+// "address:port" of a row taken from the web, safe to print on a terminal.
+std::string RowAddress(const ProxyEntry& row) {
+  return text::EscapeControls(row.cells[kColAddress] + ':' + row.cells[kColPort]);
+}
+
 // Prints rows as the harvest appends them and waits for its end.
 class RowPrinter {
  public:
@@ -47,9 +52,7 @@ class RowPrinter {
  private:
   void Print(const std::vector<ProxyEntry>& rows) {
     std::lock_guard lock(mutex_);
-    for (const ProxyEntry& row : rows) {
-      out_ << row.cells[kColAddress] << ':' << row.cells[kColPort] << '\n';
-    }
+    for (const ProxyEntry& row : rows) out_ << RowAddress(row) << '\n';
     out_.flush();
     printed_ += rows.size();
     if (progress_) err_ << "\r" << printed_ << " proxies" << std::flush;
@@ -137,12 +140,14 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
 
   if (url) {
     const UrlImportResult result = app.UrlImport().Import(*url);
-    for (const ProxyEntry& row : result.added) {
-      out << row.cells[kColAddress] << ':' << row.cells[kColPort] << '\n';
-    }
+    for (const ProxyEntry& row : result.added) out << RowAddress(row) << '\n';
     out.flush();
-    if (!result.fetched) err << *url << ": " << result.error << std::endl;
-    return finish(result.fetched ? 0 : 1);
+    const std::string shown = text::EscapeControls(*url);
+    if (result.cut) {
+      err << shown << ": the list was cut at 32 MiB; the rest was not read" << std::endl;
+    }
+    if (!result.Worked()) err << shown << ": " << result.error << std::endl;
+    return finish(result.Worked() ? 0 : 1);
   }
   if (source == "a") {
     if (category) {

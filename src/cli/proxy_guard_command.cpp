@@ -21,7 +21,7 @@
 #include "http/fetch_client.h"
 #include "platform/desktop_system_proxy.h"
 #include "platform/run_directory.h"
-#include "proxylist/proxy_line_parser.h"
+#include "text/text_util.h"
 
 namespace lumvex::cli {
 namespace {
@@ -77,17 +77,17 @@ int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in)
   }
   if (!errors.empty()) return ReportUsageErrors(errors, kUsage);
 
-  std::string source;
-  const std::optional<std::string> read = ReadListArgument(parsed, in, source);
-  if (!read) return ReportUsageErrors({"cannot read \"" + source + "\""}, kUsage);
-  const std::string& bytes = *read;
+  const std::optional<std::vector<ProxyEntry>> rows = ReadListRows(parsed, in, std::cerr);
+  if (!rows) return 2;
   std::vector<std::string> addresses;
-  for (const ProxyEntry& row : ParseProxyLines(DecodeImportBytes(bytes))) {
+  for (const ProxyEntry& row : *rows) {
     const std::string address = row.cells[kColAddress] + ":" + row.cells[kColPort];
     if (ParseProxyAddress(address)) {
       addresses.push_back(address);
     } else {
-      std::cerr << "not a proxy address, skipped: " << address << std::endl;
+      // An IPv6 address: the desktop's proxy setting takes a host name or IPv4 address.
+      std::cerr << "not a proxy address for the system proxy, skipped: "
+                << text::EscapeControls(address) << std::endl;
     }
   }
   if (addresses.empty()) return ReportUsageErrors({"no proxy address in the list"}, kUsage);

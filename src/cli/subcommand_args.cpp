@@ -1,9 +1,16 @@
 #include "cli/subcommand_args.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
+
+#include "proxylist/address_line_reader.h"
+#include "text/text_util.h"
 
 namespace lumvex::cli {
 namespace {
@@ -27,10 +34,13 @@ SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args,
     }
     const std::size_t eq = arg.find('=');
     const std::string name = arg.substr(0, eq);
+    // A value that starts with "--" is the next flag: "--expect --data-dir DIR" forgot the
+    // text. "--flag=--value" still gives one.
+    const bool value_follows = i + 1 < args.size() && !args[i + 1].starts_with("--");
     if (Contains(value_flags, name)) {
       if (eq != std::string::npos) {
         result.values[name] = arg.substr(eq + 1);
-      } else if (i + 1 < args.size()) {
+      } else if (value_follows) {
         result.values[name] = args[++i];
       } else {
         result.errors.push_back(name + " needs a value");
@@ -42,10 +52,12 @@ SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args,
         result.switches.insert(name);
       }
     } else {
-      common.push_back(arg);
-      if (eq == std::string::npos && name != "--help" && name != "-h" && i + 1 < args.size()) {
-        common.push_back(args[++i]);
+      if (eq == std::string::npos && name != "--help" && name != "-h" && !value_follows) {
+        result.errors.push_back(name + " needs a value");
+        continue;
       }
+      common.push_back(arg);
+      if (eq == std::string::npos && name != "--help" && name != "-h") common.push_back(args[++i]);
     }
   }
   std::vector<const char*> argv;
@@ -56,15 +68,55 @@ SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args,
   return result;
 }
 
-std::optional<std::string> ReadListArgument(const SubcommandArgs& parsed, std::istream& in,
-                                            std::string& source) {
-  source = parsed.positional.empty() ? "-" : parsed.positional[0];
-  if (source == "-") {
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+std::optional<std::vector<ProxyEntry>> ReadListRows(const SubcommandArgs& parsed, std::istream& in,
+                                                    std::ostream& err) {
+  const std::string source = parsed.positional.empty() ? "-" : parsed.positional[0];
+  const std::string shown = source == "-" ? "standard input" : text::EscapeControls(source);
+  std::ifstream file;
+  std::istream* stream = &in;
+  if (source != "-") {
+    std::error_code error;
+    if (std::filesystem::is_directory(source, error)) {
+      err << shown << ": is a directory, not a list" << std::endl;
+      return std::nullopt;
+    }
+    file.open(source, std::ios::binary);
+    if (!file) {
+      err << shown << ": cannot read: " << std::strerror(errno) << std::endl;
+      return std::nullopt;
+    }
+    stream = &file;
   }
-  std::ifstream file(source, std::ios::binary);
-  if (!file) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  constexpr std::size_t kSkipsShown = 10;
+  std::vector<ProxyEntry> rows;
+  // Addresses are ASCII, so the encoding matters only for the rest of a line; it is told line
+  // by line, as a pipe cannot be read twice.
+  const AddressReadSummary summary = ReadAddressLines(
+      *stream, LineEncoding::kEachLine,
+      [&rows](std::vector<ProxyEntry>&& line_rows) {
+        // `@type;location` lines give a second row for the same proxy: one check is enough.
+        rows.push_back(std::move(line_rows.front()));
+        return true;
+      },
+      [&err, shown_so_far = std::size_t{0}](std::size_t number, SkipReason reason,
+                                            std::string_view) mutable {
+        if (++shown_so_far > kSkipsShown) return;
+        err << "line " << number << ": "
+            << (reason == SkipReason::kTooLong ? "longer than 4096 bytes" : "not address:port")
+            << ", skipped" << std::endl;
+      });
+  if (summary.skipped > kSkipsShown) {
+    err << summary.skipped - kSkipsShown << " more lines skipped" << std::endl;
+  }
+  if (summary.read_failed) {
+    err << shown << ": read error" << std::endl;
+    return std::nullopt;
+  }
+  if (summary.stopped_at_nul) {
+    err << shown << ": NUL byte in line " << summary.lines + 1 << ": not a text list" << std::endl;
+    return std::nullopt;
+  }
+  return rows;
 }
 
 int ReportUsageErrors(const std::vector<std::string>& errors, std::string_view usage) {

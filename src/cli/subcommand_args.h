@@ -5,12 +5,14 @@
 #include <istream>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/command_line.h"
+#include "proxylist/proxy_entry.h"
 
 namespace lumvex::cli {
 
@@ -23,16 +25,19 @@ struct SubcommandArgs {
 };
 
 // `args` are the arguments after the subcommand's name. Own flags may be written "--flag VALUE"
-// or "--flag=VALUE". Every other "--flag" is handed to ParseCommandLine with its value.
+// or "--flag=VALUE"; a VALUE starting with "--" is refused as missing (write "--flag=--x"). Every
+// other "--flag" is handed to ParseCommandLine with its value.
 SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args,
                                    const std::vector<std::string_view>& value_flags,
                                    const std::vector<std::string_view>& switch_flags);
 
-// The list argument of a subcommand: the first positional argument names a file, "-" (or no
-// argument) standard input. Sets `source` to what was read from; nullopt when the file cannot be
-// opened.
-std::optional<std::string> ReadListArgument(const SubcommandArgs& parsed, std::istream& in,
-                                            std::string& source);
+// The rows of the list argument of a subcommand: the first positional argument names a file,
+// "-" (or no argument) standard input. Read as a stream with the one reader of address lines,
+// one row per line; lines that give none are reported on `err` (the first ten, then a count).
+// nullopt, after saying why on `err`, when the list cannot be read: a directory, a missing or
+// unreadable file, a read error, a NUL byte (binary data, /dev/zero).
+std::optional<std::vector<ProxyEntry>> ReadListRows(const SubcommandArgs& parsed, std::istream& in,
+                                                    std::ostream& err);
 
 // Prints the errors to stderr with a hint to `usage`; returns 2 (bad usage).
 int ReportUsageErrors(const std::vector<std::string>& errors, std::string_view usage);

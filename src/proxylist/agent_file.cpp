@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <ctime>
 #include <iterator>
 #include <optional>
 #include <system_error>
@@ -74,32 +75,44 @@ std::string FormatAgentText(const std::vector<ProxyEntry>& rows) {
 
 namespace {
 
-std::vector<ProxyEntry> ParseChunk(std::string_view gbk_bytes) {
-  const std::string text = text::DecodeGbk(gbk_bytes);
+// Length of the line end at `at` ("\r\n", "\n" or a lone "\r"), 0 when there is none.
+std::size_t LineEndLength(std::string_view text, std::size_t at) {
+  if (at >= text.size()) return 0;
+  if (text[at] == '\n') return 1;
+  if (text[at] != '\r') return 0;
+  return at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
+}
+
+// The file is ours and written with "\r\n", but one edited by hand on Linux or a Mac ends its
+// lines in "\n" or "\r"; reading only "\r\n" made such a file one unreadable row, and the next
+// save lost the rest.
+AgentFileContent ParseChunk(std::string_view bytes, bool utf8) {
+  const std::string text = utf8 ? text::DecodeUtf8(bytes) : text::DecodeGbk(bytes);
   const std::string_view all(text);
 
-  std::size_t lines = 1;
-  for (std::size_t at = all.find(kLineEnd); at != std::string_view::npos;
-       at = all.find(kLineEnd, at + kLineEnd.size())) {
-    ++lines;
-  }
-  std::vector<ProxyEntry> rows;
-  rows.reserve(lines);
+  AgentFileContent content;
+  content.rows.reserve(static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')) + 1);
 
   std::size_t start = 0;
   while (start < all.size()) {
-    std::size_t end = all.find(kLineEnd, start);
-    if (end == std::string_view::npos) end = all.size();
+    const auto end_at = std::find_if(all.begin() + static_cast<std::ptrdiff_t>(start), all.end(),
+                                     [](char c) { return c == '\n' || c == '\r'; });
+    const auto end = static_cast<std::size_t>(end_at - all.begin());
+    const std::string_view line = all.substr(start, end - start);
     ProxyEntry row;
-    if (ParseLine(all.substr(start, end - start), row)) rows.push_back(std::move(row));
-    start = end + kLineEnd.size();
+    if (ParseLine(line, row)) {
+      content.rows.push_back(std::move(row));
+    } else if (!text::Trim(line).empty()) {
+      ++content.unread_lines;
+    }
+    start = end + LineEndLength(all, end);
   }
-  return rows;
+  return content;
 }
 
 // Large files are decoded and parsed in pieces on several threads: loading a long list is on
-// the start-up path. Pieces end at a line end; CR is never the second byte of a GBK character,
-// so a cut there never splits one, and every line lands whole in exactly one piece.
+// the start-up path. Pieces end after a "\n" (or at the end); neither GBK, GB18030 nor UTF-8 has
+// that byte inside a character, and a "\r\n" is never cut in two.
 std::vector<std::string_view> CutAtLineEnds(std::string_view bytes) {
   constexpr std::size_t kMinPieceBytes = 512 * 1024;
   const std::size_t threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
@@ -108,10 +121,10 @@ std::vector<std::string_view> CutAtLineEnds(std::string_view bytes) {
   std::size_t start = 0;
   for (std::size_t i = 1; i < pieces && start < bytes.size(); ++i) {
     const std::size_t target = std::max(start, bytes.size() * i / pieces);
-    const std::size_t cut = bytes.find(kLineEnd, target);
+    const std::size_t cut = bytes.find('\n', target);
     if (cut == std::string_view::npos) break;
-    result.push_back(bytes.substr(start, cut - start));
-    start = cut + kLineEnd.size();
+    result.push_back(bytes.substr(start, cut + 1 - start));
+    start = cut + 1;
   }
   result.push_back(bytes.substr(start));
   return result;
@@ -119,35 +132,54 @@ std::vector<std::string_view> CutAtLineEnds(std::string_view bytes) {
 
 }  // namespace
 
-std::vector<ProxyEntry> ParseAgentText(std::string_view gbk_bytes) {
-  const std::vector<std::string_view> pieces = CutAtLineEnds(gbk_bytes);
-  if (pieces.size() == 1) return ParseChunk(pieces.front());
+AgentFileContent ParseAgentFile(std::string_view bytes) {
+  // One decision for the whole file: a hand-edited list saved as UTF-8 (with or without a
+  // byte-order mark) is read as UTF-8; anything else is GBK, as the program writes it.
+  const bool utf8 = text::LooksLikeUtf8(bytes);
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  if (bytes.starts_with(kBom)) bytes.remove_prefix(kBom.size());
+  const std::vector<std::string_view> pieces = CutAtLineEnds(bytes);
+  if (pieces.size() == 1) return ParseChunk(pieces.front(), utf8);
 
-  std::vector<std::vector<ProxyEntry>> parsed(pieces.size());
+  std::vector<AgentFileContent> parsed(pieces.size());
   std::vector<std::thread> helpers;
   // Pieces from here on are parsed on this thread: the system may refuse new threads, and the
   // list must load all the same.
   std::size_t parse_here_from = pieces.size();
   for (std::size_t i = 1; i < pieces.size(); ++i) {
     try {
-      helpers.emplace_back([&parsed, &pieces, i] { parsed[i] = ParseChunk(pieces[i]); });
+      helpers.emplace_back(
+          [&parsed, &pieces, i, utf8] { parsed[i] = ParseChunk(pieces[i], utf8); });
     } catch (const std::system_error&) {
       parse_here_from = i;
       break;
     }
   }
-  parsed[0] = ParseChunk(pieces[0]);
-  for (std::size_t i = parse_here_from; i < pieces.size(); ++i) parsed[i] = ParseChunk(pieces[i]);
+  parsed[0] = ParseChunk(pieces[0], utf8);
+  for (std::size_t i = parse_here_from; i < pieces.size(); ++i) {
+    parsed[i] = ParseChunk(pieces[i], utf8);
+  }
   for (std::thread& helper : helpers) helper.join();
 
   std::size_t total = 0;
-  for (const auto& part : parsed) total += part.size();
-  std::vector<ProxyEntry> rows = std::move(parsed[0]);
-  rows.reserve(total);
+  for (const auto& part : parsed) total += part.rows.size();
+  AgentFileContent content = std::move(parsed[0]);
+  content.rows.reserve(total);
   for (std::size_t i = 1; i < parsed.size(); ++i) {
-    std::move(parsed[i].begin(), parsed[i].end(), std::back_inserter(rows));
+    std::move(parsed[i].rows.begin(), parsed[i].rows.end(), std::back_inserter(content.rows));
+    content.unread_lines += parsed[i].unread_lines;
   }
-  return rows;
+  return content;
+}
+
+std::vector<ProxyEntry> ParseAgentText(std::string_view bytes) {
+  return ParseAgentFile(bytes).rows;
+}
+
+std::string UnreadCopyName(const std::tm& local) {
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  return std::string(kAgentFileName) + ".unread-" + stamp;
 }
 
 std::string AgentFilePath(const std::string& data_dir) {
@@ -172,18 +204,30 @@ bool SaveAgentFile(const ProxyList& list, const std::string& data_dir) {
   return WriteWholeFile(AgentFilePath(data_dir), text::EncodeGbk(text));
 }
 
-std::optional<std::vector<ProxyEntry>> ReadAgentFile(const std::string& data_dir) {
+std::optional<AgentFileContent> ReadAgentFile(const std::string& data_dir) {
   const std::string path = AgentFilePath(data_dir);
   if (!FileExists(path)) return std::nullopt;
   std::optional<std::string> bytes = ReadWholeFile(path);
   if (!bytes) return std::nullopt;
-  return ParseAgentText(*bytes);
+  AgentFileContent content = ParseAgentFile(*bytes);
+  if (content.unread_lines > 0) {
+    // The next save writes only the rows that were read; the lines skipped would be gone for
+    // good, so the file as it was is kept beside it first.
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const std::string name = UnreadCopyName(local);
+    std::string copy_path = path;
+    copy_path.replace(copy_path.size() - kAgentFileName.size(), kAgentFileName.size(), name);
+    if (WriteWholeFile(copy_path, *bytes)) content.unread_copy = name;
+  }
+  return content;
 }
 
-bool FillFromAgentRows(ProxyList& list, std::optional<std::vector<ProxyEntry>> rows) {
+bool FillFromAgentRows(ProxyList& list, std::optional<AgentFileContent> content) {
   list.DeleteAllRows();
-  if (!rows) return false;
-  list.AddRows(std::move(*rows));
+  if (!content) return false;
+  list.AddRows(std::move(content->rows));
   return true;
 }
 

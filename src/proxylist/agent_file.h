@@ -1,8 +1,9 @@
 // The list file "The agent" in the data directory: the rows of the proxy list as GBK text, one
 // line per row, lines joined by "\r\n" with none after the last, the six cells of a line joined
-// by " | ".
+// by " | ". Characters GBK cannot hold are written as GB18030 sequences.
 #pragma once
 
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,14 +16,26 @@ namespace lumvex {
 
 inline constexpr std::string_view kAgentFileName = "The agent";
 
-// The file's bytes for these rows (GBK; characters GBK cannot hold become "?").
+// The file's bytes for these rows.
 std::string FormatAgentText(const std::vector<ProxyEntry>& rows);
 
-// The rows of the file's bytes. Lines are cut at "\r\n" and cells at "|"; every cell is trimmed
-// of ASCII and ideographic spaces. A line with fewer than two cells is skipped, one with two to
-// five gets empty cells for the missing ones, cells after the sixth are dropped. Bytes that are
-// not GBK read as U+FFFD and do not end the file.
-std::vector<ProxyEntry> ParseAgentText(std::string_view gbk_bytes);
+// What the file holds.
+struct AgentFileContent {
+  std::vector<ProxyEntry> rows;
+  std::size_t unread_lines = 0;  // non-blank lines that gave no row
+  std::string unread_copy;       // name of the copy kept of a file with unread lines, or empty
+};
+
+// The rows of the file's bytes. Lines end at "\r\n", "\n" or "\r"; cells are cut at "|" and
+// trimmed of ASCII and ideographic spaces. A line with fewer than two cells is skipped (counted
+// unless blank), one with two to five gets empty cells for the missing ones, cells after the
+// sixth are dropped. The bytes are GBK unless they are UTF-8 by LooksLikeUtf8 (a byte-order mark
+// is dropped); bytes that cannot be read become U+FFFD and do not end the file.
+AgentFileContent ParseAgentFile(std::string_view bytes);
+std::vector<ProxyEntry> ParseAgentText(std::string_view bytes);
+
+// "The agent.unread-YYYYMMDD-HHMMSS" for that local time.
+std::string UnreadCopyName(const std::tm& local);
 
 // The file's path inside `data_dir`.
 std::string AgentFilePath(const std::string& data_dir);
@@ -31,12 +44,14 @@ std::string AgentFilePath(const std::string& data_dir);
 // previous file stays. True only when the file was written.
 bool SaveAgentFile(const ProxyList& list, const std::string& data_dir);
 
-// The rows of the file, or nullopt when it is missing or unreadable. Touches no list, so it can
-// run on another thread while the window is being built.
-std::optional<std::vector<ProxyEntry>> ReadAgentFile(const std::string& data_dir);
+// The file's content, or nullopt when it is missing or unreadable. When lines could not be read,
+// the file is first copied as it is to UnreadCopyName (now) in the same directory, since the
+// next save keeps only the rows. Touches no list, so it can run on another thread while the
+// window is being built.
+std::optional<AgentFileContent> ReadAgentFile(const std::string& data_dir);
 
-// Empties the list, then adds `rows` in one step. False (list left empty) for nullopt.
-bool FillFromAgentRows(ProxyList& list, std::optional<std::vector<ProxyEntry>> rows);
+// Empties the list, then adds the rows in one step. False (list left empty) for nullopt.
+bool FillFromAgentRows(ProxyList& list, std::optional<AgentFileContent> content);
 
 // Empties the list, then fills it from the file in one step. A missing or unreadable file
 // leaves the list empty and returns false.

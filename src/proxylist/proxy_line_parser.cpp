@@ -2,10 +2,13 @@
 
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <memory>
 
+#include "proxylist/address_line_reader.h"
 #include "text/codec.h"
 #include "text/text_util.h"
+#include "text/utf8_sniffer.h"
 
 namespace lumvex {
 namespace {
@@ -18,63 +21,93 @@ ProxyEntry RowOf(const std::string& address, const std::string& port, std::strin
   return entry;
 }
 
-// The first piece of `rest` split at "@" (empty when there is none).
-std::string BeforeAt(const std::string& rest) {
-  const std::vector<std::string> pieces = text::Split(rest, "@");
-  return pieces.empty() ? std::string() : pieces.front();
-}
-
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
 struct ConverterCloser {
   void operator()(UConverter* converter) const { ucnv_close(converter); }
 };
+
+// Spaces, tabs and ideographic spaces on both ends.
+std::string_view TrimBlank(std::string_view text) {
+  constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+  while (true) {
+    if (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+      text.remove_prefix(1);
+    } else if (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+      text.remove_suffix(1);
+    } else if (text.starts_with(kIdeographicSpace)) {
+      text.remove_prefix(kIdeographicSpace.size());
+    } else if (text.ends_with(kIdeographicSpace)) {
+      text.remove_suffix(kIdeographicSpace.size());
+    } else {
+      return text;
+    }
+  }
+}
+
+bool IsHostName(std::string_view address) {
+  if (address.empty()) return false;
+  return std::all_of(address.begin(), address.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-' || c == '_';
+  });
+}
+
+bool IsBracketedIpv6(std::string_view address) {
+  if (address.size() < 4 || address.front() != '[' || address.back() != ']') return false;
+  const std::string_view inside = address.substr(1, address.size() - 2);
+  return inside.find(':') != std::string_view::npos &&
+         std::all_of(inside.begin(), inside.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') ||
+                  c == ':' || c == '.';
+         });
+}
+
+bool IsPort(std::string_view port) {
+  if (port.empty() || port.size() > 5) return false;
+  if (port.find_first_not_of("0123456789") != std::string_view::npos) return false;
+  const int value = text::AtoI(port);
+  return value >= 1 && value <= 65535;
+}
 
 }  // namespace
 
 std::vector<ProxyEntry> ParseProxyLine(std::string_view line) {
   std::vector<ProxyEntry> rows;
-  const std::vector<std::string> pieces = text::Split(line, ":");
-  if (pieces.size() < 2) return rows;
-  const std::string& address = pieces[0];
-  const std::string& rest = pieces[1];
-  if (!text::Contains(rest, "@")) {
-    rows.push_back(RowOf(address, rest, {}));
+  line = TrimBlank(line);
+  // The address ends at the first ":" (after the closing bracket of an IPv6 address); the rest
+  // runs to the next ":" (the list formats never hold one in their type or location).
+  std::size_t colon = line.find(':', line.starts_with('[') ? line.find(']') : 0);
+  if (colon == std::string_view::npos) return rows;
+  const std::string_view address = TrimBlank(line.substr(0, colon));
+  std::string_view rest = line.substr(colon + 1);
+  rest = rest.substr(0, rest.find(':'));
+  const std::string_view port = TrimBlank(rest).substr(0, TrimBlank(rest).find_first_of(" \t@#;"));
+  if (!(IsHostName(address) || IsBracketedIpv6(address)) || !IsPort(port)) return rows;
+  const std::string address_text(address);
+  const std::string port_text(port);
+  const std::string rest_text(rest);
+  if (!text::Contains(rest_text, "@")) {
+    rows.push_back(RowOf(address_text, port_text, {}));
     return rows;
   }
-  if (text::Contains(rest, "#")) {
-    const std::vector<std::string> hash = text::Split(rest, "#");
-    if (hash.size() >= 2) rows.push_back(RowOf(address, BeforeAt(rest), hash[1]));
+  if (text::Contains(rest_text, "#")) {
+    const std::vector<std::string> hash = text::Split(rest_text, "#");
+    if (hash.size() >= 2) rows.push_back(RowOf(address_text, port_text, hash[1]));
   } else {
-    rows.push_back(RowOf(address, BeforeAt(rest), {}));
+    rows.push_back(RowOf(address_text, port_text, {}));
   }
-  if (text::Contains(rest, ";")) {
-    const std::vector<std::string> semi = text::Split(rest, ";");
-    if (semi.size() >= 2) rows.push_back(RowOf(address, BeforeAt(rest), semi[1]));
+  if (text::Contains(rest_text, ";")) {
+    const std::vector<std::string> semi = text::Split(rest_text, ";");
+    if (semi.size() >= 2) rows.push_back(RowOf(address_text, port_text, semi[1]));
   }
   return rows;
 }
 
-std::vector<std::string_view> ImportLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    start = next;
-  }
-  return lines;
-}
-
 std::vector<ProxyEntry> ParseProxyLines(std::string_view text) {
   std::vector<ProxyEntry> rows;
-  for (std::string_view line : ImportLines(text)) {
-    for (ProxyEntry& row : ParseProxyLine(line)) rows.push_back(std::move(row));
-  }
+  ReadAddressLines(text, LineEncoding::kUtf8, [&rows](std::vector<ProxyEntry>&& line_rows) {
+    for (ProxyEntry& row : line_rows) rows.push_back(std::move(row));
+    return true;
+  });
   return rows;
 }
 
@@ -90,40 +123,9 @@ std::string ExportText(const std::vector<ProxyEntry>& rows) {
 }
 
 bool IsValidUtf8(std::string_view bytes) {
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const unsigned char c = static_cast<unsigned char>(bytes[i]);
-    std::size_t length = 0;
-    unsigned int min = 0;
-    unsigned int code = 0;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      length = 2;
-      code = c & 0x1F;
-      min = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      length = 3;
-      code = c & 0x0F;
-      min = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      length = 4;
-      code = c & 0x07;
-      min = 0x10000;
-    } else {
-      return false;
-    }
-    if (i + length > bytes.size()) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const unsigned char t = static_cast<unsigned char>(bytes[i + k]);
-      if ((t & 0xC0) != 0x80) return false;
-      code = (code << 6) | (t & 0x3F);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    i += length;
-  }
-  return true;
+  text::Utf8Sniffer sniffer;
+  sniffer.Feed(bytes);
+  return sniffer.Valid();
 }
 
 bool IsValidGbk(std::string_view bytes) {
@@ -145,12 +147,6 @@ bool IsValidGbk(std::string_view bytes) {
   }
 }
 
-std::string DecodeImportBytes(std::string_view bytes) {
-  if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom && IsValidUtf8(bytes.substr(kUtf8Bom.size()))) {
-    return std::string(bytes.substr(kUtf8Bom.size()));
-  }
-  if (!IsValidGbk(bytes) && IsValidUtf8(bytes)) return std::string(bytes);
-  return text::DecodeGbk(bytes);
-}
+std::string DecodeImportBytes(std::string_view bytes) { return text::DecodeGbkOrUtf8(bytes); }
 
 }  // namespace lumvex

@@ -1,8 +1,10 @@
-// The line forms accepted by import and paste, and the export text. One proxy per line:
+// The line forms accepted by import, paste, `check`, `proxy guard` and the import from a web
+// address, and the export text. One proxy per line:
 //   address:port                      one row
 //   address:port@type#location        one row with the location in column 4
 //   address:port@type;location        two rows, the second with the location in column 4
-// Nothing is trimmed or validated; the type text is dropped.
+// The address is a host name or IPv4 address, or an IPv6 address in brackets; the port is a
+// decimal number from 1 to 65535. The type text is dropped.
 #pragma once
 
 #include <string>
@@ -13,22 +15,19 @@
 
 namespace lumvex {
 
-// The zero, one or two rows one line gives, in the order they are appended.
+// The zero, one or two rows one line of text gives, in the order they are appended. Spaces,
+// tabs and ideographic spaces around the line, the address and the port are dropped; the port
+// ends at the first space, tab, "@", "#" or ";". A line whose address or port is not one gives
+// no row.
 std::vector<ProxyEntry> ParseProxyLine(std::string_view line);
 
-// The rows of a whole text, line after line. Lines end in "\r\n" or in a bare "\n" (files and
-// clipboards written on Linux); a "\r" before the "\n" never reaches a cell.
+// The rows of a whole text (UTF-8), line after line, as ReadAddressLines cuts it.
 std::vector<ProxyEntry> ParseProxyLines(std::string_view text);
-
-// The lines of `text` as ParseProxyLines cuts them.
-std::vector<std::string_view> ImportLines(std::string_view text);
 
 // Column 0 + ":" + column 1 of every row, joined by "\r\n", without a line end after the last.
 std::string ExportText(const std::vector<ProxyEntry>& rows);
 
-// Bytes of an import file or a downloaded list as text: GBK by default; UTF-8 when they start
-// with a UTF-8 byte-order mark (which is dropped) and the rest is valid UTF-8, or when they are
-// not valid GBK but are valid UTF-8. Anything else decodes as GBK with U+FFFD for bad bytes.
+// Bytes of an import file or a downloaded list as text, by text::DecodeGbkOrUtf8.
 std::string DecodeImportBytes(std::string_view bytes);
 
 // Whether every byte sequence is a character of the encoding.

@@ -12,6 +12,8 @@
 #include <limits>
 #include <memory>
 
+#include "text/utf8_sniffer.h"
+
 namespace lumvex::text {
 namespace {
 
@@ -20,6 +22,7 @@ namespace {
 constexpr const char* kGbkName = "GBK";
 constexpr const char* kBig5Name = "windows-950-2000";
 constexpr const char* kUtf8Name = "UTF-8";
+constexpr const char* kGb18030Name = "GB18030";
 
 struct ConverterCloser {
   void operator()(UConverter* converter) const { ucnv_close(converter); }
@@ -47,11 +50,58 @@ ConverterPtr OpenConverter(const char* name) {
   return converter;
 }
 
+UConverter* ThreadGb18030() {
+  thread_local ConverterPtr converter = OpenConverter(kGb18030Name);
+  return converter.get();
+}
+
+// Whether `bytes` are one GB18030 four-byte sequence: lead 81-FE, 30-39, 81-FE, 30-39. GBK has
+// no trail byte in 30-39, so such a sequence never hides inside GBK text.
+bool IsFourByteSequence(const unsigned char* bytes) {
+  const auto digit = [](unsigned char b) { return b >= 0x30 && b <= 0x39; };
+  const auto high = [](unsigned char b) { return b >= 0x81 && b <= 0xFE; };
+  return high(bytes[0]) && digit(bytes[1]) && high(bytes[2]) && digit(bytes[3]);
+}
+
+// A character GBK cannot hold is written as its GB18030 four-byte sequence, so saving never
+// loses it and GBK text stays byte for byte what it was. The few characters GB18030 puts on
+// two-byte codes that GBK reads as something else, lone surrogates and U+FFFD (bytes already
+// lost when they were read) still become "?".
+void FromUnicodeGb18030Fallback(const void* context, UConverterFromUnicodeArgs* args,
+                                const UChar* code_units, int32_t length, UChar32 code_point,
+                                UConverterCallbackReason reason, UErrorCode* error) {
+  if (reason == UCNV_UNASSIGNED && code_point != 0xFFFD) {
+    if (UConverter* gb18030 = ThreadGb18030()) {
+      const UChar units[2] = {code_units[0], length > 1 ? code_units[1] : UChar{0}};
+      char four[8];
+      UErrorCode own = U_ZERO_ERROR;
+      const int32_t written = ucnv_fromUChars(gb18030, four, sizeof four, units, length, &own);
+      if (U_SUCCESS(own) && written == 4 &&
+          IsFourByteSequence(reinterpret_cast<const unsigned char*>(four))) {
+        *error = U_ZERO_ERROR;
+        ucnv_cbFromUWriteBytes(args, four, 4, 0, error);
+        return;
+      }
+    }
+  }
+  UCNV_FROM_U_CALLBACK_SUBSTITUTE(context, args, code_units, length, code_point, reason, error);
+}
+
+ConverterPtr OpenGbkConverter() {
+  ConverterPtr converter = OpenConverter(kGbkName);
+  if (!converter) return nullptr;
+  UErrorCode error = U_ZERO_ERROR;
+  ucnv_setFromUCallBack(converter.get(), FromUnicodeGb18030Fallback, nullptr, nullptr, nullptr,
+                        &error);
+  if (U_FAILURE(error)) return nullptr;
+  return converter;
+}
+
 // Converters keep state and must not be shared between threads; opening one per call costs more
 // than the conversion of a short text, so each thread keeps its own. ICU shares the mapping
 // tables, so a converter is small.
 UConverter* ThreadGbk() {
-  thread_local ConverterPtr converter = OpenConverter(kGbkName);
+  thread_local ConverterPtr converter = OpenGbkConverter();
   return converter.get();
 }
 
@@ -185,16 +235,72 @@ std::size_t ValidUtf8Prefix(std::string_view bytes) {
   return size;
 }
 
+// Offset of the first GB18030 four-byte sequence at or after `from` that starts a character
+// (not the second half of a double-byte one), or npos.
+std::size_t FindFourByteSequence(std::string_view bytes, std::size_t from) {
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t size = bytes.size();
+  std::size_t i = from;
+  while (i + 4 <= size) {
+    if (i + 8 <= size) {
+      uint64_t word;
+      std::memcpy(&word, data + i, 8);
+      if ((word & 0x8080808080808080ULL) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    const unsigned char lead = data[i];
+    if (lead < 0x81 || lead == 0xFF) {
+      ++i;
+      continue;
+    }
+    if (IsFourByteSequence(data + i)) return i;
+    const unsigned char trail = data[i + 1];
+    i += trail >= 0x40 && trail != 0x7F && trail != 0xFF ? 2 : 1;
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace
 
 std::string DecodeGbk(std::string_view gbk) {
   // One GBK byte gives at most three UTF-8 bytes (an invalid byte becomes U+FFFD).
-  return Convert(ThreadUtf8(), ThreadGbk(), gbk, 3);
+  std::size_t four = FindFourByteSequence(gbk, 0);
+  if (four == std::string_view::npos) return Convert(ThreadUtf8(), ThreadGbk(), gbk, 3);
+  // Characters GBK cannot hold were saved as GB18030 four-byte sequences; the rest is read with
+  // the GBK table, which differs from GB18030's on a few two-byte codes and on 0x80.
+  std::string output;
+  std::size_t start = 0;
+  while (four != std::string_view::npos) {
+    output += Convert(ThreadUtf8(), ThreadGbk(), gbk.substr(start, four - start), 3);
+    output += Convert(ThreadUtf8(), ThreadGb18030(), gbk.substr(four, 4), 3);
+    start = four + 4;
+    four = FindFourByteSequence(gbk, start);
+  }
+  output += Convert(ThreadUtf8(), ThreadGbk(), gbk.substr(start), 3);
+  return output;
 }
 
 std::string EncodeGbk(std::string_view utf8) {
-  // Every UTF-8 sequence, even an invalid byte, gives at most as many GBK bytes as it has.
-  return Convert(ThreadGbk(), ThreadUtf8(), utf8, 1);
+  // A three-byte UTF-8 character may become a four-byte GB18030 sequence; two bytes of room per
+  // input byte avoid a second pass.
+  return Convert(ThreadGbk(), ThreadUtf8(), utf8, 2);
+}
+
+bool LooksLikeUtf8(std::string_view bytes) {
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  if (bytes.starts_with(kBom)) return true;
+  Utf8Sniffer sniffer;
+  sniffer.Feed(bytes);
+  return sniffer.LooksLikeUtf8();
+}
+
+std::string DecodeGbkOrUtf8(std::string_view bytes) {
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  // A byte-order mark says UTF-8 even when a byte further on is broken; that byte alone is lost.
+  if (bytes.starts_with(kBom)) return DecodeUtf8(bytes.substr(kBom.size()));
+  return LooksLikeUtf8(bytes) ? std::string(bytes) : DecodeGbk(bytes);
 }
 
 std::string DecodeUtf8(std::string_view bytes) {

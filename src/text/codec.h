@@ -1,5 +1,5 @@
 // Code-page conversions at the program's boundaries (files, pages, request bodies). Invalid input
-// bytes decode to U+FFFD and decoding goes on; characters GBK cannot hold encode as "?".
+// bytes decode to U+FFFD and decoding goes on.
 #pragma once
 
 #include <string>
@@ -7,9 +7,19 @@
 
 namespace lumvex::text {
 
-// GBK (code page 936) bytes to UTF-8 text, and back.
+// GBK (code page 936) bytes to UTF-8 text, and back. A character GBK cannot hold is encoded as
+// its GB18030 four-byte sequence (decoding reads those back), so GBK text keeps its bytes and
+// nothing else is lost; U+FFFD, lone surrogates and the few characters GB18030 keeps on two-byte
+// codes that mean something else in GBK become "?".
 std::string DecodeGbk(std::string_view gbk);
 std::string EncodeGbk(std::string_view utf8);
+
+// Bytes of a text file or page that is GBK unless it shows itself to be UTF-8: a UTF-8 byte-order
+// mark (dropped), or bytes that are all valid UTF-8 and hold non-ASCII bytes (real GBK text is
+// almost never valid UTF-8).
+std::string DecodeGbkOrUtf8(std::string_view bytes);
+// Whether DecodeGbkOrUtf8 reads `bytes` as UTF-8.
+bool LooksLikeUtf8(std::string_view bytes);
 
 // UTF-8 bytes as received (possibly malformed) to valid UTF-8 text.
 std::string DecodeUtf8(std::string_view bytes);

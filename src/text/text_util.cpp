@@ -6,6 +6,8 @@
 #include <limits>
 #include <system_error>
 
+#include "text/utf8_sniffer.h"
+
 namespace lumvex::text {
 namespace {
 
@@ -163,6 +165,45 @@ bool StartsWith(std::string_view text, std::string_view prefix, bool ignore_case
   if (prefix.size() > text.size()) return false;
   if (!ignore_case) return text.starts_with(prefix);
   return EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::string EscapeControls(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b >= 0x20 && b < 0x7F) {
+      if (b == '\\') out += '\\';
+      out += static_cast<char>(b);
+      ++i;
+      continue;
+    }
+    std::size_t length = 0;
+    if (b >= 0xC2 && b <= 0xDF) length = 2;
+    if (b >= 0xE0 && b <= 0xEF) length = 3;
+    if (b >= 0xF0 && b <= 0xF4) length = 4;
+    Utf8Sniffer sniffer;
+    if (length > 0 && i + length <= text.size()) sniffer.Feed(text.substr(i, length));
+    if (length == 0 || i + length > text.size() || !sniffer.Valid()) {
+      out += "\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 0x0F];
+      ++i;
+      continue;
+    }
+    const auto second = static_cast<unsigned char>(text[i + 1]);
+    if (b == 0xC2 && second <= 0x9F) {
+      out += "\\u00";
+      out += kHex[second >> 4];
+      out += kHex[second & 0x0F];
+    } else {
+      out.append(text.substr(i, length));
+    }
+    i += length;
+  }
+  return out;
 }
 
 std::string ToLowerAscii(std::string_view text) {

@@ -23,6 +23,11 @@ std::size_t Find(std::string_view haystack, std::string_view needle, std::size_t
 bool Contains(std::string_view haystack, std::string_view needle, bool ignore_case = false);
 bool StartsWith(std::string_view text, std::string_view prefix, bool ignore_case = false);
 
+// `text` made safe to print on a terminal: C0 controls (ESC too, so no escape sequence reaches
+// the terminal), DEL and bytes that are not UTF-8 become "\xHH", C1 controls (U+0080 to U+009F)
+// "\u00HH", and a backslash "\\". Everything else is unchanged.
+std::string EscapeControls(std::string_view text);
+
 std::string ToLowerAscii(std::string_view text);
 std::string ToUpperAscii(std::string_view text);
 

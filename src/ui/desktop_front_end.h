@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "proxylist/agent_file.h"
 #include "proxylist/proxy_entry.h"
 
 namespace lumvex {
 
-using ListReadAhead = std::future<std::optional<std::vector<ProxyEntry>>>;
+using ListReadAhead = std::future<std::optional<AgentFileContent>>;
 
 // Runs the program's window until it ends; returns the exit status. `ahead` holds the list file
 // of `ahead_dir` being read while the window is built (used when that is the data directory).

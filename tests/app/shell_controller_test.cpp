@@ -107,8 +107,9 @@ TEST_F(ShellControllerTest, RowsReadAheadAreLoadedAtTheListStep) {
   int reads = 0;
   config.read_list_ahead = [&reads] {
     ++reads;
-    return std::optional<std::vector<ProxyEntry>>(
-        std::vector<ProxyEntry>{Row("9.9.9.9", "81", "HTTP")});
+    AgentFileContent content;
+    content.rows = {Row("9.9.9.9", "81", "HTTP")};
+    return std::optional<AgentFileContent>(std::move(content));
   };
   ShellController shell(state_, list_, prompts_, config);
   OnUi([&] { shell.StartupSequence(); });
@@ -119,7 +120,7 @@ TEST_F(ShellControllerTest, RowsReadAheadAreLoadedAtTheListStep) {
   EXPECT_EQ(state_.CounterText(Counter::kList), "1");
 
   // Nothing read ahead (no file): the list is emptied and nothing is reported.
-  config.read_list_ahead = [] { return std::optional<std::vector<ProxyEntry>>(); };
+  config.read_list_ahead = [] { return std::optional<AgentFileContent>(); };
   ShellController empty_shell(state_, list_, prompts_, config);
   state_.SetStatus("");
   OnUi([&] { empty_shell.StartupSequence(); });
@@ -138,7 +139,14 @@ TEST_F(ShellControllerTest, MalformedListFileLoadsWhatItCan) {
   ASSERT_EQ(list_.ListCount(), 2);
   EXPECT_EQ(list_.GetCell(0, kColAddress), "9.9.9.9");
   EXPECT_EQ(list_.GetCell(1, kColPort), "81");
-  EXPECT_EQ(state_.Status(), "上次代理IP：2个  IE：http=无代理");
+  // The unread line is kept in a copy of the file, and the status line says where.
+  const std::string status = state_.Status();
+  const std::string before =
+      "上次代理IP：2个  IE：http=无代理  列表文件有1行无法读取，原文件已另存为“";
+  ASSERT_TRUE(status.starts_with(before)) << status;
+  const std::string copy = status.substr(before.size(), status.size() - before.size() - 3);
+  EXPECT_TRUE(copy.starts_with("The agent.unread-")) << copy;
+  EXPECT_EQ(ReadWholeFile(DataDir() + "/" + copy), ReadWholeFile(AgentFilePath(DataDir())));
 }
 
 TEST_F(ShellControllerTest, EmptyListFileStillCountsAsLoaded) {

@@ -58,12 +58,44 @@ TEST(ListCommandsTest, ImportReadsGbkAndUtf8FilesAndAppends) {
   EXPECT_TRUE(rig.state.IsCommandEnabled(Command::kValidate));
 }
 
+TEST(ListCommandsTest, ImportTellsUtf8FromGbkOverTheWholeFile) {
+  // Each file gives two rows; their locations must read as written.
+  struct Case {
+    std::string bytes;
+    std::vector<std::string> locations;
+  };
+  const std::string filler(70000, ' ');  // the decisive bytes come after the first read
+  const Case cases[] = {
+      // UTF-8 whose bytes are valid GBK too ("鏈湴娴嬭瘯"), lines ending in CR.
+      {"1.1.1.1:80@HTTP#本地测试\r2.2.2.2:80@HTTP#测试\r", {"本地测试", "测试"}},
+      {text::EncodeGbk("1.1.1.1:80@HTTP#广东\n" + filler + "\n2.2.2.2:80@HTTP#한\n"),
+       {"广东", "한"}},
+      {"1.1.1.1:80@HTTP#x\n" + filler + "\n2.2.2.2:80@HTTP#本地\n", {"x", "本地"}},
+  };
+  for (const Case& c : cases) {
+    ListRig rig;
+    const std::string file = rig.dir.File("list.txt");
+    WriteFile(file, c.bytes);
+    rig.prompts.QueueFile(file);
+    rig.OnUi([&] { rig.commands.ImportFromFile(); });
+    rig.commands.WaitIdle();
+    std::vector<std::string> locations;
+    for (const ProxyEntry& row : rig.list.Snapshot()) locations.push_back(row.cells[kColLocation]);
+    EXPECT_EQ(locations, c.locations);
+  }
+}
+
 TEST(ListCommandsTest, ImportCancelledOrUnreadableFile) {
   ListRig rig;
   rig.OnUi([&] { rig.commands.ImportFromFile(); });  // dialog cancelled
   rig.commands.WaitIdle();
   EXPECT_EQ(rig.state.Status(), "");
   rig.prompts.QueueFile(rig.dir.File("missing.txt"));
+  rig.OnUi([&] { rig.commands.ImportFromFile(); });
+  rig.commands.WaitIdle();
+  EXPECT_EQ(rig.state.Status(), "共有代理IP：0个");
+  // A directory reads as nothing, without an exception from the file buffer.
+  rig.prompts.QueueFile(rig.dir.File(""));
   rig.OnUi([&] { rig.commands.ImportFromFile(); });
   rig.commands.WaitIdle();
   EXPECT_EQ(rig.state.Status(), "共有代理IP：0个");

@@ -17,40 +17,61 @@ ProxyEntry Row(std::string address, std::string port, std::string location = "")
 
 TEST(ParseProxyLineTest, LineFormsGiveTheirRows) {
   using Rows = std::vector<ProxyEntry>;
-  // address:port, nothing trimmed.
-  EXPECT_EQ(ParseProxyLine("1.2.3.4:8080"), (Rows{Row("1.2.3.4", "8080")}));
-  EXPECT_EQ(ParseProxyLine(" 1.2.3.4 : 80 "), (Rows{Row(" 1.2.3.4 ", " 80 ")}));
-  // @type#location: one row with the location; text after a second "#" is cut.
-  EXPECT_EQ(ParseProxyLine("1.2.3.4:80@HTTP#广东省"), (Rows{Row("1.2.3.4", "80", "广东省")}));
-  EXPECT_EQ(ParseProxyLine("1.2.3.4:80@HTTP#广东#省"), (Rows{Row("1.2.3.4", "80", "广东")}));
-  // @type alone: the type is dropped.
-  EXPECT_EQ(ParseProxyLine("1.2.3.4:80@HTTP"), (Rows{Row("1.2.3.4", "80")}));
-  // @type;location: two rows, the second with the location.
-  EXPECT_EQ(ParseProxyLine("1.2.3.4:80@HTTP;广东省"),
-            (Rows{Row("1.2.3.4", "80"), Row("1.2.3.4", "80", "广东省")}));
-  // "@", "#" and ";": the "#" row, then the ";" row.
-  EXPECT_EQ(ParseProxyLine("1.2.3.4:80@HTTP#北京;上海"),
-            (Rows{Row("1.2.3.4", "80", "北京;上海"), Row("1.2.3.4", "80", "上海")}));
-  // A "#" at the very end gives no "#" row (its second piece is dropped).
-  EXPECT_EQ(ParseProxyLine("1.2.3.4:80@HTTP#"), Rows{});
-  // ";" without "@" is part of the port.
-  EXPECT_EQ(ParseProxyLine("1.2.3.4:80;x"), (Rows{Row("1.2.3.4", "80;x")}));
+  struct Case {
+    std::string_view line;
+    Rows rows;
+  };
+  const Case cases[] = {
+      {"1.2.3.4:8080", {Row("1.2.3.4", "8080")}},
+      // Blanks around the line, the address and the port go (tabs and U+3000 too).
+      {" 1.2.3.4 : 80 ", {Row("1.2.3.4", "80")}},
+      {"\t\xE3\x80\x80proxy.example:3128\xE3\x80\x80", {Row("proxy.example", "3128")}},
+      // @type#location: one row with the location; text after a second "#" is cut.
+      {"1.2.3.4:80@HTTP#广东省", {Row("1.2.3.4", "80", "广东省")}},
+      {"1.2.3.4:80@HTTP#广东#省", {Row("1.2.3.4", "80", "广东")}},
+      // @type alone: the type is dropped.
+      {"1.2.3.4:80@HTTP", {Row("1.2.3.4", "80")}},
+      // @type;location: two rows, the second with the location.
+      {"1.2.3.4:80@HTTP;广东省", {Row("1.2.3.4", "80"), Row("1.2.3.4", "80", "广东省")}},
+      // "@", "#" and ";": the "#" row, then the ";" row.
+      {"1.2.3.4:80@HTTP#北京;上海",
+       {Row("1.2.3.4", "80", "北京;上海"), Row("1.2.3.4", "80", "上海")}},
+      // A "#" at the very end gives no "#" row (its second piece is dropped).
+      {"1.2.3.4:80@HTTP#", {}},
+      // The port ends at a blank, ";" or "#" even without "@" (lists with a country after it).
+      {"1.2.3.4:80;x", {Row("1.2.3.4", "80")}},
+      {"1.2.3.4:8080 US elite", {Row("1.2.3.4", "8080")}},
+      // Two colons: the text between them is the port.
+      {"1.2.3.4:80:90", {Row("1.2.3.4", "80")}},
+      // IPv6 only in brackets.
+      {"[::1]:8080", {Row("[::1]", "8080")}},
+      {"[2001:db8::7]:80@HTTP#x", {Row("[2001:db8::7]", "80", "x")}},
+      {"::1:8080", {}},
+      // No proxy: no colon, no address, no port, a port out of range or not a number, an
+      // address with a blank or a control character inside.
+      {"1.2.3.4", {}},
+      {"", {}},
+      {"1.2.3.4:", {}},
+      {":80", {}},
+      {"1.2.3.4:0", {}},
+      {"1.2.3.4:65536", {}},
+      {"1.2.3.4:80x", {}},
+      {"1.2.3 .4:80", {}},
+      {"1.2.3.4\x1B]0;title\x07:80", {}},
+      {"<html><body>Not Found</body></html>", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseProxyLine(c.line), c.rows) << c.line;
 }
 
-TEST(ParseProxyLineTest, ColonsDecideWhetherThereIsARow) {
-  EXPECT_TRUE(ParseProxyLine("1.2.3.4").empty());
-  EXPECT_TRUE(ParseProxyLine("").empty());
-  EXPECT_TRUE(ParseProxyLine("1.2.3.4:").empty());  // the empty last piece is dropped
-  // Two colons: the text between them is the port.
-  EXPECT_EQ(ParseProxyLine("1.2.3.4:80:90"), (std::vector<ProxyEntry>{Row("1.2.3.4", "80")}));
-  EXPECT_EQ(ParseProxyLine(":80"), (std::vector<ProxyEntry>{Row("", "80")}));
-}
-
-TEST(ParseProxyLinesTest, CrLfAndBareLfLinesBothWork) {
+TEST(ParseProxyLinesTest, EveryLineEndWorks) {
   const std::vector<ProxyEntry> expected = {Row("1.1.1.1", "80"), Row("2.2.2.2", "8080")};
-  EXPECT_EQ(ParseProxyLines("1.1.1.1:80\r\n2.2.2.2:8080"), expected);
-  EXPECT_EQ(ParseProxyLines("1.1.1.1:80\n2.2.2.2:8080\n"), expected);
-  EXPECT_EQ(ParseProxyLines("1.1.1.1:80\r\n\r\njunk\r\n2.2.2.2:8080\r\n"), expected);
+  for (const std::string_view text :
+       {"1.1.1.1:80\r\n2.2.2.2:8080", "1.1.1.1:80\n2.2.2.2:8080\n", "1.1.1.1:80\r2.2.2.2:8080\r",
+        "1.1.1.1:80\r\n\r\njunk\r\n2.2.2.2:8080\r\n",
+        "\xEF\xBB\xBF"
+        "1.1.1.1:80\n\r2.2.2.2:8080"}) {
+    EXPECT_EQ(ParseProxyLines(text), expected) << text;
+  }
   EXPECT_TRUE(ParseProxyLines("").empty());
 }
 
@@ -69,6 +90,10 @@ TEST(DecodeImportBytesTest, GbkIsTheDefaultAndUtf8IsRecognised) {
   // Valid UTF-8 that is not valid GBK.
   ASSERT_FALSE(IsValidGbk(utf8));
   EXPECT_EQ(DecodeImportBytes(utf8), utf8);
+  // Valid UTF-8 that is valid GBK too ("鏈湴娴嬭瘯"): UTF-8 wins.
+  const std::string both = "1.1.1.1:80@HTTP#本地测试";
+  ASSERT_TRUE(IsValidGbk(both));
+  EXPECT_EQ(DecodeImportBytes(both), both);
   // With a byte-order mark, which is dropped.
   EXPECT_EQ(DecodeImportBytes("\xEF\xBB\xBF" + utf8), utf8);
   // Plain ASCII is the same either way.

@@ -81,8 +81,52 @@ TEST(AgentTextTest, LineEndsAndShortLines) {
   EXPECT_EQ(ParseAgentText("||"), (Rows{Entry("", "", "", "", "", "")}));
   // Fields after the sixth are dropped.
   EXPECT_EQ(ParseAgentText("1|2|3|4|5|6|7|8"), (Rows{Entry("1", "2", "3", "4", "5", "6")}));
-  // A bare CR or LF is no line end: it stays inside the cell.
-  EXPECT_EQ(ParseAgentText("a|b\nc|d"), (Rows{Entry("a", "b\nc", "d", "", "", "")}));
+}
+
+TEST(AgentTextTest, EveryLineEndStyleGivesEveryRow) {
+  // A list edited by hand on Linux or a Mac: five rows, whatever ends the lines.
+  const Rows five = {Entry("1.1.1.1", "80", "", "", "", ""), Entry("2.2.2.2", "81", "", "", "", ""),
+                     Entry("3.3.3.3", "82", "", "", "", ""), Entry("4.4.4.4", "83", "", "", "", ""),
+                     Entry("5.5.5.5", "84", "", "", "", "")};
+  for (const std::string_view end : {"\r\n", "\n", "\r"}) {
+    for (const bool final_end : {false, true}) {
+      std::string file;
+      for (std::size_t i = 0; i < five.size(); ++i) {
+        if (i > 0) file += end;
+        file += five[i].cells[0] + " | " + five[i].cells[1];
+      }
+      if (final_end) file += end;
+      const AgentFileContent content = ParseAgentFile(file);
+      EXPECT_EQ(content.rows, five) << file;
+      EXPECT_EQ(content.unread_lines, 0u) << file;
+    }
+  }
+  // Mixed ends, a blank line between: "\r" then "\n" is one end, "\n" then "\r" two.
+  EXPECT_EQ(ParseAgentText("a|b\nc|d\r\ne|f\n\rg|h\r").size(), 4u);
+}
+
+TEST(AgentTextTest, Utf8FilesAreReadAsUtf8AndUnreadLinesCounted) {
+  struct Case {
+    std::string bytes;
+    Rows rows;
+    std::size_t unread;
+  };
+  const Case cases[] = {
+      {"1.1.1.1 | 80 | HTTP |  | 本地测试 | \n2.2.2.2 | 81",
+       {Entry("1.1.1.1", "80", "HTTP", "", "本地测试", ""), Entry("2.2.2.2", "81", "", "", "", "")},
+       0},
+      {"\xEF\xBB\xBF"
+       "1.1.1.1|80|||广东|\r\n",
+       {Entry("1.1.1.1", "80", "", "", "广东", "")},
+       0},
+      {Gbk("1.1.1.1|80|||广东|"), {Entry("1.1.1.1", "80", "", "", "广东", "")}, 0},
+      {"junk\r\n   \r\n1.1.1.1|80\r\n\r\nmore junk", {Entry("1.1.1.1", "80", "", "", "", "")}, 2},
+  };
+  for (const Case& c : cases) {
+    const AgentFileContent content = ParseAgentFile(c.bytes);
+    EXPECT_EQ(content.rows, c.rows) << c.bytes;
+    EXPECT_EQ(content.unread_lines, c.unread) << c.bytes;
+  }
 }
 
 TEST(AgentTextTest, AsciiAndIdeographicSpacesAreTrimmed) {
@@ -130,9 +174,11 @@ TEST(AgentTextTest, LongFileGivesTheSameRowsAsItsLinesOneByOne) {
   EXPECT_TRUE(parsed == expected);
 }
 
-TEST(AgentTextTest, CharactersOutsideGbkBecomeQuestionMarks) {
-  EXPECT_EQ(FormatAgentText({Entry("a", "b", "\xF0\x9F\x98\x80", "", "", "")}),
-            "a | b | ? |  |  | ");
+TEST(AgentTextTest, CharactersOutsideGbkTravelAsGb18030) {
+  const Rows rows = {Entry("a", "b", "\xF0\x9F\x98\x80", "", "한", "")};
+  const std::string bytes = FormatAgentText(rows);
+  EXPECT_EQ(bytes, "a | b | \x94\x39\xFC\x36 |  | \x83\x36\x84\x33 | ");
+  EXPECT_EQ(ParseAgentText(bytes), rows);
 }
 
 class AgentFileTest : public ::testing::Test {
@@ -220,9 +266,35 @@ TEST_F(AgentFileTest, LoadOfAMalformedFileKeepsWhatItCanRead) {
   fs::create_directory(data_dir_);
   WriteFile(AgentFilePath(data_dir_),
             std::string("garbage\r\n\x81 zz|x\r\n\r\n1.1.1.1|80|") + kSuccessGbk + "\r\n");
-  ASSERT_TRUE(LoadAgentFile(list_, data_dir_));
+  const std::string original = ReadFile(AgentFilePath(data_dir_));
+  std::optional<AgentFileContent> content = ReadAgentFile(data_dir_);
+  ASSERT_TRUE(content);
+  EXPECT_EQ(content->unread_lines, 1u);
+  ASSERT_TRUE(FillFromAgentRows(list_, content));
   EXPECT_EQ(list_.Snapshot(), (Rows{Entry("\xEF\xBF\xBD zz", "x", "", "", "", ""),
                                     Entry("1.1.1.1", "80", "成功", "", "", "")}));
+  // The skipped line survives the next save in a copy of the file as it was.
+  ASSERT_TRUE(content->unread_copy.starts_with("The agent.unread-"));
+  EXPECT_EQ(ReadFile(data_dir_ + "/" + content->unread_copy), original);
+  ASSERT_TRUE(SaveAgentFile(list_, data_dir_));
+  EXPECT_EQ(ReadFile(data_dir_ + "/" + content->unread_copy), original);
+  // A file that reads whole leaves no copy.
+  fs::remove(data_dir_ + "/" + content->unread_copy);
+  content = ReadAgentFile(data_dir_);
+  ASSERT_TRUE(content);
+  EXPECT_EQ(content->unread_copy, "");
+  EXPECT_EQ(std::distance(fs::directory_iterator(data_dir_), fs::directory_iterator()), 1);
+}
+
+TEST(UnreadCopyNameTest, StampsDateAndTime) {
+  std::tm local{};
+  local.tm_year = 2026 - 1900;
+  local.tm_mon = 11;
+  local.tm_mday = 8;
+  local.tm_hour = 7;
+  local.tm_min = 5;
+  local.tm_sec = 9;
+  EXPECT_EQ(UnreadCopyName(local), "The agent.unread-20261208-070509");
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "text/utf8_sniffer.h"
+
 namespace lumvex::text {
 namespace {
 
@@ -72,11 +74,55 @@ TEST(GbkTest, LoneLeadByteAtTheEnd) {
   EXPECT_EQ(DecodeGbk("\xFE"), kReplacement);
 }
 
-TEST(GbkTest, CharactersOutsideGbkEncodeAsQuestionMark) {
-  EXPECT_EQ(EncodeGbk("ok😀"), "ok?");
-  EXPECT_EQ(EncodeGbk("😀😀代理"), "??" + std::string(kProxyCheckGbk.substr(0, 4)));
-  // Hangul has no GBK code.
-  EXPECT_EQ(EncodeGbk("a한b"), "a?b");
+TEST(GbkTest, CharactersOutsideGbkTravelAsGb18030FourByteSequences) {
+  // Expected bytes from the GB18030 standard's tables (Python's gb18030 codec agrees).
+  struct Case {
+    std::string_view utf8;
+    std::string_view bytes;
+  };
+  const Case cases[] = {
+      {"ok😀", "ok\x94\x39\xFC\x36"},
+      {"😀😀代理", "\x94\x39\xFC\x36\x94\x39\xFC\x36\xB4\xFA\xC0\xED"},
+      {"a한b",
+       "a\x83\x36\x84\x33"
+       "b"},
+      {"1.1.1.1 | 80 | 한", "1.1.1.1 | 80 | \x83\x36\x84\x33"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(EncodeGbk(c.utf8), c.bytes) << c.utf8;
+    EXPECT_EQ(DecodeGbk(c.bytes), c.utf8) << c.utf8;
+  }
+  // "1" and "2" after 0x81 look like a four-byte sequence only from the second half of the
+  // double-byte character B4 81 (磥); read from its start they are not one.
+  EXPECT_EQ(DecodeGbk("\xB4\x81"
+                      "1\x81"
+                      "2"),
+            "\xE7\xA3\xA5"
+            "1" +
+                std::string(kReplacement) + "2");
+}
+
+TEST(GbkTest, EveryBmpCharacterSurvivesSavingExceptAFew) {
+  // Saving must not lose text: every character either keeps its GBK code, travels as a GB18030
+  // sequence, or (a handful GB18030 keeps on two-byte codes GBK reads otherwise) becomes "?".
+  int lost = 0;
+  for (char32_t c = 0x80; c <= 0xFFFD; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    std::string utf8;
+    if (c < 0x800) {
+      utf8 = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+    } else {
+      utf8 = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+              static_cast<char>(0x80 | (c & 0x3F))};
+    }
+    const std::string bytes = EncodeGbk(utf8);
+    if (bytes == "?") {
+      ++lost;
+    } else {
+      EXPECT_EQ(DecodeGbk(bytes), utf8) << std::hex << static_cast<unsigned>(c);
+    }
+  }
+  EXPECT_LT(lost, 100);
 }
 
 TEST(GbkTest, MalformedUtf8EncodesAsQuestionMarkAndGoesOn) {
@@ -151,9 +197,42 @@ TEST(Utf8Test, RepairsLongAsciiRunsAroundBadBytes) {
   }
 }
 
+TEST(GbkOrUtf8Test, PicksUtf8OnlyWhenTheBytesSaySo) {
+  const std::string r(kReplacement);
+  struct Case {
+    std::string bytes;
+    std::string text;
+  };
+  const Case cases[] = {
+      // "北京" in GBK is not UTF-8.
+      {"1.1.1.1:80#\xB1\xB1\xBE\xA9", "1.1.1.1:80#北京"},
+      // "本地测试" in UTF-8 is also valid GBK ("鏈湴娴嬭瘯"); UTF-8 wins.
+      {"1.1.1.1:80#本地测试\r\n", "1.1.1.1:80#本地测试\r\n"},
+      {"\xEF\xBB\xBF"
+       "1.1.1.1:80#本地",
+       "1.1.1.1:80#本地"},
+      {"\xEF\xBB\xBF"
+       "a\xFF",
+       "a" + r},
+      {"1.1.1.1:80\n", "1.1.1.1:80\n"},
+      {"", ""},
+      // Overlong, surrogate and beyond-U+10FFFF forms are not UTF-8, so GBK reads them.
+      {"\xC0\xAF", "蜡"},
+      {"\xF4\x90\x80\x80", "魫€€"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DecodeGbkOrUtf8(c.bytes), c.text) << c.bytes;
+    // The sniffer fed byte by byte agrees with the whole-text decision (a byte-order mark aside).
+    if (c.bytes.starts_with("\xEF\xBB\xBF")) continue;
+    Utf8Sniffer sniffer;
+    for (char b : c.bytes) sniffer.Feed(std::string_view(&b, 1));
+    EXPECT_EQ(sniffer.LooksLikeUtf8(), LooksLikeUtf8(c.bytes)) << c.bytes;
+  }
+}
+
 TEST(Utf8ToGbkTest, ConvertsPagesToGbkBytes) {
   EXPECT_EQ(Utf8ToGbk("<b>代理验证</b>"), "<b>" + std::string(kProxyCheckGbk) + "</b>");
-  EXPECT_EQ(Utf8ToGbk("a😀\xFF"), "a??");
+  EXPECT_EQ(Utf8ToGbk("a😀\xFF"), "a\x94\x39\xFC\x36?");
   EXPECT_EQ(Utf8ToGbk(""), "");
 }
 
@@ -180,10 +259,11 @@ TEST(Big5Test, InvalidBytesDoNotStopDecoding) {
 TEST(Big5Test, ToGbkSimplified) {
   EXPECT_EQ(Big5ToGbkSimplified("\xAD\xD3\xA4\x48\xB9\x71\xB8\xA3"), EncodeGbk("个人电脑"));
   EXPECT_EQ(Big5ToGbkSimplified("\xBB\x4F\xC6\x57 8080"), EncodeGbk("台湾 8080"));
-  // The replacement character has no GBK code.
+  // Big5 0x80 reads as U+0080, which GBK lacks: it travels as its GB18030 sequence.
   EXPECT_EQ(Big5ToGbkSimplified("a\x80"
                                 "b"),
-            "a?b");
+            "a\x81\x30\x81\x30"
+            "b");
   EXPECT_EQ(Big5ToGbkSimplified(""), "");
 }
 

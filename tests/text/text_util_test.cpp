@@ -114,6 +114,31 @@ TEST(FindTest, ContainsAndStartsWith) {
   EXPECT_TRUE(StartsWith("代理", "", false));
 }
 
+TEST(EscapeControlsTest, NothingATerminalWouldObeyGetsThrough) {
+  struct Case {
+    std::string_view text;
+    std::string_view shown;
+  };
+  const Case cases[] = {
+      {"1.2.3.4:80", "1.2.3.4:80"},
+      {"代理 ü", "代理 ü"},
+      // An escape sequence that sets the window title, then one that clears the screen.
+      {"\x1B]0;pwned\x07", "\\x1B]0;pwned\\x07"},
+      {"\x1B[2J\x1B[H", "\\x1B[2J\\x1B[H"},
+      {"a\tb\rc\nd", "a\\x09b\\x0Dc\\x0Ad"},
+      {std::string_view("\0\x7F", 2), "\\x00\\x7F"},
+      // C1 controls as UTF-8 (U+009B is CSI) and as bare bytes (not UTF-8).
+      {"\xC2\x9B"
+       "2J\xC2\x85",
+       "\\u009B2J\\u0085"},
+      {"\x9B"
+       "2J\xFF\xE4\xB8",
+       "\\x9B2J\\xFF\\xE4\\xB8"},
+      {"back\\slash", "back\\\\slash"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(EscapeControls(c.text), c.shown) << c.shown;
+}
+
 TEST(CaseTest, OnlyAsciiLettersChange) {
   EXPECT_EQ(ToLowerAscii("AbC代理Ü[@]"), "abc代理Ü[@]");
   EXPECT_EQ(ToUpperAscii("aBc代理ü{`}"), "ABC代理ü{`}");

@@ -308,8 +308,8 @@ TEST_F(UpdatePathTest, YesStartsTheNewProgramAndTheOldOneSavesItsListAndEnds) {
   EXPECT_FALSE(shell_->MainWindowExists());
   const auto rows = ReadAgentFile(run_dir_.File("data"));
   ASSERT_TRUE(rows.has_value());
-  ASSERT_EQ(rows->size(), 1u);
-  EXPECT_EQ((*rows)[0].cells[0], "1.2.3.4");
+  ASSERT_EQ(rows->rows.size(), 1u);
+  EXPECT_EQ(rows->rows[0].cells[0], "1.2.3.4");
 }
 
 TEST_F(UpdatePathTest, NoBringsTheMainWindowBackAndKeepsTheFile) {

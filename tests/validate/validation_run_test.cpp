@@ -355,8 +355,8 @@ TEST_F(ValidationRunTest, ExitDuringARunWithFiveHundredHangingChecks) {
   std::printf("exit with 500 hanging checks took %.1f ms\n", ms);
   const auto rows = ReadAgentFile(dir_.path() + "/data");
   ASSERT_TRUE(rows.has_value());
-  ASSERT_EQ(rows->size(), 500u);
-  for (const ProxyEntry& e : *rows) EXPECT_EQ(e.cells[kColType], "正在验证...");
+  ASSERT_EQ(rows->rows.size(), 500u);
+  for (const ProxyEntry& e : rows->rows) EXPECT_EQ(e.cells[kColType], "正在验证...");
 }
 
 }  // namespace

@@ -1,0 +1,32 @@
+// Tells, over bytes fed in pieces, whether they are all well-formed UTF-8 and whether any of them
+// is non-ASCII: the test that picks UTF-8 over GBK for a text read as a stream.
+#pragma once
+
+#include <string_view>
+
+namespace lumvex::text {
+
+class Utf8Sniffer {
+ public:
+  // Feeds the next piece; a sequence may be split between two pieces.
+  void Feed(std::string_view bytes);
+
+  // Every byte so far belongs to a well-formed sequence and none is left open.
+  bool Valid() const { return valid_ && pending_ == 0; }
+  bool NonAscii() const { return non_ascii_; }
+  // A byte already broke the UTF-8 form: feeding more cannot make the text valid.
+  bool Broken() const { return !valid_; }
+  // Valid and holding non-ASCII bytes: such text is read as UTF-8.
+  bool LooksLikeUtf8() const { return Valid() && NonAscii(); }
+
+ private:
+  bool valid_ = true;
+  bool non_ascii_ = false;
+  int pending_ = 0;  // continuation bytes still expected
+  // Range of the next continuation byte; narrower after E0, ED, F0, F4 (overlong forms,
+  // surrogates, code points above U+10FFFF).
+  unsigned char low_ = 0x80;
+  unsigned char high_ = 0xBF;
+};
+
+}  // namespace lumvex::text
