@@ -20,6 +20,10 @@ inline constexpr int kMaxRedirects = 10;
 
 // FetchPage's deadline when the caller gives none.
 inline constexpr double kDefaultFetchTimeoutS = 60.0;
+// The longest a blocking client (raw request, simple GET, scripted request) takes in all,
+// redirects included, unless its caller gives another limit: a server that trickles a byte every
+// few seconds never trips a stall limit and would otherwise hold a harvest for ever.
+inline constexpr long kSyncTotalMs = 60000;
 // RawRequest's connect limit and the longest it waits without any byte moving.
 inline constexpr long kRawRequestLimitMs = 18000;
 // SimpleGet has no limits of its own; these keep a dead server from blocking it forever.
