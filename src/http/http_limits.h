@@ -15,11 +15,24 @@ inline constexpr std::size_t kMaxHeaderBytes = 64u * 1024u;
 inline constexpr std::size_t kFetchHeaderBufferBytes = 2048;
 inline constexpr std::size_t kRawHeaderBufferBytes = 1024;
 
+// The cookie jar's bounds, the figures RFC 6265 asks a browser to hold at least: a server can set
+// only so much before its oldest cookies (or another host's) make room. A cookie's bytes are its
+// name and value.
+inline constexpr std::size_t kMaxCookieBytes = 4096;
+inline constexpr std::size_t kMaxCookiesPerHost = 50;
+inline constexpr std::size_t kMaxCookieBytesPerHost = 64u * 1024u;
+inline constexpr std::size_t kMaxCookies = 3000;
+inline constexpr std::size_t kMaxCookieBytesInAll = 2u * 1024u * 1024u;
+
 // Redirects followed at most per request.
 inline constexpr int kMaxRedirects = 10;
 
 // FetchPage's deadline when the caller gives none.
 inline constexpr double kDefaultFetchTimeoutS = 60.0;
+// The longest a blocking client (raw request, simple GET, scripted request) takes in all,
+// redirects included, unless its caller gives another limit: a server that trickles a byte every
+// few seconds never trips a stall limit and would otherwise hold a harvest for ever.
+inline constexpr long kSyncTotalMs = 60000;
 // RawRequest's connect limit and the longest it waits without any byte moving.
 inline constexpr long kRawRequestLimitMs = 18000;
 // SimpleGet has no limits of its own; these keep a dead server from blocking it forever.

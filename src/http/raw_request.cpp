@@ -48,13 +48,12 @@ RawRequestResult RawRequest(std::string_view url, RawRequestArgs& args, CookieSt
   transfer.SetHeaderLines(SplitHeaderBlock(text::EncodeGbk(args.headers)),
                           {"Accept", "Expect", "Content-Type"});
   transfer.SetMethod(args.method, std::move(body));
-  transfer.SetLimits(limits.connect_ms, limits.idle_ms, 0);
   RedirectPolicy policy;
   policy.to_https = false;
   transfer.SetRedirectPolicy(policy);
   if (cookies) cookies->Attach(transfer.handle());
   transfer.SetCancelFlag(args.cancel);
-  transfer.Perform();
+  PerformWithin(transfer, limits);
 
   RawRequestResult result;
   result.body = text::DecodeGbk(CutAtZero(transfer.body()));
@@ -75,13 +74,12 @@ std::string SimpleGet(std::string_view url, CookieStore* cookies, SyncLimits lim
   transfer.SetUserAgent(std::string(kRawUserAgent));
   transfer.SetHeaderLines({"Accept: */*"}, {"Expect", "Content-Type"});
   transfer.SetMethod("GET", {});
-  transfer.SetLimits(limits.connect_ms, limits.idle_ms, 0);
   RedirectPolicy policy;
   policy.to_https = true;
   transfer.SetRedirectPolicy(policy);
   if (cookies) cookies->Attach(transfer.handle());
   transfer.SetCancelFlag(cancel);
-  transfer.Perform();
+  PerformWithin(transfer, limits);
   return transfer.TakeBody();
 }
 

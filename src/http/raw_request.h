@@ -1,6 +1,7 @@
 // The two synchronous clients of the list scrapers: RawRequest (its own header defaults, an
 // optional proxy for plain http, limits on connecting and on a stalled exchange) and SimpleGet
-// (a bare HTTP/1.0 GET). Both run on the calling thread.
+// (a bare HTTP/1.0 GET). Both run on the calling thread, and neither takes longer in all than its
+// total limit (kSyncTotalMs unless the caller gives another).
 #pragma once
 
 #include <atomic>
@@ -8,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "http/bounded_perform.h"
 #include "http/http_limits.h"
 
 namespace lumvex::http {
@@ -36,10 +38,6 @@ struct RawRequestResult {
   std::optional<std::string> response_headers;
 };
 
-struct SyncLimits {
-  long connect_ms;
-  long idle_ms;  // longest time without a byte moving either way
-};
 inline constexpr SyncLimits kRawRequestLimits{kRawRequestLimitMs, kRawRequestLimitMs};
 
 // The caller's block completed with the default Accept, Referer and Accept-Language lines.

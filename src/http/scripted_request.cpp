@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "http/bounded_perform.h"
 #include "http/curl_transfer.h"
 #include "http/http_limits.h"
 #include "http/url_text.h"
@@ -21,16 +22,6 @@ std::string HeaderLinesOnly(std::string_view raw) {
   if (!text::StartsWith(raw, "HTTP/")) return std::string(raw);
   std::size_t end = raw.find("\r\n");
   return end == std::string_view::npos ? std::string() : std::string(raw.substr(end + 2));
-}
-
-// Runs the exchange and its redirects, deciding each hop by where the previous one went.
-void PerformRedirects(CurlTransfer& transfer, bool disable_redirects) {
-  while (curl_easy_perform(transfer.handle()) == CURLE_OK) {
-    const char* current = nullptr;
-    curl_easy_getinfo(transfer.handle(), CURLINFO_EFFECTIVE_URL, &current);
-    transfer.SetRedirectPolicy(ScriptedRedirectPolicy(current ? current : "", disable_redirects));
-    if (!transfer.PrepareRedirect()) return;
-  }
 }
 
 }  // namespace
@@ -126,9 +117,15 @@ ScriptedResponse ScriptedRequest(std::string_view url, ScriptedRequestArgs& args
   transfer.SetHeaderLines(std::move(lines), {"Expect", "Content-Type"});
   transfer.SetMethod(args.method,
                      args.body_bytes.empty() ? text::EncodeGbk(args.body) : args.body_bytes);
-  transfer.SetLimits(timeouts.connect_ms, timeouts.idle_ms, 0);
   transfer.SetCancelFlag(args.cancel);
-  PerformRedirects(transfer, args.disable_redirects);
+  // Each hop decides the next by where the previous one went.
+  PerformWithin(transfer, {timeouts.connect_ms, timeouts.idle_ms, args.total_ms},
+                [&args](CurlTransfer& hop) {
+                  const char* current = nullptr;
+                  curl_easy_getinfo(hop.handle(), CURLINFO_EFFECTIVE_URL, &current);
+                  hop.SetRedirectPolicy(
+                      ScriptedRedirectPolicy(current ? current : "", args.disable_redirects));
+                });
 
   ScriptedResponse response;
   response.body = transfer.TakeBody();

@@ -1,5 +1,6 @@
 // ScriptedRequest: a synchronous request in the manner of a system HTTP request object (per-phase
-// timeouts, a redirect switch, raw header lines, cookies kept in the caller's variable).
+// timeouts, a redirect switch, raw header lines, cookies kept in the caller's variable), held to
+// a total time limit as well.
 #pragma once
 
 #include <atomic>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "http/curl_transfer.h"
+#include "http/http_limits.h"
 
 namespace lumvex::http {
 
@@ -25,6 +27,9 @@ struct ScriptedRequestArgs {
   bool disable_redirects = false;
   int timeout_seconds = 0;  // 1: the object's own timeouts; 0 or less: 15 s; n: n seconds
   std::string body_bytes;   // binary body, sent instead of `body` when not empty
+  // The whole call, redirects included, on top of the per-phase timeouts: a server trickling a
+  // byte now and then passes those. 0 or less means kSyncTotalMs.
+  long total_ms = kSyncTotalMs;
   // When set to true from another thread (shutdown), the call ends within about a second.
   const std::atomic<bool>* cancel = nullptr;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
 #include <thread>
 
 namespace lumvex::http {
@@ -78,6 +80,46 @@ TEST(CookieStoreTest, ManyThreadsSetAtOnce) {
   }
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(store.List().size(), 400u);
+}
+
+// `hosts` hosts get `per_host` cookies each, host after host; every cookie's name and value
+// together are `bytes` long. The cookies from number `first_kept` on (in the order they were set)
+// survive; the older ones are evicted.
+struct BoundCase {
+  const char* what;
+  int hosts;
+  int per_host;
+  std::size_t bytes;
+  int first_kept;
+};
+
+TEST(CookieStoreTest, TheJarIsBoundedAndEvictsTheOldestFirst) {
+  const BoundCase cases[] = {
+      {"50 cookies a host", 1, 60, 10, 10},
+      {"a cookie of 4 KiB fits", 1, 1, 4096, 0},
+      {"a cookie over 4 KiB does not", 1, 1, 4097, 1},
+      {"64 KiB a host: 16 cookies of 4000 bytes fit, 17 do not", 1, 20, 4000, 4},
+      {"3000 cookies in all, the oldest hosts' first", 62, 50, 10, 100},
+      {"2 MiB in all: 524 cookies of 4000 bytes fit, 525 do not", 40, 16, 4000, 116},
+  };
+  for (const BoundCase& c : cases) {
+    CookieStore store;
+    int total = c.hosts * c.per_host;
+    for (int i = 0; i < total; ++i) {
+      std::string name = "c" + std::to_string(i);
+      std::string host = "h" + std::to_string(i / c.per_host) + ".example";
+      store.Set(host, name, std::string(c.bytes - name.size(), 'v'));
+    }
+    std::set<std::string> kept;
+    for (const std::string& line : store.List()) {
+      std::size_t name_at = 0;
+      for (int tab = 0; tab < 5; ++tab) name_at = line.find('\t', name_at) + 1;
+      kept.insert(line.substr(name_at, line.find('\t', name_at) - name_at));
+    }
+    std::set<std::string> expected;
+    for (int i = c.first_kept; i < total; ++i) expected.insert("c" + std::to_string(i));
+    EXPECT_EQ(kept, expected) << c.what;
+  }
 }
 
 }  // namespace
