@@ -83,8 +83,10 @@ marker_present || fail "no marker while the restored proxy is on"
 
 kill "$dying_pid"; wait "$dying_pid" 2>/dev/null; dying_pid=""
 expect_store 30 "'manual' '${next%:*}':${next##*:}" "the guard after the proxy died"
-saved=$(iconv -f GBK -t UTF-8 "$work/data/IE Agent" | tr -d '\r' | grep '^IE一=')
-[ "$saved" = "IE一=$next | 广州" ] || fail "saved proxy is [$saved]"
+# The store is switched before "IE Agent" is written: wait for the file as well.
+saved_proxy() { iconv -f GBK -t UTF-8 "$work/data/IE Agent" | tr -d '\r' | grep '^IE一='; }
+saved_is_next() { [ "$(saved_proxy)" = "IE一=$next | 广州" ]; }
+wait_for 10 saved_is_next || fail "saved proxy is [$(saved_proxy)]"
 
 kill -9 "$app_pid"; wait "$app_pid" 2>/dev/null; app_pid=""
 marker_present || fail "kill -9 took the marker away"
