@@ -16,6 +16,16 @@ std::string Beside(const std::string& run_directory) {
   return run_directory + "/data";
 }
 
+// Programs installed by a package or `cmake --install` live here; root may write there, but a
+// data directory beside them would outlive the package's removal and be shared by every user.
+bool IsSystemDirectory(const std::string& directory) {
+  for (const char* prefix : {"/usr", "/bin", "/sbin", "/lib", "/lib64", "/etc"}) {
+    const std::string p = prefix;
+    if (directory == p || directory.starts_with(p + "/")) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string ChooseDataDirectory(const std::string& run_directory,
@@ -25,11 +35,13 @@ std::string ChooseDataDirectory(const std::string& run_directory,
     return writable ? writable(directory) : access(directory.c_str(), W_OK | X_OK) == 0;
   };
   const std::string beside = Beside(run_directory);
-  if (DirectoryExists(beside)) {
-    if (Writable(beside)) return beside;
-  } else if (!DirectoryExists(run_directory.empty() ? "." : run_directory) ||
-             Writable(run_directory.empty() ? "." : run_directory)) {
-    return beside;
+  const std::string run = run_directory.empty() ? "." : run_directory;
+  if (!IsSystemDirectory(run_directory)) {
+    if (DirectoryExists(beside)) {
+      if (Writable(beside)) return beside;
+    } else if (!DirectoryExists(run) || Writable(run)) {
+      return beside;
+    }
   }
   std::string base;
   const char* data_home = getenv("XDG_DATA_HOME");

@@ -8,7 +8,8 @@
 
 namespace lumvex {
 
-// `run_directory` + "/data" when that directory is writable, or does not exist and the run
+// `run_directory` + "/data" when the run directory is not a system directory (/usr, /bin, /sbin,
+// /lib, /etc and below, where root could write but packages install) and that directory is writable, or does not exist and the run
 // directory is writable, or the run directory does not exist at all; otherwise the per-user data
 // directory of `getenv` ($XDG_DATA_HOME when absolute, else $HOME/.local/share) + "/lumvexip",
 // whose parents are created. Falls back to the directory beside the executable when no home is

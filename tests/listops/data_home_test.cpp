@@ -52,17 +52,18 @@ TEST(DataHomeTest, PerUserDirectoryWhenTheRunDirectoryIsReadOnly) {
   EXPECT_EQ(ChooseDataDirectory(bin, FakeEnvironment{}.Getter(), read_only), bin + "/data");
 }
 
-TEST(DataHomeTest, InstalledUnderUsrUsesTheDataHome) {
-  // /usr/bin is not writable for a normal user; root keeps the old place.
+TEST(DataHomeTest, InstalledInASystemDirectoryUsesTheDataHomeEvenForRoot) {
   FakeEnvironment env;
   testing::TempDir dir;
   env.values["XDG_DATA_HOME"] = dir.File("share");
-  const std::string chosen = ChooseDataDirectory("/usr/bin", env.Getter());
-  if (access("/usr/bin", W_OK) == 0) {
-    EXPECT_EQ(chosen, "/usr/bin/data");
-  } else {
-    EXPECT_EQ(chosen, dir.File("share") + "/lumvexip");
+  const auto writable = [](const std::string&) { return true; };
+  for (const char* run : {"/usr/bin", "/usr/local/bin", "/bin", "/usr/lib/lumvexip"}) {
+    EXPECT_EQ(ChooseDataDirectory(run, env.Getter(), writable), dir.File("share") + "/lumvexip")
+        << run;
   }
+  // A copy unpacked elsewhere, even under a similar name, keeps its data beside it.
+  EXPECT_EQ(ChooseDataDirectory(dir.File("usrx"), env.Getter(), writable),
+            dir.File("usrx") + "/data");
 }
 
 }  // namespace
