@@ -17,8 +17,10 @@
 namespace lumvex {
 
 struct ShellConfig {
-  std::string run_directory;   // directory of the executable (leftover clean-up)
-  std::string data_dir;        // where the list and settings files live
+  std::string run_directory;  // directory of the executable (leftover clean-up)
+  std::string data_dir;       // where the list and settings files live
+  // --data-dir as the command line gave it; unset when the default directory is used.
+  std::optional<std::string> data_dir_given;
   bool tray_available = true;  // false where the desktop has no system tray
   std::string running_executable = "/proc/self/exe";
   // The list file's rows when they were read ahead (start-up reads the file while the window is
