@@ -27,7 +27,7 @@ SettingsDialog::SettingsDialog(SettingsController& controller, QWidget* parent)
     : QDialog(parent), controller_(controller) {
   setObjectName(Q(kSettingsDialogTitle));
   setWindowTitle(Q(kSettingsDialogTitle));
-  // The Part's form is 384 x 136; the group "严格验证" below it adds 80.
+  // 384 x 136 holds the two groups and the buttons; the group "严格验证" below adds 80.
   setFixedSize(384, 216);
 
   auto* numbers = Place(new QGroupBox(this), "分组框2", 8, 8, 184, 88);

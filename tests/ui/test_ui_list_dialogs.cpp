@@ -225,11 +225,11 @@ class ListDialogsTest : public QObject {
     QVERIFY(rig.settings.AutostartEntry().IsEnabled());
   }
 
-  void StrictGroupSitsBelowThePartsFormAndKeepsItsFile() {
+  void StrictGroupSitsBelowTheFormAndKeepsItsFile() {
     DialogRig rig;
     SettingsDialog dialog(rig.settings, nullptr);
     dialog.show();
-    // The Part's controls stay where they were; the new group is below them.
+    // The numbers, checkboxes and buttons keep their places; the strict group comes below them.
     QCOMPARE(Find<QGroupBox>(&dialog, "分组框2")->geometry(), QRect(8, 8, 184, 88));
     QCOMPARE(Find<QPushButton>(&dialog, "按钮1")->geometry(), QRect(112, 104, 72, 24));
     auto* group = Find<QGroupBox>(&dialog, "分组框3");
