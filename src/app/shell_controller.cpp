@@ -5,6 +5,7 @@
 
 #include "app/leftover_executables.h"
 #include "app/settings/settings.h"
+#include "app/web_address.h"
 #include "proxylist/agent_file.h"
 #include "proxylist/proxy_entry.h"
 #include "text/text_util.h"
@@ -163,14 +164,17 @@ void ShellController::CopyCurrentRow() {
 
 void ShellController::OnSourceChosen(SourceChoice choice) { state_.ApplySourceSelection(choice); }
 
-void ShellController::OnLinkClicked(Link link) {
-  const LinkState state = state_.GetLink(link);
-  if (!state.target.empty()) prompts_.OpenWebAddress(state.target);
-}
+void ShellController::OnLinkClicked(Link link) { OpenWebAddress(state_.GetLink(link).target); }
 
 void ShellController::OpenTrayWebAddress() {
-  const std::string address = state_.LabelText(Label::kTrayWebAddress);
-  if (!address.empty()) prompts_.OpenWebAddress(address);
+  OpenWebAddress(state_.LabelText(Label::kTrayWebAddress));
+}
+
+void ShellController::OpenWebAddress(const std::string& address) {
+  // The targets come from the update manifest: only web addresses reach the browser.
+  if (const std::optional<std::string> web = BrowsableWebAddress(address)) {
+    prompts_.OpenWebAddress(*web);
+  }
 }
 
 void ShellController::OnCommand(Command command) {

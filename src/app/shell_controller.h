@@ -87,7 +87,7 @@ class ShellController {
 
   // The source radio buttons.
   void OnSourceChosen(SourceChoice choice);
-  // A link label was clicked: opens its target when not empty.
+  // A link label was clicked: opens its target when it is an http or https address.
   void OnLinkClicked(Link link);
 
   // Routing: the UI calls these on clicks; handlers registered by other controllers (or the UI)
@@ -107,6 +107,8 @@ class ShellController {
  private:
   void RunHook(const std::function<void()>& hook);
   void OpenTrayWebAddress();
+  // Opens `address` in the browser when it is a web address (BrowsableWebAddress); else nothing.
+  void OpenWebAddress(const std::string& address);
 
   MainWindowState& state_;
   ProxyList& list_;

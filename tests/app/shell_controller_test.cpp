@@ -435,6 +435,12 @@ TEST_F(ShellControllerTest, WebAddressesOpenOnlyWhenKnown) {
   const std::vector<std::string> expected = {"http://www.example.com/",
                                              "http://links.example.com/"};
   EXPECT_EQ(prompts_.opened_addresses, expected);
+  // Addresses from the manifest that are no web addresses are never handed on.
+  state_.SetLabelText(Label::kTrayWebAddress, "file:///etc/passwd");
+  state_.SetLink(Link::kThird, "友情链接", "javascript:alert(1)");
+  OnUi([&] { shell.OnTrayItem(TrayItem::kWebSite); });
+  OnUi([&] { shell.OnLinkClicked(Link::kThird); });
+  EXPECT_EQ(prompts_.opened_addresses, expected);
 }
 
 TEST_F(ShellControllerTest, RoutesClicksToRegisteredHandlers) {
