@@ -4,12 +4,15 @@
 // commands.
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/application.h"
 #include "platform/file_io.h"
@@ -173,7 +176,7 @@ class ListDialogsTest : public QObject {
     DialogRig rig;
     rig.settings.Confirm({"300", "40", false, true, false});
     rig.state.ApplySourceSelection(SourceChoice::kSourceB);
-    SettingsDialog dialog(rig.settings, nullptr);
+    SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
     QCOMPARE(dialog.objectName(), QString::fromUtf8("IP代理验证设置"));
     QCOMPARE(dialog.windowTitle(), QString::fromUtf8("IP代理验证设置"));
     QCOMPARE(Find<QGroupBox>(&dialog, "分组框1")->geometry(), QRect(200, 8, 176, 88));
@@ -193,7 +196,7 @@ class ListDialogsTest : public QObject {
     QCOMPARE(rig.state.FieldText(Field::kThreadCount), std::string("40"));
 
     rig.state.ApplySourceSelection(SourceChoice::kSourceA);
-    SettingsDialog second(rig.settings, nullptr);
+    SettingsDialog second(rig.settings, rig.prompts, nullptr);
     second.show();
     auto* fetch2 = Find<QLineEdit>(&second, "编辑框2");
     QVERIFY(fetch2->isEnabled());
@@ -208,7 +211,7 @@ class ListDialogsTest : public QObject {
   void SettingsConfirmWritesTheFilesAndTheAutostartEntry() {
     DialogRig rig;
     rig.state.ApplySourceSelection(SourceChoice::kSourceA);
-    SettingsDialog dialog(rig.settings, nullptr);
+    SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
     dialog.show();
     QTest::keyClicks(Find<QLineEdit>(&dialog, "编辑框2"), QStringLiteral("50"));
     Find<QCheckBox>(&dialog, "选择框1")->setChecked(true);
@@ -227,7 +230,7 @@ class ListDialogsTest : public QObject {
 
   void StrictGroupSitsBelowTheFormAndKeepsItsFile() {
     DialogRig rig;
-    SettingsDialog dialog(rig.settings, nullptr);
+    SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
     dialog.show();
     // The numbers, checkboxes and buttons keep their places; the strict group comes below them.
     QCOMPARE(Find<QGroupBox>(&dialog, "分组框2")->geometry(), QRect(8, 8, 184, 88));
@@ -243,9 +246,60 @@ class ListDialogsTest : public QObject {
     QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
     QCOMPARE(text::DecodeGbk(ReadWholeFile(rig.Data("strict")).value_or("-")),
              std::string("[strict]\r\nurl=http://mine.test/probe\r\nexpect=欢迎\r\n"));
-    SettingsDialog again(rig.settings, nullptr);
+    SettingsDialog again(rig.settings, rig.prompts, nullptr);
     QCOMPARE(Find<QLineEdit>(&again, "编辑框4")->text(), QString::fromUtf8("欢迎"));
     QCOMPARE(Find<QLineEdit>(&again, "编辑框3")->text(), QStringLiteral("http://mine.test/probe"));
+  }
+
+  // "确 定" that cannot write a file says which one and keeps the dialog open; the other files are
+  // written all the same.
+  void SettingsSaveThatFailsSaysSo() {
+    struct Case {
+      const char* name;
+      const char* in_the_way;  // made a directory ("" for none, "data" for the data directory)
+      std::vector<std::string> failed;  // file names in the data directory, "autostart" entry
+    };
+    const std::vector<std::string> all = {"agent number", "thread",   "Powered up",
+                                          "tray",         "IE Agent", "strict"};
+    const Case cases[] = {
+        {"all written", "", {}},
+        {"a directory named like the thread file", "thread", {"thread"}},
+        {"a directory named like the INI file", "IE Agent", {"IE Agent"}},
+        {"the data directory is a file", "data", all},
+        {"the autostart directory is a file", "autostart", {"autostart"}},
+    };
+    for (const Case& c : cases) {
+      DialogRig rig;
+      const std::string root = rig.dir.path().toStdString();
+      const std::string way = c.in_the_way;
+      if (way == "data" || way == "autostart") {
+        QVERIFY(WriteWholeFile(root + "/" + way, "in the way"));
+      } else if (!way.empty()) {
+        QVERIFY(QDir().mkpath(QString::fromStdString(rig.Data(way))));
+      }
+      SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
+      dialog.show();
+      Find<QCheckBox>(&dialog, "选择框1")->setChecked(true);
+      QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
+      QCOMPARE(dialog.isVisible(), !c.failed.empty());
+      if (c.failed.empty()) {
+        QVERIFY2(rig.prompts.messages.empty(), c.name);
+        continue;
+      }
+      QCOMPARE(rig.prompts.messages.size(), std::size_t(1));
+      const std::string& text = rig.prompts.messages[0].text;
+      QVERIFY2(text.rfind(std::string(kSettingsNotSaved), 0) == 0, c.name);
+      for (const std::string& name : c.failed) {
+        const std::string path =
+            name == "autostart" ? rig.settings.AutostartEntry().EntryPath() : rig.Data(name);
+        QVERIFY2(text.find(path) != std::string::npos, (std::string(c.name) + ": " + path).c_str());
+      }
+      // Files that were not in the way were saved.
+      for (const std::string& name : all) {
+        const bool failed = std::find(c.failed.begin(), c.failed.end(), name) != c.failed.end();
+        QCOMPARE(QFileInfo(QString::fromStdString(rig.Data(name))).isFile(), !failed);
+      }
+    }
   }
 
   void MainWindowCommandsOpenTheDialogs() {
