@@ -94,14 +94,13 @@ void ShellController::ExitSequence() {
 }
 
 bool ShellController::OnCloseRequested() {
-  if (config_.tray_available) {
-    MinimiseToTray();
-    return false;
+  if (!config_.tray_available && !close_notice_shown_) {
+    close_notice_shown_ = true;
+    prompts_.ShowMessage(kProgramName, kNoTrayCloseNotice, MessageButtons::kOk,
+                         MessageIcon::kInformation);
   }
-  // The window is closing on its own; the exit sequence must not destroy it a second time.
-  window_exists_ = false;
-  ExitSequence();
-  return true;
+  MinimiseToTray();
+  return false;
 }
 
 void ShellController::OnMainWindowDestroyed() {
@@ -109,12 +108,20 @@ void ShellController::OnMainWindowDestroyed() {
   ExitSequence();
 }
 
-void ShellController::OnWindowMinimised() {
-  if (config_.tray_available) state_.SetWindowMode(WindowMode::kMinimised);
+void ShellController::OnWindowMinimised() { state_.SetWindowMode(WindowMode::kMinimised); }
+
+void ShellController::OnWindowRestoredByDesktop() {
+  if (!config_.tray_available) state_.SetWindowMode(WindowMode::kNormal);
 }
 
 void ShellController::MinimiseToTray() {
-  if (config_.tray_available) state_.SetWindowMode(WindowMode::kMinimisedToTray);
+  state_.SetWindowMode(config_.tray_available ? WindowMode::kMinimisedToTray
+                                              : WindowMode::kMinimised);
+}
+
+bool ShellController::OnProxyPictureClicked() {
+  if (config_.tray_available) return false;
+  return OnTrayEvent(3);
 }
 
 void ShellController::RestoreFromTray() { state_.SetWindowMode(WindowMode::kNormal); }
