@@ -7,11 +7,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 
 #include "app/application.h"
@@ -22,6 +24,7 @@
 #include "ui/list_dialogs.h"
 #include "ui/proxy_edit_dialog.h"
 #include "ui/qt_ui_thread.h"
+#include "ui/repeated_escape_filter.h"
 #include "ui/settings_dialog.h"
 #include "ui_test_fixture.h"
 
@@ -353,6 +356,116 @@ class ListDialogsTest : public QObject {
       });
       app.Shell().OnCommand(Command::kSettings);
       QVERIFY(seen);
+      ui.Close();
+      app.Shutdown();
+    }
+  }
+
+  // A held Escape closes the dialog it was pressed in, not the next one opened while it is down:
+  // its auto-repeat (flagged, or on X11 a press stamped like the release before it) is ignored.
+  void HeldEscapeDoesNotCloseTheNextDialog() {
+    struct Case {
+      const char* name;
+      bool flagged_repeat;
+      bool stamped_like_release;
+      bool closes;
+    };
+    const Case cases[] = {
+        {"fresh press", false, false, true},
+        {"flagged auto-repeat", true, false, false},
+        {"press stamped like the release", false, true, false},
+    };
+    RepeatedEscapeFilter filter;
+    qApp->installEventFilter(&filter);
+    for (const Case& c : cases) {
+      DialogRig rig;
+      ProxyEditDialog dialog(EditMode::kAdd, rig.edit, nullptr);
+      dialog.show();
+      dialog.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&dialog));
+      QWindow* window = dialog.windowHandle();
+      QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+      release.setTimestamp(1000);
+      QApplication::sendEvent(window, &release);
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(),
+                      c.flagged_repeat);
+      press.setTimestamp(c.stamped_like_release ? 1000 : 1040);
+      QApplication::sendEvent(window, &press);
+      QVERIFY2(dialog.isVisible() != c.closes, c.name);
+    }
+    qApp->removeEventFilter(&filter);
+  }
+
+  // Every way a dialog can be left without "确定" (its cancel button, Escape, the title bar's
+  // close button) leaves the program as the cancel button does: nothing written, and each
+  // command opens its dialog again afterwards.
+  void EveryWayOfClosingADialogActsAsItsCancelButton() {
+    enum class Way { kCancelButton, kEscape, kTitleBarClose };
+    struct Case {
+      const char* name;
+      Command opener;
+      Way way;
+    };
+    const Case cases[] = {
+        {"settings, 退 出", Command::kSettings, Way::kCancelButton},
+        {"settings, Escape", Command::kSettings, Way::kEscape},
+        {"settings, title bar", Command::kSettings, Way::kTitleBarClose},
+        {"add, 取消", Command::kAddProxy, Way::kCancelButton},
+        {"add, Escape", Command::kAddProxy, Way::kEscape},
+        {"add, title bar", Command::kAddProxy, Way::kTitleBarClose},
+    };
+    for (const Case& c : cases) {
+      QTemporaryDir dir;
+      // The autostart entry a wrong "确 定" would write stays inside the scratch directory.
+      qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/config")).toUtf8());
+      QtUiThread ui;
+      testing::ScriptedPrompts prompts;
+      ApplicationOptions options;
+      options.shell.data_dir = dir.path().toStdString() + "/data";
+      options.shell.run_directory = dir.path().toStdString();
+      options.shell.tray_available = false;
+      Application app(ui, prompts, options);
+      QWidget owner;
+      owner.show();
+      ListDialogs dialogs(app, &owner);
+      app.List().AddRow(Row("1.1.1.1", "80"));
+
+      // Opens the command's dialog, types into it, and leaves it the case's way; returns whether
+      // the dialog came up at all.
+      const auto open_and_leave = [&](Command command, Way way) {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+          auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+          if (dialog == nullptr) return;
+          seen = true;
+          for (QLineEdit* edit : dialog->findChildren<QLineEdit*>()) {
+            if (edit->isEnabled() && edit->isVisible()) edit->setText(QStringLiteral("7"));
+          }
+          for (QCheckBox* box : dialog->findChildren<QCheckBox*>()) box->setChecked(true);
+          switch (way) {
+            case Way::kCancelButton:
+              QTest::mouseClick(Find<QPushButton>(dialog, "按钮2"), Qt::LeftButton);
+              break;
+            case Way::kEscape:
+              QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog,
+                              Qt::Key_Escape);
+              break;
+            case Way::kTitleBarClose:
+              dialog->close();
+              break;
+          }
+          if (dialog->isVisible()) dialog->reject();  // keeps a failing case from hanging
+        });
+        app.Shell().OnCommand(command);
+        return seen;
+      };
+
+      QVERIFY2(open_and_leave(c.opener, c.way), c.name);
+      QVERIFY2(open_and_leave(Command::kAddProxy, Way::kCancelButton), c.name);
+      QVERIFY2(open_and_leave(Command::kSettings, Way::kCancelButton), c.name);
+      QCOMPARE(app.List().ListCount(), 1);
+      QVERIFY2(!QDir(QString::fromStdString(options.shell.data_dir)).exists(), c.name);
+      QVERIFY2(!app.SettingsDialog().AutostartEntry().IsEnabled(), c.name);
       ui.Close();
       app.Shutdown();
     }
