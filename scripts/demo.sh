@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The whole harvest -> check -> switch path without a network: three proxy-list sites and a
-# small proxy farm on loopback, every endpoint of the program pointed at them, and a private
-# system-proxy store (GSETTINGS_BACKEND=keyfile under a temporary XDG_CONFIG_HOME), so the
+# The whole harvest -> check -> switch path without a network: three proxy-list sites (source C
+# also serves a plain-text list for the import from a web address), a small proxy farm and the
+# update manifest servers on loopback, every endpoint of the program pointed at them, and a
+# private system-proxy store (GSETTINGS_BACKEND=keyfile under a temporary XDG_CONFIG_HOME), so the
 # desktop's own proxy setting is never touched. Everything started here is stopped on exit.
 # Usage: scripts/demo.sh [BUILD_DIR] [program arguments...]  (start.sh --demo calls it)
 set -euo pipefail
@@ -12,7 +13,8 @@ shift || true
 program="$build/src/ui/lumvexip"
 sites_bin="$build/tools/lumvex_proxy_sites"
 farm_bin="$build/tools/lumvex_proxy_farm"
-for bin in "$program" "$sites_bin" "$farm_bin"; do
+update_bin="$build/tools/lumvex_update_servers"
+for bin in "$program" "$sites_bin" "$farm_bin" "$update_bin"; do
   [ -x "$bin" ] || { echo "demo: $bin is missing; build it first" >&2; exit 1; }
 done
 
@@ -48,7 +50,7 @@ wait_for_file() {
 }
 
 # Six answering proxies on 127.0.0.x; the sites list them among dead loopback addresses.
-rm -f "$demo_dir/farm.txt" "$demo_dir/sites.txt" "$demo_dir/requests.log"
+rm -f "$demo_dir/farm.txt" "$demo_dir/sites.txt" "$demo_dir/requests.log" "$demo_dir/update.txt"
 "$farm_bin" --count 6 --behaviour answer --body "demo ok" --first-index 20 --max-seconds 86400 \
   --out "$demo_dir/farm.txt" >"$demo_dir/farm.log" 2>&1 &
 pids+=($!)
@@ -60,16 +62,26 @@ wait_for_file "$demo_dir/sites.txt" "the proxy-list sites"
 host_a="$(sed -n 's/^a=//p' "$demo_dir/sites.txt")"
 host_b="$(sed -n 's/^b=//p' "$demo_dir/sites.txt")"
 host_c="$(sed -n 's/^c=//p' "$demo_dir/sites.txt")"
+# "软件更新" reads a manifest page on loopback that names the running version, so it answers
+# "检测完毕，暂无新的版本！" (lumvex_update_servers --help tells how to try a download).
+"$update_bin" --manifest same-version --max-seconds 86400 >"$demo_dir/update.txt" 2>&1 &
+pids+=($!)
+wait_for_file "$demo_dir/update.txt" "the update servers"
+manifest_url="$(sed -n 's/^manifest //p' "$demo_dir/update.txt")"
+[ -n "$manifest_url" ] || { echo "demo: the update servers gave no address" >&2; exit 1; }
 
 mkdir -p "$demo_dir/config" "$demo_dir/data"
+# "从网址导入代理IP(&U)" offers the address used last: here source C's plain-text list.
+printf '[list url]\r\nlist url=http://%s/http.txt\r\n' "$host_c" >"$demo_dir/data/list url"
 export XDG_CONFIG_HOME="$demo_dir/config"
 export GSETTINGS_BACKEND=keyfile
 export LUMVEX_DEMO_NOTE="【演示：回环网站，私有代理设置】"
 echo "demo: sources A/B/C at $host_a $host_b $host_c; proxies: $(tr '\n' ' ' <"$demo_dir/farm.txt")"
 echo "demo: data in $demo_dir/data, system-proxy store in $XDG_CONFIG_HOME (keyfile)"
+echo "demo: update manifest at $manifest_url; plain-text list at http://$host_c/http.txt"
 status=0
 "$program" --data-dir "$demo_dir/data" --source-a "http://$host_a" --source-b "http://$host_b" \
   --source-c "http://$host_c" --validation-host "http://check.demo.invalid" \
-  --connectivity-host "http://www.demo.invalid" --manifest-url "http://$host_a/update.html" \
+  --connectivity-host "http://www.demo.invalid" --manifest-url "$manifest_url" \
   "$@" || status=$?
 exit "$status"

@@ -14,7 +14,8 @@ if [ "${1:-}" = "--demo" ]; then
   shift
   bash scripts/install-deps.sh
   configure
-  cmake --build "$build" -j"$(nproc)" --target lumvexip lumvex_proxy_sites lumvex_proxy_farm
+  cmake --build "$build" -j"$(nproc)" --target lumvexip lumvex_proxy_sites lumvex_proxy_farm \
+    lumvex_update_servers
   exec bash scripts/demo.sh "$build" "$@"
 fi
 

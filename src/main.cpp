@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
   // The headless subcommands need no display and never touch Qt.
   if (const std::optional<int> status = lumvex::cli::RunSubcommand(argc, argv)) return *status;
   if (WantsHelp(argc, argv)) {
-    std::fputs(lumvex::CommandLineHelp(program).c_str(), stdout);
+    std::fputs((lumvex::CommandLineHelp(program) + lumvex::cli::SubcommandHelp(program)).c_str(),
+               stdout);
     return 0;
   }
   const std::string missing = lumvex::MissingDisplayMessage(

@@ -30,6 +30,7 @@ ApplicationOptions ApplicationOptionsOf(const CommandLineOptions& options,
   ApplicationOptions result;
   result.shell.run_directory = run_directory;
   result.shell.data_dir = DataDirectoryOf(options, run_directory);
+  result.shell.data_dir_given = options.data_dir;
   result.endpoints = options.endpoints;
   if (options.check_timeout_seconds) result.check_timeout_seconds = *options.check_timeout_seconds;
   if (options.guard_interval_seconds) {
@@ -57,7 +58,8 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       state_, DataDir(options_.shell.data_dir),
       Autostart(Autostart::DirectoryFromEnvironment(
                     [](const char* name) { return static_cast<const char*>(std::getenv(name)); }),
-                CurrentExecutablePath(options_.shell.run_directory)));
+                CurrentExecutablePath(options_.shell.run_directory),
+                AutostartArguments(options_.shell.data_dir_given)));
   url_import_ = std::make_unique<UrlImportController>(state_, *list_commands_, prompts_,
                                                       *fetcher_, DataDir(options_.shell.data_dir));
   harvest_ = std::make_unique<HarvestController>(ui_, state_, list_, pool_, *fetcher_, &cookies_,

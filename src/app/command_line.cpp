@@ -155,7 +155,8 @@ CommandLineOptions ParseCommandLine(int argc, const char* const* argv) {
 }
 
 std::string CommandLineHelp(const std::string& program_name) {
-  std::string help = "Usage: " + program_name + " [options]\n\nOptions:\n";
+  std::string help = "Usage: " + program_name + " [options]\n       " + program_name +
+                     " SUBCOMMAND [arguments]\n\nOptions:\n";
   for (const FlagSpec& spec : kFlags) {
     std::string left = "  " + std::string(spec.name) + " " + std::string(spec.value_name);
     left.resize(std::max<std::size_t>(left.size() + 2, 28), ' ');

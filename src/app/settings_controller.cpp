@@ -1,8 +1,8 @@
 #include "app/settings_controller.h"
 
-#include "app/strict_settings.h"
-
 #include <utility>
+
+#include "app/strict_settings.h"
 
 namespace lumvex {
 
@@ -38,25 +38,35 @@ void SettingsController::OnThreadCountEdited(const std::string& text) {
   state_.SetFieldText(Field::kThreadCount, text);
 }
 
-void SettingsController::Confirm(const SettingsChoices& choices) {
-  settings_.WriteAgentNumber(choices.fetch_count);
-  settings_.WriteThreadCount(choices.thread_count);
-  if (choices.autostart) {
-    autostart_.Enable();
-  } else {
-    autostart_.Disable();
-  }
-  settings_.WritePoweredUp(choices.autostart);
-  settings_.WriteTray(choices.start_in_tray);
-  settings_.WriteRun(choices.switch_proxy_on_start);
+std::vector<std::string> SettingsController::Confirm(const SettingsChoices& choices) {
+  // Every write is tried, so one file in the way does not keep the others from being saved.
+  const DataDir& dir = settings_.data_dir();
+  std::vector<std::string> failed;
+  const auto note = [&failed](bool written, std::string path) {
+    if (!written) failed.push_back(std::move(path));
+  };
+  note(settings_.WriteAgentNumber(choices.fetch_count), dir.AgentNumberFile());
+  note(settings_.WriteThreadCount(choices.thread_count), dir.ThreadFile());
+  note(choices.autostart ? autostart_.Enable() : autostart_.Disable(), autostart_.EntryPath());
+  note(settings_.WritePoweredUp(choices.autostart), dir.PoweredUpFile());
+  note(settings_.WriteTray(choices.start_in_tray), dir.TrayFile());
+  note(settings_.WriteRun(choices.switch_proxy_on_start), dir.IeAgentFile());
+  return failed;
 }
 
 StrictRule SettingsController::LoadStrictRule() const {
   return ReadStrictRule(settings_.data_dir().Path());
 }
 
-void SettingsController::ConfirmStrictRule(const StrictRule& rule) {
-  WriteStrictRule(settings_.data_dir().Path(), rule);
+std::vector<std::string> SettingsController::ConfirmStrictRule(const StrictRule& rule) {
+  if (WriteStrictRule(settings_.data_dir().Path(), rule)) return {};
+  return {settings_.data_dir().FilePath(kStrictFileName)};
+}
+
+std::string SettingsNotSavedMessage(const std::vector<std::string>& failed_paths) {
+  std::string message(kSettingsNotSaved);
+  for (const std::string& path : failed_paths) message += "\n" + path;
+  return message + "\n";
 }
 
 }  // namespace lumvex

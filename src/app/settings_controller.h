@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/main_window_state.h"
 #include "app/settings/settings.h"
@@ -14,6 +15,11 @@
 namespace lumvex {
 
 inline constexpr std::string_view kSettingsDialogTitle = "IP代理验证设置";
+// First line of the message shown when "确 定" could not write everything; the paths follow.
+inline constexpr std::string_view kSettingsNotSaved = "设置未能保存，以下文件无法写入：";
+
+// The message naming the files that could not be written.
+std::string SettingsNotSavedMessage(const std::vector<std::string>& failed_paths);
 
 // The dialog's contents.
 struct SettingsDialogValues {
@@ -48,11 +54,13 @@ class SettingsController {
   // dialog's end.
   void OnFetchCountEdited(const std::string& text);
   void OnThreadCountEdited(const std::string& text);
-  // "确 定": writes everything; failures are not reported.
-  void Confirm(const SettingsChoices& choices);
-  // The third group "严格验证" ("\data\strict"): shown when the dialog opens, written by "确 定".
+  // "确 定": writes everything it can; returns the paths of the files (and the autostart entry)
+  // that could not be written or removed, empty when all went well.
+  std::vector<std::string> Confirm(const SettingsChoices& choices);
+  // The third group "严格验证" ("\data\strict"): shown when the dialog opens, written by "确 定";
+  // returns the path of the file when it could not be written.
   StrictRule LoadStrictRule() const;
-  void ConfirmStrictRule(const StrictRule& rule);
+  std::vector<std::string> ConfirmStrictRule(const StrictRule& rule);
 
   const Autostart& AutostartEntry() const { return autostart_; }
 

@@ -5,6 +5,7 @@
 
 #include "app/leftover_executables.h"
 #include "app/settings/settings.h"
+#include "app/web_address.h"
 #include "proxylist/agent_file.h"
 #include "proxylist/proxy_entry.h"
 #include "text/text_util.h"
@@ -105,14 +106,13 @@ void ShellController::ExitSequence() {
 }
 
 bool ShellController::OnCloseRequested() {
-  if (config_.tray_available) {
-    MinimiseToTray();
-    return false;
+  if (!config_.tray_available && !close_notice_shown_) {
+    close_notice_shown_ = true;
+    prompts_.ShowMessage(kProgramName, kNoTrayCloseNotice, MessageButtons::kOk,
+                         MessageIcon::kInformation);
   }
-  // The window is closing on its own; the exit sequence must not destroy it a second time.
-  window_exists_ = false;
-  ExitSequence();
-  return true;
+  MinimiseToTray();
+  return false;
 }
 
 void ShellController::OnMainWindowDestroyed() {
@@ -120,12 +120,20 @@ void ShellController::OnMainWindowDestroyed() {
   ExitSequence();
 }
 
-void ShellController::OnWindowMinimised() {
-  if (config_.tray_available) state_.SetWindowMode(WindowMode::kMinimised);
+void ShellController::OnWindowMinimised() { state_.SetWindowMode(WindowMode::kMinimised); }
+
+void ShellController::OnWindowRestoredByDesktop() {
+  if (!config_.tray_available) state_.SetWindowMode(WindowMode::kNormal);
 }
 
 void ShellController::MinimiseToTray() {
-  if (config_.tray_available) state_.SetWindowMode(WindowMode::kMinimisedToTray);
+  state_.SetWindowMode(config_.tray_available ? WindowMode::kMinimisedToTray
+                                              : WindowMode::kMinimised);
+}
+
+bool ShellController::OnProxyPictureClicked() {
+  if (config_.tray_available) return false;
+  return OnTrayEvent(3);
 }
 
 void ShellController::RestoreFromTray() { state_.SetWindowMode(WindowMode::kNormal); }
@@ -175,14 +183,17 @@ void ShellController::CopyCurrentRow() {
 
 void ShellController::OnSourceChosen(SourceChoice choice) { state_.ApplySourceSelection(choice); }
 
-void ShellController::OnLinkClicked(Link link) {
-  const LinkState state = state_.GetLink(link);
-  if (!state.target.empty()) prompts_.OpenWebAddress(state.target);
-}
+void ShellController::OnLinkClicked(Link link) { OpenWebAddress(state_.GetLink(link).target); }
 
 void ShellController::OpenTrayWebAddress() {
-  const std::string address = state_.LabelText(Label::kTrayWebAddress);
-  if (!address.empty()) prompts_.OpenWebAddress(address);
+  OpenWebAddress(state_.LabelText(Label::kTrayWebAddress));
+}
+
+void ShellController::OpenWebAddress(const std::string& address) {
+  // The targets come from the update manifest: only web addresses reach the browser.
+  if (const std::optional<std::string> web = BrowsableWebAddress(address)) {
+    prompts_.OpenWebAddress(*web);
+  }
 }
 
 void ShellController::OnCommand(Command command) {

@@ -18,8 +18,10 @@
 namespace lumvex {
 
 struct ShellConfig {
-  std::string run_directory;   // directory of the executable (leftover clean-up)
-  std::string data_dir;        // where the list and settings files live
+  std::string run_directory;  // directory of the executable (leftover clean-up)
+  std::string data_dir;       // where the list and settings files live
+  // --data-dir as the command line gave it; unset when the default directory is used.
+  std::optional<std::string> data_dir_given;
   bool tray_available = true;  // false where the desktop has no system tray
   std::string running_executable = "/proc/self/exe";
   // The list file's rows when they were read ahead (start-up reads the file while the window is
@@ -38,6 +40,11 @@ struct ShellHooks {
   std::function<void()> close_dialogs;            // exit: proxy edit dialog, update window (UI)
   std::function<void()> destroy_main_window;      // exit: only while the window exists (UI)
 };
+
+// Said once a run when the close button minimises the window of a desktop without a tray.
+inline constexpr std::string_view kNoTrayCloseNotice =
+    "桌面没有系统托盘：关闭按钮把窗口最小化到任务栏，程序继续运行。\n"
+    "单击窗口中的代理状态图片（或右击窗口空白处）打开托盘菜单，其中“退出程序”结束程序。  ";
 
 // All methods run on the UI thread (they are widget event handlers).
 class ShellController {
@@ -61,19 +68,27 @@ class ShellController {
   // Proxy off (hook), save the list, close dialogs (hook), destroy the window if it still exists
   // (hook). Safe to run more than once.
   void ExitSequence();
-  // Title-bar close: with a tray, minimise to it and refuse (false); without one, run the exit
-  // sequence and allow (true).
+  // Title-bar close: minimise and refuse (false). With a tray the window hides in it; without one
+  // it is minimised to the taskbar, so the proxy and its guard stay on as they would with a tray,
+  // and the first time a run does so a message says where the tray's menu is.
   bool OnCloseRequested();
   // The window is being destroyed: runs the exit sequence (again).
   void OnMainWindowDestroyed();
-  // The window was minimised by its title bar: with a tray it is hidden (kMinimised); without
-  // one nothing changes, so the window stays reachable from the taskbar.
+  // The window was minimised by its title bar (kMinimised): with a tray it is hidden, without one
+  // it stays in the taskbar.
   void OnWindowMinimised();
+  // The desktop brought a minimised window back (no tray: from the taskbar).
+  void OnWindowRestoredByDesktop();
 
-  // Hidden and out of the taskbar; does nothing without a tray, where the window could not be
-  // brought back.
+  // Hidden and out of the taskbar; without a tray minimised to the taskbar instead (kMinimised),
+  // from where the window can be brought back.
   void MinimiseToTray();
   void RestoreFromTray();
+
+  // A click on the proxy status picture: without a tray it stands in for the tray icon, so the
+  // tray menu's enabling is applied and true says the UI should pop up the tray menu there.
+  bool OnProxyPictureClicked();
+  bool TrayAvailable() const { return config_.tray_available; }
 
   // Tray notification: 1 left click (nothing), 2 double click (toggle), 3 right click or menu key
   // (sets the tray-menu enabling). True when the UI should pop up the tray menu.
@@ -86,7 +101,7 @@ class ShellController {
 
   // The source radio buttons.
   void OnSourceChosen(SourceChoice choice);
-  // A link label was clicked: opens its target when not empty.
+  // A link label was clicked: opens its target when it is an http or https address.
   void OnLinkClicked(Link link);
 
   // Routing: the UI calls these on clicks; handlers registered by other controllers (or the UI)
@@ -106,6 +121,8 @@ class ShellController {
  private:
   void RunHook(const std::function<void()>& hook);
   void OpenTrayWebAddress();
+  // Opens `address` in the browser when it is a web address (BrowsableWebAddress); else nothing.
+  void OpenWebAddress(const std::string& address);
 
   MainWindowState& state_;
   ProxyList& list_;
@@ -113,6 +130,7 @@ class ShellController {
   ShellConfig config_;
   ShellHooks hooks_;
   bool window_exists_ = true;
+  bool close_notice_shown_ = false;
   int exit_count_ = 0;
   std::array<std::function<void()>, kCommandCount> command_handlers_;
   std::array<std::function<void()>, kContextItemCount> context_handlers_;

@@ -110,6 +110,10 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
              std::ostream& err, bool progress) {
   SubcommandArgs parsed =
       ParseSubcommandArgs(args, {"--threads", kExpectFlag, kCheckUrlFlag}, {kJsonSwitch});
+  if (parsed.common.show_help) {
+    out << "Usage: " << kCheckUsage << '\n';
+    return 0;
+  }
   std::vector<std::string> errors = parsed.errors;
   const StrictCheckOptions strict = StrictCheckOptionsOf(parsed, errors);
   if (parsed.positional.size() > 1) errors.push_back("at most one FILE");
@@ -125,7 +129,6 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
                        ": \"" + text + "\"");
     }
   }
-  if (parsed.common.show_help) errors.push_back("usage asked for");
   if (!errors.empty()) return ReportUsageErrors(errors, kCheckUsage);
 
   std::optional<std::vector<ProxyEntry>> read = ReadListRows(parsed, in, err);

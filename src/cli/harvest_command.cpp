@@ -82,6 +82,10 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
                bool progress, const HarvestTuning& tuning) {
   SubcommandArgs parsed = ParseSubcommandArgs(
       args, {"--source", "--count", "--category", "--database", "--page", "--url"}, {});
+  if (parsed.common.show_help) {
+    out << "Usage: " << kHarvestUsage << '\n';
+    return 0;
+  }
   std::vector<std::string> errors = parsed.errors;
   const auto value = [&parsed](const char* name) -> std::optional<std::string> {
     const auto it = parsed.values.find(name);
@@ -120,7 +124,6 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
   }
   if (!parsed.positional.empty()) errors.push_back("no positional arguments");
-  if (parsed.common.show_help) errors.push_back("usage asked for");
   if (!errors.empty()) return ReportUsageErrors(errors, kHarvestUsage);
 
   http::EnsureCurlGlobalInit();

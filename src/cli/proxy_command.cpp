@@ -20,7 +20,9 @@ namespace lumvex::cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "lumvexip proxy set HOST:PORT|[IPV6]:PORT | off | status | guard [FILE|-] [--data-dir DIR]";
+    "lumvexip proxy set HOST:PORT|[IPV6]:PORT | off | status [--data-dir DIR]\n"
+    "       lumvexip proxy guard [FILE|-] [--interval SECONDS] [--check-timeout SECONDS] "
+    "[--data-dir DIR]";
 
 void PrintSetting(const SystemProxySetting& setting) {
   if (setting.enabled) {
@@ -60,10 +62,14 @@ int RunProxyCommand(const std::vector<std::string>& args) {
     return RunProxyGuardCommand(std::vector<std::string>(args.begin() + 1, args.end()), std::cin);
   }
   SubcommandArgs parsed = ParseSubcommandArgs(args, {}, {});
+  if (parsed.common.show_help) {
+    std::printf("Usage: %.*s\n", static_cast<int>(kUsage.size()), kUsage.data());
+    return 0;
+  }
   const std::vector<std::string>& words = parsed.positional;
   if (parsed.errors.empty()) {
     if (words.empty()) {
-      parsed.errors.push_back("proxy: say set HOST:PORT, off or status");
+      parsed.errors.push_back("proxy: say set HOST:PORT, off, status or guard");
     } else if (words[0] == "set") {
       if (words.size() != 2) {
         parsed.errors.push_back("proxy set: one HOST:PORT expected");

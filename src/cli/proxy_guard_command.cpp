@@ -59,9 +59,12 @@ sigset_t EndSignals() {
 
 int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in) {
   SubcommandArgs parsed = ParseSubcommandArgs(args, {"--interval", "--check-timeout"}, {});
+  if (parsed.common.show_help) {
+    std::cout << "Usage: " << kUsage << '\n';
+    return 0;
+  }
   std::vector<std::string> errors = parsed.errors;
   if (parsed.positional.size() > 1) errors.push_back("proxy guard: at most one FILE");
-  if (parsed.common.show_help) errors.push_back("usage asked for");
   double interval_s = std::chrono::duration<double>(ProxyGuard::kDefaultInterval).count();
   double timeout_s = kDefaultCheckTimeoutS;
   for (auto [flag, target] :

@@ -1,5 +1,6 @@
 #include "cli/subcommands.h"
 
+#include <cstdio>
 #include <string_view>
 
 #include "cli/check_command.h"
@@ -14,14 +15,24 @@ using SubcommandMain = int (*)(const std::vector<std::string>& args);
 struct Subcommand {
   std::string_view name;
   SubcommandMain run;
+  std::string_view summary;  // one line of the top-level help
 };
 
 // One row per subcommand; each lives in its own file of this folder.
 constexpr Subcommand kSubcommands[] = {
-    {"check", CheckMain},
-    {"harvest", HarvestMain},
-    {"proxy", RunProxyCommand},
+    {"check", CheckMain, "check proxies read from a file or standard input"},
+    {"harvest", HarvestMain, "harvest proxies from a proxy-list site or a plain-text list"},
+    {"proxy", RunProxyCommand, "set, switch off, show or guard the system proxy"},
 };
+
+std::string JoinedNames() {
+  std::string names;
+  for (const Subcommand& sub : kSubcommands) {
+    if (!names.empty()) names += ", ";
+    names += sub.name;
+  }
+  return names;
+}
 
 }  // namespace
 
@@ -35,6 +46,14 @@ std::optional<int> RunSubcommand(int argc, const char* const* argv) {
       return sub.run(args);
     }
   }
+  // The window takes flags only, so a first word that names no subcommand is a mistyped one;
+  // saying so beats asking for a display the user never meant to use.
+  if (!name.empty() && name[0] != '-') {
+    std::fprintf(stderr, "lumvexip: unknown subcommand \"%.*s\" (the subcommands are %s)\n",
+                 static_cast<int>(name.size()), name.data(), JoinedNames().c_str());
+    std::fprintf(stderr, "Try 'lumvexip --help'.\n");
+    return 2;
+  }
   return std::nullopt;
 }
 
@@ -44,6 +63,17 @@ std::vector<std::string> SubcommandNames() {
     if (sub.run != nullptr) names.emplace_back(sub.name);
   }
   return names;
+}
+
+std::string SubcommandHelp(const std::string& program_name) {
+  std::string help = "\nSubcommands (no display needed; '" + program_name +
+                     " SUBCOMMAND --help' shows the usage of one):\n";
+  for (const Subcommand& sub : kSubcommands) {
+    std::string left = "  " + std::string(sub.name);
+    left.resize(12, ' ');
+    help += left + std::string(sub.summary) + "\n";
+  }
+  return help;
 }
 
 }  // namespace lumvex::cli

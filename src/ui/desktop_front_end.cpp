@@ -19,6 +19,7 @@
 #include "ui/main_window.h"
 #include "ui/qt_ui_thread.h"
 #include "ui/qt_user_prompts.h"
+#include "ui/repeated_escape_filter.h"
 #include "ui/startup_reporter.h"
 #include "ui/tray_icon_host.h"
 #include "ui/update_window.h"
@@ -54,6 +55,9 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
   ShellController& shell = application.Shell();
   // The program ends through its exit sequence only; hidden-to-tray is not an end.
   app.setQuitOnLastWindowClosed(false);
+  // A held Escape closes the dialog it was pressed in, not every dialog opened after it.
+  RepeatedEscapeFilter repeated_escape;
+  app.installEventFilter(&repeated_escape);
 
   int status = 0;
   {

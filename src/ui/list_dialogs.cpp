@@ -32,7 +32,7 @@ void ListDialogs::OpenModifyDialog() {
 ProxyEditDialog* ListDialogs::ModifyDialog() const { return modify_dialog_.data(); }
 
 void ListDialogs::OpenSettingsDialog() {
-  SettingsDialog dialog(application_.SettingsDialog(), owner_);
+  SettingsDialog dialog(application_.SettingsDialog(), application_.Prompts(), owner_);
   dialog.exec();
 }
 

@@ -42,8 +42,40 @@ MainWindow::MainWindow(MainWindowState& state, ShellController& shell, ProxyList
   resize(725, 506);
   move(50, 50);
   ConnectWidgets();
+  if (!shell_.TrayAvailable()) OfferTrayMenuInWindow();
   state_.AddObserver(this);
   SyncAll();
+}
+
+void MainWindow::OfferTrayMenuInWindow() {
+  // The desktop shows no tray icon (stock GNOME Shell, for one), so the proxy status picture
+  // stands in for it: a click pops up the tray menu, whose items exist nowhere else.
+  QLabel* picture = widgets_.proxy_picture;
+  picture->setCursor(Qt::PointingHandCursor);
+  picture->setToolTip(QString::fromUtf8("托盘菜单"));
+  picture->installEventFilter(this);
+  // A right click on the window's free space does the same, also while the picture is hidden.
+  QWidget* central = centralWidget();
+  central->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(central, &QWidget::customContextMenuRequested, this, [this, central](const QPoint& at) {
+    if (shell_.OnProxyPictureClicked()) PopUpTrayMenuAt(central->mapToGlobal(at));
+  });
+}
+
+void MainWindow::PopUpTrayMenuAt(const QPoint& global_position) {
+  menus_->TrayMenu()->popup(global_position);
+  emit TrayMenuShownInWindow();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == widgets_.proxy_picture && event->type() == QEvent::MouseButtonRelease) {
+    if (shell_.OnProxyPictureClicked()) {
+      PopUpTrayMenuAt(
+          widgets_.proxy_picture->mapToGlobal(QPoint(0, widgets_.proxy_picture->height())));
+    }
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 MainWindow::~MainWindow() { state_.RemoveObserver(this); }
@@ -119,6 +151,9 @@ void MainWindow::ApplyWindowMode() {
     showNormal();
     raise();
     activateWindow();
+  } else if (!shell_.TrayAvailable()) {
+    // Without a tray a hidden window could not be brought back: it waits in the taskbar.
+    if (!isMinimized()) showMinimized();
   } else {
     hide();
   }
@@ -129,8 +164,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
-  // With a tray the controller hides the window and refuses; without one it runs the exit
-  // sequence, whose last step makes this window go away.
+  // The controller minimises the window (to the tray, or to the taskbar without one) and refuses.
   if (shell_.OnCloseRequested()) {
     exiting_ = true;
     event->accept();
@@ -142,8 +176,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
-  if (event->type() == QEvent::WindowStateChange && isMinimized() && !exiting_) {
+  if (event->type() != QEvent::WindowStateChange || exiting_) return;
+  if (isMinimized()) {
     shell_.OnWindowMinimised();
+  } else if (isVisible() && state_.GetWindowMode() != WindowMode::kNormal) {
+    shell_.OnWindowRestoredByDesktop();  // brought back from the taskbar
   }
 }
 

@@ -52,12 +52,16 @@ class MainWindow : public QMainWindow, public MainWindowStateObserver {
   void OnStateChanged(const StateChange& change) override;
 
  signals:
-  // The close button ended the program (no tray to hide in): the exit sequence has run.
+  // The close button ended the program: the exit sequence has run.
   void ClosedForExit();
+  // The tray menu was popped up from the window (no tray: the proxy status picture or a right
+  // click on the window's free space).
+  void TrayMenuShownInWindow();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void ConnectWidgets();
@@ -69,6 +73,9 @@ class MainWindow : public QMainWindow, public MainWindowStateObserver {
   void SyncTimer();
   void ApplyWindowMode();
   void ShowListMenu(const QPoint& position);
+  // Without a tray the window offers the tray menu itself.
+  void OfferTrayMenuInWindow();
+  void PopUpTrayMenuAt(const QPoint& global_position);
 
   MainWindowState& state_;
   ShellController& shell_;

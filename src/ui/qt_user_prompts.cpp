@@ -120,7 +120,11 @@ void QtUserPrompts::ClearClipboard() {
 void QtUserPrompts::OpenWebAddress(std::string_view address) {
   if (address.empty()) return;
   const QUrl url = QUrl::fromUserInput(FromUtf8(address));
-  if (url.isValid()) QDesktopServices::openUrl(url);
+  // The browser gets web addresses only; a file or another handler's scheme is never opened.
+  const QString scheme = url.scheme();
+  if (url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))) {
+    QDesktopServices::openUrl(url);
+  }
 }
 
 std::optional<std::string> QtUserPrompts::AskText(std::string_view caption, std::string_view label,

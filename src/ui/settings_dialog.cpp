@@ -23,11 +23,12 @@ QLineEdit* IntegerBox(QWidget* parent) {
 
 }  // namespace
 
-SettingsDialog::SettingsDialog(SettingsController& controller, QWidget* parent)
-    : QDialog(parent), controller_(controller) {
+SettingsDialog::SettingsDialog(SettingsController& controller, UserPrompts& prompts,
+                               QWidget* parent)
+    : QDialog(parent), controller_(controller), prompts_(prompts) {
   setObjectName(Q(kSettingsDialogTitle));
   setWindowTitle(Q(kSettingsDialogTitle));
-  // The Part's form is 384 x 136; the group "严格验证" below it adds 80.
+  // 384 x 136 holds the two groups and the buttons; the group "严格验证" below adds 80.
   setFixedSize(384, 216);
 
   auto* numbers = Place(new QGroupBox(this), "分组框2", 8, 8, 184, 88);
@@ -87,8 +88,16 @@ SettingsChoices SettingsDialog::Choices() const {
 }
 
 void SettingsDialog::OnConfirm() {
-  controller_.Confirm(Choices());
-  controller_.ConfirmStrictRule({U(strict_url_->text()), U(strict_expect_->text())});
+  std::vector<std::string> failed = controller_.Confirm(Choices());
+  const std::vector<std::string> strict_failed =
+      controller_.ConfirmStrictRule({U(strict_url_->text()), U(strict_expect_->text())});
+  failed.insert(failed.end(), strict_failed.begin(), strict_failed.end());
+  if (!failed.empty()) {
+    // The dialog stays open with the choices, so they can be saved again once the way is clear.
+    prompts_.ShowMessage(kSettingsDialogTitle, SettingsNotSavedMessage(failed), MessageButtons::kOk,
+                         MessageIcon::kWarning);
+    return;
+  }
   accept();
 }
 

@@ -1,10 +1,12 @@
 // The settings dialog "IP代理验证设置": the two numbers (copied live into the main window's hidden
-// fields) and the three checkboxes; "确 定" writes them through the SettingsController.
+// fields) and the three checkboxes; "确 定" writes them through the SettingsController and, when a
+// file could not be written, says which and stays open.
 #pragma once
 
 #include <QDialog>
 
 #include "app/settings_controller.h"
+#include "app/user_prompts.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -15,8 +17,8 @@ class SettingsDialog : public QDialog {
   Q_OBJECT
 
  public:
-  // The created handler runs here.
-  SettingsDialog(SettingsController& controller, QWidget* parent);
+  // The created handler runs here. `prompts` shows the message of a save that failed.
+  SettingsDialog(SettingsController& controller, UserPrompts& prompts, QWidget* parent);
 
   SettingsChoices Choices() const;
 
@@ -24,11 +26,12 @@ class SettingsDialog : public QDialog {
   void OnConfirm();
 
   SettingsController& controller_;
-  QLineEdit* fetch_count_ = nullptr;   // 编辑框2
-  QLineEdit* thread_count_ = nullptr;  // 编辑框1
-  QCheckBox* autostart_ = nullptr;     // 选择框1
-  QCheckBox* tray_ = nullptr;          // 选择框2
-  QCheckBox* run_ = nullptr;           // 选择框3
+  UserPrompts& prompts_;
+  QLineEdit* fetch_count_ = nullptr;    // 编辑框2
+  QLineEdit* thread_count_ = nullptr;   // 编辑框1
+  QCheckBox* autostart_ = nullptr;      // 选择框1
+  QCheckBox* tray_ = nullptr;           // 选择框2
+  QCheckBox* run_ = nullptr;            // 选择框3
   QLineEdit* strict_url_ = nullptr;     // 编辑框3, "验证网址"
   QLineEdit* strict_expect_ = nullptr;  // 编辑框4, "必须包含"
 };

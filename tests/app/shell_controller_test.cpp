@@ -243,22 +243,50 @@ TEST_F(ShellControllerTest, CloseButtonHidesToTheTray) {
   EXPECT_EQ(destroyed, 0);
 }
 
-TEST_F(ShellControllerTest, CloseButtonExitsWithoutATray) {
+TEST_F(ShellControllerTest, WithoutATrayTheWindowWaitsInTheTaskbarAndOffersTheTrayMenu) {
   ShellController& shell = Controller(false);
   int destroyed = 0;
   shell.Hooks().destroy_main_window = [&] { ++destroyed; };
   list_.AddRow(Row("1.2.3.4", "8080", "HTTP"));
-  bool allowed = false;
-  OnUi([&] { allowed = shell.OnCloseRequested(); });
-  EXPECT_TRUE(allowed);
+  // The close button neither ends the program nor hides the window where nothing could bring it
+  // back: it is minimised to the taskbar, and the first time a message says so.
+  for (int close = 0; close < 2; ++close) {
+    bool allowed = true;
+    OnUi([&] { allowed = shell.OnCloseRequested(); });
+    EXPECT_FALSE(allowed);
+    EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimised);
+    OnUi([&] { shell.OnWindowRestoredByDesktop(); });
+    EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
+  }
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text, kNoTrayCloseNotice);
+  EXPECT_EQ(shell.ExitCount(), 0);
+  EXPECT_EQ(destroyed, 0);
+  EXPECT_FALSE(FileExists(AgentFilePath(DataDir())));
+
+  // The proxy status picture stands in for the tray icon: its click pops up the tray menu with
+  // the enabling a right click on the icon gives, and 最小化 goes to the taskbar.
+  bool pop = false;
+  OnUi([&] { pop = shell.OnProxyPictureClicked(); });
+  EXPECT_TRUE(pop);
+  EXPECT_FALSE(state_.IsTrayItemEnabled(TrayItem::kRestore));
+  EXPECT_TRUE(state_.IsTrayItemEnabled(TrayItem::kMinimise));
+  OnUi([&] { shell.OnTrayItem(TrayItem::kMinimise); });
+  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimised);
+  // "退出程序" from that menu ends the program as from the tray.
+  OnUi([&] { shell.OnTrayItem(TrayItem::kExit); });
   EXPECT_EQ(shell.ExitCount(), 1);
+  EXPECT_EQ(destroyed, 1);
   EXPECT_TRUE(FileExists(AgentFilePath(DataDir())));
-  EXPECT_EQ(destroyed, 0);  // the window closes by itself
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
-  // Minimising has nowhere to hide the window either.
-  OnUi([&] { shell.MinimiseToTray(); });
-  OnUi([&] { shell.OnWindowMinimised(); });
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
+}
+
+TEST_F(ShellControllerTest, WithATrayThePictureIsOnlyAPicture) {
+  ShellController& shell = Controller(true);
+  bool pop = true;
+  OnUi([&] { pop = shell.OnProxyPictureClicked(); });
+  EXPECT_FALSE(pop);
+  OnUi([&] { shell.OnCloseRequested(); });
+  EXPECT_TRUE(prompts_.messages.empty());
 }
 
 TEST_F(ShellControllerTest, ExitSavesTheListAndRunsTwiceHarmlessly) {
@@ -442,6 +470,12 @@ TEST_F(ShellControllerTest, WebAddressesOpenOnlyWhenKnown) {
   OnUi([&] { shell.OnLinkClicked(Link::kSecond); });
   const std::vector<std::string> expected = {"http://www.example.com/",
                                              "http://links.example.com/"};
+  EXPECT_EQ(prompts_.opened_addresses, expected);
+  // Addresses from the manifest that are no web addresses are never handed on.
+  state_.SetLabelText(Label::kTrayWebAddress, "file:///etc/passwd");
+  state_.SetLink(Link::kThird, "友情链接", "javascript:alert(1)");
+  OnUi([&] { shell.OnTrayItem(TrayItem::kWebSite); });
+  OnUi([&] { shell.OnLinkClicked(Link::kThird); });
   EXPECT_EQ(prompts_.opened_addresses, expected);
 }
 

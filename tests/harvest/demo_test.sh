@@ -44,6 +44,36 @@ grep -q "127.0.0." "$work/rows.txt" || { echo "FAIL: demo rows are not the loopb
 log="$work/demo/requests.log"
 program="$(pgrep -f "lumvexip --data-dir $work/demo/data" | head -1)"
 [ -n "$program" ] || { echo "FAIL: program not found"; exit 1; }
+
+# Nothing the demo gives the program points off the machine: every address is on loopback, or a
+# name under .invalid that only the farm's proxies answer for.
+while read -r arg; do
+  case "$arg" in
+    http://127.0.0.1:* | http://*.invalid) ;;
+    http*) echo "FAIL: the program was given $arg"; exit 1 ;;
+  esac
+done < <(tr '\0' '\n' <"/proc/$program/cmdline")
+grep -qF -- "$(sed -n 's/^manifest //p' "$work/demo/update.txt")" "/proc/$program/cmdline" ||
+  { echo "FAIL: 软件更新 does not ask the demo's update servers"; exit 1; }
+updates="$(pgrep -P "$demo" -f lumvex_update_servers || true)"
+[ -n "$updates" ] || { echo "FAIL: the update servers do not run"; exit 1; }
+manifest="$(python3 -c "import sys, urllib.request
+direct = urllib.request.build_opener(urllib.request.ProxyHandler({}))
+print(direct.open(sys.argv[1], timeout=30).read().decode('gbk'))" \
+  "$(sed -n 's/^manifest //p' "$work/demo/update.txt")")"
+case "$manifest" in
+  *"新版本：【LumvexIP代理验证 V1.3】新版本"*) ;;
+  *) echo "FAIL: the demo's manifest does not name the running version"; exit 1 ;;
+esac
+# "从网址导入代理IP(&U)" offers source C's plain list, and that list is the farm's.
+list_url="$(sed -n 's/^list url=\(.*\)\r$/\1/p' "$work/demo/data/list url")"
+case "$list_url" in
+  http://127.0.0.1:*/http.txt) ;;
+  *) echo "FAIL: the import from a web address offers '$list_url'"; exit 1 ;;
+esac
+"$build/src/ui/lumvexip" harvest --url "$list_url" >"$work/listed.txt"
+grep -qxF "$(head -1 "$work/demo/farm.txt")" "$work/listed.txt" ||
+  { echo "FAIL: the plain list does not hold the farm's proxies"; exit 1; }
 press_harvest "$log" "$window" || { echo "FAIL: the harvest did not start"; exit 1; }
 # Pages go out one a second; by the time page 3 is asked for, page 1 has been read.
 requested "$log" 300 "/proxy_ip.html?id=101&pageid=3" ||
@@ -52,6 +82,9 @@ kill -TERM "$program"
 status=0
 wait "$demo" || status=$?
 [ "$status" = 0 ] || { cat "$work/demo.log"; echo "FAIL: demo ended with $status"; exit 1; }
+for pid in $updates; do
+  kill -0 "$pid" 2>/dev/null && { echo "FAIL: the update servers still run"; exit 1; }
+done
 if pgrep -f "$work/demo" >/dev/null; then
   pgrep -af "$work/demo"
   echo "FAIL: something of the demo still runs"

@@ -4,12 +4,18 @@
 // commands.
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <functional>
 
 #include "app/application.h"
 #include "platform/file_io.h"
@@ -19,6 +25,7 @@
 #include "ui/list_dialogs.h"
 #include "ui/proxy_edit_dialog.h"
 #include "ui/qt_ui_thread.h"
+#include "ui/repeated_escape_filter.h"
 #include "ui/settings_dialog.h"
 #include "ui_test_fixture.h"
 
@@ -173,7 +180,7 @@ class ListDialogsTest : public QObject {
     DialogRig rig;
     rig.settings.Confirm({"300", "40", false, true, false});
     rig.state.ApplySourceSelection(SourceChoice::kSourceB);
-    SettingsDialog dialog(rig.settings, nullptr);
+    SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
     QCOMPARE(dialog.objectName(), QString::fromUtf8("IP代理验证设置"));
     QCOMPARE(dialog.windowTitle(), QString::fromUtf8("IP代理验证设置"));
     QCOMPARE(Find<QGroupBox>(&dialog, "分组框1")->geometry(), QRect(200, 8, 176, 88));
@@ -193,7 +200,7 @@ class ListDialogsTest : public QObject {
     QCOMPARE(rig.state.FieldText(Field::kThreadCount), std::string("40"));
 
     rig.state.ApplySourceSelection(SourceChoice::kSourceA);
-    SettingsDialog second(rig.settings, nullptr);
+    SettingsDialog second(rig.settings, rig.prompts, nullptr);
     second.show();
     auto* fetch2 = Find<QLineEdit>(&second, "编辑框2");
     QVERIFY(fetch2->isEnabled());
@@ -208,7 +215,7 @@ class ListDialogsTest : public QObject {
   void SettingsConfirmWritesTheFilesAndTheAutostartEntry() {
     DialogRig rig;
     rig.state.ApplySourceSelection(SourceChoice::kSourceA);
-    SettingsDialog dialog(rig.settings, nullptr);
+    SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
     dialog.show();
     QTest::keyClicks(Find<QLineEdit>(&dialog, "编辑框2"), QStringLiteral("50"));
     Find<QCheckBox>(&dialog, "选择框1")->setChecked(true);
@@ -225,11 +232,11 @@ class ListDialogsTest : public QObject {
     QVERIFY(rig.settings.AutostartEntry().IsEnabled());
   }
 
-  void StrictGroupSitsBelowThePartsFormAndKeepsItsFile() {
+  void StrictGroupSitsBelowTheFormAndKeepsItsFile() {
     DialogRig rig;
-    SettingsDialog dialog(rig.settings, nullptr);
+    SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
     dialog.show();
-    // The Part's controls stay where they were; the new group is below them.
+    // The numbers, checkboxes and buttons keep their places; the strict group comes below them.
     QCOMPARE(Find<QGroupBox>(&dialog, "分组框2")->geometry(), QRect(8, 8, 184, 88));
     QCOMPARE(Find<QPushButton>(&dialog, "按钮1")->geometry(), QRect(112, 104, 72, 24));
     auto* group = Find<QGroupBox>(&dialog, "分组框3");
@@ -243,9 +250,60 @@ class ListDialogsTest : public QObject {
     QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
     QCOMPARE(text::DecodeGbk(ReadWholeFile(rig.Data("strict")).value_or("-")),
              std::string("[strict]\r\nurl=http://mine.test/probe\r\nexpect=欢迎\r\n"));
-    SettingsDialog again(rig.settings, nullptr);
+    SettingsDialog again(rig.settings, rig.prompts, nullptr);
     QCOMPARE(Find<QLineEdit>(&again, "编辑框4")->text(), QString::fromUtf8("欢迎"));
     QCOMPARE(Find<QLineEdit>(&again, "编辑框3")->text(), QStringLiteral("http://mine.test/probe"));
+  }
+
+  // "确 定" that cannot write a file says which one and keeps the dialog open; the other files are
+  // written all the same.
+  void SettingsSaveThatFailsSaysSo() {
+    struct Case {
+      const char* name;
+      const char* in_the_way;  // made a directory ("" for none, "data" for the data directory)
+      std::vector<std::string> failed;  // file names in the data directory, "autostart" entry
+    };
+    const std::vector<std::string> all = {"agent number", "thread",   "Powered up",
+                                          "tray",         "IE Agent", "strict"};
+    const Case cases[] = {
+        {"all written", "", {}},
+        {"a directory named like the thread file", "thread", {"thread"}},
+        {"a directory named like the INI file", "IE Agent", {"IE Agent"}},
+        {"the data directory is a file", "data", all},
+        {"the autostart directory is a file", "autostart", {"autostart"}},
+    };
+    for (const Case& c : cases) {
+      DialogRig rig;
+      const std::string root = rig.dir.path().toStdString();
+      const std::string way = c.in_the_way;
+      if (way == "data" || way == "autostart") {
+        QVERIFY(WriteWholeFile(root + "/" + way, "in the way"));
+      } else if (!way.empty()) {
+        QVERIFY(QDir().mkpath(QString::fromStdString(rig.Data(way))));
+      }
+      SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
+      dialog.show();
+      Find<QCheckBox>(&dialog, "选择框1")->setChecked(true);
+      QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
+      QCOMPARE(dialog.isVisible(), !c.failed.empty());
+      if (c.failed.empty()) {
+        QVERIFY2(rig.prompts.messages.empty(), c.name);
+        continue;
+      }
+      QCOMPARE(rig.prompts.messages.size(), std::size_t(1));
+      const std::string& text = rig.prompts.messages[0].text;
+      QVERIFY2(text.rfind(std::string(kSettingsNotSaved), 0) == 0, c.name);
+      for (const std::string& name : c.failed) {
+        const std::string path =
+            name == "autostart" ? rig.settings.AutostartEntry().EntryPath() : rig.Data(name);
+        QVERIFY2(text.find(path) != std::string::npos, (std::string(c.name) + ": " + path).c_str());
+      }
+      // Files that were not in the way were saved.
+      for (const std::string& name : all) {
+        const bool failed = std::find(c.failed.begin(), c.failed.end(), name) != c.failed.end();
+        QCOMPARE(QFileInfo(QString::fromStdString(rig.Data(name))).isFile(), !failed);
+      }
+    }
   }
 
   void MainWindowCommandsOpenTheDialogs() {
@@ -302,6 +360,83 @@ class ListDialogsTest : public QObject {
       ui.Close();
       app.Shutdown();
     }
+  }
+
+  // A held Escape closes the dialog it was pressed in, not the next one opened while it is down:
+  // its auto-repeat (flagged, or on X11 a press stamped like the release before it) is ignored.
+  void HeldEscapeDoesNotCloseTheNextDialog() {
+    struct Case {
+      const char* name;
+      bool flagged_repeat;
+      bool stamped_like_release;
+      bool closes;
+    };
+    const Case cases[] = {
+        {"fresh press", false, false, true},
+        {"flagged auto-repeat", true, false, false},
+        {"press stamped like the release", false, true, false},
+    };
+    RepeatedEscapeFilter filter;
+    qApp->installEventFilter(&filter);
+    for (const Case& c : cases) {
+      DialogRig rig;
+      ProxyEditDialog dialog(EditMode::kAdd, rig.edit, nullptr);
+      dialog.show();
+      dialog.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&dialog));
+      QWindow* window = dialog.windowHandle();
+      QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+      release.setTimestamp(1000);
+      QApplication::sendEvent(window, &release);
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(),
+                      c.flagged_repeat);
+      press.setTimestamp(c.stamped_like_release ? 1000 : 1040);
+      QApplication::sendEvent(window, &press);
+      QVERIFY2(dialog.isVisible() != c.closes, c.name);
+    }
+    qApp->removeEventFilter(&filter);
+  }
+
+  // Every way a dialog can be left without "确定" (its cancel button, Escape, the title bar's
+  // close button) writes nothing, and each command opens its dialog again afterwards.
+  void EveryWayOfClosingADialogActsAsItsCancelButton() {
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/config")).toUtf8());
+    QtUiThread ui;
+    testing::ScriptedPrompts prompts;
+    ApplicationOptions options;
+    options.shell.data_dir = dir.path().toStdString() + "/data";
+    options.shell.tray_available = false;
+    Application app(ui, prompts, options);
+    QWidget owner;
+    ListDialogs dialogs(app, &owner);
+    const std::function<void(QDialog*)> ways[] = {
+        [](QDialog* d) { QTest::mouseClick(Find<QPushButton>(d, "按钮2"), Qt::LeftButton); },
+        [](QDialog* d) {
+          QTest::keyClick(d->focusWidget() ? d->focusWidget() : d, Qt::Key_Escape);
+        },
+        [](QDialog* d) { d->close(); },
+    };
+    for (const Command command : {Command::kSettings, Command::kAddProxy, Command::kSettings}) {
+      for (const auto& leave : ways) {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+          auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+          if (dialog == nullptr) return;
+          seen = true;
+          for (QCheckBox* box : dialog->findChildren<QCheckBox*>()) box->setChecked(true);
+          leave(dialog);
+          if (dialog->isVisible()) dialog->reject();  // keeps a failing case from hanging
+        });
+        app.Shell().OnCommand(command);
+        QVERIFY(seen);
+      }
+    }
+    QCOMPARE(app.List().ListCount(), 0);
+    QVERIFY(!QDir(QString::fromStdString(options.shell.data_dir)).exists());
+    QVERIFY(!app.SettingsDialog().AutostartEntry().IsEnabled());
+    ui.Close();
+    app.Shutdown();
   }
 };
 

@@ -263,6 +263,12 @@ std::string ProxySites::AnyCountryPage() const {
   return text::EncodeGbk(page);
 }
 
+std::string ProxySites::PlainListPage() const {
+  std::string list;
+  for (const SiteRow& row : AnyCountryRows()) list += row.address + ":" + row.port + "\r\n";
+  return list;
+}
+
 // ---- Serving ----
 
 ProxySites::Answer ProxySites::Serve(std::size_t site, const std::string& target) {
@@ -326,6 +332,9 @@ ProxySites::Answer ProxySites::Serve(std::size_t site, const std::string& target
       reply.status = 404;
       reply.reason = "Not Found";
     }
+  } else if (target == kPlainListTarget) {
+    reply.headers.push_back({"Content-Type", "text/plain"});
+    body = PlainListPage();
   } else {
     reply.headers.push_back({"Content-Type", "text/html; charset=gbk"});
     if (target == "/proxy/index.aspx") {

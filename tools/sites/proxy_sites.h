@@ -1,7 +1,8 @@
 // Loopback stand-ins for the three proxy-list sources, generated from a seed so that tests know
 // every row they serve. Source A: a category list and 80-row table pages (UTF-8, CR LF rows).
 // Source B: a database list, database pages linking to list pages, list pages of "<br />" lines
-// (GBK). Source C: one GBK page mixing transparent and anonymous rows. Chosen pages can be told
+// (GBK). Source C: one GBK page mixing transparent and anonymous rows, and the same rows as a
+// plain-text list (/http.txt). Chosen pages can be told
 // to fail, stall, return junk, or return a hostile page built to make a pattern matcher backtrack.
 #pragma once
 
@@ -91,6 +92,10 @@ class ProxySites {
   std::string DatabasePage(int database) const;
   std::string ListPage(int database, int page) const;
   std::string AnyCountryPage() const;
+  // Source C's rows again as a plain-text list, one "address:port" a line (CR LF), served at
+  // kPlainListTarget: what "从网址导入代理IP(&U)" and `harvest --url` read.
+  std::string PlainListPage() const;
+  static constexpr const char* kPlainListTarget = "/http.txt";
 
  private:
   struct Answer;

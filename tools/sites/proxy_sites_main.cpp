@@ -19,8 +19,9 @@ constexpr const char* kUsage =
     "  [--log FILE]\n"
     "  [--fail TARGET] [--stall TARGET] [--junk TARGET] [--hostile TARGET] (each may repeat)\n"
     "Serves source A (category list, 80-row table pages), source B (database list, database\n"
-    "pages, list pages) and source C (one page) on 127.0.0.1. --proxies names a file of\n"
-    "address:port lines (a proxy farm's --out) used for every other row. A TARGET is a request\n"
+    "pages, list pages) and source C (one page, and /http.txt: its rows as a plain list) on\n"
+    "127.0.0.1. --proxies names a file of address:port lines (a proxy farm's --out) used for\n"
+    "every other row. A TARGET is a request\n"
     "path with its query, e.g. /proxy_ip.html?id=101&pageid=2. Prints 'source-a HOST' lines and\n"
     "'ready' (also written to --out as a=HOST lines), stops after --max-seconds or on SIGTERM.\n"
     "--log appends one 'a|b|c TARGET' line per request as it arrives.\n";
