@@ -77,8 +77,10 @@ for y in 90 88 92 86 94; do
   xdotool key Escape
 done
 expect_store 5 "'manual' '1.2.3.4':8080 '1.2.3.4':8080" "设置IE代理(&S) on the second row"
-saved=$(iconv -f GBK -t UTF-8 "$work/data/IE Agent" | tr -d '\r' | grep '^IE一=')
-[ "$saved" = "IE一=1.2.3.4:8080 | 北京市" ] || fail "saved proxy is [$saved]"
+# The store is switched before "IE Agent" is written: wait for the file as well.
+saved_proxy() { iconv -f GBK -t UTF-8 "$work/data/IE Agent" | tr -d '\r' | grep '^IE一='; }
+saved_is_second_row() { [ "$(saved_proxy)" = "IE一=1.2.3.4:8080 | 北京市" ]; }
+wait_for 10 saved_is_second_row || fail "saved proxy is [$(saved_proxy)]"
 
 kill -TERM "$app_pid"
 wait_for 30 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "the program did not end on SIGTERM"
