@@ -1,17 +1,22 @@
 #include "app/shell_controller.h"
 
+#include <chrono>
 #include <optional>
 #include <utility>
 
 #include "app/leftover_executables.h"
 #include "app/settings/settings.h"
 #include "app/web_address.h"
+#include "platform/file_io.h"
 #include "proxylist/agent_file.h"
 #include "proxylist/proxy_entry.h"
 #include "text/text_util.h"
 
 namespace lumvex {
 namespace {
+
+// A save takes milliseconds; a temporary file this old belongs to no save still running.
+constexpr std::chrono::minutes kStaleStagedFileAge{10};
 
 template <typename Enum>
 std::size_t Index(Enum value) {
@@ -92,6 +97,8 @@ void ShellController::LoadNumbersAndTray() {
 
 void ShellController::RemoveLeftovers() {
   RemoveLeftoverExecutables(config_.run_directory, config_.running_executable);
+  // Saves cut short by a kill or a crash leave their temporary files; the next start tidies up.
+  RemoveStaleStagedFiles(config_.data_dir, kStaleStagedFileAge);
 }
 
 void ShellController::ExitSequence() {

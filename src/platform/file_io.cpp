@@ -1,6 +1,7 @@
 #include "platform/file_io.h"
 
 #include <fcntl.h>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <ctime>
 #include <random>
 
 #include "platform/staged_write.h"
@@ -200,6 +202,25 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   if (!target) return false;
   const auto staged = StageWrite(*target, bytes);
   return staged && CommitStagedWrite(*staged, *target);
+}
+
+int RemoveStaleStagedFiles(const std::string& directory, std::chrono::seconds min_age) {
+  DIR* dir = opendir(directory.c_str());
+  if (dir == nullptr) return 0;
+  const std::time_t now = std::time(nullptr);
+  int removed = 0;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    // The names StageWrite gives: "." + the file's name + ".tmp-" + a unique suffix.
+    if (name.size() < 2 || name[0] != '.' || name.find(".tmp-", 1) == std::string::npos) continue;
+    const std::string path = directory + "/" + name;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (now - st.st_mtime < min_age.count()) continue;
+    if (unlink(path.c_str()) == 0) ++removed;
+  }
+  closedir(dir);
+  return removed;
 }
 
 bool EnsureDirectory(const std::string& path) {

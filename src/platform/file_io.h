@@ -1,6 +1,7 @@
 // Whole-file reads and writes. Paths are UTF-8 file-system paths; contents are raw bytes.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // not exist yet) stays a link: the file it finally names is the one replaced, with the temporary
 // file beside it. Returns false on failure (also for a loop of links).
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
+
+// Removes the temporary files of saves that a kill, a crash or a power cut left in `directory`
+// (".NAME.tmp-..." beside NAME), when they are older than `min_age`: a younger one may belong to
+// a save still running in another process. Returns how many were removed.
+int RemoveStaleStagedFiles(const std::string& directory, std::chrono::seconds min_age);
 
 // Creates the directory (one level only). True when it exists afterwards.
 bool EnsureDirectory(const std::string& path);

@@ -1,6 +1,7 @@
 #include "platform/file_io.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -216,6 +217,24 @@ TEST(StagedWriteTest, CommitReplacesAndFailedCommitCleansUp) {
   EXPECT_FALSE(CommitStagedWrite(*second, dir.File("gone") + "/tray"));
   EXPECT_EQ(dir.Entries(), Names{"tray"});
   EXPECT_EQ(ReadWholeFile(path), "one");
+}
+
+TEST(StagedWriteTest, StaleStagingFilesOfKilledSavesAreRemovedAtTheirAge) {
+  ScratchDir dir;
+  PutFile(dir.File("The agent"), "list");
+  const auto old_staged = StageWrite(dir.File("The agent"), "cut short");
+  const auto fresh_staged = StageWrite(dir.File("tray"), "another process saving");
+  ASSERT_TRUE(old_staged && fresh_staged);
+  PutFile(dir.File(".hidden note"), "not ours");
+  const timespec an_hour_ago[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+  for (const std::string& path : {*old_staged, dir.File(".hidden note")}) {
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), an_hour_ago, 0), 0);
+  }
+  EXPECT_EQ(RemoveStaleStagedFiles(dir.path(), std::chrono::minutes(10)), 1);
+  EXPECT_FALSE(FileExists(*old_staged));
+  EXPECT_TRUE(FileExists(*fresh_staged));
+  EXPECT_EQ(dir.Entries().size(), 3u);  // the list, the fresh staging file, the note
+  EXPECT_EQ(RemoveStaleStagedFiles(dir.File("missing"), std::chrono::minutes(10)), 0);
 }
 
 TEST(WriteWholeFileTest, ConcurrentWritersLeaveOneWholeContent) {
