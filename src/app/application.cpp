@@ -44,9 +44,10 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       options_(std::move(options)),
       state_(ui),
       list_(ui),
+      colours_(list_),
       shell_(state_, list_, prompts_, options_.shell),
       fetcher_(std::make_unique<http::FetchClient>(&cookies_)),
-      checker_(ui_, list_, colours_, *fetcher_, CheckTargetOf(options_)),
+      checker_(ui_, list_, *fetcher_, CheckTargetOf(options_)),
       validation_(state_, list_, pool_, checker_),
       system_proxy_(options_.system_proxy ? options_.system_proxy
                                           : std::make_shared<NoSystemProxy>()),

@@ -19,7 +19,7 @@ inline constexpr std::string_view kVerdictFailure = "失败";
 // A failed pool check is drawn in pure red (0x00BBGGRR) on the list's own background.
 inline constexpr std::uint32_t kFailureTextColour = 255;
 
-// A check reads at most this much of a reply: it needs only to see that one came.
+// A check reads at most this much of a reply: it needs only the status and some body.
 inline constexpr std::size_t kCheckBodyBytes = 4096;
 
 // The "s" value of the validation address is drawn from this range for every check.
@@ -42,8 +42,15 @@ std::string ValidationUrl(const CheckTarget& target, int salt);
 // A fresh value in [kSaltMin, kSaltMax]; safe to call from any thread.
 int DrawSalt();
 
-// The proxy relayed the request: the reply, up to its first zero byte, is not empty and arrived
-// before the deadline.
+// How every check fetches: through `proxy` only (never direct), with the deadline, the body as
+// received and read up to `max_body_bytes`.
+http::FetchOptions CheckFetchOptions(const std::string& proxy, double timeout_s,
+                                     std::size_t max_body_bytes = kCheckBodyBytes);
+
+// The proxy relayed the request: before the deadline, the reply that came through it has a status
+// from 200 to 399, and a 2xx carries a body. A proxy's own refusal (403 by its rules, 407 login
+// wanted, 5xx when it could not reach the site) and a reply without a status line do not count.
+// A redirect counts by its status: where it leads is not the proxy's work.
 bool ProxyRelayed(const http::FetchResult& result);
 
 }  // namespace lumvex

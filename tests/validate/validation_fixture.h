@@ -33,6 +33,13 @@ class ValidationFixture : public ::testing::Test {
     return spec;
   }
 
+  // A proxy answering every request with `status` and a page of its own.
+  static tools::ProxySpec Refusal(int status) {
+    tools::ProxySpec spec = Spec(Behaviour::kAnswer, 0, "<html>error page of the proxy</html>");
+    spec.status = status;
+    return spec;
+  }
+
   // Starts the farm (proxy i on the i-th loopback address) and the application.
   void Start(const std::vector<tools::ProxySpec>& specs, int check_timeout_s = 3,
              std::string threads = "") {
