@@ -4,10 +4,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 
+#include "app/strict_settings.h"
 #include "ui/qt_text.h"
 
 namespace lumvex {
@@ -87,6 +89,12 @@ SettingsChoices SettingsDialog::Choices() const {
 }
 
 void SettingsDialog::OnConfirm() {
+  // An https check address would bypass every proxy: refused before anything is written.
+  if (!StrictUrlAccepted(U(strict_url_->text()))) {
+    QMessageBox::warning(this, Q(kSettingsDialogTitle), Q(kStrictUrlRefused));
+    strict_url_->setFocus();
+    return;
+  }
   controller_.Confirm(Choices());
   controller_.ConfirmStrictRule({U(strict_url_->text()), U(strict_expect_->text())});
   accept();
