@@ -16,6 +16,7 @@ namespace {
 CheckTarget CheckTargetOf(const ApplicationOptions& options) {
   CheckTarget target;
   target.validation_host = options.endpoints.validation_host;
+  target.validation_path = options.endpoints.validation_path;
   target.validation_account = options.endpoints.validation_account;
   target.validation_token = options.endpoints.validation_token;
   target.connectivity_host = options.endpoints.connectivity_host;

@@ -5,6 +5,9 @@
 namespace lumvex {
 
 std::string ValidationUrl(const CheckTarget& target, int salt) {
+  if (target.validation_path == ValidationPath::kRootPage) {
+    return "http://" + target.validation_host + "/?s=" + std::to_string(salt);
+  }
   return "http://" + target.validation_host +
          "/fcg-bin/cgi_emotion_list.fcg?uin=" + target.validation_account +
          "&loginUin=0&s=" + std::to_string(salt) +

@@ -26,17 +26,28 @@ inline constexpr std::size_t kCheckBodyBytes = 4096;
 inline constexpr int kSaltMin = 100;
 inline constexpr int kSaltMax = 9999999;
 
+// What a pool check asks the validation host for.
+enum class ValidationPath {
+  // "/?s=" + salt: the host's home page, which any web server answers with 2xx.
+  kRootPage,
+  // The original's web service: "/fcg-bin/cgi_emotion_list.fcg?uin=...". Only a host that runs
+  // it answers 2xx there.
+  kEmotionList,
+};
+
 // Where checks are sent and how long each may take.
 struct CheckTarget {
   std::string validation_host;     // host[:port]
+  ValidationPath validation_path = ValidationPath::kRootPage;
   std::string validation_account;  // nine digits
   std::string validation_token;    // four digits
   std::string connectivity_host;   // host[:port], fetched by the menu check
   double timeout_s = 60;           // the check deadline
 };
 
-// "http://" + host + "/fcg-bin/cgi_emotion_list.fcg?uin=" + account + "&loginUin=0&s=" + salt +
-// "&num=3&noflower=1&g_tk=" + token.
+// kRootPage: "http://" + host + "/?s=" + salt. kEmotionList: "http://" + host +
+// "/fcg-bin/cgi_emotion_list.fcg?uin=" + account + "&loginUin=0&s=" + salt +
+// "&num=3&noflower=1&g_tk=" + token. The fresh salt keeps caches along the way from answering.
 std::string ValidationUrl(const CheckTarget& target, int salt);
 
 // A fresh value in [kSaltMin, kSaltMax]; safe to call from any thread.

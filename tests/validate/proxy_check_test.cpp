@@ -19,6 +19,9 @@ TEST(ProxyCheckTest, ValidationUrlIsAssembledInOrder) {
   target.validation_host = "check.test:8080";
   target.validation_account = "123456789";
   target.validation_token = "4321";
+  // By default the host's home page, which answers 2xx.
+  EXPECT_EQ(ValidationUrl(target, 100), "http://check.test:8080/?s=100");
+  target.validation_path = ValidationPath::kEmotionList;
   EXPECT_EQ(ValidationUrl(target, 100),
             "http://check.test:8080/fcg-bin/cgi_emotion_list.fcg?uin=123456789&loginUin=0&s=100"
             "&num=3&noflower=1&g_tk=4321");

@@ -54,6 +54,7 @@ class ValidationFixture : public ::testing::Test {
     options.shell.run_directory = dir_.path();
     options.shell.data_dir = dir_.path() + "/data";
     options.endpoints.validation_host = "check.test";
+    options.endpoints.validation_path = ValidationPath::kEmotionList;
     options.endpoints.connectivity_host = "connect.test";
     options.check_timeout_seconds = check_timeout_s;
     app_ = std::make_unique<Application>(ui_, prompts_, options);
