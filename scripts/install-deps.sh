@@ -10,6 +10,7 @@ packages=(
   libglib2.0-dev gsettings-desktop-schemas libglib2.0-bin dbus
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth trayer fonts-wqy-zenhei x11-utils xdotool
+  squid tinyproxy
 )
 
 missing=()
