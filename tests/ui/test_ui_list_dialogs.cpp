@@ -7,11 +7,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include "app/application.h"
+#include "app/strict_settings.h"
 #include "platform/file_io.h"
 #include "support/scripted_prompts.h"
 #include "text/codec.h"
@@ -246,6 +248,27 @@ class ListDialogsTest : public QObject {
     SettingsDialog again(rig.settings, nullptr);
     QCOMPARE(Find<QLineEdit>(&again, "编辑框4")->text(), QString::fromUtf8("欢迎"));
     QCOMPARE(Find<QLineEdit>(&again, "编辑框3")->text(), QStringLiteral("http://mine.test/probe"));
+  }
+
+  // An https check address would be fetched past every proxy: the dialog says so, stays open and
+  // writes nothing.
+  void StrictGroupRefusesAnHttpsAddress() {
+    DialogRig rig;
+    SettingsDialog dialog(rig.settings, nullptr);
+    dialog.show();
+    Find<QLineEdit>(&dialog, "编辑框3")->setText(QStringLiteral("https://secure.test/"));
+    QString said;
+    QTimer::singleShot(0, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        said = box->text();
+        box->accept();
+      }
+    });
+    QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
+    QCOMPARE(said, QString::fromUtf8(kStrictUrlRefused.data(),
+                                     static_cast<qsizetype>(kStrictUrlRefused.size())));
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!ReadWholeFile(rig.Data("strict")).has_value());
   }
 
   void MainWindowCommandsOpenTheDialogs() {
