@@ -91,7 +91,10 @@ SettingsChoices SettingsDialog::Choices() const {
 void SettingsDialog::OnConfirm() {
   // An https check address would bypass every proxy: refused before anything is written.
   if (!StrictUrlAccepted(U(strict_url_->text()))) {
-    QMessageBox::warning(this, Q(kSettingsDialogTitle), Q(kStrictUrlRefused));
+    QMessageBox box(QMessageBox::Warning, Q(kSettingsDialogTitle), Q(kStrictUrlRefused),
+                    QMessageBox::NoButton, this);
+    box.addButton(QString::fromUtf8("确定"), QMessageBox::AcceptRole);
+    box.exec();
     strict_url_->setFocus();
     return;
   }
