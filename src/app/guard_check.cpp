@@ -10,9 +10,9 @@ ProxyGuard::Check MakeGuardCheck(http::FetchClient& fetcher, std::string url, do
   return [&fetcher, url = std::move(url), timeout_s](const std::string& address,
                                                      std::function<void(bool)> done) {
     std::string target = url;
-    fetcher.FetchPageAsync(target, CheckFetchOptions(address, timeout_s), [done = std::move(done)](http::FetchResult result) {
-      done(ProxyRelayed(result));
-    });
+    fetcher.FetchPageAsync(
+        target, CheckFetchOptions(address, timeout_s),
+        [done = std::move(done)](http::FetchResult result) { done(ProxyRelayed(result)); });
   };
 }
 

@@ -11,8 +11,8 @@ namespace lumvex {
 
 inline constexpr char kStrictFileName[] = "strict";
 
-// The settings dialog's answer to a "验证网址" it cannot take: a listed proxy relays plain http, and
-// an https address would be fetched past it, so every proxy would pass.
+// The settings dialog's answer to a "验证网址" it cannot take: a listed proxy relays plain http,
+// and an https address would be fetched past it, so every proxy would pass.
 inline constexpr std::string_view kStrictUrlRefused =
     "验证网址只能是http网址（如 http://example.com/ ），https网址不经过代理，无法验证代理！";
 

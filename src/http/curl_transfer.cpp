@@ -115,11 +115,11 @@ bool CurlTransfer::ApplyProxy(bool https_url) {
   }
   // curl keeps its previous proxy ("", direct) when it refuses one, so every option is checked:
   // a request that needs the proxy must never leave without it.
-  const bool taken = curl_easy_setopt(easy_, CURLOPT_PROXY, proxy_.c_str()) == CURLE_OK &&
-                     curl_easy_setopt(easy_, CURLOPT_PROXYTYPE,
-                                      static_cast<long>(CURLPROXY_HTTP)) == CURLE_OK &&
-                     // An empty list overrides NO_PROXY from the environment.
-                     curl_easy_setopt(easy_, CURLOPT_NOPROXY, "") == CURLE_OK;
+  const bool taken =
+      curl_easy_setopt(easy_, CURLOPT_PROXY, proxy_.c_str()) == CURLE_OK &&
+      curl_easy_setopt(easy_, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP)) == CURLE_OK &&
+      // An empty list overrides NO_PROXY from the environment.
+      curl_easy_setopt(easy_, CURLOPT_NOPROXY, "") == CURLE_OK;
   if (!taken) {
     curl_easy_setopt(easy_, CURLOPT_PROXY, "");
     return false;

@@ -44,8 +44,7 @@ class ProxyList {
   bool SetCell(int row, int column, std::string text);
   // The cell's text and its colours (nullopt: the list's own) in one step, so a verdict and its
   // colour are never seen apart. False when the row or column is out of range.
-  bool SetCellAndColours(int row, int column, std::string text,
-                         std::optional<CellColours> colours);
+  bool SetCellAndColours(int row, int column, std::string text, std::optional<CellColours> colours);
 
   // A cell's colours, carried by its row (inserting or deleting rows above moves them along).
   // nullopt: the list's own. Observers hear of a change as CellChanged.

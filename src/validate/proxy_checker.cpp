@@ -64,8 +64,7 @@ void ProxyChecker::CheckProxyTask(std::int32_t row_number) {
 }
 
 void ProxyChecker::WriteVerdict(int row, bool relayed) {
-  list_.SetCellAndColours(row, kColType,
-                          std::string(relayed ? kVerdictSuccess : kVerdictFailure),
+  list_.SetCellAndColours(row, kColType, std::string(relayed ? kVerdictSuccess : kVerdictFailure),
                           VerdictColours(relayed));
 }
 

@@ -58,7 +58,7 @@ TEST(StrictRuleTest, OnlyA2xxReplyHoldingTheTextPasses) {
 // --expect matches the page as its own encoding says; the bytes are written out by hand.
 TEST(StrictRuleTest, TheTextIsFoundInThePagesOwnEncoding) {
   const std::string gbk = "\xBB\xB6\xD3\xAD\xCA\xB9\xD3\xC3";  // 欢迎使用
-  const std::string big5 = "\xA8\xCF\xA5\xCE";                  // 使用
+  const std::string big5 = "\xA8\xCF\xA5\xCE";                 // 使用
   struct Case {
     const char* what;
     std::string content_type;

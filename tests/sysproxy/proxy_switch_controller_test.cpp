@@ -136,11 +136,11 @@ TEST_F(ProxySwitchTest, NextRowSkipsKnownFailuresOnly) {
   const std::vector<Case> cases = {
       {{"成功", "成功"}, 1},
       {{"成功", "失败", "成功"}, 2},
-      {{"成功", "失败", "失败", "HTTP"}, 3},         // a row without a verdict is taken
-      {{"成功", "正在验证...", "成功"}, 1},          // so is one still being checked
-      {{"成功", "失败", "失败"}, -1},                // nothing left below
-      {{"成功"}, -1},                                // the last row
-      {{"失败", "成功"}, -1},                        // only from a success
+      {{"成功", "失败", "失败", "HTTP"}, 3},  // a row without a verdict is taken
+      {{"成功", "正在验证...", "成功"}, 1},   // so is one still being checked
+      {{"成功", "失败", "失败"}, -1},         // nothing left below
+      {{"成功"}, -1},                         // the last row
+      {{"失败", "成功"}, -1},                 // only from a success
       {{"正在验证", "成功"}, -1},
   };
   for (const Case& c : cases) {

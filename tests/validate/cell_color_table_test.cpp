@@ -110,10 +110,13 @@ TEST(CellColorTableTest, ColoursFollowTheirRows) {
          l.ReplaceAll(std::move(kept));
        },
        {"r1", "r3"}},
-      {"a passing re-check", [](ProxyList& l) { l.SetCellAndColours(3, kColType, "成功", {}); },
+      {"a passing re-check",
+       [](ProxyList& l) { l.SetCellAndColours(3, kColType, "成功", {}); },
        {"r1"}},
       {"a failing re-check",
-       [](ProxyList& l) { l.SetCellAndColours(2, kColType, "失败", CellColours{kRed, {}}); },
+       [](ProxyList& l) {
+         l.SetCellAndColours(2, kColType, "失败", CellColours{kRed, {}});
+       },
        {"r1", "r2", "r3"}},
       {"list emptied", [](ProxyList& l) { l.DeleteAllRows(); }, {}},
   };

@@ -57,9 +57,9 @@ TEST(ProxyCheckTest, VerdictByStatusAndBody) {
   const Case cases[] = {
       {200, "<html>page</html>", false, true},
       {204, "x", false, true},
-      {200, "", false, false},                        // 2xx without a body
+      {200, "", false, false},                       // 2xx without a body
       {200, std::string("\0rest", 5), false, true},  // bytes after a zero byte are a body
-      {301, "", false, true},                         // a redirect counts by its status
+      {301, "", false, true},                        // a redirect counts by its status
       {302, "moved", false, true},
       {399, "", false, true},
       {199, "early", false, false},
