@@ -59,7 +59,7 @@ int main() {
   lumvex::HeadlessUiThread ui;
   lumvex::ProxyList list(ui);
   lumvex::MainWindowState state(ui);
-  lumvex::CellColorTable colours;
+  lumvex::CellColorTable colours(list);
   lumvex::cli::HeadlessPrompts prompts;
   lumvex::ListCommandsController commands(ui, state, list, colours, prompts);
 

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   lumvex::QtUiThread ui;
   lumvex::ProxyList list(ui);
-  lumvex::CellColorTable colours;
+  lumvex::CellColorTable colours(list);
   lumvex::ProxyTableModel model(list, &colours, ui);
   lumvex::ProxyTableView view;
   view.SetProxyModel(&model);

@@ -12,6 +12,7 @@ packages=(
   xvfb xauth trayer fonts-wqy-zenhei x11-utils xdotool
   kde-cli-tools
   dpkg-dev file
+  squid tinyproxy
 )
 
 missing=()

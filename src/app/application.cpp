@@ -16,6 +16,7 @@ namespace {
 CheckTarget CheckTargetOf(const ApplicationOptions& options) {
   CheckTarget target;
   target.validation_host = options.endpoints.validation_host;
+  target.validation_path = options.endpoints.validation_path;
   target.validation_account = options.endpoints.validation_account;
   target.validation_token = options.endpoints.validation_token;
   target.connectivity_host = options.endpoints.connectivity_host;
@@ -45,9 +46,10 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       options_(std::move(options)),
       state_(ui),
       list_(ui),
+      colours_(list_),
       shell_(state_, list_, prompts_, options_.shell),
       fetcher_(std::make_unique<http::FetchClient>(&cookies_)),
-      checker_(ui_, list_, colours_, *fetcher_, CheckTargetOf(options_)),
+      checker_(ui_, list_, *fetcher_, CheckTargetOf(options_)),
       validation_(state_, list_, pool_, checker_),
       system_proxy_(options_.system_proxy ? options_.system_proxy
                                           : std::make_shared<NoSystemProxy>()),

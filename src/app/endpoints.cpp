@@ -9,9 +9,10 @@ Endpoints DefaultEndpoints() {
   endpoints.source_a_host = "proxy-a.example.com";
   endpoints.source_b_host = "proxy-b.example.com";
   endpoints.source_c_host = "proxy-c.example.com";
-  // Checks need a real host that answers plain http on any path with a page: the IANA-run
-  // example domains do, and are reserved to stay (RFC 2606).
+  // Checks need a real host that answers plain http with a 2xx page: the IANA-run example
+  // domains answer their home page so (other paths get 404), and are reserved to stay (RFC 2606).
   endpoints.validation_host = "example.com";
+  endpoints.validation_path = ValidationPath::kRootPage;
   endpoints.validation_account = "100000001";
   endpoints.validation_token = "5381";
   endpoints.connectivity_host = "www.example.com";

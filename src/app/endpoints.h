@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "validate/proxy_check.h"
+
 namespace lumvex {
 
 struct Endpoints {
@@ -14,8 +16,10 @@ struct Endpoints {
   std::string source_a_host;
   std::string source_b_host;
   std::string source_c_host;
-  // The validation target: host (host[:port]), nine-digit account number and 4-digit token.
+  // The validation target: host (host[:port]), what is asked of it, and for the emotion-list
+  // service its nine-digit account number and 4-digit token.
   std::string validation_host;
+  ValidationPath validation_path = ValidationPath::kRootPage;
   std::string validation_account;
   std::string validation_token;
   // Host fetched through the active proxy to test it, without a scheme.

@@ -10,12 +10,9 @@ ProxyGuard::Check MakeGuardCheck(http::FetchClient& fetcher, std::string url, do
   return [&fetcher, url = std::move(url), timeout_s](const std::string& address,
                                                      std::function<void(bool)> done) {
     std::string target = url;
-    http::FetchOptions options;
-    options.proxy = address;
-    options.timeout_s = timeout_s;
-    fetcher.FetchPageAsync(target, options, [done = std::move(done)](http::FetchResult result) {
-      done(ProxyRelayed(result));
-    });
+    fetcher.FetchPageAsync(
+        target, CheckFetchOptions(address, timeout_s),
+        [done = std::move(done)](http::FetchResult result) { done(ProxyRelayed(result)); });
   };
 }
 

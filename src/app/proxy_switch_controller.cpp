@@ -7,6 +7,7 @@
 #include "app/settings/settings.h"
 #include "proxylist/proxy_entry.h"
 #include "text/text_util.h"
+#include "validate/proxy_check.h"
 
 namespace lumvex {
 namespace {
@@ -85,9 +86,13 @@ void ProxySwitchController::SwitchIeProxyToNextRow() {
   const int row = list_.CurrentRow();
   if (row < 0) return;
   if (!text::Contains(list_.GetCell(row, kColType), "成功")) return;
-  // On the last row there is no next proxy; the current one stays.
-  if (row + 1 >= list_.ListCount()) return;
-  list_.MoveCursorTo(row + 1);
+  // A row known to fail is passed over (a row not checked yet is still taken); with none left
+  // below, the current proxy stays, as on the last row.
+  const int count = list_.ListCount();
+  int next = row + 1;
+  while (next < count && list_.GetCell(next, kColType) == kVerdictFailure) ++next;
+  if (next >= count) return;
+  list_.MoveCursorTo(next);
   SetIeProxyFromCurrentRow();
 }
 

@@ -42,7 +42,8 @@ class ProxySwitchController {
 
   // "设置IE代理(&S)": the current row's address becomes the system proxy.
   void SetIeProxyFromCurrentRow();
-  // "切换IE代理": from a row whose verdict is "成功" to the row below it; nothing on the last row.
+  // "切换IE代理": from a row whose verdict is "成功" to the next row below it whose verdict is not
+  // "失败"; nothing when there is none.
   void SwitchIeProxyToNextRow();
   // "取消IE代理" / "取消代理(&Z)", the exit sequence, and a validation run's start.
   void CancelIeProxy();

@@ -2,8 +2,10 @@
 
 #include <string_view>
 
+#include "app/endpoints.h"
 #include "app/settings/data_dir.h"
 #include "app/settings/ini_file.h"
+#include "text/text_util.h"
 
 namespace lumvex {
 namespace {
@@ -13,6 +15,10 @@ constexpr std::string_view kUrlKey = "url";
 constexpr std::string_view kExpectKey = "expect";
 
 }  // namespace
+
+bool StrictUrlAccepted(std::string_view url) {
+  return text::Trim(url).empty() || HostOfAddress(text::Trim(url)).has_value();
+}
 
 StrictRule ReadStrictRule(const std::string& data_dir) {
   const std::string path = DataDir(data_dir).FilePath(kStrictFileName);

@@ -3,12 +3,22 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "validate/strict_check.h"
 
 namespace lumvex {
 
 inline constexpr char kStrictFileName[] = "strict";
+
+// The settings dialog's answer to a "验证网址" it cannot take: a listed proxy relays plain http,
+// and an https address would be fetched past it, so every proxy would pass.
+inline constexpr std::string_view kStrictUrlRefused =
+    "验证网址只能是http网址（如 http://example.com/ ），https网址不经过代理，无法验证代理！";
+
+// True when `url` may be the strict check's address: empty (the validation address is used), or
+// an http address with a host (as `lumvexip check --check-url` takes it).
+bool StrictUrlAccepted(std::string_view url);
 
 // Missing file or keys read as empty. Spaces around a value are not kept (as in every settings
 // file of the program).

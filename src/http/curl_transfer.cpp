@@ -94,27 +94,38 @@ CurlTransfer::~CurlTransfer() {
   curl_slist_free_all(proxy_header_list_);
 }
 
-void CurlTransfer::SetUrl(const std::string& url) {
+bool CurlTransfer::SetUrl(const std::string& url) {
   url_ = url;
-  curl_easy_setopt(easy_, CURLOPT_URL, url_.c_str());
-  ApplyProxy(text::StartsWith(url_, "https://", true));
+  const bool url_taken = curl_easy_setopt(easy_, CURLOPT_URL, url_.c_str()) == CURLE_OK;
+  const bool proxy_taken = ApplyProxy(text::StartsWith(url_, "https://", true));
+  return url_taken && proxy_taken;
 }
 
-void CurlTransfer::SetProxy(std::string_view proxy) {
+bool CurlTransfer::SetProxy(std::string_view proxy, bool tunnel_https) {
   proxy_ = text::Trim(proxy);
+  tunnel_https_ = tunnel_https;
   if (!proxy_.empty() && !text::StartsWith(proxy_, "http://", true)) proxy_ = "http://" + proxy_;
-  ApplyProxy(text::StartsWith(url_, "https://", true));
+  return ApplyProxy(text::StartsWith(url_, "https://", true));
 }
 
-void CurlTransfer::ApplyProxy(bool https_url) {
-  if (proxy_.empty() || https_url) {
-    curl_easy_setopt(easy_, CURLOPT_PROXY, "");
-    return;
+bool CurlTransfer::ApplyProxy(bool https_url) {
+  proxy_in_effect_ = false;
+  if (proxy_.empty() || (https_url && !tunnel_https_)) {
+    return curl_easy_setopt(easy_, CURLOPT_PROXY, "") == CURLE_OK;
   }
-  curl_easy_setopt(easy_, CURLOPT_PROXY, proxy_.c_str());
-  curl_easy_setopt(easy_, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
-  // An empty list overrides NO_PROXY from the environment.
-  curl_easy_setopt(easy_, CURLOPT_NOPROXY, "");
+  // curl keeps its previous proxy ("", direct) when it refuses one, so every option is checked:
+  // a request that needs the proxy must never leave without it.
+  const bool taken =
+      curl_easy_setopt(easy_, CURLOPT_PROXY, proxy_.c_str()) == CURLE_OK &&
+      curl_easy_setopt(easy_, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP)) == CURLE_OK &&
+      // An empty list overrides NO_PROXY from the environment.
+      curl_easy_setopt(easy_, CURLOPT_NOPROXY, "") == CURLE_OK;
+  if (!taken) {
+    curl_easy_setopt(easy_, CURLOPT_PROXY, "");
+    return false;
+  }
+  proxy_in_effect_ = true;
+  return true;
 }
 
 void CurlTransfer::SetUserAgent(const std::string& agent) {
@@ -192,6 +203,14 @@ void CurlTransfer::SetLimits(long connect_ms, long idle_ms, long total_ms) {
 
 void CurlTransfer::SetBodyLimit(std::size_t bytes) { body_limit_ = std::min(bytes, kMaxBodyBytes); }
 
+std::string CurlTransfer::ContentType() const {
+  char* type = nullptr;
+  if (easy_ && curl_easy_getinfo(easy_, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type) {
+    return type;
+  }
+  return {};
+}
+
 int CurlTransfer::ResponseStatus() const {
   long status = 0;
   if (easy_) curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
@@ -232,7 +251,9 @@ bool CurlTransfer::PrepareRedirect() {
     ApplyHeaderList();
     ApplyMethod();
   }
-  SetUrl(next);
+  // A hop that cannot go where it should (or not through a required proxy) is not made: the
+  // redirect itself is the answer.
+  if (!SetUrl(next) || (require_proxy_ && !proxy_in_effect_)) return false;
   body_.clear();
   headers_.clear();
   return true;

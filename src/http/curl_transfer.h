@@ -35,9 +35,17 @@ class CurlTransfer {
   bool valid() const { return easy_ != nullptr; }
   CURL* handle() const { return easy_; }
 
-  void SetUrl(const std::string& url);
-  // Host:port of an HTTP proxy used for plain-http URLs only; empty: always direct.
-  void SetProxy(std::string_view proxy);
+  // False when curl refused the address (the handle then keeps its previous one).
+  bool SetUrl(const std::string& url);
+  // Host:port of an HTTP proxy used for plain-http URLs only; empty: always direct. With
+  // `tunnel_https`, https URLs go through it too (a CONNECT tunnel). False when curl refused the
+  // proxy (an address too long for it, say): the handle is then left going direct.
+  bool SetProxy(std::string_view proxy, bool tunnel_https = false);
+  // The request to the URL set now goes through the proxy: one is given, curl took it, and it
+  // serves this URL's scheme.
+  bool ProxyInEffect() const { return proxy_in_effect_; }
+  // Every hop must go through the proxy: a redirect to where it would not is not followed.
+  void RequireProxy(bool require) { require_proxy_ = require; }
   void SetUserAgent(const std::string& agent);
   // The lines to send after Host (and User-Agent, unless a line carries one), in order. curl's
   // own versions of the headers named in `suppress` are left out unless a line supplies one.
@@ -67,12 +75,14 @@ class CurlTransfer {
   const std::string& headers() const { return headers_; }
   // Status code of the last response; 0 when none arrived.
   int ResponseStatus() const;
+  // The Content-Type of the last response, as sent; empty when it had none.
+  std::string ContentType() const;
 
  private:
   static size_t OnBody(char* data, size_t size, size_t count, void* user);
   static size_t OnHeader(char* data, size_t size, size_t count, void* user);
   static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
-  void ApplyProxy(bool https_url);
+  bool ApplyProxy(bool https_url);
   void ApplyHeaderList();
   void ApplyMethod();
 
@@ -83,6 +93,9 @@ class CurlTransfer {
   std::vector<std::string> suppress_;
   std::string url_;
   std::string proxy_;
+  bool tunnel_https_ = false;
+  bool proxy_in_effect_ = false;
+  bool require_proxy_ = false;
   std::string method_ = "GET";
   std::string request_body_;
   RedirectPolicy policy_;

@@ -62,6 +62,7 @@ struct FetchClient::Call {
     if (options.want_cookies) result.cookies = std::move(set_cookies);
     result.body = DecodeFetchBody(transfer.TakeBody(), options.body_encoding.value_or(kBodyAsIs));
     result.status = transfer.ResponseStatus();
+    result.content_type = transfer.ContentType();
     return result;
   }
 };
@@ -89,8 +90,11 @@ std::unique_ptr<CurlTransfer> FetchClient::Prepare(const std::string& url,
   std::string body = post ? options.body.value_or("") : std::string();
   std::string complete = CompleteFetchHeaderBlock(block, url, post, cookie_text, body.size());
 
-  transfer->SetUrl(target);
-  transfer->SetProxy(options.proxy.value_or(""));
+  if (!transfer->SetUrl(target)) return nullptr;
+  const bool proxy_taken = transfer->SetProxy(options.proxy.value_or(""), options.proxy_only);
+  // A check must never reach the site itself: without its proxy it sends nothing.
+  if (options.proxy_only && !(proxy_taken && transfer->ProxyInEffect())) return nullptr;
+  transfer->RequireProxy(options.proxy_only);
   transfer->SetUserAgent(text::EncodeGbk(FetchUserAgent(block)));
   transfer->SetHeaderLines(SplitHeaderBlock(text::EncodeGbk(complete)),
                            {"Accept", "Expect", "Content-Type"});
@@ -105,7 +109,9 @@ std::unique_ptr<CurlTransfer> FetchClient::Prepare(const std::string& url,
   RedirectPolicy policy;
   policy.follow = https || options.allow_redirect.value_or(true);
   policy.to_http = !https;
-  policy.to_https = true;
+  // Through a proxy, an https hop would leave it (or need a tunnel the proxy may refuse): the
+  // redirect the proxy relayed is its answer.
+  policy.to_https = https || !options.proxy_only;
   transfer->SetRedirectPolicy(policy);
   if (options.max_body_bytes) transfer->SetBodyLimit(*options.max_body_bytes);
   return transfer;

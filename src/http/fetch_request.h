@@ -44,6 +44,10 @@ struct FetchOptions {
   // The body stops growing here (the transfer ends with what arrived); omitted: kMaxBodyBytes.
   // A proxy check needs only to see that a reply came, not thousands of whole pages at once.
   std::optional<std::size_t> max_body_bytes;
+  // A proxy check: the exchange goes through `proxy` or does not happen. An https URL goes through
+  // a CONNECT tunnel, a redirect is followed only where the proxy serves it (same scheme), and a
+  // proxy that is empty or that the HTTP library refuses sends nothing (empty result).
+  bool proxy_only = false;
   bool want_response_headers = false;
   bool want_cookies = false;
 };
@@ -54,6 +58,8 @@ struct FetchResult {
   bool timed_out = false;
   // Status code of the last response; 0 when none arrived (failure, timeout, cancel).
   int status = 0;
+  // Content-Type of that response as sent (charset included); empty when it had none.
+  std::string content_type;
   // Filled only when asked for and the exchange did not time out.
   std::optional<std::string> response_headers;  // raw block, or 2048 spaces when it is longer
   std::optional<std::string> cookies;           // "name=value;" per cookie the server set

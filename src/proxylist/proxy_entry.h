@@ -4,6 +4,8 @@
 #include <array>
 #include <string>
 
+#include "proxylist/cell_colours.h"
+
 namespace lumvex {
 
 enum ProxyColumn : int {
@@ -18,6 +20,8 @@ inline constexpr int kProxyColumnCount = 6;
 
 struct ProxyEntry {
   std::array<std::string, kProxyColumnCount> cells;
+  // Set by checks, shown by the view, never saved: the red of a failed verdict stays with its row.
+  RowColours colours = {};
 
   friend bool operator==(const ProxyEntry&, const ProxyEntry&) = default;
 };

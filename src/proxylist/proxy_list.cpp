@@ -137,6 +137,66 @@ bool ProxyList::SetCell(int row, int column, std::string text) {
       false);
 }
 
+bool ProxyList::SetCellAndColours(int row, int column, std::string text,
+                                  std::optional<CellColours> colours) {
+  return OnUi(
+      [this, row, column, &text, &colours] {
+        if (!InRange(row) || !IsColumn(column)) return false;
+        ProxyEntry& entry = rows_[static_cast<std::size_t>(row)];
+        entry.cells[static_cast<std::size_t>(column)] = std::move(text);
+        entry.colours.Set(column, colours);
+        ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(row, column); });
+        return true;
+      },
+      false);
+}
+
+std::optional<CellColours> ProxyList::GetCellColours(int row, int column) const {
+  return OnUi(
+      [this, row, column]() -> std::optional<CellColours> {
+        if (!InRange(row) || !IsColumn(column)) return std::nullopt;
+        return rows_[static_cast<std::size_t>(row)].colours.Get(column);
+      },
+      std::nullopt);
+}
+
+bool ProxyList::SetCellColours(int row, int column, std::optional<CellColours> colours) {
+  return OnUi(
+      [this, row, column, &colours] {
+        if (!InRange(row) || !IsColumn(column)) return false;
+        if (rows_[static_cast<std::size_t>(row)].colours.Set(column, colours)) {
+          ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(row, column); });
+        }
+        return true;
+      },
+      false);
+}
+
+void ProxyList::ClearCellColours() {
+  OnUiVoid([this] {
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+      RowColours& colours = rows_[r].colours;
+      if (colours.empty()) continue;
+      const std::vector<int> columns = colours.Columns();
+      colours = RowColours();
+      const int row = static_cast<int>(r);
+      for (int column : columns) {
+        ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(row, column); });
+      }
+    }
+  });
+}
+
+std::size_t ProxyList::ColouredCellCount() const {
+  return OnUi(
+      [this] {
+        std::size_t count = 0;
+        for (const ProxyEntry& entry : rows_) count += entry.colours.size();
+        return count;
+      },
+      std::size_t{0});
+}
+
 int ProxyList::InsertRow(int position, std::string address) {
   return OnUi(
       [this, position, &address] {

@@ -2,7 +2,9 @@
 // Every operation may be called from any thread; each runs as one step on the UI thread.
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -40,6 +42,19 @@ class ProxyList {
   bool ReadRows(const std::function<void(const std::vector<ProxyEntry>&)>& reader) const;
   // False when the row or column is out of range.
   bool SetCell(int row, int column, std::string text);
+  // The cell's text and its colours (nullopt: the list's own) in one step, so a verdict and its
+  // colour are never seen apart. False when the row or column is out of range.
+  bool SetCellAndColours(int row, int column, std::string text, std::optional<CellColours> colours);
+
+  // A cell's colours, carried by its row (inserting or deleting rows above moves them along).
+  // nullopt: the list's own. Observers hear of a change as CellChanged.
+  std::optional<CellColours> GetCellColours(int row, int column) const;
+  // False when the row or column is out of range.
+  bool SetCellColours(int row, int column, std::optional<CellColours> colours);
+  // Every cell back to the list's own colours.
+  void ClearCellColours();
+  // How many cells have colours of their own.
+  std::size_t ColouredCellCount() const;
 
   // Inserts a row whose column 0 is `address` at `position` (negative or past the end appends).
   // Returns the new row's index.

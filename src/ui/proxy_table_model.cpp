@@ -1,6 +1,5 @@
 #include "ui/proxy_table_model.h"
 
-#include <QPointer>
 #include <QString>
 #include <array>
 
@@ -13,7 +12,7 @@ const std::array<const char*, kProxyColumnCount> kHeaders = {"IP地址",   "IP�
 
 }  // namespace
 
-ProxyTableModel::ProxyTableModel(ProxyList& list, CellColorTable* colours, UiThread& ui,
+ProxyTableModel::ProxyTableModel(ProxyList& list, CellColorTable* colours, UiThread& /*ui*/,
                                  QObject* parent)
     : QAbstractTableModel(parent), list_(list), colours_(colours) {
   shown_rows_ = static_cast<int>(list_.RowsOnUiThread().size());
@@ -21,22 +20,9 @@ ProxyTableModel::ProxyTableModel(ProxyList& list, CellColorTable* colours, UiThr
   flush_timer_.setInterval(kAppendBatchMs);
   connect(&flush_timer_, &QTimer::timeout, this, [this] { FlushPendingRows(); });
   list_.AddObserver(this);
-  if (colours_) {
-    QPointer<ProxyTableModel> self(this);
-    // Called on the thread that changed a colour; the repaint request goes to the GUI thread and
-    // is dropped if the model is gone by then.
-    colours_->SetChangeCallback([self, &ui](int row, int column) {
-      ui.Post([self, row, column] {
-        if (self) self->ColoursChanged(row, column);
-      });
-    });
-  }
 }
 
-ProxyTableModel::~ProxyTableModel() {
-  if (colours_) colours_->SetChangeCallback(nullptr);
-  list_.RemoveObserver(this);
-}
+ProxyTableModel::~ProxyTableModel() { list_.RemoveObserver(this); }
 
 int ProxyTableModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : shown_rows_;
@@ -71,7 +57,7 @@ QVariant ProxyTableModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
     case Qt::BackgroundRole: {
       if (!colours_) return {};
-      const auto found = colours_->Lookup(row, column);
+      const auto found = list_.RowsOnUiThread()[static_cast<std::size_t>(row)].colours.Get(column);
       if (!found) return {};
       if (role == Qt::ForegroundRole) return FromColorRef(found->text);
       if (found->back) return FromColorRef(*found->back);
@@ -152,22 +138,11 @@ void ProxyTableModel::EndReset() {
 void ProxyTableModel::CellChanged(int row, int column) {
   if (row >= shown_rows_) return;  // the view reads it when the row is announced
   const QModelIndex cell = index(row, column);
-  emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::ToolTipRole});
+  // A cell's text and its colours change together (a verdict and its red).
+  emit dataChanged(cell, cell,
+                   {Qt::DisplayRole, Qt::ToolTipRole, Qt::ForegroundRole, Qt::BackgroundRole});
 }
 
 void ProxyTableModel::CurrentOrSelectionChanged() { emit MarksChangedByProgram(); }
-
-void ProxyTableModel::ColoursChanged(int row, int column) {
-  const int rows = rowCount();
-  if (rows == 0) return;
-  if (row < 0) {
-    emit dataChanged(index(0, 0), index(rows - 1, kProxyColumnCount - 1),
-                     {Qt::ForegroundRole, Qt::BackgroundRole});
-    return;
-  }
-  if (row >= rows || column >= kProxyColumnCount) return;  // a position with no row yet
-  const QModelIndex cell = index(row, column);
-  emit dataChanged(cell, cell, {Qt::ForegroundRole, Qt::BackgroundRole});
-}
 
 }  // namespace lumvex

@@ -1,4 +1,4 @@
-// The main list's item model: a view of ProxyList's rows with the cell colours of CellColorTable.
+// The main list's item model: a view of ProxyList's rows with the cell colours they carry.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -27,8 +27,8 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   static constexpr int kColumnWidths[kProxyColumnCount] = {150, 50, 50, 60, 153, 100};
   static constexpr int kAppendBatchMs = 25;
 
-  // `colours` may be null (no per-cell colours). Colour changes may come from any thread; they
-  // are handed to the GUI thread through `ui`.
+  // `colours` may be null (no per-cell colours). Their changes reach the model as the list's cell
+  // changes, on the GUI thread like every other.
   ProxyTableModel(ProxyList& list, CellColorTable* colours, UiThread& ui,
                   QObject* parent = nullptr);
   ~ProxyTableModel() override;
@@ -63,8 +63,6 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   void EndReset() override;
   void CellChanged(int row, int column) override;
   void CurrentOrSelectionChanged() override;
-
-  void ColoursChanged(int row, int column);
 
   ProxyList& list_;
   CellColorTable* colours_;

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 
+#include "app/strict_settings.h"
 #include "ui/qt_text.h"
 
 namespace lumvex {
@@ -88,6 +89,13 @@ SettingsChoices SettingsDialog::Choices() const {
 }
 
 void SettingsDialog::OnConfirm() {
+  // An https check address would bypass every proxy: refused before anything is written.
+  if (!StrictUrlAccepted(U(strict_url_->text()))) {
+    prompts_.ShowMessage(kSettingsDialogTitle, std::string(kStrictUrlRefused), MessageButtons::kOk,
+                         MessageIcon::kWarning);
+    strict_url_->setFocus();
+    return;
+  }
   std::vector<std::string> failed = controller_.Confirm(Choices());
   const std::vector<std::string> strict_failed =
       controller_.ConfirmStrictRule({U(strict_url_->text()), U(strict_expect_->text())});

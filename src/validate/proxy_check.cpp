@@ -5,6 +5,9 @@
 namespace lumvex {
 
 std::string ValidationUrl(const CheckTarget& target, int salt) {
+  if (target.validation_path == ValidationPath::kRootPage) {
+    return "http://" + target.validation_host + "/?s=" + std::to_string(salt);
+  }
   return "http://" + target.validation_host +
          "/fcg-bin/cgi_emotion_list.fcg?uin=" + target.validation_account +
          "&loginUin=0&s=" + std::to_string(salt) +
@@ -18,9 +21,22 @@ int DrawSalt() {
   return range(engine);
 }
 
+http::FetchOptions CheckFetchOptions(const std::string& proxy, double timeout_s,
+                                     std::size_t max_body_bytes) {
+  http::FetchOptions options;
+  options.method = 0;
+  options.proxy = proxy;
+  options.proxy_only = true;
+  options.timeout_s = timeout_s;
+  options.body_encoding = http::kBodyAsIs;
+  options.max_body_bytes = max_body_bytes;
+  return options;
+}
+
 bool ProxyRelayed(const http::FetchResult& result) {
   if (result.timed_out) return false;
-  return !result.body.empty() && result.body.front() != '\0';
+  if (result.status >= 300 && result.status <= 399) return true;
+  return result.status >= 200 && result.status <= 299 && !result.body.empty();
 }
 
 }  // namespace lumvex

@@ -19,31 +19,49 @@ inline constexpr std::string_view kVerdictFailure = "失败";
 // A failed pool check is drawn in pure red (0x00BBGGRR) on the list's own background.
 inline constexpr std::uint32_t kFailureTextColour = 255;
 
-// A check reads at most this much of a reply: it needs only to see that one came.
+// A check reads at most this much of a reply: it needs only the status and some body.
 inline constexpr std::size_t kCheckBodyBytes = 4096;
 
 // The "s" value of the validation address is drawn from this range for every check.
 inline constexpr int kSaltMin = 100;
 inline constexpr int kSaltMax = 9999999;
 
+// What a pool check asks the validation host for.
+enum class ValidationPath {
+  // "/?s=" + salt: the host's home page, which any web server answers with 2xx.
+  kRootPage,
+  // The original's web service: "/fcg-bin/cgi_emotion_list.fcg?uin=...". Only a host that runs
+  // it answers 2xx there.
+  kEmotionList,
+};
+
 // Where checks are sent and how long each may take.
 struct CheckTarget {
   std::string validation_host;     // host[:port]
+  ValidationPath validation_path = ValidationPath::kRootPage;
   std::string validation_account;  // nine digits
   std::string validation_token;    // four digits
   std::string connectivity_host;   // host[:port], fetched by the menu check
   double timeout_s = 60;           // the check deadline
 };
 
-// "http://" + host + "/fcg-bin/cgi_emotion_list.fcg?uin=" + account + "&loginUin=0&s=" + salt +
-// "&num=3&noflower=1&g_tk=" + token.
+// kRootPage: "http://" + host + "/?s=" + salt. kEmotionList: "http://" + host +
+// "/fcg-bin/cgi_emotion_list.fcg?uin=" + account + "&loginUin=0&s=" + salt +
+// "&num=3&noflower=1&g_tk=" + token. The fresh salt keeps caches along the way from answering.
 std::string ValidationUrl(const CheckTarget& target, int salt);
 
 // A fresh value in [kSaltMin, kSaltMax]; safe to call from any thread.
 int DrawSalt();
 
-// The proxy relayed the request: the reply, up to its first zero byte, is not empty and arrived
-// before the deadline.
+// How every check fetches: through `proxy` only (never direct), with the deadline, the body as
+// received and read up to `max_body_bytes`.
+http::FetchOptions CheckFetchOptions(const std::string& proxy, double timeout_s,
+                                     std::size_t max_body_bytes = kCheckBodyBytes);
+
+// The proxy relayed the request: before the deadline, the reply that came through it has a status
+// from 200 to 399, and a 2xx carries a body. A proxy's own refusal (403 by its rules, 407 login
+// wanted, 5xx when it could not reach the site) and a reply without a status line do not count.
+// A redirect counts by its status: where it leads is not the proxy's work.
 bool ProxyRelayed(const http::FetchResult& result);
 
 }  // namespace lumvex

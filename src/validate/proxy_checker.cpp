@@ -1,5 +1,6 @@
 #include "validate/proxy_checker.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -7,9 +8,19 @@
 
 namespace lumvex {
 
-ProxyChecker::ProxyChecker(UiThread& ui, ProxyList& list, CellColorTable& colours,
-                           http::FetchClient& fetcher, CheckTarget target)
-    : ui_(ui), list_(list), colours_(colours), fetcher_(fetcher), target_(std::move(target)) {}
+namespace {
+
+// A new verdict replaces its cell's colour: red for a failure, the list's own for a success.
+std::optional<CellColours> VerdictColours(bool relayed) {
+  if (relayed) return std::nullopt;
+  return CellColours{kFailureTextColour, std::nullopt};
+}
+
+}  // namespace
+
+ProxyChecker::ProxyChecker(UiThread& ui, ProxyList& list, http::FetchClient& fetcher,
+                           CheckTarget target)
+    : ui_(ui), list_(list), fetcher_(fetcher), target_(std::move(target)) {}
 
 ProxyChecker::~ProxyChecker() {
   std::lock_guard lock(lifetime_->mutex);
@@ -43,23 +54,18 @@ void ProxyChecker::CheckProxyTask(std::int32_t row_number) {
     strict = strict_;
   }
   std::string url = CheckAddress(target_, *strict, DrawSalt());
-  http::FetchOptions options;
-  options.method = 0;
-  options.proxy = *address;
-  options.timeout_s = target_.timeout_s;
-  options.body_encoding = http::kBodyUtf8;
-  options.max_body_bytes = strict->Strict() ? kStrictCheckBodyBytes : kCheckBodyBytes;
+  const http::FetchOptions options = CheckFetchOptions(
+      *address, target_.timeout_s, strict->Strict() ? kStrictCheckBodyBytes : kCheckBodyBytes);
   const CheckOutcome outcome = JudgeReply(fetcher_.FetchPage(url, options), *strict);
-  const bool relayed = outcome.ok;
   // A fetch cut short by the program's exit is no verdict on the proxy.
   if (Cancelled()) return;
   if (outcome_hook_) outcome_hook_(row, outcome);
-  if (relayed) {
-    list_.SetCell(row, kColType, std::string(kVerdictSuccess));
-  } else {
-    list_.SetCell(row, kColType, std::string(kVerdictFailure));
-    colours_.SetCellColor(row, kColType, kFailureTextColour, 0, false);
-  }
+  WriteVerdict(row, outcome.ok);
+}
+
+void ProxyChecker::WriteVerdict(int row, bool relayed) {
+  list_.SetCellAndColours(row, kColType, std::string(relayed ? kVerdictSuccess : kVerdictFailure),
+                          VerdictColours(relayed));
 }
 
 void ProxyChecker::CheckCurrentProxy() {
@@ -69,10 +75,8 @@ void ProxyChecker::CheckCurrentProxy() {
   if (row < 0) return;
   list_.SetCell(row, kColType, std::string(kVerdictMenuChecking));
   std::string url = target_.connectivity_host;
-  http::FetchOptions options;
-  options.proxy = list_.GetCell(row, kColAddress) + ":" + list_.GetCell(row, kColPort);
-  options.timeout_s = target_.timeout_s;
-  options.max_body_bytes = kCheckBodyBytes;
+  const http::FetchOptions options = CheckFetchOptions(
+      list_.GetCell(row, kColAddress) + ":" + list_.GetCell(row, kColPort), target_.timeout_s);
   // The window stays live while the check runs: the verdict comes back as a posted step.
   fetcher_.FetchPageAsync(
       url, options, [this, ui = &ui_, lifetime = lifetime_, row](http::FetchResult result) {
@@ -82,8 +86,7 @@ void ProxyChecker::CheckCurrentProxy() {
         ui->Post([this, lifetime, row, relayed] {
           std::lock_guard lock(lifetime->mutex);
           if (!lifetime->alive || Cancelled()) return;
-          // No colour here: a red left by a failed pool check stays.
-          list_.SetCell(row, kColType, std::string(relayed ? kVerdictSuccess : kVerdictFailure));
+          WriteVerdict(row, relayed);
         });
       });
 }

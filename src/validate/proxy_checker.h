@@ -1,6 +1,6 @@
 // The check of one proxy: the pool task of a validation run (CheckProxyTask) and the list's
 // context-menu check of the current row (CheckCurrentProxy). Verdicts go into the list's
-// verdict column; a failed pool check also turns the cell red.
+// verdict column together with its colour: red for a failure, the list's own for a success.
 #pragma once
 
 #include <atomic>
@@ -12,7 +12,6 @@
 #include "http/fetch_client.h"
 #include "platform/ui_thread.h"
 #include "proxylist/proxy_list.h"
-#include "validate/cell_color_table.h"
 #include "validate/proxy_check.h"
 #include "validate/strict_check.h"
 #include "validate/validation_task_table.h"
@@ -22,8 +21,7 @@ namespace lumvex {
 class ProxyChecker {
  public:
   // Everything passed in must outlive the checker.
-  ProxyChecker(UiThread& ui, ProxyList& list, CellColorTable& colours, http::FetchClient& fetcher,
-               CheckTarget target);
+  ProxyChecker(UiThread& ui, ProxyList& list, http::FetchClient& fetcher, CheckTarget target);
   // Menu-check results still on their way to the UI thread are dropped.
   ~ProxyChecker();
   ProxyChecker(const ProxyChecker&) = delete;
@@ -59,10 +57,11 @@ class ProxyChecker {
   };
 
   bool Cancelled() const { return cancelled_.load(std::memory_order_acquire); }
+  // The verdict and its colour, in one list step.
+  void WriteVerdict(int row, bool relayed);
 
   UiThread& ui_;
   ProxyList& list_;
-  CellColorTable& colours_;
   http::FetchClient& fetcher_;
   const CheckTarget target_;
   ValidationTaskTable tasks_;

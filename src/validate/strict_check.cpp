@@ -1,5 +1,7 @@
 #include "validate/strict_check.h"
 
+#include "validate/page_text.h"
+
 namespace lumvex {
 
 CheckOutcome JudgeReply(const http::FetchResult& result, const StrictRule& rule) {
@@ -12,7 +14,7 @@ CheckOutcome JudgeReply(const http::FetchResult& result, const StrictRule& rule)
     return outcome;
   }
   outcome.ok = result.status >= 200 && result.status < 300 &&
-               result.body.find(rule.expect) != std::string::npos;
+               PageText(result.body, result.content_type).find(rule.expect) != std::string::npos;
   return outcome;
 }
 

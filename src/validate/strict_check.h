@@ -1,7 +1,7 @@
 // The strict check (opt-in): a reply counts only when its status is 2xx and its body contains an
 // expected text, so captive login pages, injected pages and fake replies no longer pass. Also the
 // address a check fetches when the user names one of their own. Empty fields mean the usual
-// rules: the validation address, and any non-empty reply in time.
+// rules: the validation address, and a reply the proxy relayed (ProxyRelayed).
 #pragma once
 
 #include <cstddef>
@@ -27,12 +27,13 @@ inline constexpr std::size_t kStrictCheckBodyBytes = 256u * 1024u;
 // What one check found.
 struct CheckOutcome {
   bool ok = false;
-  int status = 0;         // of the reply; 0 when none arrived
-  std::size_t bytes = 0;  // of the body as read (0 after a failure or the deadline)
+  int status = 0;         // of the reply that came through the proxy; 0 when none arrived
+  std::size_t bytes = 0;  // body bytes received (0 after a failure or the deadline)
 };
 
-// The verdict on a reply: the single check's rule (ProxyRelayed), or with `rule.Strict()` a 2xx
-// status, no deadline, and `rule.expect` found in the body as decoded (bytes compared).
+// The verdict on a reply fetched with CheckFetchOptions: the single check's rule (ProxyRelayed),
+// or with `rule.Strict()` a 2xx status, no deadline, and `rule.expect` found in the page's text
+// (decoded from its own charset, PageText).
 CheckOutcome JudgeReply(const http::FetchResult& result, const StrictRule& rule);
 
 // The address a pool check fetches: `rule.url` when given, else the validation address.

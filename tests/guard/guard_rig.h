@@ -20,10 +20,12 @@ namespace lumvex::testing {
 // One answering proxy per farm, so each can be stopped (it then refuses connections) alone.
 class LiveProxy {
  public:
-  explicit LiveProxy(std::size_t index) {
+  // `status` other than 200: the proxy refuses every request with a page of its own.
+  explicit LiveProxy(std::size_t index, int status = 200) {
     tools::ProxySpec spec;
     spec.address = tools::LoopbackAddress(index);
     spec.body = "<html>ok</html>";
+    spec.status = status;
     const auto endpoints = farm_.Start({spec});
     if (!endpoints.empty())
       address_ = endpoints[0].address + ":" + std::to_string(endpoints[0].port);

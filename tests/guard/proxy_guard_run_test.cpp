@@ -81,6 +81,23 @@ TEST_F(ProxyGuardRunTest, MovesDownTheListAsProxiesDieThenEndsOff) {
   EXPECT_FALSE(store_->Marker().Exists());
 }
 
+// A proxy that answers with its own refusal (its rules, a login, no way to the site) is never
+// set: the guard goes on to the first one that relays.
+TEST_F(ProxyGuardRunTest, RefusingProxiesAreNeverSet) {
+  LiveProxy denied(0, 403), login(1, 407), unreachable(2, 502), good(3);
+  ProxyGuardRun run(*store_, MakeGuardCheck(fetcher_, "connect.test", 2),
+                    {denied.Address(), login.Address(), unreachable.Address(), good.Address()},
+                    1000ms, out_, err_);
+  ProxyGuardRun::End end = ProxyGuardRun::End::kNoneLeft;
+  std::thread runner([&] { end = run.Run(); });
+  ASSERT_TRUE(WaitUntil([&] { return out_buffer_.Text() == "on " + good.Address() + "\n"; }))
+      << out_buffer_.Text();
+  EXPECT_EQ(Stored(), (SystemProxySetting{true, good.Ip(), std::stoi(good.Port())}));
+  run.RequestStop();
+  runner.join();
+  EXPECT_EQ(end, ProxyGuardRun::End::kStopped);
+}
+
 TEST_F(ProxyGuardRunTest, AStopRequestSwitchesOffEvenWithACheckInFlight) {
   ScriptedCheck check;
   ProxyGuardRun run(*store_, check.AsCheck(), {"10.1.1.1:80", "10.1.1.2:80"}, 0ms, out_, err_);

@@ -55,10 +55,48 @@ TEST(StrictRuleTest, OnlyA2xxReplyHoldingTheTextPasses) {
   EXPECT_FALSE(JudgeReply(Reply(200, "LUMVEX-ok"), rule).ok);
 }
 
-TEST(StrictRuleTest, WithoutATextAnyNonEmptyReplyInTimeStillCounts) {
+// --expect matches the page as its own encoding says; the bytes are written out by hand.
+TEST(StrictRuleTest, TheTextIsFoundInThePagesOwnEncoding) {
+  const std::string gbk = "\xBB\xB6\xD3\xAD\xCA\xB9\xD3\xC3";  // 欢迎使用
+  const std::string big5 = "\xA8\xCF\xA5\xCE";                 // 使用
+  struct Case {
+    const char* what;
+    std::string content_type;
+    std::string body;
+    std::string expect;
+    bool found;
+  };
+  const std::vector<Case> cases = {
+      {"charset of Content-Type", "text/html; charset=gbk", gbk, "使用", true},
+      {"gb2312 read as GBK", "text/html; Charset=\"GB2312\"", gbk, "欢迎", true},
+      {"meta charset", "text/html", "<meta charset=\"gbk\"><p>" + gbk, "使用", true},
+      {"meta http-equiv", "",
+       "<META http-equiv=\"Content-Type\" content=\"text/html; charset=big5\">" + big5, "使用",
+       true},
+      {"Content-Type wins over meta", "text/html; charset=big5", "<meta charset=gbk>" + big5,
+       "使用", true},
+      {"no charset, not UTF-8: GBK", "text/plain", gbk, "欢迎使用", true},
+      {"no charset, valid UTF-8", "", "<p>欢迎使用</p>", "使用", true},
+      {"unknown charset passed over", "text/html; charset=x-nonsense", gbk, "使用", true},
+      {"Latin-1", "text/html; charset=iso-8859-1", "caf\xE9", "café", true},
+      {"after a zero byte", "text/plain", std::string("ab\0cd LUMVEX-OK", 15), "LUMVEX-OK", true},
+      {"GBK bytes said to be UTF-8", "text/html; charset=utf-8", gbk, "使用", false},
+      {"text absent", "text/html; charset=gbk", gbk, "登录", false},
+  };
+  for (const Case& c : cases) {
+    http::FetchResult result = Reply(200, c.body);
+    result.content_type = c.content_type;
+    const CheckOutcome outcome = JudgeReply(result, StrictRule{"", c.expect});
+    EXPECT_EQ(outcome.ok, c.found) << c.what;
+    EXPECT_EQ(outcome.bytes, c.body.size()) << c.what;
+  }
+}
+
+TEST(StrictRuleTest, WithoutATextTheUsualRuleHolds) {
   const StrictRule usual;
   EXPECT_FALSE(usual.Strict());
-  EXPECT_TRUE(JudgeReply(Reply(502, "bad gateway"), usual).ok);
+  EXPECT_FALSE(JudgeReply(Reply(502, "bad gateway"), usual).ok);
+  EXPECT_TRUE(JudgeReply(Reply(200, "page"), usual).ok);
   EXPECT_FALSE(JudgeReply(Reply(200, ""), usual).ok);
   CheckTarget target;
   target.validation_host = "check.test";
@@ -141,10 +179,16 @@ TEST_F(StrictCommandTest, JsonLinesWithTheStrictVerdicts) {
 TEST_F(StrictCommandTest, WithoutExpectTheUsualRuleHoldsAndCheckUrlIsFetched) {
   AddProxy("captive", 200, "OK", "<html>login</html>");
   AddProxy("bad gateway", 502, "Bad Gateway", "error page");
+  AddProxy("nul", 200, "OK", std::string("abc\0", 4) + std::string(32, 'x'));
   ASSERT_EQ(Run({"--check-url", "http://mine.test/probe?x=1", "--json"}), 0) << err_.str();
   auto lines = JsonLines();
   EXPECT_EQ(lines["captive"].get<std::string>("verdict"), "ok");
-  EXPECT_EQ(lines["bad gateway"].get<std::string>("verdict"), "ok");  // any reply counts
+  // The proxy's own error page is no relayed reply.
+  EXPECT_EQ(lines["bad gateway"].get<std::string>("verdict"), "failed");
+  EXPECT_EQ(lines["bad gateway"].get<std::string>("status"), "502");
+  // Every body byte received counts, also after a zero byte.
+  EXPECT_EQ(lines["nul"].get<std::string>("verdict"), "ok");
+  EXPECT_EQ(lines["nul"].get<std::string>("bytes"), "36");
   for (const auto& server : servers_) {
     ASSERT_EQ(server->Requests().size(), 1u);
     EXPECT_EQ(server->Requests()[0].target, "http://mine.test/probe?x=1");
@@ -178,6 +222,25 @@ TEST(StrictSettingsTest, TheFileKeepsBothFieldsAndEmptyMeansTheUsualRule) {
   EXPECT_EQ(ReadStrictRule(data), (StrictRule{"http://mine.test/ok", "欢迎"}));
   ASSERT_TRUE(WriteStrictRule(data, {}));
   EXPECT_FALSE(ReadStrictRule(data).Strict());
+}
+
+// "验证网址" of the settings dialog: what --check-url takes, or nothing. An https address would be
+// fetched past the proxies and pass every one of them.
+TEST(StrictSettingsTest, TheDialogTakesOnlyHttpAddresses) {
+  const std::pair<const char*, bool> cases[] = {
+      {"", true},
+      {"   ", true},
+      {"http://mine.test/probe?x=1", true},
+      {"HTTP://mine.test:8080/", true},
+      {"mine.test/probe", true},
+      {"https://mine.test/", false},
+      {"HTTPS://mine.test/", false},
+      {"ftp://mine.test/", false},
+      {"http://user@evil.test/", false},
+      {"http:///path", false},
+      {"http://mine.test:99999/", false},
+  };
+  for (const auto& [url, accepted] : cases) EXPECT_EQ(StrictUrlAccepted(url), accepted) << url;
 }
 
 // The window's validation run ("验证代理IP") checks by the rule of "\data\strict".

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "fixture/fixture_server.h"
 #include "http/fetch_client.h"
@@ -91,6 +93,60 @@ TEST_F(ProxyRouteTest, ProxyVariablesOfTheEnvironmentNeverApply) {
   std::string proxied = client_.FetchPage(url, options).body;
   ::unsetenv("NO_PROXY");
   EXPECT_EQ(proxied, "via proxy");
+}
+
+// A check's fetch (proxy_only) goes through its proxy or nowhere: a proxy that is missing or that
+// the HTTP library refuses sends nothing at all, an https address goes into a CONNECT tunnel, and
+// a redirect to https ends the exchange with the proxy's 3xx.
+TEST_F(ProxyRouteTest, ProxyOnlyNeverGoesDirect) {
+  FixtureServer redirecting("127.0.0.2");
+  Reply moved;
+  moved.status = 302;
+  moved.reason = "Found";
+  moved.headers = {{"Location", Target("https", "/moved")}};
+  redirecting.SetDefault(moved);
+  ASSERT_TRUE(redirecting.Start());
+  const std::string redirector = "127.0.0.2:" + std::to_string(redirecting.port());
+
+  struct Case {
+    const char* what;
+    std::string proxy;
+    std::string scheme;
+    int status;        // of the result
+    std::string body;  // of the result
+  };
+  const std::vector<Case> cases = {
+      {"no proxy", "", "http", 0, ""},
+      {"blank proxy", "   ", "http", 0, ""},
+      // curl takes no option text of 8 MB or more and then kept its previous proxy: none.
+      {"proxy curl refuses", std::string(8u * 1024 * 1024, '1') + ":80", "http", 0, ""},
+      {"usable proxy", proxy_, "http", 200, "via proxy"},
+      {"redirect to https", redirector, "http", 302, ""},
+  };
+  for (const Case& c : cases) {
+    std::string url = Target(c.scheme, "/check");
+    FetchOptions options;
+    options.proxy = c.proxy;
+    options.proxy_only = true;
+    options.timeout_s = 10;
+    const FetchResult result = client_.FetchPage(url, options);
+    EXPECT_EQ(result.status, c.status) << c.what;
+    EXPECT_EQ(result.body, c.body) << c.what;
+  }
+  EXPECT_EQ(farm_.RequestsSeen(), 1u);
+  EXPECT_EQ(redirecting.Requests().size(), 1u);
+
+  // An https address is asked of the proxy as a tunnel (the farm is no real proxy: the tunnel
+  // fails), never of the site itself.
+  std::string secure = Target("https", "/s");
+  FetchOptions options;
+  options.proxy = proxy_;
+  options.proxy_only = true;
+  options.timeout_s = 10;
+  EXPECT_EQ(client_.FetchPage(secure, options).body, "");
+  ASSERT_EQ(farm_.RequestsSeen(), 2u);
+  EXPECT_EQ(farm_.Requests().back().method, "CONNECT");
+  EXPECT_TRUE(server_.Requests().empty());
 }
 
 }  // namespace

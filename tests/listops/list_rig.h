@@ -69,7 +69,7 @@ struct ListRig {
   ProxyList list{ui};
   MainWindowState state{ui};
   StatusRecorder statuses{state};
-  CellColorTable colours;
+  CellColorTable colours{list};
   ScriptedPrompts prompts;
   ListCommandsController commands{ui, state, list, colours, prompts};
 };

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/application.h"
 #include "app/no_system_proxy.h"
@@ -112,24 +113,52 @@ TEST_F(ProxySwitchTest, NextRowGoesOnFromASuccessAndNowhereFromAFailureOrTheLast
   Choose(0);
   OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
   OnUi([&] { controller_.SwitchIeProxyToNextRow(); });
-  // The next row is taken whatever its own verdict.
-  EXPECT_EQ(list_.CurrentRow(), 1);
-  EXPECT_EQ(list_.SelectedRows(), std::vector<int>{1});  // the view shows the row in use
-  EXPECT_EQ(Stored(), (SystemProxySetting{true, "5.6.7.8", 3128}));
-  ExpectOn("5.6.7.8:3128");
-  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "5.6.7.8:3128 | 上海");
-
-  // Row 1 failed its check: nothing moves.
-  OnUi([&] { controller_.SwitchIeProxyToNextRow(); });
-  EXPECT_EQ(list_.CurrentRow(), 1);
-  EXPECT_EQ(Stored(), (SystemProxySetting{true, "5.6.7.8", 3128}));
+  // Row 1 is known to fail: the switch goes on to row 2.
+  EXPECT_EQ(list_.CurrentRow(), 2);
+  EXPECT_EQ(list_.SelectedRows(), std::vector<int>{2});  // the view shows the row in use
+  EXPECT_EQ(Stored(), (SystemProxySetting{true, "9.9.9.9", 81}));
+  ExpectOn("9.9.9.9:81");
+  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "9.9.9.9:81");
 
   // The last row has no next one: the proxy in use stays, the user is not cut off.
-  Choose(2);
   OnUi([&] { controller_.SwitchIeProxyToNextRow(); });
   EXPECT_EQ(list_.CurrentRow(), 2);
-  EXPECT_EQ(Stored(), (SystemProxySetting{true, "5.6.7.8", 3128}));
-  ExpectOn("5.6.7.8:3128");
+  EXPECT_EQ(Stored(), (SystemProxySetting{true, "9.9.9.9", 81}));
+  ExpectOn("9.9.9.9:81");
+}
+
+// Which row "切换IE代理" moves to, by the verdicts of the current row (first) and those below it.
+TEST_F(ProxySwitchTest, NextRowSkipsKnownFailuresOnly) {
+  struct Case {
+    std::vector<std::string> verdicts;
+    int moved_to;  // -1: nothing moves, the proxy in use stays
+  };
+  const std::vector<Case> cases = {
+      {{"成功", "成功"}, 1},
+      {{"成功", "失败", "成功"}, 2},
+      {{"成功", "失败", "失败", "HTTP"}, 3},  // a row without a verdict is taken
+      {{"成功", "正在验证...", "成功"}, 1},   // so is one still being checked
+      {{"成功", "失败", "失败"}, -1},         // nothing left below
+      {{"成功"}, -1},                         // the last row
+      {{"失败", "成功"}, -1},                 // only from a success
+      {{"正在验证", "成功"}, -1},
+  };
+  for (const Case& c : cases) {
+    std::vector<ProxyEntry> rows;
+    for (std::size_t i = 0; i < c.verdicts.size(); ++i) {
+      rows.push_back(Row("10.0.0." + std::to_string(i + 1), "80", c.verdicts[i], ""));
+    }
+    list_.ReplaceAll(std::move(rows));
+    Choose(0);
+    OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
+    OnUi([&] { controller_.SwitchIeProxyToNextRow(); });
+    const int expected_row = c.moved_to < 0 ? 0 : c.moved_to;
+    std::string named;
+    for (const std::string& verdict : c.verdicts) named += verdict + " ";
+    EXPECT_EQ(list_.CurrentRow(), expected_row) << named;
+    EXPECT_EQ(Stored().host, "10.0.0." + std::to_string(expected_row + 1)) << named;
+    EXPECT_TRUE(Stored().enabled);
+  }
 }
 
 TEST_F(ProxySwitchTest, WhatIsNotHostColonPortIsNeverApplied) {

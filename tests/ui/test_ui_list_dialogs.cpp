@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +19,7 @@
 #include <functional>
 
 #include "app/application.h"
+#include "app/strict_settings.h"
 #include "platform/file_io.h"
 #include "support/scripted_prompts.h"
 #include "text/codec.h"
@@ -304,6 +306,20 @@ class ListDialogsTest : public QObject {
         QCOMPARE(QFileInfo(QString::fromStdString(rig.Data(name))).isFile(), !failed);
       }
     }
+  }
+
+  // An https check address would be fetched past every proxy: the dialog says so, stays open and
+  // writes nothing.
+  void StrictGroupRefusesAnHttpsAddress() {
+    DialogRig rig;
+    SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
+    dialog.show();
+    Find<QLineEdit>(&dialog, "编辑框3")->setText(QStringLiteral("https://secure.test/"));
+    QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
+    QCOMPARE(rig.prompts.messages.size(), std::size_t(1));
+    QCOMPARE(rig.prompts.messages[0].text, std::string(kStrictUrlRefused));
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!ReadWholeFile(rig.Data("strict")).has_value());
   }
 
   void MainWindowCommandsOpenTheDialogs() {

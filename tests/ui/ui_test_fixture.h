@@ -56,7 +56,7 @@ struct UiRig {
   QTemporaryDir dir;
   QtUiThread ui;
   ProxyList list{ui};
-  CellColorTable colours;
+  CellColorTable colours{list};
   MainWindowState state{ui};
   RecordingPrompts prompts;
   std::unique_ptr<ShellController> shell;

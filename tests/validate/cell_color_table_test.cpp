@@ -4,9 +4,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "platform/headless_ui_thread.h"
+#include "proxylist/proxy_list.h"
 
 namespace lumvex {
 namespace {
@@ -15,8 +20,38 @@ constexpr std::uint32_t kRed = 0x000000FF;  // 0x00BBGGRR
 constexpr std::uint32_t kBlue = 0x00FF0000;
 constexpr std::uint32_t kWhite = 0x00FFFFFF;
 
+ProxyEntry Row(const std::string& address) {
+  ProxyEntry entry;
+  entry.cells[kColAddress] = address;
+  entry.cells[kColPort] = "80";
+  return entry;
+}
+
+// A list of `count` rows named "r0", "r1", ... on a headless UI thread.
+struct ColourRig {
+  explicit ColourRig(int count) {
+    std::vector<ProxyEntry> rows;
+    for (int i = 0; i < count; ++i) rows.push_back(Row("r" + std::to_string(i)));
+    list.AddRows(std::move(rows));
+  }
+  // The addresses of the rows whose verdict cell is red, top to bottom.
+  std::vector<std::string> RedRows() {
+    std::vector<std::string> red;
+    for (int row = 0; row < list.ListCount(); ++row) {
+      const auto colours = table.Lookup(row, kColType);
+      if (colours && colours->text == kRed) red.push_back(list.GetCell(row, kColAddress));
+    }
+    return red;
+  }
+
+  HeadlessUiThread ui;
+  ProxyList list{ui};
+  CellColorTable table{list};
+};
+
 TEST(CellColorTableTest, EntriesAreKeptPerCellAndReplaced) {
-  CellColorTable table;
+  ColourRig rig(10);
+  CellColorTable& table = rig.table;
   EXPECT_EQ(table.size(), 0u);
   EXPECT_FALSE(table.Lookup(0, 2).has_value());
 
@@ -33,57 +68,74 @@ TEST(CellColorTableTest, EntriesAreKeptPerCellAndReplaced) {
   table.SetCellColor(3, 2, kBlue, kWhite, /*back_given=*/true);
   EXPECT_EQ(table.size(), 1u);
   EXPECT_EQ(*table.Lookup(3, 2), (CellColours{kBlue, kWhite}));
-  table.SetCellColor(3, 2, kRed, 0, /*back_given=*/false);
+  table.SetCellColor(3, 2, kRed, 0, false);
   EXPECT_EQ(*table.Lookup(3, 2), (CellColours{kRed, std::nullopt}));
 
   table.SetCellColor(0, 0, kRed, 0, false);
-  table.SetCellColor(100000, 5, kRed, 0, false);
+  table.SetCellColor(9, 5, kRed, 0, false);
   EXPECT_EQ(table.size(), 3u);
-  EXPECT_TRUE(table.Lookup(100000, 5).has_value());
 
-  // Positions that name no cell are not stored.
-  table.SetCellColor(-1, 2, kRed, 0, false);
-  table.SetCellColor(2, -1, kRed, 0, false);
+  // Positions that name no cell of the list are not stored.
+  for (auto [row, column] : {std::pair{-1, 2}, {2, -1}, {10, 2}, {0, kProxyColumnCount}}) {
+    table.SetCellColor(row, column, kRed, 0, false);
+    EXPECT_FALSE(table.Lookup(row, column).has_value()) << row << "," << column;
+  }
   EXPECT_EQ(table.size(), 3u);
-  EXPECT_FALSE(table.Lookup(-1, 2).has_value());
 
+  table.RemoveCellColor(9, 5);
+  EXPECT_FALSE(table.Lookup(9, 5).has_value());
   table.ClearCellColors();
   EXPECT_EQ(table.size(), 0u);
   EXPECT_FALSE(table.Lookup(3, 2).has_value());
   EXPECT_FALSE(table.Lookup(0, 0).has_value());
 }
 
-TEST(CellColorTableTest, ChangesAreAnnouncedOutsideTheLock) {
-  CellColorTable table;
-  std::vector<std::pair<int, int>> calls;
-  std::vector<std::size_t> sizes_seen;
-  table.SetChangeCallback([&](int row, int column) {
-    calls.emplace_back(row, column);
-    // Looking at the table from the callback must not deadlock.
-    sizes_seen.push_back(table.size());
-  });
-  const std::uint64_t g0 = table.Generation();
-  table.ClearCellColors();  // nothing to clear: no change
-  EXPECT_EQ(table.Generation(), g0);
-  table.SetCellColor(1, 2, kRed, 0, false);
-  table.SetCellColor(1, 2, kRed, 0, false);
-  table.SetCellColor(4, 2, kRed, 0, false);
-  table.ClearCellColors();
-  EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{1, 2}, {1, 2}, {4, 2}, {-1, -1}}));
-  EXPECT_EQ(sizes_seen, (std::vector<std::size_t>{1, 1, 2, 0}));
-  EXPECT_EQ(table.Generation(), g0 + 4);
-
-  table.SetChangeCallback(nullptr);
-  table.SetCellColor(7, 2, kRed, 0, false);
-  EXPECT_EQ(calls.size(), 4u);
+// The red of a failed verdict belongs to its proxy, whatever happens to the rows around it.
+TEST(CellColorTableTest, ColoursFollowTheirRows) {
+  struct Case {
+    const char* what;
+    std::function<void(ProxyList&)> change;
+    std::vector<std::string> red_after;
+  };
+  const std::vector<Case> cases = {
+      {"insert above", [](ProxyList& l) { l.InsertRow(0, "new"); }, {"r1", "r3"}},
+      {"insert between", [](ProxyList& l) { l.InsertRow(2, "new"); }, {"r1", "r3"}},
+      {"delete above", [](ProxyList& l) { l.DeleteRow(0); }, {"r1", "r3"}},
+      {"delete a red row", [](ProxyList& l) { l.DeleteRow(1); }, {"r3"}},
+      {"append", [](ProxyList& l) { l.AddRow(Row("new")); }, {"r1", "r3"}},
+      {"rows replaced by a cleaning",
+       [](ProxyList& l) {
+         std::vector<ProxyEntry> kept = l.Snapshot();
+         kept.erase(kept.begin());  // r0 goes, as a duplicate would
+         l.ReplaceAll(std::move(kept));
+       },
+       {"r1", "r3"}},
+      {"a passing re-check",
+       [](ProxyList& l) { l.SetCellAndColours(3, kColType, "成功", {}); },
+       {"r1"}},
+      {"a failing re-check",
+       [](ProxyList& l) {
+         l.SetCellAndColours(2, kColType, "失败", CellColours{kRed, {}});
+       },
+       {"r1", "r2", "r3"}},
+      {"list emptied", [](ProxyList& l) { l.DeleteAllRows(); }, {}},
+  };
+  for (const Case& c : cases) {
+    ColourRig rig(5);
+    rig.table.SetCellColor(1, kColType, kRed, 0, false);
+    rig.table.SetCellColor(3, kColType, kRed, 0, false);
+    c.change(rig.list);
+    EXPECT_EQ(rig.RedRows(), c.red_after) << c.what;
+    // No other cell picked a colour up on the way.
+    EXPECT_EQ(rig.table.size(), c.red_after.size()) << c.what;
+  }
 }
 
 TEST(CellColorTableTest, ConcurrentWorkersLeaveOneEntryPerCell) {
   constexpr int kThreads = 4;
   constexpr int kRows = 300;
-  CellColorTable table;
-  std::atomic<int> callbacks{0};
-  table.SetChangeCallback([&](int, int) { callbacks.fetch_add(1); });
+  ColourRig rig(kRows);
+  CellColorTable& table = rig.table;
   std::atomic<bool> stop{false};
   std::atomic<int> bad_reads{0};
 
@@ -113,7 +165,6 @@ TEST(CellColorTableTest, ConcurrentWorkersLeaveOneEntryPerCell) {
 
   EXPECT_EQ(table.size(), static_cast<std::size_t>(kRows));
   EXPECT_EQ(bad_reads.load(), 0);
-  EXPECT_EQ(callbacks.load(), kThreads * kRows * 2);
   for (int row = 0; row < kRows; ++row) {
     ASSERT_TRUE(table.Lookup(row, 2).has_value()) << row;
     EXPECT_FALSE(table.Lookup(row, 1).has_value()) << row;
@@ -121,7 +172,8 @@ TEST(CellColorTableTest, ConcurrentWorkersLeaveOneEntryPerCell) {
 }
 
 TEST(CellColorTableTest, ClearRacingWithWritersAndReaders) {
-  CellColorTable table;
+  ColourRig rig(50);
+  CellColorTable& table = rig.table;
   std::atomic<bool> stop{false};
   std::atomic<int> bad_reads{0};
   std::vector<std::thread> threads;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "http/fetch_request.h"
+#include "validate/strict_check.h"
 #include "validate/validation_task_table.h"
 
 namespace lumvex {
@@ -18,6 +19,9 @@ TEST(ProxyCheckTest, ValidationUrlIsAssembledInOrder) {
   target.validation_host = "check.test:8080";
   target.validation_account = "123456789";
   target.validation_token = "4321";
+  // By default the host's home page, which answers 2xx.
+  EXPECT_EQ(ValidationUrl(target, 100), "http://check.test:8080/?s=100");
+  target.validation_path = ValidationPath::kEmotionList;
   EXPECT_EQ(ValidationUrl(target, 100),
             "http://check.test:8080/fcg-bin/cgi_emotion_list.fcg?uin=123456789&loginUin=0&s=100"
             "&num=3&noflower=1&g_tk=4321");
@@ -42,16 +46,46 @@ TEST(ProxyCheckTest, SaltsStayInRangeAndVaryAcrossThreads) {
   EXPECT_NE(seen[0], seen[1]);
 }
 
-TEST(ProxyCheckTest, AnyNonEmptyReplyInTimeIsASuccess) {
-  http::FetchResult result;
-  EXPECT_FALSE(ProxyRelayed(result));  // empty: the request failed
-  result.body = "<html>403 Forbidden by the proxy</html>";
-  EXPECT_TRUE(ProxyRelayed(result));
-  result.body = std::string("\0rest", 5);  // text up to the first zero byte is empty
-  EXPECT_FALSE(ProxyRelayed(result));
-  result.body = std::string(http::kFetchTimeoutMessage);
-  result.timed_out = true;
-  EXPECT_FALSE(ProxyRelayed(result));
+// The verdict by what came back through the proxy: its own refusals are failures.
+TEST(ProxyCheckTest, VerdictByStatusAndBody) {
+  struct Case {
+    int status;
+    std::string body;
+    bool timed_out;
+    bool relayed;
+  };
+  const Case cases[] = {
+      {200, "<html>page</html>", false, true},
+      {204, "x", false, true},
+      {200, "", false, false},                       // 2xx without a body
+      {200, std::string("\0rest", 5), false, true},  // bytes after a zero byte are a body
+      {301, "", false, true},                        // a redirect counts by its status
+      {302, "moved", false, true},
+      {399, "", false, true},
+      {199, "early", false, false},
+      {403, "<html>Access denied by the proxy's rules</html>", false, false},
+      {404, "not found", false, false},
+      {407, "<html>Proxy login required</html>", false, false},
+      {500, "error", false, false},
+      {502, "<html>Bad gateway</html>", false, false},
+      {503, "unavailable", false, false},
+      {504, "gateway timeout", false, false},
+      {0, "HTTP? no, garbage", false, false},  // no status line
+      {0, "", false, false},                   // nothing came
+      {200, std::string(http::kFetchTimeoutMessage), true, false},
+  };
+  for (const Case& c : cases) {
+    http::FetchResult result;
+    result.status = c.status;
+    result.body = c.body;
+    result.timed_out = c.timed_out;
+    EXPECT_EQ(ProxyRelayed(result), c.relayed) << c.status << " " << c.body;
+    // The usual rule of a run and of `lumvexip check` is the same one.
+    const CheckOutcome outcome = JudgeReply(result, StrictRule{});
+    EXPECT_EQ(outcome.ok, c.relayed) << c.status << " " << c.body;
+    EXPECT_EQ(outcome.status, c.timed_out ? 0 : c.status);
+    EXPECT_EQ(outcome.bytes, c.timed_out ? 0 : c.body.size());
+  }
 }
 
 TEST(ValidationTaskTableTest, RecordsOfARebuiltTableStayValidForTheirHolders) {

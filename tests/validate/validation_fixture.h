@@ -33,6 +33,13 @@ class ValidationFixture : public ::testing::Test {
     return spec;
   }
 
+  // A proxy answering every request with `status` and a page of its own.
+  static tools::ProxySpec Refusal(int status) {
+    tools::ProxySpec spec = Spec(Behaviour::kAnswer, 0, "<html>error page of the proxy</html>");
+    spec.status = status;
+    return spec;
+  }
+
   // Starts the farm (proxy i on the i-th loopback address) and the application.
   void Start(const std::vector<tools::ProxySpec>& specs, int check_timeout_s = 3,
              std::string threads = "") {
@@ -47,6 +54,7 @@ class ValidationFixture : public ::testing::Test {
     options.shell.run_directory = dir_.path();
     options.shell.data_dir = dir_.path() + "/data";
     options.endpoints.validation_host = "check.test";
+    options.endpoints.validation_path = ValidationPath::kEmotionList;
     options.endpoints.connectivity_host = "connect.test";
     options.check_timeout_seconds = check_timeout_s;
     app_ = std::make_unique<Application>(ui_, prompts_, options);

@@ -61,7 +61,7 @@ TEST_F(ValidationRunTest, EveryFarmBehaviourGetsItsVerdictAndTheRunCompletes) {
   const std::vector<std::pair<tools::ProxySpec, std::string>> cases = {
       {Spec(Behaviour::kAnswer), "成功"},
       {Spec(Behaviour::kDelay, 300), "成功"},  // slow, within the deadline
-      {Spec(Behaviour::kAnswer, 0, "<html>502 from the proxy itself</html>"), "成功"},
+      {Spec(Behaviour::kAnswer, 0, "<html>an error page sent as 200</html>"), "成功"},
       {Spec(Behaviour::kEndlessBody), "成功"},  // a reply came; only its start is read
       {Spec(Behaviour::kDelay, 6000), "失败"},  // late: past the deadline
       {Spec(Behaviour::kRefuse), "失败"},
@@ -70,7 +70,15 @@ TEST_F(ValidationRunTest, EveryFarmBehaviourGetsItsVerdictAndTheRunCompletes) {
       {Spec(Behaviour::kCloseNoAnswer), "失败"},
       {Spec(Behaviour::kGarbage), "失败"},
       {Spec(Behaviour::kAnswer, 0, ""), "失败"},                        // empty page
-      {Spec(Behaviour::kAnswer, 0, std::string("\0late", 5)), "失败"},  // zero byte first
+      {Spec(Behaviour::kAnswer, 0, std::string("\0late", 5)), "成功"},  // a body all the same
+      // The proxy's own refusals: its rules (403), a login (407), no way to the site (5xx).
+      {Refusal(403), "失败"},
+      {Refusal(407), "失败"},
+      {Refusal(500), "失败"},
+      {Refusal(502), "失败"},
+      {Refusal(503), "失败"},
+      {Refusal(504), "失败"},
+      {Refusal(302), "成功"},  // a redirect the proxy relayed counts by its status
   };
   std::vector<tools::ProxySpec> specs;
   for (const auto& c : cases) specs.push_back(c.first);
@@ -103,9 +111,15 @@ TEST_F(ValidationRunTest, EveryFarmBehaviourGetsItsVerdictAndTheRunCompletes) {
   }
 
   Tick();
-  EXPECT_EQ(app_->State().Status(), "代理IP验证完毕  共：12  可用代理IP：4  不可用代理IP：8");
-  EXPECT_EQ(app_->State().CounterText(Counter::kSuccess), "4");
-  EXPECT_EQ(app_->State().CounterText(Counter::kFailure), "8");
+  std::size_t passed = 0;
+  for (const auto& c : cases) passed += c.second == "成功" ? 1 : 0;
+  const std::string total = std::to_string(cases.size());
+  const std::string ok = std::to_string(passed);
+  const std::string failed = std::to_string(cases.size() - passed);
+  EXPECT_EQ(app_->State().Status(),
+            "代理IP验证完毕  共：" + total + "  可用代理IP：" + ok + "  不可用代理IP：" + failed);
+  EXPECT_EQ(app_->State().CounterText(Counter::kSuccess), ok);
+  EXPECT_EQ(app_->State().CounterText(Counter::kFailure), failed);
   ExpectEditingEnabled(true);
   // Source A is chosen: its combo comes back, those of source B stay as they were.
   EXPECT_TRUE(app_->State().IsCommandEnabled(Command::kStopValidation));
@@ -114,7 +128,7 @@ TEST_F(ValidationRunTest, EveryFarmBehaviourGetsItsVerdictAndTheRunCompletes) {
 
   // After completion "停止验证" still works and shows the stopped message.
   Press(Command::kStopValidation);
-  EXPECT_EQ(app_->State().Status(), "已停止代理IP验证！  共有代理IP：12个");
+  EXPECT_EQ(app_->State().Status(), "已停止代理IP验证！  共有代理IP：" + total + "个");
   EXPECT_FALSE(app_->State().IsCommandEnabled(Command::kStopValidation));
 }
 
@@ -279,7 +293,7 @@ TEST(ValidationControllerTest, ThreadCountTextFollowsAtoiWithTwentyForZero) {
 
 class MenuCheckTest : public ValidationFixture {};
 
-TEST_F(MenuCheckTest, ChecksTheCurrentRowWithoutColourAndKeepsAnEarlierRed) {
+TEST_F(MenuCheckTest, ChecksTheCurrentRowAndItsVerdictReplacesAnEarlierRed) {
   Start({Spec(Behaviour::kRefuse), Spec(Behaviour::kAnswer)}, 3);
   Press(Command::kValidate);
   ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
@@ -296,23 +310,25 @@ TEST_F(MenuCheckTest, ChecksTheCurrentRowWithoutColourAndKeepsAnEarlierRed) {
     EXPECT_EQ(app_->List().GetCell(0, kColType), "正在验证");
   });
   ASSERT_TRUE(WaitFor([&] { return Verdict(0) == "成功"; }));
-  const auto colour = app_->Colours().Lookup(0, kColType);
-  ASSERT_TRUE(colour.has_value());  // the red stays until the colours are cleared
-  EXPECT_EQ(colour->text, 255u);
+  // A success is drawn in the list's own colours: the earlier red is gone with its verdict.
+  EXPECT_FALSE(app_->Colours().Lookup(0, kColType).has_value());
   // It fetched the connectivity host's home page through the row's proxy.
   bool seen = false;
   for (const auto& request : farm_.Requests()) seen |= request.target == "http://connect.test/";
   EXPECT_TRUE(seen);
 }
 
-TEST_F(MenuCheckTest, AFailedMenuCheckSetsNoColour) {
+TEST_F(MenuCheckTest, AFailedMenuCheckIsRedLikeAPoolCheck) {
   Start({Spec(Behaviour::kReset)}, 3);
   OnUi([&] {
     app_->List().SetCurrentRow(0);
     app_->Shell().OnContextItem(ContextItem::kValidateSelected);
   });
   ASSERT_TRUE(WaitFor([&] { return Verdict(0) == "失败"; }));
-  EXPECT_EQ(app_->Colours().size(), 0u);
+  const auto colour = app_->Colours().Lookup(0, kColType);
+  ASSERT_TRUE(colour.has_value());
+  EXPECT_EQ(colour->text, 255u);
+  EXPECT_EQ(app_->Colours().size(), 1u);
 }
 
 TEST_F(MenuCheckTest, NoCurrentRowDoesNothing) {

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# `lumvexip check --json` against real proxy software from Debian on loopback ports: squid and
+# tinyproxy relaying a page pass; squid denying by its rules (403), tinyproxy wanting a login
+# (407) and both when they cannot reach the site (5xx) fail.
+# Usage: real_proxy_check_test.sh PATH_TO_LUMVEXIP PATH_TO_LUMVEX_FIXTURE_SERVER
+set -uo pipefail
+. "$(cd "$(dirname "$0")/../support" && pwd)/wait_for.sh"
+
+program=${1:?path to lumvexip expected}
+server=${2:?path to lumvex_fixture_server expected}
+configs=$(cd "$(dirname "$0")/real_proxies" && pwd)
+squid=$(command -v squid || echo /usr/sbin/squid)
+tinyproxy=$(command -v tinyproxy || echo /usr/bin/tinyproxy)
+if [ ! -x "$squid" ] || [ ! -x "$tinyproxy" ]; then
+  echo "SKIP: squid or tinyproxy is not installed"
+  exit 77
+fi
+
+work=$(mktemp -d)
+chmod 755 "$work"  # squid started as root writes its log as its own user
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+free_port() {
+  local port
+  while :; do
+    port=$((20000 + RANDOM % 40000))
+    port_in_use "$port" || { echo "$port"; return; }
+  done
+}
+
+# start NAME CONFIG COMMAND...: fills in the configuration, starts the proxy in the foreground of
+# a background job, waits for its port and records NAME as address:port.
+declare -A address
+start() {
+  local name=$1 config=$2
+  shift 2
+  local port
+  port=$(free_port)
+  sed -e "s|@PORT@|$port|g" -e "s|@DIR@|$work|g" "$configs/$config" >"$work/$name.conf"
+  "$@" "$work/$name.conf" >"$work/$name.out" 2>&1 &
+  pids+=($!)
+  wait_for 20 port_in_use "$port" || { cat "$work/$name.out"; fail "$name did not start"; }
+  address[$name]="127.0.0.1:$port"
+}
+
+origin_port=$(free_port)
+"$server" --port "$origin_port" --body "the page" --max-seconds 110 >"$work/origin.log" 2>&1 &
+pids+=($!)
+wait_for 10 port_in_use "$origin_port" || fail "the origin server did not start"
+
+start squid-open squid-open.conf "$squid" -N -f
+start squid-deny squid-deny.conf "$squid" -N -f
+start tinyproxy-open tinyproxy-open.conf "$tinyproxy" -d -c
+start tinyproxy-auth tinyproxy-auth.conf "$tinyproxy" -d -c
+
+# check URL NAME=VERDICT:STATUS...: one run over the named proxies; STATUS "5xx" is any 5xx.
+check() {
+  local url=$1
+  shift
+  local list="" expected name verdict status line
+  for expected in "$@"; do list+="${address[${expected%%=*}]}"$'\r\n'; done
+  printf "%s" "$list" | "$program" check - --json --check-url "$url" --check-timeout 20 \
+    --data-dir "$work/data" \
+    >"$work/out" 2>"$work/err" || fail "check exited with $?: $(cat "$work/err")"
+  for expected in "$@"; do
+    name=${expected%%=*}
+    verdict=${expected#*=}
+    status=${verdict#*:}
+    verdict=${verdict%%:*}
+    line=$(grep -F "\"address\":\"${address[$name]}\"" "$work/out") || fail "$name: no line"
+    [[ $line == *"\"verdict\":\"$verdict\""* ]] || fail "$name: expected $verdict: $line"
+    if [ "$status" = 5xx ]; then
+      [[ $line =~ \"status\":5[0-9][0-9], ]] || fail "$name: expected a 5xx status: $line"
+    else
+      [[ $line == *"\"status\":$status,"* ]] || fail "$name: expected status $status: $line"
+    fi
+  done
+}
+
+check "http://127.0.0.1:$origin_port/?s=1234" \
+  squid-open=ok:200 squid-deny=failed:403 tinyproxy-open=ok:200 tinyproxy-auth=failed:407
+
+# The site is down: the proxies answer with their own error pages.
+dead_port=$(free_port)
+check "http://127.0.0.1:$dead_port/" squid-open=failed:5xx tinyproxy-open=failed:5xx
+echo "PASS"
