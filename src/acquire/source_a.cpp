@@ -9,8 +9,9 @@
 namespace lumvex::source_a {
 namespace {
 
-// Every match of either pattern begins with these bytes.
-constexpr std::string_view kCategoryStart = "<li><a href=\"proxy_ip.html";
+// Every match of either pattern begins with these bytes. The category pattern's "." after
+// "proxy_ip" matches any character, so its literal start ends before it.
+constexpr std::string_view kCategoryStart = "<li><a href=\"proxy_ip";
 constexpr std::string_view kRowStart = "<tr>";
 
 }  // namespace

@@ -71,6 +71,30 @@ TEST(SourceATest, RowsNeedTheLocationClassAndTheExactLayout) {
   EXPECT_EQ(rows[1].cells[kColSpeed], "0.002");
 }
 
+// The pattern's "." after "proxy_ip" takes any character: such a link counts alone as well as
+// after another link (each page here is scanned in one piece or cut before every link).
+TEST(SourceATest, CategoryLinksCountWhereverTheyStand) {
+  auto link = [](const std::string& file, int id) {
+    return "<li><a href=\"" + file + "?id=" + std::to_string(id) +
+           "\"  title=\"t\">t（1）个</a></li>\r\n";
+  };
+  const struct {
+    std::string page;
+    std::vector<int> ids;
+  } kCases[] = {
+      {link("proxy_ip+html", 5), {5}},
+      {link("proxy_ip.html", 4) + link("proxy_ip+html", 5), {4, 5}},
+      {link("proxy_ip+html", 5) + link("proxy_ip.html", 4), {5, 4}},
+  };
+  for (const auto& c : kCases) {
+    std::vector<int> ids;
+    for (const source_a::Category& category : source_a::ParseCategories(c.page)) {
+      ids.push_back(category.id);
+    }
+    EXPECT_EQ(ids, c.ids) << c.page;
+  }
+}
+
 TEST(SourceATest, SitePagesGiveTheirRowsAndCategories) {
   tools::ProxySites sites({});
   const std::vector<source_a::Category> categories =

@@ -101,6 +101,7 @@ TEST(SetProfileValueTest, RefusesNamesALineCannotHold) {
   EXPECT_FALSE(SetProfileValue("", "", "k", "v"));
   EXPECT_FALSE(SetProfileValue("", "  ", "k", "v"));
   EXPECT_FALSE(SetProfileValue("", "a]b", "k", "v"));
+  EXPECT_FALSE(SetProfileValue("", "a\xC3", "k", "v"));  // "]" would be the second byte of 0xC3
   EXPECT_FALSE(SetProfileValue("", "a\nb", "k", "v"));
   EXPECT_FALSE(SetProfileValue("", "s", "", "v"));
   EXPECT_FALSE(SetProfileValue("", "s", "a=b", "v"));

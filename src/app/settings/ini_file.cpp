@@ -113,9 +113,11 @@ bool HasLineBreak(std::string_view s) {
   return s.find('\r') != std::string_view::npos || s.find('\n') != std::string_view::npos;
 }
 
+// The closing bracket must stand as a character of its own: after a lone GBK lead byte at the end
+// of the name it would be read as that character's second byte, and the header would not close.
 bool UsableSection(std::string_view section) {
   return !Trim(section).empty() && !HasLineBreak(section) &&
-         FindChar(section, ']') == std::string_view::npos;
+         FindChar(std::string(section) + "]", ']') == section.size();
 }
 
 bool UsableKey(std::string_view key) {

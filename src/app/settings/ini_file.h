@@ -20,7 +20,8 @@ std::optional<std::string> FindProfileValue(std::string_view text, std::string_v
 // `text` with `key` of `section` set to `value`: an existing key's line is replaced where it
 // stands, a new key follows the last key line of its section, a new section is appended at the
 // end. Line breaks inside `value` become spaces. Returns nullopt for names a profile line cannot
-// hold (empty, a line break, "]" in a section name, "=" in a key or a key starting with "[").
+// hold (empty, a line break, "]" in a section name or a section name ending in half a GBK
+// character, "=" in a key or a key starting with "[").
 std::optional<std::string> SetProfileValue(std::string_view text, std::string_view section,
                                            std::string_view key, std::string_view value);
 
