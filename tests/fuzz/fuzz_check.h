@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -39,6 +40,18 @@ inline std::vector<std::string_view> Fields(const std::uint8_t* data, std::size_
   }
   fields.push_back(rest);
   return fields;
+}
+
+// What a value written to a settings or config line reads back as: line breaks become spaces,
+// blanks around it go.
+inline std::string ReadBackValue(std::string_view value) {
+  std::string out(value);
+  for (char& c : out) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  const std::size_t first = out.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return out.substr(first, out.find_last_not_of(" \t") - first + 1);
 }
 
 // Occurrences of `needle` in `text`, ASCII letters folded, overlapping ones counted.

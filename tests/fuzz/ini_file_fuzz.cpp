@@ -7,21 +7,6 @@
 #include "app/settings/ini_file.h"
 #include "fuzz_check.h"
 
-namespace {
-
-// What a value reads back as: line breaks become spaces, blanks around it go.
-std::string Expected(std::string_view value) {
-  std::string out(value);
-  for (char& c : out) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  const std::size_t first = out.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return out.substr(first, out.find_last_not_of(" \t") - first + 1);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lumvex;
   const std::vector<std::string_view> fields = fuzz::Fields(data, size, 6);
@@ -35,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<std::string> other_before = FindProfileValue(text, other_section, other_key);
   const std::optional<std::string> written = SetProfileValue(text, section, key, value);
   if (!written) return 0;
-  FUZZ_CHECK(FindProfileValue(*written, section, key) == Expected(value));
+  FUZZ_CHECK(FindProfileValue(*written, section, key) == fuzz::ReadBackValue(value));
   FUZZ_CHECK(SetProfileValue(*written, section, key, value) == written);
   if (!FindProfileValue(*written, other_section, key)) {
     // other_section names another section (the key is not in it), so its key is untouched.

@@ -16,16 +16,6 @@ constexpr std::array<std::string_view, 4> kGroups = {"Proxy Settings", "proxy se
 constexpr std::array<std::string_view, 6> kKeys = {"ProxyType",  "httpProxy",     "httpsProxy",
                                                    "NoProxyFor", "ProxyType[$e]", "proxytype"};
 
-std::string Expected(std::string_view value) {
-  std::string out(value);
-  for (char& c : out) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  const std::size_t first = out.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return out.substr(first, out.find_last_not_of(" \t") - first + 1);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -44,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::map<std::string, std::string> values = {{key, std::string(value)}};
   const std::string written = SetKdeConfigValues(text, group, values);
-  FUZZ_CHECK(FindKdeConfigValue(written, group, key) == Expected(value));
+  FUZZ_CHECK(FindKdeConfigValue(written, group, key) == fuzz::ReadBackValue(value));
   FUZZ_CHECK(SetKdeConfigValues(written, group, values) == written);
   if (other_group != group || other_key != key) {
     FUZZ_CHECK(FindKdeConfigValue(written, other_group, other_key) ==

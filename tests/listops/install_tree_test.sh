@@ -3,6 +3,7 @@
 # land where desktops look for them, the entry names that program and icon, and the installed
 # program runs (`harvest --url` against a loopback list, with a data directory of its own).
 # Usage: install_tree_test.sh BUILD_DIR FIXTURE_SERVER
+. "$(cd "$(dirname "$0")/../support" && pwd)/fixture_server.sh"
 set -uo pipefail
 
 build=${1:?build directory expected}
@@ -35,15 +36,7 @@ fi
 
 # The installed program runs headless: a list served on loopback is imported and printed.
 printf '1.1.1.1:80\r\n2.2.2.2:8080\r\n' >"$work/list.txt"
-"$fixture" --port 0 --max-seconds 60 --body-file "$work/list.txt" >"$work/server.log" 2>&1 &
-server_pid=$!
-base=""
-for _ in $(seq 100); do
-  base=$(sed -n 's/^listening //p' "$work/server.log")
-  [ -n "$base" ] && break
-  sleep 0.05
-done
-[ -n "$base" ] || { cat "$work/server.log"; fail "fixture server did not start"; }
+serve_file "$fixture" "$work/list.txt" "$work/server.log" || fail "fixture server did not start"
 out=$("$bin" harvest --url "$base/list.txt" --data-dir "$work/data")
 [ "$out" = $'1.1.1.1:80\n2.2.2.2:8080' ] || fail "harvest --url printed: $out"
 echo "PASS"

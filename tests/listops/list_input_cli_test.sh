@@ -5,6 +5,7 @@
 # style is read; `harvest --url` exits 1 on a list without a proxy, and prints nothing of the
 # escape sequences a served list holds.
 # Usage: list_input_cli_test.sh PATH_TO_LUMVEXIP FIXTURE_SERVER
+. "$(cd "$(dirname "$0")/../support" && pwd)/fixture_server.sh"
 set -uo pipefail
 
 program=${1:?path to lumvexip expected}
@@ -54,15 +55,7 @@ done
 # harvest --url: a list whose lines are escape sequences only gives no row: exit 1, and not one
 # escape byte reaches the terminal.
 printf '\033]0;pwned\007\r\n\033[2J\033[H:80\r\n' >"$work/hostile.txt"
-"$fixture" --port 0 --max-seconds 60 --body-file "$work/hostile.txt" >"$work/server.log" 2>&1 &
-server_pid=$!
-base=""
-for _ in $(seq 100); do
-  base=$(sed -n 's/^listening //p' "$work/server.log")
-  [ -n "$base" ] && break
-  sleep 0.05
-done
-[ -n "$base" ] || { cat "$work/server.log"; fail "fixture server did not start"; exit 1; }
+serve_file "$fixture" "$work/hostile.txt" "$work/server.log" || fail "fixture server did not start"
 expect 1 "no address:port line" "$program" harvest --url "$base/hostile.txt"
 if grep -q $'\033' "$work/out" "$work/err"; then fail "an escape byte was printed"; fi
 
