@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <utility>
 
@@ -35,7 +36,8 @@ ApplicationOptions ApplicationOptionsOf(const CommandLineOptions& options,
   result.endpoints = options.endpoints;
   if (options.check_timeout_seconds) result.check_timeout_seconds = *options.check_timeout_seconds;
   if (options.guard_interval_seconds) {
-    result.guard_interval = std::chrono::seconds(*options.guard_interval_seconds);
+    result.guard_interval =
+        std::chrono::milliseconds(std::llround(*options.guard_interval_seconds * 1000));
   }
   return result;
 }

@@ -35,7 +35,7 @@ struct ApplicationOptions {
   ShellConfig shell;
   Endpoints endpoints = DefaultEndpoints();
   // Deadline of one proxy check in seconds (--check-timeout).
-  int check_timeout_seconds = 60;
+  double check_timeout_seconds = kDefaultCheckTimeoutS;
   // The system proxy store the proxy switch writes (MakeDesktopSystemProxy for the window and
   // `lumvexip proxy`); null: none, every switch reports that no store is available.
   std::shared_ptr<SystemProxy> system_proxy;

@@ -8,48 +8,6 @@
 namespace lumvex {
 namespace {
 
-enum class Flag {
-  kDataDir,
-  kSourceA,
-  kSourceB,
-  kSourceC,
-  kValidation,
-  kConnectivity,
-  kManifest,
-  kCheckTimeout,
-  kGuardInterval,
-};
-
-// Longest check deadline the command line accepts: a day.
-constexpr int kMaxCheckTimeoutSeconds = 86400;
-
-struct FlagSpec {
-  std::string_view name;
-  Flag flag;
-  std::string_view value_name;
-  std::string_view help;
-};
-
-constexpr FlagSpec kFlags[] = {
-    {"--data-dir", Flag::kDataDir, "DIR", "directory of the list and settings files"},
-    {"--source-a", Flag::kSourceA, "URL", "server of proxy-list source A"},
-    {"--source-b", Flag::kSourceB, "URL", "server of proxy-list source B"},
-    {"--source-c", Flag::kSourceC, "URL", "server of proxy-list source C"},
-    {"--validation-host", Flag::kValidation, "URL", "server that proxies are checked against"},
-    {"--connectivity-host", Flag::kConnectivity, "URL", "server fetched to test the active proxy"},
-    {"--manifest-url", Flag::kManifest, "URL", "address of the update manifest page"},
-    {"--check-timeout", Flag::kCheckTimeout, "SECONDS", "deadline of one proxy check (60)"},
-    {"--guard-interval", Flag::kGuardInterval, "SECONDS",
-     "time between two re-checks of the proxy guard (60)"},
-};
-
-const FlagSpec* FindFlag(std::string_view name) {
-  for (const FlagSpec& spec : kFlags) {
-    if (spec.name == name) return &spec;
-  }
-  return nullptr;
-}
-
 // Stores the host of `value` in `slot`, or reports why it cannot.
 void SetHost(std::string_view flag, std::string_view value, std::string& slot,
              std::vector<std::string>& errors) {
@@ -61,59 +19,58 @@ void SetHost(std::string_view flag, std::string_view value, std::string& slot,
   slot = *host;
 }
 
-void Apply(const FlagSpec& spec, std::string_view value, CommandLineOptions& options) {
-  Endpoints& e = options.endpoints;
+// The endpoint a flag of the http-address grammar overrides; null for --manifest-url.
+std::string* HostSlot(std::string_view name, Endpoints& e) {
+  if (name == "--source-a") return &e.source_a_host;
+  if (name == "--source-b") return &e.source_b_host;
+  if (name == "--source-c") return &e.source_c_host;
+  if (name == "--validation-host") return &e.validation_host;
+  if (name == "--connectivity-host") return &e.connectivity_host;
+  return nullptr;
+}
+
+void Apply(const OptionSpec& spec, std::string_view value, CommandLineOptions& options) {
   std::vector<std::string>& errors = options.errors;
-  switch (spec.flag) {
-    case Flag::kDataDir:
+  switch (spec.grammar) {
+    case ValueGrammar::kDirectory:
       if (value.empty()) {
         errors.push_back(std::string(spec.name) + ": the directory is empty");
       } else {
         options.data_dir = std::string(value);
       }
       break;
-    case Flag::kSourceA:
-      SetHost(spec.name, value, e.source_a_host, errors);
-      break;
-    case Flag::kSourceB:
-      SetHost(spec.name, value, e.source_b_host, errors);
-      break;
-    case Flag::kSourceC:
-      SetHost(spec.name, value, e.source_c_host, errors);
-      break;
-    case Flag::kValidation:
-      SetHost(spec.name, value, e.validation_host, errors);
-      break;
-    case Flag::kConnectivity:
-      SetHost(spec.name, value, e.connectivity_host, errors);
-      break;
-    case Flag::kManifest:
-      // The manifest is fetched by its full address, so only check that it has a host.
-      if (HostOfAddress(value)) {
-        e.manifest_url = std::string(value);
+    case ValueGrammar::kHttpAddress:
+      if (std::string* slot = HostSlot(spec.name, options.endpoints)) {
+        SetHost(spec.name, value, *slot, errors);
+      } else if (HostOfAddress(value)) {
+        // The manifest is fetched by its full address, so only check that it has a host.
+        options.endpoints.manifest_url = std::string(value);
       } else {
         errors.push_back(std::string(spec.name) + ": not an http address: \"" + std::string(value) +
                          "\"");
       }
       break;
-    case Flag::kCheckTimeout:
-    case Flag::kGuardInterval: {
-      const bool digits = !value.empty() && value.size() <= 5 &&
-                          std::all_of(value.begin(), value.end(),
-                                      [](char c) { return c >= '0' && c <= '9'; });
-      const int seconds = digits ? std::stoi(std::string(value)) : 0;
-      if (seconds < 1 || seconds > kMaxCheckTimeoutSeconds) {
-        errors.push_back(std::string(spec.name) + ": not a number of seconds from 1 to " +
-                         std::to_string(kMaxCheckTimeoutSeconds) + ": \"" + std::string(value) +
-                         "\"");
-      } else if (spec.flag == Flag::kCheckTimeout) {
+    case ValueGrammar::kSeconds:
+      if (const std::optional<double> seconds = ParseSeconds(value); !seconds) {
+        errors.push_back(SecondsError(spec.name, value));
+      } else if (spec.name == "--check-timeout") {
         options.check_timeout_seconds = seconds;
       } else {
         options.guard_interval_seconds = seconds;
       }
       break;
-    }
+    case ValueGrammar::kNone:
+    case ValueGrammar::kWholeNumber:
+    case ValueGrammar::kText:
+    case ValueGrammar::kWord:
+      break;  // no program-wide flag has these
   }
+}
+
+// A program-wide flag called `name`, or null.
+const OptionSpec* FindProgramWide(std::string_view name) {
+  const OptionSpec* spec = FindOption(name);
+  return spec != nullptr && spec->program_wide ? spec : nullptr;
 }
 
 }  // namespace
@@ -134,7 +91,7 @@ CommandLineOptions ParseCommandLine(int argc, const char* const* argv) {
       name = arg.substr(0, eq);
       value = arg.substr(eq + 1);
     }
-    const FlagSpec* spec = FindFlag(name);
+    const OptionSpec* spec = FindProgramWide(name);
     if (spec == nullptr) {
       options.errors.push_back("unknown argument: \"" + std::string(arg) + "\"");
       continue;
@@ -157,10 +114,13 @@ CommandLineOptions ParseCommandLine(int argc, const char* const* argv) {
 std::string CommandLineHelp(const std::string& program_name) {
   std::string help = "Usage: " + program_name + " [options]\n       " + program_name +
                      " SUBCOMMAND [arguments]\n\nOptions:\n";
-  for (const FlagSpec& spec : kFlags) {
+  for (const OptionSpec& spec : Options()) {
+    if (!spec.program_wide || !Takes(spec, Invocation::kWindow)) continue;
     std::string left = "  " + std::string(spec.name) + " " + std::string(spec.value_name);
     left.resize(std::max<std::size_t>(left.size() + 2, 28), ' ');
-    help += left + std::string(spec.help) + "\n";
+    const std::string default_text = DefaultText(spec.name);
+    help += left + std::string(spec.help) +
+            (default_text.empty() ? "" : " (" + default_text + ")") + "\n";
   }
   std::string left = "  --help, -h";
   left.resize(28, ' ');

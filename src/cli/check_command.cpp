@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "app/application.h"
+#include "app/option_table.h"
 #include "cli/headless_prompts.h"
 #include "cli/strict_check_options.h"
 #include "cli/subcommand_args.h"
@@ -108,10 +109,10 @@ class VerdictPrinter : public ProxyListObserver {
 
 int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
              std::ostream& err, bool progress) {
-  SubcommandArgs parsed =
-      ParseSubcommandArgs(args, {"--threads", kExpectFlag, kCheckUrlFlag}, {kJsonSwitch});
+  SubcommandArgs parsed = ParseSubcommandArgs(args, Invocation::kCheck);
+  const std::string usage = UsageOf(Invocation::kCheck);
   if (parsed.common.show_help) {
-    out << "Usage: " << kCheckUsage << '\n';
+    out << "Usage: " << usage << '\n';
     return 0;
   }
   std::vector<std::string> errors = parsed.errors;
@@ -129,7 +130,7 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
                        ": \"" + text + "\"");
     }
   }
-  if (!errors.empty()) return ReportUsageErrors(errors, kCheckUsage);
+  if (!errors.empty()) return ReportUsageErrors(errors, usage);
 
   std::optional<std::vector<ProxyEntry>> read = ReadListRows(parsed, in, err);
   if (!read) return 2;

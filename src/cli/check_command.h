@@ -8,10 +8,6 @@
 
 namespace lumvex::cli {
 
-inline constexpr const char* kCheckUsage =
-    "lumvexip check [FILE|-] [--threads T] [--check-timeout SECONDS] [--validation-host URL]\n"
-    "               [--expect TEXT] [--check-url URL] [--json]";
-
 // Reads address:port lines from FILE (or `in` for "-" or no FILE) and writes one line per
 // verdict as it arrives: address:port TAB ok|failed TAB seconds (with --json a JSON object:
 // address, verdict ok/failed, seconds, status, bytes). --expect TEXT: a reply counts only when

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/application.h"
+#include "app/option_table.h"
 #include "cli/headless_prompts.h"
 #include "cli/subcommand_args.h"
 #include "http/curl_global.h"
@@ -80,10 +81,10 @@ std::optional<int> PositiveNumber(const std::string& text) {
 
 int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                bool progress, const HarvestTuning& tuning) {
-  SubcommandArgs parsed = ParseSubcommandArgs(
-      args, {"--source", "--count", "--category", "--database", "--page", "--url"}, {});
+  SubcommandArgs parsed = ParseSubcommandArgs(args, Invocation::kHarvest);
+  const std::string usage = UsageOf(Invocation::kHarvest);
   if (parsed.common.show_help) {
-    out << "Usage: " << kHarvestUsage << '\n';
+    out << "Usage: " << usage << '\n';
     return 0;
   }
   std::vector<std::string> errors = parsed.errors;
@@ -99,7 +100,7 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (!url && source != "a" && source != "b" && source != "c") {
     errors.push_back("--source: a, b or c");
   }
-  const std::string count = value("--count").value_or("80");
+  const std::string count = value("--count").value_or(DefaultText("--count"));
   if (count.empty() || count.find_first_not_of("0123456789") != std::string::npos ||
       count.size() > 9) {
     errors.push_back("--count: a whole number: \"" + count + "\"");
@@ -124,7 +125,7 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
   }
   if (!parsed.positional.empty()) errors.push_back("no positional arguments");
-  if (!errors.empty()) return ReportUsageErrors(errors, kHarvestUsage);
+  if (!errors.empty()) return ReportUsageErrors(errors, usage);
 
   http::EnsureCurlGlobalInit();
   HeadlessUiThread ui;

@@ -10,10 +10,6 @@
 
 namespace lumvex::cli {
 
-inline constexpr const char* kHarvestUsage =
-    "lumvexip harvest --source a|b|c [--count N] [--category ID] [--database K] [--page K] "
-    "[--source-a URL] [--source-b URL] [--source-c URL] | lumvexip harvest --url ADDRESS";
-
 // Writes one address:port line per harvested row to `out` as rows arrive; with `progress`, a
 // running count goes to `err`. Returns 0 when the harvest completed, 1 when the source could not
 // be reached, 2 on bad usage. `tuning` shapes pacing and retries (tests shorten them).

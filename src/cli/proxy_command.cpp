@@ -7,6 +7,7 @@
 
 #include "app/application.h"
 #include "app/mode_restoring_system_proxy.h"
+#include "app/option_table.h"
 #include "app/proxy_address.h"
 #include "app/user_prompts.h"
 #include "cli/headless_prompts.h"
@@ -18,11 +19,6 @@
 
 namespace lumvex::cli {
 namespace {
-
-constexpr std::string_view kUsage =
-    "lumvexip proxy set HOST:PORT|[IPV6]:PORT | off | status [--data-dir DIR]\n"
-    "       lumvexip proxy guard [FILE|-] [--interval SECONDS] [--check-timeout SECONDS] "
-    "[--data-dir DIR]";
 
 void PrintSetting(const SystemProxySetting& setting) {
   if (setting.enabled) {
@@ -61,9 +57,10 @@ int RunProxyCommand(const std::vector<std::string>& args) {
   if (!args.empty() && args[0] == "guard") {
     return RunProxyGuardCommand(std::vector<std::string>(args.begin() + 1, args.end()), std::cin);
   }
-  SubcommandArgs parsed = ParseSubcommandArgs(args, {}, {});
+  SubcommandArgs parsed = ParseSubcommandArgs(args, Invocation::kProxy);
+  const std::string usage = UsageOf(Invocation::kProxy);
   if (parsed.common.show_help) {
-    std::printf("Usage: %.*s\n", static_cast<int>(kUsage.size()), kUsage.data());
+    std::printf("Usage: %s\n", usage.c_str());
     return 0;
   }
   const std::vector<std::string>& words = parsed.positional;
@@ -82,7 +79,7 @@ int RunProxyCommand(const std::vector<std::string>& args) {
       parsed.errors.push_back("proxy: unknown or surplus arguments");
     }
   }
-  if (!parsed.errors.empty()) return ReportUsageErrors(parsed.errors, kUsage);
+  if (!parsed.errors.empty()) return ReportUsageErrors(parsed.errors, usage);
 
   HeadlessUiThread ui;
   HeadlessPrompts prompts;

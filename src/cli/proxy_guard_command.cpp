@@ -15,6 +15,7 @@
 #include "app/command_line.h"
 #include "app/guard_check.h"
 #include "app/marked_system_proxy.h"
+#include "app/option_table.h"
 #include "app/proxy_address.h"
 #include "cli/proxy_guard_run.h"
 #include "cli/subcommand_args.h"
@@ -22,25 +23,10 @@
 #include "platform/desktop_system_proxy.h"
 #include "platform/run_directory.h"
 #include "text/text_util.h"
+#include "validate/proxy_check.h"
 
 namespace lumvex::cli {
 namespace {
-
-constexpr std::string_view kUsage =
-    "lumvexip proxy guard [FILE|-] [--interval SECONDS] [--check-timeout SECONDS] "
-    "[--data-dir DIR]";
-constexpr double kDefaultCheckTimeoutS = 60;
-
-// A positive number of seconds (fractions allowed), at most a day.
-std::optional<double> Seconds(const std::string& text) {
-  char* end = nullptr;
-  const double value = std::strtod(text.c_str(), &end);
-  if (text.empty() || end == nullptr || *end != '\0' || !std::isfinite(value) || value <= 0 ||
-      value > 86400) {
-    return std::nullopt;
-  }
-  return value;
-}
 
 // The signals that end the guard. SIGHUP only when it was not ignored at start (nohup).
 sigset_t EndSignals() {
@@ -58,27 +44,25 @@ sigset_t EndSignals() {
 }  // namespace
 
 int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in) {
-  SubcommandArgs parsed = ParseSubcommandArgs(args, {"--interval", "--check-timeout"}, {});
+  SubcommandArgs parsed = ParseSubcommandArgs(args, Invocation::kProxyGuard);
+  const std::string usage = UsageOf(Invocation::kProxyGuard);
   if (parsed.common.show_help) {
-    std::cout << "Usage: " << kUsage << '\n';
+    std::cout << "Usage: " << usage << '\n';
     return 0;
   }
   std::vector<std::string> errors = parsed.errors;
   if (parsed.positional.size() > 1) errors.push_back("proxy guard: at most one FILE");
+  // The window's deadline and interval unless the command line gives them.
+  const double timeout_s = parsed.common.check_timeout_seconds.value_or(kDefaultCheckTimeoutS);
   double interval_s = std::chrono::duration<double>(ProxyGuard::kDefaultInterval).count();
-  double timeout_s = kDefaultCheckTimeoutS;
-  for (auto [flag, target] :
-       {std::pair{"--interval", &interval_s}, std::pair{"--check-timeout", &timeout_s}}) {
-    if (auto it = parsed.values.find(flag); it != parsed.values.end()) {
-      if (std::optional<double> value = Seconds(it->second)) {
-        *target = *value;
-      } else {
-        errors.push_back(std::string(flag) + ": a number of seconds above 0: \"" + it->second +
-                         "\"");
-      }
+  if (auto it = parsed.values.find("--interval"); it != parsed.values.end()) {
+    if (std::optional<double> value = ParseSeconds(it->second)) {
+      interval_s = *value;
+    } else {
+      errors.push_back(SecondsError("--interval", it->second));
     }
   }
-  if (!errors.empty()) return ReportUsageErrors(errors, kUsage);
+  if (!errors.empty()) return ReportUsageErrors(errors, usage);
 
   const std::optional<std::vector<ProxyEntry>> rows = ReadListRows(parsed, in, std::cerr);
   if (!rows) return 2;
@@ -93,7 +77,7 @@ int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in)
                 << text::EscapeControls(address) << std::endl;
     }
   }
-  if (addresses.empty()) return ReportUsageErrors({"no proxy address in the list"}, kUsage);
+  if (addresses.empty()) return ReportUsageErrors({"no proxy address in the list"}, usage);
 
   // The ending signals are taken by a thread of their own; every thread started from here on
   // inherits the blocked set, so none of them is interrupted by one.

@@ -13,7 +13,7 @@
 
 namespace lumvex::cli {
 
-// Flags that take a value, and the switch, to hand to ParseSubcommandArgs.
+// Names of the flags read here; the option table declares them as own flags of `check`.
 inline constexpr std::string_view kExpectFlag = "--expect";
 inline constexpr std::string_view kCheckUrlFlag = "--check-url";
 inline constexpr std::string_view kJsonSwitch = "--json";

@@ -1,6 +1,5 @@
 #include "cli/subcommand_args.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,15 +14,15 @@
 namespace lumvex::cli {
 namespace {
 
-bool Contains(const std::vector<std::string_view>& names, std::string_view name) {
-  return std::find(names.begin(), names.end(), name) != names.end();
+// The own flag of `command` called `name`, or null.
+const OptionSpec* OwnFlag(Invocation command, std::string_view name) {
+  const OptionSpec* option = FindOption(name);
+  return option != nullptr && !option->program_wide && Takes(*option, command) ? option : nullptr;
 }
 
 }  // namespace
 
-SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args,
-                                   const std::vector<std::string_view>& value_flags,
-                                   const std::vector<std::string_view>& switch_flags) {
+SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args, Invocation command) {
   SubcommandArgs result;
   std::vector<std::string> common = {"lumvexip"};
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -37,7 +36,8 @@ SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args,
     // A value that starts with "--" is the next flag: "--expect --data-dir DIR" forgot the
     // text. "--flag=--value" still gives one.
     const bool value_follows = i + 1 < args.size() && !args[i + 1].starts_with("--");
-    if (Contains(value_flags, name)) {
+    const OptionSpec* own = OwnFlag(command, name);
+    if (own != nullptr && !own->value_name.empty()) {
       if (eq != std::string::npos) {
         result.values[name] = arg.substr(eq + 1);
       } else if (value_follows) {
@@ -45,7 +45,7 @@ SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args,
       } else {
         result.errors.push_back(name + " needs a value");
       }
-    } else if (Contains(switch_flags, name)) {
+    } else if (own != nullptr) {
       if (eq != std::string::npos) {
         result.errors.push_back(name + " takes no value");
       } else {

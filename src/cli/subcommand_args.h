@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/option_table.h"
 #include "proxylist/proxy_entry.h"
 
 namespace lumvex::cli {
@@ -24,12 +25,11 @@ struct SubcommandArgs {
   std::vector<std::string> errors;            // own and common errors together
 };
 
-// `args` are the arguments after the subcommand's name. Own flags may be written "--flag VALUE"
-// or "--flag=VALUE"; a VALUE starting with "--" is refused as missing (write "--flag=--x"). Every
-// other "--flag" is handed to ParseCommandLine with its value.
-SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args,
-                                   const std::vector<std::string_view>& value_flags,
-                                   const std::vector<std::string_view>& switch_flags);
+// `args` are the arguments after the subcommand's name. The own flags of `command` are those of
+// the option table that `command` takes and that are not program-wide. They may be written
+// "--flag VALUE" or "--flag=VALUE"; a VALUE starting with "--" is refused as missing (write
+// "--flag=--x"). Every other "--flag" is handed to ParseCommandLine with its value.
+SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args, Invocation command);
 
 // The rows of the list argument of a subcommand: the first positional argument names a file,
 // "-" (or no argument) standard input. Read as a stream with the one reader of address lines,

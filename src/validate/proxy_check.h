@@ -35,6 +35,9 @@ enum class ValidationPath {
   kEmotionList,
 };
 
+// The check deadline unless the command line gives one (--check-timeout).
+inline constexpr double kDefaultCheckTimeoutS = 60;
+
 // Where checks are sent and how long each may take.
 struct CheckTarget {
   std::string validation_host;     // host[:port]
@@ -42,7 +45,7 @@ struct CheckTarget {
   std::string validation_account;  // nine digits
   std::string validation_token;    // four digits
   std::string connectivity_host;   // host[:port], fetched by the menu check
-  double timeout_s = 60;           // the check deadline
+  double timeout_s = kDefaultCheckTimeoutS;  // the check deadline
 };
 
 // kRootPage: "http://" + host + "/?s=" + salt. kEmotionList: "http://" + host +

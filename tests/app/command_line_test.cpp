@@ -97,10 +97,13 @@ TEST(CommandLineTest, BadArgumentsBecomeMessagesAndParsingGoesOn) {
   EXPECT_FALSE(options.data_dir.has_value());
 }
 
-TEST(CommandLineTest, CheckTimeoutIsWholeSecondsWithinADay) {
+TEST(CommandLineTest, CheckTimeoutIsSecondsWithinADay) {
   EXPECT_FALSE(Parse({}).check_timeout_seconds.has_value());
   EXPECT_EQ(Parse({"--check-timeout", "5"}).check_timeout_seconds, 5);
   EXPECT_EQ(Parse({"--check-timeout=86400"}).check_timeout_seconds, 86400);
+  // The grammar of `proxy guard`, which took fractions.
+  EXPECT_EQ(Parse({"--check-timeout", "0.5"}).check_timeout_seconds, 0.5);
+  EXPECT_EQ(Parse({"--guard-interval", "1.5"}).guard_interval_seconds, 1.5);
   for (const char* bad : {"0", "-3", "5s", "", "86401", "1e3", "99999999999"}) {
     const CommandLineOptions options = Parse({"--check-timeout", bad});
     EXPECT_FALSE(options.check_timeout_seconds.has_value()) << bad;

@@ -1,0 +1,170 @@
+#include "app/option_table.h"
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+
+#include "app/proxy_guard.h"
+#include "app/validation_controller.h"
+#include "validate/proxy_check.h"
+
+namespace lumvex {
+namespace {
+
+// Longest number of seconds a flag accepts: a day.
+constexpr double kMaxSeconds = 86400;
+
+constexpr unsigned Bit(Invocation command) { return static_cast<unsigned>(command); }
+
+constexpr double kGuardIntervalS =
+    std::chrono::duration<double>(ProxyGuard::kDefaultInterval).count();
+
+constexpr OptionSpec kOptions[] = {
+    // Program-wide: the window takes them, and every subcommand accepts them as well.
+    {"--data-dir", "DIR", ValueGrammar::kDirectory, 0, "directory of the list and settings files",
+     kEveryCommand, true},
+    {"--source-a", "URL", ValueGrammar::kHttpAddress, 0, "server of proxy-list source A",
+     kEveryCommand, true},
+    {"--source-b", "URL", ValueGrammar::kHttpAddress, 0, "server of proxy-list source B",
+     kEveryCommand, true},
+    {"--source-c", "URL", ValueGrammar::kHttpAddress, 0, "server of proxy-list source C",
+     kEveryCommand, true},
+    {"--validation-host", "URL", ValueGrammar::kHttpAddress, 0,
+     "server that proxies are checked against", kEveryCommand, true},
+    {"--connectivity-host", "URL", ValueGrammar::kHttpAddress, 0,
+     "server fetched to test the active proxy", kEveryCommand, true},
+    {"--manifest-url", "URL", ValueGrammar::kHttpAddress, 0, "address of the update manifest page",
+     kEveryCommand, true},
+    {"--check-timeout", "SECONDS", ValueGrammar::kSeconds, kDefaultCheckTimeoutS,
+     "deadline of one proxy check", kEveryCommand, true},
+    {"--guard-interval", "SECONDS", ValueGrammar::kSeconds, kGuardIntervalS,
+     "time between two re-checks of the proxy guard", kEveryCommand, true},
+    // `check`.
+    {"--threads", "T", ValueGrammar::kWholeNumber, ValidationController::kDefaultThreads,
+     "checks at once", Bit(Invocation::kCheck), false},
+    {"--expect", "TEXT", ValueGrammar::kText, 0,
+     "a reply counts only when it is 2xx and its body contains TEXT", Bit(Invocation::kCheck),
+     false},
+    {"--check-url", "URL", ValueGrammar::kHttpAddress, 0,
+     "fetched instead of the validation address", Bit(Invocation::kCheck), false},
+    {"--json", "", ValueGrammar::kNone, 0, "JSON lines instead of tab-separated ones",
+     Bit(Invocation::kCheck), false},
+    // `harvest`.
+    {"--source", "a|b|c", ValueGrammar::kWord, 0, "the proxy-list site to harvest",
+     Bit(Invocation::kHarvest), false},
+    {"--count", "N", ValueGrammar::kWholeNumber, 80, "proxies wanted from source A",
+     Bit(Invocation::kHarvest), false},
+    {"--category", "ID", ValueGrammar::kWholeNumber, 0, "category of source A",
+     Bit(Invocation::kHarvest), false},
+    {"--database", "K", ValueGrammar::kWholeNumber, 1, "database of source B",
+     Bit(Invocation::kHarvest), false},
+    {"--page", "K", ValueGrammar::kWholeNumber, 1, "list page of source B",
+     Bit(Invocation::kHarvest), false},
+    {"--url", "ADDRESS", ValueGrammar::kText, 0, "a plain-text list of address:port lines",
+     Bit(Invocation::kHarvest), false},
+    // `proxy guard`.
+    {"--interval", "SECONDS", ValueGrammar::kSeconds, kGuardIntervalS, "time between two re-checks",
+     Bit(Invocation::kProxyGuard), false},
+};
+
+// Usage templates: "{--flag}" is written "[--flag VALUE]", "<--flag>" "--flag VALUE".
+struct UsageTemplate {
+  Invocation command;
+  std::string_view text;
+};
+
+constexpr UsageTemplate kUsages[] = {
+    {Invocation::kCheck,
+     "lumvexip check [FILE|-] {--threads} {--check-timeout} {--validation-host}\n"
+     "               {--expect} {--check-url} {--json}"},
+    {Invocation::kHarvest,
+     "lumvexip harvest <--source> {--count} {--category} {--database} {--page} {--source-a} "
+     "{--source-b} {--source-c} | lumvexip harvest <--url>"},
+    {Invocation::kProxy, "lumvexip proxy set HOST:PORT|[IPV6]:PORT | off | status {--data-dir}"},
+    {Invocation::kProxyGuard,
+     "lumvexip proxy guard [FILE|-] {--interval} {--check-timeout} {--data-dir}"},
+};
+
+std::string FlagText(std::string_view name) {
+  std::string text(name);
+  if (const OptionSpec* option = FindOption(name); option && !option->value_name.empty()) {
+    text += ' ';
+    text += option->value_name;
+  }
+  return text;
+}
+
+std::string Expand(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const char open = text[i];
+    const char close = open == '{' ? '}' : open == '<' ? '>' : '\0';
+    const std::size_t end = close ? text.find(close, i) : std::string_view::npos;
+    if (end == std::string_view::npos) {
+      out += open;
+      ++i;
+      continue;
+    }
+    const std::string flag = FlagText(text.substr(i + 1, end - i - 1));
+    out += open == '{' ? "[" + flag + "]" : flag;
+    i = end + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::span<const OptionSpec> Options() { return kOptions; }
+
+const OptionSpec* FindOption(std::string_view name) {
+  for (const OptionSpec& option : kOptions) {
+    if (option.name == name) return &option;
+  }
+  return nullptr;
+}
+
+bool Takes(const OptionSpec& option, Invocation command) {
+  return (option.commands & Bit(command)) != 0;
+}
+
+std::string DefaultText(std::string_view name) {
+  const OptionSpec* option = FindOption(name);
+  if (option == nullptr || option->default_value <= 0) return {};
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", option->default_value);
+  return text;
+}
+
+std::optional<double> ParseSeconds(std::string_view text) {
+  // Only digits and one point: from_chars alone would also take exponents, "inf" and "nan".
+  if (text.empty() || text.find_first_not_of("0123456789.") != std::string_view::npos ||
+      text.find('.') != text.rfind('.') || text == ".") {
+    return std::nullopt;
+  }
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || !(value > 0) ||
+      value > kMaxSeconds) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::string SecondsError(std::string_view flag, std::string_view value) {
+  char most[32];
+  std::snprintf(most, sizeof most, "%g", kMaxSeconds);
+  return std::string(flag) + ": a number of seconds above 0, at most " + most + ": \"" +
+         std::string(value) + "\"";
+}
+
+std::string UsageOf(Invocation command) {
+  std::string usage;
+  for (const UsageTemplate& entry : kUsages) {
+    if (entry.command == command) usage = Expand(entry.text);
+  }
+  // `proxy --help` shows the guard's usage too, under its own.
+  if (command == Invocation::kProxy) usage += "\n       " + UsageOf(Invocation::kProxyGuard);
+  return usage;
+}
+
+}  // namespace lumvex

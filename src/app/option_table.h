@@ -1,0 +1,69 @@
+// Every flag of the program, declared once: its name, the grammar of its value, its default, its
+// help text and the commands that take it. The window's command line and every subcommand parse
+// through this table, and their help and usage texts are made from it.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace lumvex {
+
+// The ways the program is run that take flags (the window and each subcommand); a bit set of
+// them says which take a flag. (Command is the window's buttons and menus.)
+enum class Invocation : unsigned {
+  kWindow = 1,       // lumvexip [options]
+  kCheck = 2,        // lumvexip check
+  kHarvest = 4,      // lumvexip harvest
+  kProxy = 8,        // lumvexip proxy set | off | status
+  kProxyGuard = 16,  // lumvexip proxy guard
+};
+inline constexpr unsigned kEveryCommand = 31;
+
+// What a flag's value may be. The value's meaning is checked where the flag is read.
+enum class ValueGrammar {
+  kNone,         // a switch: no value
+  kDirectory,    // a non-empty path
+  kHttpAddress,  // http://host[:port][/path] or host[:port]
+  kSeconds,      // see ParseSeconds
+  kWholeNumber,  // decimal digits
+  kText,         // any non-empty text
+  kWord,         // one of a few words
+};
+
+struct OptionSpec {
+  std::string_view name;        // "--check-timeout"
+  std::string_view value_name;  // "SECONDS" in help texts; empty for a switch
+  ValueGrammar grammar;
+  double default_value;  // shown in the window's help when above 0; 0: none or not a number
+  std::string_view help;
+  unsigned commands;  // bit set of Invocation
+  // Read by ParseCommandLine into CommandLineOptions, for the window and every subcommand alike;
+  // the others are a subcommand's own, read by the subcommand.
+  bool program_wide;
+};
+
+// The table, in the order of the window's help.
+std::span<const OptionSpec> Options();
+
+// The flag called `name`, or null.
+const OptionSpec* FindOption(std::string_view name);
+
+bool Takes(const OptionSpec& option, Invocation command);
+
+// The default of the flag called `name` as it would be typed ("80"); empty when it has none.
+std::string DefaultText(std::string_view name);
+
+// The grammar of every number of seconds (--check-timeout, --guard-interval, --interval): decimal
+// digits with an optional fraction ("5", "0.5"), above 0 and at most a day. Signs, exponents,
+// blanks and units are refused.
+std::optional<double> ParseSeconds(std::string_view text);
+
+// The message for a value that ParseSeconds refused.
+std::string SecondsError(std::string_view flag, std::string_view value);
+
+// The usage of `command` without "Usage: ", its flags written with the table's value names.
+std::string UsageOf(Invocation command);
+
+}  // namespace lumvex

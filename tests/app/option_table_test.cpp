@@ -1,0 +1,82 @@
+#include "app/option_table.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <set>
+#include <string>
+
+namespace lumvex {
+namespace {
+
+TEST(OptionTableTest, SecondsHaveOneGrammar) {
+  const struct {
+    const char* text;
+    std::optional<double> seconds;
+  } kCases[] = {
+      {"5", 5},
+      {"86400", 86400},
+      {"0.2", 0.2},
+      {"00005", 5},
+      {"000001", 1},
+      {"2.", 2},
+      {".5", 0.5},
+      {"0", std::nullopt},
+      {"0.0", std::nullopt},
+      {"86400.5", std::nullopt},
+      {"86401", std::nullopt},
+      {"-3", std::nullopt},
+      {"+3", std::nullopt},
+      {"5s", std::nullopt},
+      {"", std::nullopt},
+      {".", std::nullopt},
+      {"1e3", std::nullopt},
+      {"0x10", std::nullopt},
+      {" 5", std::nullopt},
+      {"1.2.3", std::nullopt},
+      {"inf", std::nullopt},
+      {"nan", std::nullopt},
+      {"99999999999", std::nullopt},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(ParseSeconds(c.text), c.seconds) << c.text;
+}
+
+TEST(OptionTableTest, EveryFlagIsDeclaredOnceAndTakenBySomeCommand) {
+  std::set<std::string> names;
+  for (const OptionSpec& option : Options()) {
+    EXPECT_TRUE(names.insert(std::string(option.name)).second) << option.name;
+    EXPECT_NE(option.commands, 0u) << option.name;
+    EXPECT_FALSE(option.help.empty()) << option.name;
+    EXPECT_EQ(option.value_name.empty(), option.grammar == ValueGrammar::kNone) << option.name;
+    EXPECT_EQ(FindOption(option.name), &option);
+  }
+  EXPECT_EQ(FindOption("--frobnicate"), nullptr);
+  EXPECT_EQ(DefaultText("--check-timeout"), "60");
+  EXPECT_EQ(DefaultText("--count"), "80");
+  EXPECT_EQ(DefaultText("--expect"), "");
+}
+
+TEST(OptionTableTest, UsagesAreMadeFromTheTable) {
+  const struct {
+    Invocation command;
+    const char* usage;
+  } kCases[] = {
+      {Invocation::kCheck,
+       "lumvexip check [FILE|-] [--threads T] [--check-timeout SECONDS] [--validation-host URL]\n"
+       "               [--expect TEXT] [--check-url URL] [--json]"},
+      {Invocation::kHarvest,
+       "lumvexip harvest --source a|b|c [--count N] [--category ID] [--database K] [--page K] "
+       "[--source-a URL] [--source-b URL] [--source-c URL] | lumvexip harvest --url ADDRESS"},
+      {Invocation::kProxy,
+       "lumvexip proxy set HOST:PORT|[IPV6]:PORT | off | status [--data-dir DIR]\n"
+       "       lumvexip proxy guard [FILE|-] [--interval SECONDS] [--check-timeout SECONDS] "
+       "[--data-dir DIR]"},
+      {Invocation::kProxyGuard,
+       "lumvexip proxy guard [FILE|-] [--interval SECONDS] [--check-timeout SECONDS] "
+       "[--data-dir DIR]"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(UsageOf(c.command), c.usage);
+}
+
+}  // namespace
+}  // namespace lumvex
