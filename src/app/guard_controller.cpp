@@ -2,10 +2,10 @@
 
 #include <utility>
 
-#include "app/proxy_address.h"
 #include "app/settings/data_dir.h"
 #include "app/settings/ini_file.h"
 #include "proxylist/proxy_entry.h"
+#include "sysproxy/proxy_address.h"
 
 namespace lumvex {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/proxy_address.h"
+#include "sysproxy/proxy_address.h"
 
 namespace lumvex::cli {
 

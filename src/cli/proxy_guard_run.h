@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/proxy_guard.h"
-#include "app/system_proxy.h"
+#include "sysproxy/system_proxy.h"
 
 namespace lumvex::cli {
 
