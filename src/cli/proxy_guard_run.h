@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/proxy_guard.h"
+#include "sysproxy/proxy_guard.h"
 #include "sysproxy/system_proxy.h"
 
 namespace lumvex::cli {
