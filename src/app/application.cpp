@@ -6,10 +6,10 @@
 
 #include "app/guard_check.h"
 #include "app/leftover_executables.h"
-#include "app/no_system_proxy.h"
-#include "app/proxy_on_marker.h"
 #include "app/strict_settings.h"
 #include "app/unclean_exit.h"
+#include "sysproxy/no_system_proxy.h"
+#include "sysproxy/proxy_on_marker.h"
 
 namespace lumvex {
 namespace {

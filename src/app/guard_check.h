@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "app/proxy_guard.h"
 #include "http/fetch_client.h"
+#include "sysproxy/proxy_guard.h"
 
 namespace lumvex {
 

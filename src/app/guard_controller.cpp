@@ -1,11 +1,13 @@
 #include "app/guard_controller.h"
 
+#include <cstddef>
 #include <utility>
 
-#include "app/proxy_address.h"
 #include "app/settings/data_dir.h"
 #include "app/settings/ini_file.h"
 #include "proxylist/proxy_entry.h"
+#include "sysproxy/next_proxy.h"
+#include "sysproxy/proxy_address.h"
 
 namespace lumvex {
 namespace {
@@ -108,12 +110,19 @@ void GuardController::Tell(const std::string& text) {
 void GuardController::MoveOn(const std::string& address) {
   // The report is about the proxy still guarded, not one the user has left meanwhile.
   if (shut_down_ || !guard_.Running() || guard_.Address() != address) return;
-  const int count = list_.ListCount();
-  for (int row = RowOf(address) + 1; row < count; ++row) {
-    if (list_.GetCell(row, kColType) != kVerdictOk) continue;
+  // The rows below it count as passing by their verdict; no row is checked afresh here.
+  const NextProxy found =
+      FindNextProxy(static_cast<std::size_t>(RowOf(address) + 1),
+                    static_cast<std::size_t>(list_.ListCount()), [this](std::size_t index) {
+                      const int row = static_cast<int>(index);
+                      if (list_.GetCell(row, kColType) != kVerdictOk) return CandidateTest::kFail;
+                      // A row that names no usable address is passed over like a failed one.
+                      if (!ParseProxyAddress(RowAddress(list_, row))) return CandidateTest::kFail;
+                      return CandidateTest::kPass;
+                    });
+  if (found.outcome == NextProxy::Outcome::kFound) {
+    const int row = static_cast<int>(found.index);
     const std::string next = RowAddress(list_, row);
-    // A row that names no usable address is passed over like a failed one.
-    if (!ParseProxyAddress(next)) continue;
     // The cursor moves there and the view follows, as with "切换IE代理".
     list_.MoveCursorTo(row);
     proxy_switch_.SetIeProxyFromCurrentRow();

@@ -10,11 +10,11 @@
 
 #include "app/main_window_state.h"
 #include "app/main_window_state_observer.h"
-#include "app/proxy_guard.h"
 #include "app/proxy_switch_controller.h"
 #include "app/user_prompts.h"
 #include "platform/ui_thread.h"
 #include "proxylist/proxy_list.h"
+#include "sysproxy/proxy_guard.h"
 
 namespace lumvex {
 

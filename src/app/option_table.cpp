@@ -4,8 +4,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/proxy_guard.h"
 #include "app/validation_controller.h"
+#include "sysproxy/proxy_guard.h"
 #include "validate/proxy_check.h"
 
 namespace lumvex {

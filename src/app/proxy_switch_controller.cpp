@@ -3,9 +3,9 @@
 #include <optional>
 #include <utility>
 
-#include "app/proxy_address.h"
 #include "app/settings/settings.h"
 #include "proxylist/proxy_entry.h"
+#include "sysproxy/proxy_address.h"
 #include "text/text_util.h"
 #include "validate/proxy_check.h"
 

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "app/main_window_state.h"
-#include "app/system_proxy.h"
 #include "proxylist/proxy_list.h"
+#include "sysproxy/system_proxy.h"
 
 namespace lumvex {
 

@@ -1,8 +1,8 @@
 #include "app/unclean_exit.h"
 
-#include "app/proxy_address.h"
 #include "app/settings/data_dir.h"
 #include "app/settings/settings.h"
+#include "sysproxy/proxy_address.h"
 
 namespace lumvex {
 

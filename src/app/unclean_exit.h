@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "app/main_window_state.h"
-#include "app/proxy_on_marker.h"
 #include "app/proxy_switch_controller.h"
+#include "sysproxy/proxy_on_marker.h"
 
 namespace lumvex {
 

@@ -6,16 +6,16 @@
 #include <string>
 
 #include "app/application.h"
-#include "app/mode_restoring_system_proxy.h"
 #include "app/option_table.h"
-#include "app/proxy_address.h"
 #include "app/user_prompts.h"
 #include "cli/headless_prompts.h"
 #include "cli/proxy_guard_command.h"
 #include "cli/subcommand_args.h"
-#include "platform/desktop_system_proxy.h"
 #include "platform/headless_ui_thread.h"
 #include "platform/run_directory.h"
+#include "sysproxy/desktop_system_proxy.h"
+#include "sysproxy/mode_restoring_system_proxy.h"
+#include "sysproxy/proxy_address.h"
 
 namespace lumvex::cli {
 namespace {

@@ -14,14 +14,14 @@
 
 #include "app/command_line.h"
 #include "app/guard_check.h"
-#include "app/marked_system_proxy.h"
 #include "app/option_table.h"
-#include "app/proxy_address.h"
 #include "cli/proxy_guard_run.h"
 #include "cli/subcommand_args.h"
 #include "http/fetch_client.h"
-#include "platform/desktop_system_proxy.h"
 #include "platform/run_directory.h"
+#include "sysproxy/desktop_system_proxy.h"
+#include "sysproxy/marked_system_proxy.h"
+#include "sysproxy/proxy_address.h"
 #include "text/text_util.h"
 #include "validate/proxy_check.h"
 

@@ -2,7 +2,8 @@
 
 #include <utility>
 
-#include "app/proxy_address.h"
+#include "sysproxy/next_proxy.h"
+#include "sysproxy/proxy_address.h"
 
 namespace lumvex::cli {
 
@@ -75,23 +76,26 @@ void ProxyGuardRun::SwitchOff() {
 ProxyGuardRun::End ProxyGuardRun::Run() {
   std::size_t next = 0;
   while (true) {
-    std::optional<std::string> found;
-    for (; next < addresses_.size() && !found; ++next) {
-      const std::optional<bool> relayed = CheckNow(addresses_[next]);
-      if (!relayed) {
-        SwitchOff();
-        return End::kStopped;
-      }
-      if (*relayed) found = addresses_[next];
+    // Each candidate is checked afresh when its turn comes.
+    const NextProxy pick = FindNextProxy(next, addresses_.size(), [this](std::size_t index) {
+      const std::optional<bool> relayed = CheckNow(addresses_[index]);
+      if (!relayed) return CandidateTest::kStop;
+      return *relayed ? CandidateTest::kPass : CandidateTest::kFail;
+    });
+    if (pick.outcome == NextProxy::Outcome::kStopped) {
+      SwitchOff();
+      return End::kStopped;
     }
-    if (!found) {
+    if (pick.outcome == NextProxy::Outcome::kNoneLeft) {
       err_ << "no proxy of the list is left that passes a check" << std::endl;
       SwitchOff();
       return End::kNoneLeft;
     }
-    const std::optional<ProxyAddress> address = ParseProxyAddress(*found);
+    next = pick.index + 1;
+    const std::string& found = addresses_[pick.index];
+    const std::optional<ProxyAddress> address = ParseProxyAddress(found);
     if (!address || !store_.Enable(address->host, address->port)) {
-      err_ << "the system proxy store (" << store_.Name() << ") did not keep " << *found
+      err_ << "the system proxy store (" << store_.Name() << ") did not keep " << found
            << std::endl;
       // A half-done write must not leave the desktop on a proxy nobody guards.
       switched_on_ = true;
@@ -99,8 +103,8 @@ ProxyGuardRun::End ProxyGuardRun::Run() {
       return End::kRefused;
     }
     switched_on_ = true;
-    out_ << "on " << *found << std::endl;
-    guard_.Guard(*found);
+    out_ << "on " << found << std::endl;
+    guard_.Guard(found);
     if (!WaitForFailure()) {
       SwitchOff();
       return End::kStopped;

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/proxy_guard.h"
-#include "app/system_proxy.h"
+#include "sysproxy/proxy_guard.h"
+#include "sysproxy/system_proxy.h"
 
 namespace lumvex::cli {
 

@@ -1,7 +1,7 @@
 #include "platform/file_io.h"
 
-#include <fcntl.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -230,5 +230,17 @@ bool EnsureDirectory(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+std::string NormalisedDirectory(std::string directory) {
+  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  if (directory.empty()) directory.push_back('.');
+  return directory;
+}
+
+std::string PathInDirectory(const std::string& directory, const std::string& name) {
+  const std::string normalised = NormalisedDirectory(directory);
+  if (normalised == "/") return "/" + name;
+  return normalised + "/" + name;
+}
 
 }  // namespace lumvex

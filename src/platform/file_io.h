@@ -28,6 +28,12 @@ int RemoveStaleStagedFiles(const std::string& directory, std::chrono::seconds mi
 // Creates the directory (one level only). True when it exists afterwards.
 bool EnsureDirectory(const std::string& path);
 
+// `directory` without trailing slashes ("/" itself stays; an empty one means the current one), so
+// file names join onto it with exactly one "/".
+std::string NormalisedDirectory(std::string directory);
+// The file `name` inside `directory`.
+std::string PathInDirectory(const std::string& directory, const std::string& name);
+
 // False when the file did not exist or could not be removed.
 bool RemoveFile(const std::string& path);
 

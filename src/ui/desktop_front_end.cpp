@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/marked_system_proxy.h"
-#include "platform/desktop_system_proxy.h"
 #include "platform/exit_call_guard.h"
 #include "platform/file_io.h"
 #include "proxylist/agent_file.h"
+#include "sysproxy/desktop_system_proxy.h"
+#include "sysproxy/marked_system_proxy.h"
 #include "ui/exit_signal_notifier.h"
 #include "ui/list_dialogs.h"
 #include "ui/main_window.h"

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "platform/kde_config_text.h"
+#include "sysproxy/kde_config_text.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/marked_system_proxy.h"
 #include "fixture/proxy_farm.h"
 #include "keyfile_store.h"
 #include "proxylist/proxy_entry.h"
 #include "support/wait_until.h"
+#include "sysproxy/marked_system_proxy.h"
 
 namespace lumvex::testing {
 

@@ -1,6 +1,6 @@
 // The guard's own rules with checks the test answers: two failures in a row, a success in
 // between, moving on, and stopping with a check in flight.
-#include "app/proxy_guard.h"
+#include "sysproxy/proxy_guard.h"
 
 #include <gtest/gtest.h>
 

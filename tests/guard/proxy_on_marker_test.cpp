@@ -1,6 +1,6 @@
 // The "proxy on" marker: set while the program has the proxy on, removed by the exit sequence,
 // left behind by a run that ends without it, and acted on by the next start.
-#include "app/proxy_on_marker.h"
+#include "sysproxy/proxy_on_marker.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/proxy_guard.h"
+#include "sysproxy/proxy_guard.h"
 
 namespace lumvex::testing {
 

@@ -1,4 +1,4 @@
-#include "platform/desktop_system_proxy.h"
+#include "sysproxy/desktop_system_proxy.h"
 
 #include <gtest/gtest.h>
 

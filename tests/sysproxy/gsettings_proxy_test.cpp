@@ -1,4 +1,4 @@
-#include "platform/gsettings_proxy.h"
+#include "sysproxy/gsettings_proxy.h"
 
 #include <gtest/gtest.h>
 

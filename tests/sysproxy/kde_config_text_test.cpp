@@ -1,4 +1,4 @@
-#include "platform/kde_config_text.h"
+#include "sysproxy/kde_config_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/kde_proxy.h"
+#include "sysproxy/kde_proxy.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

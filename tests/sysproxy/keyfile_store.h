@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/temp_dir.h"
-#include "platform/gsettings_proxy.h"
+#include "sysproxy/gsettings_proxy.h"
 
 namespace lumvex::testing {
 

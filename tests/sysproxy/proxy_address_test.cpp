@@ -1,4 +1,4 @@
-#include "app/proxy_address.h"
+#include "sysproxy/proxy_address.h"
 
 #include <gtest/gtest.h>
 

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/no_system_proxy.h"
 #include "app/settings/settings.h"
 #include "app/temp_dir.h"
 #include "keyfile_store.h"
 #include "platform/file_io.h"
 #include "platform/headless_ui_thread.h"
 #include "support/scripted_prompts.h"
+#include "sysproxy/no_system_proxy.h"
 
 namespace lumvex {
 namespace {

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "app/mode_restoring_system_proxy.h"
 #include "app/temp_dir.h"
-#include "platform/desktop_system_proxy.h"
 #include "platform/file_io.h"
-#include "platform/gsettings_proxy.h"
-#include "platform/kde_config_text.h"
-#include "platform/kde_proxy.h"
+#include "sysproxy/desktop_system_proxy.h"
+#include "sysproxy/gsettings_proxy.h"
+#include "sysproxy/kde_config_text.h"
+#include "sysproxy/kde_proxy.h"
+#include "sysproxy/mode_restoring_system_proxy.h"
 
 namespace lumvex {
 namespace {

@@ -6,19 +6,7 @@
 
 namespace lumvex {
 
-namespace {
-
-// Keeps "/" itself and drops any other trailing slash so file names join with exactly one; an
-// empty directory means the current one.
-std::string Normalised(std::string directory) {
-  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
-  if (directory.empty()) directory.push_back('.');
-  return directory;
-}
-
-}  // namespace
-
-DataDir::DataDir(std::string directory) : directory_(Normalised(std::move(directory))) {}
+DataDir::DataDir(std::string directory) : directory_(NormalisedDirectory(std::move(directory))) {}
 
 DataDir DataDir::BesideRunDirectory(const std::string& run_directory) {
   if (run_directory.empty()) return DataDir("data");
@@ -31,8 +19,7 @@ void DataDir::EnsureDataDir() const {
 }
 
 std::string DataDir::FilePath(const std::string& name) const {
-  if (directory_ == "/") return "/" + name;
-  return directory_ + "/" + name;
+  return PathInDirectory(directory_, name);
 }
 
 }  // namespace lumvex

@@ -1,4 +1,4 @@
-#include "platform/kde_reparse_signal.h"
+#include "sysproxy/kde_reparse_signal.h"
 
 #include <gio/gio.h>
 #include <sys/stat.h>

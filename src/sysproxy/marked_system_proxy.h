@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "app/proxy_on_marker.h"
-#include "app/system_proxy.h"
+#include "sysproxy/proxy_on_marker.h"
+#include "sysproxy/system_proxy.h"
 
 namespace lumvex {
 

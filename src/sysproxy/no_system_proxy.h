@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/system_proxy.h"
+#include "sysproxy/system_proxy.h"
 
 namespace lumvex {
 

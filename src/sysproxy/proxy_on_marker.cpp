@@ -1,22 +1,21 @@
-#include "app/proxy_on_marker.h"
+#include "sysproxy/proxy_on_marker.h"
 
 #include <unistd.h>
 
 #include <utility>
 
-#include "app/settings/data_dir.h"
 #include "platform/file_io.h"
 
 namespace lumvex {
 
 ProxyOnMarker::ProxyOnMarker(std::string data_dir)
-    : data_dir_(std::move(data_dir)), path_(DataDir(data_dir_).FilePath(kProxyOnMarkerName)) {}
+    : data_dir_(std::move(data_dir)), path_(PathInDirectory(data_dir_, kProxyOnMarkerName)) {}
 
 bool ProxyOnMarker::Exists() const { return FileExists(path_); }
 
 bool ProxyOnMarker::Set() const {
   if (Exists()) return true;
-  DataDir(data_dir_).EnsureDataDir();
+  EnsureDirectory(NormalisedDirectory(data_dir_));
   // The process number only helps a person who finds the file; nothing reads it.
   return WriteWholeFile(path_, std::to_string(::getpid()) + "\r\n");
 }

@@ -1,5 +1,5 @@
 // The per-user system proxy that desktop programs (browsers, GTK and KDE programs) follow: one
-// HTTP proxy address for http and https, switched on or off. Back ends live in platform/.
+// HTTP proxy address for http and https, switched on or off. Back ends live beside it in sysproxy/.
 #pragma once
 
 #include <map>

@@ -1,4 +1,4 @@
-#include "platform/gsettings_proxy.h"
+#include "sysproxy/gsettings_proxy.h"
 
 #define G_SETTINGS_ENABLE_BACKEND
 #include <gio/gio.h>

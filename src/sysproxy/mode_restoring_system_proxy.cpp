@@ -1,9 +1,8 @@
-#include "app/mode_restoring_system_proxy.h"
+#include "sysproxy/mode_restoring_system_proxy.h"
 
 #include <string_view>
 #include <utility>
 
-#include "app/settings/data_dir.h"
 #include "platform/file_io.h"
 
 namespace lumvex {
@@ -12,7 +11,7 @@ ModeRestoringSystemProxy::ModeRestoringSystemProxy(std::shared_ptr<SystemProxy> 
                                                    std::string data_dir)
     : store_(std::move(store)),
       data_dir_(std::move(data_dir)),
-      record_path_(DataDir(data_dir_).FilePath(kProxyModeRecordName)) {}
+      record_path_(PathInDirectory(data_dir_, kProxyModeRecordName)) {}
 
 AutomaticModes ModeRestoringSystemProxy::Recorded() const {
   AutomaticModes modes;
@@ -42,7 +41,7 @@ bool ModeRestoringSystemProxy::Enable(const std::string& host, int port) {
   } else {
     std::string text;
     for (const auto& [store, mode] : modes) text += store + "=" + mode + "\r\n";
-    DataDir(data_dir_).EnsureDataDir();
+    EnsureDirectory(NormalisedDirectory(data_dir_));
     WriteWholeFile(record_path_, text);
   }
   return store_->Enable(host, port);

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/system_proxy.h"
+#include "sysproxy/system_proxy.h"
 
 namespace lumvex {
 

@@ -1,4 +1,4 @@
-#include "app/proxy_guard.h"
+#include "sysproxy/proxy_guard.h"
 
 #include <optional>
 #include <utility>

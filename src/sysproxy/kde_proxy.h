@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/system_proxy.h"
+#include "sysproxy/system_proxy.h"
 
 namespace lumvex {
 

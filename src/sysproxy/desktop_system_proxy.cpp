@@ -1,12 +1,12 @@
-#include "platform/desktop_system_proxy.h"
+#include "sysproxy/desktop_system_proxy.h"
 
 #include <cstdlib>
 #include <string_view>
 #include <utility>
 
-#include "platform/gsettings_proxy.h"
-#include "platform/kde_proxy.h"
-#include "platform/kde_reparse_signal.h"
+#include "sysproxy/gsettings_proxy.h"
+#include "sysproxy/kde_proxy.h"
+#include "sysproxy/kde_reparse_signal.h"
 
 namespace lumvex {
 

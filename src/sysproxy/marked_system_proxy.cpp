@@ -1,8 +1,8 @@
-#include "app/marked_system_proxy.h"
+#include "sysproxy/marked_system_proxy.h"
 
 #include <utility>
 
-#include "app/mode_restoring_system_proxy.h"
+#include "sysproxy/mode_restoring_system_proxy.h"
 
 namespace lumvex {
 

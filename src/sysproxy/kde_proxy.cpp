@@ -1,4 +1,4 @@
-#include "platform/kde_proxy.h"
+#include "sysproxy/kde_proxy.h"
 
 #include <sys/stat.h>
 
@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "platform/file_io.h"
-#include "platform/kde_config_text.h"
+#include "sysproxy/kde_config_text.h"
 
 namespace lumvex {
 namespace {
