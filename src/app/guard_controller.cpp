@@ -11,7 +11,6 @@ namespace lumvex {
 namespace {
 
 constexpr std::string_view kGuardKey = "guard";
-constexpr std::string_view kVerdictOk = "成功";
 
 std::string RowAddress(const ProxyList& list, int row) {
   return list.GetCell(row, kColAddress) + ":" + list.GetCell(row, kColPort);
@@ -110,7 +109,7 @@ void GuardController::MoveOn(const std::string& address) {
   if (shut_down_ || !guard_.Running() || guard_.Address() != address) return;
   const int count = list_.ListCount();
   for (int row = RowOf(address) + 1; row < count; ++row) {
-    if (list_.GetCell(row, kColType) != kVerdictOk) continue;
+    if (!list_.GetCheckState(row).Ok()) continue;
     const std::string next = RowAddress(list_, row);
     // A row that names no usable address is passed over like a failed one.
     if (!ParseProxyAddress(next)) continue;
