@@ -13,7 +13,6 @@ namespace lumvex {
 namespace {
 
 constexpr std::string_view kGuardKey = "guard";
-constexpr std::string_view kVerdictOk = "成功";
 
 std::string RowAddress(const ProxyList& list, int row) {
   return list.GetCell(row, kColAddress) + ":" + list.GetCell(row, kColPort);
@@ -115,7 +114,7 @@ void GuardController::MoveOn(const std::string& address) {
       FindNextProxy(static_cast<std::size_t>(RowOf(address) + 1),
                     static_cast<std::size_t>(list_.ListCount()), [this](std::size_t index) {
                       const int row = static_cast<int>(index);
-                      if (list_.GetCell(row, kColType) != kVerdictOk) return CandidateTest::kFail;
+                      if (!list_.GetCheckState(row).Ok()) return CandidateTest::kFail;
                       // A row that names no usable address is passed over like a failed one.
                       if (!ParseProxyAddress(RowAddress(list_, row))) return CandidateTest::kFail;
                       return CandidateTest::kPass;

@@ -192,7 +192,7 @@ void ListCommandsController::RemoveFailedRows() {
     const std::vector<ProxyEntry>& rows = list_.RowsOnUiThread();
     std::vector<bool> remove(rows.size(), false);
     for (std::size_t i = 0; i < rows.size(); ++i) {
-      remove[i] = rows[i].cells[kColType] == kFailedVerdict;
+      remove[i] = rows[i].check.Failed();
     }
     DeleteMarkedRows(list_, rows, remove);
   });

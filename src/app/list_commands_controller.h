@@ -26,8 +26,6 @@ inline constexpr std::string_view kImportingStatus = "正在导入代理IP....";
 inline constexpr std::string_view kPastingStatus = "正在粘贴代理IP....";
 inline constexpr std::string_view kCleaningStatus = "正在清理失败和重复代理IP....";
 inline constexpr std::string_view kClearQuestion = "你真的要清空所有代理IP吗？  ";
-// The verdict of a failed check.
-inline constexpr std::string_view kFailedVerdict = "失败";
 
 // "共有代理IP：" + count + "个".
 std::string ListTotalStatus(int count);
@@ -68,7 +66,7 @@ class ListCommandsController {
   std::vector<ProxyEntry> AppendBytes(std::string_view bytes, AddressReadSummary* summary);
   // Import's last steps: "验证代理IP" enabled, the total in the status line and the list counter.
   void FinishImport();
-  // Removes every row whose verdict is exactly "失败", in one list step, then the cell colours.
+  // Removes every row whose check failed, in one list step, then the cell colours.
   void RemoveFailedRows();
   // Removes every row whose address (letter case ignored) an earlier row already has, in one
   // list step; the first row of each address stays.

@@ -85,12 +85,12 @@ void ProxySwitchController::SetIeProxyFromCurrentRow() {
 void ProxySwitchController::SwitchIeProxyToNextRow() {
   const int row = list_.CurrentRow();
   if (row < 0) return;
-  if (!text::Contains(list_.GetCell(row, kColType), "成功")) return;
+  if (!ShowsOk(list_.GetRow(row))) return;
   // A row known to fail is passed over (a row not checked yet is still taken); with none left
   // below, the current proxy stays, as on the last row.
   const int count = list_.ListCount();
   int next = row + 1;
-  while (next < count && list_.GetCell(next, kColType) == kVerdictFailure) ++next;
+  while (next < count && list_.GetCheckState(next).Failed()) ++next;
   if (next >= count) return;
   list_.MoveCursorTo(next);
   SetIeProxyFromCurrentRow();

@@ -177,8 +177,8 @@ bool ShellController::ShowListContextMenu() {
     state_.SetContextItemEnabled(item, has_rows);
   }
   const int row = list_.CurrentRow();
-  const std::string verdict = row >= 0 ? list_.GetCell(row, kColType) : std::string();
-  state_.SetContextItemEnabled(ContextItem::kSetSystemProxy, text::Contains(verdict, "成功"));
+  state_.SetContextItemEnabled(ContextItem::kSetSystemProxy,
+                               row >= 0 && ShowsOk(list_.GetRow(row)));
   return true;
 }
 

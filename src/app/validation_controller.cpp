@@ -70,10 +70,9 @@ void ValidationController::ValidationTick() {
   std::int64_t failure = 0;
   const std::vector<ProxyEntry>& rows = list_.RowsOnUiThread();
   for (const ProxyEntry& row : rows) {
-    const std::string& verdict = row.cells[kColType];
-    if (verdict == kVerdictSuccess) {
+    if (row.check.Ok()) {
       ++success;
-    } else if (verdict == kVerdictFailure) {
+    } else if (row.check.Failed()) {
       ++failure;
     }
   }

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
@@ -19,25 +18,22 @@
 #include "cli/subcommand_args.h"
 #include "platform/headless_ui_thread.h"
 #include "platform/run_directory.h"
+#include "proxylist/check_state.h"
 #include "proxylist/proxy_list_observer.h"
 #include "text/codec.h"
 #include "text/text_util.h"
-#include "validate/proxy_check.h"
 
 namespace lumvex::cli {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // Prints each verdict as the list receives it and counts them; runs on the UI thread.
 class VerdictPrinter : public ProxyListObserver {
  public:
-  // With `outcomes` (one per row, filled by the checker before each verdict), lines are JSON.
+  // With `json`, lines are JSON and show each check's status and size as well.
   VerdictPrinter(ProxyList& list, std::size_t total, std::ostream& out, std::ostream& err,
-                 bool progress, const std::vector<CheckOutcome>* outcomes = nullptr)
-      : outcomes_(outcomes),
+                 bool progress, bool json = false)
+      : json_(json),
         list_(list),
-        started_(total),
         decided_(total, false),
         out_(out),
         err_(err),
@@ -46,23 +42,18 @@ class VerdictPrinter : public ProxyListObserver {
   void CellChanged(int row, int column) override {
     if (column != kColType || row < 0 || static_cast<std::size_t>(row) >= decided_.size()) return;
     const auto index = static_cast<std::size_t>(row);
-    const std::string verdict = list_.GetCell(row, kColType);
-    if (verdict == kVerdictPoolChecking) {
-      started_[index] = Clock::now();
-      return;
-    }
-    const bool ok = verdict == kVerdictSuccess;
-    if ((!ok && verdict != kVerdictFailure) || decided_[index]) return;
+    const CheckState state = list_.GetCheckState(row);
+    if (!state.Decided() || decided_[index]) return;
     decided_[index] = true;
-    const double seconds = std::chrono::duration<double>(Clock::now() - started_[index]).count();
+    const bool ok = state.Ok();
+    const double seconds = state.seconds;
     char took[32];
     std::snprintf(took, sizeof took, "%.3f", seconds);
     // The address came from a file or the web: nothing in it may steer the terminal.
     const std::string address =
         text::EscapeControls(list_.GetCell(row, kColAddress) + ':' + list_.GetCell(row, kColPort));
-    if (outcomes_ != nullptr) {
-      const CheckOutcome& outcome = (*outcomes_)[index];
-      out_ << VerdictJsonLine(address, ok, seconds, outcome.status, outcome.bytes) << std::endl;
+    if (json_) {
+      out_ << VerdictJsonLine(address, ok, seconds, state.http_status, state.bytes) << std::endl;
     } else {
       out_ << address << '\t' << (ok ? "ok" : "failed") << '\t' << took << std::endl;
     }
@@ -91,9 +82,8 @@ class VerdictPrinter : public ProxyListObserver {
   void CurrentOrSelectionChanged() override {}
 
  private:
-  const std::vector<CheckOutcome>* outcomes_;
+  const bool json_;
   ProxyList& list_;
-  std::vector<Clock::time_point> started_;
   std::vector<bool> decided_;
   std::ostream& out_;
   std::ostream& err_;
@@ -146,14 +136,8 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   Application app(ui, prompts, options);
   // A check from a script leaves the desktop's proxy setting alone.
   app.Validation().SetSystemProxyOff(nullptr);
-  // The strict rule and the outcome of each check (JSON lines show its status and size).
-  std::vector<CheckOutcome> outcomes(rows.size());
   app.Checker().SetStrictRule(strict.rule);
-  app.Checker().SetOutcomeHook([&outcomes](int row, const CheckOutcome& outcome) {
-    if (row >= 0 && static_cast<std::size_t>(row) < outcomes.size()) outcomes[row] = outcome;
-  });
-  VerdictPrinter printer(app.List(), rows.size(), out, err, progress,
-                         strict.json ? &outcomes : nullptr);
+  VerdictPrinter printer(app.List(), rows.size(), out, err, progress, strict.json);
   const std::int64_t total = static_cast<std::int64_t>(rows.size());
   ui.RunSync([&] {
     app.List().AddObserver(&printer);

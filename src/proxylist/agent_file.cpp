@@ -26,7 +26,7 @@ constexpr char kCellBar = '|';
 std::string BuildText(const std::vector<ProxyEntry>& rows) {
   std::size_t size = 0;
   for (const ProxyEntry& row : rows) {
-    for (const std::string& cell : row.cells) size += cell.size();
+    for (int c = 0; c < kProxyColumnCount; ++c) size += CellText(row, c).size();
   }
   size += rows.size() * ((kProxyColumnCount - 1) * kCellSeparator.size() + kLineEnd.size());
 
@@ -36,7 +36,8 @@ std::string BuildText(const std::vector<ProxyEntry>& rows) {
     if (r > 0) text += kLineEnd;
     for (int c = 0; c < kProxyColumnCount; ++c) {
       if (c > 0) text += kCellSeparator;
-      text += rows[r].cells[static_cast<std::size_t>(c)];
+      // The type column holds the check state's text once a check has started.
+      text += CellText(rows[r], c);
     }
   }
   return text;
@@ -64,6 +65,8 @@ bool ParseLine(std::string_view line, ProxyEntry& row) {
   for (int c = 0; c < count; ++c) {
     row.cells[static_cast<std::size_t>(c)] = text::Trim(pieces[static_cast<std::size_t>(c)]);
   }
+  // A saved verdict comes back as its check state (counters, cleanup and menus read the state).
+  ReadCheckState(row);
   return true;
 }
 

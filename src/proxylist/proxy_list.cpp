@@ -98,7 +98,7 @@ std::string ProxyList::GetCell(int row, int column) const {
   return OnUi(
       [this, row, column] {
         if (!InRange(row) || !IsColumn(column)) return std::string();
-        return rows_[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
+        return std::string(CellText(rows_[static_cast<std::size_t>(row)], column));
       },
       std::string());
 }
@@ -129,8 +129,7 @@ bool ProxyList::SetCell(int row, int column, std::string text) {
   return OnUi(
       [this, row, column, &text] {
         if (!InRange(row) || !IsColumn(column)) return false;
-        rows_[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)] =
-            std::move(text);
+        SetCellText(rows_[static_cast<std::size_t>(row)], column, std::move(text));
         ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(row, column); });
         return true;
       },
@@ -143,9 +142,37 @@ bool ProxyList::SetCellAndColours(int row, int column, std::string text,
       [this, row, column, &text, &colours] {
         if (!InRange(row) || !IsColumn(column)) return false;
         ProxyEntry& entry = rows_[static_cast<std::size_t>(row)];
-        entry.cells[static_cast<std::size_t>(column)] = std::move(text);
+        SetCellText(entry, column, std::move(text));
         entry.colours.Set(column, colours);
         ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(row, column); });
+        return true;
+      },
+      false);
+}
+
+CheckState ProxyList::GetCheckState(int row) const {
+  return OnUi(
+      [this, row] {
+        if (!InRange(row)) return CheckState{};
+        return rows_[static_cast<std::size_t>(row)].check;
+      },
+      CheckState{});
+}
+
+bool ProxyList::SetCheckState(int row, CheckState state) {
+  return OnUi(
+      [this, row, &state] {
+        if (!InRange(row)) return false;
+        ProxyEntry& entry = rows_[static_cast<std::size_t>(row)];
+        entry.check = state;
+        // A verdict replaces its cell's colour: red for a failure, the list's own for a success.
+        // A check under way leaves the colour of the verdict before it.
+        if (state.Failed()) {
+          entry.colours.Set(kColType, CellColours{kFailureTextColour, std::nullopt});
+        } else if (state.Ok()) {
+          entry.colours.Set(kColType, std::nullopt);
+        }
+        ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(row, kColType); });
         return true;
       },
       false);
@@ -214,6 +241,7 @@ int ProxyList::InsertRow(int position, std::string address) {
 }
 
 int ProxyList::AddRow(ProxyEntry entry) {
+  ReadCheckState(entry);
   return OnUi(
       [this, &entry] {
         const int at = static_cast<int>(rows_.size());
@@ -226,6 +254,8 @@ int ProxyList::AddRow(ProxyEntry entry) {
 }
 
 void ProxyList::AddRows(std::vector<ProxyEntry> entries) {
+  // Off the UI thread: typing a large load's verdicts must not stall the window.
+  for (ProxyEntry& entry : entries) ReadCheckState(entry);
   OnUiVoid([this, &entries] {
     if (entries.empty()) return;
     const int first = static_cast<int>(rows_.size());
@@ -263,6 +293,7 @@ void ProxyList::DeleteAllRows() {
 }
 
 void ProxyList::ReplaceAll(std::vector<ProxyEntry> entries) {
+  for (ProxyEntry& entry : entries) ReadCheckState(entry);
   OnUiVoid([this, &entries] { ResetRows(std::move(entries)); });
 }
 
@@ -270,10 +301,9 @@ int ProxyList::FindRow(std::string_view text, int start_row, int column) const {
   return OnUi(
       [this, text, start_row, column] {
         if (!IsColumn(column)) return -1;
-        const std::size_t col = static_cast<std::size_t>(column);
         for (std::size_t r = static_cast<std::size_t>(std::max(start_row, 0)); r < rows_.size();
              ++r) {
-          const std::string& cell = rows_[r].cells[col];
+          const std::string_view cell = CellText(rows_[r], column);
           const bool match =
               column == kColAddress ? EqualsIgnoringAsciiCase(cell, text) : cell == text;
           if (match) return static_cast<int>(r);

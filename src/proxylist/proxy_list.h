@@ -33,18 +33,26 @@ class ProxyList {
   // follows. Out-of-range rows are ignored.
   void MoveCursorTo(int row);
 
-  // Empty text for a row or column out of range.
+  // The text the row shows and saves (CellText). Empty text for a row or column out of range.
   std::string GetCell(int row, int column) const;
   ProxyEntry GetRow(int row) const;
   std::vector<ProxyEntry> Snapshot() const;
   // Lets `reader` look at all rows in one step without copying them (saving the list file).
   // False when the UI thread has closed and `reader` did not run.
   bool ReadRows(const std::function<void(const std::vector<ProxyEntry>&)>& reader) const;
-  // False when the row or column is out of range.
+  // Writes the cell as SetCellText does (a verdict text in the type column becomes its check
+  // state). False when the row or column is out of range.
   bool SetCell(int row, int column, std::string text);
   // The cell's text and its colours (nullopt: the list's own) in one step, so a verdict and its
   // colour are never seen apart. False when the row or column is out of range.
   bool SetCellAndColours(int row, int column, std::string text, std::optional<CellColours> colours);
+
+  // The row's check state; the none state for a row out of range.
+  CheckState GetCheckState(int row) const;
+  // Sets the row's check state and, for a verdict, the type column's colour derived from it (red
+  // for a failure, the list's own for a success), in one step; observers hear CellChanged of the
+  // type column. False when the row is out of range.
+  bool SetCheckState(int row, CheckState state);
 
   // A cell's colours, carried by its row (inserting or deleting rows above moves them along).
   // nullopt: the list's own. Observers hear of a change as CellChanged.
@@ -59,6 +67,8 @@ class ProxyList {
   // Inserts a row whose column 0 is `address` at `position` (negative or past the end appends).
   // Returns the new row's index.
   int InsertRow(int position, std::string address);
+  // Rows handed in with a verdict text in the type column and no check state get that state
+  // (ReadCheckState), as a loaded list file's do.
   // Appends a row; returns its index.
   int AddRow(ProxyEntry entry);
   // Appends many rows in one step (loading a file).

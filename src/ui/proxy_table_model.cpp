@@ -47,8 +47,9 @@ QVariant ProxyTableModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole: {
-      const std::string& cell = list_.RowsOnUiThread()[static_cast<std::size_t>(row)]
-                                    .cells[static_cast<std::size_t>(column)];
+      // The type column shows the check state's text once a check has started.
+      const std::string_view cell =
+          CellText(list_.RowsOnUiThread()[static_cast<std::size_t>(row)], column);
       return QString::fromUtf8(cell.data(), static_cast<qsizetype>(cell.size()));
     }
     case Qt::TextAlignmentRole:

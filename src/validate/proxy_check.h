@@ -1,4 +1,5 @@
-// The fixed parts of a proxy check: verdict texts, the validation address, the success rule.
+// The fixed parts of a proxy check: the validation address and the success rule. The verdict is
+// the row's check state (proxylist/check_state.h).
 #pragma once
 
 #include <cstddef>
@@ -9,15 +10,6 @@
 #include "http/fetch_request.h"
 
 namespace lumvex {
-
-// Texts of the verdict column while a check runs and after it.
-inline constexpr std::string_view kVerdictPoolChecking = "正在验证...";
-inline constexpr std::string_view kVerdictMenuChecking = "正在验证";
-inline constexpr std::string_view kVerdictSuccess = "成功";
-inline constexpr std::string_view kVerdictFailure = "失败";
-
-// A failed pool check is drawn in pure red (0x00BBGGRR) on the list's own background.
-inline constexpr std::uint32_t kFailureTextColour = 255;
 
 // A check reads at most this much of a reply: it needs only the status and some body.
 inline constexpr std::size_t kCheckBodyBytes = 4096;

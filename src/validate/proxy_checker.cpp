@@ -1,19 +1,26 @@
 #include "validate/proxy_checker.h"
 
-#include <optional>
+#include <chrono>
 #include <string>
 #include <utility>
 
+#include "proxylist/check_state.h"
 #include "proxylist/proxy_entry.h"
 
 namespace lumvex {
 
 namespace {
 
-// A new verdict replaces its cell's colour: red for a failure, the list's own for a success.
-std::optional<CellColours> VerdictColours(bool relayed) {
-  if (relayed) return std::nullopt;
-  return CellColours{kFailureTextColour, std::nullopt};
+using Clock = std::chrono::steady_clock;
+
+// The finished check's state: its verdict with what was measured.
+CheckState Finished(const CheckOutcome& outcome, Clock::time_point started) {
+  CheckState state;
+  state.status = outcome.ok ? CheckStatus::kOk : CheckStatus::kFailed;
+  state.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+  state.http_status = outcome.status;
+  state.bytes = outcome.bytes;
+  return state;
 }
 
 }  // namespace
@@ -35,10 +42,6 @@ void ProxyChecker::SetStrictRule(StrictRule rule) {
   strict_ = std::move(shared);
 }
 
-void ProxyChecker::SetOutcomeHook(std::function<void(int, const CheckOutcome&)> hook) {
-  outcome_hook_ = std::move(hook);
-}
-
 void ProxyChecker::CheckProxyTask(std::int32_t row_number) {
   if (Cancelled()) return;
   // Held for the whole check: a second start may rebuild the table meanwhile.
@@ -46,7 +49,8 @@ void ProxyChecker::CheckProxyTask(std::int32_t row_number) {
   const std::string* address = ValidationTaskTable::Record(table.get(), row_number);
   if (address == nullptr) return;
   const int row = row_number - 1;
-  list_.SetCell(row, kColType, std::string(kVerdictPoolChecking));
+  list_.SetCheckState(row, CheckState{CheckStatus::kRunningPool});
+  const Clock::time_point started = Clock::now();
 
   std::shared_ptr<const StrictRule> strict;
   {
@@ -59,13 +63,7 @@ void ProxyChecker::CheckProxyTask(std::int32_t row_number) {
   const CheckOutcome outcome = JudgeReply(fetcher_.FetchPage(url, options), *strict);
   // A fetch cut short by the program's exit is no verdict on the proxy.
   if (Cancelled()) return;
-  if (outcome_hook_) outcome_hook_(row, outcome);
-  WriteVerdict(row, outcome.ok);
-}
-
-void ProxyChecker::WriteVerdict(int row, bool relayed) {
-  list_.SetCellAndColours(row, kColType, std::string(relayed ? kVerdictSuccess : kVerdictFailure),
-                          VerdictColours(relayed));
+  list_.SetCheckState(row, Finished(outcome, started));
 }
 
 void ProxyChecker::CheckCurrentProxy() {
@@ -73,20 +71,24 @@ void ProxyChecker::CheckCurrentProxy() {
   const int row = list_.CurrentRow();
   // Without a current row there is no proxy to check (":" names none).
   if (row < 0) return;
-  list_.SetCell(row, kColType, std::string(kVerdictMenuChecking));
+  list_.SetCheckState(row, CheckState{CheckStatus::kRunningMenu});
+  const Clock::time_point started = Clock::now();
   std::string url = target_.connectivity_host;
   const http::FetchOptions options = CheckFetchOptions(
       list_.GetCell(row, kColAddress) + ":" + list_.GetCell(row, kColPort), target_.timeout_s);
   // The window stays live while the check runs: the verdict comes back as a posted step.
   fetcher_.FetchPageAsync(
-      url, options, [this, ui = &ui_, lifetime = lifetime_, row](http::FetchResult result) {
+      url, options,
+      [this, ui = &ui_, lifetime = lifetime_, row, started](http::FetchResult result) {
         // Runs on the fetch driver, possibly after the checker is gone: only `ui` (which
         // outlives the program's objects) and `lifetime` may be touched here.
         const bool relayed = ProxyRelayed(result);
-        ui->Post([this, lifetime, row, relayed] {
+        const CheckState state = Finished(
+            CheckOutcome{relayed, result.status, relayed ? result.body.size() : 0}, started);
+        ui->Post([this, lifetime, row, state] {
           std::lock_guard lock(lifetime->mutex);
           if (!lifetime->alive || Cancelled()) return;
-          WriteVerdict(row, relayed);
+          list_.SetCheckState(row, state);
         });
       });
 }

@@ -1,6 +1,6 @@
 // The check of one proxy: the pool task of a validation run (CheckProxyTask) and the list's
-// context-menu check of the current row (CheckCurrentProxy). Verdicts go into the list's
-// verdict column together with its colour: red for a failure, the list's own for a success.
+// context-menu check of the current row (CheckCurrentProxy). Each writes the row's check state
+// (running, then the verdict with its seconds, status and bytes); the list derives the colour.
 #pragma once
 
 #include <atomic>
@@ -45,9 +45,6 @@ class ProxyChecker {
   // The strict rule of the pool checks (settings, or `lumvexip check --expect`); it applies from
   // the next check on. Any thread.
   void SetStrictRule(StrictRule rule);
-  // Called on the worker with each pool check's outcome, just before its verdict is written. Set
-  // it before a run starts, not during one.
-  void SetOutcomeHook(std::function<void(int row, const CheckOutcome& outcome)> hook);
 
  private:
   // Shared with the completions of menu checks, which may arrive after the checker is gone.
@@ -57,8 +54,6 @@ class ProxyChecker {
   };
 
   bool Cancelled() const { return cancelled_.load(std::memory_order_acquire); }
-  // The verdict and its colour, in one list step.
-  void WriteVerdict(int row, bool relayed);
 
   UiThread& ui_;
   ProxyList& list_;
@@ -69,7 +64,6 @@ class ProxyChecker {
   std::shared_ptr<Lifetime> lifetime_ = std::make_shared<Lifetime>();
   mutable std::mutex strict_mutex_;
   std::shared_ptr<const StrictRule> strict_ = std::make_shared<const StrictRule>();
-  std::function<void(int, const CheckOutcome&)> outcome_hook_;
 };
 
 }  // namespace lumvex

@@ -21,4 +21,15 @@ start_xvfb() {
   rm -f "$number_file"
   [ -n "$number" ] || return 1
   export DISPLAY=":$number"
+  # The number comes when the server listens; on a loaded machine make sure a client gets in
+  # before anything is started on it.
+  if command -v xdpyinfo >/dev/null; then
+    local tries
+    for tries in $(seq 100); do
+      xdpyinfo >/dev/null 2>&1 && return 0
+      kill -0 "$xvfb_pid" 2>/dev/null || return 1
+      sleep 0.1
+    done
+    return 1
+  fi
 }

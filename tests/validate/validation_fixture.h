@@ -91,7 +91,8 @@ class ValidationFixture : public ::testing::Test {
   std::string Verdict(int row) { return app_->List().GetCell(row, kColType); }
   std::vector<std::string> Verdicts() {
     std::vector<std::string> out;
-    for (const ProxyEntry& e : app_->List().Snapshot()) out.push_back(e.cells[kColType]);
+    for (const ProxyEntry& e : app_->List().Snapshot())
+      out.push_back(std::string(CellText(e, kColType)));
     return out;
   }
   bool AllDecided() {

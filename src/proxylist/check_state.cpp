@@ -1,0 +1,40 @@
+#include "proxylist/check_state.h"
+
+#include <array>
+#include <utility>
+
+#include "text/text_util.h"
+
+namespace lumvex {
+namespace {
+
+// The one table of the verdict texts. The pool's running text has three dots, the menu's none.
+constexpr std::array<std::pair<CheckStatus, std::string_view>, 4> kStatusTexts = {{
+    {CheckStatus::kRunningPool, "正在验证..."},
+    {CheckStatus::kRunningMenu, "正在验证"},
+    {CheckStatus::kOk, "成功"},
+    {CheckStatus::kFailed, "失败"},
+}};
+
+}  // namespace
+
+std::string_view CheckStatusText(CheckStatus status) {
+  for (const auto& [s, text] : kStatusTexts) {
+    if (s == status) return text;
+  }
+  return {};
+}
+
+std::optional<CheckStatus> ParseCheckStatusText(std::string_view text) {
+  for (const auto& [s, t] : kStatusTexts) {
+    if (t == text) return s;
+  }
+  return std::nullopt;
+}
+
+bool ContainsCheckStatusText(std::string_view text, CheckStatus status) {
+  const std::string_view wanted = CheckStatusText(status);
+  return !wanted.empty() && text::Contains(text, wanted);
+}
+
+}  // namespace lumvex

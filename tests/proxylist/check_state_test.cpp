@@ -1,0 +1,62 @@
+#include "proxylist/check_state.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "proxylist/agent_file.h"
+#include "proxylist/proxy_entry.h"
+#include "text/codec.h"
+
+namespace lumvex {
+namespace {
+
+// The type column's text in the list file, the state it loads as, and the text it saves back as.
+struct TypeCase {
+  std::string file_text;
+  CheckStatus loaded;
+};
+
+const std::vector<TypeCase>& TypeCases() {
+  static const std::vector<TypeCase> cases = {
+      {"HTTP", CheckStatus::kNone},
+      {"", CheckStatus::kNone},
+      {"成功", CheckStatus::kOk},
+      {"失败", CheckStatus::kFailed},
+      {"正在验证", CheckStatus::kRunningMenu},
+      {"正在验证...", CheckStatus::kRunningPool},
+      {"失败了", CheckStatus::kNone},  // only a whole verdict text is one
+      {"高匿成功", CheckStatus::kNone},
+  };
+  return cases;
+}
+
+TEST(CheckStateTest, ListFileTypeTextLoadsAsItsStateAndSavesBackUnchanged) {
+  for (const TypeCase& c : TypeCases()) {
+    const std::string bytes = text::EncodeGbk("1.2.3.4 | 80 | " + c.file_text + " | 1 | 北京 | 2");
+    const std::vector<ProxyEntry> rows = ParseAgentText(bytes);
+    ASSERT_EQ(rows.size(), 1u) << c.file_text;
+    EXPECT_EQ(rows[0].check.status, c.loaded) << c.file_text;
+    EXPECT_EQ(CellText(rows[0], kColType), c.file_text);
+    EXPECT_EQ(FormatAgentText(rows), bytes) << c.file_text;
+  }
+}
+
+TEST(CheckStateTest, TheTypeColumnShowsTheSourceTextUntilACheckStarts) {
+  ProxyEntry entry;
+  SetCellText(entry, kColType, "HTTPS");
+  EXPECT_EQ(CellText(entry, kColType), "HTTPS");
+  entry.check = CheckState{CheckStatus::kRunningPool};
+  EXPECT_EQ(CellText(entry, kColType), "正在验证...");
+  entry.check = CheckState{CheckStatus::kOk, 0.5, 200, 12};
+  EXPECT_EQ(CellText(entry, kColType), "成功");
+  EXPECT_EQ(entry.cells[kColType], "HTTPS");  // the source's text is kept
+  SetCellText(entry, kColType, "SOCKS");      // a type text written over a verdict
+  EXPECT_EQ(entry.check, CheckState{});
+  EXPECT_EQ(CellText(entry, kColType), "SOCKS");
+  EXPECT_EQ(CheckStatusText(CheckStatus::kNone), "");
+}
+
+}  // namespace
+}  // namespace lumvex
