@@ -70,10 +70,19 @@ bool ParseLine(std::string_view line, ProxyEntry& row) {
   return true;
 }
 
+// The file's bytes for the text: GBK, unless those GBK bytes would read back as UTF-8 (a few
+// Chinese characters in a row, or an unreadable byte saved as "?" in an otherwise such file);
+// then UTF-8 with a byte-order mark, the only way the same rows load again.
+std::string EncodeListText(const std::string& text) {
+  std::string gbk = text::EncodeGbk(text);
+  if (!text::LooksLikeUtf8(gbk)) return gbk;
+  return std::string("\xEF\xBB\xBF") + text;
+}
+
 }  // namespace
 
 std::string FormatAgentText(const std::vector<ProxyEntry>& rows) {
-  return text::EncodeGbk(BuildText(rows));
+  return EncodeListText(BuildText(rows));
 }
 
 namespace {
@@ -204,7 +213,7 @@ bool SaveAgentFile(const ProxyList& list, const std::string& data_dir) {
   // An empty list keeps the previous file: clearing the list and quitting must not lose it.
   if (!read || !has_rows) return false;
   if (!EnsureDirectory(data_dir)) return false;
-  return WriteWholeFile(AgentFilePath(data_dir), text::EncodeGbk(text));
+  return WriteWholeFile(AgentFilePath(data_dir), EncodeListText(text));
 }
 
 std::optional<AgentFileContent> ReadAgentFile(const std::string& data_dir) {

@@ -1,6 +1,7 @@
 // The list file "The agent" in the data directory: the rows of the proxy list as GBK text, one
 // line per row, lines joined by "\r\n" with none after the last, the six cells of a line joined
-// by " | ". Characters GBK cannot hold are written as GB18030 sequences.
+// by " | ". Characters GBK cannot hold are written as GB18030 sequences. GBK bytes that would read
+// as UTF-8 are written as UTF-8 with a byte-order mark instead, so the rows load back the same.
 #pragma once
 
 #include <ctime>

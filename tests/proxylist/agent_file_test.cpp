@@ -181,6 +181,17 @@ TEST(AgentTextTest, CharactersOutsideGbkTravelAsGb18030) {
   EXPECT_EQ(ParseAgentText(bytes), rows);
 }
 
+// 锘縪 in GBK is EF BB BF 6F, a UTF-8 byte-order mark and "o": such bytes must not make the saved
+// file read as UTF-8 and come back as other text.
+TEST(AgentTextTest, RowsWhoseGbkBytesLookLikeUtf8LoadBackTheSame) {
+  const Rows cases[] = {{Entry("锘縪", "80", "", "", "", "")},
+                        {Entry("1.2.3.4", "80", "", "", "锘縪", "")},
+                        {Entry("1.2.3.4", "80", "成功", "", "锘縪", "")}};
+  for (const Rows& rows : cases) {
+    EXPECT_EQ(ParseAgentText(FormatAgentText(rows)), rows) << rows[0].cells[kColLocation];
+  }
+}
+
 class AgentFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
