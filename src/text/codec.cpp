@@ -266,8 +266,12 @@ std::size_t FindFourByteSequence(std::string_view bytes, std::size_t from) {
 
 std::string DecodeGbk(std::string_view gbk) {
   // One GBK byte gives at most three UTF-8 bytes (an invalid byte becomes U+FFFD).
+  // A four-byte sequence is never GBK, so the GBK table alone substitutes U+FFFD for it: text
+  // without a substitution (nearly every list) needs no search for such sequences.
+  std::string plain = Convert(ThreadUtf8(), ThreadGbk(), gbk, 3);
+  if (plain.find("\xEF\xBF\xBD") == std::string::npos) return plain;
   std::size_t four = FindFourByteSequence(gbk, 0);
-  if (four == std::string_view::npos) return Convert(ThreadUtf8(), ThreadGbk(), gbk, 3);
+  if (four == std::string_view::npos) return plain;
   // Characters GBK cannot hold were saved as GB18030 four-byte sequences; the rest is read with
   // the GBK table, which differs from GB18030's on a few two-byte codes and on 0x80.
   std::string output;
