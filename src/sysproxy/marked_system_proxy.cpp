@@ -7,7 +7,8 @@
 namespace lumvex {
 
 MarkedSystemProxy::MarkedSystemProxy(std::shared_ptr<SystemProxy> store, ProxyOnMarker marker)
-    : store_(std::make_shared<ModeRestoringSystemProxy>(std::move(store), marker.DataDirectory())),
+    : ForwardingSystemProxy(
+          std::make_shared<ModeRestoringSystemProxy>(std::move(store), marker.DataDirectory())),
       marker_(std::move(marker)) {}
 
 bool MarkedSystemProxy::Enable(const std::string& host, int port) {

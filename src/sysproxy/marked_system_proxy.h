@@ -9,27 +9,20 @@
 #include <string>
 
 #include "sysproxy/proxy_on_marker.h"
-#include "sysproxy/system_proxy.h"
+#include "sysproxy/forwarding_system_proxy.h"
 
 namespace lumvex {
 
-class MarkedSystemProxy : public SystemProxy {
+class MarkedSystemProxy : public ForwardingSystemProxy {
  public:
   MarkedSystemProxy(std::shared_ptr<SystemProxy> store, ProxyOnMarker marker);
 
-  bool Available() const override { return store_->Available(); }
   bool Enable(const std::string& host, int port) override;
   bool DisableRestoring(const AutomaticModes& before) override;
-  AutomaticModes ModesToRestore(const AutomaticModes& kept) const override {
-    return store_->ModesToRestore(kept);
-  }
-  SystemProxySetting Read() const override { return store_->Read(); }
-  std::string Name() const override { return store_->Name(); }
 
   const ProxyOnMarker& Marker() const { return marker_; }
 
  private:
-  std::shared_ptr<SystemProxy> store_;
   ProxyOnMarker marker_;
 };
 

@@ -9,7 +9,7 @@ namespace lumvex {
 
 ModeRestoringSystemProxy::ModeRestoringSystemProxy(std::shared_ptr<SystemProxy> store,
                                                    std::string data_dir)
-    : store_(std::move(store)),
+    : ForwardingSystemProxy(std::move(store)),
       data_dir_(std::move(data_dir)),
       record_path_(PathInDirectory(data_dir_, kProxyModeRecordName)) {}
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "sysproxy/system_proxy.h"
+#include "sysproxy/forwarding_system_proxy.h"
 
 namespace lumvex {
 
@@ -16,27 +16,20 @@ namespace lumvex {
 // store has the program's proxy in place of an automatic configuration.
 inline constexpr char kProxyModeRecordName[] = "proxy mode";
 
-class ModeRestoringSystemProxy : public SystemProxy {
+class ModeRestoringSystemProxy : public ForwardingSystemProxy {
  public:
   // `data_dir`: the program's data directory (created when the record is written).
   ModeRestoringSystemProxy(std::shared_ptr<SystemProxy> store, std::string data_dir);
 
-  bool Available() const override { return store_->Available(); }
   // Records the modes to put back first (a failed record does not stop the switch).
   bool Enable(const std::string& host, int port) override;
   // The recorded modes, with `before` over them; the record goes once no manual proxy is left.
   bool DisableRestoring(const AutomaticModes& before) override;
-  AutomaticModes ModesToRestore(const AutomaticModes& kept) const override {
-    return store_->ModesToRestore(kept);
-  }
-  SystemProxySetting Read() const override { return store_->Read(); }
-  std::string Name() const override { return store_->Name(); }
 
   // What the record holds now (empty when there is none or it cannot be read).
   AutomaticModes Recorded() const;
 
  private:
-  std::shared_ptr<SystemProxy> store_;
   std::string data_dir_;
   std::string record_path_;
 };
