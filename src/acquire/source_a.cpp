@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "acquire/regex_replace_all.h"
 #include "text/text_util.h"
@@ -92,3 +93,108 @@ bool CountReached(int list_count, std::string_view fetch_count_text) {
 }
 
 }  // namespace lumvex::source_a
+
+namespace lumvex {
+
+namespace {
+
+// A pool task value: the harvest's serial in the high bits, the page number in the low 20.
+constexpr int kPageBits = 20;
+constexpr std::uint32_t kPageMask = (1u << kPageBits) - 1;
+constexpr std::uint32_t kSerialMask = (1u << (31 - kPageBits)) - 1;
+
+}  // namespace
+
+std::optional<std::vector<HarvestChoice>> SourceASite::LoadChoices() {
+  http::FetchOptions options;
+  options.body_encoding = http::kBodyUtf8;
+  const std::optional<http::FetchResult> page =
+      context_.cancel.FetchPage(context_.fetcher, source_a::CategoryListUrl(host_), options);
+  if (!page) return std::nullopt;
+  std::vector<HarvestChoice> choices;
+  for (source_a::Category& category : source_a::ParseCategories(page->body, context_.Limits())) {
+    choices.push_back(HarvestChoice{std::move(category.title), category.id, {}});
+  }
+  if (context_.cancel.Raised()) return std::nullopt;
+  return choices;
+}
+
+void SourceASite::Start(HarvestOrder order, std::shared_ptr<HarvestSink> sink) {
+  const int workers = order.workers == 0 ? source_a::kDefaultWorkers : order.workers;
+  // Fails while the pool still runs (an earlier harvest): the pages then go to that pool.
+  context_.pool.Create(workers, [this](std::int32_t task) { PageTask(task); });
+  auto run = std::make_shared<Run>();
+  const int pages = source_a::PageCount(order.count_text);
+  for (int page = 1; page <= pages; ++page) {
+    run->urls.push_back(source_a::TablePageUrl(host_, order.choice.data, page));
+  }
+  run->count_text = std::move(order.count_text);
+  run->sink = std::move(sink);
+  {
+    std::lock_guard lock(mutex_);
+    if (context_.cancel.Raised()) return;
+    run->serial = next_serial_ = (next_serial_ + 1) & kSerialMask;
+    runs_[run->serial] = run;
+  }
+  const std::uint32_t serial = run->serial;
+  run->schedule = context_.pacer.Add(pages, [this, serial](int page) {
+    const std::shared_ptr<Run> paced = FindRun(serial);
+    if (!paced || paced->finished.load()) return false;
+    const auto task = static_cast<std::int32_t>((serial << kPageBits) |
+                                                (static_cast<std::uint32_t>(page) & kPageMask));
+    if (!context_.pool.Post(task)) {
+      // The pool was stopped (another harvest completed): the rest of this one is dropped.
+      paced->finished.store(true);
+      ForgetRun(serial);
+      return false;
+    }
+    return true;
+  });
+}
+
+std::shared_ptr<SourceASite::Run> SourceASite::FindRun(std::uint32_t serial) const {
+  std::lock_guard lock(mutex_);
+  const auto it = runs_.find(serial);
+  return it == runs_.end() ? nullptr : it->second;
+}
+
+void SourceASite::ForgetRun(std::uint32_t serial) {
+  std::lock_guard lock(mutex_);
+  runs_.erase(serial);
+}
+
+void SourceASite::PageTask(std::int32_t task) {
+  const auto value = static_cast<std::uint32_t>(task);
+  const std::shared_ptr<Run> run = FindRun(value >> kPageBits);
+  const std::size_t page = value & kPageMask;
+  if (!run || page < 1 || page > run->urls.size()) return;
+  http::FetchOptions options;
+  options.body_encoding = http::kBodyUtf8;
+  options.timeout_s = context_.tuning.page_timeout_s;
+  const std::optional<http::FetchResult> fetched =
+      context_.cancel.FetchPage(context_.fetcher, run->urls[page - 1], options);
+  if (!fetched) return;
+  if (!fetched->timed_out && !fetched->body.empty()) run->reached.fetch_add(1);
+  std::vector<ProxyEntry> rows = source_a::ParseTableRows(fetched->body, context_.Limits());
+  if (context_.cancel.Raised()) return;
+  const int count = run->sink->Append(std::move(rows));
+  run->sink->Progress(count);
+  const bool all_processed = run->processed.fetch_add(1) + 1 >= static_cast<int>(run->urls.size());
+  // The completion test after every page; a harvest whose pages all ended below the requested
+  // number completes as well, so its controls do not stay disabled.
+  // Only the first page task to find the harvest complete runs the completion steps: a repeat
+  // would re-enable controls (and stop the pool) under a harvest started since.
+  if ((source_a::CountReached(count, run->count_text) || all_processed) &&
+      !run->finished.exchange(true)) {
+    Finish(*run);
+  }
+}
+
+void SourceASite::Finish(Run& run) {
+  context_.pacer.Cancel(run.schedule);
+  ForgetRun(run.serial);
+  context_.pool.Stop();
+  run.sink->Finished(run.reached.load() > 0);
+}
+
+}  // namespace lumvex

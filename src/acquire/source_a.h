@@ -1,13 +1,19 @@
 // Source A: a proxy-list site that sorts its proxies into categories, each with a paged table.
-// Pages arrive as UTF-8. These functions cut its pages into categories and rows; fetching and
-// the list belong to the harvest controller.
+// Pages arrive as UTF-8. The functions cut its pages into categories and rows; SourceASite
+// fetches them and hands the rows to a harvest's sink.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "acquire/bounded_scan.h"
+#include "acquire/site_source.h"
 #include "proxylist/proxy_entry.h"
 
 namespace lumvex::source_a {
@@ -63,3 +69,43 @@ int PageCount(std::string_view fetch_count_text);
 bool CountReached(int list_count, std::string_view fetch_count_text);
 
 }  // namespace lumvex::source_a
+
+namespace lumvex {
+
+// Source A as a harvest source: its categories as choices; a harvest plans the table pages the
+// requested number needs, hands them to the worker pool one interval apart and ends after the
+// first page that brings the rows up to the number (or when every page is done).
+class SourceASite : public SiteSource {
+ public:
+  using SiteSource::SiteSource;
+
+  // order.choice.data is the category id.
+  void Start(HarvestOrder order, std::shared_ptr<HarvestSink> sink) override;
+  // Pool routine: one table page (task value from Start).
+  void PageTask(std::int32_t task);
+  // The categories: title and id.
+  std::optional<std::vector<HarvestChoice>> LoadChoices() override;
+
+ private:
+  // One harvest: its page table, its progress and where its rows go.
+  struct Run {
+    std::uint32_t serial = 0;
+    std::vector<std::string> urls;  // page i at i - 1
+    std::string count_text;
+    std::shared_ptr<HarvestSink> sink;
+    std::atomic<int> processed{0};
+    std::atomic<int> reached{0};
+    std::atomic<bool> finished{false};
+    std::uint64_t schedule = 0;
+  };
+
+  std::shared_ptr<Run> FindRun(std::uint32_t serial) const;
+  void ForgetRun(std::uint32_t serial);
+  void Finish(Run& run);
+
+  mutable std::mutex mutex_;
+  std::map<std::uint32_t, std::shared_ptr<Run>> runs_;
+  std::uint32_t next_serial_ = 0;
+};
+
+}  // namespace lumvex

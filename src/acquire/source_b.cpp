@@ -1,5 +1,9 @@
 #include "acquire/source_b.h"
 
+#include <algorithm>
+#include <utility>
+
+#include "http/raw_request.h"
 #include "text/codec.h"
 #include "text/text_util.h"
 
@@ -74,3 +78,65 @@ std::vector<ProxyEntry> ParseListPage(std::string_view page_gbk) {
 }
 
 }  // namespace lumvex::source_b
+
+namespace lumvex {
+
+std::optional<std::vector<HarvestChoice>> SourceBSite::LoadChoices() {
+  const std::string url = source_b::DatabaseListUrl(host_);
+  http::RawRequestArgs args;
+  args.cancel = context_.cancel.Flag();
+  std::string body = http::RawRequest(url, args, context_.cookies).body;
+  // The site is retried until it answers, with a pause that doubles up to its bound.
+  std::chrono::milliseconds pause = context_.tuning.retry_first;
+  int attempts = 1;
+  while (body.empty()) {
+    if (context_.tuning.database_attempts > 0 && attempts >= context_.tuning.database_attempts) {
+      return std::nullopt;
+    }
+    if (!context_.cancel.Pause(pause)) return std::nullopt;
+    pause = std::min(pause * 2, context_.tuning.retry_most);
+    // The plain GET hands over the page's own bytes; the raw request's answer is decoded.
+    body = text::DecodeGbk(http::SimpleGet(url, context_.cookies,
+                                           {http::kSimpleGetConnectMs, http::kSimpleGetIdleMs},
+                                           context_.cancel.Flag()));
+    ++attempts;
+  }
+  const std::vector<std::string> values = source_b::ParseDatabaseValues(body, context_.Limits());
+  if (context_.cancel.Raised()) return std::nullopt;
+  std::vector<HarvestChoice> choices;
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    choices.push_back(HarvestChoice{source_b::DatabaseCaption(static_cast<int>(k) + 1), 0,
+                                    source_b::DatabaseAddress(host_, values[k])});
+  }
+  return choices;
+}
+
+std::optional<ChoicePages> SourceBSite::LoadPages(const std::string& address) {
+  http::RawRequestArgs args;
+  args.cancel = context_.cancel.Flag();
+  const std::string body =
+      address.empty() ? std::string() : http::RawRequest(address, args, context_.cookies).body;
+  source_b::DatabasePage page = source_b::ParseDatabasePage(body, host_, context_.Limits());
+  if (context_.cancel.Raised()) return std::nullopt;
+  return ChoicePages{std::move(page.titles), std::move(page.page_addresses)};
+}
+
+void SourceBSite::Start(HarvestOrder order, std::shared_ptr<HarvestSink> sink) {
+  context_.threads.Start([this, address = std::move(order.choice.address), sink] {
+    bool reached = false;
+    if (!address.empty()) {
+      http::RawRequestArgs args;
+      args.cancel = context_.cancel.Flag();
+      const std::string body = http::RawRequest(address, args, context_.cookies).body;
+      if (context_.cancel.Raised()) return;
+      reached = !body.empty();
+      sink->Running();
+      // The raw request decodes the page; its lines are cut on the GBK bytes again.
+      sink->Append(source_b::ParseListPage(text::EncodeGbk(body)));
+    }
+    if (context_.cancel.Raised()) return;
+    sink->Finished(reached);
+  });
+}
+
+}  // namespace lumvex

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "acquire/bounded_scan.h"
+#include "acquire/site_source.h"
 #include "proxylist/proxy_entry.h"
 
 namespace lumvex::source_b {
@@ -51,3 +52,21 @@ std::vector<std::string> SplitGbk(std::string_view gbk, std::string_view delimit
 std::vector<ProxyEntry> ParseListPage(std::string_view page_gbk);
 
 }  // namespace lumvex::source_b
+
+namespace lumvex {
+
+// Source B as a harvest source: its numbered databases as choices (retried until the site
+// answers), the list pages of a database, and a harvest of one list page on a thread.
+class SourceBSite : public SiteSource {
+ public:
+  using SiteSource::SiteSource;
+
+  // The database list, asked again with a doubling pause while it comes back empty.
+  std::optional<std::vector<HarvestChoice>> LoadChoices() override;
+  // `address` as a database choice carries it; empty gives no pages.
+  std::optional<ChoicePages> LoadPages(const std::string& address) override;
+  // order.choice.address is the list page; empty fetches nothing, but the harvest still ends.
+  void Start(HarvestOrder order, std::shared_ptr<HarvestSink> sink) override;
+};
+
+}  // namespace lumvex

@@ -1,5 +1,8 @@
 #include "acquire/source_c.h"
 
+#include <utility>
+
+#include "http/raw_request.h"
 #include "text/codec.h"
 
 namespace lumvex::source_c {
@@ -24,3 +27,20 @@ std::vector<ProxyEntry> ParsePage(std::string_view page_gbk, const ScanLimits& l
 }
 
 }  // namespace lumvex::source_c
+
+namespace lumvex {
+
+void SourceCSite::Start(HarvestOrder /*order*/, std::shared_ptr<HarvestSink> sink) {
+  context_.threads.Start([this, sink] {
+    sink->Running();
+    const std::string page = http::SimpleGet(source_c::PageUrl(host_), context_.cookies,
+                                             {http::kSimpleGetConnectMs, http::kSimpleGetIdleMs},
+                                             context_.cancel.Flag());
+    std::vector<ProxyEntry> rows = source_c::ParsePage(page, context_.Limits());
+    if (context_.cancel.Raised()) return;
+    sink->Append(std::move(rows));
+    sink->Finished(!page.empty());
+  });
+}
+
+}  // namespace lumvex

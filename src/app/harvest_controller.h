@@ -1,24 +1,23 @@
-// Proxy harvesting: the source selectors' loaders, the source-A harvest on the worker pool (pages
-// paced one per interval), the source-B harvest of one list page and the any-country harvest of
-// source C. Control updates from loader and page threads are single UI-thread steps; every
-// page's rows are appended whole.
+// The window's side of the harvest: fills the source selectors from the sources' choices, starts
+// the chosen source's harvest from "获取代理IP" and the any-country item, and maps what the
+// harvest reports (rows, running, progress, its end) to the list, the status line, the counters
+// and the controls. The sources themselves live below, in acquire/, behind the Harvester.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "acquire/bounded_scan.h"
+#include "acquire/harvest_tuning.h"
+#include "acquire/harvester.h"
 #include "app/endpoints.h"
-#include "app/harvest_threads.h"
 #include "app/main_window_state.h"
-#include "app/page_pacer.h"
 #include "http/fetch_client.h"
 #include "platform/ui_thread.h"
 #include "platform/worker_pool.h"
@@ -31,21 +30,8 @@ namespace http {
 class CookieStore;
 }
 
-struct HarvestTuning {
-  std::chrono::milliseconds page_interval{1000};
-  // Retry of the source-B database list: the first pause, doubled after each empty answer up to
-  // the last; `database_attempts` 0 retries until the program ends.
-  std::chrono::milliseconds retry_first{1000};
-  std::chrono::milliseconds retry_most{30000};
-  int database_attempts = 0;
-  // Bound on the pattern work per page.
-  ScanLimits scan;
-  // Deadline of a source-A page fetch (the page fetch's default when unset).
-  std::optional<double> page_timeout_s;
-};
-
-// What a harvest reports to a headless driver (the `harvest` subcommand). Called on the thread
-// that did the work; must be quick.
+// What a harvest reports to a listener (tests). Called on the thread that did the work; must be
+// quick.
 struct HarvestEvents {
   // Rows just appended to the list, in list order.
   std::function<void(const std::vector<ProxyEntry>&)> on_rows;
@@ -74,10 +60,6 @@ class HarvestController {
   // False when the database list stayed empty (attempts used up or program exit).
   bool LoadSourceBDatabases();
   void LoadSourceBPages();
-  void SourceBHarvest();
-  void HarvestAnyCountry();
-  // Pool routine: one table page of the source-A harvest (task value from StartHarvest).
-  void SourceAPageTask(std::int32_t task);
 
   // UI-thread handlers.
   void OnCategoryChosen();
@@ -95,55 +77,41 @@ class HarvestController {
   // Program exit: pacing stopped, every wait ended, threads joined within about a second.
   void Shutdown();
   // Loader and command threads still running (tests).
-  int RunningThreads() const { return threads_.Running(); }
+  int RunningThreads() const { return harvester_.RunningThreads(); }
   bool WaitThreadsIdle(std::chrono::milliseconds timeout) const {
-    return threads_.WaitIdle(timeout);
+    return harvester_.WaitThreadsIdle(timeout);
   }
 
  private:
-  // One source-A harvest: its page table and its progress.
-  struct SourceARun {
-    std::uint32_t serial = 0;
-    std::vector<std::string> urls;  // page i at i - 1
-    std::atomic<int> processed{0};
-    std::atomic<int> reached{0};
-    std::atomic<bool> finished{false};
-    std::uint64_t schedule = 0;
-  };
+  class WindowSink;
+  using FinishSteps = void (HarvestController::*)();
 
-  std::shared_ptr<SourceARun> FindRun(std::uint32_t serial) const;
-  void ForgetRun(std::uint32_t serial);
+  // Starts the registered source `name` with the window as its sink.
+  void StartSource(std::string_view name, HarvestOrder order, FinishSteps finish);
   void DisableForHarvest();
-  // The completion steps shared by the source-A harvest (with the pool stopped) and the others.
-  void FinishSourceA(SourceARun& run);
+  // What the sink reports, mapped to the window.
+  void ShowRunning(std::string_view status);
+  int AppendRows(std::vector<ProxyEntry> rows);
+  void ShowListCount(int count);
+  void NotifyFinished(bool reached);
+  // The completion steps of each source's harvest.
+  void FinishSourceA();
   void FinishSourceB();
-  void AppendRows(std::vector<ProxyEntry> rows);
-  void StartThread(std::function<void()> work);
-  ScanLimits Limits() const;
+  void FinishAnyCountry();
 
   UiThread& ui_;
   MainWindowState& state_;
   ProxyList& list_;
-  WorkerPool& pool_;
-  http::FetchClient& fetcher_;
-  http::CookieStore* cookies_;
-  const Endpoints& endpoints_;
-  HarvestTuning tuning_;
+  Harvester harvester_;
 
   std::atomic<int> current_category_id_{-1};
-  CancelSignal cancel_;
-  ThreadSet threads_;
-  PagePacer pacer_;
 
   mutable std::mutex mutex_;
   HarvestEvents events_;
-  std::map<std::uint32_t, std::shared_ptr<SourceARun>> runs_;
-  std::uint32_t next_serial_ = 0;
   // SourceBPageTable; replaced whole, so a harvest reading the old one keeps it.
   std::shared_ptr<const std::vector<std::string>> source_b_pages_ =
       std::make_shared<const std::vector<std::string>>();
   std::uint64_t source_b_load_serial_ = 0;
-  bool shut_down_ = false;
 };
 
 }  // namespace lumvex

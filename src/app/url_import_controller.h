@@ -11,6 +11,7 @@
 #include "app/list_commands_controller.h"
 #include "app/main_window_state.h"
 #include "app/settings/data_dir.h"
+#include "app/url_list_fetch.h"
 #include "app/user_prompts.h"
 #include "http/fetch_client.h"
 #include "proxylist/proxy_entry.h"
@@ -65,11 +66,7 @@ class UrlImportController {
   UserPrompts& prompts_;
   http::FetchClient& fetcher_;
   DataDir data_dir_;
-  double timeout_s_ = 60;
+  double timeout_s_ = kUrlListTimeoutS;
 };
-
-// The status code of the last response in a raw header block ("HTTP/1.1 200 OK" ...), or 0 when
-// there is none.
-int LastStatusCode(std::string_view header_block);
 
 }  // namespace lumvex

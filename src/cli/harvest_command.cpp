@@ -7,13 +7,15 @@
 #include <mutex>
 #include <optional>
 
-#include "app/application.h"
+#include "acquire/harvester.h"
+#include "acquire/source_registry.h"
 #include "app/option_table.h"
-#include "cli/headless_prompts.h"
+#include "app/source_hosts.h"
+#include "app/url_list_fetch.h"
 #include "cli/subcommand_args.h"
+#include "http/cookie_store.h"
 #include "http/curl_global.h"
-#include "platform/headless_ui_thread.h"
-#include "platform/run_directory.h"
+#include "platform/worker_pool.h"
 #include "text/text_util.h"
 
 namespace lumvex::cli {
@@ -24,22 +26,28 @@ std::string RowAddress(const ProxyEntry& row) {
   return text::EscapeControls(row.cells[kColAddress] + ':' + row.cells[kColPort]);
 }
 
-// Prints rows as the harvest appends them and waits for its end.
-class RowPrinter {
+// The output as a harvest's sink: prints rows as the harvest hands them over and waits for its
+// end. The rows printed stand for the list the requested number is measured against.
+class RowPrinter : public HarvestSink {
  public:
   RowPrinter(std::ostream& out, std::ostream& err, bool progress)
       : out_(out), err_(err), progress_(progress) {}
 
-  HarvestEvents Events() {
-    HarvestEvents events;
-    events.on_rows = [this](const std::vector<ProxyEntry>& rows) { Print(rows); };
-    events.on_finished = [this](bool reached) {
-      std::lock_guard lock(mutex_);
-      if (!finished_) reached_ = reached;
-      finished_ = true;
-      done_.notify_all();
-    };
-    return events;
+  void Running() override {}
+  int Append(std::vector<ProxyEntry> rows) override {
+    std::lock_guard lock(mutex_);
+    for (const ProxyEntry& row : rows) out_ << RowAddress(row) << '\n';
+    out_.flush();
+    printed_ += rows.size();
+    if (progress_ && !rows.empty()) err_ << "\r" << printed_ << " proxies" << std::flush;
+    return static_cast<int>(printed_);
+  }
+  void Progress(int /*count*/) override {}
+  void Finished(bool reached) override {
+    std::lock_guard lock(mutex_);
+    if (!finished_) reached_ = reached;
+    finished_ = true;
+    done_.notify_all();
   }
 
   // True when the source could be reached.
@@ -51,14 +59,6 @@ class RowPrinter {
   }
 
  private:
-  void Print(const std::vector<ProxyEntry>& rows) {
-    std::lock_guard lock(mutex_);
-    for (const ProxyEntry& row : rows) out_ << RowAddress(row) << '\n';
-    out_.flush();
-    printed_ += rows.size();
-    if (progress_) err_ << "\r" << printed_ << " proxies" << std::flush;
-  }
-
   std::ostream& out_;
   std::ostream& err_;
   const bool progress_;
@@ -68,6 +68,36 @@ class RowPrinter {
   bool finished_ = false;
   bool reached_ = false;
 };
+
+// "a, b or c": the names of the registered sources.
+std::string SourceNames() {
+  const std::vector<SourceInfo>& sources = RegisteredSources();
+  std::string names;
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    if (i > 0) names += i + 1 == sources.size() ? " or " : ", ";
+    names += sources[i].name;
+  }
+  return names;
+}
+
+// `harvest --url`: the list's rows printed; 0 when rows came.
+int HarvestUrl(const std::string& url, std::ostream& out, std::ostream& err) {
+  http::CookieStore cookies;
+  http::FetchClient fetcher(&cookies);
+  const UrlListFetch list = FetchUrlList(fetcher, url, kUrlListTimeoutS);
+  std::string error = list.error;
+  if (list.fetched) {
+    const std::vector<ProxyEntry> rows = UrlListRows(list.bytes);
+    for (const ProxyEntry& row : rows) out << RowAddress(row) << '\n';
+    out.flush();
+    if (rows.empty()) error = "no address:port line";
+  }
+  fetcher.Close();
+  const std::string shown = text::EscapeControls(url);
+  if (list.cut) err << shown << ": the list was cut at 32 MiB; the rest was not read" << std::endl;
+  if (!error.empty()) err << shown << ": " << error << std::endl;
+  return error.empty() ? 0 : 1;
+}
 
 // A whole positive number as typed, or nullopt.
 std::optional<int> PositiveNumber(const std::string& text) {
@@ -97,9 +127,7 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
   const std::optional<std::string> url = value("--url");
   if (url && url->empty()) errors.push_back("--url: an address");
   if (url && !source.empty()) errors.push_back("--url and --source: one or the other");
-  if (!url && source != "a" && source != "b" && source != "c") {
-    errors.push_back("--source: a, b or c");
-  }
+  if (!url && FindSource(source) == nullptr) errors.push_back("--source: " + SourceNames());
   const std::string count = value("--count").value_or(DefaultText("--count"));
   if (count.empty() || count.find_first_not_of("0123456789") != std::string::npos ||
       count.size() > 9) {
@@ -128,79 +156,61 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (!errors.empty()) return ReportUsageErrors(errors, usage);
 
   http::EnsureCurlGlobalInit();
-  HeadlessUiThread ui;
-  HeadlessPrompts prompts;
-  ApplicationOptions options = ApplicationOptionsOf(parsed.common, RunDirectory());
-  options.harvest = tuning;
-  Application app(ui, prompts, options);
-  HarvestController& harvest = app.Harvest();
-  RowPrinter printer(out, err, progress);
-  harvest.SetEvents(printer.Events());
+  if (url) return HarvestUrl(*url, out, err);
+
+  http::CookieStore cookies;
+  http::FetchClient fetcher(&cookies);
+  WorkerPool pool;
+  const Endpoints& endpoints = parsed.common.endpoints;
+  Harvester harvester(fetcher, &cookies, pool, tuning,
+                      [&endpoints](std::string_view name) { return SourceHost(endpoints, name); });
+  Source& site = *harvester.Find(source);
+  auto printer = std::make_shared<RowPrinter>(out, err, progress);
   const auto finish = [&](int status) {
-    ui.Close();
-    app.Shutdown();
+    // Page tasks and threads return at once; then the pool and the transfers end.
+    harvester.Shutdown();
+    pool.Stop();
+    fetcher.Close();
+    pool.Shutdown(1000);
     return status;
   };
 
-  if (url) {
-    const UrlImportResult result = app.UrlImport().Import(*url);
-    for (const ProxyEntry& row : result.added) out << RowAddress(row) << '\n';
-    out.flush();
-    const std::string shown = text::EscapeControls(*url);
-    if (result.cut) {
-      err << shown << ": the list was cut at 32 MiB; the rest was not read" << std::endl;
-    }
-    if (!result.Worked()) err << shown << ": " << result.error << std::endl;
-    return finish(result.Worked() ? 0 : 1);
-  }
+  HarvestOrder order;
+  order.count_text = count;
   if (source == "a") {
     if (category) {
-      harvest.SetCurrentCategoryId(*category);
+      order.choice.data = *category;
     } else {
-      harvest.LoadSourceACategories();
-      if (harvest.CurrentCategoryId() < 0) {
+      const std::optional<std::vector<HarvestChoice>> categories = site.LoadChoices();
+      if (!categories || categories->empty() || categories->front().data < 0) {
         err << "source A could not be reached (no category list)" << std::endl;
         return finish(1);
       }
+      order.choice = categories->front();
     }
-    ui.RunSync([&] {
-      app.State().SetFieldText(Field::kFetchCount, count);
-      app.State().ApplySourceSelection(SourceChoice::kSourceA);
-      harvest.StartHarvest();
-    });
   } else if (source == "b") {
-    if (!harvest.LoadSourceBDatabases()) {
+    const std::optional<std::vector<HarvestChoice>> databases = site.LoadChoices();
+    if (!databases) {
       err << "source B could not be reached (no database list)" << std::endl;
       return finish(1);
     }
-    const int databases =
-        static_cast<int>(app.State().GetCombo(Combo::kSourceBDatabases).items.size());
-    if (database > databases) {
-      err << "source B has " << databases << " databases; no database " << database << std::endl;
-      return finish(1);
-    }
-    if (database != 1) {
-      ui.RunSync([&] {
-        app.State().SetComboChosen(Combo::kSourceBDatabases, database - 1);
-        harvest.OnDatabaseChosen();
-      });
-    }
-    harvest.WaitThreadsIdle(std::chrono::hours(1));
-    const int pages = static_cast<int>(harvest.SourceBPageTable().size());
-    if (page > pages) {
-      err << "database " << database << " lists " << pages << " pages; no page " << page
+    if (database > static_cast<int>(databases->size())) {
+      err << "source B has " << databases->size() << " databases; no database " << database
           << std::endl;
       return finish(1);
     }
-    ui.RunSync([&] {
-      app.State().SetComboChosen(Combo::kSourceBPages, page - 1);
-      app.State().ApplySourceSelection(SourceChoice::kSourceB);
-      harvest.StartHarvest();
-    });
-  } else {
-    ui.RunSync([&] { harvest.StartAnyCountryHarvest(); });
+    const std::optional<ChoicePages> pages =
+        site.LoadPages((*databases)[static_cast<std::size_t>(database - 1)].address);
+    const int page_count = pages ? static_cast<int>(pages->addresses.size()) : 0;
+    if (page > page_count) {
+      err << "database " << database << " lists " << page_count << " pages; no page " << page
+          << std::endl;
+      return finish(1);
+    }
+    order.choice.address = pages->addresses[static_cast<std::size_t>(page - 1)];
   }
-  const bool reached = printer.WaitFinished();
+  site.Start(std::move(order), printer);
+  const bool reached = printer->WaitFinished();
   if (!reached) err << "source " << source << " could not be reached" << std::endl;
   return finish(reached ? 0 : 1);
 }

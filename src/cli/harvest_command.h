@@ -1,12 +1,12 @@
-// `lumvexip harvest --source a|b|c ...`: the proxy harvest of the window, driven without a
-// display; prints address:port lines as rows arrive.
+// `lumvexip harvest --source a|b|c ...`: a registered source harvested through the Harvester,
+// without the window; prints address:port lines as rows arrive.
 #pragma once
 
 #include <iosfwd>
 #include <string>
 #include <vector>
 
-#include "app/harvest_controller.h"
+#include "acquire/harvest_tuning.h"
 
 namespace lumvex::cli {
 

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/harvest_threads.h"
-#include "app/page_pacer.h"
+#include "acquire/harvest_threads.h"
+#include "acquire/page_pacer.h"
 #include "fixture/reply_engine.h"
 #include "http/cookie_store.h"
 #include "http/curl_global.h"

@@ -1,4 +1,4 @@
-#include "app/harvest_threads.h"
+#include "acquire/harvest_threads.h"
 
 #include <system_error>
 #include <utility>

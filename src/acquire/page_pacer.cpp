@@ -1,4 +1,4 @@
-#include "app/page_pacer.h"
+#include "acquire/page_pacer.h"
 
 #include <algorithm>
 #include <system_error>

@@ -1,0 +1,35 @@
+// What every source works with: the HTTP clients, the worker pool, the harvest's threads, its
+// exit signal and pacer, and its bounds. Owned by the Harvester; the sources hold it by value.
+#pragma once
+
+#include "acquire/bounded_scan.h"
+#include "acquire/harvest_threads.h"
+#include "acquire/harvest_tuning.h"
+#include "acquire/page_pacer.h"
+#include "http/fetch_client.h"
+#include "platform/worker_pool.h"
+
+namespace lumvex {
+
+namespace http {
+class CookieStore;
+}
+
+struct HarvestContext {
+  http::FetchClient& fetcher;
+  http::CookieStore* cookies;
+  WorkerPool& pool;
+  CancelSignal& cancel;
+  ThreadSet& threads;
+  PagePacer& pacer;
+  const HarvestTuning& tuning;
+
+  // The pattern bound of one page, ended early by the exit signal.
+  ScanLimits Limits() const {
+    ScanLimits limits = tuning.scan;
+    limits.cancel = cancel.Flag();
+    return limits;
+  }
+};
+
+}  // namespace lumvex
