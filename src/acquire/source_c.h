@@ -10,6 +10,19 @@
 #include "acquire/site_source.h"
 #include "proxylist/proxy_entry.h"
 
+namespace lumvex {
+
+// Source C as a harvest source: one page of proxies of every country, no choice to make (the
+// one empty choice of every source); a harvest fetches the page on a thread and takes its
+// transparent proxies.
+class SourceCSite : public SiteSource {
+ public:
+  using SiteSource::SiteSource;
+  void Start(HarvestOrder order, std::shared_ptr<HarvestSink> sink) override;
+};
+
+}  // namespace lumvex
+
 namespace lumvex::source_c {
 
 inline constexpr std::string_view kRowPattern =
@@ -26,16 +39,3 @@ std::vector<ProxyEntry> ParsePage(std::string_view page_gbk, const ScanLimits& l
                                   bool* complete = nullptr);
 
 }  // namespace lumvex::source_c
-
-namespace lumvex {
-
-// Source C as a harvest source: one page of proxies of every country, no choice to make (the
-// one empty choice of every source); a harvest fetches the page on a thread and takes its
-// transparent proxies.
-class SourceCSite : public SiteSource {
- public:
-  using SiteSource::SiteSource;
-  void Start(HarvestOrder order, std::shared_ptr<HarvestSink> sink) override;
-};
-
-}  // namespace lumvex
