@@ -3,6 +3,7 @@
 // inside. Every source is registered once in source_registry.cpp.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,7 +32,9 @@ struct ChoicePages {
 // source's default). A source uses what applies to it.
 struct HarvestOrder {
   HarvestChoice choice;
-  std::string count_text;
+  // Read when the pages are planned and again after every page, so a number changed while the
+  // harvest runs counts for its end.
+  std::function<std::string()> count_text = [] { return std::string(); };
   int workers = 0;
 };
 

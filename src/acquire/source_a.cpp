@@ -124,7 +124,7 @@ void SourceASite::Start(HarvestOrder order, std::shared_ptr<HarvestSink> sink) {
   // Fails while the pool still runs (an earlier harvest): the pages then go to that pool.
   context_.pool.Create(workers, [this](std::int32_t task) { PageTask(task); });
   auto run = std::make_shared<Run>();
-  const int pages = source_a::PageCount(order.count_text);
+  const int pages = source_a::PageCount(order.count_text());
   for (int page = 1; page <= pages; ++page) {
     run->urls.push_back(source_a::TablePageUrl(host_, order.choice.data, page));
   }
@@ -184,7 +184,7 @@ void SourceASite::PageTask(std::int32_t task) {
   // number completes as well, so its controls do not stay disabled.
   // Only the first page task to find the harvest complete runs the completion steps: a repeat
   // would re-enable controls (and stop the pool) under a harvest started since.
-  if ((source_a::CountReached(count, run->count_text) || all_processed) &&
+  if ((source_a::CountReached(count, run->count_text()) || all_processed) &&
       !run->finished.exchange(true)) {
     Finish(*run);
   }
@@ -193,8 +193,9 @@ void SourceASite::PageTask(std::int32_t task) {
 void SourceASite::Finish(Run& run) {
   context_.pacer.Cancel(run.schedule);
   ForgetRun(run.serial);
-  context_.pool.Stop();
+  // The completion steps come first, then the pool stops; its owner joins this task at exit.
   run.sink->Finished(run.reached.load() > 0);
+  context_.pool.Stop();
 }
 
 }  // namespace lumvex

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -91,7 +92,7 @@ class SourceASite : public SiteSource {
   struct Run {
     std::uint32_t serial = 0;
     std::vector<std::string> urls;  // page i at i - 1
-    std::string count_text;
+    std::function<std::string()> count_text;
     std::shared_ptr<HarvestSink> sink;
     std::atomic<int> processed{0};
     std::atomic<int> reached{0};

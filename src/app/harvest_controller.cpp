@@ -138,7 +138,7 @@ void HarvestController::StartHarvest() {
     DisableForHarvest();
     HarvestOrder order;
     order.choice.data = current_category_id_.load();
-    order.count_text = state_.FieldText(Field::kFetchCount);
+    order.count_text = [this] { return state_.FieldText(Field::kFetchCount); };
     order.workers = text::AtoI(state_.FieldText(Field::kThreadCount));
     StartSource(kSourceA, std::move(order), &HarvestController::FinishSourceA);
   } else if (source == SourceChoice::kSourceB) {

@@ -176,7 +176,7 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
   };
 
   HarvestOrder order;
-  order.count_text = count;
+  order.count_text = [count] { return count; };
   if (source == "a") {
     if (category) {
       order.choice.data = *category;
