@@ -73,11 +73,11 @@ int main() {
   std::string pattern =
       (std::filesystem::temp_directory_path() / "bench-list-file-XXXXXX").string();
   if (!mkdtemp(pattern.data())) return 1;
-  const std::string data_dir = pattern + "/data";
+  const lumvex::DataDir data_dir(pattern + "/data");
 
   lumvex::HeadlessUiThread ui;
   const std::string bytes = lumvex::FormatAgentText(MakeRows());
-  lumvex::EnsureDirectory(data_dir);
+  data_dir.EnsureDataDir();
   if (!lumvex::WriteWholeFile(lumvex::AgentFilePath(data_dir), bytes)) return 1;
 
   volatile std::size_t sink = 0;

@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
   lumvex::QtUiThread ui;
   lumvex::cli::HeadlessPrompts prompts;
   lumvex::ApplicationOptions options;
-  options.shell.data_dir = "/nonexistent-bench-data";
+  options.shell.data_dir = lumvex::DataDir("/nonexistent-bench-data");
   options.shell.tray_available = false;
   options.endpoints.validation_host = "check.test";
   options.check_timeout_seconds = kDeadlineS;

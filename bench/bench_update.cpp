@@ -107,7 +107,7 @@ void StartupWithSilentManifest(const std::string& dir) {
   SilentPrompts prompts;
   lumvex::ShellConfig shell_config;
   shell_config.run_directory = dir;
-  shell_config.data_dir = dir + "/data";
+  shell_config.data_dir = lumvex::DataDir(dir + "/data");
   lumvex::ShellController shell(state, list, prompts, shell_config);
   lumvex::UpdateConfig config;
   config.manifest_url = silent.BaseUrl() + "/update.html";

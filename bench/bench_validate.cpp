@@ -130,7 +130,7 @@ void RunOnce(const std::vector<std::string>& endpoints, int threads, bool print_
   lumvex::HeadlessUiThread ui;
   lumvex::cli::HeadlessPrompts prompts;
   lumvex::ApplicationOptions options;
-  options.shell.data_dir = "/nonexistent-bench-data";
+  options.shell.data_dir = lumvex::DataDir("/nonexistent-bench-data");
   options.endpoints.validation_host = "check.test";
   options.check_timeout_seconds = kDeadlineS;
   lumvex::Application app(ui, prompts, options);

@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
   // step of putting the rows into the list waits for it. Qt's own arguments are not taken out
   // yet, so this first look at the command line serves only to find the data directory.
   const std::string run_directory = lumvex::RunDirectory();
-  const std::string ahead_dir =
+  const lumvex::DataDir ahead_dir =
       lumvex::DataDirectoryOf(lumvex::ParseCommandLine(argc, argv), run_directory);
   lumvex::ListReadAhead ahead = std::async(std::launch::async, lumvex::ReadAgentFile, ahead_dir);
 

@@ -59,13 +59,13 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
   list_commands_ = std::make_unique<ListCommandsController>(ui_, state_, list_, colours_, prompts_);
   proxy_edit_ = std::make_unique<ProxyEditController>(state_, list_, prompts_);
   settings_dialog_ = std::make_unique<SettingsController>(
-      state_, DataDir(options_.shell.data_dir),
+      state_, options_.shell.data_dir,
       Autostart(Autostart::DirectoryFromEnvironment(
                     [](const char* name) { return static_cast<const char*>(std::getenv(name)); }),
                 CurrentExecutablePath(options_.shell.run_directory),
                 AutostartArguments(options_.shell.data_dir_given)));
-  url_import_ = std::make_unique<UrlImportController>(state_, *list_commands_, prompts_,
-                                                      *fetcher_, DataDir(options_.shell.data_dir));
+  url_import_ = std::make_unique<UrlImportController>(state_, *list_commands_, prompts_, *fetcher_,
+                                                      options_.shell.data_dir);
   harvest_ = std::make_unique<HarvestController>(ui_, state_, list_, pool_, *fetcher_, &cookies_,
                                                  options_.endpoints, options_.harvest);
   UpdateConfig update_config;

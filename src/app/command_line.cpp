@@ -129,9 +129,9 @@ std::string CommandLineHelp(const std::string& program_name) {
   return help;
 }
 
-std::string DataDirectoryOf(const CommandLineOptions& options, const std::string& run_directory) {
-  if (options.data_dir) return *options.data_dir;
-  return DefaultDataDirectory(run_directory);
+DataDir DataDirectoryOf(const CommandLineOptions& options, const std::string& run_directory) {
+  if (options.data_dir) return DataDir(*options.data_dir);
+  return DataDir(DefaultDataDirectory(run_directory));
 }
 
 }  // namespace lumvex

@@ -7,6 +7,7 @@
 
 #include "app/endpoints.h"
 #include "app/option_table.h"
+#include "settings/data_dir.h"
 
 namespace lumvex {
 
@@ -30,7 +31,8 @@ CommandLineOptions ParseCommandLine(int argc, const char* const* argv);
 std::string CommandLineHelp(const std::string& program_name);
 
 // The data directory to use: the one given, or run_directory + "/data" when the program may write
-// there, else the per-user data directory (see DefaultDataDirectory).
-std::string DataDirectoryOf(const CommandLineOptions& options, const std::string& run_directory);
+// there, else the per-user data directory (see DefaultDataDirectory). The window and each
+// subcommand work it out once, where they start, and hand the object on.
+DataDir DataDirectoryOf(const CommandLineOptions& options, const std::string& run_directory);
 
 }  // namespace lumvex

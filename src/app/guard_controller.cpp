@@ -3,16 +3,13 @@
 #include <cstddef>
 #include <utility>
 
-#include "app/settings/data_dir.h"
-#include "app/settings/ini_file.h"
 #include "proxylist/proxy_entry.h"
+#include "settings/settings.h"
 #include "sysproxy/next_proxy.h"
 #include "sysproxy/proxy_address.h"
 
 namespace lumvex {
 namespace {
-
-constexpr std::string_view kGuardKey = "guard";
 
 std::string RowAddress(const ProxyList& list, int row) {
   return list.GetCell(row, kColAddress) + ":" + list.GetCell(row, kColPort);
@@ -22,7 +19,7 @@ std::string RowAddress(const ProxyList& list, int row) {
 
 GuardController::GuardController(UiThread& ui, MainWindowState& state, ProxyList& list,
                                  ProxySwitchController& proxy_switch, UserPrompts& prompts,
-                                 std::string data_dir, ProxyGuard::Check check,
+                                 DataDir data_dir, ProxyGuard::Check check,
                                  std::chrono::milliseconds interval)
     : ui_(ui),
       state_(state),
@@ -53,16 +50,13 @@ GuardController::~GuardController() {
 }
 
 void GuardController::LoadSetting() {
-  const std::string path = DataDir(data_dir_).FilePath(kGuardFileName);
-  state_.SetGuardChecked(ReadSetting(path, kGuardKey, kGuardKey) == "yes");
+  state_.SetGuardChecked(Settings(data_dir_).Read(SettingKey::kGuard) == kYes);
   Sync();
 }
 
 void GuardController::Toggle() {
   const bool checked = !state_.GuardChecked();
-  const DataDir dir(data_dir_);
-  dir.EnsureDataDir();
-  WriteSetting(dir.FilePath(kGuardFileName), kGuardKey, kGuardKey, checked ? "yes" : "no");
+  Settings(data_dir_).Write(SettingKey::kGuard, checked ? kYes : kNo);
   state_.SetGuardChecked(checked);
   Sync();
 }

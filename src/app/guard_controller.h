@@ -14,6 +14,7 @@
 #include "app/user_prompts.h"
 #include "platform/ui_thread.h"
 #include "proxylist/proxy_list.h"
+#include "settings/data_dir.h"
 #include "sysproxy/proxy_guard.h"
 
 namespace lumvex {
@@ -21,15 +22,13 @@ namespace lumvex {
 // Texts the guard shows (tray message, or the status line without a tray).
 inline constexpr std::string_view kGuardSwitchedPrefix = "已自动切换到 ";
 inline constexpr std::string_view kGuardNoneLeft = "没有可用代理，已取消代理";
-// The guard's settings file in the data directory: section and key "guard", "yes" / "no".
-inline constexpr char kGuardFileName[] = "guard";
 
 // Public methods run on the UI thread.
 class GuardController : public MainWindowStateObserver {
  public:
   // All references must outlive the controller. `check` is the guard's re-check of a proxy.
   GuardController(UiThread& ui, MainWindowState& state, ProxyList& list,
-                  ProxySwitchController& proxy_switch, UserPrompts& prompts, std::string data_dir,
+                  ProxySwitchController& proxy_switch, UserPrompts& prompts, DataDir data_dir,
                   ProxyGuard::Check check,
                   std::chrono::milliseconds interval = ProxyGuard::kDefaultInterval);
   ~GuardController() override;
@@ -67,7 +66,7 @@ class GuardController : public MainWindowStateObserver {
   ProxyList& list_;
   ProxySwitchController& proxy_switch_;
   UserPrompts& prompts_;
-  std::string data_dir_;
+  DataDir data_dir_;
   // Failure reports posted to the UI thread check it, so none runs after the controller is gone.
   // (Declared before the guard, whose failure handler holds a weak reference to it.)
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -3,8 +3,8 @@
 #include <optional>
 #include <utility>
 
-#include "app/settings/settings.h"
 #include "proxylist/proxy_entry.h"
+#include "settings/settings.h"
 #include "sysproxy/proxy_address.h"
 #include "text/text_util.h"
 #include "validate/proxy_check.h"
@@ -22,7 +22,7 @@ std::string OnStatus(std::string_view address) {
 }  // namespace
 
 ProxySwitchController::ProxySwitchController(MainWindowState& state, ProxyList& list,
-                                             SystemProxy& store, std::string data_dir)
+                                             SystemProxy& store, DataDir data_dir)
     : state_(state), list_(list), store_(store), data_dir_(std::move(data_dir)) {}
 
 ProxyApplyResult ProxySwitchController::ApplyIeProxy(std::string_view address, bool enable) {
@@ -79,7 +79,7 @@ void ProxySwitchController::SetIeProxyFromCurrentRow() {
   if (!ShowSwitchedOn(address, ApplyIeProxy(address, true))) return;
   const std::string caption = IeProxyCaption(address, list_.GetCell(row, kColLocation));
   ShowSavedProxyItem(caption);
-  Settings(DataDir(data_dir_)).WriteSavedProxy(caption);
+  Settings(data_dir_).WriteSavedProxy(caption);
 }
 
 void ProxySwitchController::SwitchIeProxyToNextRow() {
@@ -115,7 +115,7 @@ void ProxySwitchController::ReapplySavedIeProxy() {
 }
 
 void ProxySwitchController::RestoreIeAgent() {
-  const Settings settings{DataDir(data_dir_)};
+  const Settings settings{data_dir_};
   const std::string saved = settings.ReadSavedProxy();
   if (saved.empty()) return;
   // Whatever "run" says, a saved proxy is offered in the tray menu.

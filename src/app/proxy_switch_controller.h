@@ -9,6 +9,7 @@
 
 #include "app/main_window_state.h"
 #include "proxylist/proxy_list.h"
+#include "settings/data_dir.h"
 #include "sysproxy/system_proxy.h"
 
 namespace lumvex {
@@ -30,7 +31,7 @@ class ProxySwitchController {
  public:
   // `data_dir` holds "IE Agent". All references must outlive the controller.
   ProxySwitchController(MainWindowState& state, ProxyList& list, SystemProxy& store,
-                        std::string data_dir);
+                        DataDir data_dir);
   ProxySwitchController(const ProxySwitchController&) = delete;
   ProxySwitchController& operator=(const ProxySwitchController&) = delete;
 
@@ -68,7 +69,7 @@ class ProxySwitchController {
   MainWindowState& state_;
   ProxyList& list_;
   SystemProxy& store_;
-  std::string data_dir_;
+  DataDir data_dir_;
   std::string ie_proxy_address_;
 };
 

@@ -45,22 +45,22 @@ std::vector<std::string> SettingsController::Confirm(const SettingsChoices& choi
   const auto note = [&failed](bool written, std::string path) {
     if (!written) failed.push_back(std::move(path));
   };
-  note(settings_.WriteAgentNumber(choices.fetch_count), dir.AgentNumberFile());
-  note(settings_.WriteThreadCount(choices.thread_count), dir.ThreadFile());
+  note(settings_.WriteAgentNumber(choices.fetch_count), dir.PathOf(DataFile::kFetchCount));
+  note(settings_.WriteThreadCount(choices.thread_count), dir.PathOf(DataFile::kThreadCount));
   note(choices.autostart ? autostart_.Enable() : autostart_.Disable(), autostart_.EntryPath());
-  note(settings_.WritePoweredUp(choices.autostart), dir.PoweredUpFile());
-  note(settings_.WriteTray(choices.start_in_tray), dir.TrayFile());
-  note(settings_.WriteRun(choices.switch_proxy_on_start), dir.IeAgentFile());
+  note(settings_.WritePoweredUp(choices.autostart), dir.PathOf(DataFile::kPoweredUp));
+  note(settings_.WriteTray(choices.start_in_tray), dir.PathOf(DataFile::kTray));
+  note(settings_.WriteRun(choices.switch_proxy_on_start), dir.PathOf(DataFile::kIeAgent));
   return failed;
 }
 
 StrictRule SettingsController::LoadStrictRule() const {
-  return ReadStrictRule(settings_.data_dir().Path());
+  return ReadStrictRule(settings_.data_dir());
 }
 
 std::vector<std::string> SettingsController::ConfirmStrictRule(const StrictRule& rule) {
-  if (WriteStrictRule(settings_.data_dir().Path(), rule)) return {};
-  return {settings_.data_dir().FilePath(kStrictFileName)};
+  if (WriteStrictRule(settings_.data_dir(), rule)) return {};
+  return {settings_.data_dir().PathOf(DataFile::kStrict)};
 }
 
 std::string SettingsNotSavedMessage(const std::vector<std::string>& failed_paths) {

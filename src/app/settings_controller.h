@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/main_window_state.h"
-#include "app/settings/settings.h"
 #include "platform/autostart.h"
+#include "settings/settings.h"
 #include "validate/strict_check.h"
 
 namespace lumvex {

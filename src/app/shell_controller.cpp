@@ -5,11 +5,11 @@
 #include <utility>
 
 #include "app/leftover_executables.h"
-#include "app/settings/settings.h"
 #include "app/web_address.h"
 #include "platform/file_io.h"
 #include "proxylist/agent_file.h"
 #include "proxylist/proxy_entry.h"
+#include "settings/settings.h"
 #include "text/text_util.h"
 
 namespace lumvex {
@@ -84,7 +84,7 @@ void ShellController::LoadProxyList() {
 }
 
 void ShellController::LoadNumbersAndTray() {
-  const Settings settings{DataDir(config_.data_dir)};
+  const Settings settings{config_.data_dir};
   if (std::optional<std::string> number = settings.ReadAgentNumber()) {
     state_.SetFieldText(Field::kFetchCount, std::move(*number));
   }
@@ -98,7 +98,7 @@ void ShellController::LoadNumbersAndTray() {
 void ShellController::RemoveLeftovers() {
   RemoveLeftoverExecutables(config_.run_directory, config_.running_executable);
   // Saves cut short by a kill or a crash leave their temporary files; the next start tidies up.
-  RemoveStaleStagedFiles(config_.data_dir, kStaleStagedFileAge);
+  RemoveStaleStagedFiles(config_.data_dir.Path(), kStaleStagedFileAge);
 }
 
 void ShellController::ExitSequence() {

@@ -14,12 +14,13 @@
 #include "proxylist/agent_file.h"
 #include "proxylist/proxy_entry.h"
 #include "proxylist/proxy_list.h"
+#include "settings/data_dir.h"
 
 namespace lumvex {
 
 struct ShellConfig {
   std::string run_directory;  // directory of the executable (leftover clean-up)
-  std::string data_dir;       // where the list and settings files live
+  DataDir data_dir{"data"};   // where the list and settings files live
   // --data-dir as the command line gave it; unset when the default directory is used.
   std::optional<std::string> data_dir_given;
   bool tray_available = true;  // false where the desktop has no system tray

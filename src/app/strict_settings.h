@@ -1,15 +1,14 @@
-// The strict check's settings, group "严格验证" of the settings dialog: "\data\strict", section
-// "strict", keys "url" ("验证网址") and "expect" ("必须包含"). Empty values mean the usual rules.
+// The strict check's settings, group "严格验证" of the settings dialog: DataFile::kStrict, keys
+// "url" ("验证网址") and "expect" ("必须包含"). Empty values mean the usual rules.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "settings/data_dir.h"
 #include "validate/strict_check.h"
 
 namespace lumvex {
-
-inline constexpr char kStrictFileName[] = "strict";
 
 // The settings dialog's answer to a "验证网址" it cannot take: a listed proxy relays plain http,
 // and an https address would be fetched past it, so every proxy would pass.
@@ -22,8 +21,8 @@ bool StrictUrlAccepted(std::string_view url);
 
 // Missing file or keys read as empty. Spaces around a value are not kept (as in every settings
 // file of the program).
-StrictRule ReadStrictRule(const std::string& data_dir);
+StrictRule ReadStrictRule(const DataDir& data_dir);
 // Creates the data directory when needed; false when the file could not be written.
-bool WriteStrictRule(const std::string& data_dir, const StrictRule& rule);
+bool WriteStrictRule(const DataDir& data_dir, const StrictRule& rule);
 
 }  // namespace lumvex

@@ -1,15 +1,14 @@
 #include "app/unclean_exit.h"
 
-#include "app/settings/data_dir.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "sysproxy/proxy_address.h"
 
 namespace lumvex {
 
 bool SwitchOffAfterUncleanExit(const ProxyOnMarker& marker, ProxySwitchController& proxy_switch,
-                               MainWindowState& state, const std::string& data_dir) {
+                               MainWindowState& state, const DataDir& data_dir) {
   if (!marker.Exists()) return false;
-  const Settings settings{DataDir(data_dir)};
+  const Settings settings{data_dir};
   if (settings.ReadRun() == RunChoice::kYes &&
       ParseProxyAddress(CaptionAddress(settings.ReadSavedProxy()))) {
     return false;

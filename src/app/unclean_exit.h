@@ -7,6 +7,7 @@
 
 #include "app/main_window_state.h"
 #include "app/proxy_switch_controller.h"
+#include "settings/data_dir.h"
 #include "sysproxy/proxy_on_marker.h"
 
 namespace lumvex {
@@ -18,6 +19,6 @@ inline constexpr std::string_view kUncleanExitStatus = "上次未正常退出，
 // off and the status line says so, unless "run" is "yes" with a usable saved proxy: the start-up
 // restore then switches that one on as usual. True when it switched the proxy off.
 bool SwitchOffAfterUncleanExit(const ProxyOnMarker& marker, ProxySwitchController& proxy_switch,
-                               MainWindowState& state, const std::string& data_dir);
+                               MainWindowState& state, const DataDir& data_dir);
 
 }  // namespace lumvex

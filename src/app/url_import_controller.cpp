@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "app/main_window_controls.h"
-#include "app/settings/ini_file.h"
 #include "app/url_list_fetch.h"
+#include "settings/settings.h"
 #include "text/text_util.h"
 
 namespace lumvex {
@@ -19,14 +19,12 @@ UrlImportController::UrlImportController(MainWindowState& state, ListCommandsCon
       data_dir_(std::move(data_dir)) {}
 
 std::string UrlImportController::LastAddress() const {
-  std::string kept =
-      ReadSetting(data_dir_.FilePath(std::string(kListUrlName)), kListUrlName, kListUrlName);
-  return kept.empty() ? std::string(kDefaultProxyListUrl) : kept;
+  // The table's default is the maintained public list (kDefaultProxyListUrl).
+  return Settings(data_dir_).Read(SettingKey::kListUrl);
 }
 
 void UrlImportController::SaveAddress(std::string_view address) const {
-  data_dir_.EnsureDataDir();
-  WriteSetting(data_dir_.FilePath(std::string(kListUrlName)), kListUrlName, kListUrlName, address);
+  Settings(data_dir_).Write(SettingKey::kListUrl, address);
 }
 
 void UrlImportController::ImportFromWebAddress() {

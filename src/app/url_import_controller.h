@@ -10,21 +10,16 @@
 
 #include "app/list_commands_controller.h"
 #include "app/main_window_state.h"
-#include "app/settings/data_dir.h"
 #include "app/url_list_fetch.h"
 #include "app/user_prompts.h"
 #include "http/fetch_client.h"
 #include "proxylist/proxy_entry.h"
+#include "settings/data_dir.h"
 
 namespace lumvex {
 
-// The address offered the first time: a maintained public list of HTTP proxies as raw text.
-inline constexpr std::string_view kDefaultProxyListUrl =
-    "https://raw.githubusercontent.com/TheSpeedX/PROXY-List/master/http.txt";
 inline constexpr std::string_view kUrlImportCaption = "从网址导入代理IP";
 inline constexpr std::string_view kUrlImportLabel = "代理IP列表的网址（每行一个 IP:端口）：";
-// Name, section and key of the file that keeps the address.
-inline constexpr std::string_view kListUrlName = "list url";
 
 // The outcome of one import from a web address.
 struct UrlImportResult {

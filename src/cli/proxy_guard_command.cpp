@@ -87,7 +87,7 @@ int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in)
   sigset_t previous;
   pthread_sigmask(SIG_BLOCK, &waited, &previous);
 
-  const std::string data_dir = DataDirectoryOf(parsed.common, RunDirectory());
+  const DataDir data_dir = DataDirectoryOf(parsed.common, RunDirectory());
   MarkedSystemProxy store(MakeDesktopSystemProxy(), ProxyOnMarker(data_dir));
   if (!store.Available()) {
     std::cerr << "no system proxy store: neither the GSettings schema org.gnome.system.proxy nor "

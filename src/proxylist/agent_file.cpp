@@ -189,19 +189,15 @@ std::vector<ProxyEntry> ParseAgentText(std::string_view bytes) {
 }
 
 std::string UnreadCopyName(const std::tm& local) {
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-  return std::string(kAgentFileName) + ".unread-" + stamp;
+  char name[128];
+  const std::string pattern(FileNameOf(DataFile::kUnreadListCopy));
+  const std::size_t length = std::strftime(name, sizeof name, pattern.c_str(), &local);
+  return std::string(name, length);
 }
 
-std::string AgentFilePath(const std::string& data_dir) {
-  std::string path = data_dir;
-  if (!path.empty() && path.back() != '/') path += '/';
-  path += kAgentFileName;
-  return path;
-}
+std::string AgentFilePath(const DataDir& data_dir) { return data_dir.PathOf(DataFile::kProxyList); }
 
-bool SaveAgentFile(const ProxyList& list, const std::string& data_dir) {
+bool SaveAgentFile(const ProxyList& list, const DataDir& data_dir) {
   std::string text;
   bool has_rows = false;
   // Built on the UI thread in one step so no other thread changes the rows half-way, and without
@@ -212,11 +208,11 @@ bool SaveAgentFile(const ProxyList& list, const std::string& data_dir) {
   });
   // An empty list keeps the previous file: clearing the list and quitting must not lose it.
   if (!read || !has_rows) return false;
-  if (!EnsureDirectory(data_dir)) return false;
+  if (!data_dir.EnsureDataDir()) return false;
   return WriteWholeFile(AgentFilePath(data_dir), EncodeListText(text));
 }
 
-std::optional<AgentFileContent> ReadAgentFile(const std::string& data_dir) {
+std::optional<AgentFileContent> ReadAgentFile(const DataDir& data_dir) {
   const std::string path = AgentFilePath(data_dir);
   if (!FileExists(path)) return std::nullopt;
   std::optional<std::string> bytes = ReadWholeFile(path);
@@ -229,9 +225,7 @@ std::optional<AgentFileContent> ReadAgentFile(const std::string& data_dir) {
     std::tm local{};
     localtime_r(&now, &local);
     const std::string name = UnreadCopyName(local);
-    std::string copy_path = path;
-    copy_path.replace(copy_path.size() - kAgentFileName.size(), kAgentFileName.size(), name);
-    if (WriteWholeFile(copy_path, *bytes)) content.unread_copy = name;
+    if (WriteWholeFile(data_dir.FilePath(name), *bytes)) content.unread_copy = name;
   }
   return content;
 }
@@ -243,7 +237,7 @@ bool FillFromAgentRows(ProxyList& list, std::optional<AgentFileContent> content)
   return true;
 }
 
-bool LoadAgentFile(ProxyList& list, const std::string& data_dir) {
+bool LoadAgentFile(ProxyList& list, const DataDir& data_dir) {
   return FillFromAgentRows(list, ReadAgentFile(data_dir));
 }
 

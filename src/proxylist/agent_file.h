@@ -1,7 +1,8 @@
-// The list file "The agent" in the data directory: the rows of the proxy list as GBK text, one
-// line per row, lines joined by "\r\n" with none after the last, the six cells of a line joined
-// by " | ". Characters GBK cannot hold are written as GB18030 sequences. GBK bytes that would read
-// as UTF-8 are written as UTF-8 with a byte-order mark instead, so the rows load back the same.
+// The list file (DataFile::kProxyList) in the data directory: the rows of the proxy list as GBK
+// text, one line per row, lines joined by "\r\n" with none after the last, the six cells of a line
+// joined by " | ". Characters GBK cannot hold are written as GB18030 sequences. GBK bytes that
+// would read as UTF-8 are written as UTF-8 with a byte-order mark instead, so the rows load back
+// the same.
 #pragma once
 
 #include <ctime>
@@ -12,10 +13,9 @@
 
 #include "proxylist/proxy_entry.h"
 #include "proxylist/proxy_list.h"
+#include "settings/data_dir.h"
 
 namespace lumvex {
-
-inline constexpr std::string_view kAgentFileName = "The agent";
 
 // The file's bytes for these rows.
 std::string FormatAgentText(const std::vector<ProxyEntry>& rows);
@@ -35,27 +35,28 @@ struct AgentFileContent {
 AgentFileContent ParseAgentFile(std::string_view bytes);
 std::vector<ProxyEntry> ParseAgentText(std::string_view bytes);
 
-// "The agent.unread-YYYYMMDD-HHMMSS" for that local time.
+// The name of the copy (DataFile::kUnreadListCopy: "The agent.unread-YYYYMMDD-HHMMSS") for
+// that local time.
 std::string UnreadCopyName(const std::tm& local);
 
 // The file's path inside `data_dir`.
-std::string AgentFilePath(const std::string& data_dir);
+std::string AgentFilePath(const DataDir& data_dir);
 
 // Writes the list to the file, replacing it atomically. An empty list writes nothing, so the
 // previous file stays. True only when the file was written.
-bool SaveAgentFile(const ProxyList& list, const std::string& data_dir);
+bool SaveAgentFile(const ProxyList& list, const DataDir& data_dir);
 
 // The file's content, or nullopt when it is missing or unreadable. When lines could not be read,
 // the file is first copied as it is to UnreadCopyName (now) in the same directory, since the
 // next save keeps only the rows. Touches no list, so it can run on another thread while the
 // window is being built.
-std::optional<AgentFileContent> ReadAgentFile(const std::string& data_dir);
+std::optional<AgentFileContent> ReadAgentFile(const DataDir& data_dir);
 
 // Empties the list, then adds the rows in one step. False (list left empty) for nullopt.
 bool FillFromAgentRows(ProxyList& list, std::optional<AgentFileContent> content);
 
 // Empties the list, then fills it from the file in one step. A missing or unreadable file
 // leaves the list empty and returns false.
-bool LoadAgentFile(ProxyList& list, const std::string& data_dir);
+bool LoadAgentFile(ProxyList& list, const DataDir& data_dir);
 
 }  // namespace lumvex

@@ -8,10 +8,10 @@
 namespace lumvex {
 
 ModeRestoringSystemProxy::ModeRestoringSystemProxy(std::shared_ptr<SystemProxy> store,
-                                                   std::string data_dir)
+                                                   DataDir data_dir)
     : ForwardingSystemProxy(std::move(store)),
       data_dir_(std::move(data_dir)),
-      record_path_(PathInDirectory(data_dir_, kProxyModeRecordName)) {}
+      record_path_(data_dir_.PathOf(DataFile::kProxyMode)) {}
 
 AutomaticModes ModeRestoringSystemProxy::Recorded() const {
   AutomaticModes modes;
@@ -41,7 +41,7 @@ bool ModeRestoringSystemProxy::Enable(const std::string& host, int port) {
   } else {
     std::string text;
     for (const auto& [store, mode] : modes) text += store + "=" + mode + "\r\n";
-    EnsureDirectory(NormalisedDirectory(data_dir_));
+    data_dir_.EnsureDataDir();
     WriteWholeFile(record_path_, text);
   }
   return store_->Enable(host, port);

@@ -1,25 +1,24 @@
 // A system proxy store that remembers what the program's proxy replaced: switching on over an
 // automatic configuration (a PAC address, WPAD) records that mode in the data directory's
-// "proxy mode" file, and switching off puts it back instead of leaving the desktop without a
-// proxy. The record outlives the process, so the exit, the next start after a crash, the guard's
-// end and `lumvexip proxy off` all find it, whoever switched the proxy on.
+// "proxy mode" file (DataFile::kProxyMode: one "store=mode" line per store, present only while a
+// store has the program's proxy in place of an automatic configuration), and switching off puts it
+// back instead of leaving the desktop without a proxy. The record outlives the process, so the
+// exit, the next start after a crash, the guard's end and `lumvexip proxy off` all find it, whoever
+// switched the proxy on.
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "settings/data_dir.h"
 #include "sysproxy/forwarding_system_proxy.h"
 
 namespace lumvex {
 
-// "proxy mode" in the data directory: one "store=mode" line per store, present only while a
-// store has the program's proxy in place of an automatic configuration.
-inline constexpr char kProxyModeRecordName[] = "proxy mode";
-
 class ModeRestoringSystemProxy : public ForwardingSystemProxy {
  public:
   // `data_dir`: the program's data directory (created when the record is written).
-  ModeRestoringSystemProxy(std::shared_ptr<SystemProxy> store, std::string data_dir);
+  ModeRestoringSystemProxy(std::shared_ptr<SystemProxy> store, DataDir data_dir);
 
   // Records the modes to put back first (a failed record does not stop the switch).
   bool Enable(const std::string& host, int port) override;
@@ -30,7 +29,7 @@ class ModeRestoringSystemProxy : public ForwardingSystemProxy {
   AutomaticModes Recorded() const;
 
  private:
-  std::string data_dir_;
+  DataDir data_dir_;
   std::string record_path_;
 };
 

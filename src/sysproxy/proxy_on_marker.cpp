@@ -8,14 +8,14 @@
 
 namespace lumvex {
 
-ProxyOnMarker::ProxyOnMarker(std::string data_dir)
-    : data_dir_(std::move(data_dir)), path_(PathInDirectory(data_dir_, kProxyOnMarkerName)) {}
+ProxyOnMarker::ProxyOnMarker(DataDir data_dir)
+    : data_dir_(std::move(data_dir)), path_(data_dir_.PathOf(DataFile::kProxyOn)) {}
 
 bool ProxyOnMarker::Exists() const { return FileExists(path_); }
 
 bool ProxyOnMarker::Set() const {
   if (Exists()) return true;
-  EnsureDirectory(NormalisedDirectory(data_dir_));
+  data_dir_.EnsureDataDir();
   // The process number only helps a person who finds the file; nothing reads it.
   return WriteWholeFile(path_, std::to_string(::getpid()) + "\r\n");
 }

@@ -5,15 +5,15 @@
 
 #include <string>
 
-namespace lumvex {
+#include "settings/data_dir.h"
 
-// "proxy on" in the data directory.
-inline constexpr char kProxyOnMarkerName[] = "proxy on";
+namespace lumvex {
 
 class ProxyOnMarker {
  public:
-  // `data_dir`: the program's data directory (created when the marker is written).
-  explicit ProxyOnMarker(std::string data_dir);
+  // `data_dir`: the program's data directory (created when the marker is written); the marker is
+  // its DataFile::kProxyOn.
+  explicit ProxyOnMarker(DataDir data_dir);
 
   bool Exists() const;
   // True when the marker is in place afterwards.
@@ -21,10 +21,10 @@ class ProxyOnMarker {
   // True when no marker is left.
   bool Clear() const;
   const std::string& Path() const { return path_; }
-  const std::string& DataDirectory() const { return data_dir_; }
+  const DataDir& DataDirectory() const { return data_dir_; }
 
  private:
-  std::string data_dir_;
+  DataDir data_dir_;
   std::string path_;
 };
 

@@ -37,8 +37,7 @@ bool TrayAvailable() {
 }  // namespace
 
 int RunDesktop(QApplication& app, const CommandLineOptions& options,
-               const std::string& run_directory, const std::string& ahead_dir,
-               ListReadAhead ahead) {
+               const std::string& run_directory, const DataDir& ahead_dir, ListReadAhead ahead) {
   QtUiThread ui;
   QtUserPrompts prompts;
   ApplicationOptions app_options = ApplicationOptionsOf(options, run_directory);
@@ -97,7 +96,7 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
     // program with exit() from inside the event loop, past the exit sequence: switch the system
     // proxy off and save the list then.
     // Widgets cannot be touched any more at that point, so the rest of the sequence is skipped.
-    const std::string data_dir = application.Options().shell.data_dir;
+    const DataDir data_dir = application.Options().shell.data_dir;
     ProxyList& list = application.List();
     ProxySwitchController& proxy_switch = application.ProxySwitch();
     GuardController& guard = application.Guard();
@@ -109,7 +108,7 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
       const std::vector<ProxyEntry> rows = list.Snapshot();
       if (rows.empty()) return;  // as SaveAgentFile: an empty list keeps the previous file
       std::thread([&rows, &data_dir] {
-        if (EnsureDirectory(data_dir)) {
+        if (data_dir.EnsureDataDir()) {
           WriteWholeFile(AgentFilePath(data_dir), FormatAgentText(rows));
         }
       }).join();

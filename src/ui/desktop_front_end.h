@@ -19,6 +19,6 @@ using ListReadAhead = std::future<std::optional<AgentFileContent>>;
 // Runs the program's window until it ends; returns the exit status. `ahead` holds the list file
 // of `ahead_dir` being read while the window is built (used when that is the data directory).
 int RunDesktop(QApplication& app, const CommandLineOptions& options,
-               const std::string& run_directory, const std::string& ahead_dir, ListReadAhead ahead);
+               const std::string& run_directory, const DataDir& ahead_dir, ListReadAhead ahead);
 
 }  // namespace lumvex

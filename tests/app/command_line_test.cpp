@@ -21,8 +21,8 @@ TEST(CommandLineTest, NoArgumentsGiveTheDefaults) {
   EXPECT_FALSE(options.show_help);
   EXPECT_TRUE(options.errors.empty());
   EXPECT_EQ(options.endpoints, DefaultEndpoints());
-  EXPECT_EQ(DataDirectoryOf(options, "/opt/lumvex"), "/opt/lumvex/data");
-  EXPECT_EQ(DataDirectoryOf(options, "/"), "/data");
+  EXPECT_EQ(DataDirectoryOf(options, "/opt/lumvex").Path(), "/opt/lumvex/data");
+  EXPECT_EQ(DataDirectoryOf(options, "/").Path(), "/data");
 }
 
 TEST(CommandLineTest, DefaultsAreCompleteAndPlaceholders) {
@@ -50,7 +50,7 @@ TEST(CommandLineTest, EveryFlagOverridesItsEndpoint) {
   EXPECT_TRUE(options.errors.empty()) << options.errors.front();
   ASSERT_TRUE(options.data_dir.has_value());
   EXPECT_EQ(*options.data_dir, "/tmp/lumvex data");
-  EXPECT_EQ(DataDirectoryOf(options, "/opt/lumvex"), "/tmp/lumvex data");
+  EXPECT_EQ(DataDirectoryOf(options, "/opt/lumvex").Path(), "/tmp/lumvex data");
   EXPECT_EQ(options.endpoints.source_a_host, "127.0.0.1:8081");
   EXPECT_EQ(options.endpoints.source_b_host, "127.0.0.2:8082");
   EXPECT_EQ(options.endpoints.source_c_host, "127.0.0.3:8083");

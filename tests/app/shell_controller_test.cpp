@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "app/leftover_executables.h"
-#include "app/settings/settings.h"
 #include "platform/file_io.h"
 #include "platform/headless_ui_thread.h"
 #include "proxylist/agent_file.h"
+#include "settings/settings.h"
 #include "support/scripted_prompts.h"
 #include "temp_dir.h"
 #include "text/codec.h"
@@ -34,7 +34,7 @@ class ShellControllerTest : public ::testing::Test {
   ShellController& Controller(bool tray_available = true) {
     ShellConfig config;
     config.run_directory = run_dir_.path();
-    config.data_dir = DataDir();
+    config.data_dir = lumvex::DataDir(DataDir());
     config.tray_available = tray_available;
     config.running_executable = running_executable_;
     controller_ = std::make_unique<ShellController>(state_, list_, prompts_, config);
@@ -49,7 +49,8 @@ class ShellControllerTest : public ::testing::Test {
 
   void WriteListFile(const std::string& utf8_text) {
     ASSERT_TRUE(EnsureDirectory(DataDir()));
-    ASSERT_TRUE(WriteWholeFile(AgentFilePath(DataDir()), text::EncodeGbk(utf8_text)));
+    ASSERT_TRUE(
+        WriteWholeFile(AgentFilePath(lumvex::DataDir(DataDir())), text::EncodeGbk(utf8_text)));
   }
 
   Settings MakeSettings() const { return Settings(lumvex::DataDir(DataDir())); }
@@ -102,7 +103,7 @@ TEST_F(ShellControllerTest, RowsReadAheadAreLoadedAtTheListStep) {
   OnUi([&] { list_.InsertRow(-1, "stale"); });
   ShellConfig config;
   config.run_directory = run_dir_.path();
-  config.data_dir = DataDir();
+  config.data_dir = lumvex::DataDir(DataDir());
   config.running_executable = running_executable_;
   int reads = 0;
   config.read_list_ahead = [&reads] {
@@ -131,7 +132,7 @@ TEST_F(ShellControllerTest, RowsReadAheadAreLoadedAtTheListStep) {
 TEST_F(ShellControllerTest, MalformedListFileLoadsWhatItCan) {
   ASSERT_TRUE(EnsureDirectory(DataDir()));
   // A line without bars, bytes that are not GBK, a trailing line end.
-  ASSERT_TRUE(WriteWholeFile(AgentFilePath(DataDir()),
+  ASSERT_TRUE(WriteWholeFile(AgentFilePath(lumvex::DataDir(DataDir())),
                              std::string("garbage without bars\r\n9.9.9.9 | 80 | \xff\xfe\r\n"
                                          "\r\n1.1.1.1 | 81\r\n")));
   ShellController& shell = Controller();
@@ -146,7 +147,8 @@ TEST_F(ShellControllerTest, MalformedListFileLoadsWhatItCan) {
   ASSERT_TRUE(status.starts_with(before)) << status;
   const std::string copy = status.substr(before.size(), status.size() - before.size() - 3);
   EXPECT_TRUE(copy.starts_with("The agent.unread-")) << copy;
-  EXPECT_EQ(ReadWholeFile(DataDir() + "/" + copy), ReadWholeFile(AgentFilePath(DataDir())));
+  EXPECT_EQ(ReadWholeFile(DataDir() + "/" + copy),
+            ReadWholeFile(AgentFilePath(lumvex::DataDir(DataDir()))));
 }
 
 TEST_F(ShellControllerTest, EmptyListFileStillCountsAsLoaded) {
@@ -239,7 +241,7 @@ TEST_F(ShellControllerTest, CloseButtonHidesToTheTray) {
   EXPECT_FALSE(allowed);
   EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimisedToTray);
   EXPECT_EQ(shell.ExitCount(), 0);
-  EXPECT_FALSE(FileExists(AgentFilePath(DataDir())));
+  EXPECT_FALSE(FileExists(AgentFilePath(lumvex::DataDir(DataDir()))));
   EXPECT_EQ(destroyed, 0);
 }
 
@@ -262,7 +264,7 @@ TEST_F(ShellControllerTest, WithoutATrayTheWindowWaitsInTheTaskbarAndOffersTheTr
   EXPECT_EQ(prompts_.messages[0].text, kNoTrayCloseNotice);
   EXPECT_EQ(shell.ExitCount(), 0);
   EXPECT_EQ(destroyed, 0);
-  EXPECT_FALSE(FileExists(AgentFilePath(DataDir())));
+  EXPECT_FALSE(FileExists(AgentFilePath(lumvex::DataDir(DataDir()))));
 
   // The proxy status picture stands in for the tray icon: its click pops up the tray menu with
   // the enabling a right click on the icon gives, and 最小化 goes to the taskbar.
@@ -277,7 +279,7 @@ TEST_F(ShellControllerTest, WithoutATrayTheWindowWaitsInTheTaskbarAndOffersTheTr
   OnUi([&] { shell.OnTrayItem(TrayItem::kExit); });
   EXPECT_EQ(shell.ExitCount(), 1);
   EXPECT_EQ(destroyed, 1);
-  EXPECT_TRUE(FileExists(AgentFilePath(DataDir())));
+  EXPECT_TRUE(FileExists(AgentFilePath(lumvex::DataDir(DataDir()))));
 }
 
 TEST_F(ShellControllerTest, WithATrayThePictureIsOnlyAPicture) {
@@ -294,7 +296,7 @@ TEST_F(ShellControllerTest, ExitSavesTheListAndRunsTwiceHarmlessly) {
   std::vector<std::string> log;
   shell.Hooks().switch_system_proxy_off = [&] {
     log.push_back("proxy off saved=" +
-                  std::string(FileExists(AgentFilePath(DataDir())) ? "1" : "0"));
+                  std::string(FileExists(AgentFilePath(lumvex::DataDir(DataDir()))) ? "1" : "0"));
   };
   shell.Hooks().close_dialogs = [&] { log.push_back("dialogs"); };
   shell.Hooks().destroy_main_window = [&] {
@@ -309,7 +311,7 @@ TEST_F(ShellControllerTest, ExitSavesTheListAndRunsTwiceHarmlessly) {
   EXPECT_EQ(log, expected);
   EXPECT_EQ(shell.ExitCount(), 2);
   EXPECT_FALSE(shell.MainWindowExists());
-  const std::optional<std::string> saved = ReadWholeFile(AgentFilePath(DataDir()));
+  const std::optional<std::string> saved = ReadWholeFile(AgentFilePath(lumvex::DataDir(DataDir())));
   ASSERT_TRUE(saved.has_value());
   EXPECT_EQ(text::DecodeGbk(*saved),
             "1.2.3.4 | 8080 | 成功 | 0.5 | 北京市 电信 | 1天\r\n"
@@ -318,7 +320,7 @@ TEST_F(ShellControllerTest, ExitSavesTheListAndRunsTwiceHarmlessly) {
   // A third run (another destroy notice) still changes nothing and destroys nothing more.
   OnUi([&] { shell.ExitSequence(); });
   EXPECT_EQ(std::count(log.begin(), log.end(), "destroy"), 1);
-  EXPECT_EQ(ReadWholeFile(AgentFilePath(DataDir())), saved);
+  EXPECT_EQ(ReadWholeFile(AgentFilePath(lumvex::DataDir(DataDir()))), saved);
 }
 
 TEST_F(ShellControllerTest, ExitWithAnEmptyListKeepsTheOldFile) {
@@ -328,7 +330,7 @@ TEST_F(ShellControllerTest, ExitWithAnEmptyListKeepsTheOldFile) {
   OnUi([&] { shell.StartupSequence(); });
   list_.DeleteAllRows();
   OnUi([&] { shell.ExitSequence(); });
-  EXPECT_EQ(ReadWholeFile(AgentFilePath(DataDir())), text::EncodeGbk(old_text));
+  EXPECT_EQ(ReadWholeFile(AgentFilePath(lumvex::DataDir(DataDir()))), text::EncodeGbk(old_text));
 }
 
 TEST_F(ShellControllerTest, ExitWhereTheDataDirectoryCannotExist) {

@@ -18,13 +18,13 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/data_dir.h"
-#include "app/settings/settings.h"
 #include "platform/file_io.h"
 #include "platform/headless_ui_thread.h"
 #include "proxylist/agent_file.h"
 #include "proxylist/proxy_list.h"
 #include "save_versions.h"
+#include "settings/data_dir.h"
+#include "settings/settings.h"
 
 extern char** environ;
 
@@ -134,9 +134,9 @@ class CrashSafeSaveTest : public ::testing::Test {
     auto known = settings_bytes_.find(version);
     if (known != settings_bytes_.end()) return known->second;
     Settings reference{DataDir(reference_dir_)};
-    RemoveFile(reference.data_dir().IeAgentFile());
+    RemoveFile(reference.data_dir().PathOf(DataFile::kIeAgent));
     reference.WriteSavedProxy(SavedProxyVersion(version));
-    std::string bytes = ReadWholeFile(reference.data_dir().IeAgentFile()).value_or("");
+    std::string bytes = ReadWholeFile(reference.data_dir().PathOf(DataFile::kIeAgent)).value_or("");
     settings_bytes_.emplace(version, bytes);
     return bytes;
   }
@@ -163,11 +163,11 @@ TEST_F(CrashSafeSaveTest, KilledSavesLeaveTheOldOrTheNewFileWhole) {
     HeadlessUiThread ui;
     ProxyList list(ui);
     list.ReplaceAll(ListVersion(0));
-    ASSERT_TRUE(SaveAgentFile(list, dir_));
+    ASSERT_TRUE(SaveAgentFile(list, lumvex::DataDir(dir_)));
     ASSERT_TRUE(settings.WriteSavedProxy(SavedProxyVersion(0)));
   }
-  const std::string list_path = AgentFilePath(dir_);
-  const std::string settings_path = settings.data_dir().IeAgentFile();
+  const std::string list_path = AgentFilePath(lumvex::DataDir(dir_));
+  const std::string settings_path = settings.data_dir().PathOf(DataFile::kIeAgent);
   // A fixed seed: the same kill points are aimed at on every run.
   std::mt19937 random(20261208);
   std::uniform_int_distribution<int> steps_before_kill(1, 8);

@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/settings/data_dir.h"
-#include "app/settings/settings.h"
 #include "platform/headless_ui_thread.h"
 #include "proxylist/agent_file.h"
 #include "proxylist/proxy_list.h"
 #include "save_versions.h"
+#include "settings/data_dir.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
   for (int version = first + 1; version <= first + count; ++version) {
     list.ReplaceAll(lumvex::crashsave::ListVersion(version));
     Report('S', version);
-    if (!lumvex::SaveAgentFile(list, dir)) return 1;
+    if (!lumvex::SaveAgentFile(list, settings.data_dir())) return 1;
     if (!settings.WriteSavedProxy(lumvex::crashsave::SavedProxyVersion(version))) return 1;
     Report('D', version);
   }

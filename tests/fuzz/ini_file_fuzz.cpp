@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/settings/ini_file.h"
 #include "fuzz_check.h"
+#include "settings/ini_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lumvex;

@@ -10,12 +10,12 @@
 
 #include "app/guard_check.h"
 #include "app/proxy_switch_controller.h"
-#include "app/settings/settings.h"
 #include "guard_rig.h"
 #include "http/fetch_client.h"
 #include "platform/file_io.h"
 #include "platform/headless_ui_thread.h"
 #include "scripted_check.h"
+#include "settings/settings.h"
 #include "support/scripted_prompts.h"
 #include "temp_dir.h"
 #include "text/codec.h"
@@ -39,7 +39,8 @@ class GuardControllerTest : public ::testing::Test {
   }
   // The guard with the real check (the connectivity address through the proxy, 2 s deadline).
   void StartGuard() {
-    guard_ = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_, data_.path(),
+    guard_ = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_,
+                                               DataDir(data_.path()),
                                                MakeGuardCheck(fetcher_, "connect.test", 2), 5ms);
   }
   // Sets row `row` as the system proxy and ticks "自动切换代理".
@@ -77,7 +78,7 @@ class GuardControllerTest : public ::testing::Test {
   HeadlessUiThread ui_;
   MainWindowState state_{ui_};
   ProxyList list_{ui_};
-  ProxySwitchController switch_{state_, list_, *store_, data_.path()};
+  ProxySwitchController switch_{state_, list_, *store_, DataDir(data_.path())};
   ScriptedPrompts prompts_;
   http::FetchClient fetcher_{nullptr};
   // Outlives the guard, whose thread may still be starting a check when a test ends.
@@ -151,8 +152,8 @@ TEST_F(GuardControllerTest, OneFailureBetweenSuccessesDoesNotMove) {
   LiveProxy first(0), second(1);
   list_.AddRows({first.Row("成功"), second.Row("成功")});
   ScriptedCheck& check = check_;
-  guard_ = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_, data_.path(),
-                                             check.AsCheck(), 0ms);
+  guard_ = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_,
+                                             DataDir(data_.path()), check.AsCheck(), 0ms);
   SetAndGuard(0);
   ASSERT_TRUE(check.AnswerCheck(1, false));
   ASSERT_TRUE(check.AnswerCheck(2, true));
@@ -171,8 +172,8 @@ TEST_F(GuardControllerTest, TurningTheItemOffStopsAtOnceAndTheChoiceIsKept) {
   LiveProxy first(0);
   list_.AddRows({first.Row("成功")});
   ScriptedCheck& check = check_;
-  guard_ = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_, data_.path(),
-                                             check.AsCheck(), 0ms);
+  guard_ = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_,
+                                             DataDir(data_.path()), check.AsCheck(), 0ms);
   SetAndGuard(0);
   ASSERT_TRUE(check.WaitForStarted(1));  // a check in flight that never answers
   EXPECT_TRUE(GuardRunning());
@@ -184,7 +185,8 @@ TEST_F(GuardControllerTest, TurningTheItemOffStopsAtOnceAndTheChoiceIsKept) {
 
   // A later start of the program reads the choice back.
   OnUi([&] { guard_->Toggle(); });
-  GuardController later(ui_, state_, list_, switch_, prompts_, data_.path(), check.AsCheck(), 0ms);
+  GuardController later(ui_, state_, list_, switch_, prompts_, DataDir(data_.path()),
+                        check.AsCheck(), 0ms);
   OnUi([&] {
     state_.SetGuardChecked(false);
     later.LoadSetting();
@@ -196,8 +198,8 @@ TEST_F(GuardControllerTest, RunsOnlyWhileAProxySetByTheProgramIsOn) {
   LiveProxy first(0), second(1);
   list_.AddRows({first.Row("成功"), second.Row("成功")});
   ScriptedCheck& check = check_;
-  guard_ = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_, data_.path(),
-                                             check.AsCheck(), 0ms);
+  guard_ = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_,
+                                             DataDir(data_.path()), check.AsCheck(), 0ms);
   OnUi([&] { guard_->Toggle(); });  // ticked, but no proxy is on
   EXPECT_FALSE(GuardRunning());
   OnUi([&] {
@@ -223,8 +225,8 @@ TEST_F(GuardControllerTest, AFailureReportForAProxyTheUserHasLeftChangesNothing)
   LiveProxy first(0), second(1), third(2);
   list_.AddRows({first.Row("成功"), second.Row("成功"), third.Row("成功")});
   ScriptedCheck& check = check_;
-  guard_ = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_, data_.path(),
-                                             check.AsCheck(), 1h);
+  guard_ = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_,
+                                             DataDir(data_.path()), check.AsCheck(), 1h);
   SetAndGuard(0);
   OnUi([&] {
     list_.SetCurrentRow(2);

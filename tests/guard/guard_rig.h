@@ -46,7 +46,7 @@ class LiveProxy {
 // A store of the test's own with the marker in `data_dir`.
 inline std::shared_ptr<MarkedSystemProxy> MarkedKeyfileStore(const KeyfileStore& keyfile,
                                                              const std::string& data_dir) {
-  return std::make_shared<MarkedSystemProxy>(keyfile.Open(), ProxyOnMarker(data_dir));
+  return std::make_shared<MarkedSystemProxy>(keyfile.Open(), ProxyOnMarker(DataDir(data_dir)));
 }
 
 }  // namespace lumvex::testing

@@ -8,11 +8,11 @@
 #include <string>
 
 #include "app/application.h"
-#include "app/settings/settings.h"
 #include "app/unclean_exit.h"
 #include "guard_rig.h"
 #include "platform/file_io.h"
 #include "platform/headless_ui_thread.h"
+#include "settings/settings.h"
 #include "support/scripted_prompts.h"
 #include "temp_dir.h"
 
@@ -45,7 +45,7 @@ TEST(MarkedSystemProxyTest, TheMarkerFollowsTheStore) {
   TempDir dir;
   KeyfileStore keyfile;
   const std::string data = dir.File("data");  // not there yet: created with the marker
-  MarkedSystemProxy store(keyfile.Open(), ProxyOnMarker(data));
+  MarkedSystemProxy store(keyfile.Open(), ProxyOnMarker(DataDir(data)));
   EXPECT_FALSE(store.Marker().Exists());
   ASSERT_TRUE(store.Enable("1.2.3.4", 8080));
   EXPECT_TRUE(store.Marker().Exists());
@@ -59,12 +59,12 @@ TEST(MarkedSystemProxyTest, TheMarkerFollowsTheStore) {
 
 TEST(MarkedSystemProxyTest, AStoreStillOnKeepsTheMarker) {
   TempDir dir;
-  MarkedSystemProxy on(std::make_shared<RefusingStore>(true), ProxyOnMarker(dir.path()));
+  MarkedSystemProxy on(std::make_shared<RefusingStore>(true), ProxyOnMarker(DataDir(dir.path())));
   EXPECT_FALSE(on.Enable("1.2.3.4", 8080));
   EXPECT_TRUE(on.Marker().Exists());  // the write may have half happened
   EXPECT_FALSE(on.Disable());
   EXPECT_TRUE(on.Marker().Exists());  // still on: the next start must try again
-  MarkedSystemProxy off(std::make_shared<RefusingStore>(false), ProxyOnMarker(dir.path()));
+  MarkedSystemProxy off(std::make_shared<RefusingStore>(false), ProxyOnMarker(DataDir(dir.path())));
   EXPECT_FALSE(off.Disable());  // refused, but the store reads off: nothing left to undo
   EXPECT_FALSE(off.Marker().Exists());
 }
@@ -75,7 +75,7 @@ class MarkerLifecycleTest : public ::testing::Test {
   std::unique_ptr<Application> NewApplication() {
     ApplicationOptions options;
     options.shell.run_directory = dir_.path();
-    options.shell.data_dir = data_;
+    options.shell.data_dir = DataDir(data_);
     options.shell.tray_available = false;
     // Nothing listens there: the start-up's page loads and manifest read fail at once.
     for (std::string* host : {&options.endpoints.source_a_host, &options.endpoints.source_b_host,
@@ -93,7 +93,7 @@ class MarkerLifecycleTest : public ::testing::Test {
   void OnUi(Fn fn) {
     ASSERT_TRUE(ui_.RunSync(fn));
   }
-  bool MarkerExists() const { return ProxyOnMarker(data_).Exists(); }
+  bool MarkerExists() const { return ProxyOnMarker(DataDir(data_)).Exists(); }
   SystemProxySetting Stored() const { return keyfile_.Open()->Read(); }
   void SaveList(const std::vector<ProxyEntry>& rows) {
     auto app = NewApplication();
@@ -181,7 +181,7 @@ TEST_F(MarkerLifecycleTest, RunYesRestoresTheSavedProxyInsteadOfSwitchingOff) {
   Settings settings{DataDir(data_)};
   ASSERT_TRUE(settings.WriteRun(true));
   ASSERT_TRUE(settings.WriteSavedProxy("5.6.7.8:3128 | 上海"));
-  ASSERT_TRUE(ProxyOnMarker(data_).Set());
+  ASSERT_TRUE(ProxyOnMarker(DataDir(data_)).Set());
   ASSERT_TRUE(keyfile_.Open()->Enable("9.9.9.9", 99));  // what the crashed run had on
   auto app = NewApplication();
   OnUi([&] { app->Shell().StartupSequence(); });
@@ -193,7 +193,7 @@ TEST_F(MarkerLifecycleTest, RunYesRestoresTheSavedProxyInsteadOfSwitchingOff) {
 TEST_F(MarkerLifecycleTest, RunYesWithoutAUsableSavedProxyStillSwitchesOff) {
   Settings settings{DataDir(data_)};
   ASSERT_TRUE(settings.WriteRun(true));
-  ASSERT_TRUE(ProxyOnMarker(data_).Set());
+  ASSERT_TRUE(ProxyOnMarker(DataDir(data_)).Set());
   ASSERT_TRUE(keyfile_.Open()->Enable("9.9.9.9", 99));
   auto app = NewApplication();
   OnUi([&] { app->Shell().StartupSequence(); });
@@ -211,15 +211,16 @@ TEST_F(MarkerLifecycleTest, AStartWithoutTheMarkerLeavesTheStoreAlone) {
 }
 
 TEST_F(MarkerLifecycleTest, AStoreThatWillNotSwitchOffKeepsTheMarkerAndSaysSo) {
-  ASSERT_TRUE(ProxyOnMarker(data_).Set());
+  ASSERT_TRUE(ProxyOnMarker(DataDir(data_)).Set());
   HeadlessUiThread ui;
   MainWindowState state(ui);
   ProxyList list(ui);
-  MarkedSystemProxy store(std::make_shared<RefusingStore>(true), ProxyOnMarker(data_));
-  ProxySwitchController proxy_switch(state, list, store, data_);
+  MarkedSystemProxy store(std::make_shared<RefusingStore>(true), ProxyOnMarker(DataDir(data_)));
+  ProxySwitchController proxy_switch(state, list, store, DataDir(data_));
   bool switched = true;
   ASSERT_TRUE(ui.RunSync([&] {
-    switched = SwitchOffAfterUncleanExit(ProxyOnMarker(data_), proxy_switch, state, data_);
+    switched = SwitchOffAfterUncleanExit(ProxyOnMarker(DataDir(data_)), proxy_switch, state,
+                                         DataDir(data_));
   }));
   EXPECT_FALSE(switched);
   EXPECT_TRUE(MarkerExists());

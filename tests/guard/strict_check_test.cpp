@@ -215,13 +215,13 @@ TEST_F(StrictCommandTest, BadStrictFlagsAreUsageErrors) {
 TEST(StrictSettingsTest, TheFileKeepsBothFieldsAndEmptyMeansTheUsualRule) {
   testing::TempDir dir;
   const std::string data = dir.File("data");
-  EXPECT_EQ(ReadStrictRule(data), StrictRule{});
-  ASSERT_TRUE(WriteStrictRule(data, {"http://mine.test/ok", "欢迎"}));
+  EXPECT_EQ(ReadStrictRule(DataDir(data)), StrictRule{});
+  ASSERT_TRUE(WriteStrictRule(DataDir(data), {"http://mine.test/ok", "欢迎"}));
   EXPECT_EQ(text::DecodeGbk(ReadWholeFile(data + "/strict").value_or("")),
             "[strict]\r\nurl=http://mine.test/ok\r\nexpect=欢迎\r\n");
-  EXPECT_EQ(ReadStrictRule(data), (StrictRule{"http://mine.test/ok", "欢迎"}));
-  ASSERT_TRUE(WriteStrictRule(data, {}));
-  EXPECT_FALSE(ReadStrictRule(data).Strict());
+  EXPECT_EQ(ReadStrictRule(DataDir(data)), (StrictRule{"http://mine.test/ok", "欢迎"}));
+  ASSERT_TRUE(WriteStrictRule(DataDir(data), {}));
+  EXPECT_FALSE(ReadStrictRule(DataDir(data)).Strict());
 }
 
 // "验证网址" of the settings dialog: what --check-url takes, or nothing. An https address would be
@@ -249,7 +249,7 @@ class StrictValidationRunTest : public StrictCommandTest {
   std::vector<std::string> RunValidation() {
     ApplicationOptions options;
     options.shell.run_directory = dir_.path();
-    options.shell.data_dir = dir_.File("data");
+    options.shell.data_dir = DataDir(dir_.File("data"));
     options.check_timeout_seconds = 5;
     options.endpoints.validation_host = "check.test";
     auto app = std::make_unique<Application>(ui_, prompts_, options);
@@ -293,7 +293,7 @@ TEST_F(StrictValidationRunTest, TheSettingsRuleDecidesTheVerdicts) {
   AddProxy("captive", 200, "OK", "<html>请登录</html>");
   AddProxy("good", 200, "OK", "<p>LUMVEX-OK</p>");
   EXPECT_EQ(RunValidation(), (std::vector<std::string>{"成功", "成功"}));
-  ASSERT_TRUE(WriteStrictRule(dir_.File("data"), {"http://mine.test/probe", "LUMVEX-OK"}));
+  ASSERT_TRUE(WriteStrictRule(DataDir(dir_.File("data")), {"http://mine.test/probe", "LUMVEX-OK"}));
   EXPECT_EQ(RunValidation(), (std::vector<std::string>{"失败", "成功"}));
   EXPECT_EQ(servers_[1]->Requests().back().target, "http://mine.test/probe");
 }

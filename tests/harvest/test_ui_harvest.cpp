@@ -32,7 +32,7 @@ class HarvestWindowTest : public QObject {
     QtUserPrompts prompts;
     ApplicationOptions options;
     options.shell.run_directory = dir.path().toStdString();
-    options.shell.data_dir = dir.path().toStdString();
+    options.shell.data_dir = DataDir(dir.path().toStdString());
     options.shell.tray_available = false;
     options.endpoints.source_a_host = sites.HostA();
     options.endpoints.source_b_host = sites.HostB();

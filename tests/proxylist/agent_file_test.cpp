@@ -220,45 +220,45 @@ TEST_F(AgentFileTest, SaveCreatesTheDataDirectoryAndLoadBringsTheRowsBack) {
   const Rows rows = {Entry("1.2.3.4", "80", "成功", "0.5", "广东", "1天"),
                      Entry("5.6.7.8", "3128", "失败", "", "", "")};
   list_.AddRows(rows);
-  ASSERT_TRUE(SaveAgentFile(list_, data_dir_));
-  EXPECT_EQ(AgentFilePath(data_dir_), data_dir_ + "/The agent");
-  EXPECT_EQ(ReadFile(AgentFilePath(data_dir_)), FormatAgentText(rows));
+  ASSERT_TRUE(SaveAgentFile(list_, DataDir(data_dir_)));
+  EXPECT_EQ(AgentFilePath(DataDir(data_dir_)), data_dir_ + "/The agent");
+  EXPECT_EQ(ReadFile(AgentFilePath(DataDir(data_dir_))), FormatAgentText(rows));
   // Only the file itself is left: the write went through a temporary that is gone.
   EXPECT_EQ(std::distance(fs::directory_iterator(data_dir_), fs::directory_iterator()), 1);
 
   ProxyList other(ui_);
   other.AddRow(Entry("stale", "", "", "", "", ""));
-  ASSERT_TRUE(LoadAgentFile(other, data_dir_));
+  ASSERT_TRUE(LoadAgentFile(other, DataDir(data_dir_)));
   EXPECT_EQ(other.Snapshot(), rows);
   // A trailing slash on the directory names the same file.
-  ASSERT_TRUE(LoadAgentFile(other, data_dir_ + "/"));
+  ASSERT_TRUE(LoadAgentFile(other, DataDir(data_dir_ + "/")));
   EXPECT_EQ(other.ListCount(), 2);
 }
 
 TEST_F(AgentFileTest, SavingAnEmptyListKeepsThePreviousFile) {
   fs::create_directory(data_dir_);
   const std::string old = "9.9.9.9 | 99 | HTTP |  |  | ";
-  WriteFile(AgentFilePath(data_dir_), old);
-  EXPECT_FALSE(SaveAgentFile(list_, data_dir_));
-  EXPECT_EQ(ReadFile(AgentFilePath(data_dir_)), old);
+  WriteFile(AgentFilePath(DataDir(data_dir_)), old);
+  EXPECT_FALSE(SaveAgentFile(list_, DataDir(data_dir_)));
+  EXPECT_EQ(ReadFile(AgentFilePath(DataDir(data_dir_))), old);
 
   // Clear the list, "quit", "start": the old rows are back.
   list_.AddRow(Entry("1.1.1.1", "1", "", "", "", ""));
   list_.DeleteAllRows();
-  EXPECT_FALSE(SaveAgentFile(list_, data_dir_));
-  ASSERT_TRUE(LoadAgentFile(list_, data_dir_));
+  EXPECT_FALSE(SaveAgentFile(list_, DataDir(data_dir_)));
+  ASSERT_TRUE(LoadAgentFile(list_, DataDir(data_dir_)));
   EXPECT_EQ(list_.Snapshot(), (Rows{Entry("9.9.9.9", "99", "HTTP", "", "", "")}));
 
   // With no file and no rows nothing is created either.
   const std::string elsewhere = (root_ / "never").string();
-  EXPECT_FALSE(SaveAgentFile(ProxyList(ui_), elsewhere));
+  EXPECT_FALSE(SaveAgentFile(ProxyList(ui_), DataDir(elsewhere)));
   EXPECT_FALSE(fs::exists(elsewhere));
 }
 
 TEST_F(AgentFileTest, MissingFileEmptiesTheList) {
   list_.AddRow(Entry("1.1.1.1", "1", "", "", "", ""));
   list_.SetCurrentRow(0);
-  EXPECT_FALSE(LoadAgentFile(list_, data_dir_));
+  EXPECT_FALSE(LoadAgentFile(list_, DataDir(data_dir_)));
   EXPECT_EQ(list_.ListCount(), 0);
   EXPECT_EQ(list_.CurrentRow(), -1);
 }
@@ -266,19 +266,19 @@ TEST_F(AgentFileTest, MissingFileEmptiesTheList) {
 TEST_F(AgentFileTest, UnwritableDirectoryFailsQuietly) {
   list_.AddRow(Entry("1.1.1.1", "1", "", "", "", ""));
   // The data directory is created one level only: a missing parent is a failure, not a crash.
-  EXPECT_FALSE(SaveAgentFile(list_, (root_ / "no" / "such" / "data").string()));
+  EXPECT_FALSE(SaveAgentFile(list_, DataDir((root_ / "no" / "such" / "data").string())));
   // A file standing where the directory should be.
   WriteFile((root_ / "plain").string(), "x");
-  EXPECT_FALSE(SaveAgentFile(list_, (root_ / "plain").string()));
+  EXPECT_FALSE(SaveAgentFile(list_, DataDir((root_ / "plain").string())));
   EXPECT_EQ(ReadFile((root_ / "plain").string()), "x");
 }
 
 TEST_F(AgentFileTest, LoadOfAMalformedFileKeepsWhatItCanRead) {
   fs::create_directory(data_dir_);
-  WriteFile(AgentFilePath(data_dir_),
+  WriteFile(AgentFilePath(DataDir(data_dir_)),
             std::string("garbage\r\n\x81 zz|x\r\n\r\n1.1.1.1|80|") + kSuccessGbk + "\r\n");
-  const std::string original = ReadFile(AgentFilePath(data_dir_));
-  std::optional<AgentFileContent> content = ReadAgentFile(data_dir_);
+  const std::string original = ReadFile(AgentFilePath(DataDir(data_dir_)));
+  std::optional<AgentFileContent> content = ReadAgentFile(DataDir(data_dir_));
   ASSERT_TRUE(content);
   EXPECT_EQ(content->unread_lines, 1u);
   ASSERT_TRUE(FillFromAgentRows(list_, content));
@@ -287,11 +287,11 @@ TEST_F(AgentFileTest, LoadOfAMalformedFileKeepsWhatItCanRead) {
   // The skipped line survives the next save in a copy of the file as it was.
   ASSERT_TRUE(content->unread_copy.starts_with("The agent.unread-"));
   EXPECT_EQ(ReadFile(data_dir_ + "/" + content->unread_copy), original);
-  ASSERT_TRUE(SaveAgentFile(list_, data_dir_));
+  ASSERT_TRUE(SaveAgentFile(list_, DataDir(data_dir_)));
   EXPECT_EQ(ReadFile(data_dir_ + "/" + content->unread_copy), original);
   // A file that reads whole leaves no copy.
   fs::remove(data_dir_ + "/" + content->unread_copy);
-  content = ReadAgentFile(data_dir_);
+  content = ReadAgentFile(DataDir(data_dir_));
   ASSERT_TRUE(content);
   EXPECT_EQ(content->unread_copy, "");
   EXPECT_EQ(std::distance(fs::directory_iterator(data_dir_), fs::directory_iterator()), 1);

@@ -1,4 +1,4 @@
-#include "app/settings/data_dir.h"
+#include "settings/data_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -16,18 +16,23 @@ using testing_support::ScratchDir;
 TEST(DataDirTest, FilesAreLiteralNamesInsideTheDirectory) {
   const DataDir data = DataDir::BesideRunDirectory("/opt/lumvex");
   EXPECT_EQ(data.Path(), "/opt/lumvex/data");
-  EXPECT_EQ(data.AgentListFile(), "/opt/lumvex/data/The agent");
-  EXPECT_EQ(data.AgentNumberFile(), "/opt/lumvex/data/agent number");
-  EXPECT_EQ(data.ThreadFile(), "/opt/lumvex/data/thread");
-  EXPECT_EQ(data.TrayFile(), "/opt/lumvex/data/tray");
-  EXPECT_EQ(data.PoweredUpFile(), "/opt/lumvex/data/Powered up");
-  EXPECT_EQ(data.IeAgentFile(), "/opt/lumvex/data/IE Agent");
+  EXPECT_EQ(data.PathOf(DataFile::kProxyList), "/opt/lumvex/data/The agent");
+  EXPECT_EQ(data.PathOf(DataFile::kFetchCount), "/opt/lumvex/data/agent number");
+  EXPECT_EQ(data.PathOf(DataFile::kThreadCount), "/opt/lumvex/data/thread");
+  EXPECT_EQ(data.PathOf(DataFile::kTray), "/opt/lumvex/data/tray");
+  EXPECT_EQ(data.PathOf(DataFile::kPoweredUp), "/opt/lumvex/data/Powered up");
+  EXPECT_EQ(data.PathOf(DataFile::kIeAgent), "/opt/lumvex/data/IE Agent");
+  EXPECT_EQ(data.PathOf(DataFile::kStrict), "/opt/lumvex/data/strict");
+  EXPECT_EQ(data.PathOf(DataFile::kGuard), "/opt/lumvex/data/guard");
+  EXPECT_EQ(data.PathOf(DataFile::kListUrl), "/opt/lumvex/data/list url");
+  EXPECT_EQ(data.PathOf(DataFile::kProxyOn), "/opt/lumvex/data/proxy on");
+  EXPECT_EQ(data.PathOf(DataFile::kProxyMode), "/opt/lumvex/data/proxy mode");
 }
 
 TEST(DataDirTest, OverrideAndOddDirectoriesJoinWithOneSlash) {
-  EXPECT_EQ(DataDir("/srv/my data/").ThreadFile(), "/srv/my data/thread");
-  EXPECT_EQ(DataDir("/").ThreadFile(), "/thread");
-  EXPECT_EQ(DataDir("").ThreadFile(), "./thread");
+  EXPECT_EQ(DataDir("/srv/my data/").PathOf(DataFile::kThreadCount), "/srv/my data/thread");
+  EXPECT_EQ(DataDir("/").PathOf(DataFile::kThreadCount), "/thread");
+  EXPECT_EQ(DataDir("").PathOf(DataFile::kThreadCount), "./thread");
   EXPECT_EQ(DataDir::BesideRunDirectory("/").Path(), "/data");
   EXPECT_EQ(DataDir::BesideRunDirectory("").Path(), "data");
 }
@@ -37,9 +42,9 @@ TEST(DataDirTest, EnsureCreatesOneLevelSilently) {
   const DataDir data = DataDir::BesideRunDirectory(dir.path());
   data.EnsureDataDir();
   EXPECT_TRUE(DirectoryExists(data.Path()));
-  std::ofstream(data.ThreadFile()) << "20";
+  std::ofstream(data.PathOf(DataFile::kThreadCount)) << "20";
   data.EnsureDataDir();  // existing directory and its files stay
-  EXPECT_EQ(ReadWholeFile(data.ThreadFile()), "20");
+  EXPECT_EQ(ReadWholeFile(data.PathOf(DataFile::kThreadCount)), "20");
 
   const DataDir deep(dir.File("missing") + "/data");
   deep.EnsureDataDir();

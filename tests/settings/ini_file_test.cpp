@@ -1,5 +1,5 @@
 // Settings files on disk: GBK bytes, atomic replacement, unreadable files left alone.
-#include "app/settings/ini_file.h"
+#include "settings/ini_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

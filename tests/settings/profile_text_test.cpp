@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/settings/ini_file.h"
+#include "settings/ini_file.h"
 
 namespace lumvex {
 namespace {

@@ -1,5 +1,5 @@
 // Typed settings as start-up and the settings dialog use them.
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -38,8 +38,8 @@ TEST_F(SettingsTest, FirstStartReadsDefaultsAndCreatesNothing) {
 TEST_F(SettingsTest, NumbersAreWholeFilesAsTyped) {
   ASSERT_TRUE(settings_.WriteAgentNumber("500"));
   ASSERT_TRUE(settings_.WriteThreadCount(" 2x0 "));
-  EXPECT_EQ(ReadWholeFile(data_.AgentNumberFile()), "500");
-  EXPECT_EQ(ReadWholeFile(data_.ThreadFile()), " 2x0 ");
+  EXPECT_EQ(ReadWholeFile(data_.PathOf(DataFile::kFetchCount)), "500");
+  EXPECT_EQ(ReadWholeFile(data_.PathOf(DataFile::kThreadCount)), " 2x0 ");
   EXPECT_EQ(settings_.ReadAgentNumber(), "500");
   EXPECT_EQ(settings_.ReadThreadCount(), " 2x0 ");
   ASSERT_TRUE(settings_.WriteThreadCount(""));
@@ -48,7 +48,7 @@ TEST_F(SettingsTest, NumbersAreWholeFilesAsTyped) {
 
 TEST_F(SettingsTest, NumberTextIsGbkOnDisk) {
   ASSERT_TRUE(settings_.WriteAgentNumber("一百"));
-  EXPECT_EQ(ReadWholeFile(data_.AgentNumberFile()), "\xD2\xBB\xB0\xD9");
+  EXPECT_EQ(ReadWholeFile(data_.PathOf(DataFile::kFetchCount)), "\xD2\xBB\xB0\xD9");
   EXPECT_EQ(settings_.ReadAgentNumber(), "一百");
 }
 
@@ -56,9 +56,9 @@ TEST_F(SettingsTest, FlagsUseTheirOwnFileSectionAndKey) {
   ASSERT_TRUE(settings_.WriteTray(true));
   ASSERT_TRUE(settings_.WritePoweredUp(false));
   ASSERT_TRUE(settings_.WriteRun(true));
-  EXPECT_EQ(ReadWholeFile(data_.TrayFile()), "[tray]\r\ntray=yes\r\n");
-  EXPECT_EQ(ReadWholeFile(data_.PoweredUpFile()), "[Powered up]\r\nPowered up=no\r\n");
-  EXPECT_EQ(ReadWholeFile(data_.IeAgentFile()), "[run]\r\nrun=yes\r\n");
+  EXPECT_EQ(ReadWholeFile(data_.PathOf(DataFile::kTray)), "[tray]\r\ntray=yes\r\n");
+  EXPECT_EQ(ReadWholeFile(data_.PathOf(DataFile::kPoweredUp)), "[Powered up]\r\nPowered up=no\r\n");
+  EXPECT_EQ(ReadWholeFile(data_.PathOf(DataFile::kIeAgent)), "[run]\r\nrun=yes\r\n");
   EXPECT_TRUE(settings_.ReadTray());
   EXPECT_FALSE(settings_.ReadPoweredUp());
   EXPECT_EQ(settings_.ReadRun(), RunChoice::kYes);
@@ -87,10 +87,43 @@ TEST_F(SettingsTest, SavedProxySharesItsFileWithRun) {
   ASSERT_TRUE(settings_.WriteSavedProxy("61.135.1.2:80 | 广东省"));
   ASSERT_TRUE(settings_.WriteRun(false));
   EXPECT_EQ(
-      ReadWholeFile(data_.IeAgentFile()),
+      ReadWholeFile(data_.PathOf(DataFile::kIeAgent)),
       "[run]\r\nrun=no\r\n[IE Agent]\r\nIE\xD2\xBB=61.135.1.2:80 | \xB9\xE3\xB6\xAB\xCA\xA1\r\n");
   EXPECT_EQ(settings_.ReadSavedProxy(), "61.135.1.2:80 | 广东省");
   EXPECT_EQ(settings_.ReadRun(), RunChoice::kNo);
+}
+
+// Each key of the table lands in its own file, section and key, and reads as its fallback while
+// it is missing or empty.
+TEST(StoredKeyTest, EveryKeyHasItsFileSectionKeyAndFallback) {
+  struct Case {
+    SettingKey key;
+    std::string file;
+    std::string bytes;  // the file after writing "v"
+    std::string fallback;
+  };
+  const Case cases[] = {
+      {SettingKey::kTray, "tray", "[tray]\r\ntray=v\r\n", "no"},
+      {SettingKey::kPoweredUp, "Powered up", "[Powered up]\r\nPowered up=v\r\n", "no"},
+      {SettingKey::kRun, "IE Agent", "[run]\r\nrun=v\r\n", ""},
+      {SettingKey::kSavedProxy, "IE Agent", "[IE Agent]\r\nIE\xD2\xBB=v\r\n", ""},
+      {SettingKey::kStrictUrl, "strict", "[strict]\r\nurl=v\r\n", ""},
+      {SettingKey::kStrictExpect, "strict", "[strict]\r\nexpect=v\r\n", ""},
+      {SettingKey::kGuard, "guard", "[guard]\r\nguard=v\r\n", "no"},
+      {SettingKey::kListUrl, "list url", "[list url]\r\nlist url=v\r\n",
+       "https://raw.githubusercontent.com/TheSpeedX/PROXY-List/master/http.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + " " + c.bytes);
+    ScratchDir dir;
+    const Settings settings{DataDir(dir.path())};
+    EXPECT_EQ(settings.Read(c.key), c.fallback);
+    ASSERT_TRUE(settings.Write(c.key, ""));
+    EXPECT_EQ(settings.Read(c.key), c.fallback);
+    ASSERT_TRUE(settings.Write(c.key, "v"));
+    EXPECT_EQ(ReadWholeFile(dir.File(c.file)), c.bytes);
+    EXPECT_EQ(settings.Read(c.key), "v");
+  }
 }
 
 TEST_F(SettingsTest, WritesCreateTheDataDirectoryButNotItsParents) {
@@ -105,7 +138,8 @@ TEST_F(SettingsTest, WritesCreateTheDataDirectoryButNotItsParents) {
 
 TEST_F(SettingsTest, UnreadableNumberFileReadsAsAbsent) {
   data_.EnsureDataDir();
-  ASSERT_TRUE(EnsureDirectory(data_.ThreadFile()));  // a directory where the file should be
+  // A directory where the file should be.
+  ASSERT_TRUE(EnsureDirectory(data_.PathOf(DataFile::kThreadCount)));
   EXPECT_EQ(settings_.ReadThreadCount(), std::nullopt);
 }
 

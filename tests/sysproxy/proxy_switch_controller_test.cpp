@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/settings/settings.h"
 #include "app/temp_dir.h"
 #include "keyfile_store.h"
 #include "platform/file_io.h"
 #include "platform/headless_ui_thread.h"
+#include "settings/settings.h"
 #include "support/scripted_prompts.h"
 #include "sysproxy/no_system_proxy.h"
 
@@ -71,7 +71,7 @@ class ProxySwitchTest : public ::testing::Test {
   HeadlessUiThread ui_;
   MainWindowState state_{ui_};
   ProxyList list_{ui_};
-  ProxySwitchController controller_{state_, list_, *store_, data_.path()};
+  ProxySwitchController controller_{state_, list_, *store_, DataDir(data_.path())};
 };
 
 TEST_F(ProxySwitchTest, SettingFromARowSwitchesTheStoreAndEveryIndicator) {
@@ -187,7 +187,7 @@ TEST_F(ProxySwitchTest, AWriteTheStoreRefusesShowsOffAndSaysSo) {
   TempDir dir;
   std::ofstream(dir.File("blocked")) << "x";
   GSettingsProxy refusing(GSettingsProxyOptions{"", dir.File("blocked/keyfile")});
-  ProxySwitchController controller(state_, list_, refusing, data_.path());
+  ProxySwitchController controller(state_, list_, refusing, DataDir(data_.path()));
   Choose(0);
   OnUi([&] { controller.SetIeProxyFromCurrentRow(); });
   EXPECT_EQ(state_.Status(), "IE：无法设置系统代理 1.2.3.4:8080（GSettings写入失败）");
@@ -199,7 +199,7 @@ TEST_F(ProxySwitchTest, AWriteTheStoreRefusesShowsOffAndSaysSo) {
 
 TEST_F(ProxySwitchTest, WithoutAnyStoreTheStatusLineSaysSoAndNothingShowsOn) {
   NoSystemProxy none;
-  ProxySwitchController controller(state_, list_, none, data_.path());
+  ProxySwitchController controller(state_, list_, none, DataDir(data_.path()));
   Choose(0);
   OnUi([&] { controller.SetIeProxyFromCurrentRow(); });
   EXPECT_EQ(state_.Status(), "IE：无法设置系统代理 1.2.3.4:8080（未找到GNOME或KDE的代理设置）");
@@ -234,7 +234,7 @@ TEST_F(RestoreTest, RunYesSwitchesTheSavedProxyOn) {
 TEST_F(RestoreTest, RunNoOrMissingOnlyOffersTheSavedProxy) {
   for (const char* run : {"no", static_cast<const char*>(nullptr)}) {
     TempDir data;
-    ProxySwitchController controller(state_, list_, *store_, data.path());
+    ProxySwitchController controller(state_, list_, *store_, DataDir(data.path()));
     if (run != nullptr) {
       ASSERT_TRUE(Settings(DataDir(data.path())).WriteRun(false));
     }
@@ -268,7 +268,7 @@ class ApplicationProxyTest : public ::testing::Test {
   std::unique_ptr<Application> Start(std::shared_ptr<SystemProxy> store) {
     ApplicationOptions options;
     options.shell.run_directory = dir_.path();
-    options.shell.data_dir = dir_.File("data");
+    options.shell.data_dir = DataDir(dir_.File("data"));
     options.system_proxy = std::move(store);
     auto app = std::make_unique<Application>(ui_, prompts_, std::move(options));
     EXPECT_TRUE(ui_.RunSync([&] { app->Shell().StartupSequence(); }));

@@ -59,7 +59,7 @@ TEST(SwitchOffTest, OnlyAManualProxyGoesOffAndAReplacedAutomaticSetupComesBack) 
         stores.push_back(std::make_unique<KdeProxy>(KdeProxyOptions{kioslaverc, {}}));
         stores.push_back(std::make_unique<GSettingsProxy>(GSettingsProxyOptions{"", keyfile}));
         return ModeRestoringSystemProxy(std::make_shared<DesktopSystemProxy>(std::move(stores)),
-                                        data);
+                                        DataDir(data));
       };
       if (switch_on_first) {
         ASSERT_TRUE(open().Enable("1.2.3.4", 8080));

@@ -327,7 +327,7 @@ class ListDialogsTest : public QObject {
     QtUiThread ui;
     testing::ScriptedPrompts prompts;
     ApplicationOptions options;
-    options.shell.data_dir = dir.path().toStdString();
+    options.shell.data_dir = DataDir(dir.path().toStdString());
     options.shell.run_directory = dir.path().toStdString();
     options.shell.tray_available = false;
     {
@@ -421,7 +421,7 @@ class ListDialogsTest : public QObject {
     QtUiThread ui;
     testing::ScriptedPrompts prompts;
     ApplicationOptions options;
-    options.shell.data_dir = dir.path().toStdString() + "/data";
+    options.shell.data_dir = DataDir(dir.path().toStdString() + "/data");
     options.shell.tray_available = false;
     Application app(ui, prompts, options);
     QWidget owner;
@@ -449,7 +449,7 @@ class ListDialogsTest : public QObject {
       }
     }
     QCOMPARE(app.List().ListCount(), 0);
-    QVERIFY(!QDir(QString::fromStdString(options.shell.data_dir)).exists());
+    QVERIFY(!QDir(QString::fromStdString(options.shell.data_dir.Path())).exists());
     QVERIFY(!app.SettingsDialog().AutostartEntry().IsEnabled());
     ui.Close();
     app.Shutdown();

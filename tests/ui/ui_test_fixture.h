@@ -35,7 +35,7 @@ struct UiRig {
   explicit UiRig(bool tray_available) {
     ShellConfig config;
     config.run_directory = dir.path().toStdString();
-    config.data_dir = dir.path().toStdString();
+    config.data_dir = DataDir(dir.path().toStdString());
     config.tray_available = tray_available;
     shell = std::make_unique<ShellController>(state, list, prompts, config);
     window = std::make_unique<MainWindow>(state, *shell, list, &colours, ui);

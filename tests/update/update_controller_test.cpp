@@ -46,7 +46,7 @@ class UpdateControllerTest : public ::testing::Test {
                                const std::string& manifest_url = "http://127.0.0.1:1/m") {
     ShellConfig shell_config;
     shell_config.run_directory = run_dir_.path();
-    shell_config.data_dir = run_dir_.File("data");
+    shell_config.data_dir = DataDir(run_dir_.File("data"));
     shell_ = std::make_unique<ShellController>(state_, list_, prompts_, shell_config);
     UpdateConfig config;
     config.manifest_url = manifest_url;
@@ -306,7 +306,7 @@ TEST_F(UpdatePathTest, YesStartsTheNewProgramAndTheOldOneSavesItsListAndEnds) {
   EXPECT_EQ(started_args_, (std::vector<std::string>{"--data-dir", "/d"}));
   EXPECT_EQ(shell_->ExitCount(), 1);
   EXPECT_FALSE(shell_->MainWindowExists());
-  const auto rows = ReadAgentFile(run_dir_.File("data"));
+  const auto rows = ReadAgentFile(lumvex::DataDir(run_dir_.File("data")));
   ASSERT_TRUE(rows.has_value());
   ASSERT_EQ(rows->rows.size(), 1u);
   EXPECT_EQ(rows->rows[0].cells[0], "1.2.3.4");

@@ -52,7 +52,7 @@ class ValidationFixture : public ::testing::Test {
     }
     ApplicationOptions options;
     options.shell.run_directory = dir_.path();
-    options.shell.data_dir = dir_.path() + "/data";
+    options.shell.data_dir = DataDir(dir_.path() + "/data");
     options.endpoints.validation_host = "check.test";
     options.endpoints.validation_path = ValidationPath::kEmotionList;
     options.endpoints.connectivity_host = "connect.test";

@@ -369,7 +369,7 @@ TEST_F(ValidationRunTest, ExitDuringARunWithFiveHundredHangingChecks) {
   const double ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
   std::printf("exit with 500 hanging checks took %.1f ms\n", ms);
-  const auto rows = ReadAgentFile(dir_.path() + "/data");
+  const auto rows = ReadAgentFile(lumvex::DataDir(dir_.path() + "/data"));
   ASSERT_TRUE(rows.has_value());
   ASSERT_EQ(rows->rows.size(), 500u);
   for (const ProxyEntry& e : rows->rows) EXPECT_EQ(e.cells[kColType], "正在验证...");

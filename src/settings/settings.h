@@ -1,14 +1,15 @@
-// Typed access to the settings files in the data directory, as the settings dialog and start-up
-// use them. Text is UTF-8 here and GBK on disk. Reads of missing files give the documented
-// defaults; every write creates the data directory first and reports success, which callers may
-// ignore.
+// Typed access to the settings files in the data directory, as the settings dialog, start-up and
+// the controllers use them; names, sections, keys and defaults come from kStoredFiles. Text is
+// UTF-8 here and GBK on disk. Reads of missing files give the table's defaults; every write
+// creates the data directory first and reports success, which callers may ignore.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "app/settings/data_dir.h"
+#include "settings/data_dir.h"
+#include "settings/stored_files.h"
 
 namespace lumvex {
 
@@ -21,6 +22,10 @@ class Settings {
   explicit Settings(DataDir data_dir);
 
   const DataDir& data_dir() const { return data_dir_; }
+
+  // One key of an INI file: its value, or the table's fallback when it is missing or empty.
+  std::string Read(SettingKey key) const;
+  bool Write(SettingKey key, std::string_view value) const;
 
   // Number of proxies to fetch, whole-file text as typed (no line end). nullopt when the file is
   // absent or unreadable, so the caller leaves its field empty.
@@ -47,10 +52,8 @@ class Settings {
   bool WriteSavedProxy(std::string_view value) const;
 
  private:
-  std::optional<std::string> ReadPlain(const std::string& path) const;
-  bool WritePlain(const std::string& path, std::string_view text) const;
-  bool ReadFlag(const std::string& path, std::string_view name) const;
-  bool WriteFlag(const std::string& path, std::string_view name, bool on) const;
+  std::optional<std::string> ReadPlain(DataFile file) const;
+  bool WritePlain(DataFile file, std::string_view text) const;
 
   DataDir data_dir_;
 };

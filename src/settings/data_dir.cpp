@@ -1,4 +1,4 @@
-#include "app/settings/data_dir.h"
+#include "settings/data_dir.h"
 
 #include <utility>
 
@@ -14,12 +14,14 @@ DataDir DataDir::BesideRunDirectory(const std::string& run_directory) {
   return DataDir(run_directory + "/data");
 }
 
-void DataDir::EnsureDataDir() const {
-  if (!DirectoryExists(directory_)) EnsureDirectory(directory_);
+bool DataDir::EnsureDataDir() const {
+  return DirectoryExists(directory_) || EnsureDirectory(directory_);
 }
 
 std::string DataDir::FilePath(const std::string& name) const {
   return PathInDirectory(directory_, name);
 }
+
+std::string DataDir::PathOf(DataFile file) const { return FilePath(std::string(FileNameOf(file))); }
 
 }  // namespace lumvex
