@@ -4,28 +4,14 @@
 #include <cstdlib>
 #include <utility>
 
-#include "app/guard_check.h"
 #include "app/leftover_executables.h"
 #include "app/strict_settings.h"
 #include "app/unclean_exit.h"
 #include "sysproxy/no_system_proxy.h"
 #include "sysproxy/proxy_on_marker.h"
+#include "validate/guard_check.h"
 
 namespace lumvex {
-namespace {
-
-CheckTarget CheckTargetOf(const ApplicationOptions& options) {
-  CheckTarget target;
-  target.validation_host = options.endpoints.validation_host;
-  target.validation_path = options.endpoints.validation_path;
-  target.validation_account = options.endpoints.validation_account;
-  target.validation_token = options.endpoints.validation_token;
-  target.connectivity_host = options.endpoints.connectivity_host;
-  target.timeout_s = options.check_timeout_seconds;
-  return target;
-}
-
-}  // namespace
 
 ApplicationOptions ApplicationOptionsOf(const CommandLineOptions& options,
                                         const std::string& run_directory) {
@@ -51,8 +37,10 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       colours_(list_),
       shell_(state_, list_, prompts_, options_.shell),
       fetcher_(std::make_unique<http::FetchClient>(&cookies_)),
-      checker_(ui_, list_, *fetcher_, CheckTargetOf(options_)),
-      validation_(state_, list_, pool_, checker_),
+      checker_(ui_, list_, *fetcher_,
+               CheckTargetOf(options_.endpoints, options_.check_timeout_seconds)),
+      validation_(state_, list_, pool_, *fetcher_,
+                  CheckTargetOf(options_.endpoints, options_.check_timeout_seconds)),
       system_proxy_(options_.system_proxy ? options_.system_proxy
                                           : std::make_shared<NoSystemProxy>()),
       proxy_switch_(state_, list_, *system_proxy_, options_.shell.data_dir) {
@@ -103,7 +91,7 @@ void Application::WireCommands() {
                                [this] { url_import_->ImportFromWebAddress(); });
   // A run checks by the strict rule of the settings dialog when one is set ("\data\strict").
   shell_.SetCommandHandler(Command::kValidate, [this] {
-    checker_.SetStrictRule(ReadStrictRule(options_.shell.data_dir));
+    validation_.Run().SetStrictRule(ReadStrictRule(options_.shell.data_dir));
     validation_.StartValidation();
   });
   shell_.SetCommandHandler(Command::kStopValidation, [this] { validation_.StopValidation(); });
@@ -181,6 +169,7 @@ void Application::Shutdown() {
   // Checks under way write nothing more; cancelling the transfers lets every worker return from
   // its fetch at once, so the join below is quick.
   checker_.CancelAll();
+  validation_.Run().CancelAll();
   // The harvest's pacing stops and its waits end, so page tasks and its threads return at once.
   harvest_->Shutdown();
   pool_.Stop();

@@ -49,4 +49,15 @@ std::optional<std::string> HostOfAddress(std::string_view address) {
   return std::string(host);
 }
 
+CheckTarget CheckTargetOf(const Endpoints& endpoints, double timeout_s) {
+  CheckTarget target;
+  target.validation_host = endpoints.validation_host;
+  target.validation_path = endpoints.validation_path;
+  target.validation_account = endpoints.validation_account;
+  target.validation_token = endpoints.validation_token;
+  target.connectivity_host = endpoints.connectivity_host;
+  target.timeout_s = timeout_s;
+  return target;
+}
+
 }  // namespace lumvex

@@ -41,4 +41,7 @@ Endpoints DefaultEndpoints();
 // when there is no host, the scheme is not http, or the text holds spaces or control characters.
 std::optional<std::string> HostOfAddress(std::string_view address);
 
+// Where the checks of `endpoints` go, each with the deadline `timeout_s`.
+CheckTarget CheckTargetOf(const Endpoints& endpoints, double timeout_s);
+
 }  // namespace lumvex

@@ -26,17 +26,7 @@ ProxySwitchController::ProxySwitchController(MainWindowState& state, ProxyList& 
     : state_(state), list_(list), store_(store), data_dir_(std::move(data_dir)) {}
 
 ProxyApplyResult ProxySwitchController::ApplyIeProxy(std::string_view address, bool enable) {
-  std::optional<ProxyAddress> parsed;
-  if (enable) {
-    parsed = ParseProxyAddress(address);
-    if (!parsed) return ProxyApplyResult::kInvalid;
-  }
-  if (!store_.Available()) return ProxyApplyResult::kUnavailable;
-  if (!enable) return store_.Disable() ? ProxyApplyResult::kApplied : ProxyApplyResult::kFailed;
-  if (store_.Enable(parsed->host, parsed->port)) return ProxyApplyResult::kApplied;
-  // A half-done write must not leave the desktop on a proxy the indicators call off.
-  store_.Disable();
-  return ProxyApplyResult::kFailed;
+  return ApplyProxy(store_, address, enable);
 }
 
 bool ProxySwitchController::IsIeProxyEnabled() const {

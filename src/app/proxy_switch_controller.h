@@ -10,6 +10,7 @@
 #include "app/main_window_state.h"
 #include "proxylist/proxy_list.h"
 #include "settings/data_dir.h"
+#include "sysproxy/proxy_apply.h"
 #include "sysproxy/system_proxy.h"
 
 namespace lumvex {
@@ -18,13 +19,6 @@ namespace lumvex {
 inline constexpr std::string_view kProxyOffStatus = "IE：http=无代理";
 // Tray tooltip while the proxy is off.
 inline constexpr std::string_view kProxyOffTooltip = "未启用代理";
-
-enum class ProxyApplyResult : int {
-  kApplied = 0,  // the store holds the change
-  kInvalid,      // the address is not host:port (nothing was written)
-  kUnavailable,  // no store to write (no schema, not KDE)
-  kFailed,       // the store refused the change or lost it
-};
 
 // All methods run on the UI thread (menu handlers, start-up and exit steps).
 class ProxySwitchController {
@@ -35,8 +29,7 @@ class ProxySwitchController {
   ProxySwitchController(const ProxySwitchController&) = delete;
   ProxySwitchController& operator=(const ProxySwitchController&) = delete;
 
-  // Writes the store only (no indicator): enabled with `address`, or off keeping the address
-  // (`address` is not used then).
+  // Writes the store only (no indicator): ApplyProxy.
   ProxyApplyResult ApplyIeProxy(std::string_view address, bool enable);
   // The store's proxy is on.
   bool IsIeProxyEnabled() const;

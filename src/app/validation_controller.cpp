@@ -4,9 +4,9 @@
 #include <utility>
 #include <vector>
 
+#include "proxylist/check_state.h"
 #include "proxylist/proxy_entry.h"
 #include "text/text_util.h"
-#include "validate/proxy_check.h"
 
 namespace lumvex {
 namespace {
@@ -22,8 +22,18 @@ const std::vector<Command>& EditingCommands() {
 }  // namespace
 
 ValidationController::ValidationController(MainWindowState& state, ProxyList& list,
-                                           WorkerPool& pool, ProxyChecker& checker)
-    : state_(state), list_(list), pool_(pool), checker_(checker) {}
+                                           WorkerPool& pool, http::FetchClient& fetcher,
+                                           CheckTarget target)
+    : state_(state),
+      list_(list),
+      run_(pool, fetcher, std::move(target),
+           // Each row shows its check as it goes; the tick counts the verdicts.
+           ValidationRun::Events{[list = &list](int row) {
+                                   list->SetCheckState(row, CheckState{CheckStatus::kRunningPool});
+                                 },
+                                 [list = &list](int row, const CheckState& state) {
+                                   list->SetCheckState(row, state);
+                                 }}) {}
 
 void ValidationController::SetSystemProxyOff(std::function<void()> hook) {
   system_proxy_off_ = std::move(hook);
@@ -48,20 +58,8 @@ void ValidationController::StartValidation() {
 
   // One step on the UI thread: no other list operation can come between reading the rows.
   const std::vector<ProxyEntry>& rows = list_.RowsOnUiThread();
-  const int n = static_cast<int>(rows.size());
-  if (n == 0) return;
-  // A second start while running finds the pool running: the rows go to the running pool again.
-  pool_.Create(
-      ThreadCountOf(state_.FieldText(Field::kThreadCount)),
-      [checker = &checker_](std::int32_t row_number) { checker->CheckProxyTask(row_number); });
-  ValidationTaskTable::Records records;
-  records.reserve(rows.size());
-  for (const ProxyEntry& row : rows) {
-    records.push_back(row.cells[kColAddress] + ":" + row.cells[kColPort]);
-  }
-  checker_.Tasks().Rebuild(std::move(records));
-  // A task that cannot be queued leaves its row without a verdict from this run.
-  for (int i = 1; i <= n; ++i) pool_.Post(i);
+  if (rows.empty()) return;
+  run_.Start(rows, ThreadCountOf(state_.FieldText(Field::kThreadCount)));
 }
 
 void ValidationController::ValidationTick() {
@@ -92,14 +90,14 @@ void ValidationController::ValidationTick() {
                    failed);
   EnableEditing();
   SetTick(false);
-  pool_.Stop();
+  run_.Stop();
 }
 
 void ValidationController::StopValidation() {
   EnableEditing();
   state_.SetCommandEnabled(Command::kStopValidation, false);
   SetTick(false);
-  pool_.Stop();
+  run_.Stop();
   state_.SetStatus("已停止代理IP验证！  共有代理IP：" + state_.CounterText(Counter::kList) + "个");
 }
 

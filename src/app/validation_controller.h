@@ -1,14 +1,18 @@
 // The validation run: "验证代理IP" checks every row of the list on the worker pool, a tick once a
 // second counts the verdicts and ends the run when every row has one, "停止验证" ends it early.
+// The checks are ValidationRun's (the same as `lumvexip check`); this controller writes their
+// states into the rows and keeps the window's controls, status line and counters.
 // All methods run on the UI thread (they are button and timer handlers).
 #pragma once
 
 #include <functional>
 
 #include "app/main_window_state.h"
+#include "http/fetch_client.h"
 #include "platform/worker_pool.h"
 #include "proxylist/proxy_list.h"
-#include "validate/proxy_checker.h"
+#include "validate/proxy_check.h"
+#include "validate/validation_run.h"
 
 namespace lumvex {
 
@@ -17,11 +21,12 @@ class ValidationController {
   // Period of the tick while a run is on.
   static constexpr int kTickMs = 1000;
   // Workers when the thread-count field reads as 0.
-  static constexpr int kDefaultThreads = 20;
+  static constexpr int kDefaultThreads = ValidationRun::kDefaultThreads;
 
-  // Everything passed in must outlive the controller.
+  // Everything passed in must outlive the controller. The checks go to `target` through
+  // `fetcher` on `pool`.
   ValidationController(MainWindowState& state, ProxyList& list, WorkerPool& pool,
-                       ProxyChecker& checker);
+                       http::FetchClient& fetcher, CheckTarget target);
   ValidationController(const ValidationController&) = delete;
   ValidationController& operator=(const ValidationController&) = delete;
 
@@ -33,6 +38,8 @@ class ValidationController {
   // The timer's handler; does nothing while no run has the tick on.
   void ValidationTick();
   bool TickOn() const { return tick_on_; }
+  // The run's checks: their strict rule, and their cancellation at exit.
+  ValidationRun& Run() { return run_; }
 
   // The number of workers a thread-count text asks for (atoi; 0 gives the default).
   static int ThreadCountOf(const std::string& text);
@@ -44,8 +51,7 @@ class ValidationController {
 
   MainWindowState& state_;
   ProxyList& list_;
-  WorkerPool& pool_;
-  ProxyChecker& checker_;
+  ValidationRun run_;
   std::function<void()> system_proxy_off_;
   bool tick_on_ = false;
 };

@@ -11,47 +11,43 @@
 #include <sstream>
 #include <string_view>
 
-#include "app/application.h"
+#include "app/command_line.h"
+#include "app/endpoints.h"
 #include "app/option_table.h"
-#include "cli/headless_prompts.h"
 #include "cli/strict_check_options.h"
 #include "cli/subcommand_args.h"
-#include "platform/headless_ui_thread.h"
+#include "http/cookie_store.h"
+#include "http/fetch_client.h"
 #include "platform/run_directory.h"
+#include "platform/worker_pool.h"
 #include "proxylist/check_state.h"
-#include "proxylist/proxy_list_observer.h"
-#include "text/codec.h"
+#include "proxylist/proxy_entry.h"
 #include "text/text_util.h"
+#include "validate/proxy_check.h"
+#include "validate/validation_run.h"
 
 namespace lumvex::cli {
 namespace {
 
-// Prints each verdict as the list receives it and counts them; runs on the UI thread.
-class VerdictPrinter : public ProxyListObserver {
+// Prints each verdict as it arrives and counts them; called on the run's workers.
+class VerdictPrinter {
  public:
-  // With `json`, lines are JSON and show each check's status and size as well.
-  VerdictPrinter(ProxyList& list, std::size_t total, std::ostream& out, std::ostream& err,
-                 bool progress, bool json = false)
-      : json_(json),
-        list_(list),
-        decided_(total, false),
-        out_(out),
-        err_(err),
-        progress_(progress) {}
+  // `rows` are the checked rows, in the run's order. With `json`, lines are JSON and show each
+  // check's status and size as well.
+  VerdictPrinter(const std::vector<ProxyEntry>& rows, std::ostream& out, std::ostream& err,
+                 bool progress, bool json)
+      : json_(json), rows_(rows), out_(out), err_(err), progress_(progress) {}
 
-  void CellChanged(int row, int column) override {
-    if (column != kColType || row < 0 || static_cast<std::size_t>(row) >= decided_.size()) return;
-    const auto index = static_cast<std::size_t>(row);
-    const CheckState state = list_.GetCheckState(row);
-    if (!state.Decided() || decided_[index]) return;
-    decided_[index] = true;
+  void Print(int row, const CheckState& state) {
     const bool ok = state.Ok();
     const double seconds = state.seconds;
     char took[32];
     std::snprintf(took, sizeof took, "%.3f", seconds);
+    const ProxyEntry& entry = rows_[static_cast<std::size_t>(row)];
     // The address came from a file or the web: nothing in it may steer the terminal.
     const std::string address =
-        text::EscapeControls(list_.GetCell(row, kColAddress) + ':' + list_.GetCell(row, kColPort));
+        text::EscapeControls(entry.cells[kColAddress] + ':' + entry.cells[kColPort]);
+    std::lock_guard lock(mutex_);
     if (json_) {
       out_ << VerdictJsonLine(address, ok, seconds, state.http_status, state.bytes) << std::endl;
     } else {
@@ -59,40 +55,28 @@ class VerdictPrinter : public ProxyListObserver {
     }
     ++(ok ? ok_ : failed_);
     if (progress_) {
-      err_ << "\r" << ok_ + failed_ << "/" << decided_.size() << " done, " << ok_ << " ok, "
-           << failed_ << " failed" << std::flush;
+      err_ << "\r" << ok_ + failed_ << "/" << rows_.size() << " done, " << ok_ << " ok, " << failed_
+           << " failed" << std::flush;
     }
-    std::lock_guard lock(mutex_);
-    ++done_;
-    if (done_ == decided_.size()) all_done_.notify_all();
+    if (ok_ + failed_ == rows_.size()) all_done_.notify_all();
   }
 
-  // Waits (off the UI thread) until every row has its verdict.
+  // Waits until every row has its verdict.
   void WaitForAll() {
     std::unique_lock lock(mutex_);
-    all_done_.wait(lock, [this] { return done_ == decided_.size(); });
+    all_done_.wait(lock, [this] { return ok_ + failed_ == rows_.size(); });
   }
-
-  void BeginInsertRows(int, int) override {}
-  void EndInsertRows() override {}
-  void BeginRemoveRows(int, int) override {}
-  void EndRemoveRows() override {}
-  void BeginReset() override {}
-  void EndReset() override {}
-  void CurrentOrSelectionChanged() override {}
 
  private:
   const bool json_;
-  ProxyList& list_;
-  std::vector<bool> decided_;
+  const std::vector<ProxyEntry>& rows_;
   std::ostream& out_;
   std::ostream& err_;
   const bool progress_;
-  std::size_t ok_ = 0;
-  std::size_t failed_ = 0;
   std::mutex mutex_;
   std::condition_variable all_done_;
-  std::size_t done_ = 0;
+  std::size_t ok_ = 0;
+  std::size_t failed_ = 0;
 };
 
 }  // namespace
@@ -108,7 +92,7 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   std::vector<std::string> errors = parsed.errors;
   const StrictCheckOptions strict = StrictCheckOptionsOf(parsed, errors);
   if (parsed.positional.size() > 1) errors.push_back("at most one FILE");
-  int threads = ValidationController::kDefaultThreads;
+  int threads = ValidationRun::kDefaultThreads;
   if (auto it = parsed.values.find("--threads"); it != parsed.values.end()) {
     const std::string& text = it->second;
     threads = text.find_first_not_of("0123456789") == std::string::npos && !text.empty() &&
@@ -130,30 +114,28 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
     return 0;
   }
 
-  HeadlessUiThread ui;
-  HeadlessPrompts prompts;
-  ApplicationOptions options = ApplicationOptionsOf(parsed.common, RunDirectory());
-  Application app(ui, prompts, options);
-  // A check from a script leaves the desktop's proxy setting alone.
-  app.Validation().SetSystemProxyOff(nullptr);
-  app.Checker().SetStrictRule(strict.rule);
-  VerdictPrinter printer(app.List(), rows.size(), out, err, progress, strict.json);
-  const std::int64_t total = static_cast<std::int64_t>(rows.size());
-  ui.RunSync([&] {
-    app.List().AddObserver(&printer);
-    app.List().AddRows(std::move(rows));
-    app.State().SetCounterValue(Counter::kList, total);
-    app.State().SetFieldText(Field::kThreadCount, std::to_string(threads));
-    app.Validation().StartValidation();
-  });
-  printer.WaitForAll();
-  if (progress) err << std::endl;
-  ui.RunSync([&] {
-    app.Validation().StopValidation();
-    app.List().RemoveObserver(&printer);
-  });
-  ui.Close();
-  app.Shutdown();
+  // Like every run of the program, a check settles on its data directory (a per-user one gets its
+  // parent made), though it writes nothing there.
+  DataDirectoryOf(parsed.common, RunDirectory());
+  VerdictPrinter printer(rows, out, err, progress, strict.json);
+  {
+    http::CookieStore cookies;
+    http::FetchClient fetcher(&cookies);
+    WorkerPool pool;
+    const double timeout_s = parsed.common.check_timeout_seconds.value_or(kDefaultCheckTimeoutS);
+    ValidationRun::Events events;
+    events.finished = [&printer](int row, const CheckState& state) { printer.Print(row, state); };
+    ValidationRun run(pool, fetcher, CheckTargetOf(parsed.common.endpoints, timeout_s),
+                      std::move(events));
+    run.SetStrictRule(strict.rule);
+    run.Start(rows, threads);
+    printer.WaitForAll();
+    if (progress) err << std::endl;
+    run.Stop();
+    // Every check has reported: the workers are idle and end at once.
+    fetcher.Close();
+    pool.Shutdown(1000);
+  }
   return 0;
 }
 

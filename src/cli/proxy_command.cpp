@@ -5,17 +5,15 @@
 #include <memory>
 #include <string>
 
-#include "app/application.h"
+#include "app/command_line.h"
 #include "app/option_table.h"
-#include "app/user_prompts.h"
-#include "cli/headless_prompts.h"
 #include "cli/proxy_guard_command.h"
 #include "cli/subcommand_args.h"
-#include "platform/headless_ui_thread.h"
 #include "platform/run_directory.h"
 #include "sysproxy/desktop_system_proxy.h"
 #include "sysproxy/mode_restoring_system_proxy.h"
 #include "sysproxy/proxy_address.h"
+#include "sysproxy/proxy_apply.h"
 
 namespace lumvex::cli {
 namespace {
@@ -81,23 +79,20 @@ int RunProxyCommand(const std::vector<std::string>& args) {
   }
   if (!parsed.errors.empty()) return ReportUsageErrors(parsed.errors, usage);
 
-  HeadlessUiThread ui;
-  HeadlessPrompts prompts;
-  ApplicationOptions options = ApplicationOptionsOf(parsed.common, RunDirectory());
+  // Like every run of the program, it settles on its data directory (a per-user one gets its
+  // parent made).
+  const DataDir data_dir = DataDirectoryOf(parsed.common, RunDirectory());
+  if (words[0] == "status") {
+    // Only the store is read: no record is consulted and nothing is written.
+    const std::unique_ptr<SystemProxy> store = MakeDesktopSystemProxy();
+    PrintSetting(store->Read());
+    return store->Available() ? 0 : Report(ProxyApplyResult::kUnavailable, *store);
+  }
   // No "proxy on" marker (a proxy set here is meant to stay), but the automatic configuration it
   // replaces is recorded all the same, so that `proxy off` puts it back.
-  options.system_proxy =
-      std::make_shared<ModeRestoringSystemProxy>(MakeDesktopSystemProxy(), options.shell.data_dir);
-  Application application(ui, prompts, std::move(options));
-  SystemProxy& store = application.SystemProxyStore();
-  ProxySwitchController& proxy_switch = application.ProxySwitch();
-
-  if (words[0] == "status") {
-    PrintSetting(store.Read());
-    return store.Available() ? 0 : Report(ProxyApplyResult::kUnavailable, store);
-  }
+  ModeRestoringSystemProxy store(MakeDesktopSystemProxy(), data_dir);
   const bool enable = words[0] == "set";
-  return Report(proxy_switch.ApplyIeProxy(enable ? words[1] : std::string(), enable), store);
+  return Report(ApplyProxy(store, enable ? words[1] : std::string(), enable), store);
 }
 
 }  // namespace lumvex::cli

@@ -13,7 +13,6 @@
 #include <thread>
 
 #include "app/command_line.h"
-#include "app/guard_check.h"
 #include "app/option_table.h"
 #include "cli/proxy_guard_run.h"
 #include "cli/subcommand_args.h"
@@ -23,6 +22,7 @@
 #include "sysproxy/marked_system_proxy.h"
 #include "sysproxy/proxy_address.h"
 #include "text/text_util.h"
+#include "validate/guard_check.h"
 #include "validate/proxy_check.h"
 
 namespace lumvex::cli {

@@ -18,6 +18,16 @@ CheckOutcome JudgeReply(const http::FetchResult& result, const StrictRule& rule)
   return outcome;
 }
 
+CheckState FinishedCheck(const CheckOutcome& outcome,
+                         std::chrono::steady_clock::time_point started) {
+  CheckState state;
+  state.status = outcome.ok ? CheckStatus::kOk : CheckStatus::kFailed;
+  state.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  state.http_status = outcome.status;
+  state.bytes = outcome.bytes;
+  return state;
+}
+
 std::string CheckAddress(const CheckTarget& target, const StrictRule& rule, int salt) {
   return rule.url.empty() ? ValidationUrl(target, salt) : rule.url;
 }

@@ -4,11 +4,13 @@
 // rules: the validation address, and a reply the proxy relayed (ProxyRelayed).
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 #include "http/fetch_request.h"
+#include "proxylist/check_state.h"
 #include "validate/proxy_check.h"
 
 namespace lumvex {
@@ -35,6 +37,11 @@ struct CheckOutcome {
 // or with `rule.Strict()` a 2xx status, no deadline, and `rule.expect` found in the page's text
 // (decoded from its own charset, PageText).
 CheckOutcome JudgeReply(const http::FetchResult& result, const StrictRule& rule);
+
+// The state of a check that began at `started` and found `outcome`: its verdict with the seconds
+// it took, the status and the bytes.
+CheckState FinishedCheck(const CheckOutcome& outcome,
+                         std::chrono::steady_clock::time_point started);
 
 // The address a pool check fetches: `rule.url` when given, else the validation address.
 std::string CheckAddress(const CheckTarget& target, const StrictRule& rule, int salt);

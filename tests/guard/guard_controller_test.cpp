@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 
-#include "app/guard_check.h"
 #include "app/proxy_switch_controller.h"
 #include "guard_rig.h"
 #include "http/fetch_client.h"
@@ -19,6 +18,7 @@
 #include "support/scripted_prompts.h"
 #include "temp_dir.h"
 #include "text/codec.h"
+#include "validate/guard_check.h"
 
 namespace lumvex {
 namespace {

@@ -8,11 +8,11 @@
 #include <string>
 #include <thread>
 
-#include "app/guard_check.h"
 #include "guard_rig.h"
 #include "http/fetch_client.h"
 #include "scripted_check.h"
 #include "temp_dir.h"
+#include "validate/guard_check.h"
 
 namespace lumvex::cli {
 namespace {

@@ -1,10 +1,14 @@
+#include "validate/validation_run.h"
+
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "http/fetch_client.h"
 #include "proxylist/agent_file.h"
 #include "validation_fixture.h"
 
@@ -373,6 +377,67 @@ TEST_F(ValidationRunTest, ExitDuringARunWithFiveHundredHangingChecks) {
   ASSERT_TRUE(rows.has_value());
   ASSERT_EQ(rows->rows.size(), 500u);
   for (const ProxyEntry& e : rows->rows) EXPECT_EQ(e.cells[kColType], "正在验证...");
+}
+
+// The run's checks alone, as `lumvexip check` uses them: no list and no window state, each row's
+// start and verdict reported once by its index, with what the check measured.
+TEST(ValidationRunServiceTest, ReportsEachRowOnceByItsIndex) {
+  tools::RaiseFileLimit();
+  std::vector<tools::ProxySpec> specs(3);
+  specs[0].behaviour = Behaviour::kAnswer;
+  specs[0].body = "ok";
+  specs[1].behaviour = Behaviour::kRefuse;
+  specs[2].behaviour = Behaviour::kAnswer;
+  specs[2].status = 403;  // the proxy's own refusal page
+  specs[2].body = "<html>denied</html>";
+  for (std::size_t i = 0; i < specs.size(); ++i) specs[i].address = tools::LoopbackAddress(i);
+  tools::ProxyFarm farm;
+  const auto endpoints = farm.Start(specs);
+  ASSERT_EQ(endpoints.size(), specs.size());
+  std::vector<ProxyEntry> rows;
+  for (const auto& e : endpoints) rows.push_back(ProxyEntry{{e.address, std::to_string(e.port)}});
+
+  std::mutex mutex;
+  std::vector<int> started(rows.size(), 0);
+  std::vector<std::vector<CheckState>> verdicts(rows.size());
+  ValidationRun::Events events;
+  events.started = [&](int row) {
+    std::lock_guard lock(mutex);
+    ++started.at(static_cast<std::size_t>(row));
+  };
+  events.finished = [&](int row, const CheckState& state) {
+    std::lock_guard lock(mutex);
+    verdicts.at(static_cast<std::size_t>(row)).push_back(state);
+  };
+  http::FetchClient fetcher(nullptr);
+  WorkerPool pool;
+  CheckTarget target;
+  target.validation_host = "check.test";
+  target.timeout_s = 3;
+  ValidationRun run(pool, fetcher, target, std::move(events));
+  run.Start(rows, 2);
+  ASSERT_TRUE(testing::WaitUntil([&] {
+    std::lock_guard lock(mutex);
+    for (const auto& v : verdicts) {
+      if (v.empty()) return false;
+    }
+    return true;
+  }));
+  run.Stop();
+  fetcher.Close();
+  pool.Shutdown(1000);
+
+  EXPECT_EQ(started, (std::vector<int>{1, 1, 1}));
+  ASSERT_EQ(verdicts[0].size(), 1u);
+  EXPECT_EQ(verdicts[0][0].status, CheckStatus::kOk);
+  EXPECT_EQ(verdicts[0][0].http_status, 200);
+  EXPECT_EQ(verdicts[0][0].bytes, 2u);  // "ok"
+  ASSERT_EQ(verdicts[1].size(), 1u);
+  EXPECT_EQ(verdicts[1][0].status, CheckStatus::kFailed);
+  EXPECT_EQ(verdicts[1][0].http_status, 0);
+  ASSERT_EQ(verdicts[2].size(), 1u);
+  EXPECT_EQ(verdicts[2][0].status, CheckStatus::kFailed);
+  EXPECT_EQ(verdicts[2][0].http_status, 403);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/guard_check.h"
+#include "validate/guard_check.h"
 
 #include <utility>
 

@@ -1,0 +1,23 @@
+#include "sysproxy/proxy_apply.h"
+
+#include <optional>
+
+#include "sysproxy/proxy_address.h"
+
+namespace lumvex {
+
+ProxyApplyResult ApplyProxy(SystemProxy& store, std::string_view address, bool enable) {
+  std::optional<ProxyAddress> parsed;
+  if (enable) {
+    parsed = ParseProxyAddress(address);
+    if (!parsed) return ProxyApplyResult::kInvalid;
+  }
+  if (!store.Available()) return ProxyApplyResult::kUnavailable;
+  if (!enable) return store.Disable() ? ProxyApplyResult::kApplied : ProxyApplyResult::kFailed;
+  if (store.Enable(parsed->host, parsed->port)) return ProxyApplyResult::kApplied;
+  // A half-done write must not leave the desktop on a proxy the program calls off.
+  store.Disable();
+  return ProxyApplyResult::kFailed;
+}
+
+}  // namespace lumvex

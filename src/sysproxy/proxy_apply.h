@@ -1,0 +1,22 @@
+// Switching a system proxy store on to an address or off, with the outcome told apart: the one
+// write the window's proxy switch and `lumvexip proxy set|off` share.
+#pragma once
+
+#include <string_view>
+
+#include "sysproxy/system_proxy.h"
+
+namespace lumvex {
+
+enum class ProxyApplyResult : int {
+  kApplied = 0,  // the store holds the change
+  kInvalid,      // the address is not host:port (nothing was written)
+  kUnavailable,  // no store to write (no schema, not KDE)
+  kFailed,       // the store refused the change or lost it
+};
+
+// Writes `store` only: enabled with `address`, or off keeping the address it holds (`address` is
+// not used then). A refused switch-on leaves the store off.
+ProxyApplyResult ApplyProxy(SystemProxy& store, std::string_view address, bool enable);
+
+}  // namespace lumvex
