@@ -37,7 +37,7 @@ double Harvest(lumvex::tools::ProxySites& sites, std::chrono::milliseconds inter
   lumvex::http::CookieStore cookies;
   lumvex::http::FetchClient fetcher(&cookies);
   lumvex::Endpoints endpoints;
-  endpoints.source_a_host = sites.HostA();
+  endpoints.source_hosts["a"] = sites.HostA();
   lumvex::HarvestTuning tuning;
   tuning.page_interval = interval;
   lumvex::HarvestController harvest(ui, state, list, pool, fetcher, &cookies, endpoints, tuning);

@@ -18,9 +18,9 @@ std::unique_ptr<Source> Make(const HarvestContext& context, std::string host) {
 
 const std::vector<SourceInfo>& RegisteredSources() {
   static const std::vector<SourceInfo> sources = {
-      {"a", "source A", kHarvestRunning, &Make<SourceASite>},
-      {"b", "source B", kHarvestRunning, &Make<SourceBSite>},
-      {"c", "source C", source_c::kStatusRunning, &Make<SourceCSite>},
+      {"a", "source A", kHarvestRunning, "proxy-a.example.com", &Make<SourceASite>},
+      {"b", "source B", kHarvestRunning, "proxy-b.example.com", &Make<SourceBSite>},
+      {"c", "source C", source_c::kStatusRunning, "proxy-c.example.com", &Make<SourceCSite>},
   };
   return sources;
 }

@@ -1,5 +1,6 @@
 // The one list of harvest sources. Adding a source: its class (a Source) in a file of its own and
-// one entry in source_registry.cpp; the window and `lumvexip harvest --source` find it here.
+// one entry in source_registry.cpp; the window, `lumvexip harvest --source`, the endpoints and the
+// `--source-NAME` flag of its server find it here.
 #pragma once
 
 #include <memory>
@@ -19,6 +20,8 @@ struct SourceInfo {
   std::string_view title;
   // The status line while its harvest runs.
   std::string_view running_status;
+  // The server (host[:port], no scheme) used unless `--source-NAME` names another.
+  std::string_view default_host;
   std::unique_ptr<Source> (*make)(const HarvestContext& context, std::string host);
 };
 

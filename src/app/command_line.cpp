@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "acquire/source_registry.h"
 #include "platform/data_home.h"
 
 namespace lumvex {
@@ -21,9 +22,9 @@ void SetHost(std::string_view flag, std::string_view value, std::string& slot,
 
 // The endpoint a flag of the http-address grammar overrides; null for --manifest-url.
 std::string* HostSlot(std::string_view name, Endpoints& e) {
-  if (name == "--source-a") return &e.source_a_host;
-  if (name == "--source-b") return &e.source_b_host;
-  if (name == "--source-c") return &e.source_c_host;
+  for (const SourceInfo& source : RegisteredSources()) {
+    if (name == SourceFlag(source.name)) return &e.source_hosts[std::string(source.name)];
+  }
   if (name == "--validation-host") return &e.validation_host;
   if (name == "--connectivity-host") return &e.connectivity_host;
   return nullptr;

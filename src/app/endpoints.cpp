@@ -1,14 +1,15 @@
 #include "app/endpoints.h"
 
+#include "acquire/source_registry.h"
 #include "text/text_util.h"
 
 namespace lumvex {
 
 Endpoints DefaultEndpoints() {
   Endpoints endpoints;
-  endpoints.source_a_host = "proxy-a.example.com";
-  endpoints.source_b_host = "proxy-b.example.com";
-  endpoints.source_c_host = "proxy-c.example.com";
+  for (const SourceInfo& source : RegisteredSources()) {
+    endpoints.source_hosts.emplace(source.name, source.default_host);
+  }
   // Checks need a real host that answers plain http with a 2xx page: the IANA-run example
   // domains answer their home page so (other paths get 404), and are reserved to stay (RFC 2606).
   endpoints.validation_host = "example.com";
@@ -19,6 +20,11 @@ Endpoints DefaultEndpoints() {
   endpoints.manifest_url = "http://blog.example.com/lumvexip/update.html";
   endpoints.file_share_url = "http://files.example.com/lumvexip/";
   return endpoints;
+}
+
+std::string SourceHost(const Endpoints& endpoints, std::string_view name) {
+  const auto it = endpoints.source_hosts.find(name);
+  return it == endpoints.source_hosts.end() ? std::string() : it->second;
 }
 
 std::optional<std::string> HostOfAddress(std::string_view address) {

@@ -2,6 +2,8 @@
 // line can override (tests and the demo point them at loopback servers).
 #pragma once
 
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,11 +13,9 @@
 namespace lumvex {
 
 struct Endpoints {
-  // Server names of the three proxy-list sources, host or host:port without a scheme; the
-  // scrapers put "http://" in front.
-  std::string source_a_host;
-  std::string source_b_host;
-  std::string source_c_host;
+  // The server of every registered proxy-list source, by its name in the registry ("a"): host
+  // or host:port without a scheme; the sources put "http://" in front.
+  std::map<std::string, std::string, std::less<>> source_hosts;
   // The validation target: host (host[:port]), what is asked of it, and for the emotion-list
   // service its nine-digit account number and 4-digit token.
   std::string validation_host;
@@ -36,6 +36,9 @@ struct Endpoints {
 // (example.com, www.example.com); the other services are placeholders under example.com, since
 // they are not ours to name.
 Endpoints DefaultEndpoints();
+
+// The server of the source registered as `name`; empty for a name without one.
+std::string SourceHost(const Endpoints& endpoints, std::string_view name);
 
 // The host[:port] of an address given as "http://host:port/...", "host:port" or "host"; nullopt
 // when there is no host, the scheme is not http, or the text holds spaces or control characters.

@@ -4,7 +4,6 @@
 
 #include "acquire/source_a.h"
 #include "acquire/source_registry.h"
-#include "app/source_hosts.h"
 #include "text/text_util.h"
 
 namespace lumvex {

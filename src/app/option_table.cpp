@@ -3,7 +3,10 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <deque>
+#include <vector>
 
+#include "acquire/source_registry.h"
 #include "app/validation_controller.h"
 #include "sysproxy/proxy_guard.h"
 #include "validate/proxy_check.h"
@@ -23,12 +26,7 @@ constexpr OptionSpec kOptions[] = {
     // Program-wide: the window takes them, and every subcommand accepts them as well.
     {"--data-dir", "DIR", ValueGrammar::kDirectory, 0, "directory of the list and settings files",
      kEveryCommand, true},
-    {"--source-a", "URL", ValueGrammar::kHttpAddress, 0, "server of proxy-list source A",
-     kEveryCommand, true},
-    {"--source-b", "URL", ValueGrammar::kHttpAddress, 0, "server of proxy-list source B",
-     kEveryCommand, true},
-    {"--source-c", "URL", ValueGrammar::kHttpAddress, 0, "server of proxy-list source C",
-     kEveryCommand, true},
+    // Here come the servers of the registered sources (see OptionRows).
     {"--validation-host", "URL", ValueGrammar::kHttpAddress, 0,
      "server that proxies are checked against", kEveryCommand, true},
     {"--connectivity-host", "URL", ValueGrammar::kHttpAddress, 0,
@@ -50,7 +48,8 @@ constexpr OptionSpec kOptions[] = {
     {"--json", "", ValueGrammar::kNone, 0, "JSON lines instead of tab-separated ones",
      Bit(Invocation::kCheck), false},
     // `harvest`.
-    {"--source", "a|b|c", ValueGrammar::kWord, 0, "the proxy-list site to harvest",
+    // Its value name is the registered sources' names (see OptionRows).
+    {"--source", "", ValueGrammar::kWord, 0, "the proxy-list site to harvest",
      Bit(Invocation::kHarvest), false},
     {"--count", "N", ValueGrammar::kWholeNumber, 80, "proxies wanted from source A",
      Bit(Invocation::kHarvest), false},
@@ -67,7 +66,50 @@ constexpr OptionSpec kOptions[] = {
      Bit(Invocation::kProxyGuard), false},
 };
 
-// Usage templates: "{--flag}" is written "[--flag VALUE]", "<--flag>" "--flag VALUE".
+// The flag rows that follow the registry: after the data directory, one "--source-NAME URL" per
+// registered source, in its order; and "--source" takes the registered names ("a|b|c").
+constexpr std::string_view kRowBeforeSources = "--data-dir";
+constexpr std::string_view kSourceChoice = "--source";
+
+// The table with the registry's rows in place. Built once; its texts stay where they are made,
+// since the rows' string_views point into them.
+class OptionRows {
+ public:
+  OptionRows() {
+    std::string names;
+    for (const SourceInfo& source : RegisteredSources()) {
+      if (!names.empty()) names += '|';
+      names += source.name;
+    }
+    const std::string_view source_names = Keep(std::move(names));
+    for (OptionSpec row : kOptions) {
+      if (row.name == kSourceChoice) row.value_name = source_names;
+      rows_.push_back(row);
+      if (row.name != kRowBeforeSources) continue;
+      for (const SourceInfo& source : RegisteredSources()) {
+        rows_.push_back({Keep(SourceFlag(source.name)), "URL", ValueGrammar::kHttpAddress, 0,
+                         Keep("server of proxy-list " + std::string(source.title)), kEveryCommand,
+                         true});
+      }
+    }
+  }
+
+  std::span<const OptionSpec> rows() const { return rows_; }
+
+ private:
+  std::string_view Keep(std::string text) { return texts_.emplace_back(std::move(text)); }
+
+  std::deque<std::string> texts_;  // a deque never moves what it holds
+  std::vector<OptionSpec> rows_;
+};
+
+const OptionRows& Rows() {
+  static const OptionRows rows;
+  return rows;
+}
+
+// Usage templates: "{--flag}" is written "[--flag VALUE]", "<--flag>" "--flag VALUE", and
+// "{--source-*}" is the "{--source-NAME}" of every registered source.
 struct UsageTemplate {
   Invocation command;
   std::string_view text;
@@ -78,12 +120,14 @@ constexpr UsageTemplate kUsages[] = {
      "lumvexip check [FILE|-] {--threads} {--check-timeout} {--validation-host}\n"
      "               {--expect} {--check-url} {--json}"},
     {Invocation::kHarvest,
-     "lumvexip harvest <--source> {--count} {--category} {--database} {--page} {--source-a} "
-     "{--source-b} {--source-c} | lumvexip harvest <--url>"},
+     "lumvexip harvest <--source> {--count} {--category} {--database} {--page} {--source-*} | "
+     "lumvexip harvest <--url>"},
     {Invocation::kProxy, "lumvexip proxy set HOST:PORT|[IPV6]:PORT | off | status {--data-dir}"},
     {Invocation::kProxyGuard,
      "lumvexip proxy guard [FILE|-] {--interval} {--check-timeout} {--data-dir}"},
 };
+
+constexpr std::string_view kEverySourceFlag = "--source-*";
 
 std::string FlagText(std::string_view name) {
   std::string text(name);
@@ -105,22 +149,34 @@ std::string Expand(std::string_view text) {
       ++i;
       continue;
     }
-    const std::string flag = FlagText(text.substr(i + 1, end - i - 1));
-    out += open == '{' ? "[" + flag + "]" : flag;
+    const std::string_view name = text.substr(i + 1, end - i - 1);
     i = end + 1;
+    if (name == kEverySourceFlag) {
+      for (const SourceInfo& source : RegisteredSources()) {
+        if (&source != &RegisteredSources().front()) out += ' ';
+        out += "[" + FlagText(SourceFlag(source.name)) + "]";
+      }
+      continue;
+    }
+    const std::string flag = FlagText(name);
+    out += open == '{' ? "[" + flag + "]" : flag;
   }
   return out;
 }
 
 }  // namespace
 
-std::span<const OptionSpec> Options() { return kOptions; }
+std::span<const OptionSpec> Options() { return Rows().rows(); }
 
 const OptionSpec* FindOption(std::string_view name) {
-  for (const OptionSpec& option : kOptions) {
+  for (const OptionSpec& option : Options()) {
     if (option.name == name) return &option;
   }
   return nullptr;
+}
+
+std::string SourceFlag(std::string_view source_name) {
+  return "--source-" + std::string(source_name);
 }
 
 bool Takes(const OptionSpec& option, Invocation command) {

@@ -52,6 +52,10 @@ const OptionSpec* FindOption(std::string_view name);
 
 bool Takes(const OptionSpec& option, Invocation command);
 
+// The program-wide flag naming the server of the source registered as `source_name`
+// ("--source-a"); the table has one for every registered source.
+std::string SourceFlag(std::string_view source_name);
+
 // The default of the flag called `name` as it would be typed ("80"); empty when it has none.
 std::string DefaultText(std::string_view name);
 

@@ -9,8 +9,8 @@
 
 #include "acquire/harvester.h"
 #include "acquire/source_registry.h"
+#include "app/endpoints.h"
 #include "app/option_table.h"
-#include "app/source_hosts.h"
 #include "app/url_list_fetch.h"
 #include "cli/subcommand_args.h"
 #include "http/cookie_store.h"

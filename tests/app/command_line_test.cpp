@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "acquire/source_registry.h"
 #include "app/application.h"
 
 namespace lumvex {
@@ -27,8 +28,13 @@ TEST(CommandLineTest, NoArgumentsGiveTheDefaults) {
 
 TEST(CommandLineTest, DefaultsAreCompleteAndPlaceholders) {
   const Endpoints e = DefaultEndpoints();
-  for (const std::string* host : {&e.source_a_host, &e.source_b_host, &e.source_c_host,
-                                  &e.validation_host, &e.connectivity_host}) {
+  // One server for every registered source, under its name.
+  ASSERT_EQ(e.source_hosts.size(), RegisteredSources().size());
+  std::vector<const std::string*> hosts = {&e.validation_host, &e.connectivity_host};
+  for (const SourceInfo& source : RegisteredSources()) {
+    hosts.push_back(&e.source_hosts.at(std::string(source.name)));
+  }
+  for (const std::string* host : hosts) {
     ASSERT_FALSE(host->empty());
     EXPECT_EQ(HostOfAddress(*host), *host) << *host;  // a bare host, no scheme or path
     EXPECT_NE(host->find("example."), std::string::npos) << *host;
@@ -51,9 +57,9 @@ TEST(CommandLineTest, EveryFlagOverridesItsEndpoint) {
   ASSERT_TRUE(options.data_dir.has_value());
   EXPECT_EQ(*options.data_dir, "/tmp/lumvex data");
   EXPECT_EQ(DataDirectoryOf(options, "/opt/lumvex").Path(), "/tmp/lumvex data");
-  EXPECT_EQ(options.endpoints.source_a_host, "127.0.0.1:8081");
-  EXPECT_EQ(options.endpoints.source_b_host, "127.0.0.2:8082");
-  EXPECT_EQ(options.endpoints.source_c_host, "127.0.0.3:8083");
+  EXPECT_EQ(options.endpoints.source_hosts.at("a"), "127.0.0.1:8081");
+  EXPECT_EQ(options.endpoints.source_hosts.at("b"), "127.0.0.2:8082");
+  EXPECT_EQ(options.endpoints.source_hosts.at("c"), "127.0.0.3:8083");
   EXPECT_EQ(options.endpoints.validation_host, "127.0.0.4:8084");
   EXPECT_EQ(options.endpoints.connectivity_host, "localhost");
   EXPECT_EQ(options.endpoints.manifest_url, "http://127.0.0.5:8085/blog/update.html");
@@ -91,8 +97,8 @@ TEST(CommandLineTest, BadArgumentsBecomeMessagesAndParsingGoesOn) {
   EXPECT_NE(options.errors[7].find("--data-dir"), std::string::npos);
   EXPECT_NE(options.errors[8].find("--manifest-url"), std::string::npos);
   // The good override after the bad ones still applies; the bad ones left the defaults.
-  EXPECT_EQ(options.endpoints.source_a_host, "127.0.0.9:81");
-  EXPECT_EQ(options.endpoints.source_b_host, DefaultEndpoints().source_b_host);
+  EXPECT_EQ(options.endpoints.source_hosts.at("a"), "127.0.0.9:81");
+  EXPECT_EQ(options.endpoints.source_hosts.at("b"), DefaultEndpoints().source_hosts.at("b"));
   EXPECT_EQ(options.endpoints.manifest_url, DefaultEndpoints().manifest_url);
   EXPECT_FALSE(options.data_dir.has_value());
 }

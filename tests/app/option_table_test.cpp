@@ -56,6 +56,33 @@ TEST(OptionTableTest, EveryFlagIsDeclaredOnceAndTakenBySomeCommand) {
   EXPECT_EQ(DefaultText("--expect"), "");
 }
 
+TEST(OptionTableTest, EveryRegisteredSourceHasItsServerFlag) {
+  const struct {
+    const char* flag;
+    const char* help;
+  } kCases[] = {
+      {"--source-a", "server of proxy-list source A"},
+      {"--source-b", "server of proxy-list source B"},
+      {"--source-c", "server of proxy-list source C"},
+  };
+  // In the registry's order, right after the data directory, taken everywhere.
+  const std::span<const OptionSpec> options = Options();
+  ASSERT_GT(options.size(), std::size(kCases));
+  EXPECT_EQ(options[0].name, "--data-dir");
+  for (std::size_t i = 0; i < std::size(kCases); ++i) {
+    const OptionSpec& option = options[i + 1];
+    EXPECT_EQ(option.name, kCases[i].flag);
+    EXPECT_EQ(option.help, kCases[i].help);
+    EXPECT_EQ(option.value_name, "URL");
+    EXPECT_EQ(option.grammar, ValueGrammar::kHttpAddress);
+    EXPECT_EQ(option.commands, kEveryCommand);
+    EXPECT_TRUE(option.program_wide);
+  }
+  EXPECT_EQ(SourceFlag("a"), "--source-a");
+  ASSERT_NE(FindOption("--source"), nullptr);
+  EXPECT_EQ(FindOption("--source")->value_name, "a|b|c");
+}
+
 TEST(OptionTableTest, UsagesAreMadeFromTheTable) {
   const struct {
     Invocation command;

@@ -78,10 +78,7 @@ class MarkerLifecycleTest : public ::testing::Test {
     options.shell.data_dir = DataDir(data_);
     options.shell.tray_available = false;
     // Nothing listens there: the start-up's page loads and manifest read fail at once.
-    for (std::string* host : {&options.endpoints.source_a_host, &options.endpoints.source_b_host,
-                              &options.endpoints.source_c_host}) {
-      *host = "127.0.0.1:1";
-    }
+    for (auto& entry : options.endpoints.source_hosts) entry.second = "127.0.0.1:1";
     options.endpoints.manifest_url = "http://127.0.0.1:1/manifest";
     options.endpoints.connectivity_host = "connect.test";
     options.check_timeout_seconds = 2;

@@ -60,9 +60,9 @@ class HarvestTest : public ::testing::Test {
   void StartSites(tools::SitesConfig config = {}) {
     sites_ = std::make_unique<tools::ProxySites>(std::move(config));
     ASSERT_TRUE(sites_->Start());
-    endpoints_.source_a_host = sites_->HostA();
-    endpoints_.source_b_host = sites_->HostB();
-    endpoints_.source_c_host = sites_->HostC();
+    endpoints_.source_hosts["a"] = sites_->HostA();
+    endpoints_.source_hosts["b"] = sites_->HostB();
+    endpoints_.source_hosts["c"] = sites_->HostC();
   }
 
   HarvestController& Make(HarvestTuning tuning = Fast()) {

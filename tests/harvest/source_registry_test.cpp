@@ -21,11 +21,12 @@ TEST(SourceRegistryTest, EverySourceIsFoundByItsName) {
     std::string_view name;
     std::string_view title;
     std::string_view running_status;
+    std::string_view default_host;
   };
   const Case cases[] = {
-      {"a", "source A", "正在获取代理IP...."},
-      {"b", "source B", "正在获取代理IP...."},
-      {"c", "source C", "正在获取任意国家代理IP...."},
+      {"a", "source A", "正在获取代理IP....", "proxy-a.example.com"},
+      {"b", "source B", "正在获取代理IP....", "proxy-b.example.com"},
+      {"c", "source C", "正在获取任意国家代理IP....", "proxy-c.example.com"},
   };
   ASSERT_EQ(RegisteredSources().size(), std::size(cases));
   WorkerPool pool;
@@ -37,6 +38,7 @@ TEST(SourceRegistryTest, EverySourceIsFoundByItsName) {
     ASSERT_NE(info, nullptr) << c.name;
     EXPECT_EQ(info->title, c.title);
     EXPECT_EQ(info->running_status, c.running_status);
+    EXPECT_EQ(info->default_host, c.default_host);
     EXPECT_NE(harvester.Find(c.name), nullptr) << c.name;
   }
   EXPECT_EQ(FindSource("d"), nullptr);

@@ -34,9 +34,9 @@ class HarvestWindowTest : public QObject {
     options.shell.run_directory = dir.path().toStdString();
     options.shell.data_dir = DataDir(dir.path().toStdString());
     options.shell.tray_available = false;
-    options.endpoints.source_a_host = sites.HostA();
-    options.endpoints.source_b_host = sites.HostB();
-    options.endpoints.source_c_host = sites.HostC();
+    options.endpoints.source_hosts["a"] = sites.HostA();
+    options.endpoints.source_hosts["b"] = sites.HostB();
+    options.endpoints.source_hosts["c"] = sites.HostC();
     options.endpoints.manifest_url = "http://" + sites.HostA() + "/none";
     options.harvest.page_interval = std::chrono::milliseconds(50);
     {
