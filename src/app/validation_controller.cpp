@@ -47,7 +47,7 @@ void ValidationController::StartValidation() {
   SetTick(true);
 
   // One step on the UI thread: no other list operation can come between reading the rows.
-  const std::vector<ProxyEntry>& rows = list_.RowsOnUiThread();
+  const std::vector<CompactRow>& rows = list_.RowsOnUiThread();
   const int n = static_cast<int>(rows.size());
   if (n == 0) return;
   // A second start while running finds the pool running: the rows go to the running pool again.
@@ -56,8 +56,8 @@ void ValidationController::StartValidation() {
       [checker = &checker_](std::int32_t row_number) { checker->CheckProxyTask(row_number); });
   ValidationTaskTable::Records records;
   records.reserve(rows.size());
-  for (const ProxyEntry& row : rows) {
-    records.push_back(row.cells[kColAddress] + ":" + row.cells[kColPort]);
+  for (const CompactRow& row : rows) {
+    records.push_back(std::string(row.Cell(kColAddress)) + ":" + std::string(row.Cell(kColPort)));
   }
   checker_.Tasks().Rebuild(std::move(records));
   // A task that cannot be queued leaves its row without a verdict from this run.
@@ -68,11 +68,11 @@ void ValidationController::ValidationTick() {
   if (!tick_on_) return;
   std::int64_t success = 0;
   std::int64_t failure = 0;
-  const std::vector<ProxyEntry>& rows = list_.RowsOnUiThread();
-  for (const ProxyEntry& row : rows) {
-    if (row.check.Ok()) {
+  const std::vector<CompactRow>& rows = list_.RowsOnUiThread();
+  for (const CompactRow& row : rows) {
+    if (row.Status() == CheckStatus::kOk) {
       ++success;
-    } else if (row.check.Failed()) {
+    } else if (row.Status() == CheckStatus::kFailed) {
       ++failure;
     }
   }
