@@ -27,6 +27,9 @@ void Store(char* at, T value) {
 
 }  // namespace
 
+// The row array of a long list is part of its size: a pointer, the check state and the flags.
+static_assert(sizeof(CompactRow) <= 24);
+
 CompactRow::CompactRow(const ProxyEntry& entry) {
   Cells cells;
   for (int c = 0; c < kProxyColumnCount; ++c) cells[c] = entry.cells[static_cast<std::size_t>(c)];
