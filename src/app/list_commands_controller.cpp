@@ -143,9 +143,10 @@ void ListCommandsController::PasteFromClipboard() {
 }
 
 void ListCommandsController::ExportToFile() {
-  const std::vector<ProxyEntry> rows = list_.Snapshot();
-  if (rows.empty()) return;
-  const std::string bytes = text::EncodeGbk(ExportText(rows));
+  std::string text;
+  list_.ReadRows([&text](const std::vector<CompactRow>& rows) { text = ExportText(rows); });
+  if (text.empty()) return;
+  const std::string bytes = text::EncodeGbk(text);
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);

@@ -232,11 +232,11 @@ std::size_t CompactRow::ColouredCellCount() const { return ColourCount(); }
 
 ProxyEntry CompactRow::ToEntry() const {
   ProxyEntry entry;
-  for (int c = 0; c < kProxyColumnCount; ++c) {
-    entry.cells[static_cast<std::size_t>(c)] = std::string(Cell(c));
+  if (data_) {
+    for (int c = 0; c < kProxyColumnCount; ++c) entry.cells[static_cast<std::size_t>(c)] = Cell(c);
   }
   entry.check = Check();
-  entry.colours = ReadColours();
+  if (flags_ & kHasColours) entry.colours = ReadColours();
   return entry;
 }
 
