@@ -24,7 +24,7 @@ constexpr std::size_t kRowByRowLimit = 64;
 
 // Deletes the rows marked in `remove` (one flag per row of `rows`, the list's own rows) within the
 // current UI-thread step; `rows` is read only before the list changes.
-void DeleteMarkedRows(ProxyList& list, const std::vector<ProxyEntry>& rows,
+void DeleteMarkedRows(ProxyList& list, const std::vector<CompactRow>& rows,
                       const std::vector<bool>& remove) {
   std::size_t count = 0;
   for (bool r : remove) count += r ? 1 : 0;
@@ -36,12 +36,12 @@ void DeleteMarkedRows(ProxyList& list, const std::vector<ProxyEntry>& rows,
     }
     return;
   }
-  std::vector<ProxyEntry> kept;
+  std::vector<CompactRow> kept;
   kept.reserve(rows.size() - count);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (!remove[i]) kept.push_back(rows[i]);
   }
-  list.ReplaceAll(std::move(kept));
+  list.ReplaceAllCompact(std::move(kept));
 }
 
 }  // namespace
@@ -143,9 +143,10 @@ void ListCommandsController::PasteFromClipboard() {
 }
 
 void ListCommandsController::ExportToFile() {
-  const std::vector<ProxyEntry> rows = list_.Snapshot();
-  if (rows.empty()) return;
-  const std::string bytes = text::EncodeGbk(ExportText(rows));
+  std::string text;
+  list_.ReadRows([&text](const std::vector<CompactRow>& rows) { text = ExportText(rows); });
+  if (text.empty()) return;
+  const std::string bytes = text::EncodeGbk(text);
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
@@ -189,10 +190,10 @@ void ListCommandsController::ClearList() {
 
 void ListCommandsController::RemoveFailedRows() {
   ui_.RunSync([this] {
-    const std::vector<ProxyEntry>& rows = list_.RowsOnUiThread();
+    const std::vector<CompactRow>& rows = list_.RowsOnUiThread();
     std::vector<bool> remove(rows.size(), false);
     for (std::size_t i = 0; i < rows.size(); ++i) {
-      remove[i] = rows[i].check.Failed();
+      remove[i] = rows[i].Status() == CheckStatus::kFailed;
     }
     DeleteMarkedRows(list_, rows, remove);
   });
@@ -202,11 +203,11 @@ void ListCommandsController::RemoveFailedRows() {
 
 void ListCommandsController::RemoveDuplicateRows() {
   ui_.RunSync([this] {
-    const std::vector<ProxyEntry>& rows = list_.RowsOnUiThread();
+    const std::vector<CompactRow>& rows = list_.RowsOnUiThread();
     std::vector<bool> remove(rows.size(), false);
     std::unordered_set<std::string> seen;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-      remove[i] = !seen.insert(text::ToLowerAscii(rows[i].cells[kColAddress])).second;
+      remove[i] = !seen.insert(text::ToLowerAscii(rows[i].Cell(kColAddress))).second;
     }
     DeleteMarkedRows(list_, rows, remove);
   });

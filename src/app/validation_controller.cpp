@@ -57,7 +57,7 @@ void ValidationController::StartValidation() {
   SetTick(true);
 
   // One step on the UI thread: no other list operation can come between reading the rows.
-  const std::vector<ProxyEntry>& rows = list_.RowsOnUiThread();
+  const std::vector<CompactRow>& rows = list_.RowsOnUiThread();
   if (rows.empty()) return;
   run_.Start(rows, ThreadCountOf(state_.FieldText(Field::kThreadCount)));
 }
@@ -66,11 +66,11 @@ void ValidationController::ValidationTick() {
   if (!tick_on_) return;
   std::int64_t success = 0;
   std::int64_t failure = 0;
-  const std::vector<ProxyEntry>& rows = list_.RowsOnUiThread();
-  for (const ProxyEntry& row : rows) {
-    if (row.check.Ok()) {
+  const std::vector<CompactRow>& rows = list_.RowsOnUiThread();
+  for (const CompactRow& row : rows) {
+    if (row.Status() == CheckStatus::kOk) {
       ++success;
-    } else if (row.check.Failed()) {
+    } else if (row.Status() == CheckStatus::kFailed) {
       ++failure;
     }
   }

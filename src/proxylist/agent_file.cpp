@@ -23,9 +23,10 @@ constexpr std::string_view kCellSeparator = " | ";
 constexpr char kCellBar = '|';
 
 // The list as UTF-8 text; encoded to GBK in one call afterwards.
-std::string BuildText(const std::vector<ProxyEntry>& rows) {
+template <typename Row>
+std::string BuildText(const std::vector<Row>& rows) {
   std::size_t size = 0;
-  for (const ProxyEntry& row : rows) {
+  for (const Row& row : rows) {
     for (int c = 0; c < kProxyColumnCount; ++c) size += CellText(row, c).size();
   }
   size += rows.size() * ((kProxyColumnCount - 1) * kCellSeparator.size() + kLineEnd.size());
@@ -47,7 +48,7 @@ std::string BuildText(const std::vector<ProxyEntry>& rows) {
 // last bar dropped) and fills the row from the first six pieces. False when the line has fewer
 // than two pieces. Works on the decoded text, where a bar byte is always a bar: in GBK bytes 0x7C
 // can also be the second half of a Chinese character.
-bool ParseLine(std::string_view line, ProxyEntry& row) {
+bool ParseLine(std::string_view line, std::vector<CompactRow>& rows) {
   std::array<std::string_view, kProxyColumnCount> pieces;
   int count = 0;
   std::size_t start = 0;
@@ -62,11 +63,15 @@ bool ParseLine(std::string_view line, ProxyEntry& row) {
   }
   // Anything after the sixth piece is ignored.
   if (count < 2) return false;
+  CompactRow::Cells cells;
   for (int c = 0; c < count; ++c) {
-    row.cells[static_cast<std::size_t>(c)] = text::Trim(pieces[static_cast<std::size_t>(c)]);
+    cells[static_cast<std::size_t>(c)] = text::TrimView(pieces[static_cast<std::size_t>(c)]);
   }
+  CompactRow& row = rows.emplace_back(cells);
   // A saved verdict comes back as its check state (counters, cleanup and menus read the state).
-  ReadCheckState(row);
+  if (const std::optional<CheckStatus> status = ParseCheckStatusText(cells[kColType])) {
+    row.SetCheck(CheckState{*status});
+  }
   return true;
 }
 
@@ -85,6 +90,10 @@ std::string FormatAgentText(const std::vector<ProxyEntry>& rows) {
   return EncodeListText(BuildText(rows));
 }
 
+std::string FormatAgentText(const std::vector<CompactRow>& rows) {
+  return EncodeListText(BuildText(rows));
+}
+
 namespace {
 
 // Length of the line end at `at` ("\r\n", "\n" or a lone "\r"), 0 when there is none.
@@ -98,26 +107,41 @@ std::size_t LineEndLength(std::string_view text, std::size_t at) {
 // The file is ours and written with "\r\n", but one edited by hand on Linux or a Mac ends its
 // lines in "\n" or "\r"; reading only "\r\n" made such a file one unreadable row, and the next
 // save lost the rest.
-AgentFileContent ParseChunk(std::string_view bytes, bool utf8) {
-  const std::string text = utf8 ? text::DecodeUtf8(bytes) : text::DecodeGbk(bytes);
-  const std::string_view all(text);
-
-  AgentFileContent content;
-  content.rows.reserve(static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')) + 1);
-
+void ParseLines(std::string_view all, AgentFileContent& content) {
   std::size_t start = 0;
+  std::size_t next_lf = std::min(all.find('\n'), all.size());
+  std::size_t next_cr = std::min(all.find('\r'), all.size());
   while (start < all.size()) {
-    const auto end_at = std::find_if(all.begin() + static_cast<std::ptrdiff_t>(start), all.end(),
-                                     [](char c) { return c == '\n' || c == '\r'; });
-    const auto end = static_cast<std::size_t>(end_at - all.begin());
+    // Two byte searches instead of one test per byte for either end: the scan was a sixth of a
+    // long list's load.
+    if (next_lf < start) next_lf = std::min(all.find('\n', start), all.size());
+    if (next_cr < start) next_cr = std::min(all.find('\r', start), all.size());
+    const std::size_t end = std::min(next_lf, next_cr);
     const std::string_view line = all.substr(start, end - start);
-    ProxyEntry row;
-    if (ParseLine(line, row)) {
-      content.rows.push_back(std::move(row));
-    } else if (!text::Trim(line).empty()) {
-      ++content.unread_lines;
-    }
+    if (!ParseLine(line, content.rows) && !text::TrimView(line).empty()) ++content.unread_lines;
     start = end + LineEndLength(all, end);
+  }
+}
+
+// The end of the next piece of at most about `size` bytes from `start`: just after a "\n" (or
+// the end), so a piece holds whole lines and whole characters.
+std::size_t PieceEnd(std::string_view bytes, std::size_t start, std::size_t size) {
+  if (bytes.size() - start <= size) return bytes.size();
+  const std::size_t cut = bytes.find('\n', start + size);
+  return cut == std::string_view::npos ? bytes.size() : cut + 1;
+}
+
+AgentFileContent ParseChunk(std::string_view bytes, bool utf8) {
+  AgentFileContent content;
+  content.rows.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
+  // Decoded a piece at a time: the text of a whole long list beside its rows raised the load's
+  // peak memory by the size of the text.
+  constexpr std::size_t kDecodeBytes = 256 * 1024;
+  for (std::size_t start = 0; start < bytes.size();) {
+    const std::size_t end = PieceEnd(bytes, start, kDecodeBytes);
+    const std::string_view piece = bytes.substr(start, end - start);
+    ParseLines(utf8 ? text::DecodeUtf8(piece) : text::DecodeGbk(piece), content);
+    start = end;
   }
   return content;
 }
@@ -179,13 +203,14 @@ AgentFileContent ParseAgentFile(std::string_view bytes) {
   content.rows.reserve(total);
   for (std::size_t i = 1; i < parsed.size(); ++i) {
     std::move(parsed[i].rows.begin(), parsed[i].rows.end(), std::back_inserter(content.rows));
+    parsed[i].rows = {};  // its memory back before the next piece's rows are moved
     content.unread_lines += parsed[i].unread_lines;
   }
   return content;
 }
 
 std::vector<ProxyEntry> ParseAgentText(std::string_view bytes) {
-  return ParseAgentFile(bytes).rows;
+  return ToEntries(ParseAgentFile(bytes).rows);
 }
 
 std::string UnreadCopyName(const std::tm& local) {
@@ -202,7 +227,7 @@ bool SaveAgentFile(const ProxyList& list, const DataDir& data_dir) {
   bool has_rows = false;
   // Built on the UI thread in one step so no other thread changes the rows half-way, and without
   // copying a large list first.
-  const bool read = list.ReadRows([&](const std::vector<ProxyEntry>& rows) {
+  const bool read = list.ReadRows([&](const std::vector<CompactRow>& rows) {
     has_rows = !rows.empty();
     if (has_rows) text = BuildText(rows);
   });
@@ -233,7 +258,7 @@ std::optional<AgentFileContent> ReadAgentFile(const DataDir& data_dir) {
 bool FillFromAgentRows(ProxyList& list, std::optional<AgentFileContent> content) {
   list.DeleteAllRows();
   if (!content) return false;
-  list.AddRows(std::move(content->rows));
+  list.AddCompactRows(std::move(content->rows));
   return true;
 }
 

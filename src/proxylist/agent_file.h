@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "proxylist/compact_row.h"
 #include "proxylist/proxy_entry.h"
 #include "proxylist/proxy_list.h"
 #include "settings/data_dir.h"
@@ -19,10 +20,12 @@ namespace lumvex {
 
 // The file's bytes for these rows.
 std::string FormatAgentText(const std::vector<ProxyEntry>& rows);
+std::string FormatAgentText(const std::vector<CompactRow>& rows);
 
 // What the file holds.
 struct AgentFileContent {
-  std::vector<ProxyEntry> rows;
+  // Built as the list keeps them, so a long list never exists as ProxyEntry rows.
+  std::vector<CompactRow> rows;
   std::size_t unread_lines = 0;  // non-blank lines that gave no row
   std::string unread_copy;       // name of the copy kept of a file with unread lines, or empty
 };

@@ -111,13 +111,13 @@ std::vector<ProxyEntry> ParseProxyLines(std::string_view text) {
   return rows;
 }
 
-std::string ExportText(const std::vector<ProxyEntry>& rows) {
+std::string ExportText(const std::vector<CompactRow>& rows) {
   std::string out;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (i > 0) out += "\r\n";
-    out += rows[i].cells[kColAddress];
+    out += rows[i].Cell(kColAddress);
     out += ':';
-    out += rows[i].cells[kColPort];
+    out += rows[i].Cell(kColPort);
   }
   return out;
 }

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "proxylist/compact_row.h"
 #include "proxylist/proxy_entry.h"
 
 namespace lumvex {
@@ -25,7 +26,8 @@ std::vector<ProxyEntry> ParseProxyLine(std::string_view line);
 std::vector<ProxyEntry> ParseProxyLines(std::string_view text);
 
 // Column 0 + ":" + column 1 of every row, joined by "\r\n", without a line end after the last.
-std::string ExportText(const std::vector<ProxyEntry>& rows);
+// Takes the list's own rows, read in place (ProxyList::ReadRows) instead of copied.
+std::string ExportText(const std::vector<CompactRow>& rows);
 
 // Bytes of an import file or a downloaded list as text, by text::DecodeGbkOrUtf8.
 std::string DecodeImportBytes(std::string_view bytes);

@@ -6,21 +6,11 @@
 #include <type_traits>
 #include <utility>
 
+#include "text/text_util.h"
+
 namespace lumvex {
 
 namespace {
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 bool IsColumn(int column) { return column >= 0 && column < kProxyColumnCount; }
 
@@ -63,35 +53,29 @@ int ProxyList::ListCount() const {
 }
 
 int ProxyList::CurrentRow() const {
-  return OnUi([this] { return current_row_; }, -1);
+  return OnUi([this] { return marks_.Current(); }, -1);
 }
 
 std::vector<int> ProxyList::SelectedRows() const {
-  return OnUi([this] { return selected_rows_; }, std::vector<int>{});
+  return OnUi([this] { return marks_.Selected(); }, std::vector<int>{});
 }
 
 void ProxyList::SetCurrentRow(int row) {
   OnUiVoid([this, row] {
-    if (row == -1 || InRange(row)) current_row_ = row;
+    if (row == -1 || InRange(row)) marks_.SetCurrent(row);
   });
 }
 
 void ProxyList::MoveCursorTo(int row) {
   OnUiVoid([this, row] {
     if (!InRange(row)) return;
-    current_row_ = row;
-    selected_rows_ = {row};
+    marks_.MoveTo(row);
     NotifyMarksChanged();
   });
 }
 
 void ProxyList::SetSelectedRows(std::vector<int> rows) {
-  OnUiVoid([this, &rows] {
-    std::erase_if(rows, [this](int r) { return !InRange(r); });
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    selected_rows_ = std::move(rows);
-  });
+  OnUiVoid([this, &rows] { marks_.SetSelected(std::move(rows), static_cast<int>(rows_.size())); });
 }
 
 std::string ProxyList::GetCell(int row, int column) const {
@@ -107,16 +91,16 @@ ProxyEntry ProxyList::GetRow(int row) const {
   return OnUi(
       [this, row] {
         if (!InRange(row)) return ProxyEntry{};
-        return rows_[static_cast<std::size_t>(row)];
+        return rows_[static_cast<std::size_t>(row)].ToEntry();
       },
       ProxyEntry{});
 }
 
 std::vector<ProxyEntry> ProxyList::Snapshot() const {
-  return OnUi([this] { return rows_; }, std::vector<ProxyEntry>{});
+  return OnUi([this] { return ToEntries(rows_); }, std::vector<ProxyEntry>{});
 }
 
-bool ProxyList::ReadRows(const std::function<void(const std::vector<ProxyEntry>&)>& reader) const {
+bool ProxyList::ReadRows(const std::function<void(const std::vector<CompactRow>&)>& reader) const {
   return OnUi(
       [this, &reader] {
         reader(rows_);
@@ -129,7 +113,7 @@ bool ProxyList::SetCell(int row, int column, std::string text) {
   return OnUi(
       [this, row, column, &text] {
         if (!InRange(row) || !IsColumn(column)) return false;
-        SetCellText(rows_[static_cast<std::size_t>(row)], column, std::move(text));
+        SetCellText(rows_[static_cast<std::size_t>(row)], column, text);
         ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(row, column); });
         return true;
       },
@@ -141,9 +125,9 @@ bool ProxyList::SetCellAndColours(int row, int column, std::string text,
   return OnUi(
       [this, row, column, &text, &colours] {
         if (!InRange(row) || !IsColumn(column)) return false;
-        ProxyEntry& entry = rows_[static_cast<std::size_t>(row)];
-        SetCellText(entry, column, std::move(text));
-        entry.colours.Set(column, colours);
+        CompactRow& entry = rows_[static_cast<std::size_t>(row)];
+        SetCellText(entry, column, text);
+        entry.SetColours(column, colours);
         ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(row, column); });
         return true;
       },
@@ -154,7 +138,7 @@ CheckState ProxyList::GetCheckState(int row) const {
   return OnUi(
       [this, row] {
         if (!InRange(row)) return CheckState{};
-        return rows_[static_cast<std::size_t>(row)].check;
+        return rows_[static_cast<std::size_t>(row)].Check();
       },
       CheckState{});
 }
@@ -163,14 +147,14 @@ bool ProxyList::SetCheckState(int row, CheckState state) {
   return OnUi(
       [this, row, &state] {
         if (!InRange(row)) return false;
-        ProxyEntry& entry = rows_[static_cast<std::size_t>(row)];
-        entry.check = state;
+        CompactRow& entry = rows_[static_cast<std::size_t>(row)];
+        entry.SetCheck(state);
         // A verdict replaces its cell's colour: red for a failure, the list's own for a success.
         // A check under way leaves the colour of the verdict before it.
         if (state.Failed()) {
-          entry.colours.Set(kColType, CellColours{kFailureTextColour, std::nullopt});
+          entry.SetColours(kColType, CellColours{kFailureTextColour, std::nullopt});
         } else if (state.Ok()) {
-          entry.colours.Set(kColType, std::nullopt);
+          entry.SetColours(kColType, std::nullopt);
         }
         ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(row, kColType); });
         return true;
@@ -182,7 +166,7 @@ std::optional<CellColours> ProxyList::GetCellColours(int row, int column) const 
   return OnUi(
       [this, row, column]() -> std::optional<CellColours> {
         if (!InRange(row) || !IsColumn(column)) return std::nullopt;
-        return rows_[static_cast<std::size_t>(row)].colours.Get(column);
+        return rows_[static_cast<std::size_t>(row)].Colours(column);
       },
       std::nullopt);
 }
@@ -191,7 +175,7 @@ bool ProxyList::SetCellColours(int row, int column, std::optional<CellColours> c
   return OnUi(
       [this, row, column, &colours] {
         if (!InRange(row) || !IsColumn(column)) return false;
-        if (rows_[static_cast<std::size_t>(row)].colours.Set(column, colours)) {
+        if (rows_[static_cast<std::size_t>(row)].SetColours(column, colours)) {
           ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(row, column); });
         }
         return true;
@@ -202,13 +186,8 @@ bool ProxyList::SetCellColours(int row, int column, std::optional<CellColours> c
 void ProxyList::ClearCellColours() {
   OnUiVoid([this] {
     for (std::size_t r = 0; r < rows_.size(); ++r) {
-      RowColours& colours = rows_[r].colours;
-      if (colours.empty()) continue;
-      const std::vector<int> columns = colours.Columns();
-      colours = RowColours();
-      const int row = static_cast<int>(r);
-      for (int column : columns) {
-        ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(row, column); });
+      for (int column : rows_[r].ClearColours()) {
+        ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(static_cast<int>(r), column); });
       }
     }
   });
@@ -218,7 +197,7 @@ std::size_t ProxyList::ColouredCellCount() const {
   return OnUi(
       [this] {
         std::size_t count = 0;
-        for (const ProxyEntry& entry : rows_) count += entry.colours.size();
+        for (const CompactRow& entry : rows_) count += entry.ColouredCellCount();
         return count;
       },
       std::size_t{0});
@@ -230,18 +209,19 @@ int ProxyList::InsertRow(int position, std::string address) {
         const int count = static_cast<int>(rows_.size());
         const int at = (position < 0 || position > count) ? count : position;
         ForEachObserver([&](ProxyListObserver& o) { o.BeginInsertRows(at, at); });
-        ProxyEntry entry;
-        entry.cells[kColAddress] = std::move(address);
+        CompactRow entry;
+        entry.SetCell(kColAddress, address);
         rows_.insert(rows_.begin() + at, std::move(entry));
         ForEachObserver([&](ProxyListObserver& o) { o.EndInsertRows(); });
-        ShiftMarksAfterInsert(at);
+        if (marks_.AfterInsert(at)) NotifyMarksChanged();
         return at;
       },
       -1);
 }
 
-int ProxyList::AddRow(ProxyEntry entry) {
-  ReadCheckState(entry);
+int ProxyList::AddRow(ProxyEntry added) {
+  ReadCheckState(added);
+  CompactRow entry(added);
   return OnUi(
       [this, &entry] {
         const int at = static_cast<int>(rows_.size());
@@ -255,7 +235,10 @@ int ProxyList::AddRow(ProxyEntry entry) {
 
 void ProxyList::AddRows(std::vector<ProxyEntry> entries) {
   // Off the UI thread: typing a large load's verdicts must not stall the window.
-  for (ProxyEntry& entry : entries) ReadCheckState(entry);
+  AddCompactRows(CompactRows(std::move(entries)));
+}
+
+void ProxyList::AddCompactRows(std::vector<CompactRow> entries) {
   OnUiVoid([this, &entries] {
     if (entries.empty()) return;
     const int first = static_cast<int>(rows_.size());
@@ -282,7 +265,7 @@ bool ProxyList::DeleteRow(int row) {
         ForEachObserver([&](ProxyListObserver& o) { o.BeginRemoveRows(row, row); });
         rows_.erase(rows_.begin() + row);
         ForEachObserver([&](ProxyListObserver& o) { o.EndRemoveRows(); });
-        ShiftMarksAfterDelete(row);
+        if (marks_.AfterDelete(row)) NotifyMarksChanged();
         return true;
       },
       false);
@@ -293,8 +276,11 @@ void ProxyList::DeleteAllRows() {
 }
 
 void ProxyList::ReplaceAll(std::vector<ProxyEntry> entries) {
-  for (ProxyEntry& entry : entries) ReadCheckState(entry);
-  OnUiVoid([this, &entries] { ResetRows(std::move(entries)); });
+  ReplaceAllCompact(CompactRows(std::move(entries)));
+}
+
+void ProxyList::ReplaceAllCompact(std::vector<CompactRow> rows) {
+  OnUiVoid([this, &rows] { ResetRows(std::move(rows)); });
 }
 
 int ProxyList::FindRow(std::string_view text, int start_row, int column) const {
@@ -304,8 +290,9 @@ int ProxyList::FindRow(std::string_view text, int start_row, int column) const {
         for (std::size_t r = static_cast<std::size_t>(std::max(start_row, 0)); r < rows_.size();
              ++r) {
           const std::string_view cell = CellText(rows_[r], column);
-          const bool match =
-              column == kColAddress ? EqualsIgnoringAsciiCase(cell, text) : cell == text;
+          const bool match = column == kColAddress
+                                 ? cell.size() == text.size() && text::StartsWith(cell, text, true)
+                                 : cell == text;
           if (match) return static_cast<int>(r);
         }
         return -1;
@@ -324,56 +311,14 @@ void ProxyList::RemoveObserver(ProxyListObserver* observer) {
   OnUiVoid([this, observer] { std::erase(observers_, observer); });
 }
 
-void ProxyList::ResetRows(std::vector<ProxyEntry> entries) {
+void ProxyList::ResetRows(std::vector<CompactRow> entries) {
   if (rows_.empty() && entries.empty()) return;
   ForEachObserver([&](ProxyListObserver& o) { o.BeginReset(); });
   // Assigning a fresh vector also gives the old rows' memory back.
   rows_ = std::move(entries);
   ForEachObserver([&](ProxyListObserver& o) { o.EndReset(); });
   // The rows are new ones: nothing of the old cursor or selection refers to them.
-  const bool marks_changed = current_row_ != -1 || !selected_rows_.empty();
-  current_row_ = -1;
-  selected_rows_.clear();
-  if (marks_changed) NotifyMarksChanged();
-}
-
-void ProxyList::ShiftMarksAfterInsert(int at) {
-  bool changed = false;
-  if (current_row_ >= at) {
-    ++current_row_;
-    changed = true;
-  }
-  for (int& r : selected_rows_) {
-    if (r >= at) {
-      ++r;
-      changed = true;
-    }
-  }
-  if (changed) NotifyMarksChanged();
-}
-
-void ProxyList::ShiftMarksAfterDelete(int row) {
-  bool changed = false;
-  if (current_row_ == row) {
-    current_row_ = -1;
-    changed = true;
-  } else if (current_row_ > row) {
-    --current_row_;
-    changed = true;
-  }
-  for (auto it = selected_rows_.begin(); it != selected_rows_.end();) {
-    if (*it == row) {
-      it = selected_rows_.erase(it);
-      changed = true;
-      continue;
-    }
-    if (*it > row) {
-      --*it;
-      changed = true;
-    }
-    ++it;
-  }
-  if (changed) NotifyMarksChanged();
+  if (marks_.Clear()) NotifyMarksChanged();
 }
 
 void ProxyList::NotifyMarksChanged() {

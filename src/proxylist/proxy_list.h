@@ -1,5 +1,6 @@
 // The program's one data set: the ordered rows of the main list, addressed by 0-based index.
 // Every operation may be called from any thread; each runs as one step on the UI thread.
+// Rows are kept compact (CompactRow) and handed in and out as ProxyEntry.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +12,10 @@
 #include <vector>
 
 #include "platform/ui_thread.h"
+#include "proxylist/compact_row.h"
 #include "proxylist/proxy_entry.h"
 #include "proxylist/proxy_list_observer.h"
+#include "proxylist/row_marks.h"
 
 namespace lumvex {
 
@@ -39,7 +42,7 @@ class ProxyList {
   std::vector<ProxyEntry> Snapshot() const;
   // Lets `reader` look at all rows in one step without copying them (saving the list file).
   // False when the UI thread has closed and `reader` did not run.
-  bool ReadRows(const std::function<void(const std::vector<ProxyEntry>&)>& reader) const;
+  bool ReadRows(const std::function<void(const std::vector<CompactRow>&)>& reader) const;
   // Writes the cell as SetCellText does (a verdict text in the type column becomes its check
   // state). False when the row or column is out of range.
   bool SetCell(int row, int column, std::string text);
@@ -73,11 +76,14 @@ class ProxyList {
   int AddRow(ProxyEntry entry);
   // Appends many rows in one step (loading a file).
   void AddRows(std::vector<ProxyEntry> entries);
+  // The same with rows already compact (a loaded file's), taken as they are.
+  void AddCompactRows(std::vector<CompactRow> rows);
   // False when the row is out of range. Rows below move up; current and selected rows follow.
   bool DeleteRow(int row);
   void DeleteAllRows();
   // Replaces all rows in one step (cleaning operations).
   void ReplaceAll(std::vector<ProxyEntry> entries);
+  void ReplaceAllCompact(std::vector<CompactRow> rows);
 
   // First row at or after `start_row` whose cell in `column` equals `text` as a whole: letter
   // case is ignored in column 0 and respected in the other columns. -1 when none.
@@ -87,9 +93,9 @@ class ProxyList {
   void AddObserver(ProxyListObserver* observer);
   void RemoveObserver(ProxyListObserver* observer);
 
-  // Direct access for code already on the UI thread (the table model's data()). Callers must be
-  // on the UI thread.
-  const std::vector<ProxyEntry>& RowsOnUiThread() const { return rows_; }
+  // Direct access for code already on the UI thread (the table model's data() reads the cell
+  // texts here, without copies). Callers must be on the UI thread.
+  const std::vector<CompactRow>& RowsOnUiThread() const { return rows_; }
 
  private:
   // Runs `fn` as one step on the UI thread; `neutral` when that thread has closed.
@@ -101,16 +107,12 @@ class ProxyList {
   void ForEachObserver(Fn&& fn);
 
   bool InRange(int row) const;
-  void ResetRows(std::vector<ProxyEntry> entries);
-  // The current row and the selection follow the rows they point at.
-  void ShiftMarksAfterInsert(int at);
-  void ShiftMarksAfterDelete(int row);
+  void ResetRows(std::vector<CompactRow> rows);
   void NotifyMarksChanged();
 
   UiThread& ui_;
-  std::vector<ProxyEntry> rows_;
-  int current_row_ = -1;
-  std::vector<int> selected_rows_;
+  std::vector<CompactRow> rows_;
+  RowMarks marks_;
   std::vector<ProxyListObserver*> observers_;
 };
 

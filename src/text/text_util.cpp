@@ -114,7 +114,9 @@ std::vector<std::string> Split(std::string_view text, std::string_view delimiter
   return pieces;
 }
 
-std::string Trim(std::string_view text) {
+std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+
+std::string_view TrimView(std::string_view text) {
   while (true) {
     if (!text.empty() && text.front() == ' ') {
       text.remove_prefix(1);
@@ -133,7 +135,7 @@ std::string Trim(std::string_view text) {
       break;
     }
   }
-  return std::string(text);
+  return text;
 }
 
 std::size_t Find(std::string_view haystack, std::string_view needle, std::size_t from,

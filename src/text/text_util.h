@@ -15,6 +15,8 @@ std::vector<std::string> Split(std::string_view text, std::string_view delimiter
 
 // Removes leading and trailing ASCII spaces and ideographic spaces (U+3000, GBK A1 A1).
 std::string Trim(std::string_view text);
+// The same, as a view into `text`.
+std::string_view TrimView(std::string_view text);
 
 // Byte offset of the first occurrence of `needle` at or after `from`, or npos. With
 // `ignore_case`, ASCII letters compare without regard to case (other characters exactly).

@@ -105,7 +105,8 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
       proxy_switch.SwitchOffWithoutIndicators();
       // exit() has already ended this thread's thread-local objects, the text converters among
       // them: the rows are taken here and encoded and written on a thread of their own.
-      const std::vector<ProxyEntry> rows = list.Snapshot();
+      std::vector<CompactRow> rows;  // a copy as compact as the list's own
+      list.ReadRows([&rows](const std::vector<CompactRow>& all) { rows = all; });
       if (rows.empty()) return;  // as SaveAgentFile: an empty list keeps the previous file
       std::thread([&rows, &data_dir] {
         if (data_dir.EnsureDataDir()) {

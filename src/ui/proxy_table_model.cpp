@@ -58,7 +58,7 @@ QVariant ProxyTableModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
     case Qt::BackgroundRole: {
       if (!colours_) return {};
-      const auto found = list_.RowsOnUiThread()[static_cast<std::size_t>(row)].colours.Get(column);
+      const auto found = list_.RowsOnUiThread()[static_cast<std::size_t>(row)].Colours(column);
       if (!found) return {};
       if (role == Qt::ForegroundRole) return FromColorRef(found->text);
       if (found->back) return FromColorRef(*found->back);

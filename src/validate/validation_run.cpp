@@ -10,15 +10,28 @@ ValidationRun::ValidationRun(WorkerPool& pool, http::FetchClient& fetcher, Check
     : pool_(pool), fetcher_(fetcher), target_(std::move(target)), events_(std::move(events)) {}
 
 void ValidationRun::Start(const std::vector<ProxyEntry>& rows, int threads) {
-  const auto count = static_cast<std::int32_t>(rows.size());
-  // A second start while running finds the pool running: the rows go to the running pool again.
-  // The workers start while the table is built.
-  pool_.Create(threads, [this](std::int32_t number) { CheckTask(number); });
   ValidationTaskTable::Records records;
   records.reserve(rows.size());
   for (const ProxyEntry& row : rows) {
     records.push_back(row.cells[kColAddress] + ":" + row.cells[kColPort]);
   }
+  StartRecords(std::move(records), threads);
+}
+
+void ValidationRun::Start(const std::vector<CompactRow>& rows, int threads) {
+  ValidationTaskTable::Records records;
+  records.reserve(rows.size());
+  for (const CompactRow& row : rows) {
+    records.push_back(std::string(row.Cell(kColAddress)) + ":" + std::string(row.Cell(kColPort)));
+  }
+  StartRecords(std::move(records), threads);
+}
+
+void ValidationRun::StartRecords(ValidationTaskTable::Records records, int threads) {
+  const auto count = static_cast<std::int32_t>(records.size());
+  // A second start while running finds the pool running: the rows go to the running pool again.
+  // The workers start while the table is built.
+  pool_.Create(threads, [this](std::int32_t number) { CheckTask(number); });
   tasks_.Rebuild(std::move(records));
   // A task that cannot be queued leaves its row without a verdict from this run.
   for (std::int32_t i = 1; i <= count; ++i) pool_.Post(i);

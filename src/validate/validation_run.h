@@ -15,6 +15,7 @@
 #include "http/fetch_client.h"
 #include "platform/worker_pool.h"
 #include "proxylist/check_state.h"
+#include "proxylist/compact_row.h"
 #include "proxylist/proxy_entry.h"
 #include "validate/proxy_check.h"
 #include "validate/strict_check.h"
@@ -45,6 +46,7 @@ class ValidationRun {
   // once; `rows` need not outlive the call. A second start while the pool runs gives the new rows
   // to the running pool.
   void Start(const std::vector<ProxyEntry>& rows, int threads);
+  void Start(const std::vector<CompactRow>& rows, int threads);
   // Drops the checks not yet begun; those under way still report. Does not wait.
   void Stop();
 
@@ -58,6 +60,9 @@ class ValidationRun {
   const CheckTarget& Target() const { return target_; }
 
  private:
+  // `records`: "address:port" of each row, in row order.
+  void StartRecords(ValidationTaskTable::Records records, int threads);
+
   // Pool routine: checks the proxy of task `number` (1-based) of the current table. Blocks its
   // worker up to the check deadline.
   void CheckTask(std::int32_t number);

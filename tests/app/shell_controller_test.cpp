@@ -109,7 +109,7 @@ TEST_F(ShellControllerTest, RowsReadAheadAreLoadedAtTheListStep) {
   config.read_list_ahead = [&reads] {
     ++reads;
     AgentFileContent content;
-    content.rows = {Row("9.9.9.9", "81", "HTTP")};
+    content.rows.emplace_back(Row("9.9.9.9", "81", "HTTP"));
     return std::optional<AgentFileContent>(std::move(content));
   };
   ShellController shell(state_, list_, prompts_, config);

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(again.size() == loaded.rows.size());
   for (std::size_t i = 0; i < again.size(); ++i) {
     for (int column = 0; column < kProxyColumnCount; ++column) {
-      const std::string& cell = loaded.rows[i].cells[column];
+      const std::string cell(loaded.rows[i].Cell(column));
       FUZZ_CHECK(again[i].cells[column] == cell ||
                  again[i].cells[column] == text::DecodeGbk(text::EncodeGbk(cell)));
     }

@@ -77,8 +77,8 @@ TEST(ParseProxyLinesTest, EveryLineEndWorks) {
 
 TEST(ExportTextTest, LinesJoinedByCrLfWithoutTrailingLineEnd) {
   EXPECT_EQ(ExportText({}), "");
-  EXPECT_EQ(ExportText({Row("1.1.1.1", "80", "x")}), "1.1.1.1:80");
-  EXPECT_EQ(ExportText({Row("1.1.1.1", "80"), Row("2.2.2.2", "8080")}),
+  EXPECT_EQ(ExportText(CompactRows({Row("1.1.1.1", "80", "x")})), "1.1.1.1:80");
+  EXPECT_EQ(ExportText(CompactRows({Row("1.1.1.1", "80"), Row("2.2.2.2", "8080")})),
             "1.1.1.1:80\r\n2.2.2.2:8080");
 }
 

@@ -45,7 +45,7 @@ TEST(AgentTextTest, TwoRowsGiveTwoLinesWithoutFinalLineEnd) {
                                "5.6.7.8 | 3128 | HTTP |  |  | ";
   EXPECT_EQ(FormatAgentText(rows), expected);
   EXPECT_EQ(ParseAgentText(expected), rows);
-  EXPECT_EQ(FormatAgentText({}), "");
+  EXPECT_EQ(FormatAgentText(Rows{}), "");
   EXPECT_TRUE(ParseAgentText("").empty());
 }
 
@@ -97,7 +97,7 @@ TEST(AgentTextTest, EveryLineEndStyleGivesEveryRow) {
       }
       if (final_end) file += end;
       const AgentFileContent content = ParseAgentFile(file);
-      EXPECT_EQ(content.rows, five) << file;
+      EXPECT_EQ(ToEntries(content.rows), five) << file;
       EXPECT_EQ(content.unread_lines, 0u) << file;
     }
   }
@@ -124,7 +124,7 @@ TEST(AgentTextTest, Utf8FilesAreReadAsUtf8AndUnreadLinesCounted) {
   };
   for (const Case& c : cases) {
     const AgentFileContent content = ParseAgentFile(c.bytes);
-    EXPECT_EQ(content.rows, c.rows) << c.bytes;
+    EXPECT_EQ(ToEntries(content.rows), c.rows) << c.bytes;
     EXPECT_EQ(content.unread_lines, c.unread) << c.bytes;
   }
 }

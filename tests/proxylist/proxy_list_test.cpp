@@ -212,8 +212,8 @@ TEST_F(ProxyListTest, CallsFromTheUiThreadRunInline) {
 TEST_F(ProxyListTest, ReadRowsSeesTheWholeListInOneStep) {
   FillFive();
   std::vector<std::string> seen;
-  ASSERT_TRUE(list_.ReadRows([&](const std::vector<ProxyEntry>& rows) {
-    for (const ProxyEntry& e : rows) seen.push_back(e.cells[0]);
+  ASSERT_TRUE(list_.ReadRows([&](const std::vector<CompactRow>& rows) {
+    for (const CompactRow& e : rows) seen.emplace_back(e.Cell(0));
   }));
   EXPECT_EQ(seen, (std::vector<std::string>{"a", "b", "c", "d", "e"}));
 }
@@ -264,7 +264,7 @@ TEST(ProxyListShutdownTest, ClosedUiThreadGivesNeutralValues) {
   EXPECT_FALSE(list.DeleteRow(0));
   EXPECT_EQ(list.FindRow("1.1.1.1"), -1);
   bool ran = false;
-  EXPECT_FALSE(list.ReadRows([&](const std::vector<ProxyEntry>&) { ran = true; }));
+  EXPECT_FALSE(list.ReadRows([&](const std::vector<CompactRow>&) { ran = true; }));
   EXPECT_FALSE(ran);
   list.DeleteAllRows();
   list.AddRows({Row("4.4.4.4")});

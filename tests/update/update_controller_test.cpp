@@ -309,7 +309,7 @@ TEST_F(UpdatePathTest, YesStartsTheNewProgramAndTheOldOneSavesItsListAndEnds) {
   const auto rows = ReadAgentFile(lumvex::DataDir(run_dir_.File("data")));
   ASSERT_TRUE(rows.has_value());
   ASSERT_EQ(rows->rows.size(), 1u);
-  EXPECT_EQ(rows->rows[0].cells[0], "1.2.3.4");
+  EXPECT_EQ(rows->rows[0].Cell(0), "1.2.3.4");
 }
 
 TEST_F(UpdatePathTest, NoBringsTheMainWindowBackAndKeepsTheFile) {

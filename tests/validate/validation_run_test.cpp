@@ -376,7 +376,7 @@ TEST_F(ValidationRunTest, ExitDuringARunWithFiveHundredHangingChecks) {
   const auto rows = ReadAgentFile(lumvex::DataDir(dir_.path() + "/data"));
   ASSERT_TRUE(rows.has_value());
   ASSERT_EQ(rows->rows.size(), 500u);
-  for (const ProxyEntry& e : rows->rows) EXPECT_EQ(e.cells[kColType], "正在验证...");
+  for (const CompactRow& e : rows->rows) EXPECT_EQ(e.Cell(kColType), "正在验证...");
 }
 
 // The run's checks alone, as `lumvexip check` uses them: no list and no window state, each row's

@@ -1,0 +1,268 @@
+#include "proxylist/compact_row.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <utility>
+
+namespace lumvex {
+
+namespace {
+
+// A colour record: column, whether a background follows, text colour, background colour.
+constexpr std::size_t kColourRecordBytes = 10;
+
+template <typename T>
+T Load(const char* at) {
+  T value;
+  std::memcpy(&value, at, sizeof value);
+  return value;
+}
+
+template <typename T>
+void Store(char* at, T value) {
+  std::memcpy(at, &value, sizeof value);
+}
+
+}  // namespace
+
+// The row array of a long list is part of its size: a pointer, the check state and the flags.
+static_assert(sizeof(CompactRow) <= 24);
+
+CompactRow::CompactRow(const ProxyEntry& entry) {
+  Cells cells;
+  for (int c = 0; c < kProxyColumnCount; ++c) cells[c] = entry.cells[static_cast<std::size_t>(c)];
+  Rebuild(cells, entry.colours);
+  SetCheck(entry.check);
+}
+
+CompactRow::CompactRow(const Cells& cells) { Rebuild(cells, RowColours()); }
+
+CompactRow::CompactRow(const CompactRow& other)
+    : seconds_(other.seconds_),
+      bytes_(other.bytes_),
+      http_status_(other.http_status_),
+      status_(other.status_),
+      flags_(other.flags_) {
+  if (other.data_) {
+    const std::size_t size = other.DataBytes();
+    data_ = new char[size];
+    std::memcpy(data_, other.data_, size);
+  }
+}
+
+CompactRow& CompactRow::operator=(const CompactRow& other) {
+  if (this != &other) *this = CompactRow(other);
+  return *this;
+}
+
+CompactRow::CompactRow(CompactRow&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      seconds_(other.seconds_),
+      bytes_(other.bytes_),
+      http_status_(other.http_status_),
+      status_(other.status_),
+      flags_(std::exchange(other.flags_, 0)) {}
+
+CompactRow& CompactRow::operator=(CompactRow&& other) noexcept {
+  if (this == &other) return *this;
+  Release();
+  data_ = std::exchange(other.data_, nullptr);
+  seconds_ = other.seconds_;
+  bytes_ = other.bytes_;
+  http_status_ = other.http_status_;
+  status_ = other.status_;
+  flags_ = std::exchange(other.flags_, 0);
+  return *this;
+}
+
+CompactRow::~CompactRow() { Release(); }
+
+void CompactRow::Release() {
+  delete[] data_;
+  data_ = nullptr;
+}
+
+std::size_t CompactRow::CellEnd(int column) const {
+  if (flags_ & kWideEnds) return Load<std::uint32_t>(data_ + 4 * column);
+  return Load<std::uint16_t>(data_ + 2 * column);
+}
+
+std::string_view CompactRow::Cell(int column) const {
+  if (!data_ || column < 0 || column >= kProxyColumnCount) return {};
+  const std::size_t begin = column == 0 ? 0 : CellEnd(column - 1);
+  return std::string_view(Texts() + begin, CellEnd(column) - begin);
+}
+
+CompactRow::Cells CompactRow::AllCells() const {
+  Cells cells;
+  for (int c = 0; c < kProxyColumnCount; ++c) cells[static_cast<std::size_t>(c)] = Cell(c);
+  return cells;
+}
+
+std::size_t CompactRow::ColourCount() const {
+  if (!(flags_ & kHasColours)) return 0;
+  return static_cast<unsigned char>(ColourRecords()[-1]);
+}
+
+const char* CompactRow::ColourRecords() const {
+  return Texts() + CellEnd(kProxyColumnCount - 1) + 1;
+}
+
+std::size_t CompactRow::DataBytes() const {
+  const std::size_t texts = EndsBytes() + CellEnd(kProxyColumnCount - 1);
+  if (!(flags_ & kHasColours)) return texts;
+  return texts + 1 + ColourCount() * kColourRecordBytes;
+}
+
+void CompactRow::Rebuild(const Cells& cells, const RowColours& colours) {
+  std::size_t total = 0;
+  for (const std::string_view cell : cells) total += cell.size();
+  const std::vector<int> coloured = colours.Columns();
+  if (total == 0 && coloured.empty()) {
+    Release();
+    flags_ = 0;
+    return;
+  }
+  const bool wide = total > std::numeric_limits<std::uint16_t>::max();
+  const std::size_t ends_bytes = (wide ? 4 : 2) * kProxyColumnCount;
+  std::size_t size = ends_bytes + total;
+  if (!coloured.empty()) size += 1 + coloured.size() * kColourRecordBytes;
+  // Written in full before the old data goes: `cells` may point into it.
+  char* data = new char[size];
+  char* out = data + ends_bytes;
+  std::size_t end = 0;
+  for (int c = 0; c < kProxyColumnCount; ++c) {
+    const std::string_view cell = cells[static_cast<std::size_t>(c)];
+    std::memcpy(out, cell.data(), cell.size());
+    out += cell.size();
+    end += cell.size();
+    if (wide) {
+      Store(data + 4 * c, static_cast<std::uint32_t>(end));
+    } else {
+      Store(data + 2 * c, static_cast<std::uint16_t>(end));
+    }
+  }
+  if (!coloured.empty()) {
+    *out++ = static_cast<char>(coloured.size());
+    for (int column : coloured) {
+      const CellColours cell = *colours.Get(column);
+      out[0] = static_cast<char>(column);
+      out[1] = cell.back ? 1 : 0;
+      Store(out + 2, cell.text);
+      Store(out + 6, cell.back.value_or(0));
+      out += kColourRecordBytes;
+    }
+  }
+  Release();
+  data_ = data;
+  flags_ = static_cast<std::uint8_t>((wide ? kWideEnds : 0) | (coloured.empty() ? 0 : kHasColours));
+}
+
+void CompactRow::SetCell(int column, std::string_view text) {
+  if (column < 0 || column >= kProxyColumnCount) return;
+  Cells cells = AllCells();
+  cells[static_cast<std::size_t>(column)] = text;
+  Rebuild(cells, ReadColours());
+}
+
+CheckState CompactRow::Check() const {
+  CheckState state;
+  state.status = Status();
+  state.seconds = seconds_;
+  state.http_status = http_status_;
+  state.bytes = bytes_;
+  return state;
+}
+
+void CompactRow::SetCheck(const CheckState& state) {
+  status_ = static_cast<std::uint8_t>(state.status);
+  seconds_ = state.seconds;
+  http_status_ = static_cast<std::uint16_t>(
+      std::clamp<int>(state.http_status, 0, std::numeric_limits<std::uint16_t>::max()));
+  bytes_ = static_cast<std::uint32_t>(
+      std::min<std::size_t>(state.bytes, std::numeric_limits<std::uint32_t>::max()));
+}
+
+RowColours CompactRow::ReadColours() const {
+  RowColours colours;
+  const std::size_t count = ColourCount();
+  const char* record = count ? ColourRecords() : nullptr;
+  for (std::size_t i = 0; i < count; ++i, record += kColourRecordBytes) {
+    CellColours cell;
+    cell.text = Load<std::uint32_t>(record + 2);
+    if (record[1]) cell.back = Load<std::uint32_t>(record + 6);
+    colours.Set(record[0], cell);
+  }
+  return colours;
+}
+
+std::optional<CellColours> CompactRow::Colours(int column) const {
+  const std::size_t count = ColourCount();
+  const char* record = count ? ColourRecords() : nullptr;
+  for (std::size_t i = 0; i < count; ++i, record += kColourRecordBytes) {
+    if (record[0] != column) continue;
+    CellColours cell;
+    cell.text = Load<std::uint32_t>(record + 2);
+    if (record[1]) cell.back = Load<std::uint32_t>(record + 6);
+    return cell;
+  }
+  return std::nullopt;
+}
+
+bool CompactRow::SetColours(int column, std::optional<CellColours> colours) {
+  if (Colours(column) == colours) return false;
+  RowColours all = ReadColours();
+  all.Set(column, colours);
+  Rebuild(AllCells(), all);
+  return true;
+}
+
+std::vector<int> CompactRow::ColouredColumns() const { return ReadColours().Columns(); }
+
+std::vector<int> CompactRow::ClearColours() {
+  if (!(flags_ & kHasColours)) return {};
+  std::vector<int> columns = ColouredColumns();
+  Rebuild(AllCells(), RowColours());
+  return columns;
+}
+
+std::size_t CompactRow::ColouredCellCount() const { return ColourCount(); }
+
+ProxyEntry CompactRow::ToEntry() const {
+  ProxyEntry entry;
+  if (data_) {
+    for (int c = 0; c < kProxyColumnCount; ++c) entry.cells[static_cast<std::size_t>(c)] = Cell(c);
+  }
+  entry.check = Check();
+  if (flags_ & kHasColours) entry.colours = ReadColours();
+  return entry;
+}
+
+void SetCellText(CompactRow& row, int column, std::string_view text) {
+  if (column == kColType) {
+    const std::optional<CheckStatus> status = ParseCheckStatusText(text);
+    row.SetCheck(status ? CheckState{*status} : CheckState{});
+  }
+  row.SetCell(column, text);
+}
+
+std::vector<CompactRow> CompactRows(std::vector<ProxyEntry> entries) {
+  std::vector<CompactRow> rows;
+  rows.reserve(entries.size());
+  for (ProxyEntry& entry : entries) {
+    ReadCheckState(entry);
+    rows.emplace_back(entry);
+  }
+  return rows;
+}
+
+std::vector<ProxyEntry> ToEntries(const std::vector<CompactRow>& rows) {
+  std::vector<ProxyEntry> entries;
+  entries.reserve(rows.size());
+  for (const CompactRow& row : rows) entries.push_back(row.ToEntry());
+  return entries;
+}
+
+}  // namespace lumvex

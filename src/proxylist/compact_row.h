@@ -1,0 +1,101 @@
+// One row of the list as the list keeps it. A list holds up to millions of rows, so a row is 24
+// bytes plus one allocation holding its six cell texts back to back (and the colours of the few
+// cells that have their own); ProxyEntry, with a string per cell, took about 410 bytes a row.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "proxylist/cell_colours.h"
+#include "proxylist/check_state.h"
+#include "proxylist/proxy_entry.h"
+
+namespace lumvex {
+
+class CompactRow {
+ public:
+  using Cells = std::array<std::string_view, kProxyColumnCount>;
+
+  CompactRow() = default;
+  // The row's cells, check state and colours.
+  explicit CompactRow(const ProxyEntry& entry);
+  // These cell texts, no check state, no colours.
+  explicit CompactRow(const Cells& cells);
+  CompactRow(const CompactRow& other);
+  CompactRow& operator=(const CompactRow& other);
+  CompactRow(CompactRow&& other) noexcept;
+  CompactRow& operator=(CompactRow&& other) noexcept;
+  ~CompactRow();
+
+  // The cell's own text (in the type column: the source's type text; CellText gives what shows).
+  std::string_view Cell(int column) const;
+  void SetCell(int column, std::string_view text);
+
+  CheckStatus Status() const { return static_cast<CheckStatus>(status_); }
+  CheckState Check() const;
+  // Seconds keep full precision; the HTTP status (three digits) and the body bytes (a check reads
+  // a few KiB at most) are clamped to 16 and 32 bits.
+  void SetCheck(const CheckState& state);
+
+  std::optional<CellColours> Colours(int column) const;
+  // nullopt removes the cell's colours. True when anything changed.
+  bool SetColours(int column, std::optional<CellColours> colours);
+  // The columns that have colours, in the order they were given them.
+  std::vector<int> ColouredColumns() const;
+  // Removes all colours; returns the columns that had them.
+  std::vector<int> ClearColours();
+  std::size_t ColouredCellCount() const;
+
+  ProxyEntry ToEntry() const;
+
+ private:
+  static constexpr std::uint8_t kWideEnds = 1;  // cell ends are 32-bit (a row over 64 KiB)
+  static constexpr std::uint8_t kHasColours = 2;
+
+  // Layout of data_: the six cells' end offsets (16 or 32 bits each), the texts back to back, and
+  // with kHasColours a count byte and that many colour records. Null: six empty cells, no colours.
+  std::size_t EndsBytes() const { return (flags_ & kWideEnds ? 4 : 2) * kProxyColumnCount; }
+  std::size_t CellEnd(int column) const;
+  const char* Texts() const { return data_ + EndsBytes(); }
+  std::size_t ColourCount() const;
+  const char* ColourRecords() const;
+  std::size_t DataBytes() const;
+  RowColours ReadColours() const;
+  Cells AllCells() const;
+  // Replaces data_ with these cells and colours.
+  void Rebuild(const Cells& cells, const RowColours& colours);
+  void Release();
+
+  char* data_ = nullptr;
+  double seconds_ = 0;
+  std::uint32_t bytes_ = 0;
+  std::uint16_t http_status_ = 0;
+  std::uint8_t status_ = 0;
+  std::uint8_t flags_ = 0;
+};
+
+// The text the row shows and saves in `column` (as CellText of a ProxyEntry).
+inline std::string_view CellText(const CompactRow& row, int column) {
+  if (column == kColType && row.Status() != CheckStatus::kNone) {
+    return CheckStatusText(row.Status());
+  }
+  return row.Cell(column);
+}
+
+// Writes the cell as SetCellText of a ProxyEntry: a verdict text in the type column becomes that
+// check state, any other text there a source's type with no check.
+void SetCellText(CompactRow& row, int column, std::string_view text);
+
+// Rows handed in, as the list keeps them; a verdict text in the type column of a row with no
+// check state becomes that state (ReadCheckState). Called off the UI thread, so that converting a
+// large batch does not stall the window.
+std::vector<CompactRow> CompactRows(std::vector<ProxyEntry> entries);
+
+// The rows as exchange rows (tests and callers that want whole rows).
+std::vector<ProxyEntry> ToEntries(const std::vector<CompactRow>& rows);
+
+}  // namespace lumvex

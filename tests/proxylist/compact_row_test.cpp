@@ -1,0 +1,63 @@
+#include "proxylist/compact_row.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "entry_printer.h"
+
+namespace lumvex {
+namespace {
+
+ProxyEntry Entry(std::vector<std::string> cells, CheckState check = {}, RowColours colours = {}) {
+  ProxyEntry entry;
+  for (std::size_t c = 0; c < cells.size(); ++c) entry.cells[c] = std::move(cells[c]);
+  entry.check = check;
+  entry.colours = std::move(colours);
+  return entry;
+}
+
+RowColours Colours(std::vector<std::pair<int, CellColours>> cells) {
+  RowColours colours;
+  for (const auto& [column, cell] : cells) colours.Set(column, cell);
+  return colours;
+}
+
+// A row kept compact gives back the cells, check state and colours it was given, however long its
+// cells, and keeps them through copies, moves and edits of other cells.
+TEST(CompactRowTest, KeepsWhatItWasGiven) {
+  const std::string long_cell(70000, 'x');  // past 16-bit offsets
+  const ProxyEntry cases[] = {
+      Entry({}),
+      Entry({"1.2.3.4", "80"}),
+      Entry({"1.2.3.4", "80", "HTTP", "0.5", "广东省深圳市 电信", "1天"}),
+      Entry({"", "", "", "", "", "尾"}),
+      Entry({"a", long_cell, "b", "", long_cell, "c"}),
+      Entry({"1.1.1.1", "81", "HTTP"}, CheckState{CheckStatus::kFailed, 2.125, 502, 4096},
+            Colours({{kColType, {kFailureTextColour, std::nullopt}}})),
+      Entry({}, CheckState{CheckStatus::kOk, 0.1, 200, 12},
+            Colours({{kColPort, {0x123456, 0xABCDEF}}, {kColAddress, {7, std::nullopt}}})),
+  };
+  for (const ProxyEntry& entry : cases) {
+    const CompactRow row(entry);
+    EXPECT_EQ(row.ToEntry(), entry);
+    EXPECT_EQ(row.Check(), entry.check);
+    EXPECT_EQ(row.ColouredColumns(), entry.colours.Columns());
+    CompactRow copy = row;
+    CompactRow moved = std::move(copy);
+    EXPECT_EQ(moved.ToEntry(), entry);
+    moved.SetCell(kColSpeed, "9.9");
+    ProxyEntry edited = entry;
+    edited.cells[kColSpeed] = "9.9";
+    EXPECT_EQ(moved.ToEntry(), edited);
+    EXPECT_EQ(moved.Check(), entry.check);
+    EXPECT_EQ(row.ToEntry(), entry);
+    EXPECT_EQ(moved.ClearColours(), entry.colours.Columns());
+    EXPECT_EQ(moved.ColouredCellCount(), 0u);
+    EXPECT_EQ(moved.Cell(kColSpeed), "9.9");
+  }
+}
+
+}  // namespace
+}  // namespace lumvex
