@@ -54,16 +54,16 @@ GuardController::~GuardController() {
 
 void GuardController::LoadSetting() {
   const std::string path = DataDir(data_dir_).FilePath(kGuardFileName);
-  state_.SetGuardChecked(ReadSetting(path, kGuardKey, kGuardKey) == "yes");
+  state_.SetChecked(TrayItem::kGuard, ReadSetting(path, kGuardKey, kGuardKey) == "yes");
   Sync();
 }
 
 void GuardController::Toggle() {
-  const bool checked = !state_.GuardChecked();
+  const bool checked = !state_.Checked(TrayItem::kGuard);
   const DataDir dir(data_dir_);
   dir.EnsureDataDir();
   WriteSetting(dir.FilePath(kGuardFileName), kGuardKey, kGuardKey, checked ? "yes" : "no");
-  state_.SetGuardChecked(checked);
+  state_.SetChecked(TrayItem::kGuard, checked);
   Sync();
 }
 
@@ -75,8 +75,9 @@ void GuardController::Shutdown() {
 }
 
 void GuardController::Sync() {
-  const bool run = !shut_down_ && state_.GuardChecked() && state_.SavedProxyChecked();
-  const std::string address = CaptionAddress(state_.TrayItemCaption(TrayItem::kSavedProxy));
+  const bool run =
+      !shut_down_ && state_.Checked(TrayItem::kGuard) && state_.Checked(TrayItem::kSavedProxy);
+  const std::string address = CaptionAddress(state_.Text(TrayItem::kSavedProxy));
   if (!run || !ParseProxyAddress(address)) {
     guard_.Stop();
     return;
@@ -84,12 +85,11 @@ void GuardController::Sync() {
   if (!guard_.Running() || guard_.Address() != address) guard_.Guard(address);
 }
 
-void GuardController::OnStateChanged(const StateChange& change) {
-  const bool relevant = change.kind == StateChangeKind::kSavedProxyItem ||
-                        change.kind == StateChangeKind::kGuardItem ||
-                        (change.kind == StateChangeKind::kTrayItemCaption &&
-                         change.index == static_cast<int>(TrayItem::kSavedProxy));
-  if (relevant) Sync();
+void GuardController::OnStateChanged(ControlId control) {
+  // The saved-proxy item (caption, visibility, check) and the guard item's check.
+  if (control == ControlId(TrayItem::kSavedProxy) || control == ControlId(TrayItem::kGuard)) {
+    Sync();
+  }
 }
 
 int GuardController::RowOf(const std::string& address) const {
@@ -103,7 +103,7 @@ int GuardController::RowOf(const std::string& address) const {
 }
 
 void GuardController::Tell(const std::string& text) {
-  if (!prompts_.ShowTrayMessage(kProgramName, text)) state_.SetStatus(text);
+  if (!prompts_.ShowTrayMessage(kProgramName, text)) state_.SetText(control::kStatusLine, text);
 }
 
 void GuardController::MoveOn(const std::string& address) {
@@ -125,7 +125,7 @@ void GuardController::MoveOn(const std::string& address) {
     // The cursor moves there and the view follows, as with "切换IE代理".
     list_.MoveCursorTo(row);
     proxy_switch_.SetIeProxyFromCurrentRow();
-    if (!state_.SavedProxyChecked()) {
+    if (!state_.Checked(TrayItem::kSavedProxy)) {
       // The store refused it; the status line says so and the guard has stopped (Sync).
       guard_.Stop();
       return;

@@ -6,6 +6,7 @@
 #include "acquire/source_a.h"
 #include "acquire/source_b.h"
 #include "acquire/source_c.h"
+#include "app/window_events.h"
 #include "http/raw_request.h"
 #include "text/codec.h"
 #include "text/text_util.h"
@@ -23,22 +24,6 @@ constexpr std::uint32_t kSerialMask = (1u << (31 - kPageBits)) - 1;
 
 std::string DoneStatus(int count) {
   return "代理IP获取完毕！ 获取代理IP：" + text::FormatInt(count) + "个";
-}
-
-// The controls a harvest disables, in this order.
-const std::vector<Command>& HarvestDisabledCommands() {
-  static const std::vector<Command> commands = {
-      Command::kValidate,  Command::kExport,    Command::kCleanFailed, Command::kImport,
-      Command::kDeleteRow, Command::kClearList, Command::kAddProxy,    Command::kPaste};
-  return commands;
-}
-
-// The commands a finished harvest enables ("清理失败IP" waits for a check run).
-const std::vector<Command>& HarvestEnabledCommands() {
-  static const std::vector<Command> commands = {
-      Command::kValidate,  Command::kExport,   Command::kImport, Command::kDeleteRow,
-      Command::kClearList, Command::kAddProxy, Command::kPaste};
-  return commands;
 }
 
 }  // namespace
@@ -91,56 +76,51 @@ void HarvestController::LoadSourceACategories() {
   }
   if (cancel_.Raised()) return;
   ui_.RunSync([&] {
-    state_.SetComboItems(Combo::kSourceACategories, items);
-    state_.SetComboChosen(Combo::kSourceACategories, 0);
+    state_.SetItems(Combo::kSourceACategories, items);
+    state_.SetChosen(Combo::kSourceACategories, 0);
   });
   current_category_id_.store(items.empty() ? -1 : items.front().data);
   ui_.RunSync([&] {
-    state_.SetLabelText(
-        Label::kCategoryCount,
-        source_a::CategoryCountCaption(state_.ComboDisplayedText(Combo::kSourceACategories)));
+    state_.SetText(Label::kCategoryCount,
+                   source_a::CategoryCountCaption(state_.Text(Combo::kSourceACategories)));
   });
   ui_.RunSync([&] {
-    const bool has_text = !text::Trim(state_.ComboDisplayedText(Combo::kSourceACategories)).empty();
-    state_.ApplySourceSelection(has_text ? SourceChoice::kSourceA : SourceChoice::kSourceB);
+    const bool has_text = !text::Trim(state_.Text(Combo::kSourceACategories)).empty();
+    Announce(state_, WindowEvent::kSourceChosen,
+             {.source = has_text ? SourceChoice::kSourceA : SourceChoice::kSourceB});
   });
 }
 
 void HarvestController::OnCategoryChosen() {
-  const ComboState combo = state_.GetCombo(Combo::kSourceACategories);
+  const ControlState combo = state_.Get(Combo::kSourceACategories);
   if (combo.chosen >= 0 && combo.chosen < static_cast<int>(combo.items.size())) {
     current_category_id_.store(combo.items[static_cast<std::size_t>(combo.chosen)].data);
   }
-  state_.SetLabelText(
-      Label::kCategoryCount,
-      source_a::CategoryCountCaption(state_.ComboDisplayedText(Combo::kSourceACategories)));
-  state_.SetStatus("");
-  state_.SetCommandEnabled(Command::kFetch, true);
-  state_.SetCommandEnabled(Command::kCleanFailed, false);
+  state_.SetText(Label::kCategoryCount,
+                 source_a::CategoryCountCaption(state_.Text(Combo::kSourceACategories)));
+  state_.SetText(control::kStatusLine, "");
+  Announce(state_, WindowEvent::kHarvestChoiceChanged);
   for (Counter counter : {Counter::kList, Counter::kSuccess, Counter::kFailure}) {
-    state_.SetCounter(counter, std::string(kCountReset));
+    state_.SetText(counter, std::string(kCountReset));
   }
 }
 
-void HarvestController::DisableForHarvest() {
-  state_.SetCommandsEnabled(HarvestDisabledCommands(), false);
-  state_.LockSourceSelectors();
-}
+void HarvestController::DisableForHarvest() { Announce(state_, WindowEvent::kHarvestStarted); }
 
 void HarvestController::StartHarvest() {
-  const SourceChoice source = state_.GetSourceChoice();
+  const SourceChoice source = state_.ChosenSource();
   if (source == SourceChoice::kSourceA) {
     for (Counter counter : {Counter::kList, Counter::kSuccess, Counter::kFailure}) {
-      state_.SetCounter(counter, std::string(kCountReset));
+      state_.SetText(counter, std::string(kCountReset));
     }
-    state_.SetStatus(std::string(kHarvestRunning));
+    state_.SetText(control::kStatusLine, std::string(kHarvestRunning));
     DisableForHarvest();
-    int workers = text::AtoI(state_.FieldText(Field::kThreadCount));
+    int workers = text::AtoI(state_.Text(Field::kThreadCount));
     if (workers == 0) workers = source_a::kDefaultWorkers;
     // Fails while the pool still runs (an earlier harvest): the pages then go to that pool.
     pool_.Create(workers, [this](std::int32_t task) { SourceAPageTask(task); });
     auto run = std::make_shared<SourceARun>();
-    const int pages = source_a::PageCount(state_.FieldText(Field::kFetchCount));
+    const int pages = source_a::PageCount(state_.Text(Field::kFetchCount));
     const int category = current_category_id_.load();
     for (int page = 1; page <= pages; ++page) {
       run->urls.push_back(source_a::TablePageUrl(endpoints_.source_a_host, category, page));
@@ -199,13 +179,13 @@ void HarvestController::SourceAPageTask(std::int32_t task) {
   if (cancel_.Raised()) return;
   AppendRows(std::move(rows));
   const int count = list_.ListCount();
-  state_.SetCounterValue(Counter::kList, count);
+  state_.SetCount(Counter::kList, count);
   const bool all_processed = run->processed.fetch_add(1) + 1 >= static_cast<int>(run->urls.size());
   // The completion test after every page; a harvest whose pages all ended below the requested
   // number completes as well, so its controls do not stay disabled.
   // Only the first page task to find the harvest complete runs the completion steps: a repeat
   // would re-enable controls (and stop the pool) under a harvest started since.
-  if ((source_a::CountReached(count, state_.FieldText(Field::kFetchCount)) || all_processed) &&
+  if ((source_a::CountReached(count, state_.Text(Field::kFetchCount)) || all_processed) &&
       !run->finished.exchange(true)) {
     FinishSourceA(*run);
   }
@@ -215,9 +195,8 @@ void HarvestController::FinishSourceA(SourceARun& run) {
   pacer_.Cancel(run.schedule);
   ForgetRun(run.serial);
   ui_.RunSync([&] {
-    state_.SetStatus(DoneStatus(list_.ListCount()));
-    state_.SetCommandsEnabled(HarvestEnabledCommands(), true);
-    state_.UnlockSourceSelectors();
+    state_.SetText(control::kStatusLine, DoneStatus(list_.ListCount()));
+    Announce(state_, WindowEvent::kHarvestEnded);
   });
   pool_.Stop();
   std::function<void(bool)> finished;
@@ -274,10 +253,10 @@ bool HarvestController::LoadSourceBDatabases() {
     captions.push_back(ComboItem{source_b::DatabaseCaption(static_cast<int>(k) + 1), 0});
   }
   ui_.RunSync([&] {
-    state_.SetComboItems(Combo::kSourceBAddresses, addresses);
-    state_.SetComboItems(Combo::kSourceBDatabases, captions);
-    state_.SetComboChosen(Combo::kSourceBDatabases, 0);
-    state_.SetComboChosen(Combo::kSourceBAddresses, 0);
+    state_.SetItems(Combo::kSourceBAddresses, addresses);
+    state_.SetItems(Combo::kSourceBDatabases, captions);
+    state_.SetChosen(Combo::kSourceBDatabases, 0);
+    state_.SetChosen(Combo::kSourceBAddresses, 0);
   });
   StartThread([this] { LoadSourceBPages(); });
   return true;
@@ -291,8 +270,8 @@ void HarvestController::LoadSourceBPages() {
   }
   std::string address;
   ui_.RunSync([&] {
-    state_.ClearCombo(Combo::kSourceBPages);
-    address = state_.ComboDisplayedText(Combo::kSourceBAddresses);
+    state_.SetItems(Combo::kSourceBPages, {});
+    address = state_.Text(Combo::kSourceBAddresses);
   });
   http::RawRequestArgs args;
   args.cancel = cancel_.Flag();
@@ -312,23 +291,22 @@ void HarvestController::LoadSourceBPages() {
       if (serial != source_b_load_serial_) return;
       source_b_pages_ = table;
     }
-    state_.SetComboItems(Combo::kSourceBPages, std::move(titles));
-    state_.SetComboChosen(Combo::kSourceBPages, 0);
+    state_.SetItems(Combo::kSourceBPages, std::move(titles));
+    state_.SetChosen(Combo::kSourceBPages, 0);
   });
 }
 
 void HarvestController::OnDatabaseChosen() {
-  state_.SetComboChosen(Combo::kSourceBAddresses, state_.GetCombo(Combo::kSourceBDatabases).chosen);
+  state_.SetChosen(Combo::kSourceBAddresses, state_.Get(Combo::kSourceBDatabases).chosen);
   OnSourceBPageChosen();
   StartThread([this] { LoadSourceBPages(); });
 }
 
 void HarvestController::OnSourceBPageChosen() {
-  state_.SetStatus("");
-  state_.SetCommandEnabled(Command::kFetch, true);
-  state_.SetCommandEnabled(Command::kCleanFailed, false);
+  state_.SetText(control::kStatusLine, "");
+  Announce(state_, WindowEvent::kHarvestChoiceChanged);
   for (Counter counter : {Counter::kList, Counter::kSuccess, Counter::kFailure}) {
-    state_.SetCounter(counter, std::string(kCountReset));
+    state_.SetText(counter, std::string(kCountReset));
   }
 }
 
@@ -347,7 +325,7 @@ void HarvestController::SourceBHarvest() {
     std::lock_guard lock(mutex_);
     table = source_b_pages_;
   }
-  const int chosen = state_.GetCombo(Combo::kSourceBPages).chosen;
+  const int chosen = state_.Get(Combo::kSourceBPages).chosen;
   // No chosen page, or one past the table: nothing to fetch, but the harvest still completes.
   bool reached = false;
   if (chosen >= 0 && static_cast<std::size_t>(chosen) < table->size()) {
@@ -357,7 +335,7 @@ void HarvestController::SourceBHarvest() {
         http::RawRequest((*table)[static_cast<std::size_t>(chosen)], args, cookies_).body;
     if (cancel_.Raised()) return;
     reached = !body.empty();
-    state_.SetStatus(std::string(kHarvestRunning));
+    state_.SetText(control::kStatusLine, std::string(kHarvestRunning));
     // The raw request decodes the page; its lines are cut on the GBK bytes again.
     AppendRows(source_b::ParseListPage(text::EncodeGbk(body)));
   }
@@ -374,29 +352,21 @@ void HarvestController::SourceBHarvest() {
 void HarvestController::FinishSourceB() {
   ui_.RunSync([&] {
     const int count = list_.ListCount();
-    state_.SetCounterValue(Counter::kList, count);
-    state_.SetStatus(DoneStatus(count));
-    state_.SetCommandsEnabled(HarvestEnabledCommands(), true);
-    state_.SetRadioEnabled(Radio::kSourceA, true);
-    state_.SetRadioEnabled(Radio::kSourceB, true);
-    if (state_.GetSourceChoice() == SourceChoice::kSourceB) {
-      state_.SetComboEnabled(Combo::kSourceACategories, false);
-    } else {
-      state_.SetComboEnabled(Combo::kSourceBPages, false);
-      state_.SetComboEnabled(Combo::kSourceBDatabases, false);
-    }
+    state_.SetCount(Counter::kList, count);
+    state_.SetText(control::kStatusLine, DoneStatus(count));
+    Announce(state_, WindowEvent::kSourceBHarvestEnded);
   });
 }
 
 // ---- Source C ------------------------------------------------------------------------------
 
 void HarvestController::StartAnyCountryHarvest() {
-  state_.SetContextItemEnabled(ContextItem::kFetchAnyCountry, false);
+  Announce(state_, WindowEvent::kAnyCountryHarvestStarted);
   StartThread([this] { HarvestAnyCountry(); });
 }
 
 void HarvestController::HarvestAnyCountry() {
-  state_.SetStatus(std::string(source_c::kStatusRunning));
+  state_.SetText(control::kStatusLine, std::string(source_c::kStatusRunning));
   const std::string page =
       http::SimpleGet(source_c::PageUrl(endpoints_.source_c_host), cookies_,
                       {http::kSimpleGetConnectMs, http::kSimpleGetIdleMs}, cancel_.Flag());
@@ -404,11 +374,10 @@ void HarvestController::HarvestAnyCountry() {
   if (cancel_.Raised()) return;
   AppendRows(std::move(rows));
   ui_.RunSync([&] {
-    state_.SetCommandEnabled(Command::kValidate, true);
-    state_.SetCommandEnabled(Command::kExport, true);
+    Announce(state_, WindowEvent::kAnyCountryHarvestEnded);
     const int count = list_.ListCount();
-    state_.SetStatus(DoneStatus(count));
-    state_.SetCounterValue(Counter::kList, count);
+    state_.SetText(control::kStatusLine, DoneStatus(count));
+    state_.SetCount(Counter::kList, count);
   });
   std::function<void(bool)> finished;
   {

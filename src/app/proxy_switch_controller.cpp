@@ -44,28 +44,30 @@ bool ProxySwitchController::IsIeProxyEnabled() const {
 }
 
 void ProxySwitchController::ShowIndicators(ProxyIndicator kind, std::string tooltip) {
-  state_.SetTrayIcon(kind, std::move(tooltip));
-  state_.SetProxyPicture(kind);
-  state_.SetWindowIcon(kind);
+  state_.Apply({ControlChange::Indicator(control::kTrayIcon, kind),
+                ControlChange::Text(control::kTrayIcon, std::move(tooltip)),
+                ControlChange::Indicator(control::kProxyPicture, kind),
+                ControlChange::Indicator(control::kWindowIcon, kind)});
 }
 
 void ProxySwitchController::ShowSavedProxyItem(const std::string& caption) {
-  state_.SetTrayItemCaption(TrayItem::kSavedProxy, caption);
-  state_.SetSavedProxyVisible(true);
+  state_.SetText(TrayItem::kSavedProxy, caption);
+  state_.SetVisible(TrayItem::kSavedProxy, true);
 }
 
 bool ProxySwitchController::ShowSwitchedOn(std::string_view address, ProxyApplyResult result) {
   if (result == ProxyApplyResult::kApplied) {
-    state_.SetStatus(OnStatus(address));
+    state_.SetText(control::kStatusLine, OnStatus(address));
     ShowIndicators(ProxyIndicator::kProxyOn, std::string(address) + std::string(kOnTooltipSuffix));
-    state_.SetSavedProxyChecked(true);
+    state_.SetChecked(TrayItem::kSavedProxy, true);
     return true;
   }
   const std::string reason = result == ProxyApplyResult::kUnavailable ? "未找到GNOME或KDE的代理设置"
                                                                       : store_.Name() + "写入失败";
-  state_.SetStatus("IE：无法设置系统代理 " + std::string(address) + "（" + reason + "）");
+  state_.SetText(control::kStatusLine,
+                 "IE：无法设置系统代理 " + std::string(address) + "（" + reason + "）");
   ShowIndicators(ProxyIndicator::kProxyOff, std::string(kProxyOffTooltip));
-  state_.SetSavedProxyChecked(false);
+  state_.SetChecked(TrayItem::kSavedProxy, false);
   return false;
 }
 
@@ -100,16 +102,16 @@ void ProxySwitchController::CancelIeProxy() {
   const ProxyApplyResult result = ApplyIeProxy({}, false);
   if (result == ProxyApplyResult::kFailed && IsIeProxyEnabled()) {
     // The store is still on: the indicators keep saying so.
-    state_.SetStatus("IE：无法关闭系统代理（" + store_.Name() + "写入失败）");
+    state_.SetText(control::kStatusLine, "IE：无法关闭系统代理（" + store_.Name() + "写入失败）");
     return;
   }
-  state_.SetStatus(std::string(kProxyOffStatus));
+  state_.SetText(control::kStatusLine, std::string(kProxyOffStatus));
   ShowIndicators(ProxyIndicator::kProxyOff, std::string(kProxyOffTooltip));
-  state_.SetSavedProxyChecked(false);
+  state_.SetChecked(TrayItem::kSavedProxy, false);
 }
 
 void ProxySwitchController::ReapplySavedIeProxy() {
-  const std::string address = CaptionAddress(state_.TrayItemCaption(TrayItem::kSavedProxy));
+  const std::string address = CaptionAddress(state_.Text(TrayItem::kSavedProxy));
   if (!ParseProxyAddress(address)) return;
   ShowSwitchedOn(address, ApplyIeProxy(address, true));
 }

@@ -5,6 +5,7 @@
 #include "app/list_body.h"
 #include "app/main_window_controls.h"
 #include "app/settings/ini_file.h"
+#include "app/window_events.h"
 #include "http/http_limits.h"
 #include "text/text_util.h"
 
@@ -47,16 +48,16 @@ void UrlImportController::ImportFromWebAddress() {
   if (!answer) return;
   const std::string address = text::Trim(*answer);
   if (address.empty()) return;
-  state_.SetContextItemEnabled(ContextItem::kImportFromUrl, false);
+  Announce(state_, WindowEvent::kUrlImportStarted);
   commands_.StartThread([this, address] {
     if (Import(address).Worked()) SaveAddress(address);
-    state_.SetContextItemEnabled(ContextItem::kImportFromUrl, true);
+    Announce(state_, WindowEvent::kUrlImportEnded);
   });
 }
 
 UrlImportResult UrlImportController::Import(const std::string& address) {
   UrlImportResult result;
-  state_.SetStatus(std::string(kImportingStatus));
+  state_.SetText(control::kStatusLine, std::string(kImportingStatus));
   http::FetchOptions options;
   options.timeout_s = timeout_s_;
   options.body_encoding = http::kBodyAsIs;
@@ -89,9 +90,10 @@ UrlImportResult UrlImportController::Import(const std::string& address) {
   }
   commands_.FinishImport();
   if (!result.Worked()) {
-    state_.SetStatus("从网址导入代理IP失败：" + result.status_error);
+    state_.SetText(control::kStatusLine, "从网址导入代理IP失败：" + result.status_error);
   } else if (result.cut) {
-    state_.SetStatus(state_.Status() + "（列表超过32 MiB，只导入了前面部分）");
+    state_.SetText(control::kStatusLine,
+                   state_.Text(control::kStatusLine) + "（列表超过32 MiB，只导入了前面部分）");
   }
   return result;
 }

@@ -142,8 +142,8 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   ui.RunSync([&] {
     app.List().AddObserver(&printer);
     app.List().AddRows(std::move(rows));
-    app.State().SetCounterValue(Counter::kList, total);
-    app.State().SetFieldText(Field::kThreadCount, std::to_string(threads));
+    app.State().SetCount(Counter::kList, total);
+    app.State().SetText(Field::kThreadCount, std::to_string(threads));
     app.Validation().StartValidation();
   });
   printer.WaitForAll();

@@ -9,6 +9,7 @@
 
 #include "app/application.h"
 #include "app/option_table.h"
+#include "app/window_events.h"
 #include "cli/headless_prompts.h"
 #include "cli/subcommand_args.h"
 #include "http/curl_global.h"
@@ -164,8 +165,8 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
       }
     }
     ui.RunSync([&] {
-      app.State().SetFieldText(Field::kFetchCount, count);
-      app.State().ApplySourceSelection(SourceChoice::kSourceA);
+      app.State().SetText(Field::kFetchCount, count);
+      Announce(app.State(), WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceA});
       harvest.StartHarvest();
     });
   } else if (source == "b") {
@@ -173,15 +174,14 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
       err << "source B could not be reached (no database list)" << std::endl;
       return finish(1);
     }
-    const int databases =
-        static_cast<int>(app.State().GetCombo(Combo::kSourceBDatabases).items.size());
+    const int databases = static_cast<int>(app.State().Get(Combo::kSourceBDatabases).items.size());
     if (database > databases) {
       err << "source B has " << databases << " databases; no database " << database << std::endl;
       return finish(1);
     }
     if (database != 1) {
       ui.RunSync([&] {
-        app.State().SetComboChosen(Combo::kSourceBDatabases, database - 1);
+        app.State().SetChosen(Combo::kSourceBDatabases, database - 1);
         harvest.OnDatabaseChosen();
       });
     }
@@ -193,8 +193,8 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
       return finish(1);
     }
     ui.RunSync([&] {
-      app.State().SetComboChosen(Combo::kSourceBPages, page - 1);
-      app.State().ApplySourceSelection(SourceChoice::kSourceB);
+      app.State().SetChosen(Combo::kSourceBPages, page - 1);
+      Announce(app.State(), WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceB});
       harvest.StartHarvest();
     });
   } else {
