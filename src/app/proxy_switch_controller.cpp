@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/settings/settings.h"
+#include "app/window_events.h"
 #include "proxylist/proxy_entry.h"
 #include "sysproxy/proxy_address.h"
 #include "text/text_util.h"
@@ -43,31 +44,18 @@ bool ProxySwitchController::IsIeProxyEnabled() const {
   return store_.Available() && store_.Read().enabled;
 }
 
-void ProxySwitchController::ShowIndicators(ProxyIndicator kind, std::string tooltip) {
-  state_.Apply({ControlChange::Indicator(control::kTrayIcon, kind),
-                ControlChange::Text(control::kTrayIcon, std::move(tooltip)),
-                ControlChange::Indicator(control::kProxyPicture, kind),
-                ControlChange::Indicator(control::kWindowIcon, kind)});
-}
-
-void ProxySwitchController::ShowSavedProxyItem(const std::string& caption) {
-  state_.SetText(TrayItem::kSavedProxy, caption);
-  state_.SetVisible(TrayItem::kSavedProxy, true);
-}
-
 bool ProxySwitchController::ShowSwitchedOn(std::string_view address, ProxyApplyResult result) {
   if (result == ProxyApplyResult::kApplied) {
     state_.SetText(control::kStatusLine, OnStatus(address));
-    ShowIndicators(ProxyIndicator::kProxyOn, std::string(address) + std::string(kOnTooltipSuffix));
-    state_.SetChecked(TrayItem::kSavedProxy, true);
+    Announce(state_, WindowEvent::kProxySet,
+             {.text = std::string(address) + std::string(kOnTooltipSuffix)});
     return true;
   }
   const std::string reason = result == ProxyApplyResult::kUnavailable ? "未找到GNOME或KDE的代理设置"
                                                                       : store_.Name() + "写入失败";
   state_.SetText(control::kStatusLine,
                  "IE：无法设置系统代理 " + std::string(address) + "（" + reason + "）");
-  ShowIndicators(ProxyIndicator::kProxyOff, std::string(kProxyOffTooltip));
-  state_.SetChecked(TrayItem::kSavedProxy, false);
+  Announce(state_, WindowEvent::kProxyCleared, {.text = std::string(kProxyOffTooltip)});
   return false;
 }
 
@@ -80,7 +68,7 @@ void ProxySwitchController::SetIeProxyFromCurrentRow() {
   ie_proxy_address_ = address;
   if (!ShowSwitchedOn(address, ApplyIeProxy(address, true))) return;
   const std::string caption = IeProxyCaption(address, list_.GetCell(row, kColLocation));
-  ShowSavedProxyItem(caption);
+  Announce(state_, WindowEvent::kSavedProxyShown, {.text = caption});
   Settings(DataDir(data_dir_)).WriteSavedProxy(caption);
 }
 
@@ -106,8 +94,7 @@ void ProxySwitchController::CancelIeProxy() {
     return;
   }
   state_.SetText(control::kStatusLine, std::string(kProxyOffStatus));
-  ShowIndicators(ProxyIndicator::kProxyOff, std::string(kProxyOffTooltip));
-  state_.SetChecked(TrayItem::kSavedProxy, false);
+  Announce(state_, WindowEvent::kProxyCleared, {.text = std::string(kProxyOffTooltip)});
 }
 
 void ProxySwitchController::ReapplySavedIeProxy() {
@@ -122,7 +109,7 @@ void ProxySwitchController::RestoreIeAgent() {
   if (saved.empty()) return;
   // Whatever "run" says, a saved proxy is offered in the tray menu.
   ie_proxy_address_ = saved;
-  ShowSavedProxyItem(saved);
+  Announce(state_, WindowEvent::kSavedProxyShown, {.text = saved});
   if (settings.ReadRun() != RunChoice::kYes) return;
   const std::string address = CaptionAddress(saved);
   if (!ParseProxyAddress(address)) return;

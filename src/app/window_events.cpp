@@ -1,6 +1,8 @@
 #include "app/window_events.h"
 
 #include <initializer_list>
+#include <string>
+#include <utility>
 
 namespace lumvex {
 namespace {
@@ -35,11 +37,23 @@ class Changes {
     list_.push_back(ControlChange::Checked(control, on));
     return *this;
   }
+  Changes& Add(ControlChange change) {
+    list_.push_back(std::move(change));
+    return *this;
+  }
   std::vector<ControlChange> Take() { return std::move(list_); }
 
  private:
   std::vector<ControlChange> list_;
 };
+
+// The tray icon (with its tooltip), 图片框1 and the window icon show whether a proxy is set.
+void ShowIndicators(Changes& changes, ProxyIndicator kind, const std::string& tooltip) {
+  changes.Add(ControlChange::Indicator(control::kTrayIcon, kind))
+      .Add(ControlChange::Text(control::kTrayIcon, tooltip))
+      .Add(ControlChange::Indicator(control::kProxyPicture, kind))
+      .Add(ControlChange::Indicator(control::kWindowIcon, kind));
+}
 
 // While a harvest or a check run goes on: 组合框2 and both radio buttons disabled.
 void LockSourceSelectors(Changes& changes) {
@@ -149,6 +163,19 @@ std::vector<ControlChange> ChangesFor(const MainWindowState& state, WindowEvent 
       changes.Enable({ContextItem::kCopy, ContextItem::kModify, ContextItem::kDelete},
                      facts.has_rows);
       changes.Enable({ContextItem::kSetSystemProxy}, facts.current_row_ok);
+      break;
+    case WindowEvent::kProxySet:
+      ShowIndicators(changes, ProxyIndicator::kProxyOn, facts.text);
+      changes.Check(TrayItem::kSavedProxy, true);
+      break;
+    case WindowEvent::kProxyCleared:
+      ShowIndicators(changes, ProxyIndicator::kProxyOff, facts.text);
+      changes.Check(TrayItem::kSavedProxy, false);
+      break;
+    case WindowEvent::kSavedProxyShown:
+      // The item and the separator above it appear with the caption.
+      changes.Add(ControlChange::Text(TrayItem::kSavedProxy, facts.text))
+          .Add(ControlChange::Visible(TrayItem::kSavedProxy, true));
       break;
   }
   return changes.Take();

@@ -4,6 +4,7 @@
 // when a menu opens.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "app/main_window_controls.h"
@@ -30,6 +31,9 @@ enum class WindowEvent : int {
   kUrlImportEnded,            // ... and ended
   kTrayMenuOpening,           // the tray menu is about to show
   kContextMenuOpening,        // the list's menu is about to show (facts.has_rows, current_row_ok)
+  kProxySet,                  // the system proxy was set (facts.text: the tray tooltip)
+  kProxyCleared,              // it was turned off or could not be set (facts.text: the tooltip)
+  kSavedProxyShown,           // a proxy was saved (facts.text: the caption of "代理IE一")
 };
 
 // What an event needs to know beyond the window state.
@@ -37,6 +41,7 @@ struct EventFacts {
   SourceChoice source = SourceChoice::kNone;
   bool has_rows = false;
   bool current_row_ok = false;  // the current row's check succeeded
+  std::string text{};  // see the events that use it
 };
 
 // The changes `event` makes, given the state as it is now.
