@@ -15,6 +15,7 @@
 #include "acquire/source_b.h"
 #include "acquire/source_c.h"
 #include "app/harvest_controller.h"
+#include "app/window_events.h"
 #include "http/cookie_store.h"
 #include "http/curl_global.h"
 #include "platform/headless_ui_thread.h"
@@ -54,9 +55,10 @@ double Harvest(lumvex::tools::ProxySites& sites, std::chrono::milliseconds inter
   harvest.SetCurrentCategoryId(category);
   const auto start = Clock::now();
   ui.RunSync([&] {
-    state.SetFieldText(lumvex::Field::kFetchCount, count);
-    state.SetFieldText(lumvex::Field::kThreadCount, "25");
-    state.ApplySourceSelection(lumvex::SourceChoice::kSourceA);
+    state.SetText(lumvex::Field::kFetchCount, count);
+    state.SetText(lumvex::Field::kThreadCount, "25");
+    lumvex::Announce(state, lumvex::WindowEvent::kSourceChosen,
+                     {.source = lumvex::SourceChoice::kSourceA});
     harvest.StartHarvest();
   });
   {

@@ -85,9 +85,9 @@ int main(int argc, char** argv) {
         lumvex::ProxyEntry{{e.substr(0, colon), e.substr(colon + 1), "HTTP", "", "", ""}});
   }
   application.List().AddRows(std::move(rows));
-  application.State().SetCounterValue(lumvex::Counter::kList, kRows);
-  application.State().SetFieldText(lumvex::Field::kThreadCount, std::to_string(kThreads));
-  application.State().SetCommandEnabled(lumvex::Command::kValidate, true);
+  application.State().SetCount(lumvex::Counter::kList, kRows);
+  application.State().SetText(lumvex::Field::kThreadCount, std::to_string(kThreads));
+  application.State().SetEnabled(lumvex::Command::kValidate, true);
 
   int status = 1;
   double run_s = 0;
@@ -122,7 +122,8 @@ int main(int argc, char** argv) {
     });
     QTimer finish;
     QObject::connect(&finish, &QTimer::timeout, [&] {
-      if (application.State().Status().rfind("代理IP验证完毕", 0) != 0) return;
+      if (application.State().Text(lumvex::control::kStatusLine).rfind("代理IP验证完毕", 0) != 0)
+        return;
       run_s = static_cast<double>(run.nsecsElapsed()) / 1e9;
       probe.stop();
       status = 0;

@@ -144,8 +144,8 @@ void RunOnce(const std::vector<std::string>& endpoints, int threads, bool print_
   ui.RunSync([&] {
     app.List().AddObserver(&timing);
     app.List().AddRows(rows);
-    app.State().SetCounterValue(lumvex::Counter::kList, static_cast<std::int64_t>(rows.size()));
-    app.State().SetFieldText(lumvex::Field::kThreadCount, std::to_string(threads));
+    app.State().SetCount(lumvex::Counter::kList, static_cast<std::int64_t>(rows.size()));
+    app.State().SetText(lumvex::Field::kThreadCount, std::to_string(threads));
   });
   const Clock::time_point pressed = Clock::now();
   ui.RunSync([&] { app.Shell().OnCommand(lumvex::Command::kValidate); });

@@ -50,14 +50,14 @@ GuardController::~GuardController() {
 }
 
 void GuardController::LoadSetting() {
-  state_.SetGuardChecked(Settings(data_dir_).Read(SettingKey::kGuard) == kYes);
+  state_.SetChecked(TrayItem::kGuard, Settings(data_dir_).Read(SettingKey::kGuard) == kYes);
   Sync();
 }
 
 void GuardController::Toggle() {
-  const bool checked = !state_.GuardChecked();
+  const bool checked = !state_.Checked(TrayItem::kGuard);
   Settings(data_dir_).Write(SettingKey::kGuard, checked ? kYes : kNo);
-  state_.SetGuardChecked(checked);
+  state_.SetChecked(TrayItem::kGuard, checked);
   Sync();
 }
 
@@ -69,8 +69,9 @@ void GuardController::Shutdown() {
 }
 
 void GuardController::Sync() {
-  const bool run = !shut_down_ && state_.GuardChecked() && state_.SavedProxyChecked();
-  const std::string address = CaptionAddress(state_.TrayItemCaption(TrayItem::kSavedProxy));
+  const bool run =
+      !shut_down_ && state_.Checked(TrayItem::kGuard) && state_.Checked(TrayItem::kSavedProxy);
+  const std::string address = CaptionAddress(state_.Text(TrayItem::kSavedProxy));
   if (!run || !ParseProxyAddress(address)) {
     guard_.Stop();
     return;
@@ -78,12 +79,11 @@ void GuardController::Sync() {
   if (!guard_.Running() || guard_.Address() != address) guard_.Guard(address);
 }
 
-void GuardController::OnStateChanged(const StateChange& change) {
-  const bool relevant = change.kind == StateChangeKind::kSavedProxyItem ||
-                        change.kind == StateChangeKind::kGuardItem ||
-                        (change.kind == StateChangeKind::kTrayItemCaption &&
-                         change.index == static_cast<int>(TrayItem::kSavedProxy));
-  if (relevant) Sync();
+void GuardController::OnStateChanged(ControlId control) {
+  // The saved-proxy item (caption, visibility, check) and the guard item's check.
+  if (control == ControlId(TrayItem::kSavedProxy) || control == ControlId(TrayItem::kGuard)) {
+    Sync();
+  }
 }
 
 int GuardController::RowOf(const std::string& address) const {
@@ -97,7 +97,7 @@ int GuardController::RowOf(const std::string& address) const {
 }
 
 void GuardController::Tell(const std::string& text) {
-  if (!prompts_.ShowTrayMessage(kProgramName, text)) state_.SetStatus(text);
+  if (!prompts_.ShowTrayMessage(kProgramName, text)) state_.SetText(control::kStatusLine, text);
 }
 
 void GuardController::MoveOn(const std::string& address) {
@@ -119,7 +119,7 @@ void GuardController::MoveOn(const std::string& address) {
     // The cursor moves there and the view follows, as with "切换IE代理".
     list_.MoveCursorTo(row);
     proxy_switch_.SetIeProxyFromCurrentRow();
-    if (!state_.SavedProxyChecked()) {
+    if (!state_.Checked(TrayItem::kSavedProxy)) {
       // The store refused it; the status line says so and the guard has stopped (Sync).
       guard_.Stop();
       return;

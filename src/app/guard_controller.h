@@ -51,7 +51,7 @@ class GuardController : public MainWindowStateObserver {
 
   const ProxyGuard& Guard() const { return guard_; }
 
-  void OnStateChanged(const StateChange& change) override;
+  void OnStateChanged(ControlId control) override;
 
  private:
   // Runs the guard exactly while the item is checked and a proxy set by the program is on.

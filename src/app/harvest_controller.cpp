@@ -4,6 +4,7 @@
 
 #include "acquire/source_a.h"
 #include "acquire/source_registry.h"
+#include "app/window_events.h"
 #include "text/text_util.h"
 
 namespace lumvex {
@@ -21,22 +22,6 @@ std::string DoneStatus(int count) {
 std::string_view RunningStatus(std::string_view source) {
   const SourceInfo* info = FindSource(source);
   return info == nullptr ? std::string_view() : info->running_status;
-}
-
-// The controls a harvest disables, in this order.
-const std::vector<Command>& HarvestDisabledCommands() {
-  static const std::vector<Command> commands = {
-      Command::kValidate,  Command::kExport,    Command::kCleanFailed, Command::kImport,
-      Command::kDeleteRow, Command::kClearList, Command::kAddProxy,    Command::kPaste};
-  return commands;
-}
-
-// The commands a finished harvest enables ("清理失败IP" waits for a check run).
-const std::vector<Command>& HarvestEnabledCommands() {
-  static const std::vector<Command> commands = {
-      Command::kValidate,  Command::kExport,   Command::kImport, Command::kDeleteRow,
-      Command::kClearList, Command::kAddProxy, Command::kPaste};
-  return commands;
 }
 
 }  // namespace
@@ -90,7 +75,7 @@ void HarvestController::StartSource(std::string_view name, HarvestOrder order, F
 }
 
 void HarvestController::ShowRunning(std::string_view status) {
-  state_.SetStatus(std::string(status));
+  state_.SetText(control::kStatusLine, std::string(status));
 }
 
 int HarvestController::AppendRows(std::vector<ProxyEntry> rows) {
@@ -111,7 +96,7 @@ int HarvestController::AppendRows(std::vector<ProxyEntry> rows) {
   return list_.ListCount();
 }
 
-void HarvestController::ShowListCount(int count) { state_.SetCounterValue(Counter::kList, count); }
+void HarvestController::ShowListCount(int count) { state_.SetCount(Counter::kList, count); }
 
 void HarvestController::NotifyFinished(bool reached) {
   std::function<void(bool)> finished;
@@ -123,27 +108,26 @@ void HarvestController::NotifyFinished(bool reached) {
 }
 
 void HarvestController::DisableForHarvest() {
-  state_.SetCommandsEnabled(HarvestDisabledCommands(), false);
-  state_.LockSourceSelectors();
+  Announce(state_, WindowEvent::kHarvestStarted);
 }
 
 void HarvestController::StartHarvest() {
-  const SourceChoice source = state_.GetSourceChoice();
+  const SourceChoice source = state_.ChosenSource();
   if (source == SourceChoice::kSourceA) {
     for (Counter counter : {Counter::kList, Counter::kSuccess, Counter::kFailure}) {
-      state_.SetCounter(counter, std::string(kCountReset));
+      state_.SetText(counter, std::string(kCountReset));
     }
-    state_.SetStatus(std::string(RunningStatus(kSourceA)));
+    state_.SetText(control::kStatusLine, std::string(RunningStatus(kSourceA)));
     DisableForHarvest();
     HarvestOrder order;
     order.choice.data = current_category_id_.load();
-    order.count_text = [this] { return state_.FieldText(Field::kFetchCount); };
-    order.workers = text::AtoI(state_.FieldText(Field::kThreadCount));
+    order.count_text = [this] { return state_.Text(Field::kFetchCount); };
+    order.workers = text::AtoI(state_.Text(Field::kThreadCount));
     StartSource(kSourceA, std::move(order), &HarvestController::FinishSourceA);
   } else if (source == SourceChoice::kSourceB) {
     DisableForHarvest();
     // No chosen page, or one past the table: nothing to fetch, but the harvest still completes.
-    const int chosen = state_.GetCombo(Combo::kSourceBPages).chosen;
+    const int chosen = state_.Get(Combo::kSourceBPages).chosen;
     HarvestOrder order;
     {
       std::lock_guard lock(mutex_);
@@ -164,38 +148,38 @@ void HarvestController::LoadSourceACategories() {
   std::vector<ComboItem> items;
   for (const HarvestChoice& choice : *choices) items.push_back(ComboItem{choice.text, choice.data});
   ui_.RunSync([&] {
-    state_.SetComboItems(Combo::kSourceACategories, items);
-    state_.SetComboChosen(Combo::kSourceACategories, 0);
+    state_.SetItems(Combo::kSourceACategories, items);
+    state_.SetChosen(Combo::kSourceACategories, 0);
   });
   current_category_id_.store(items.empty() ? -1 : items.front().data);
   ui_.RunSync([&] {
-    state_.SetLabelText(
+    state_.SetText(
         Label::kCategoryCount,
-        source_a::CategoryCountCaption(state_.ComboDisplayedText(Combo::kSourceACategories)));
+        source_a::CategoryCountCaption(state_.Text(Combo::kSourceACategories)));
   });
   ui_.RunSync([&] {
-    const bool has_text = !text::Trim(state_.ComboDisplayedText(Combo::kSourceACategories)).empty();
-    state_.ApplySourceSelection(has_text ? SourceChoice::kSourceA : SourceChoice::kSourceB);
+    const bool has_text = !text::Trim(state_.Text(Combo::kSourceACategories)).empty();
+    Announce(state_, WindowEvent::kSourceChosen,
+             {.source = has_text ? SourceChoice::kSourceA : SourceChoice::kSourceB});
   });
 }
 
 void HarvestController::OnCategoryChosen() {
-  const ComboState combo = state_.GetCombo(Combo::kSourceACategories);
+  const ControlState combo = state_.Get(Combo::kSourceACategories);
   if (combo.chosen >= 0 && combo.chosen < static_cast<int>(combo.items.size())) {
     current_category_id_.store(combo.items[static_cast<std::size_t>(combo.chosen)].data);
   }
-  state_.SetLabelText(
+  state_.SetText(
       Label::kCategoryCount,
-      source_a::CategoryCountCaption(state_.ComboDisplayedText(Combo::kSourceACategories)));
+      source_a::CategoryCountCaption(state_.Text(Combo::kSourceACategories)));
   // A new choice starts afresh, as a new list page of source B does.
   OnSourceBPageChosen();
 }
 
 void HarvestController::FinishSourceA() {
   ui_.RunSync([&] {
-    state_.SetStatus(DoneStatus(list_.ListCount()));
-    state_.SetCommandsEnabled(HarvestEnabledCommands(), true);
-    state_.UnlockSourceSelectors();
+    state_.SetText(control::kStatusLine, DoneStatus(list_.ListCount()));
+    Announce(state_, WindowEvent::kHarvestEnded);
   });
 }
 
@@ -212,10 +196,10 @@ bool HarvestController::LoadSourceBDatabases() {
     captions.push_back(ComboItem{choice.text, 0});
   }
   ui_.RunSync([&] {
-    state_.SetComboItems(Combo::kSourceBAddresses, addresses);
-    state_.SetComboItems(Combo::kSourceBDatabases, captions);
-    state_.SetComboChosen(Combo::kSourceBDatabases, 0);
-    state_.SetComboChosen(Combo::kSourceBAddresses, 0);
+    state_.SetItems(Combo::kSourceBAddresses, addresses);
+    state_.SetItems(Combo::kSourceBDatabases, captions);
+    state_.SetChosen(Combo::kSourceBDatabases, 0);
+    state_.SetChosen(Combo::kSourceBAddresses, 0);
   });
   harvester_.StartThread([this] { LoadSourceBPages(); });
   return true;
@@ -229,8 +213,8 @@ void HarvestController::LoadSourceBPages() {
   }
   std::string address;
   ui_.RunSync([&] {
-    state_.ClearCombo(Combo::kSourceBPages);
-    address = state_.ComboDisplayedText(Combo::kSourceBAddresses);
+    state_.SetItems(Combo::kSourceBPages, {});
+    address = state_.Text(Combo::kSourceBAddresses);
   });
   std::optional<ChoicePages> pages = harvester_.Find(kSourceB)->LoadPages(address);
   if (!pages) return;
@@ -245,23 +229,22 @@ void HarvestController::LoadSourceBPages() {
       if (serial != source_b_load_serial_) return;
       source_b_pages_ = table;
     }
-    state_.SetComboItems(Combo::kSourceBPages, std::move(titles));
-    state_.SetComboChosen(Combo::kSourceBPages, 0);
+    state_.SetItems(Combo::kSourceBPages, std::move(titles));
+    state_.SetChosen(Combo::kSourceBPages, 0);
   });
 }
 
 void HarvestController::OnDatabaseChosen() {
-  state_.SetComboChosen(Combo::kSourceBAddresses, state_.GetCombo(Combo::kSourceBDatabases).chosen);
+  state_.SetChosen(Combo::kSourceBAddresses, state_.Get(Combo::kSourceBDatabases).chosen);
   OnSourceBPageChosen();
   harvester_.StartThread([this] { LoadSourceBPages(); });
 }
 
 void HarvestController::OnSourceBPageChosen() {
-  state_.SetStatus("");
-  state_.SetCommandEnabled(Command::kFetch, true);
-  state_.SetCommandEnabled(Command::kCleanFailed, false);
+  state_.SetText(control::kStatusLine, "");
+  Announce(state_, WindowEvent::kHarvestChoiceChanged);
   for (Counter counter : {Counter::kList, Counter::kSuccess, Counter::kFailure}) {
-    state_.SetCounter(counter, std::string(kCountReset));
+    state_.SetText(counter, std::string(kCountReset));
   }
 }
 
@@ -277,34 +260,25 @@ std::vector<std::string> HarvestController::SourceBPageTable() const {
 void HarvestController::FinishSourceB() {
   ui_.RunSync([&] {
     const int count = list_.ListCount();
-    state_.SetCounterValue(Counter::kList, count);
-    state_.SetStatus(DoneStatus(count));
-    state_.SetCommandsEnabled(HarvestEnabledCommands(), true);
-    state_.SetRadioEnabled(Radio::kSourceA, true);
-    state_.SetRadioEnabled(Radio::kSourceB, true);
-    if (state_.GetSourceChoice() == SourceChoice::kSourceB) {
-      state_.SetComboEnabled(Combo::kSourceACategories, false);
-    } else {
-      state_.SetComboEnabled(Combo::kSourceBPages, false);
-      state_.SetComboEnabled(Combo::kSourceBDatabases, false);
-    }
+    state_.SetCount(Counter::kList, count);
+    state_.SetText(control::kStatusLine, DoneStatus(count));
+    Announce(state_, WindowEvent::kSourceBHarvestEnded);
   });
 }
 
 // ---- Source C ------------------------------------------------------------------------------
 
 void HarvestController::StartAnyCountryHarvest() {
-  state_.SetContextItemEnabled(ContextItem::kFetchAnyCountry, false);
+  Announce(state_, WindowEvent::kAnyCountryHarvestStarted);
   StartSource(kAnyCountry, HarvestOrder{}, &HarvestController::FinishAnyCountry);
 }
 
 void HarvestController::FinishAnyCountry() {
   ui_.RunSync([&] {
-    state_.SetCommandEnabled(Command::kValidate, true);
-    state_.SetCommandEnabled(Command::kExport, true);
+    Announce(state_, WindowEvent::kAnyCountryHarvestEnded);
     const int count = list_.ListCount();
-    state_.SetStatus(DoneStatus(count));
-    state_.SetCounterValue(Counter::kList, count);
+    state_.SetText(control::kStatusLine, DoneStatus(count));
+    state_.SetCount(Counter::kList, count);
   });
 }
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/main_window_controls.h"
+#include "app/window_events.h"
 #include "platform/file_io.h"
 #include "proxylist/address_line_reader.h"
 #include "proxylist/proxy_line_parser.h"
@@ -104,16 +105,16 @@ std::vector<ProxyEntry> ListCommandsController::AppendBytes(std::string_view byt
 }
 
 void ListCommandsController::FinishImport() {
-  state_.SetCommandEnabled(Command::kValidate, true);
+  Announce(state_, WindowEvent::kRowsAdded);
   const int count = list_.ListCount();
-  state_.SetStatus(ListTotalStatus(count));
-  state_.SetCounterValue(Counter::kList, count);
+  state_.SetText(control::kStatusLine, ListTotalStatus(count));
+  state_.SetCount(Counter::kList, count);
 }
 
 void ListCommandsController::ImportFromFile() {
   const std::string path = prompts_.ChooseOpenFile(kTextFileFilter);
   if (path.empty()) return;
-  state_.SetStatus(std::string(kImportingStatus));
+  state_.SetText(control::kStatusLine, std::string(kImportingStatus));
   threads_.Start([this, path] {
     // An unreadable file adds nothing; the status still ends with the count. The file is read
     // as a stream, twice when it can be: once to tell UTF-8 from GBK over all of it, once for
@@ -131,13 +132,13 @@ void ListCommandsController::ImportFromFile() {
 void ListCommandsController::PasteFromClipboard() {
   std::string clip = prompts_.ClipboardText();
   if (clip.empty()) return;
-  state_.SetStatus(std::string(kPastingStatus));
+  state_.SetText(control::kStatusLine, std::string(kPastingStatus));
   threads_.Start([this, clip = std::move(clip)] {
     AppendLines(clip);
     const int count = list_.ListCount();
-    state_.SetStatus(ListTotalStatus(count));
-    state_.SetCounterValue(Counter::kList, count);
-    if (count > 0) state_.SetCommandsEnabled({Command::kValidate, Command::kExport}, true);
+    state_.SetText(control::kStatusLine, ListTotalStatus(count));
+    state_.SetCount(Counter::kList, count);
+    if (count > 0) Announce(state_, WindowEvent::kRowsPasted);
     ui_.RunSync([this] { prompts_.ClearClipboard(); });
   });
 }
@@ -163,12 +164,11 @@ void ListCommandsController::DeleteCurrentRow() {
   if (row >= 0) {
     list_.DeleteRow(row);
     const int count = list_.ListCount();
-    state_.SetCounterValue(Counter::kList, count);
-    state_.SetStatus(ListTotalStatus(count));
+    state_.SetCount(Counter::kList, count);
+    state_.SetText(control::kStatusLine, ListTotalStatus(count));
   }
   if (list_.ListCount() == 0) {
-    state_.SetContextItemEnabled(ContextItem::kFetchAnyCountry, true);
-    state_.SetCommandsEnabled({Command::kExport, Command::kValidate}, false);
+    Announce(state_, WindowEvent::kListEmptied);
   }
 }
 
@@ -179,12 +179,10 @@ void ListCommandsController::ClearList() {
   if (answer != MessageAnswer::kOk) return;
   colours_.ClearCellColors();
   list_.DeleteAllRows();
-  state_.SetStatus(std::string());
-  state_.SetCommandEnabled(Command::kFetch, true);
-  state_.SetContextItemEnabled(ContextItem::kFetchAnyCountry, true);
-  state_.SetCommandsEnabled({Command::kValidate, Command::kExport, Command::kCleanFailed}, false);
+  state_.SetText(control::kStatusLine, std::string());
+  Announce(state_, WindowEvent::kListCleared);
   for (Counter counter : {Counter::kList, Counter::kSuccess, Counter::kFailure}) {
-    state_.SetCounter(counter, "0");
+    state_.SetText(counter, "0");
   }
 }
 
@@ -217,15 +215,15 @@ void ListCommandsController::EndCleanupTask(const std::shared_ptr<std::atomic<in
   if (remaining->fetch_sub(1) != 1) return;
   ui_.RunSync([this] {
     const int count = list_.ListCount();
-    state_.SetStatus("可用代理IP：" + text::FormatInt(count) + "个");
-    state_.SetCounterValue(Counter::kList, count);
+    state_.SetText(control::kStatusLine, "可用代理IP：" + text::FormatInt(count) + "个");
+    state_.SetCount(Counter::kList, count);
   });
 }
 
 void ListCommandsController::CleanFailedAndDuplicates() {
   auto remaining = std::make_shared<std::atomic<int>>(2);
   threads_.Start([this, remaining] {
-    state_.SetStatus(std::string(kCleaningStatus));
+    state_.SetText(control::kStatusLine, std::string(kCleaningStatus));
     if (list_.ListCount() > 0) RemoveFailedRows();
     EndCleanupTask(remaining);
   });

@@ -111,6 +111,84 @@ enum class ProxyIndicator : int { kProxyOff = 0, kProxyOn };
 // its title bar (hidden).
 enum class WindowMode : int { kNormal = 0, kMinimisedToTray, kMinimised };
 
+// Every control of the window-state table: its kind and its index within that kind. Each enum
+// above converts to the control it names; the few single controls are named in `control`.
+enum class ControlKind : int {
+  kCommand = 0,
+  kContextItem,
+  kTrayItem,
+  kCombo,
+  kRadio,
+  kCounter,
+  kField,
+  kLabel,
+  kLink,
+  kStatusLine,    // 编辑框3
+  kTrayIcon,      // visible = placed, text = tooltip, indicator = picture
+  kProxyPicture,  // 图片框1: visible, indicator
+  kWindowIcon,    // indicator
+  kWindow,        // the main window: value = WindowMode
+  kTimer,         // 时钟1: value = interval in milliseconds, 0 = stopped
+};
+inline constexpr int kControlKindCount = 15;
+
+struct ControlId {
+  ControlKind kind = ControlKind::kStatusLine;
+  int index = 0;
+
+  constexpr ControlId() = default;
+  constexpr ControlId(ControlKind k, int i) : kind(k), index(i) {}
+  // Implicit on purpose: `state.SetEnabled(Command::kFetch, false)` names the button directly.
+  constexpr ControlId(Command c) : kind(ControlKind::kCommand), index(static_cast<int>(c)) {}
+  constexpr ControlId(ContextItem c)
+      : kind(ControlKind::kContextItem), index(static_cast<int>(c)) {}
+  constexpr ControlId(TrayItem c) : kind(ControlKind::kTrayItem), index(static_cast<int>(c)) {}
+  constexpr ControlId(Combo c) : kind(ControlKind::kCombo), index(static_cast<int>(c)) {}
+  constexpr ControlId(Radio c) : kind(ControlKind::kRadio), index(static_cast<int>(c)) {}
+  constexpr ControlId(Counter c) : kind(ControlKind::kCounter), index(static_cast<int>(c)) {}
+  constexpr ControlId(Field c) : kind(ControlKind::kField), index(static_cast<int>(c)) {}
+  constexpr ControlId(Label c) : kind(ControlKind::kLabel), index(static_cast<int>(c)) {}
+  constexpr ControlId(Link c) : kind(ControlKind::kLink), index(static_cast<int>(c)) {}
+
+  friend constexpr bool operator==(const ControlId&, const ControlId&) = default;
+};
+
+// How many controls a kind has.
+constexpr int ControlCount(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kCommand:
+      return kCommandCount;
+    case ControlKind::kContextItem:
+      return kContextItemCount;
+    case ControlKind::kTrayItem:
+      return kTrayItemCount;
+    case ControlKind::kCombo:
+      return kComboCount;
+    case ControlKind::kRadio:
+      return kRadioCount;
+    case ControlKind::kCounter:
+      return kCounterCount;
+    case ControlKind::kField:
+      return kFieldCount;
+    case ControlKind::kLabel:
+      return kLabelCount;
+    case ControlKind::kLink:
+      return kLinkCount;
+    default:
+      return 1;
+  }
+}
+
+// The controls that are alone of their kind.
+namespace control {
+inline constexpr ControlId kStatusLine{ControlKind::kStatusLine, 0};
+inline constexpr ControlId kTrayIcon{ControlKind::kTrayIcon, 0};
+inline constexpr ControlId kProxyPicture{ControlKind::kProxyPicture, 0};
+inline constexpr ControlId kWindowIcon{ControlKind::kWindowIcon, 0};
+inline constexpr ControlId kWindow{ControlKind::kWindow, 0};
+inline constexpr ControlId kTimer{ControlKind::kTimer, 0};
+}  // namespace control
+
 std::string_view CommandCaption(Command command);
 std::string_view CommandFormName(Command command);  // "按钮1" ...
 std::string_view ContextItemCaption(ContextItem item);
@@ -139,7 +217,7 @@ struct MenuEntry {
 // The "操作" menu in display order.
 std::vector<MenuEntry<ContextItem>> ContextMenuLayout();
 // The "托盘" menu in display order. The last separator is the one above kSavedProxy whose
-// visibility follows MainWindowState::SavedProxySeparatorVisible().
+// visibility follows that of kSavedProxy.
 std::vector<MenuEntry<TrayItem>> TrayMenuLayout();
 
 // Fixed texts of the main window.

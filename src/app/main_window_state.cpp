@@ -1,6 +1,8 @@
 #include "app/main_window_state.h"
 
 #include <algorithm>
+#include <array>
+#include <stdexcept>
 #include <utility>
 
 #include "text/text_util.h"
@@ -16,44 +18,87 @@ bool Assign(T& slot, T value) {
   return true;
 }
 
-template <typename Enum>
-std::size_t Index(Enum value) {
-  return static_cast<std::size_t>(value);
-}
+// Row of the first control of each kind, and the number of rows.
+struct Layout {
+  std::array<int, kControlKindCount + 1> first{};
+  constexpr Layout() {
+    for (int kind = 0; kind < kControlKindCount; ++kind) {
+      first[kind + 1] = first[kind] + ControlCount(static_cast<ControlKind>(kind));
+    }
+  }
+};
+constexpr Layout kLayout;
 
-template <typename Enum>
-StateChange Change(StateChangeKind kind, Enum value) {
-  return StateChange{kind, static_cast<int>(value)};
+void Remember(std::vector<ControlId>& changed, ControlId control) {
+  if (std::find(changed.begin(), changed.end(), control) == changed.end()) {
+    changed.push_back(control);
+  }
 }
 
 }  // namespace
 
-MainWindowState::MainWindowState(UiThread& ui) : ui_(ui) {
-  data_.command_enabled.fill(true);
+ControlChange ControlChange::Enabled(ControlId control, bool on) {
+  return {control, Facet::kEnabled, on, {}, 0};
+}
+ControlChange ControlChange::Checked(ControlId control, bool on) {
+  return {control, Facet::kChecked, on, {}, 0};
+}
+ControlChange ControlChange::Visible(ControlId control, bool on) {
+  return {control, Facet::kVisible, on, {}, 0};
+}
+ControlChange ControlChange::Text(ControlId control, std::string text) {
+  return {control, Facet::kText, false, std::move(text), 0};
+}
+ControlChange ControlChange::Target(ControlId control, std::string target) {
+  return {control, Facet::kTarget, false, std::move(target), 0};
+}
+ControlChange ControlChange::Indicator(ControlId control, ProxyIndicator kind) {
+  return {control, Facet::kIndicator, false, {}, static_cast<int>(kind)};
+}
+ControlChange ControlChange::Value(ControlId control, int value) {
+  return {control, Facet::kValue, false, {}, value};
+}
+
+MainWindowState::MainWindowState(UiThread& ui) : ui_(ui), rows_(kLayout.first.back()) {
   // Nothing to check, export or clean before a list exists, and no run to stop.
   for (Command off :
        {Command::kValidate, Command::kExport, Command::kCleanFailed, Command::kStopValidation}) {
-    data_.command_enabled[Index(off)] = false;
+    Row(off).enabled = false;
   }
-  data_.context_enabled.fill(true);
-  data_.tray_enabled.fill(true);
   for (int i = 0; i < kTrayItemCount; ++i) {
-    data_.tray_caption[i] = std::string(TrayItemDefaultCaption(static_cast<TrayItem>(i)));
+    Row(static_cast<TrayItem>(i)).text =
+        std::string(TrayItemDefaultCaption(static_cast<TrayItem>(i)));
   }
-  data_.counters.fill("0");
-  data_.radio_enabled.fill(true);
-  data_.labels[Index(Label::kCategoryCount)] = "当前数据库共有IP：";
-  data_.labels[Index(Label::kDatabase)] = "代理IP数据库：";
-  data_.links[Index(Link::kBlog)].caption = "Lumvex博客";
-  data_.tray_tooltip = std::string(kIdleTrayTooltip);
+  // The saved-proxy item "代理IE一" (and the separator above it) is hidden until a proxy is set.
+  Row(TrayItem::kSavedProxy).visible = false;
+  for (int i = 0; i < kCounterCount; ++i) Row(static_cast<Counter>(i)).text = "0";
+  Row(Label::kCategoryCount).text = "当前数据库共有IP：";
+  Row(Label::kDatabase).text = "代理IP数据库：";
+  Row(Link::kBlog).text = "Lumvex博客";
+  // The tray icon is not in place until start-up puts it there.
+  Row(control::kTrayIcon).visible = false;
+  Row(control::kTrayIcon).text = std::string(kIdleTrayTooltip);
+}
+
+ControlState& MainWindowState::Row(ControlId control) {
+  const int kind = static_cast<int>(control.kind);
+  if (kind < 0 || kind >= kControlKindCount || control.index < 0 ||
+      control.index >= ControlCount(control.kind)) {
+    throw std::out_of_range("MainWindowState: no such control");
+  }
+  return rows_[static_cast<std::size_t>(kLayout.first[kind] + control.index)];
+}
+
+const ControlState& MainWindowState::Row(ControlId control) const {
+  return const_cast<MainWindowState*>(this)->Row(control);
 }
 
 template <typename Fn>
 void MainWindowState::Mutate(Fn fn) {
   ui_.RunSync([&] {
-    std::vector<StateChange> changes;
-    fn(changes);
-    if (!changes.empty()) Notify(changes);
+    std::vector<ControlId> changed;
+    fn(changed);
+    if (!changed.empty()) Notify(changed);
   });
 }
 
@@ -64,14 +109,14 @@ auto MainWindowState::Read(Fn fn) const {
   return result;
 }
 
-void MainWindowState::Notify(const std::vector<StateChange>& changes) {
+void MainWindowState::Notify(const std::vector<ControlId>& changed) {
   // A copy, so an observer may remove itself (or another) while being notified; a removed one
   // hears nothing more.
   const std::vector<MainWindowStateObserver*> observers = observers_;
-  for (const StateChange& change : changes) {
+  for (ControlId control : changed) {
     for (MainWindowStateObserver* observer : observers) {
       if (std::find(observers_.begin(), observers_.end(), observer) != observers_.end()) {
-        observer->OnStateChanged(change);
+        observer->OnStateChanged(control);
       }
     }
   }
@@ -87,351 +132,151 @@ void MainWindowState::RemoveObserver(MainWindowStateObserver* observer) {
   observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
 }
 
-bool MainWindowState::IsCommandEnabled(Command command) const {
-  return Read([&] { return data_.command_enabled.at(Index(command)); });
+ControlState MainWindowState::Get(ControlId control) const {
+  return Read([&] { return Row(control); });
 }
 
-void MainWindowState::SetCommandEnabled(Command command, bool enabled) {
-  SetCommandsEnabled({command}, enabled);
+bool MainWindowState::Enabled(ControlId control) const {
+  return Read([&] { return Row(control).enabled; });
 }
 
-void MainWindowState::SetCommandsEnabled(const std::vector<Command>& commands, bool enabled) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    for (Command command : commands) {
-      if (Assign(data_.command_enabled.at(Index(command)), enabled)) {
-        changes.push_back(Change(StateChangeKind::kCommandEnabled, command));
-      }
-    }
-  });
+bool MainWindowState::Checked(ControlId control) const {
+  return Read([&] { return Row(control).checked; });
 }
 
-bool MainWindowState::IsContextItemEnabled(ContextItem item) const {
-  return Read([&] { return data_.context_enabled.at(Index(item)); });
+bool MainWindowState::Visible(ControlId control) const {
+  return Read([&] { return Row(control).visible; });
 }
 
-void MainWindowState::SetContextItemEnabled(ContextItem item, bool enabled) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.context_enabled.at(Index(item)), enabled)) {
-      changes.push_back(Change(StateChangeKind::kContextItemEnabled, item));
-    }
-  });
-}
-
-bool MainWindowState::IsTrayItemEnabled(TrayItem item) const {
-  return Read([&] { return data_.tray_enabled.at(Index(item)); });
-}
-
-void MainWindowState::SetTrayItemEnabled(TrayItem item, bool enabled) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.tray_enabled.at(Index(item)), enabled)) {
-      changes.push_back(Change(StateChangeKind::kTrayItemEnabled, item));
-    }
-  });
-}
-
-std::string MainWindowState::TrayItemCaption(TrayItem item) const {
-  return Read([&] { return data_.tray_caption.at(Index(item)); });
-}
-
-void MainWindowState::SetTrayItemCaption(TrayItem item, std::string caption) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.tray_caption.at(Index(item)), std::move(caption))) {
-      changes.push_back(Change(StateChangeKind::kTrayItemCaption, item));
-    }
-  });
-}
-
-bool MainWindowState::SavedProxyVisible() const {
-  return Read([&] { return data_.saved_proxy_visible; });
-}
-
-bool MainWindowState::SavedProxySeparatorVisible() const {
-  return Read([&] { return data_.saved_proxy_separator_visible; });
-}
-
-bool MainWindowState::SavedProxyChecked() const {
-  return Read([&] { return data_.saved_proxy_checked; });
-}
-
-void MainWindowState::SetSavedProxyVisible(bool visible) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    const bool item = Assign(data_.saved_proxy_visible, visible);
-    const bool separator = Assign(data_.saved_proxy_separator_visible, visible);
-    if (item || separator) changes.push_back({StateChangeKind::kSavedProxyItem});
-  });
-}
-
-void MainWindowState::SetSavedProxyChecked(bool checked) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.saved_proxy_checked, checked)) {
-      changes.push_back({StateChangeKind::kSavedProxyItem});
-    }
-  });
-}
-
-bool MainWindowState::GuardChecked() const {
-  return Read([&] { return data_.guard_checked; });
-}
-
-void MainWindowState::SetGuardChecked(bool checked) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.guard_checked, checked)) changes.push_back({StateChangeKind::kGuardItem});
-  });
-}
-
-std::string MainWindowState::Status() const {
-  return Read([&] { return data_.status; });
-}
-
-void MainWindowState::SetStatus(std::string text) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.status, std::move(text))) changes.push_back({StateChangeKind::kStatus});
-  });
-}
-
-std::string MainWindowState::CounterText(Counter counter) const {
-  return Read([&] { return data_.counters.at(Index(counter)); });
-}
-
-void MainWindowState::SetCounter(Counter counter, std::string text) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.counters.at(Index(counter)), std::move(text))) {
-      changes.push_back(Change(StateChangeKind::kCounter, counter));
-    }
-  });
-}
-
-void MainWindowState::SetCounterValue(Counter counter, std::int64_t value) {
-  SetCounter(counter, text::FormatInt(value));
-}
-
-std::string MainWindowState::FieldText(Field field) const {
-  return Read([&] { return data_.fields.at(Index(field)); });
-}
-
-void MainWindowState::SetFieldText(Field field, std::string text) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.fields.at(Index(field)), std::move(text))) {
-      changes.push_back(Change(StateChangeKind::kField, field));
-    }
-  });
-}
-
-ComboState MainWindowState::GetCombo(Combo combo) const {
-  return Read([&] { return data_.combos.at(Index(combo)); });
-}
-
-std::string MainWindowState::ComboDisplayedText(Combo combo) const {
+std::string MainWindowState::Text(ControlId control) const {
   return Read([&] {
-    const ComboState& state = data_.combos.at(Index(combo));
-    if (state.chosen < 0 || state.chosen >= static_cast<int>(state.items.size())) {
-      return std::string();
-    }
-    return state.items[state.chosen].text;
+    const ControlState& row = Row(control);
+    if (control.kind != ControlKind::kCombo) return row.text;
+    if (row.chosen < 0 || row.chosen >= static_cast<int>(row.items.size())) return std::string();
+    return row.items[static_cast<std::size_t>(row.chosen)].text;
   });
 }
 
-void MainWindowState::ClearCombo(Combo combo) { SetComboItems(combo, {}); }
-
-void MainWindowState::AddComboItem(Combo combo, ComboItem item) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    data_.combos.at(Index(combo)).items.push_back(std::move(item));
-    changes.push_back(Change(StateChangeKind::kCombo, combo));
-  });
+std::string MainWindowState::Target(ControlId control) const {
+  return Read([&] { return Row(control).target; });
 }
 
-void MainWindowState::SetComboItems(Combo combo, std::vector<ComboItem> items) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    ComboState& state = data_.combos.at(Index(combo));
-    const bool changed_items = Assign(state.items, std::move(items));
-    const bool changed_choice = Assign(state.chosen, -1);
-    if (changed_items || changed_choice) {
-      changes.push_back(Change(StateChangeKind::kCombo, combo));
-    }
-  });
+ProxyIndicator MainWindowState::Indicator(ControlId control) const {
+  return Read([&] { return Row(control).indicator; });
 }
 
-void MainWindowState::SetComboChosen(Combo combo, int index) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    ComboState& state = data_.combos.at(Index(combo));
-    if (index < -1 || index >= static_cast<int>(state.items.size())) return;
-    if (Assign(state.chosen, index)) changes.push_back(Change(StateChangeKind::kCombo, combo));
-  });
+int MainWindowState::Value(ControlId control) const {
+  return Read([&] { return Row(control).value; });
 }
 
-void MainWindowState::SetComboEnabled(Combo combo, bool enabled) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.combos.at(Index(combo)).enabled, enabled)) {
-      changes.push_back(Change(StateChangeKind::kCombo, combo));
-    }
-  });
-}
-
-SourceChoice MainWindowState::GetSourceChoice() const {
-  return Read([&] { return data_.source_choice; });
-}
-
-void MainWindowState::SetSourceChoice(SourceChoice choice) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.source_choice, choice)) changes.push_back({StateChangeKind::kSourceChoice});
-  });
-}
-
-void MainWindowState::ApplySourceSelection(SourceChoice choice) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.source_choice, choice)) changes.push_back({StateChangeKind::kSourceChoice});
-    if (choice == SourceChoice::kNone) return;
-    const bool source_a = choice == SourceChoice::kSourceA;
-    const std::pair<Combo, bool> settings[] = {{Combo::kSourceACategories, source_a},
-                                               {Combo::kSourceBPages, !source_a},
-                                               {Combo::kSourceBDatabases, !source_a}};
-    for (const auto& [combo, enabled] : settings) {
-      if (Assign(data_.combos.at(Index(combo)).enabled, enabled)) {
-        changes.push_back(Change(StateChangeKind::kCombo, combo));
+bool MainWindowState::ApplyOne(const ControlChange& change, std::vector<ControlId>& changed) {
+  ControlState& row = Row(change.control);
+  bool did = false;
+  switch (change.facet) {
+    case ControlChange::Facet::kEnabled:
+      did = Assign(row.enabled, change.flag);
+      break;
+    case ControlChange::Facet::kChecked:
+      did = Assign(row.checked, change.flag);
+      // The two radio buttons are one group: checking one unchecks the other.
+      if (change.control.kind == ControlKind::kRadio && change.flag) {
+        for (int i = 0; i < kRadioCount; ++i) {
+          if (i != change.control.index && Assign(Row(static_cast<Radio>(i)).checked, false)) {
+            Remember(changed, static_cast<Radio>(i));
+          }
+        }
       }
-    }
-  });
-}
-
-bool MainWindowState::IsRadioEnabled(Radio radio) const {
-  return Read([&] { return data_.radio_enabled.at(Index(radio)); });
-}
-
-void MainWindowState::SetRadioEnabled(Radio radio, bool enabled) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.radio_enabled.at(Index(radio)), enabled)) {
-      changes.push_back(Change(StateChangeKind::kRadioEnabled, radio));
-    }
-  });
-}
-
-void MainWindowState::LockSourceSelectors() {
-  SetComboEnabled(Combo::kSourceACategories, false);
-  SetRadioEnabled(Radio::kSourceA, false);
-  SetRadioEnabled(Radio::kSourceB, false);
-}
-
-void MainWindowState::UnlockSourceSelectors() {
-  SetRadioEnabled(Radio::kSourceA, true);
-  SetRadioEnabled(Radio::kSourceB, true);
-  if (GetSourceChoice() == SourceChoice::kSourceA) {
-    SetComboEnabled(Combo::kSourceACategories, true);
-  } else {
-    SetComboEnabled(Combo::kSourceBPages, true);
-    SetComboEnabled(Combo::kSourceBDatabases, true);
+      break;
+    case ControlChange::Facet::kVisible:
+      did = Assign(row.visible, change.flag);
+      break;
+    case ControlChange::Facet::kText:
+      did = Assign(row.text, change.text);
+      break;
+    case ControlChange::Facet::kTarget:
+      did = Assign(row.target, change.text);
+      break;
+    case ControlChange::Facet::kIndicator:
+      did = Assign(row.indicator, static_cast<ProxyIndicator>(change.number));
+      break;
+    case ControlChange::Facet::kValue:
+      did = Assign(row.value, std::max(0, change.number));
+      break;
   }
+  if (did) Remember(changed, change.control);
+  return did;
 }
 
-std::string MainWindowState::LabelText(Label label) const {
-  return Read([&] { return data_.labels.at(Index(label)); });
-}
-
-void MainWindowState::SetLabelText(Label label, std::string text) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.labels.at(Index(label)), std::move(text))) {
-      changes.push_back(Change(StateChangeKind::kLabel, label));
-    }
+void MainWindowState::Apply(const std::vector<ControlChange>& changes) {
+  Mutate([&](std::vector<ControlId>& changed) {
+    for (const ControlChange& change : changes) ApplyOne(change, changed);
   });
 }
 
-LinkState MainWindowState::GetLink(Link link) const {
-  return Read([&] { return data_.links.at(Index(link)); });
+void MainWindowState::SetEnabled(ControlId control, bool on) {
+  Apply({ControlChange::Enabled(control, on)});
 }
 
-void MainWindowState::SetLink(Link link, std::string caption, std::string target) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    LinkState& state = data_.links.at(Index(link));
-    const bool caption_changed = Assign(state.caption, std::move(caption));
-    const bool target_changed = Assign(state.target, std::move(target));
-    if (caption_changed || target_changed) changes.push_back(Change(StateChangeKind::kLink, link));
+void MainWindowState::SetEnabled(const std::vector<ControlId>& controls, bool on) {
+  std::vector<ControlChange> changes;
+  changes.reserve(controls.size());
+  for (ControlId control : controls) changes.push_back(ControlChange::Enabled(control, on));
+  Apply(changes);
+}
+
+void MainWindowState::SetChecked(ControlId control, bool on) {
+  Apply({ControlChange::Checked(control, on)});
+}
+
+void MainWindowState::SetVisible(ControlId control, bool on) {
+  Apply({ControlChange::Visible(control, on)});
+}
+
+void MainWindowState::SetText(ControlId control, std::string text) {
+  Apply({ControlChange::Text(control, std::move(text))});
+}
+
+void MainWindowState::SetCount(ControlId control, std::int64_t count) {
+  SetText(control, text::FormatInt(count));
+}
+
+void MainWindowState::SetIndicator(ControlId control, ProxyIndicator kind) {
+  Apply({ControlChange::Indicator(control, kind)});
+}
+
+void MainWindowState::SetValue(ControlId control, int value) {
+  Apply({ControlChange::Value(control, value)});
+}
+
+void MainWindowState::SetItems(ControlId combo, std::vector<ComboItem> items) {
+  Mutate([&](std::vector<ControlId>& changed) {
+    ControlState& row = Row(combo);
+    const bool changed_items = Assign(row.items, std::move(items));
+    const bool changed_choice = Assign(row.chosen, -1);
+    if (changed_items || changed_choice) Remember(changed, combo);
   });
 }
 
-void MainWindowState::SetLinkVisible(Link link, bool visible) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.links.at(Index(link)).visible, visible)) {
-      changes.push_back(Change(StateChangeKind::kLink, link));
-    }
+void MainWindowState::AddItem(ControlId combo, ComboItem item) {
+  Mutate([&](std::vector<ControlId>& changed) {
+    Row(combo).items.push_back(std::move(item));
+    Remember(changed, combo);
   });
 }
 
-bool MainWindowState::TrayIconPlaced() const {
-  return Read([&] { return data_.tray_placed; });
-}
-
-void MainWindowState::SetTrayIconPlaced(bool placed) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.tray_placed, placed)) changes.push_back({StateChangeKind::kTrayIcon});
+void MainWindowState::SetChosen(ControlId combo, int index) {
+  Mutate([&](std::vector<ControlId>& changed) {
+    ControlState& row = Row(combo);
+    if (index < -1 || index >= static_cast<int>(row.items.size())) return;
+    if (Assign(row.chosen, index)) Remember(changed, combo);
   });
 }
 
-ProxyIndicator MainWindowState::TrayIconKind() const {
-  return Read([&] { return data_.tray_kind; });
-}
-
-std::string MainWindowState::TrayTooltip() const {
-  return Read([&] { return data_.tray_tooltip; });
-}
-
-void MainWindowState::SetTrayIcon(ProxyIndicator kind, std::string tooltip) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    const bool kind_changed = Assign(data_.tray_kind, kind);
-    const bool tooltip_changed = Assign(data_.tray_tooltip, std::move(tooltip));
-    if (kind_changed || tooltip_changed) changes.push_back({StateChangeKind::kTrayIcon});
-  });
-}
-
-ProxyIndicator MainWindowState::ProxyPictureKind() const {
-  return Read([&] { return data_.picture_kind; });
-}
-
-bool MainWindowState::ProxyPictureVisible() const {
-  return Read([&] { return data_.picture_visible; });
-}
-
-void MainWindowState::SetProxyPicture(ProxyIndicator kind) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.picture_kind, kind)) changes.push_back({StateChangeKind::kProxyPicture});
-  });
-}
-
-void MainWindowState::SetProxyPictureVisible(bool visible) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.picture_visible, visible)) {
-      changes.push_back({StateChangeKind::kProxyPicture});
-    }
-  });
-}
-
-ProxyIndicator MainWindowState::WindowIconKind() const {
-  return Read([&] { return data_.window_icon; });
-}
-
-void MainWindowState::SetWindowIcon(ProxyIndicator kind) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.window_icon, kind)) changes.push_back({StateChangeKind::kWindowIcon});
-  });
-}
-
-WindowMode MainWindowState::GetWindowMode() const {
-  return Read([&] { return data_.window_mode; });
-}
-
-void MainWindowState::SetWindowMode(WindowMode mode) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.window_mode, mode)) changes.push_back({StateChangeKind::kWindowMode});
-  });
-}
-
-int MainWindowState::TimerInterval() const {
-  return Read([&] { return data_.timer_interval; });
-}
-
-void MainWindowState::SetTimerInterval(int milliseconds) {
-  Mutate([&](std::vector<StateChange>& changes) {
-    if (Assign(data_.timer_interval, std::max(0, milliseconds))) {
-      changes.push_back({StateChangeKind::kTimer});
-    }
+SourceChoice MainWindowState::ChosenSource() const {
+  return Read([&] {
+    if (Row(Radio::kSourceA).checked) return SourceChoice::kSourceA;
+    if (Row(Radio::kSourceB).checked) return SourceChoice::kSourceB;
+    return SourceChoice::kNone;
   });
 }
 

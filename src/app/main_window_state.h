@@ -1,8 +1,8 @@
-// The main window as data: every control state the program reads or changes. The Qt window
-// observes it and mirrors it into widgets; controllers change it and the ProxyList.
+// The main window as data: one table of controls (control -> enabled, text, checked and the few
+// extra facets some controls have). The Qt window observes it and mirrors it into widgets;
+// controllers change it, mostly by announcing what happened (app/window_events.h).
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,16 +20,40 @@ struct ComboItem {
   friend bool operator==(const ComboItem&, const ComboItem&) = default;
 };
 
-struct ComboState {
-  std::vector<ComboItem> items;
-  int chosen = -1;  // -1 when nothing is chosen
+// One row of the table. Every control has every facet; each kind uses the ones it shows.
+struct ControlState {
   bool enabled = true;
+  bool checked = false;  // menu items' check marks, radio buttons
+  bool visible = true;
+  // Caption, counter digits, field text, status line, tray tooltip. A combo's text is the chosen
+  // item's (read only).
+  std::string text;
+  std::string target;  // link labels: the web address opened on click; empty opens nothing
+  std::vector<ComboItem> items;
+  int chosen = -1;  // combos: -1 when nothing is chosen
+  ProxyIndicator indicator = ProxyIndicator::kProxyOff;
+  int value = 0;  // the timer's interval, the window's WindowMode; never negative
+
+  friend bool operator==(const ControlState&, const ControlState&) = default;
 };
 
-struct LinkState {
-  std::string caption;
-  std::string target;  // web address opened on click; empty opens nothing
-  bool visible = true;
+// One change of one facet, for Apply.
+struct ControlChange {
+  enum class Facet : int { kEnabled = 0, kChecked, kVisible, kText, kTarget, kIndicator, kValue };
+
+  ControlId control;
+  Facet facet = Facet::kEnabled;
+  bool flag = false;
+  std::string text;
+  int number = 0;
+
+  static ControlChange Enabled(ControlId control, bool on);
+  static ControlChange Checked(ControlId control, bool on);
+  static ControlChange Visible(ControlId control, bool on);
+  static ControlChange Text(ControlId control, std::string text);
+  static ControlChange Target(ControlId control, std::string target);
+  static ControlChange Indicator(ControlId control, ProxyIndicator kind);
+  static ControlChange Value(ControlId control, int value);
 };
 
 // Caption of the tray menu's web-site item until the update manifest replaces it.
@@ -39,7 +63,8 @@ inline constexpr std::string_view kIdleTrayTooltip = "LumvexIP代理验证";
 
 // Every method may be called from any thread: calls from other threads run as one step on the UI
 // thread through UiThread::RunSync (and do nothing once it has been closed). Observers are
-// notified on the UI thread after each change that actually changes something.
+// notified on the UI thread, once per control that a call actually changed, in the order of the
+// changes.
 class MainWindowState {
  public:
   explicit MainWindowState(UiThread& ui);
@@ -50,135 +75,52 @@ class MainWindowState {
   void AddObserver(MainWindowStateObserver* observer);
   void RemoveObserver(MainWindowStateObserver* observer);
 
-  // Command buttons.
-  bool IsCommandEnabled(Command command) const;
-  void SetCommandEnabled(Command command, bool enabled);
-  // Several buttons in one UI-thread step, in the given order.
-  void SetCommandsEnabled(const std::vector<Command>& commands, bool enabled);
+  // The whole row of one control.
+  ControlState Get(ControlId control) const;
+  bool Enabled(ControlId control) const;
+  bool Checked(ControlId control) const;
+  bool Visible(ControlId control) const;
+  std::string Text(ControlId control) const;
+  std::string Target(ControlId control) const;
+  ProxyIndicator Indicator(ControlId control) const;
+  int Value(ControlId control) const;
 
-  // Context-menu and tray-menu items.
-  bool IsContextItemEnabled(ContextItem item) const;
-  void SetContextItemEnabled(ContextItem item, bool enabled);
-  bool IsTrayItemEnabled(TrayItem item) const;
-  void SetTrayItemEnabled(TrayItem item, bool enabled);
-  std::string TrayItemCaption(TrayItem item) const;
-  void SetTrayItemCaption(TrayItem item, std::string caption);
+  // Several changes in one UI-thread step, in the given order. Checking a radio button unchecks
+  // the other one.
+  void Apply(const std::vector<ControlChange>& changes);
+  void SetEnabled(ControlId control, bool on);
+  void SetEnabled(const std::vector<ControlId>& controls, bool on);
+  void SetChecked(ControlId control, bool on);
+  void SetVisible(ControlId control, bool on);
+  void SetText(ControlId control, std::string text);
+  // A count as its decimal text.
+  void SetCount(ControlId control, std::int64_t count);
+  void SetIndicator(ControlId control, ProxyIndicator kind);
+  void SetValue(ControlId control, int value);  // negative values store 0
 
-  // The saved-proxy item "代理IE一" and the separator above it: hidden at load, shown together.
-  bool SavedProxyVisible() const;
-  bool SavedProxySeparatorVisible() const;
-  bool SavedProxyChecked() const;
-  void SetSavedProxyVisible(bool visible);  // the item and its separator
-  void SetSavedProxyChecked(bool checked);
+  // Combo boxes: the items replace the old ones and nothing is chosen; an index out of range
+  // other than -1 is ignored.
+  void SetItems(ControlId combo, std::vector<ComboItem> items);
+  void AddItem(ControlId combo, ComboItem item);
+  void SetChosen(ControlId combo, int index);
 
-  // The checkable tray item "自动切换代理" (the proxy guard): unchecked at load.
-  bool GuardChecked() const;
-  void SetGuardChecked(bool checked);
-
-  // The status line 编辑框3.
-  std::string Status() const;
-  void SetStatus(std::string text);
-
-  // Counters: decimal text, "0" at load.
-  std::string CounterText(Counter counter) const;
-  void SetCounter(Counter counter, std::string text);
-  void SetCounterValue(Counter counter, std::int64_t value);
-
-  // Hidden fields FetchCountField / ThreadCountField, as typed; empty at load.
-  std::string FieldText(Field field) const;
-  void SetFieldText(Field field, std::string text);
-
-  // Combo boxes: empty and enabled at load.
-  ComboState GetCombo(Combo combo) const;
-  // Text of the chosen item, empty when nothing is chosen.
-  std::string ComboDisplayedText(Combo combo) const;
-  void ClearCombo(Combo combo);
-  void AddComboItem(Combo combo, ComboItem item);
-  void SetComboItems(Combo combo, std::vector<ComboItem> items);  // chosen becomes -1
-  // Out-of-range indexes other than -1 are ignored.
-  void SetComboChosen(Combo combo, int index);
-  void SetComboEnabled(Combo combo, bool enabled);
-
-  // Radio buttons.
-  SourceChoice GetSourceChoice() const;
-  void SetSourceChoice(SourceChoice choice);
-  // Checks the radio button and applies its combo enabling: source A enables 组合框2 and disables
-  // 组合框3 and 组合框4; source B the reverse. kNone only clears the choice.
-  void ApplySourceSelection(SourceChoice choice);
-  bool IsRadioEnabled(Radio radio) const;
-  void SetRadioEnabled(Radio radio, bool enabled);
-  // While a harvest or a validation runs: 组合框2 and both radio buttons disabled.
-  void LockSourceSelectors();
-  // When it ends: both radio buttons enabled, and the chosen source's combo boxes (source A:
-  // 组合框2; otherwise 组合框3 and 组合框4).
-  void UnlockSourceSelectors();
-
-  // Labels and link labels.
-  std::string LabelText(Label label) const;
-  void SetLabelText(Label label, std::string text);
-  LinkState GetLink(Link link) const;
-  void SetLink(Link link, std::string caption, std::string target);
-  void SetLinkVisible(Link link, bool visible);
-
-  // Tray icon: not in place until start-up puts it there.
-  bool TrayIconPlaced() const;
-  void SetTrayIconPlaced(bool placed);
-  ProxyIndicator TrayIconKind() const;
-  std::string TrayTooltip() const;
-  void SetTrayIcon(ProxyIndicator kind, std::string tooltip);
-
-  // Proxy status picture 图片框1 and the window icon.
-  ProxyIndicator ProxyPictureKind() const;
-  bool ProxyPictureVisible() const;
-  void SetProxyPicture(ProxyIndicator kind);
-  void SetProxyPictureVisible(bool visible);
-  ProxyIndicator WindowIconKind() const;
-  void SetWindowIcon(ProxyIndicator kind);
-
-  WindowMode GetWindowMode() const;
-  void SetWindowMode(WindowMode mode);
-
-  // Interval of 时钟1 in milliseconds; 0 = stopped (at load).
-  int TimerInterval() const;
-  void SetTimerInterval(int milliseconds);
+  // Which radio button is checked.
+  SourceChoice ChosenSource() const;
 
  private:
-  struct Data {
-    std::array<bool, kCommandCount> command_enabled{};
-    std::array<bool, kContextItemCount> context_enabled{};
-    std::array<bool, kTrayItemCount> tray_enabled{};
-    std::array<std::string, kTrayItemCount> tray_caption;
-    bool saved_proxy_visible = false;
-    bool saved_proxy_separator_visible = false;
-    bool saved_proxy_checked = false;
-    bool guard_checked = false;
-    std::string status;
-    std::array<std::string, kCounterCount> counters;
-    std::array<std::string, kFieldCount> fields;
-    std::array<ComboState, kComboCount> combos;
-    SourceChoice source_choice = SourceChoice::kNone;
-    std::array<bool, kRadioCount> radio_enabled{};
-    std::array<std::string, kLabelCount> labels;
-    std::array<LinkState, kLinkCount> links;
-    bool tray_placed = false;
-    ProxyIndicator tray_kind = ProxyIndicator::kProxyOff;
-    std::string tray_tooltip;
-    ProxyIndicator picture_kind = ProxyIndicator::kProxyOff;
-    bool picture_visible = true;
-    ProxyIndicator window_icon = ProxyIndicator::kProxyOff;
-    WindowMode window_mode = WindowMode::kNormal;
-    int timer_interval = 0;
-  };
-
-  // Runs `fn` on the UI thread; `fn` returns the changes to announce.
+  // Runs `fn` on the UI thread; `fn` records the controls it changed.
   template <typename Fn>
   void Mutate(Fn fn);
   template <typename Fn>
   auto Read(Fn fn) const;
-  void Notify(const std::vector<StateChange>& changes);
+  void Notify(const std::vector<ControlId>& changed);
+  ControlState& Row(ControlId control);
+  const ControlState& Row(ControlId control) const;
+  // Applies one change on the UI thread; true when it changed anything.
+  bool ApplyOne(const ControlChange& change, std::vector<ControlId>& changed);
 
   UiThread& ui_;
-  Data data_;
+  std::vector<ControlState> rows_;
   std::vector<MainWindowStateObserver*> observers_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "app/list_commands_controller.h"
 #include "app/main_window_controls.h"
+#include "app/window_events.h"
 #include "text/text_util.h"
 
 namespace lumvex {
@@ -36,11 +37,10 @@ bool ProxyEditController::ConfirmAdd(const ProxyEditFields& fields) {
   const int row = list_.InsertRow(list_.CurrentRow() + 1, fields.address);
   list_.SetCell(row, kColPort, fields.port);
   list_.SetCell(row, kColLocation, fields.note);
-  state_.SetCounterValue(
-      Counter::kList,
-      static_cast<std::int64_t>(text::AtoI(state_.CounterText(Counter::kList))) + 1);
-  state_.SetStatus(ListTotalStatus(list_.ListCount()));
-  state_.SetCommandEnabled(Command::kValidate, true);
+  state_.SetCount(Counter::kList,
+                  static_cast<std::int64_t>(text::AtoI(state_.Text(Counter::kList))) + 1);
+  state_.SetText(control::kStatusLine, ListTotalStatus(list_.ListCount()));
+  Announce(state_, WindowEvent::kRowsAdded);
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <optional>
 #include <utility>
 
+#include "app/window_events.h"
 #include "proxylist/proxy_entry.h"
 #include "settings/settings.h"
 #include "sysproxy/proxy_address.h"
@@ -33,29 +34,18 @@ bool ProxySwitchController::IsIeProxyEnabled() const {
   return store_.Available() && store_.Read().enabled;
 }
 
-void ProxySwitchController::ShowIndicators(ProxyIndicator kind, std::string tooltip) {
-  state_.SetTrayIcon(kind, std::move(tooltip));
-  state_.SetProxyPicture(kind);
-  state_.SetWindowIcon(kind);
-}
-
-void ProxySwitchController::ShowSavedProxyItem(const std::string& caption) {
-  state_.SetTrayItemCaption(TrayItem::kSavedProxy, caption);
-  state_.SetSavedProxyVisible(true);
-}
-
 bool ProxySwitchController::ShowSwitchedOn(std::string_view address, ProxyApplyResult result) {
   if (result == ProxyApplyResult::kApplied) {
-    state_.SetStatus(OnStatus(address));
-    ShowIndicators(ProxyIndicator::kProxyOn, std::string(address) + std::string(kOnTooltipSuffix));
-    state_.SetSavedProxyChecked(true);
+    state_.SetText(control::kStatusLine, OnStatus(address));
+    Announce(state_, WindowEvent::kProxySet,
+             {.text = std::string(address) + std::string(kOnTooltipSuffix)});
     return true;
   }
   const std::string reason = result == ProxyApplyResult::kUnavailable ? "未找到GNOME或KDE的代理设置"
                                                                       : store_.Name() + "写入失败";
-  state_.SetStatus("IE：无法设置系统代理 " + std::string(address) + "（" + reason + "）");
-  ShowIndicators(ProxyIndicator::kProxyOff, std::string(kProxyOffTooltip));
-  state_.SetSavedProxyChecked(false);
+  state_.SetText(control::kStatusLine,
+                 "IE：无法设置系统代理 " + std::string(address) + "（" + reason + "）");
+  Announce(state_, WindowEvent::kProxyCleared, {.text = std::string(kProxyOffTooltip)});
   return false;
 }
 
@@ -68,7 +58,7 @@ void ProxySwitchController::SetIeProxyFromCurrentRow() {
   ie_proxy_address_ = address;
   if (!ShowSwitchedOn(address, ApplyIeProxy(address, true))) return;
   const std::string caption = IeProxyCaption(address, list_.GetCell(row, kColLocation));
-  ShowSavedProxyItem(caption);
+  Announce(state_, WindowEvent::kSavedProxyShown, {.text = caption});
   Settings(data_dir_).WriteSavedProxy(caption);
 }
 
@@ -90,16 +80,15 @@ void ProxySwitchController::CancelIeProxy() {
   const ProxyApplyResult result = ApplyIeProxy({}, false);
   if (result == ProxyApplyResult::kFailed && IsIeProxyEnabled()) {
     // The store is still on: the indicators keep saying so.
-    state_.SetStatus("IE：无法关闭系统代理（" + store_.Name() + "写入失败）");
+    state_.SetText(control::kStatusLine, "IE：无法关闭系统代理（" + store_.Name() + "写入失败）");
     return;
   }
-  state_.SetStatus(std::string(kProxyOffStatus));
-  ShowIndicators(ProxyIndicator::kProxyOff, std::string(kProxyOffTooltip));
-  state_.SetSavedProxyChecked(false);
+  state_.SetText(control::kStatusLine, std::string(kProxyOffStatus));
+  Announce(state_, WindowEvent::kProxyCleared, {.text = std::string(kProxyOffTooltip)});
 }
 
 void ProxySwitchController::ReapplySavedIeProxy() {
-  const std::string address = CaptionAddress(state_.TrayItemCaption(TrayItem::kSavedProxy));
+  const std::string address = CaptionAddress(state_.Text(TrayItem::kSavedProxy));
   if (!ParseProxyAddress(address)) return;
   ShowSwitchedOn(address, ApplyIeProxy(address, true));
 }
@@ -110,7 +99,7 @@ void ProxySwitchController::RestoreIeAgent() {
   if (saved.empty()) return;
   // Whatever "run" says, a saved proxy is offered in the tray menu.
   ie_proxy_address_ = saved;
-  ShowSavedProxyItem(saved);
+  Announce(state_, WindowEvent::kSavedProxyShown, {.text = saved});
   if (settings.ReadRun() != RunChoice::kYes) return;
   const std::string address = CaptionAddress(saved);
   if (!ParseProxyAddress(address)) return;

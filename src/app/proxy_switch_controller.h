@@ -56,8 +56,6 @@ class ProxySwitchController {
   // Shows the result of switching on `address`: the proxy-on set when applied, the proxy-off set
   // and a failure text otherwise. True when applied.
   bool ShowSwitchedOn(std::string_view address, ProxyApplyResult result);
-  void ShowIndicators(ProxyIndicator kind, std::string tooltip);
-  void ShowSavedProxyItem(const std::string& caption);
 
   MainWindowState& state_;
   ProxyList& list_;

@@ -26,16 +26,16 @@ SettingsDialogValues SettingsController::Load() const {
     case RunChoice::kUnset:
       break;
   }
-  values.numbers_enabled = state_.GetSourceChoice() == SourceChoice::kSourceA;
+  values.numbers_enabled = state_.ChosenSource() == SourceChoice::kSourceA;
   return values;
 }
 
 void SettingsController::OnFetchCountEdited(const std::string& text) {
-  state_.SetFieldText(Field::kFetchCount, text);
+  state_.SetText(Field::kFetchCount, text);
 }
 
 void SettingsController::OnThreadCountEdited(const std::string& text) {
-  state_.SetFieldText(Field::kThreadCount, text);
+  state_.SetText(Field::kThreadCount, text);
 }
 
 std::vector<std::string> SettingsController::Confirm(const SettingsChoices& choices) {

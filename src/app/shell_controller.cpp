@@ -6,6 +6,7 @@
 
 #include "app/leftover_executables.h"
 #include "app/web_address.h"
+#include "app/window_events.h"
 #include "platform/file_io.h"
 #include "proxylist/agent_file.h"
 #include "proxylist/proxy_entry.h"
@@ -54,13 +55,14 @@ void ShellController::RunHook(const std::function<void()>& hook) {
 void ShellController::StartupSequence() {
   RunHook(hooks_.before_startup);
   RunHook(hooks_.start_source_loaders);
-  state_.SetProxyPicture(ProxyIndicator::kProxyOff);
+  state_.SetIndicator(control::kProxyPicture, ProxyIndicator::kProxyOff);
   RunHook(hooks_.apply_manifest_settings);
   // The menu icons are fixed data (ContextItemIconName, TrayItemIconName) the window applies
   // when it builds its menus.
   LoadProxyList();
-  state_.SetTrayIcon(ProxyIndicator::kProxyOff, std::string(kIdleTrayTooltip));
-  state_.SetTrayIconPlaced(config_.tray_available);
+  state_.Apply({ControlChange::Indicator(control::kTrayIcon, ProxyIndicator::kProxyOff),
+                ControlChange::Text(control::kTrayIcon, std::string(kIdleTrayTooltip))});
+  state_.SetVisible(control::kTrayIcon, config_.tray_available);
   RunHook(hooks_.restore_system_proxy);
   LoadNumbersAndTray();
   RunHook(hooks_.check_new_version);
@@ -75,21 +77,24 @@ void ShellController::LoadProxyList() {
   if (!FillFromAgentRows(list_, std::move(content))) return;
   const int count = list_.ListCount();
   // A status set by an earlier step (the restored system proxy) has priority.
-  if (state_.Status().empty()) {
-    state_.SetStatus("上次代理IP：" + text::FormatInt(count) + "个  IE：http=无代理");
+  if (state_.Text(control::kStatusLine).empty()) {
+    state_.SetText(control::kStatusLine,
+                   "上次代理IP：" + text::FormatInt(count) + "个  IE：http=无代理");
   }
-  if (unread > 0) state_.SetStatus(state_.Status() + "  " + UnreadLinesNote(unread, unread_copy));
-  state_.SetCommandEnabled(Command::kValidate, true);
-  state_.SetCounterValue(Counter::kList, count);
+  if (unread > 0)
+    state_.SetText(control::kStatusLine,
+                   state_.Text(control::kStatusLine) + "  " + UnreadLinesNote(unread, unread_copy));
+  Announce(state_, WindowEvent::kRowsAdded);
+  state_.SetCount(Counter::kList, count);
 }
 
 void ShellController::LoadNumbersAndTray() {
   const Settings settings{config_.data_dir};
   if (std::optional<std::string> number = settings.ReadAgentNumber()) {
-    state_.SetFieldText(Field::kFetchCount, std::move(*number));
+    state_.SetText(Field::kFetchCount, std::move(*number));
   }
   if (std::optional<std::string> threads = settings.ReadThreadCount()) {
-    state_.SetFieldText(Field::kThreadCount, std::move(*threads));
+    state_.SetText(Field::kThreadCount, std::move(*threads));
   }
   // Without a tray the hidden window could not be brought back, so it starts normally.
   if (settings.ReadTray() && config_.tray_available) MinimiseToTray();
@@ -127,15 +132,19 @@ void ShellController::OnMainWindowDestroyed() {
   ExitSequence();
 }
 
-void ShellController::OnWindowMinimised() { state_.SetWindowMode(WindowMode::kMinimised); }
+void ShellController::OnWindowMinimised() {
+  state_.SetValue(control::kWindow, static_cast<int>(WindowMode::kMinimised));
+}
 
 void ShellController::OnWindowRestoredByDesktop() {
-  if (!config_.tray_available) state_.SetWindowMode(WindowMode::kNormal);
+  if (!config_.tray_available)
+    state_.SetValue(control::kWindow, static_cast<int>(WindowMode::kNormal));
 }
 
 void ShellController::MinimiseToTray() {
-  state_.SetWindowMode(config_.tray_available ? WindowMode::kMinimisedToTray
-                                              : WindowMode::kMinimised);
+  state_.SetValue(control::kWindow,
+                  static_cast<int>(config_.tray_available ? WindowMode::kMinimisedToTray
+                                                          : WindowMode::kMinimised));
 }
 
 bool ShellController::OnProxyPictureClicked() {
@@ -143,10 +152,13 @@ bool ShellController::OnProxyPictureClicked() {
   return OnTrayEvent(3);
 }
 
-void ShellController::RestoreFromTray() { state_.SetWindowMode(WindowMode::kNormal); }
+void ShellController::RestoreFromTray() {
+  state_.SetValue(control::kWindow, static_cast<int>(WindowMode::kNormal));
+}
 
 bool ShellController::OnTrayEvent(int kind) {
-  const bool minimised = state_.GetWindowMode() != WindowMode::kNormal;
+  const bool minimised =
+      static_cast<WindowMode>(state_.Value(control::kWindow)) != WindowMode::kNormal;
   switch (kind) {
     case 2:
       if (minimised) {
@@ -156,8 +168,7 @@ bool ShellController::OnTrayEvent(int kind) {
       }
       return false;
     case 3:
-      state_.SetTrayItemEnabled(TrayItem::kRestore, minimised);
-      state_.SetTrayItemEnabled(TrayItem::kMinimise, !minimised);
+      Announce(state_, WindowEvent::kTrayMenuOpening);
       return true;
     default:
       return false;
@@ -166,19 +177,11 @@ bool ShellController::OnTrayEvent(int kind) {
 
 bool ShellController::ShowListContextMenu() {
   // A running fetch or check run has disabled the paste button; the menu stays closed then.
-  if (!state_.IsCommandEnabled(Command::kPaste)) return false;
-  state_.SetContextItemEnabled(ContextItem::kFetch, state_.IsCommandEnabled(Command::kFetch));
-  state_.SetContextItemEnabled(ContextItem::kValidateSelected,
-                               state_.IsCommandEnabled(Command::kValidate));
-  state_.SetContextItemEnabled(ContextItem::kCleanFailed,
-                               state_.IsCommandEnabled(Command::kExport));
-  const bool has_rows = list_.ListCount() > 0;
-  for (ContextItem item : {ContextItem::kCopy, ContextItem::kModify, ContextItem::kDelete}) {
-    state_.SetContextItemEnabled(item, has_rows);
-  }
+  if (!state_.Enabled(Command::kPaste)) return false;
   const int row = list_.CurrentRow();
-  state_.SetContextItemEnabled(ContextItem::kSetSystemProxy,
-                               row >= 0 && ShowsOk(list_.GetRow(row)));
+  Announce(state_, WindowEvent::kContextMenuOpening,
+           {.has_rows = list_.ListCount() > 0,
+            .current_row_ok = row >= 0 && ShowsOk(list_.GetRow(row))});
   return true;
 }
 
@@ -188,13 +191,13 @@ void ShellController::CopyCurrentRow() {
   prompts_.SetClipboardText(list_.GetCell(row, kColAddress) + ":" + list_.GetCell(row, kColPort));
 }
 
-void ShellController::OnSourceChosen(SourceChoice choice) { state_.ApplySourceSelection(choice); }
-
-void ShellController::OnLinkClicked(Link link) { OpenWebAddress(state_.GetLink(link).target); }
-
-void ShellController::OpenTrayWebAddress() {
-  OpenWebAddress(state_.LabelText(Label::kTrayWebAddress));
+void ShellController::OnSourceChosen(SourceChoice choice) {
+  Announce(state_, WindowEvent::kSourceChosen, {.source = choice});
 }
+
+void ShellController::OnLinkClicked(Link link) { OpenWebAddress(state_.Get(link).target); }
+
+void ShellController::OpenTrayWebAddress() { OpenWebAddress(state_.Text(Label::kTrayWebAddress)); }
 
 void ShellController::OpenWebAddress(const std::string& address) {
   // The targets come from the update manifest: only web addresses reach the browser.

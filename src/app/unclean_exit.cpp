@@ -18,7 +18,7 @@ bool SwitchOffAfterUncleanExit(const ProxyOnMarker& marker, ProxySwitchControlle
   // stays for the next start.
   if (proxy_switch.IsIeProxyEnabled()) return false;
   marker.Clear();
-  state.SetStatus(std::string(kUncleanExitStatus));
+  state.SetText(control::kStatusLine, std::string(kUncleanExitStatus));
   return true;
 }
 

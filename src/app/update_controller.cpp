@@ -72,27 +72,30 @@ void UpdateController::ApplyRemoteSettings(const update::ManifestPage& page) {
   if (!page.IsManifest()) return;
   const update::RemoteSettings settings = update::ReadRemoteSettings(page);
   if (!update::IsBlank(settings.tray_caption)) {
-    state_.SetTrayItemCaption(TrayItem::kWebSite, settings.tray_caption);
+    state_.SetText(TrayItem::kWebSite, settings.tray_caption);
   }
   if (!update::IsBlank(settings.tray_address)) {
-    state_.SetLabelText(Label::kTrayWebAddress, settings.tray_address);
+    state_.SetText(Label::kTrayWebAddress, settings.tray_address);
   }
   if (!update::IsBlank(settings.about_address)) {
-    state_.SetLabelText(Label::kAboutWebAddress, settings.about_address);
+    state_.SetText(Label::kAboutWebAddress, settings.about_address);
   }
   const Link links[] = {Link::kBlog, Link::kSecond, Link::kThird};
   for (std::size_t i = 0; i < settings.links.size(); ++i) {
     const std::string& value = settings.links[i];
     if (update::WithoutSpaces(value) == "0|0") continue;
     const std::vector<std::string> pieces = text::Split(value, "|");
-    if (pieces.size() >= 2) state_.SetLink(links[i], pieces[0], pieces[1]);
+    if (pieces.size() >= 2) {
+      state_.Apply(
+          {ControlChange::Text(links[i], pieces[0]), ControlChange::Target(links[i], pieces[1])});
+    }
   }
   const std::string& picture = settings.picture_visible;
   if (update::IsBlank(picture) || (picture != "yes" && picture != "no")) return;
   const bool show_picture = picture == "yes";
-  state_.SetProxyPictureVisible(show_picture);
+  state_.SetVisible(control::kProxyPicture, show_picture);
   for (Link link : {Link::kSecond, Link::kThird}) {
-    if (!update::IsBlank(state_.GetLink(link).caption)) state_.SetLinkVisible(link, !show_picture);
+    if (!update::IsBlank(state_.Get(link).text)) state_.SetVisible(link, !show_picture);
   }
 }
 

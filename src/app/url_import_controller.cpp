@@ -4,6 +4,7 @@
 
 #include "app/main_window_controls.h"
 #include "app/url_list_fetch.h"
+#include "app/window_events.h"
 #include "settings/settings.h"
 #include "text/text_util.h"
 
@@ -33,16 +34,16 @@ void UrlImportController::ImportFromWebAddress() {
   if (!answer) return;
   const std::string address = text::Trim(*answer);
   if (address.empty()) return;
-  state_.SetContextItemEnabled(ContextItem::kImportFromUrl, false);
+  Announce(state_, WindowEvent::kUrlImportStarted);
   commands_.StartThread([this, address] {
     if (Import(address).Worked()) SaveAddress(address);
-    state_.SetContextItemEnabled(ContextItem::kImportFromUrl, true);
+    Announce(state_, WindowEvent::kUrlImportEnded);
   });
 }
 
 UrlImportResult UrlImportController::Import(const std::string& address) {
   UrlImportResult result;
-  state_.SetStatus(std::string(kImportingStatus));
+  state_.SetText(control::kStatusLine, std::string(kImportingStatus));
   UrlListFetch list = FetchUrlList(fetcher_, address, timeout_s_);
   result.fetched = list.fetched;
   result.cut = list.cut;
@@ -57,9 +58,10 @@ UrlImportResult UrlImportController::Import(const std::string& address) {
   }
   commands_.FinishImport();
   if (!result.Worked()) {
-    state_.SetStatus("从网址导入代理IP失败：" + result.status_error);
+    state_.SetText(control::kStatusLine, "从网址导入代理IP失败：" + result.status_error);
   } else if (result.cut) {
-    state_.SetStatus(state_.Status() + "（列表超过32 MiB，只导入了前面部分）");
+    state_.SetText(control::kStatusLine,
+                   state_.Text(control::kStatusLine) + "（列表超过32 MiB，只导入了前面部分）");
   }
   return result;
 }

@@ -4,22 +4,12 @@
 #include <utility>
 #include <vector>
 
+#include "app/window_events.h"
 #include "proxylist/check_state.h"
 #include "proxylist/proxy_entry.h"
 #include "text/text_util.h"
 
 namespace lumvex {
-namespace {
-
-// The commands a run locks and gives back.
-const std::vector<Command>& EditingCommands() {
-  static const std::vector<Command> commands = {
-      Command::kFetch,     Command::kExport,    Command::kCleanFailed, Command::kImport,
-      Command::kDeleteRow, Command::kClearList, Command::kAddProxy,    Command::kPaste};
-  return commands;
-}
-
-}  // namespace
 
 ValidationController::ValidationController(MainWindowState& state, ProxyList& list,
                                            WorkerPool& pool, http::FetchClient& fetcher,
@@ -46,20 +36,18 @@ int ValidationController::ThreadCountOf(const std::string& text) {
 
 void ValidationController::SetTick(bool on) {
   tick_on_ = on;
-  state_.SetTimerInterval(on ? kTickMs : 0);
+  state_.SetValue(control::kTimer, on ? kTickMs : 0);
 }
 
 void ValidationController::StartValidation() {
   if (system_proxy_off_) system_proxy_off_();
-  state_.SetCommandsEnabled(EditingCommands(), false);
-  state_.LockSourceSelectors();
-  state_.SetCommandEnabled(Command::kStopValidation, true);
+  Announce(state_, WindowEvent::kValidationStarted);
   SetTick(true);
 
   // One step on the UI thread: no other list operation can come between reading the rows.
   const std::vector<CompactRow>& rows = list_.RowsOnUiThread();
   if (rows.empty()) return;
-  run_.Start(rows, ThreadCountOf(state_.FieldText(Field::kThreadCount)));
+  run_.Start(rows, ThreadCountOf(state_.Text(Field::kThreadCount)));
 }
 
 void ValidationController::ValidationTick() {
@@ -74,36 +62,33 @@ void ValidationController::ValidationTick() {
       ++failure;
     }
   }
-  state_.SetCounterValue(Counter::kSuccess, success);
-  state_.SetCounterValue(Counter::kFailure, failure);
+  state_.SetCount(Counter::kSuccess, success);
+  state_.SetCount(Counter::kFailure, failure);
   if (rows.empty()) return;
   // Within one tick only the last status text would be seen; it is written once, in full.
-  const std::string obtained = state_.CounterText(Counter::kList);
+  const std::string obtained = state_.Text(Counter::kList);
   const std::string ok = text::FormatInt(success);
   const std::string failed = text::FormatInt(failure);
   if (success + failure != static_cast<std::int64_t>(rows.size())) {
-    state_.SetStatus("正在验证代理IP.... 共：" + obtained + "个  验证成功：" + ok +
-                     "个  验证失败：" + failed + "个");
+    state_.SetText(control::kStatusLine, "正在验证代理IP.... 共：" + obtained + "个  验证成功：" +
+                                             ok + "个  验证失败：" + failed + "个");
     return;
   }
-  state_.SetStatus("代理IP验证完毕  共：" + obtained + "  可用代理IP：" + ok + "  不可用代理IP：" +
-                   failed);
+  state_.SetText(control::kStatusLine, "代理IP验证完毕  共：" + obtained + "  可用代理IP：" + ok +
+                                           "  不可用代理IP：" + failed);
   EnableEditing();
   SetTick(false);
   run_.Stop();
 }
 
 void ValidationController::StopValidation() {
-  EnableEditing();
-  state_.SetCommandEnabled(Command::kStopValidation, false);
+  Announce(state_, WindowEvent::kValidationStopped);
   SetTick(false);
   run_.Stop();
-  state_.SetStatus("已停止代理IP验证！  共有代理IP：" + state_.CounterText(Counter::kList) + "个");
+  state_.SetText(control::kStatusLine,
+                 "已停止代理IP验证！  共有代理IP：" + state_.Text(Counter::kList) + "个");
 }
 
-void ValidationController::EnableEditing() {
-  state_.SetCommandsEnabled(EditingCommands(), true);
-  state_.UnlockSourceSelectors();
-}
+void ValidationController::EnableEditing() { Announce(state_, WindowEvent::kValidationFinished); }
 
 }  // namespace lumvex

@@ -23,12 +23,6 @@
 
 namespace lumvex {
 
-namespace {
-
-bool InRange(int index, int count) { return index >= 0 && index < count; }
-
-}  // namespace
-
 MainWindow::MainWindow(MainWindowState& state, ShellController& shell, ProxyList& list,
                        CellColorTable* colours, UiThread& ui, QWidget* parent)
     : QMainWindow(parent), state_(state), shell_(shell) {
@@ -102,7 +96,7 @@ void MainWindow::ConnectWidgets() {
   for (int i = 0; i < kComboCount; ++i) {
     const Combo combo = static_cast<Combo>(i);
     connect(widgets_.combos[i], &QComboBox::activated, this, [this, combo](int index) {
-      state_.SetComboChosen(combo, index);
+      state_.SetChosen(combo, index);
       if (combo_handler_) combo_handler_(combo, index);
     });
   }
@@ -120,7 +114,7 @@ void MainWindow::ShowListMenu(const QPoint& position) {
 }
 
 void MainWindow::ShowAbout() {
-  const QString web = Q(state_.LabelText(Label::kAboutWebAddress));
+  const QString web = Q(state_.Text(Label::kAboutWebAddress));
   AboutDialog dialog(web, this);
   dialog.exec();
 }
@@ -147,7 +141,7 @@ void MainWindow::ShowAccordingToState() {
 
 void MainWindow::ApplyWindowMode() {
   if (!shown_once_ || exiting_) return;
-  if (state_.GetWindowMode() == WindowMode::kNormal) {
+  if (static_cast<WindowMode>(state_.Value(control::kWindow)) == WindowMode::kNormal) {
     showNormal();
     raise();
     activateWindow();
@@ -179,36 +173,37 @@ void MainWindow::changeEvent(QEvent* event) {
   if (event->type() != QEvent::WindowStateChange || exiting_) return;
   if (isMinimized()) {
     shell_.OnWindowMinimised();
-  } else if (isVisible() && state_.GetWindowMode() != WindowMode::kNormal) {
+  } else if (isVisible() &&
+             static_cast<WindowMode>(state_.Value(control::kWindow)) != WindowMode::kNormal) {
     shell_.OnWindowRestoredByDesktop();  // brought back from the taskbar
   }
 }
 
 void MainWindow::SyncAll() {
   for (int i = 0; i < kCommandCount; ++i) {
-    widgets_.buttons[i]->setEnabled(state_.IsCommandEnabled(static_cast<Command>(i)));
+    widgets_.buttons[i]->setEnabled(state_.Enabled(static_cast<Command>(i)));
   }
-  widgets_.status_line->setText(Q(state_.Status()));
+  widgets_.status_line->setText(Q(state_.Text(control::kStatusLine)));
   for (int i = 0; i < kCounterCount; ++i) {
-    widgets_.counters[i]->setText(Q(state_.CounterText(static_cast<Counter>(i))));
+    widgets_.counters[i]->setText(Q(state_.Text(static_cast<Counter>(i))));
   }
   for (int i = 0; i < kFieldCount; ++i) {
-    widgets_.fields[i]->setText(Q(state_.FieldText(static_cast<Field>(i))));
+    widgets_.fields[i]->setText(Q(state_.Text(static_cast<Field>(i))));
   }
   for (int i = 0; i < kComboCount; ++i) SyncCombo(static_cast<Combo>(i));
   SyncSourceChoice();
   for (int i = 0; i < kLabelCount; ++i) {
-    widgets_.labels[i]->setText(Q(state_.LabelText(static_cast<Label>(i))));
+    widgets_.labels[i]->setText(Q(state_.Text(static_cast<Label>(i))));
   }
   for (int i = 0; i < kLinkCount; ++i) SyncLink(static_cast<Link>(i));
   SyncProxyPicture();
-  setWindowIcon(ProxyIndicatorIcon(state_.WindowIconKind()));
+  setWindowIcon(ProxyIndicatorIcon(state_.Indicator(control::kWindowIcon)));
   SyncTimer();
 }
 
 void MainWindow::SyncCombo(Combo combo) {
   QComboBox* box = widgets_.combos[static_cast<int>(combo)];
-  const ComboState data = state_.GetCombo(combo);
+  const ControlState data = state_.Get(combo);
   const QSignalBlocker blocker(box);
   bool same_items = box->count() == static_cast<int>(data.items.size());
   for (int i = 0; same_items && i < box->count(); ++i) {
@@ -225,11 +220,11 @@ void MainWindow::SyncCombo(Combo combo) {
 
 void MainWindow::SyncLink(Link link) {
   QLabel* label = widgets_.links[static_cast<int>(link)];
-  const LinkState data = state_.GetLink(link);
-  if (data.caption.empty()) {
+  const ControlState data = state_.Get(link);
+  if (data.text.empty()) {
     label->clear();
   } else {
-    label->setText(QStringLiteral("<a href=\"#\">") + Q(data.caption).toHtmlEscaped() +
+    label->setText(QStringLiteral("<a href=\"#\">") + Q(data.text).toHtmlEscaped() +
                    QStringLiteral("</a>"));
   }
   label->setToolTip(Q(data.target));
@@ -237,23 +232,24 @@ void MainWindow::SyncLink(Link link) {
 }
 
 void MainWindow::SyncSourceChoice() {
-  const SourceChoice choice = state_.GetSourceChoice();
+  const SourceChoice choice = state_.ChosenSource();
   for (int i = 0; i < kRadioCount; ++i) {
     QRadioButton* radio = widgets_.radios[i];
     const QSignalBlocker blocker(radio);
     radio->setChecked((i == 0 && choice == SourceChoice::kSourceA) ||
                       (i == 1 && choice == SourceChoice::kSourceB));
-    radio->setEnabled(state_.IsRadioEnabled(static_cast<Radio>(i)));
+    radio->setEnabled(state_.Enabled(static_cast<Radio>(i)));
   }
 }
 
 void MainWindow::SyncProxyPicture() {
-  widgets_.proxy_picture->setPixmap(ProxyIndicatorIcon(state_.ProxyPictureKind()).pixmap(48, 48));
-  widgets_.proxy_picture->setVisible(state_.ProxyPictureVisible());
+  widgets_.proxy_picture->setPixmap(
+      ProxyIndicatorIcon(state_.Indicator(control::kProxyPicture)).pixmap(48, 48));
+  widgets_.proxy_picture->setVisible(state_.Visible(control::kProxyPicture));
 }
 
 void MainWindow::SyncTimer() {
-  const int interval = state_.TimerInterval();
+  const int interval = state_.Value(control::kTimer);
   if (interval <= 0) {
     widgets_.timer->stop();
   } else {
@@ -261,52 +257,43 @@ void MainWindow::SyncTimer() {
   }
 }
 
-void MainWindow::OnStateChanged(const StateChange& change) {
-  const int i = change.index;
-  switch (change.kind) {
-    case StateChangeKind::kCommandEnabled:
-      if (InRange(i, kCommandCount)) {
-        widgets_.buttons[i]->setEnabled(state_.IsCommandEnabled(static_cast<Command>(i)));
-      }
+void MainWindow::OnStateChanged(ControlId control) {
+  const int i = control.index;
+  switch (control.kind) {
+    case ControlKind::kCommand:
+      widgets_.buttons[i]->setEnabled(state_.Enabled(control));
       break;
-    case StateChangeKind::kStatus:
-      widgets_.status_line->setText(Q(state_.Status()));
+    case ControlKind::kStatusLine:
+      widgets_.status_line->setText(Q(state_.Text(control)));
       break;
-    case StateChangeKind::kCounter:
-      if (InRange(i, kCounterCount)) {
-        widgets_.counters[i]->setText(Q(state_.CounterText(static_cast<Counter>(i))));
-      }
+    case ControlKind::kCounter:
+      widgets_.counters[i]->setText(Q(state_.Text(control)));
       break;
-    case StateChangeKind::kField:
-      if (InRange(i, kFieldCount)) {
-        widgets_.fields[i]->setText(Q(state_.FieldText(static_cast<Field>(i))));
-      }
+    case ControlKind::kField:
+      widgets_.fields[i]->setText(Q(state_.Text(control)));
       break;
-    case StateChangeKind::kCombo:
-      if (InRange(i, kComboCount)) SyncCombo(static_cast<Combo>(i));
+    case ControlKind::kCombo:
+      SyncCombo(static_cast<Combo>(i));
       break;
-    case StateChangeKind::kSourceChoice:
-    case StateChangeKind::kRadioEnabled:
+    case ControlKind::kRadio:
       SyncSourceChoice();
       break;
-    case StateChangeKind::kLabel:
-      if (InRange(i, kLabelCount)) {
-        widgets_.labels[i]->setText(Q(state_.LabelText(static_cast<Label>(i))));
-      }
+    case ControlKind::kLabel:
+      widgets_.labels[i]->setText(Q(state_.Text(control)));
       break;
-    case StateChangeKind::kLink:
-      if (InRange(i, kLinkCount)) SyncLink(static_cast<Link>(i));
+    case ControlKind::kLink:
+      SyncLink(static_cast<Link>(i));
       break;
-    case StateChangeKind::kProxyPicture:
+    case ControlKind::kProxyPicture:
       SyncProxyPicture();
       break;
-    case StateChangeKind::kWindowIcon:
-      setWindowIcon(ProxyIndicatorIcon(state_.WindowIconKind()));
+    case ControlKind::kWindowIcon:
+      setWindowIcon(ProxyIndicatorIcon(state_.Indicator(control)));
       break;
-    case StateChangeKind::kWindowMode:
+    case ControlKind::kWindow:
       ApplyWindowMode();
       break;
-    case StateChangeKind::kTimer:
+    case ControlKind::kTimer:
       SyncTimer();
       break;
     default:

@@ -49,7 +49,7 @@ class MainWindow : public QMainWindow, public MainWindowStateObserver {
   TrayIconHost* tray() const { return tray_; }
   ProxyTableModel* table_model() const { return model_; }
 
-  void OnStateChanged(const StateChange& change) override;
+  void OnStateChanged(ControlId control) override;
 
  signals:
   // The close button ended the program: the exit sequence has run.

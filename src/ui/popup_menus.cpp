@@ -78,10 +78,10 @@ void PopupMenus::BuildTrayMenu(QWidget* owner) {
 
 void PopupMenus::SyncAll() {
   for (int i = 0; i < kContextItemCount; ++i) {
-    context_[i]->setEnabled(state_.IsContextItemEnabled(static_cast<ContextItem>(i)));
+    context_[i]->setEnabled(state_.Enabled(static_cast<ContextItem>(i)));
   }
   for (int i = 0; i < kTrayItemCount; ++i) {
-    tray_[i]->setEnabled(state_.IsTrayItemEnabled(static_cast<TrayItem>(i)));
+    tray_[i]->setEnabled(state_.Enabled(static_cast<TrayItem>(i)));
   }
   SyncTrayCaption(TrayItem::kWebSite);
   SyncTrayCaption(TrayItem::kSavedProxy);
@@ -90,47 +90,31 @@ void PopupMenus::SyncAll() {
 }
 
 void PopupMenus::SyncTrayCaption(TrayItem item) {
-  tray_[static_cast<int>(item)]->setText(LiteralCaption(state_.TrayItemCaption(item)));
+  tray_[static_cast<int>(item)]->setText(LiteralCaption(state_.Text(item)));
 }
 
 void PopupMenus::SyncSavedProxy() {
   QAction* item = tray_[static_cast<int>(TrayItem::kSavedProxy)];
-  item->setVisible(state_.SavedProxyVisible());
-  item->setChecked(state_.SavedProxyChecked());
-  if (saved_separator_) saved_separator_->setVisible(state_.SavedProxySeparatorVisible());
+  item->setVisible(state_.Visible(TrayItem::kSavedProxy));
+  item->setChecked(state_.Checked(TrayItem::kSavedProxy));
+  if (saved_separator_) saved_separator_->setVisible(state_.Visible(TrayItem::kSavedProxy));
 }
 
 void PopupMenus::SyncGuard() {
-  tray_[static_cast<int>(TrayItem::kGuard)]->setChecked(state_.GuardChecked());
+  tray_[static_cast<int>(TrayItem::kGuard)]->setChecked(state_.Checked(TrayItem::kGuard));
 }
 
-void PopupMenus::OnStateChanged(const StateChange& change) {
-  switch (change.kind) {
-    case StateChangeKind::kContextItemEnabled:
-      if (change.index >= 0 && change.index < kContextItemCount) {
-        context_[change.index]->setEnabled(
-            state_.IsContextItemEnabled(static_cast<ContextItem>(change.index)));
-      }
-      break;
-    case StateChangeKind::kTrayItemEnabled:
-      if (change.index >= 0 && change.index < kTrayItemCount) {
-        tray_[change.index]->setEnabled(
-            state_.IsTrayItemEnabled(static_cast<TrayItem>(change.index)));
-      }
-      break;
-    case StateChangeKind::kTrayItemCaption:
-      if (change.index >= 0 && change.index < kTrayItemCount) {
-        SyncTrayCaption(static_cast<TrayItem>(change.index));
-      }
-      break;
-    case StateChangeKind::kSavedProxyItem:
-      SyncSavedProxy();
-      break;
-    case StateChangeKind::kGuardItem:
-      SyncGuard();
-      break;
-    default:
-      break;
+void PopupMenus::OnStateChanged(ControlId control) {
+  if (control.kind == ControlKind::kContextItem) {
+    context_[control.index]->setEnabled(state_.Enabled(control));
+  } else if (control.kind == ControlKind::kTrayItem) {
+    // One notification for any facet of the item: enabled, caption, visibility, check mark.
+    const auto item = static_cast<TrayItem>(control.index);
+    tray_[control.index]->setEnabled(state_.Enabled(control));
+    // Only these two captions change at run time; the others keep the menu's own text.
+    if (item == TrayItem::kWebSite || item == TrayItem::kSavedProxy) SyncTrayCaption(item);
+    if (item == TrayItem::kSavedProxy) SyncSavedProxy();
+    if (item == TrayItem::kGuard) SyncGuard();
   }
 }
 

@@ -30,7 +30,7 @@ class PopupMenus : public QObject, public MainWindowStateObserver {
   QAction* TrayAction(TrayItem item) const { return tray_[static_cast<int>(item)]; }
   QAction* SavedProxySeparator() const { return saved_separator_; }
 
-  void OnStateChanged(const StateChange& change) override;
+  void OnStateChanged(ControlId control) override;
 
  private:
   void BuildContextMenu(QWidget* owner);

@@ -44,13 +44,13 @@ void TrayIconHost::HandleActivation(QSystemTrayIcon::ActivationReason reason) {
 }
 
 void TrayIconHost::SyncIcon() {
-  icon_->setIcon(ProxyIndicatorIcon(state_.TrayIconKind()));
-  icon_->setToolTip(QString::fromUtf8(state_.TrayTooltip()));
-  icon_->setVisible(state_.TrayIconPlaced());
+  icon_->setIcon(ProxyIndicatorIcon(state_.Indicator(control::kTrayIcon)));
+  icon_->setToolTip(QString::fromUtf8(state_.Text(control::kTrayIcon)));
+  icon_->setVisible(state_.Visible(control::kTrayIcon));
 }
 
-void TrayIconHost::OnStateChanged(const StateChange& change) {
-  if (change.kind == StateChangeKind::kTrayIcon) SyncIcon();
+void TrayIconHost::OnStateChanged(ControlId control) {
+  if (control == control::kTrayIcon) SyncIcon();
 }
 
 }  // namespace lumvex

@@ -24,7 +24,7 @@ class TrayIconHost : public QObject, public MainWindowStateObserver {
   // Handles one tray notification as the desktop would deliver it.
   void HandleActivation(QSystemTrayIcon::ActivationReason reason);
 
-  void OnStateChanged(const StateChange& change) override;
+  void OnStateChanged(ControlId control) override;
 
  signals:
   // The tray menu was popped up (tests and the end-to-end driver watch for it).

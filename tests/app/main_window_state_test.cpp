@@ -17,11 +17,11 @@ namespace {
 class RecordingObserver : public MainWindowStateObserver {
  public:
   explicit RecordingObserver(UiThread& ui) : ui_(ui) {}
-  void OnStateChanged(const StateChange& change) override {
+  void OnStateChanged(ControlId change) override {
     if (!ui_.IsUiThread()) off_thread_calls++;
     changes.push_back(change);
   }
-  std::vector<StateChange> changes;
+  std::vector<ControlId> changes;
   std::atomic<int> off_thread_calls{0};
 
  private:
@@ -36,8 +36,8 @@ class MainWindowStateTest : public ::testing::Test {
   void TearDown() override {
     ui_.RunSync([&] { state_.RemoveObserver(&observer_); });
   }
-  std::vector<StateChange> Changes() {
-    std::vector<StateChange> copy;
+  std::vector<ControlId> Changes() {
+    std::vector<ControlId> copy;
     ui_.RunSync([&] { copy = observer_.changes; });
     return copy;
   }
@@ -51,114 +51,93 @@ TEST_F(MainWindowStateTest, StartsAsTheWindowIsLoaded) {
   for (Command on :
        {Command::kFetch, Command::kImport, Command::kDeleteRow, Command::kClearList,
         Command::kSettings, Command::kAddProxy, Command::kPaste, Command::kUpdateCheck}) {
-    EXPECT_TRUE(state_.IsCommandEnabled(on)) << CommandCaption(on);
+    EXPECT_TRUE(state_.Enabled(on)) << CommandCaption(on);
   }
   for (Command off :
        {Command::kValidate, Command::kExport, Command::kCleanFailed, Command::kStopValidation}) {
-    EXPECT_FALSE(state_.IsCommandEnabled(off)) << CommandCaption(off);
+    EXPECT_FALSE(state_.Enabled(off)) << CommandCaption(off);
   }
   for (int i = 0; i < kContextItemCount; ++i) {
-    EXPECT_TRUE(state_.IsContextItemEnabled(static_cast<ContextItem>(i)));
+    EXPECT_TRUE(state_.Enabled(static_cast<ContextItem>(i)));
   }
   for (int i = 0; i < kTrayItemCount; ++i) {
-    EXPECT_TRUE(state_.IsTrayItemEnabled(static_cast<TrayItem>(i)));
+    EXPECT_TRUE(state_.Enabled(static_cast<TrayItem>(i)));
   }
-  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "代理IE一");
-  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kWebSite), kDefaultWebSiteCaption);
-  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kExit), "退出程序");
-  EXPECT_FALSE(state_.SavedProxyVisible());
-  EXPECT_FALSE(state_.SavedProxySeparatorVisible());
-  EXPECT_FALSE(state_.SavedProxyChecked());
-  EXPECT_EQ(state_.Status(), "");
+  EXPECT_EQ(state_.Text(TrayItem::kSavedProxy), "代理IE一");
+  EXPECT_EQ(state_.Text(TrayItem::kWebSite), kDefaultWebSiteCaption);
+  EXPECT_EQ(state_.Text(TrayItem::kExit), "退出程序");
+  EXPECT_FALSE(state_.Visible(TrayItem::kSavedProxy));  // and the separator above it
+  EXPECT_FALSE(state_.Checked(TrayItem::kSavedProxy));
+  EXPECT_EQ(state_.Text(control::kStatusLine), "");
   for (int i = 0; i < kCounterCount; ++i) {
-    EXPECT_EQ(state_.CounterText(static_cast<Counter>(i)), "0");
+    EXPECT_EQ(state_.Text(static_cast<Counter>(i)), "0");
   }
-  EXPECT_EQ(state_.FieldText(Field::kFetchCount), "");
-  EXPECT_EQ(state_.FieldText(Field::kThreadCount), "");
+  EXPECT_EQ(state_.Text(Field::kFetchCount), "");
+  EXPECT_EQ(state_.Text(Field::kThreadCount), "");
   for (int i = 0; i < kComboCount; ++i) {
-    const ComboState combo = state_.GetCombo(static_cast<Combo>(i));
+    const ControlState combo = state_.Get(static_cast<Combo>(i));
     EXPECT_TRUE(combo.items.empty());
     EXPECT_EQ(combo.chosen, -1);
     EXPECT_TRUE(combo.enabled);
   }
-  EXPECT_EQ(state_.GetSourceChoice(), SourceChoice::kNone);
-  EXPECT_EQ(state_.LabelText(Label::kCategoryCount), "当前数据库共有IP：");
-  EXPECT_EQ(state_.LabelText(Label::kDatabase), "代理IP数据库：");
-  EXPECT_EQ(state_.LabelText(Label::kTrayWebAddress), "");
-  EXPECT_EQ(state_.LabelText(Label::kAboutWebAddress), "");
-  EXPECT_EQ(state_.GetLink(Link::kBlog).caption, "Lumvex博客");
-  EXPECT_EQ(state_.GetLink(Link::kSecond).caption, "");
-  EXPECT_FALSE(state_.TrayIconPlaced());
-  EXPECT_EQ(state_.TrayIconKind(), ProxyIndicator::kProxyOff);
-  EXPECT_EQ(state_.TrayTooltip(), "LumvexIP代理验证");
-  EXPECT_EQ(state_.ProxyPictureKind(), ProxyIndicator::kProxyOff);
-  EXPECT_TRUE(state_.ProxyPictureVisible());
-  EXPECT_EQ(state_.WindowIconKind(), ProxyIndicator::kProxyOff);
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
-  EXPECT_EQ(state_.TimerInterval(), 0);
+  EXPECT_EQ(state_.ChosenSource(), SourceChoice::kNone);
+  EXPECT_EQ(state_.Text(Label::kCategoryCount), "当前数据库共有IP：");
+  EXPECT_EQ(state_.Text(Label::kDatabase), "代理IP数据库：");
+  EXPECT_EQ(state_.Text(Label::kTrayWebAddress), "");
+  EXPECT_EQ(state_.Text(Label::kAboutWebAddress), "");
+  EXPECT_EQ(state_.Get(Link::kBlog).text, "Lumvex博客");
+  EXPECT_EQ(state_.Get(Link::kSecond).text, "");
+  EXPECT_FALSE(state_.Visible(control::kTrayIcon));
+  EXPECT_EQ(state_.Indicator(control::kTrayIcon), ProxyIndicator::kProxyOff);
+  EXPECT_EQ(state_.Text(control::kTrayIcon), "LumvexIP代理验证");
+  EXPECT_EQ(state_.Indicator(control::kProxyPicture), ProxyIndicator::kProxyOff);
+  EXPECT_TRUE(state_.Visible(control::kProxyPicture));
+  EXPECT_EQ(state_.Indicator(control::kWindowIcon), ProxyIndicator::kProxyOff);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kNormal);
+  EXPECT_EQ(state_.Value(control::kTimer), 0);
   EXPECT_TRUE(Changes().empty());
 }
 
 TEST_F(MainWindowStateTest, AnnouncesOnlyRealChangesOnTheUiThread) {
-  state_.SetStatus("正在获取代理IP....");
-  state_.SetStatus("正在获取代理IP....");  // same text: nothing to announce
-  state_.SetCommandsEnabled({Command::kFetch, Command::kValidate, Command::kPaste}, false);
-  state_.SetCounterValue(Counter::kSuccess, 12);
-  state_.SetTrayIcon(ProxyIndicator::kProxyOn, "1.2.3.4:8080代理已启用");
-  state_.SetTrayIcon(ProxyIndicator::kProxyOn, "1.2.3.4:8080代理已启用");
-  state_.SetSavedProxyVisible(true);
-  state_.SetTimerInterval(1000);
+  state_.SetText(control::kStatusLine, "正在获取代理IP....");
+  state_.SetText(control::kStatusLine, "正在获取代理IP....");  // same text: nothing to announce
+  state_.SetEnabled({Command::kFetch, Command::kValidate, Command::kPaste}, false);
+  state_.SetCount(Counter::kSuccess, 12);
+  state_.Apply({ControlChange::Indicator(control::kTrayIcon, ProxyIndicator::kProxyOn),
+                ControlChange::Text(control::kTrayIcon, "1.2.3.4:8080代理已启用")});
+  state_.Apply({ControlChange::Indicator(control::kTrayIcon, ProxyIndicator::kProxyOn),
+                ControlChange::Text(control::kTrayIcon, "1.2.3.4:8080代理已启用")});
+  state_.SetVisible(TrayItem::kSavedProxy, true);
+  state_.SetValue(control::kTimer, 1000);
 
-  const std::vector<StateChange> expected = {
-      {StateChangeKind::kStatus, -1},
-      {StateChangeKind::kCommandEnabled, static_cast<int>(Command::kFetch)},
-      {StateChangeKind::kCommandEnabled, static_cast<int>(Command::kPaste)},
-      {StateChangeKind::kCounter, static_cast<int>(Counter::kSuccess)},
-      {StateChangeKind::kTrayIcon, -1},
-      {StateChangeKind::kSavedProxyItem, -1},
-      {StateChangeKind::kTimer, -1},
+  const std::vector<ControlId> expected = {
+      control::kStatusLine, Command::kFetch,       Command::kPaste, Counter::kSuccess,
+      control::kTrayIcon,   TrayItem::kSavedProxy, control::kTimer,
   };
   EXPECT_EQ(Changes(), expected);
   EXPECT_EQ(observer_.off_thread_calls.load(), 0);
-  EXPECT_EQ(state_.CounterText(Counter::kSuccess), "12");
-  EXPECT_TRUE(state_.SavedProxyVisible());
-  EXPECT_TRUE(state_.SavedProxySeparatorVisible());
-  EXPECT_EQ(state_.TrayTooltip(), "1.2.3.4:8080代理已启用");
-  EXPECT_FALSE(state_.IsCommandEnabled(Command::kPaste));
+  EXPECT_EQ(state_.Text(Counter::kSuccess), "12");
+  EXPECT_TRUE(state_.Visible(TrayItem::kSavedProxy));  // and the separator above it
+  EXPECT_EQ(state_.Text(control::kTrayIcon), "1.2.3.4:8080代理已启用");
+  EXPECT_FALSE(state_.Enabled(Command::kPaste));
 }
 
 TEST_F(MainWindowStateTest, ComboChoicesStayInRange) {
-  state_.SetComboItems(Combo::kSourceACategories, {{"高匿代理（120）", 3}, {"透明代理（80）", 7}});
-  EXPECT_EQ(state_.ComboDisplayedText(Combo::kSourceACategories), "");
-  state_.SetComboChosen(Combo::kSourceACategories, 1);
-  EXPECT_EQ(state_.ComboDisplayedText(Combo::kSourceACategories), "透明代理（80）");
-  state_.SetComboChosen(Combo::kSourceACategories, 2);   // past the end: ignored
-  state_.SetComboChosen(Combo::kSourceACategories, -5);  // ignored
-  EXPECT_EQ(state_.GetCombo(Combo::kSourceACategories).chosen, 1);
-  state_.AddComboItem(Combo::kSourceACategories, {"国外代理", 9});
-  EXPECT_EQ(state_.GetCombo(Combo::kSourceACategories).items.back().data, 9);
-  EXPECT_EQ(state_.GetCombo(Combo::kSourceACategories).chosen, 1);
-  state_.ClearCombo(Combo::kSourceACategories);
-  EXPECT_EQ(state_.GetCombo(Combo::kSourceACategories).chosen, -1);
-  EXPECT_EQ(state_.ComboDisplayedText(Combo::kSourceACategories), "");
+  state_.SetItems(Combo::kSourceACategories, {{"高匿代理（120）", 3}, {"透明代理（80）", 7}});
+  EXPECT_EQ(state_.Text(Combo::kSourceACategories), "");
+  state_.SetChosen(Combo::kSourceACategories, 1);
+  EXPECT_EQ(state_.Text(Combo::kSourceACategories), "透明代理（80）");
+  state_.SetChosen(Combo::kSourceACategories, 2);   // past the end: ignored
+  state_.SetChosen(Combo::kSourceACategories, -5);  // ignored
+  EXPECT_EQ(state_.Get(Combo::kSourceACategories).chosen, 1);
+  state_.AddItem(Combo::kSourceACategories, {"国外代理", 9});
+  EXPECT_EQ(state_.Get(Combo::kSourceACategories).items.back().data, 9);
+  EXPECT_EQ(state_.Get(Combo::kSourceACategories).chosen, 1);
+  state_.SetItems(Combo::kSourceACategories, {});
+  EXPECT_EQ(state_.Get(Combo::kSourceACategories).chosen, -1);
+  EXPECT_EQ(state_.Text(Combo::kSourceACategories), "");
   // Other boxes are untouched.
-  EXPECT_TRUE(state_.GetCombo(Combo::kSourceBPages).items.empty());
-}
-
-TEST_F(MainWindowStateTest, SourceSelectionSwitchesTheComboBoxes) {
-  state_.ApplySourceSelection(SourceChoice::kSourceB);
-  EXPECT_EQ(state_.GetSourceChoice(), SourceChoice::kSourceB);
-  EXPECT_FALSE(state_.GetCombo(Combo::kSourceACategories).enabled);
-  EXPECT_TRUE(state_.GetCombo(Combo::kSourceBPages).enabled);
-  EXPECT_TRUE(state_.GetCombo(Combo::kSourceBDatabases).enabled);
-
-  state_.ApplySourceSelection(SourceChoice::kSourceA);
-  EXPECT_EQ(state_.GetSourceChoice(), SourceChoice::kSourceA);
-  EXPECT_TRUE(state_.GetCombo(Combo::kSourceACategories).enabled);
-  EXPECT_FALSE(state_.GetCombo(Combo::kSourceBPages).enabled);
-  EXPECT_FALSE(state_.GetCombo(Combo::kSourceBDatabases).enabled);
-  // The hidden address box follows no radio button.
-  EXPECT_TRUE(state_.GetCombo(Combo::kSourceBAddresses).enabled);
+  EXPECT_TRUE(state_.Get(Combo::kSourceBPages).items.empty());
 }
 
 TEST_F(MainWindowStateTest, WritersOnManyThreadsEachTakeOneStep) {
@@ -168,10 +147,11 @@ TEST_F(MainWindowStateTest, WritersOnManyThreadsEachTakeOneStep) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < kRounds; ++i) {
-        state_.SetStatus("thread " + std::to_string(t) + " round " + std::to_string(i));
-        state_.SetCounterValue(Counter::kList, t * kRounds + i);
-        state_.SetCommandEnabled(Command::kValidate, (i % 2) == 0);
-        (void)state_.Status();
+        state_.SetText(control::kStatusLine,
+                       "thread " + std::to_string(t) + " round " + std::to_string(i));
+        state_.SetCount(Counter::kList, t * kRounds + i);
+        state_.SetEnabled(Command::kValidate, (i % 2) == 0);
+        (void)state_.Text(control::kStatusLine);
       }
     });
   }
@@ -179,34 +159,34 @@ TEST_F(MainWindowStateTest, WritersOnManyThreadsEachTakeOneStep) {
   EXPECT_EQ(observer_.off_thread_calls.load(), 0);
   // Every status write changed the text, so each one was announced exactly once.
   int status_changes = 0;
-  for (const StateChange& change : Changes()) {
-    if (change.kind == StateChangeKind::kStatus) ++status_changes;
+  for (ControlId change : Changes()) {
+    if (change == control::kStatusLine) ++status_changes;
   }
   EXPECT_EQ(status_changes, kThreads * kRounds);
-  const std::string last = state_.Status();
+  const std::string last = state_.Text(control::kStatusLine);
   EXPECT_NE(last.find(" round " + std::to_string(kRounds - 1)), std::string::npos) << last;
 }
 
 TEST_F(MainWindowStateTest, NothingHappensAfterTheUiThreadIsClosed) {
   ui_.Close();
-  state_.SetStatus("late");
-  state_.SetCommandEnabled(Command::kFetch, false);
-  EXPECT_EQ(state_.Status(), "");  // reads give defaults instead of waiting
+  state_.SetText(control::kStatusLine, "late");
+  state_.SetEnabled(Command::kFetch, false);
+  EXPECT_EQ(state_.Text(control::kStatusLine), "");  // reads give defaults instead of waiting
 }
 
 TEST_F(MainWindowStateTest, ObserverMayRemoveItselfWhileNotified) {
   struct SelfRemover : MainWindowStateObserver {
     MainWindowState* state = nullptr;
     int calls = 0;
-    void OnStateChanged(const StateChange&) override {
+    void OnStateChanged(ControlId) override {
       ++calls;
       state->RemoveObserver(this);
     }
   } remover;
   remover.state = &state_;
   ui_.RunSync([&] { state_.AddObserver(&remover); });
-  state_.SetCommandsEnabled({Command::kFetch, Command::kImport}, false);
-  state_.SetStatus("x");
+  state_.SetEnabled({Command::kFetch, Command::kImport}, false);
+  state_.SetText(control::kStatusLine, "x");
   EXPECT_EQ(remover.calls, 1);  // removed during the first change: nothing after
   EXPECT_EQ(Changes().size(), 3u);
 }

@@ -68,18 +68,18 @@ TEST_F(ShellControllerTest, FirstStartInAnEmptyDirectory) {
   ShellController& shell = Controller();
   OnUi([&] { shell.StartupSequence(); });
   EXPECT_EQ(list_.ListCount(), 0);
-  EXPECT_FALSE(state_.SavedProxyVisible());
-  EXPECT_TRUE(state_.TrayIconPlaced());
-  EXPECT_EQ(state_.TrayIconKind(), ProxyIndicator::kProxyOff);
-  EXPECT_EQ(state_.TrayTooltip(), "LumvexIP代理验证");
-  EXPECT_EQ(state_.ProxyPictureKind(), ProxyIndicator::kProxyOff);
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
+  EXPECT_FALSE(state_.Visible(TrayItem::kSavedProxy));
+  EXPECT_TRUE(state_.Visible(control::kTrayIcon));
+  EXPECT_EQ(state_.Indicator(control::kTrayIcon), ProxyIndicator::kProxyOff);
+  EXPECT_EQ(state_.Text(control::kTrayIcon), "LumvexIP代理验证");
+  EXPECT_EQ(state_.Indicator(control::kProxyPicture), ProxyIndicator::kProxyOff);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kNormal);
   // No list file: no status text, nothing to check, the counter untouched.
-  EXPECT_EQ(state_.Status(), "");
-  EXPECT_FALSE(state_.IsCommandEnabled(Command::kValidate));
-  EXPECT_EQ(state_.CounterText(Counter::kList), "0");
-  EXPECT_EQ(state_.FieldText(Field::kFetchCount), "");
-  EXPECT_EQ(state_.FieldText(Field::kThreadCount), "");
+  EXPECT_EQ(state_.Text(control::kStatusLine), "");
+  EXPECT_FALSE(state_.Enabled(Command::kValidate));
+  EXPECT_EQ(state_.Text(Counter::kList), "0");
+  EXPECT_EQ(state_.Text(Field::kFetchCount), "");
+  EXPECT_EQ(state_.Text(Field::kThreadCount), "");
   EXPECT_TRUE(prompts_.messages.empty());
 }
 
@@ -92,9 +92,9 @@ TEST_F(ShellControllerTest, LoadsTheListFileAndReportsIt) {
   ASSERT_EQ(list_.ListCount(), 2);
   EXPECT_EQ(list_.GetRow(0), Row("1.2.3.4", "8080", "HTTP"));
   EXPECT_EQ(list_.GetCell(1, kColType), "成功");
-  EXPECT_EQ(state_.Status(), "上次代理IP：2个  IE：http=无代理");
-  EXPECT_TRUE(state_.IsCommandEnabled(Command::kValidate));
-  EXPECT_EQ(state_.CounterText(Counter::kList), "2");
+  EXPECT_EQ(state_.Text(control::kStatusLine), "上次代理IP：2个  IE：http=无代理");
+  EXPECT_TRUE(state_.Enabled(Command::kValidate));
+  EXPECT_EQ(state_.Text(Counter::kList), "2");
 }
 
 // The program reads the list file while its window is built; start-up then takes those rows
@@ -117,16 +117,16 @@ TEST_F(ShellControllerTest, RowsReadAheadAreLoadedAtTheListStep) {
   EXPECT_EQ(reads, 1);
   ASSERT_EQ(list_.ListCount(), 1);
   EXPECT_EQ(list_.GetCell(0, kColAddress), "9.9.9.9");
-  EXPECT_EQ(state_.Status(), "上次代理IP：1个  IE：http=无代理");
-  EXPECT_EQ(state_.CounterText(Counter::kList), "1");
+  EXPECT_EQ(state_.Text(control::kStatusLine), "上次代理IP：1个  IE：http=无代理");
+  EXPECT_EQ(state_.Text(Counter::kList), "1");
 
   // Nothing read ahead (no file): the list is emptied and nothing is reported.
   config.read_list_ahead = [] { return std::optional<AgentFileContent>(); };
   ShellController empty_shell(state_, list_, prompts_, config);
-  state_.SetStatus("");
+  state_.SetText(control::kStatusLine, "");
   OnUi([&] { empty_shell.StartupSequence(); });
   EXPECT_EQ(list_.ListCount(), 0);
-  EXPECT_EQ(state_.Status(), "");
+  EXPECT_EQ(state_.Text(control::kStatusLine), "");
 }
 
 TEST_F(ShellControllerTest, MalformedListFileLoadsWhatItCan) {
@@ -141,7 +141,7 @@ TEST_F(ShellControllerTest, MalformedListFileLoadsWhatItCan) {
   EXPECT_EQ(list_.GetCell(0, kColAddress), "9.9.9.9");
   EXPECT_EQ(list_.GetCell(1, kColPort), "81");
   // The unread line is kept in a copy of the file, and the status line says where.
-  const std::string status = state_.Status();
+  const std::string status = state_.Text(control::kStatusLine);
   const std::string before =
       "上次代理IP：2个  IE：http=无代理  列表文件有1行无法读取，原文件已另存为“";
   ASSERT_TRUE(status.starts_with(before)) << status;
@@ -156,19 +156,21 @@ TEST_F(ShellControllerTest, EmptyListFileStillCountsAsLoaded) {
   ShellController& shell = Controller();
   OnUi([&] { shell.StartupSequence(); });
   EXPECT_EQ(list_.ListCount(), 0);
-  EXPECT_EQ(state_.Status(), "上次代理IP：0个  IE：http=无代理");
-  EXPECT_TRUE(state_.IsCommandEnabled(Command::kValidate));
-  EXPECT_EQ(state_.CounterText(Counter::kList), "0");
+  EXPECT_EQ(state_.Text(control::kStatusLine), "上次代理IP：0个  IE：http=无代理");
+  EXPECT_TRUE(state_.Enabled(Command::kValidate));
+  EXPECT_EQ(state_.Text(Counter::kList), "0");
 }
 
 TEST_F(ShellControllerTest, StatusSetBeforeTheListLoadsIsKept) {
   WriteListFile("1.2.3.4 | 8080 | HTTP | 0.5 | x | y\r\n5.6.7.8 | 80 | HTTP | | |");
   ShellController& shell = Controller();
-  shell.Hooks().apply_manifest_settings = [&] { state_.SetStatus("IE：http=9.9.9.9:80"); };
+  shell.Hooks().apply_manifest_settings = [&] {
+    state_.SetText(control::kStatusLine, "IE：http=9.9.9.9:80");
+  };
   OnUi([&] { shell.StartupSequence(); });
-  EXPECT_EQ(state_.Status(), "IE：http=9.9.9.9:80");
-  EXPECT_TRUE(state_.IsCommandEnabled(Command::kValidate));
-  EXPECT_EQ(state_.CounterText(Counter::kList), "2");
+  EXPECT_EQ(state_.Text(control::kStatusLine), "IE：http=9.9.9.9:80");
+  EXPECT_TRUE(state_.Enabled(Command::kValidate));
+  EXPECT_EQ(state_.Text(Counter::kList), "2");
 }
 
 TEST_F(ShellControllerTest, StartUpRunsItsStepsInOrder) {
@@ -178,21 +180,23 @@ TEST_F(ShellControllerTest, StartUpRunsItsStepsInOrder) {
   std::vector<std::string> log;
   ShellHooks& hooks = shell.Hooks();
   hooks.start_source_loaders = [&] {
-    log.push_back("sources picture=" + std::to_string(static_cast<int>(state_.ProxyPictureKind())));
+    log.push_back("sources picture=" +
+                  std::to_string(static_cast<int>(state_.Indicator(control::kProxyPicture))));
   };
-  state_.SetProxyPicture(ProxyIndicator::kProxyOn);  // start-up must turn it off after the loaders
+  state_.SetIndicator(control::kProxyPicture,
+                      ProxyIndicator::kProxyOn);  // start-up must turn it off after the loaders
   hooks.apply_manifest_settings = [&] {
-    log.push_back(
-        "manifest picture=" + std::to_string(static_cast<int>(state_.ProxyPictureKind())) +
-        " rows=" + std::to_string(list_.ListCount()));
+    log.push_back("manifest picture=" +
+                  std::to_string(static_cast<int>(state_.Indicator(control::kProxyPicture))) +
+                  " rows=" + std::to_string(list_.ListCount()));
   };
   hooks.restore_system_proxy = [&] {
     log.push_back("restore rows=" + std::to_string(list_.ListCount()) +
-                  " tray=" + (state_.TrayIconPlaced() ? "1" : "0") +
-                  " threads=" + state_.FieldText(Field::kThreadCount));
+                  " tray=" + (state_.Visible(control::kTrayIcon) ? "1" : "0") +
+                  " threads=" + state_.Text(Field::kThreadCount));
   };
   hooks.check_new_version = [&] {
-    log.push_back("version threads=" + state_.FieldText(Field::kThreadCount));
+    log.push_back("version threads=" + state_.Text(Field::kThreadCount));
   };
   OnUi([&] { shell.StartupSequence(); });
   const std::vector<std::string> expected = {
@@ -206,8 +210,8 @@ TEST_F(ShellControllerTest, NumberFieldsTakeTheFilesAsTyped) {
   ASSERT_TRUE(MakeSettings().WriteThreadCount(" 5x"));
   ShellController& shell = Controller();
   OnUi([&] { shell.StartupSequence(); });
-  EXPECT_EQ(state_.FieldText(Field::kFetchCount), "300");
-  EXPECT_EQ(state_.FieldText(Field::kThreadCount), " 5x");
+  EXPECT_EQ(state_.Text(Field::kFetchCount), "300");
+  EXPECT_EQ(state_.Text(Field::kThreadCount), " 5x");
 }
 
 TEST_F(ShellControllerTest, StartInTrayOnlyWhereATrayExists) {
@@ -215,20 +219,21 @@ TEST_F(ShellControllerTest, StartInTrayOnlyWhereATrayExists) {
   {
     ShellController& shell = Controller(/*tray_available=*/true);
     OnUi([&] { shell.StartupSequence(); });
-    EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimisedToTray);
-    EXPECT_TRUE(state_.TrayIconPlaced());
+    EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)),
+              WindowMode::kMinimisedToTray);
+    EXPECT_TRUE(state_.Visible(control::kTrayIcon));
   }
-  state_.SetWindowMode(WindowMode::kNormal);
-  state_.SetTrayIconPlaced(false);
+  state_.SetValue(control::kWindow, static_cast<int>(WindowMode::kNormal));
+  state_.SetVisible(control::kTrayIcon, false);
   ShellController& shell = Controller(/*tray_available=*/false);
   OnUi([&] { shell.StartupSequence(); });
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
-  EXPECT_FALSE(state_.TrayIconPlaced());
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kNormal);
+  EXPECT_FALSE(state_.Visible(control::kTrayIcon));
 
   ASSERT_TRUE(MakeSettings().WriteTray(false));
   ShellController& again = Controller(true);
   OnUi([&] { again.StartupSequence(); });
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kNormal);
 }
 
 TEST_F(ShellControllerTest, CloseButtonHidesToTheTray) {
@@ -239,7 +244,7 @@ TEST_F(ShellControllerTest, CloseButtonHidesToTheTray) {
   bool allowed = true;
   OnUi([&] { allowed = shell.OnCloseRequested(); });
   EXPECT_FALSE(allowed);
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimisedToTray);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kMinimisedToTray);
   EXPECT_EQ(shell.ExitCount(), 0);
   EXPECT_FALSE(FileExists(AgentFilePath(lumvex::DataDir(DataDir()))));
   EXPECT_EQ(destroyed, 0);
@@ -256,9 +261,9 @@ TEST_F(ShellControllerTest, WithoutATrayTheWindowWaitsInTheTaskbarAndOffersTheTr
     bool allowed = true;
     OnUi([&] { allowed = shell.OnCloseRequested(); });
     EXPECT_FALSE(allowed);
-    EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimised);
+    EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kMinimised);
     OnUi([&] { shell.OnWindowRestoredByDesktop(); });
-    EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
+    EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kNormal);
   }
   ASSERT_EQ(prompts_.messages.size(), 1u);
   EXPECT_EQ(prompts_.messages[0].text, kNoTrayCloseNotice);
@@ -271,10 +276,10 @@ TEST_F(ShellControllerTest, WithoutATrayTheWindowWaitsInTheTaskbarAndOffersTheTr
   bool pop = false;
   OnUi([&] { pop = shell.OnProxyPictureClicked(); });
   EXPECT_TRUE(pop);
-  EXPECT_FALSE(state_.IsTrayItemEnabled(TrayItem::kRestore));
-  EXPECT_TRUE(state_.IsTrayItemEnabled(TrayItem::kMinimise));
+  EXPECT_FALSE(state_.Enabled(TrayItem::kRestore));
+  EXPECT_TRUE(state_.Enabled(TrayItem::kMinimise));
   OnUi([&] { shell.OnTrayItem(TrayItem::kMinimise); });
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimised);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kMinimised);
   // "退出程序" from that menu ends the program as from the tray.
   OnUi([&] { shell.OnTrayItem(TrayItem::kExit); });
   EXPECT_EQ(shell.ExitCount(), 1);
@@ -352,18 +357,18 @@ TEST_F(ShellControllerTest, ContextMenuFollowsTheListAndTheButtons) {
   EXPECT_TRUE(show);
   for (ContextItem item : {ContextItem::kCopy, ContextItem::kModify, ContextItem::kDelete,
                            ContextItem::kSetSystemProxy}) {
-    EXPECT_FALSE(state_.IsContextItemEnabled(item)) << ContextItemCaption(item);
+    EXPECT_FALSE(state_.Enabled(item)) << ContextItemCaption(item);
   }
-  EXPECT_TRUE(state_.IsContextItemEnabled(ContextItem::kCancelProxy));
+  EXPECT_TRUE(state_.Enabled(ContextItem::kCancelProxy));
   // Three items mirror their buttons.
-  EXPECT_TRUE(state_.IsContextItemEnabled(ContextItem::kFetch));
-  EXPECT_FALSE(state_.IsContextItemEnabled(ContextItem::kValidateSelected));
-  EXPECT_FALSE(state_.IsContextItemEnabled(ContextItem::kCleanFailed));
+  EXPECT_TRUE(state_.Enabled(ContextItem::kFetch));
+  EXPECT_FALSE(state_.Enabled(ContextItem::kValidateSelected));
+  EXPECT_FALSE(state_.Enabled(ContextItem::kCleanFailed));
 
   list_.AddRows({Row("1.2.3.4", "8080", "成功"), Row("5.6.7.8", "80", "失败"),
                  Row("9.9.9.9", "81", "HTTP"), Row("7.7.7.7", "82", "验证成功了")});
-  state_.SetCommandsEnabled({Command::kValidate, Command::kExport}, true);
-  state_.SetCommandEnabled(Command::kFetch, false);
+  state_.SetEnabled({Command::kValidate, Command::kExport}, true);
+  state_.SetEnabled(Command::kFetch, false);
   const struct {
     int row;
     bool set_proxy;
@@ -372,34 +377,34 @@ TEST_F(ShellControllerTest, ContextMenuFollowsTheListAndTheButtons) {
     list_.SetCurrentRow(c.row);
     OnUi([&] { show = shell.ShowListContextMenu(); });
     EXPECT_TRUE(show);
-    EXPECT_EQ(state_.IsContextItemEnabled(ContextItem::kSetSystemProxy), c.set_proxy) << c.row;
-    EXPECT_TRUE(state_.IsContextItemEnabled(ContextItem::kCopy));
-    EXPECT_TRUE(state_.IsContextItemEnabled(ContextItem::kModify));
-    EXPECT_TRUE(state_.IsContextItemEnabled(ContextItem::kDelete));
-    EXPECT_FALSE(state_.IsContextItemEnabled(ContextItem::kFetch));
-    EXPECT_TRUE(state_.IsContextItemEnabled(ContextItem::kValidateSelected));
-    EXPECT_TRUE(state_.IsContextItemEnabled(ContextItem::kCleanFailed));
+    EXPECT_EQ(state_.Enabled(ContextItem::kSetSystemProxy), c.set_proxy) << c.row;
+    EXPECT_TRUE(state_.Enabled(ContextItem::kCopy));
+    EXPECT_TRUE(state_.Enabled(ContextItem::kModify));
+    EXPECT_TRUE(state_.Enabled(ContextItem::kDelete));
+    EXPECT_FALSE(state_.Enabled(ContextItem::kFetch));
+    EXPECT_TRUE(state_.Enabled(ContextItem::kValidateSelected));
+    EXPECT_TRUE(state_.Enabled(ContextItem::kCleanFailed));
   }
   // Each mirrored item follows its own button.
-  state_.SetCommandEnabled(Command::kValidate, false);
-  state_.SetCommandEnabled(Command::kFetch, true);
+  state_.SetEnabled(Command::kValidate, false);
+  state_.SetEnabled(Command::kFetch, true);
   OnUi([&] { show = shell.ShowListContextMenu(); });
-  EXPECT_TRUE(state_.IsContextItemEnabled(ContextItem::kFetch));
-  EXPECT_FALSE(state_.IsContextItemEnabled(ContextItem::kValidateSelected));
-  EXPECT_TRUE(state_.IsContextItemEnabled(ContextItem::kCleanFailed));
+  EXPECT_TRUE(state_.Enabled(ContextItem::kFetch));
+  EXPECT_FALSE(state_.Enabled(ContextItem::kValidateSelected));
+  EXPECT_TRUE(state_.Enabled(ContextItem::kCleanFailed));
 }
 
 TEST_F(ShellControllerTest, NoContextMenuWhilePasteIsDisabled) {
   ShellController& shell = Controller();
   list_.AddRow(Row("1.2.3.4", "8080", "成功"));
   list_.SetCurrentRow(0);
-  state_.SetCommandEnabled(Command::kPaste, false);
-  state_.SetContextItemEnabled(ContextItem::kSetSystemProxy, false);
+  state_.SetEnabled(Command::kPaste, false);
+  state_.SetEnabled(ContextItem::kSetSystemProxy, false);
   bool show = true;
   OnUi([&] { show = shell.ShowListContextMenu(); });
   EXPECT_FALSE(show);
   // The rules were not applied either.
-  EXPECT_FALSE(state_.IsContextItemEnabled(ContextItem::kSetSystemProxy));
+  EXPECT_FALSE(state_.Enabled(ContextItem::kSetSystemProxy));
 }
 
 TEST_F(ShellControllerTest, TrayEvents) {
@@ -407,42 +412,42 @@ TEST_F(ShellControllerTest, TrayEvents) {
   bool pop = true;
   OnUi([&] { pop = shell.OnTrayEvent(1); });
   EXPECT_FALSE(pop);
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kNormal);
 
   OnUi([&] { pop = shell.OnTrayEvent(3); });
   EXPECT_TRUE(pop);
-  EXPECT_FALSE(state_.IsTrayItemEnabled(TrayItem::kRestore));
-  EXPECT_TRUE(state_.IsTrayItemEnabled(TrayItem::kMinimise));
+  EXPECT_FALSE(state_.Enabled(TrayItem::kRestore));
+  EXPECT_TRUE(state_.Enabled(TrayItem::kMinimise));
 
   OnUi([&] { pop = shell.OnTrayEvent(2); });
   EXPECT_FALSE(pop);
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimisedToTray);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kMinimisedToTray);
   OnUi([&] { pop = shell.OnTrayEvent(3); });
-  EXPECT_TRUE(state_.IsTrayItemEnabled(TrayItem::kRestore));
-  EXPECT_FALSE(state_.IsTrayItemEnabled(TrayItem::kMinimise));
+  EXPECT_TRUE(state_.Enabled(TrayItem::kRestore));
+  EXPECT_FALSE(state_.Enabled(TrayItem::kMinimise));
   OnUi([&] { shell.OnTrayEvent(1); });
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimisedToTray);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kMinimisedToTray);
   OnUi([&] { shell.OnTrayEvent(2); });
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kNormal);
 
   // Minimised by the title bar counts as minimised too.
   OnUi([&] { shell.OnWindowMinimised(); });
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimised);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kMinimised);
   OnUi([&] { shell.OnTrayEvent(3); });
-  EXPECT_TRUE(state_.IsTrayItemEnabled(TrayItem::kRestore));
+  EXPECT_TRUE(state_.Enabled(TrayItem::kRestore));
   OnUi([&] { shell.OnTrayEvent(2); });
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kNormal);
 
   // Unknown kinds do nothing.
   OnUi([&] { pop = shell.OnTrayEvent(7); });
   EXPECT_FALSE(pop);
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kNormal);
 
   // The menu items restore and minimise too.
   OnUi([&] { shell.OnTrayItem(TrayItem::kMinimise); });
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimisedToTray);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kMinimisedToTray);
   OnUi([&] { shell.OnTrayItem(TrayItem::kRestore); });
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kNormal);
 }
 
 TEST_F(ShellControllerTest, CopiesTheCurrentRow) {
@@ -466,16 +471,18 @@ TEST_F(ShellControllerTest, WebAddressesOpenOnlyWhenKnown) {
   OnUi([&] { shell.OnTrayItem(TrayItem::kWebSite); });
   OnUi([&] { shell.OnLinkClicked(Link::kBlog); });
   EXPECT_TRUE(prompts_.opened_addresses.empty());
-  state_.SetLabelText(Label::kTrayWebAddress, "http://www.example.com/");
-  state_.SetLink(Link::kSecond, "友情链接", "http://links.example.com/");
+  state_.SetText(Label::kTrayWebAddress, "http://www.example.com/");
+  state_.Apply({ControlChange::Text(Link::kSecond, "友情链接"),
+                ControlChange::Target(Link::kSecond, "http://links.example.com/")});
   OnUi([&] { shell.OnTrayItem(TrayItem::kWebSite); });
   OnUi([&] { shell.OnLinkClicked(Link::kSecond); });
   const std::vector<std::string> expected = {"http://www.example.com/",
                                              "http://links.example.com/"};
   EXPECT_EQ(prompts_.opened_addresses, expected);
   // Addresses from the manifest that are no web addresses are never handed on.
-  state_.SetLabelText(Label::kTrayWebAddress, "file:///etc/passwd");
-  state_.SetLink(Link::kThird, "友情链接", "javascript:alert(1)");
+  state_.SetText(Label::kTrayWebAddress, "file:///etc/passwd");
+  state_.Apply({ControlChange::Text(Link::kThird, "友情链接"),
+                ControlChange::Target(Link::kThird, "javascript:alert(1)")});
   OnUi([&] { shell.OnTrayItem(TrayItem::kWebSite); });
   OnUi([&] { shell.OnLinkClicked(Link::kThird); });
   EXPECT_EQ(prompts_.opened_addresses, expected);
@@ -490,7 +497,7 @@ TEST_F(ShellControllerTest, RoutesClicksToRegisteredHandlers) {
     shell.OnContextItem(ContextItem::kSetSystemProxy);
     shell.OnTrayItem(TrayItem::kSwitchProxy);
   });
-  EXPECT_EQ(state_.Status(), "");
+  EXPECT_EQ(state_.Text(control::kStatusLine), "");
   shell.SetCommandHandler(Command::kFetch, [&] { calls.push_back("fetch"); });
   shell.SetContextItemHandler(ContextItem::kFetch, [&] { calls.push_back("menu fetch"); });
   shell.SetTrayItemHandler(TrayItem::kSwitchProxy, [&] {
@@ -510,11 +517,11 @@ TEST_F(ShellControllerTest, RoutesClicksToRegisteredHandlers) {
 TEST_F(ShellControllerTest, SourceChoiceAppliesTheComboRule) {
   ShellController& shell = Controller();
   OnUi([&] { shell.OnSourceChosen(SourceChoice::kSourceB); });
-  EXPECT_EQ(state_.GetSourceChoice(), SourceChoice::kSourceB);
-  EXPECT_FALSE(state_.GetCombo(Combo::kSourceACategories).enabled);
+  EXPECT_EQ(state_.ChosenSource(), SourceChoice::kSourceB);
+  EXPECT_FALSE(state_.Get(Combo::kSourceACategories).enabled);
   OnUi([&] { shell.OnSourceChosen(SourceChoice::kSourceA); });
-  EXPECT_TRUE(state_.GetCombo(Combo::kSourceACategories).enabled);
-  EXPECT_FALSE(state_.GetCombo(Combo::kSourceBDatabases).enabled);
+  EXPECT_TRUE(state_.Get(Combo::kSourceACategories).enabled);
+  EXPECT_FALSE(state_.Get(Combo::kSourceBDatabases).enabled);
 }
 
 TEST_F(ShellControllerTest, StartUpRemovesLeftoversButNotItself) {

@@ -107,10 +107,10 @@ TEST_F(GuardControllerTest, MovesToTheNextSuccessfulRowWhenTheProxyDiesThenOffWh
   EXPECT_EQ(TrayTexts(), std::vector<std::string>{"已自动切换到 " + second.Address()});
   OnUi([&] {
     // The same indicators and saved caption as "切换IE代理".
-    EXPECT_EQ(state_.Status(), "IE：http=" + second.Address());
-    EXPECT_EQ(state_.TrayTooltip(), second.Address() + "代理已启用");
-    EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), second.Address() + " | 上海");
-    EXPECT_TRUE(state_.SavedProxyChecked());
+    EXPECT_EQ(state_.Text(control::kStatusLine), "IE：http=" + second.Address());
+    EXPECT_EQ(state_.Text(control::kTrayIcon), second.Address() + "代理已启用");
+    EXPECT_EQ(state_.Text(TrayItem::kSavedProxy), second.Address() + " | 上海");
+    EXPECT_TRUE(state_.Checked(TrayItem::kSavedProxy));
     EXPECT_EQ(list_.CurrentRow(), 2);
   });
   EXPECT_EQ(Settings(DataDir(data_.path())).ReadSavedProxy(), second.Address() + " | 上海");
@@ -123,10 +123,10 @@ TEST_F(GuardControllerTest, MovesToTheNextSuccessfulRowWhenTheProxyDiesThenOffWh
   EXPECT_EQ(TrayTexts()[1], "没有可用代理，已取消代理");
   EXPECT_EQ(Stored().host, second.Ip());  // off, the address kept
   OnUi([&] {
-    EXPECT_EQ(state_.Status(), "IE：http=无代理");
-    EXPECT_EQ(state_.TrayTooltip(), "未启用代理");
-    EXPECT_FALSE(state_.SavedProxyChecked());
-    EXPECT_TRUE(state_.GuardChecked());  // the item stays ticked for the next proxy
+    EXPECT_EQ(state_.Text(control::kStatusLine), "IE：http=无代理");
+    EXPECT_EQ(state_.Text(control::kTrayIcon), "未启用代理");
+    EXPECT_FALSE(state_.Checked(TrayItem::kSavedProxy));
+    EXPECT_TRUE(state_.Checked(TrayItem::kGuard));  // the item stays ticked for the next proxy
   });
   EXPECT_FALSE(GuardRunning());
   EXPECT_FALSE(store_->Marker().Exists());
@@ -140,11 +140,13 @@ TEST_F(GuardControllerTest, WithoutATrayTheMessagesGoToTheStatusLine) {
   SetAndGuard(0);
   first.Die();
   ASSERT_TRUE(WaitUntil([&] { return StoredIs(second.Address()); }));
-  ASSERT_TRUE(WaitUntil([&] { return state_.Status() == "已自动切换到 " + second.Address(); }))
-      << state_.Status();
+  ASSERT_TRUE(WaitUntil([&] {
+    return state_.Text(control::kStatusLine) == "已自动切换到 " + second.Address();
+  })) << state_.Text(control::kStatusLine);
   second.Die();
-  ASSERT_TRUE(WaitUntil([&] { return state_.Status() == "没有可用代理，已取消代理"; }))
-      << state_.Status();
+  ASSERT_TRUE(WaitUntil([&] {
+    return state_.Text(control::kStatusLine) == "没有可用代理，已取消代理";
+  })) << state_.Text(control::kStatusLine);
   EXPECT_FALSE(Stored().enabled);
 }
 
@@ -179,7 +181,7 @@ TEST_F(GuardControllerTest, TurningTheItemOffStopsAtOnceAndTheChoiceIsKept) {
   EXPECT_TRUE(GuardRunning());
   OnUi([&] { guard_->Toggle(); });
   EXPECT_FALSE(GuardRunning());
-  EXPECT_FALSE(state_.GuardChecked());
+  EXPECT_FALSE(state_.Checked(TrayItem::kGuard));
   EXPECT_EQ(GuardFileText(), "[guard]\r\nguard=no\r\n");
   EXPECT_TRUE(StoredIs(first.Address()));  // the proxy itself stays on
 
@@ -188,10 +190,10 @@ TEST_F(GuardControllerTest, TurningTheItemOffStopsAtOnceAndTheChoiceIsKept) {
   GuardController later(ui_, state_, list_, switch_, prompts_, DataDir(data_.path()),
                         check.AsCheck(), 0ms);
   OnUi([&] {
-    state_.SetGuardChecked(false);
+    state_.SetChecked(TrayItem::kGuard, false);
     later.LoadSetting();
   });
-  EXPECT_TRUE(state_.GuardChecked());
+  EXPECT_TRUE(state_.Checked(TrayItem::kGuard));
 }
 
 TEST_F(GuardControllerTest, RunsOnlyWhileAProxySetByTheProgramIsOn) {

@@ -145,10 +145,10 @@ TEST_F(MarkerLifecycleTest, ARunEndedWithoutItsExitSequenceIsSwitchedOffAtTheNex
   EXPECT_FALSE(Stored().enabled);
   EXPECT_FALSE(MarkerExists());
   OnUi([&] {
-    EXPECT_EQ(next->State().Status(), "上次未正常退出，已取消代理");
+    EXPECT_EQ(next->State().Text(control::kStatusLine), "上次未正常退出，已取消代理");
     // The saved proxy is still offered, unticked.
-    EXPECT_TRUE(next->State().SavedProxyVisible());
-    EXPECT_FALSE(next->State().SavedProxyChecked());
+    EXPECT_TRUE(next->State().Visible(TrayItem::kSavedProxy));
+    EXPECT_FALSE(next->State().Checked(TrayItem::kSavedProxy));
   });
 }
 
@@ -184,7 +184,7 @@ TEST_F(MarkerLifecycleTest, RunYesRestoresTheSavedProxyInsteadOfSwitchingOff) {
   OnUi([&] { app->Shell().StartupSequence(); });
   EXPECT_EQ(Stored(), (SystemProxySetting{true, "5.6.7.8", 3128}));
   EXPECT_TRUE(MarkerExists());  // on again, so marked again
-  OnUi([&] { EXPECT_EQ(app->State().Status(), "IE：http=5.6.7.8:3128"); });
+  OnUi([&] { EXPECT_EQ(app->State().Text(control::kStatusLine), "IE：http=5.6.7.8:3128"); });
 }
 
 TEST_F(MarkerLifecycleTest, RunYesWithoutAUsableSavedProxyStillSwitchesOff) {
@@ -196,7 +196,7 @@ TEST_F(MarkerLifecycleTest, RunYesWithoutAUsableSavedProxyStillSwitchesOff) {
   OnUi([&] { app->Shell().StartupSequence(); });
   EXPECT_FALSE(Stored().enabled);
   EXPECT_FALSE(MarkerExists());
-  OnUi([&] { EXPECT_EQ(app->State().Status(), "上次未正常退出，已取消代理"); });
+  OnUi([&] { EXPECT_EQ(app->State().Text(control::kStatusLine), "上次未正常退出，已取消代理"); });
 }
 
 TEST_F(MarkerLifecycleTest, AStartWithoutTheMarkerLeavesTheStoreAlone) {
@@ -204,7 +204,7 @@ TEST_F(MarkerLifecycleTest, AStartWithoutTheMarkerLeavesTheStoreAlone) {
   auto app = NewApplication();
   OnUi([&] { app->Shell().StartupSequence(); });
   EXPECT_EQ(Stored(), (SystemProxySetting{true, "9.9.9.9", 99}));
-  OnUi([&] { EXPECT_NE(app->State().Status(), "上次未正常退出，已取消代理"); });
+  OnUi([&] { EXPECT_NE(app->State().Text(control::kStatusLine), "上次未正常退出，已取消代理"); });
 }
 
 TEST_F(MarkerLifecycleTest, AStoreThatWillNotSwitchOffKeepsTheMarkerAndSaysSo) {
@@ -221,7 +221,7 @@ TEST_F(MarkerLifecycleTest, AStoreThatWillNotSwitchOffKeepsTheMarkerAndSaysSo) {
   }));
   EXPECT_FALSE(switched);
   EXPECT_TRUE(MarkerExists());
-  EXPECT_NE(state.Status(), "上次未正常退出，已取消代理");
+  EXPECT_NE(state.Text(control::kStatusLine), "上次未正常退出，已取消代理");
 }
 
 TEST_F(MarkerLifecycleTest, AValidationRunStopsTheGuardAndSwitchesOff) {
@@ -229,8 +229,8 @@ TEST_F(MarkerLifecycleTest, AValidationRunStopsTheGuardAndSwitchesOff) {
   auto app = NewApplication();
   OnUi([&] {
     app->List().AddRow(proxy.Row("成功"));
-    app->State().SetCounterValue(Counter::kList, 1);
-    app->State().SetCommandEnabled(Command::kValidate, true);
+    app->State().SetCount(Counter::kList, 1);
+    app->State().SetEnabled(Command::kValidate, true);
     app->List().SetCurrentRow(0);
     app->Shell().OnContextItem(ContextItem::kSetSystemProxy);
     app->Shell().OnTrayItem(TrayItem::kGuard);

@@ -261,8 +261,8 @@ class StrictValidationRunTest : public StrictCommandTest {
     std::vector<std::string> verdicts;
     ui_.RunSync([&] {
       app->List().AddRows(rows);
-      app->State().SetCounterValue(Counter::kList, static_cast<std::int64_t>(rows.size()));
-      app->State().SetCommandEnabled(Command::kValidate, true);
+      app->State().SetCount(Counter::kList, static_cast<std::int64_t>(rows.size()));
+      app->State().SetEnabled(Command::kValidate, true);
       app->Shell().OnCommand(Command::kValidate);
     });
     EXPECT_TRUE(testing::WaitUntil([&] {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 
+#include "app/window_events.h"
 #include "http/cookie_store.h"
 #include "http/curl_global.h"
 #include "platform/headless_ui_thread.h"
@@ -91,8 +92,8 @@ class HarvestTest : public ::testing::Test {
   void StartSourceA(const std::string& count, int category) {
     harvest_->SetCurrentCategoryId(category);
     ui_.RunSync([&] {
-      state_.SetFieldText(Field::kFetchCount, count);
-      state_.ApplySourceSelection(SourceChoice::kSourceA);
+      state_.SetText(Field::kFetchCount, count);
+      Announce(state_, WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceA});
       harvest_->StartHarvest();
     });
   }
@@ -126,28 +127,28 @@ TEST_F(HarvestTest, CategoryLoaderFillsTheBoxAndSelectsSourceA) {
   StartSites();
   HarvestController& harvest = Make();
   harvest.LoadSourceACategories();
-  const ComboState combo = state_.GetCombo(Combo::kSourceACategories);
+  const ControlState combo = state_.Get(Combo::kSourceACategories);
   ASSERT_EQ(combo.items.size(), sites_->CategoryIds().size());
   EXPECT_EQ(combo.chosen, 0);
   EXPECT_EQ(combo.items[1].text, sites_->CategoryTitle(1));
   EXPECT_EQ(combo.items[1].data, sites_->CategoryIds()[1]);
   EXPECT_EQ(harvest.CurrentCategoryId(), sites_->CategoryIds()[0]);
-  EXPECT_EQ(state_.LabelText(Label::kCategoryCount), "当前数据库共有IP： 2400 个");
-  EXPECT_EQ(state_.GetSourceChoice(), SourceChoice::kSourceA);
-  EXPECT_TRUE(state_.GetCombo(Combo::kSourceACategories).enabled);
-  EXPECT_FALSE(state_.GetCombo(Combo::kSourceBPages).enabled);
+  EXPECT_EQ(state_.Text(Label::kCategoryCount), "当前数据库共有IP： 2400 个");
+  EXPECT_EQ(state_.ChosenSource(), SourceChoice::kSourceA);
+  EXPECT_TRUE(state_.Get(Combo::kSourceACategories).enabled);
+  EXPECT_FALSE(state_.Get(Combo::kSourceBPages).enabled);
 
   // Choosing another category: its id, its count, the status and counters reset.
   ui_.RunSync([&] {
-    state_.SetStatus("x");
-    state_.SetCounter(Counter::kList, "9");
-    state_.SetComboChosen(Combo::kSourceACategories, 2);
+    state_.SetText(control::kStatusLine, "x");
+    state_.SetText(Counter::kList, "9");
+    state_.SetChosen(Combo::kSourceACategories, 2);
     harvest.OnCategoryChosen();
   });
   EXPECT_EQ(harvest.CurrentCategoryId(), sites_->CategoryIds()[2]);
-  EXPECT_EQ(state_.Status(), "");
-  EXPECT_EQ(state_.CounterText(Counter::kList), "0");
-  EXPECT_FALSE(state_.IsCommandEnabled(Command::kCleanFailed));
+  EXPECT_EQ(state_.Text(control::kStatusLine), "");
+  EXPECT_EQ(state_.Text(Counter::kList), "0");
+  EXPECT_FALSE(state_.Enabled(Command::kCleanFailed));
 }
 
 TEST_F(HarvestTest, UnreachableCategoryListSelectsSourceB) {
@@ -155,10 +156,10 @@ TEST_F(HarvestTest, UnreachableCategoryListSelectsSourceB) {
   sites_->SetFault("/proxy_ipList.html?pageid=1", tools::PageFault::kFail);
   HarvestController& harvest = Make();
   harvest.LoadSourceACategories();
-  EXPECT_TRUE(state_.GetCombo(Combo::kSourceACategories).items.empty());
+  EXPECT_TRUE(state_.Get(Combo::kSourceACategories).items.empty());
   EXPECT_EQ(harvest.CurrentCategoryId(), -1);
-  EXPECT_EQ(state_.LabelText(Label::kCategoryCount), "当前数据库共有IP：  个");
-  EXPECT_EQ(state_.GetSourceChoice(), SourceChoice::kSourceB);
+  EXPECT_EQ(state_.Text(Label::kCategoryCount), "当前数据库共有IP：  个");
+  EXPECT_EQ(state_.ChosenSource(), SourceChoice::kSourceB);
 }
 
 TEST_F(HarvestTest, SourceAHarvestCompletesByCount) {
@@ -167,20 +168,20 @@ TEST_F(HarvestTest, SourceAHarvestCompletesByCount) {
   list_.AddRow(ProxyEntry{{"9.9.9.9", "1"}});  // kept: rows are appended after it
   StartSourceA("200", 103);
   // The controls are disabled at once, the start button is not.
-  EXPECT_FALSE(state_.IsCommandEnabled(Command::kValidate));
-  EXPECT_FALSE(state_.IsCommandEnabled(Command::kPaste));
-  EXPECT_FALSE(state_.IsRadioEnabled(Radio::kSourceA));
-  EXPECT_TRUE(state_.IsCommandEnabled(Command::kFetch));
-  EXPECT_EQ(state_.Status(), "正在获取代理IP....");
+  EXPECT_FALSE(state_.Enabled(Command::kValidate));
+  EXPECT_FALSE(state_.Enabled(Command::kPaste));
+  EXPECT_FALSE(state_.Enabled(Radio::kSourceA));
+  EXPECT_TRUE(state_.Enabled(Command::kFetch));
+  EXPECT_EQ(state_.Text(control::kStatusLine), "正在获取代理IP....");
   ASSERT_TRUE(finish_.Wait());
   // 200 requested: three pages planned; the row count passes 200 with the third.
   EXPECT_EQ(list_.ListCount(), 241);
-  EXPECT_EQ(state_.Status(), "代理IP获取完毕！ 获取代理IP：241个");
-  EXPECT_EQ(state_.CounterText(Counter::kList), "241");
-  EXPECT_TRUE(state_.IsCommandEnabled(Command::kValidate));
-  EXPECT_TRUE(state_.IsCommandEnabled(Command::kPaste));
-  EXPECT_FALSE(state_.IsCommandEnabled(Command::kCleanFailed));
-  EXPECT_TRUE(state_.GetCombo(Combo::kSourceACategories).enabled);
+  EXPECT_EQ(state_.Text(control::kStatusLine), "代理IP获取完毕！ 获取代理IP：241个");
+  EXPECT_EQ(state_.Text(Counter::kList), "241");
+  EXPECT_TRUE(state_.Enabled(Command::kValidate));
+  EXPECT_TRUE(state_.Enabled(Command::kPaste));
+  EXPECT_FALSE(state_.Enabled(Command::kCleanFailed));
+  EXPECT_TRUE(state_.Get(Combo::kSourceACategories).enabled);
   EXPECT_TRUE(finish_.Reached());
   std::vector<std::string> got = Addresses();
   EXPECT_EQ(got.front(), "9.9.9.9:1");
@@ -207,9 +208,9 @@ TEST_F(HarvestTest, SourceAHarvestEndsWhenPagesRunOutBelowTheCount) {
   ASSERT_TRUE(finish_.Wait());
   // Seven pages, only the first has rows: the harvest still ends and frees the controls.
   EXPECT_EQ(list_.ListCount(), 80);
-  EXPECT_EQ(state_.Status(), "代理IP获取完毕！ 获取代理IP：80个");
-  EXPECT_TRUE(state_.IsCommandEnabled(Command::kValidate));
-  EXPECT_TRUE(state_.IsRadioEnabled(Radio::kSourceB));
+  EXPECT_EQ(state_.Text(control::kStatusLine), "代理IP获取完毕！ 获取代理IP：80个");
+  EXPECT_TRUE(state_.Enabled(Command::kValidate));
+  EXPECT_TRUE(state_.Enabled(Radio::kSourceB));
   EXPECT_EQ(sites_->Hits("/proxy_ip.html?id=101&pageid=7"), 1);
   EXPECT_EQ(finish_.Count(), 1);
 }
@@ -264,26 +265,26 @@ TEST_F(HarvestTest, SourceBLoadsDatabasesPagesAndHarvestsOnePage) {
   HarvestController& harvest = Make();
   ASSERT_TRUE(harvest.LoadSourceBDatabases());
   ASSERT_TRUE(harvest.WaitThreadsIdle(10s));
-  const ComboState databases = state_.GetCombo(Combo::kSourceBDatabases);
+  const ControlState databases = state_.Get(Combo::kSourceBDatabases);
   ASSERT_EQ(databases.items.size(), 3u);
   EXPECT_EQ(databases.items[1].text, "自动更新IP代理数据库：（2）");
-  EXPECT_EQ(state_.GetCombo(Combo::kSourceBAddresses).items[2].text,
+  EXPECT_EQ(state_.Get(Combo::kSourceBAddresses).items[2].text,
             sites_->HostB() + "/proxyip/3.html");
-  EXPECT_EQ(state_.GetCombo(Combo::kSourceBPages).items.size(), 4u);
-  EXPECT_EQ(state_.GetCombo(Combo::kSourceBPages).items[0].text, sites_->ListPageTitles(1)[0]);
+  EXPECT_EQ(state_.Get(Combo::kSourceBPages).items.size(), 4u);
+  EXPECT_EQ(state_.Get(Combo::kSourceBPages).items[0].text, sites_->ListPageTitles(1)[0]);
 
   // Database 2, list page 3.
   ui_.RunSync([&] {
-    state_.SetComboChosen(Combo::kSourceBDatabases, 1);
+    state_.SetChosen(Combo::kSourceBDatabases, 1);
     harvest.OnDatabaseChosen();
   });
   ASSERT_TRUE(harvest.WaitThreadsIdle(10s));
   EXPECT_EQ(harvest.SourceBPageTable()[2],
             "http://" + sites_->HostB() + "/" + sites_->ListPageTargets(2)[2]);
   ui_.RunSync([&] {
-    state_.SetComboChosen(Combo::kSourceBPages, 2);
+    state_.SetChosen(Combo::kSourceBPages, 2);
     harvest.OnSourceBPageChosen();
-    state_.ApplySourceSelection(SourceChoice::kSourceB);
+    Announce(state_, WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceB});
     harvest.StartHarvest();
   });
   ASSERT_TRUE(finish_.Wait());
@@ -294,23 +295,23 @@ TEST_F(HarvestTest, SourceBLoadsDatabasesPagesAndHarvestsOnePage) {
     EXPECT_EQ(row.cells, (std::array<std::string, 6>{want[i].address, want[i].port, "", "",
                                                      want[i].location, ""}));
   }
-  EXPECT_EQ(state_.Status(), "代理IP获取完毕！ 获取代理IP：40个");
-  EXPECT_TRUE(state_.IsCommandEnabled(Command::kValidate));
-  EXPECT_FALSE(state_.GetCombo(Combo::kSourceACategories).enabled);
+  EXPECT_EQ(state_.Text(control::kStatusLine), "代理IP获取完毕！ 获取代理IP：40个");
+  EXPECT_TRUE(state_.Enabled(Command::kValidate));
+  EXPECT_FALSE(state_.Get(Combo::kSourceACategories).enabled);
 }
 
 TEST_F(HarvestTest, SourceBWithoutAChosenPageFetchesNothingAndCompletes) {
   StartSites();
   HarvestController& harvest = Make();
   ui_.RunSync([&] {
-    state_.ApplySourceSelection(SourceChoice::kSourceB);
+    Announce(state_, WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceB});
     harvest.StartHarvest();
   });
   ASSERT_TRUE(finish_.Wait());
   EXPECT_FALSE(finish_.Reached());
-  EXPECT_EQ(state_.Status(), "代理IP获取完毕！ 获取代理IP：0个");
-  EXPECT_TRUE(state_.IsCommandEnabled(Command::kPaste));
-  EXPECT_TRUE(state_.IsRadioEnabled(Radio::kSourceA));
+  EXPECT_EQ(state_.Text(control::kStatusLine), "代理IP获取完毕！ 获取代理IP：0个");
+  EXPECT_TRUE(state_.Enabled(Command::kPaste));
+  EXPECT_TRUE(state_.Enabled(Radio::kSourceA));
 }
 
 TEST_F(HarvestTest, DatabaseRetryBacksOffAndGivesUpOrStopsAtExit) {
@@ -319,7 +320,7 @@ TEST_F(HarvestTest, DatabaseRetryBacksOffAndGivesUpOrStopsAtExit) {
   HarvestController& harvest = Make();
   EXPECT_FALSE(harvest.LoadSourceBDatabases());
   EXPECT_EQ(sites_->Hits("/proxyip/"), 3);
-  EXPECT_TRUE(state_.GetCombo(Combo::kSourceBDatabases).items.empty());
+  EXPECT_TRUE(state_.Get(Combo::kSourceBDatabases).items.empty());
 
   // Without a bound it retries until exit, and exit ends it.
   HarvestTuning endless = Fast();
@@ -342,16 +343,17 @@ TEST_F(HarvestTest, AnyCountryTakesTransparentRows) {
   HarvestController& harvest = Make();
   list_.AddRow(ProxyEntry{{"1.1.1.1", "1"}});
   ui_.RunSync([&] { harvest.StartAnyCountryHarvest(); });
-  EXPECT_FALSE(state_.IsContextItemEnabled(ContextItem::kFetchAnyCountry));
+  EXPECT_FALSE(state_.Enabled(ContextItem::kFetchAnyCountry));
   ASSERT_TRUE(finish_.Wait());
   std::vector<std::string> want = {"1.1.1.1:1"};
   for (const tools::SiteRow& row : sites_->AnyCountryRows()) {
     if (row.type == "透明") want.push_back(row.address + ":" + row.port);
   }
   EXPECT_EQ(Addresses(), want);
-  EXPECT_EQ(state_.Status(), "代理IP获取完毕！ 获取代理IP：" + std::to_string(want.size()) + "个");
-  EXPECT_TRUE(state_.IsCommandEnabled(Command::kExport));
-  EXPECT_FALSE(state_.IsContextItemEnabled(ContextItem::kFetchAnyCountry));
+  EXPECT_EQ(state_.Text(control::kStatusLine),
+            "代理IP获取完毕！ 获取代理IP：" + std::to_string(want.size()) + "个");
+  EXPECT_TRUE(state_.Enabled(Command::kExport));
+  EXPECT_FALSE(state_.Enabled(ContextItem::kFetchAnyCountry));
 }
 
 TEST_F(HarvestTest, ExitDuringAHarvestEndsEveryWait) {

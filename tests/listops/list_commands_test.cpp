@@ -53,9 +53,9 @@ TEST(ListCommandsTest, ImportReadsGbkAndUtf8FilesAndAppends) {
   EXPECT_EQ(rows[2].cells[kColPort], "8080");
   EXPECT_EQ(rows[3].cells[kColLocation], "");
   EXPECT_EQ(rows[4].cells[kColLocation], "北京市");
-  EXPECT_EQ(rig.state.Status(), "共有代理IP：5个");
-  EXPECT_EQ(rig.state.CounterText(Counter::kList), "5");
-  EXPECT_TRUE(rig.state.IsCommandEnabled(Command::kValidate));
+  EXPECT_EQ(rig.state.Text(control::kStatusLine), "共有代理IP：5个");
+  EXPECT_EQ(rig.state.Text(Counter::kList), "5");
+  EXPECT_TRUE(rig.state.Enabled(Command::kValidate));
 }
 
 TEST(ListCommandsTest, ImportTellsUtf8FromGbkOverTheWholeFile) {
@@ -89,16 +89,16 @@ TEST(ListCommandsTest, ImportCancelledOrUnreadableFile) {
   ListRig rig;
   rig.OnUi([&] { rig.commands.ImportFromFile(); });  // dialog cancelled
   rig.commands.WaitIdle();
-  EXPECT_EQ(rig.state.Status(), "");
+  EXPECT_EQ(rig.state.Text(control::kStatusLine), "");
   rig.prompts.QueueFile(rig.dir.File("missing.txt"));
   rig.OnUi([&] { rig.commands.ImportFromFile(); });
   rig.commands.WaitIdle();
-  EXPECT_EQ(rig.state.Status(), "共有代理IP：0个");
+  EXPECT_EQ(rig.state.Text(control::kStatusLine), "共有代理IP：0个");
   // A directory reads as nothing, without an exception from the file buffer.
   rig.prompts.QueueFile(rig.dir.File(""));
   rig.OnUi([&] { rig.commands.ImportFromFile(); });
   rig.commands.WaitIdle();
-  EXPECT_EQ(rig.state.Status(), "共有代理IP：0个");
+  EXPECT_EQ(rig.state.Text(control::kStatusLine), "共有代理IP：0个");
   EXPECT_EQ(rig.list.ListCount(), 0);
 }
 
@@ -120,10 +120,10 @@ TEST(ListCommandsTest, PasteAppendsEnablesAndEmptiesTheClipboard) {
   rig.commands.WaitIdle();
   EXPECT_EQ(rig.Statuses(), (std::vector<std::string>{"正在粘贴代理IP....", "共有代理IP：3个"}));
   EXPECT_EQ(rig.list.ListCount(), 3);
-  EXPECT_EQ(rig.state.Status(), "共有代理IP：3个");
-  EXPECT_EQ(rig.state.CounterText(Counter::kList), "3");
-  EXPECT_TRUE(rig.state.IsCommandEnabled(Command::kValidate));
-  EXPECT_TRUE(rig.state.IsCommandEnabled(Command::kExport));
+  EXPECT_EQ(rig.state.Text(control::kStatusLine), "共有代理IP：3个");
+  EXPECT_EQ(rig.state.Text(Counter::kList), "3");
+  EXPECT_TRUE(rig.state.Enabled(Command::kValidate));
+  EXPECT_TRUE(rig.state.Enabled(Command::kExport));
   EXPECT_EQ(rig.prompts.clipboard_clears, 1);
   EXPECT_EQ(rig.prompts.clipboard, "");
 }
@@ -133,9 +133,9 @@ TEST(ListCommandsTest, PasteWithoutProxiesLeavesTheButtonsAsTheyWere) {
   rig.prompts.clipboard = "hello world";
   rig.OnUi([&] { rig.commands.PasteFromClipboard(); });
   rig.commands.WaitIdle();
-  EXPECT_EQ(rig.state.Status(), "共有代理IP：0个");
-  EXPECT_FALSE(rig.state.IsCommandEnabled(Command::kValidate));
-  EXPECT_FALSE(rig.state.IsCommandEnabled(Command::kExport));
+  EXPECT_EQ(rig.state.Text(control::kStatusLine), "共有代理IP：0个");
+  EXPECT_FALSE(rig.state.Enabled(Command::kValidate));
+  EXPECT_FALSE(rig.state.Enabled(Command::kExport));
   EXPECT_EQ(rig.prompts.clipboard_clears, 1);
   // An empty clipboard does nothing at all.
   rig.OnUi([&] { rig.commands.PasteFromClipboard(); });
@@ -171,30 +171,30 @@ TEST(ListCommandsTest, DeleteTakesOnlyTheCurrentRowAndReenablesWhenEmpty) {
   ListRig rig;
   rig.list.AddRow(Entry("1.1.1.1", "80"));
   rig.list.AddRow(Entry("2.2.2.2", "80"));
-  rig.state.SetCommandsEnabled({Command::kExport, Command::kValidate}, true);
-  rig.state.SetContextItemEnabled(ContextItem::kFetchAnyCountry, false);
+  rig.state.SetEnabled({Command::kExport, Command::kValidate}, true);
+  rig.state.SetEnabled(ContextItem::kFetchAnyCountry, false);
 
   // No current row: nothing deleted, nothing re-enabled.
   rig.OnUi([&] { rig.commands.DeleteCurrentRow(); });
   EXPECT_EQ(rig.list.ListCount(), 2);
-  EXPECT_EQ(rig.state.Status(), "");
+  EXPECT_EQ(rig.state.Text(control::kStatusLine), "");
 
   rig.list.SetCurrentRow(1);
   rig.list.SetSelectedRows({0, 1});
   rig.OnUi([&] { rig.commands.DeleteCurrentRow(); });
   EXPECT_EQ(rig.Addresses(), std::vector<std::string>{"1.1.1.1"});
-  EXPECT_EQ(rig.state.Status(), "共有代理IP：1个");
-  EXPECT_EQ(rig.state.CounterText(Counter::kList), "1");
-  EXPECT_FALSE(rig.state.IsContextItemEnabled(ContextItem::kFetchAnyCountry));
-  EXPECT_TRUE(rig.state.IsCommandEnabled(Command::kExport));
+  EXPECT_EQ(rig.state.Text(control::kStatusLine), "共有代理IP：1个");
+  EXPECT_EQ(rig.state.Text(Counter::kList), "1");
+  EXPECT_FALSE(rig.state.Enabled(ContextItem::kFetchAnyCountry));
+  EXPECT_TRUE(rig.state.Enabled(Command::kExport));
 
   rig.list.SetCurrentRow(0);
   rig.OnUi([&] { rig.commands.DeleteCurrentRow(); });
   EXPECT_EQ(rig.list.ListCount(), 0);
-  EXPECT_EQ(rig.state.Status(), "共有代理IP：0个");
-  EXPECT_TRUE(rig.state.IsContextItemEnabled(ContextItem::kFetchAnyCountry));
-  EXPECT_FALSE(rig.state.IsCommandEnabled(Command::kExport));
-  EXPECT_FALSE(rig.state.IsCommandEnabled(Command::kValidate));
+  EXPECT_EQ(rig.state.Text(control::kStatusLine), "共有代理IP：0个");
+  EXPECT_TRUE(rig.state.Enabled(ContextItem::kFetchAnyCountry));
+  EXPECT_FALSE(rig.state.Enabled(Command::kExport));
+  EXPECT_FALSE(rig.state.Enabled(Command::kValidate));
 }
 
 TEST(ListCommandsTest, ClearAsksFirstAndCancelChangesNothing) {
@@ -204,10 +204,10 @@ TEST(ListCommandsTest, ClearAsksFirstAndCancelChangesNothing) {
 
   rig.list.AddRow(Entry("1.1.1.1", "80", "失败"));
   rig.colours.SetCellColor(0, kColType, 0xFF, 0, false);
-  rig.state.SetStatus("共有代理IP：1个");
-  rig.state.SetCounter(Counter::kFailure, "1");
-  rig.state.SetCommandsEnabled({Command::kValidate, Command::kExport, Command::kCleanFailed}, true);
-  rig.state.SetCommandEnabled(Command::kFetch, false);
+  rig.state.SetText(control::kStatusLine, "共有代理IP：1个");
+  rig.state.SetText(Counter::kFailure, "1");
+  rig.state.SetEnabled({Command::kValidate, Command::kExport, Command::kCleanFailed}, true);
+  rig.state.SetEnabled(Command::kFetch, false);
   rig.prompts.QueueAnswer(MessageAnswer::kCancel);
   rig.OnUi([&] { rig.commands.ClearList(); });
   ASSERT_EQ(rig.prompts.messages.size(), 1u);
@@ -216,19 +216,19 @@ TEST(ListCommandsTest, ClearAsksFirstAndCancelChangesNothing) {
   EXPECT_EQ(rig.prompts.messages[0].icon, MessageIcon::kInformation);
   EXPECT_EQ(rig.list.ListCount(), 1);
   EXPECT_EQ(rig.colours.size(), 1u);
-  EXPECT_EQ(rig.state.Status(), "共有代理IP：1个");
+  EXPECT_EQ(rig.state.Text(control::kStatusLine), "共有代理IP：1个");
 
   rig.OnUi([&] { rig.commands.ClearList(); });  // OK
   EXPECT_EQ(rig.list.ListCount(), 0);
   EXPECT_EQ(rig.colours.size(), 0u);
-  EXPECT_EQ(rig.state.Status(), "");
-  EXPECT_TRUE(rig.state.IsCommandEnabled(Command::kFetch));
-  EXPECT_TRUE(rig.state.IsContextItemEnabled(ContextItem::kFetchAnyCountry));
+  EXPECT_EQ(rig.state.Text(control::kStatusLine), "");
+  EXPECT_TRUE(rig.state.Enabled(Command::kFetch));
+  EXPECT_TRUE(rig.state.Enabled(ContextItem::kFetchAnyCountry));
   for (Command off : {Command::kValidate, Command::kExport, Command::kCleanFailed}) {
-    EXPECT_FALSE(rig.state.IsCommandEnabled(off));
+    EXPECT_FALSE(rig.state.Enabled(off));
   }
   for (Counter counter : {Counter::kList, Counter::kSuccess, Counter::kFailure}) {
-    EXPECT_EQ(rig.state.CounterText(counter), "0");
+    EXPECT_EQ(rig.state.Text(counter), "0");
   }
   // The list file is not touched.
   EXPECT_FALSE(FileExists(rig.dir.File("The agent")));
@@ -254,7 +254,7 @@ TEST(ListCommandsTest, CleanupRemovesEveryFailedRowAndLaterDuplicates) {
   EXPECT_EQ(rig.colours.size(), 0u);
   EXPECT_EQ(rig.Statuses(),
             (std::vector<std::string>{"正在清理失败和重复代理IP....", "可用代理IP：4个"}));
-  EXPECT_EQ(rig.state.CounterText(Counter::kList), "4");
+  EXPECT_EQ(rig.state.Text(Counter::kList), "4");
 }
 
 TEST(ListCommandsTest, CleanupOfManyRowsIsConsistentAndReportsTheTrueTotal) {
@@ -276,7 +276,8 @@ TEST(ListCommandsTest, CleanupOfManyRowsIsConsistentAndReportsTheTrueTotal) {
       EXPECT_NE(row.cells[kColType], "失败");
       EXPECT_TRUE(seen.insert(row.cells[kColAddress]).second) << row.cells[kColAddress];
     }
-    EXPECT_EQ(rig.state.Status(), "可用代理IP：" + std::to_string(left.size()) + "个");
+    EXPECT_EQ(rig.state.Text(control::kStatusLine),
+              "可用代理IP：" + std::to_string(left.size()) + "个");
   }
 }
 
@@ -284,7 +285,7 @@ TEST(ListCommandsTest, CleanupOfAnEmptyListReportsZero) {
   ListRig rig;
   rig.OnUi([&] { rig.commands.CleanFailedAndDuplicates(); });
   rig.commands.WaitIdle();
-  EXPECT_EQ(rig.state.Status(), "可用代理IP：0个");
+  EXPECT_EQ(rig.state.Text(control::kStatusLine), "可用代理IP：0个");
 }
 
 }  // namespace

@@ -27,8 +27,8 @@ inline ProxyEntry Entry(std::string address, std::string port, std::string verdi
 class StatusRecorder : public MainWindowStateObserver {
  public:
   explicit StatusRecorder(MainWindowState& state) : state_(state) {}
-  void OnStateChanged(const StateChange& change) override {
-    if (change.kind == StateChangeKind::kStatus) shown.push_back(state_.Status());
+  void OnStateChanged(ControlId control) override {
+    if (control == control::kStatusLine) shown.push_back(state_.Text(control::kStatusLine));
   }
   std::vector<std::string> shown;
 

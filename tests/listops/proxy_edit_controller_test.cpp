@@ -22,7 +22,7 @@ TEST(ProxyEditControllerTest, TitlesFollowTheMode) {
 TEST(ProxyEditControllerTest, AddWithoutCurrentRowBecomesRowZero) {
   EditRig rig;
   rig.list.AddRow(Entry("1.1.1.1", "80"));
-  rig.state.SetCounter(Counter::kList, "1");
+  rig.state.SetText(Counter::kList, "1");
   bool closed = false;
   rig.OnUi([&] { closed = rig.edit.ConfirmAdd({"5.5.5.5", " 8080", "备注"}); });
   EXPECT_TRUE(closed);
@@ -30,9 +30,9 @@ TEST(ProxyEditControllerTest, AddWithoutCurrentRowBecomesRowZero) {
   EXPECT_EQ(rig.list.GetCell(0, kColPort), " 8080");  // as typed
   EXPECT_EQ(rig.list.GetCell(0, kColLocation), "备注");
   EXPECT_EQ(rig.list.GetCell(0, kColType), "");
-  EXPECT_EQ(rig.state.CounterText(Counter::kList), "2");
-  EXPECT_EQ(rig.state.Status(), "共有代理IP：2个");
-  EXPECT_TRUE(rig.state.IsCommandEnabled(Command::kValidate));
+  EXPECT_EQ(rig.state.Text(Counter::kList), "2");
+  EXPECT_EQ(rig.state.Text(control::kStatusLine), "共有代理IP：2个");
+  EXPECT_TRUE(rig.state.Enabled(Command::kValidate));
 }
 
 TEST(ProxyEditControllerTest, AddGoesDirectlyBelowTheCurrentRow) {
@@ -43,7 +43,7 @@ TEST(ProxyEditControllerTest, AddGoesDirectlyBelowTheCurrentRow) {
   EXPECT_EQ(rig.list.GetCell(4, kColAddress), "9.9.9.9");
   EXPECT_EQ(rig.list.GetCell(5, kColAddress), "10.0.0.4");
   // The counter is the caption plus one, whatever the list holds.
-  EXPECT_EQ(rig.state.CounterText(Counter::kList), "1");
+  EXPECT_EQ(rig.state.Text(Counter::kList), "1");
 }
 
 TEST(ProxyEditControllerTest, AddRefusesAMissingAddressOrAPortOfSpaces) {

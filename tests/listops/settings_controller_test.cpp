@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/window_events.h"
 #include "platform/file_io.h"
 #include "platform/headless_ui_thread.h"
 #include "temp_dir.h"
@@ -33,9 +34,9 @@ TEST(SettingsControllerTest, FirstOpenShowsTheFormDefaults) {
   EXPECT_FALSE(values.start_in_tray);
   EXPECT_FALSE(values.switch_proxy_on_start);
   EXPECT_FALSE(values.numbers_enabled);
-  rig.state.ApplySourceSelection(SourceChoice::kSourceA);
+  Announce(rig.state, WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceA});
   EXPECT_TRUE(rig.settings.Load().numbers_enabled);
-  rig.state.ApplySourceSelection(SourceChoice::kSourceB);
+  Announce(rig.state, WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceB});
   EXPECT_FALSE(rig.settings.Load().numbers_enabled);
 }
 
@@ -86,8 +87,8 @@ TEST(SettingsControllerTest, NumbersAreCopiedLiveIntoTheHiddenFields) {
   SettingsRig rig;
   rig.settings.OnFetchCountEdited("120");
   rig.settings.OnThreadCountEdited("abc");
-  EXPECT_EQ(rig.state.FieldText(Field::kFetchCount), "120");
-  EXPECT_EQ(rig.state.FieldText(Field::kThreadCount), "abc");
+  EXPECT_EQ(rig.state.Text(Field::kFetchCount), "120");
+  EXPECT_EQ(rig.state.Text(Field::kThreadCount), "abc");
   // Nothing is written without "确 定".
   EXPECT_FALSE(FileExists(rig.data + "/agent number"));
 }

@@ -63,9 +63,9 @@ TEST(UrlImportTest, AppendsEveryListedProxyInOrder) {
   EXPECT_EQ(result.added[2].cells[kColAddress], "3.3.3.3");
   EXPECT_EQ(result.added[2].cells[kColPort], "3128");
   EXPECT_EQ(rig.Addresses(), (std::vector<std::string>{"1.1.1.1", "2.2.2.2", "3.3.3.3"}));
-  EXPECT_EQ(rig.state.Status(), "共有代理IP：3个");
-  EXPECT_EQ(rig.state.CounterText(Counter::kList), "3");
-  EXPECT_TRUE(rig.state.IsCommandEnabled(Command::kValidate));
+  EXPECT_EQ(rig.state.Text(control::kStatusLine), "共有代理IP：3个");
+  EXPECT_EQ(rig.state.Text(Counter::kList), "3");
+  EXPECT_TRUE(rig.state.Enabled(Command::kValidate));
   // Fetched directly: the request is for the path itself, not through a proxy.
   ASSERT_EQ(rig.server.Requests().size(), 1u);
   EXPECT_EQ(rig.server.Requests()[0].target, "/http.txt");
@@ -101,7 +101,7 @@ TEST(UrlImportTest, FailuresSayWhyAndAddNothing) {
     const UrlImportResult result = rig.import.Import(rig.Url("/failing"));
     EXPECT_FALSE(result.Worked());
     EXPECT_EQ(result.error, c.error);
-    EXPECT_EQ(rig.state.Status(), "从网址导入代理IP失败：" + c.status);
+    EXPECT_EQ(rig.state.Text(control::kStatusLine), "从网址导入代理IP失败：" + c.status);
   }
   EXPECT_EQ(rig.list.ListCount(), 0);
 }
@@ -119,7 +119,8 @@ TEST(UrlImportTest, CompressedAndCutListsGiveOnlyWholeLines) {
   EXPECT_TRUE(result.Worked());
   EXPECT_TRUE(result.cut);
   EXPECT_EQ(rig.Addresses(), std::vector<std::string>{"1.1.1.1"});
-  EXPECT_EQ(rig.state.Status(), "共有代理IP：1个（列表超过32 MiB，只导入了前面部分）");
+  EXPECT_EQ(rig.state.Text(control::kStatusLine),
+            "共有代理IP：1个（列表超过32 MiB，只导入了前面部分）");
 
   Reply gzip = Page(GzipOf("2.2.2.2:3128\n"));
   gzip.headers = {{"Content-Encoding", "gzip"}};
@@ -144,7 +145,7 @@ TEST(UrlImportTest, TheMenuItemAsksWithTheLastAddressAndKeepsIt) {
   rig.OnUi([&] { rig.import.ImportFromWebAddress(); });
   rig.commands.WaitIdle();
   EXPECT_EQ(rig.Addresses(), std::vector<std::string>{"4.4.4.4"});
-  EXPECT_TRUE(rig.state.IsContextItemEnabled(ContextItem::kImportFromUrl));
+  EXPECT_TRUE(rig.state.Enabled(ContextItem::kImportFromUrl));
   EXPECT_EQ(ReadWholeFile(rig.data + "/list url").value_or(""),
             "[list url]\r\nlist url=" + rig.Url("/list") + "\r\n");
 

@@ -47,22 +47,22 @@ class ProxySwitchTest : public ::testing::Test {
   SystemProxySetting Stored() const { return keyfile_.Open()->Read(); }
 
   void ExpectOn(const std::string& address) {
-    EXPECT_EQ(state_.Status(), "IE：http=" + address);
-    EXPECT_EQ(state_.TrayIconKind(), ProxyIndicator::kProxyOn);
-    EXPECT_EQ(state_.TrayTooltip(), address + "代理已启用");
-    EXPECT_EQ(state_.ProxyPictureKind(), ProxyIndicator::kProxyOn);
-    EXPECT_EQ(state_.WindowIconKind(), ProxyIndicator::kProxyOn);
-    EXPECT_TRUE(state_.SavedProxyChecked());
-    EXPECT_TRUE(state_.SavedProxyVisible());
-    EXPECT_TRUE(state_.SavedProxySeparatorVisible());
+    EXPECT_EQ(state_.Text(control::kStatusLine), "IE：http=" + address);
+    EXPECT_EQ(state_.Indicator(control::kTrayIcon), ProxyIndicator::kProxyOn);
+    EXPECT_EQ(state_.Text(control::kTrayIcon), address + "代理已启用");
+    EXPECT_EQ(state_.Indicator(control::kProxyPicture), ProxyIndicator::kProxyOn);
+    EXPECT_EQ(state_.Indicator(control::kWindowIcon), ProxyIndicator::kProxyOn);
+    EXPECT_TRUE(state_.Checked(TrayItem::kSavedProxy));
+    EXPECT_TRUE(state_.Visible(TrayItem::kSavedProxy));
+    EXPECT_TRUE(state_.Visible(TrayItem::kSavedProxy));
     EXPECT_TRUE(controller_.IsIeProxyEnabled());
   }
   void ExpectOffIndicators() {
-    EXPECT_EQ(state_.TrayIconKind(), ProxyIndicator::kProxyOff);
-    EXPECT_EQ(state_.TrayTooltip(), "未启用代理");
-    EXPECT_EQ(state_.ProxyPictureKind(), ProxyIndicator::kProxyOff);
-    EXPECT_EQ(state_.WindowIconKind(), ProxyIndicator::kProxyOff);
-    EXPECT_FALSE(state_.SavedProxyChecked());
+    EXPECT_EQ(state_.Indicator(control::kTrayIcon), ProxyIndicator::kProxyOff);
+    EXPECT_EQ(state_.Text(control::kTrayIcon), "未启用代理");
+    EXPECT_EQ(state_.Indicator(control::kProxyPicture), ProxyIndicator::kProxyOff);
+    EXPECT_EQ(state_.Indicator(control::kWindowIcon), ProxyIndicator::kProxyOff);
+    EXPECT_FALSE(state_.Checked(TrayItem::kSavedProxy));
   }
 
   TempDir data_;
@@ -79,7 +79,7 @@ TEST_F(ProxySwitchTest, SettingFromARowSwitchesTheStoreAndEveryIndicator) {
   OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
   EXPECT_EQ(Stored(), (SystemProxySetting{true, "1.2.3.4", 8080}));
   ExpectOn("1.2.3.4:8080");
-  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "1.2.3.4:8080 | 北京市");
+  EXPECT_EQ(state_.Text(TrayItem::kSavedProxy), "1.2.3.4:8080 | 北京市");
   EXPECT_EQ(MakeSettings().ReadSavedProxy(), "1.2.3.4:8080 | 北京市");
   EXPECT_EQ(controller_.IeProxyAddress(), "1.2.3.4:8080");
 }
@@ -88,7 +88,7 @@ TEST_F(ProxySwitchTest, ARowWithoutLocationIsCaptionedByItsAddress) {
   Choose(2);
   OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
   ExpectOn("9.9.9.9:81");
-  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "9.9.9.9:81");
+  EXPECT_EQ(state_.Text(TrayItem::kSavedProxy), "9.9.9.9:81");
   EXPECT_EQ(MakeSettings().ReadSavedProxy(), "9.9.9.9:81");
 }
 
@@ -97,10 +97,10 @@ TEST_F(ProxySwitchTest, CancelKeepsTheAddressAndTheItemAndReapplyUsesItsCaption)
   OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
   OnUi([&] { controller_.CancelIeProxy(); });
   EXPECT_EQ(Stored(), (SystemProxySetting{false, "1.2.3.4", 8080}));
-  EXPECT_EQ(state_.Status(), "IE：http=无代理");
+  EXPECT_EQ(state_.Text(control::kStatusLine), "IE：http=无代理");
   ExpectOffIndicators();
-  EXPECT_TRUE(state_.SavedProxyVisible());
-  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "1.2.3.4:8080 | 北京市");
+  EXPECT_TRUE(state_.Visible(TrayItem::kSavedProxy));
+  EXPECT_EQ(state_.Text(TrayItem::kSavedProxy), "1.2.3.4:8080 | 北京市");
   EXPECT_EQ(MakeSettings().ReadSavedProxy(), "1.2.3.4:8080 | 北京市");
   EXPECT_EQ(controller_.IeProxyAddress(), "1.2.3.4:8080");
 
@@ -118,7 +118,7 @@ TEST_F(ProxySwitchTest, NextRowGoesOnFromASuccessAndNowhereFromAFailureOrTheLast
   EXPECT_EQ(list_.SelectedRows(), std::vector<int>{2});  // the view shows the row in use
   EXPECT_EQ(Stored(), (SystemProxySetting{true, "9.9.9.9", 81}));
   ExpectOn("9.9.9.9:81");
-  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "9.9.9.9:81");
+  EXPECT_EQ(state_.Text(TrayItem::kSavedProxy), "9.9.9.9:81");
 
   // The last row has no next one: the proxy in use stays, the user is not cut off.
   OnUi([&] { controller_.SwitchIeProxyToNextRow(); });
@@ -166,11 +166,11 @@ TEST_F(ProxySwitchTest, WhatIsNotHostColonPortIsNeverApplied) {
   list_.AddRow(Row("1.2.3.4", "", "成功", ""));
   list_.AddRow(Row("a b", "80", "成功", ""));
   list_.AddRow(Row("1.2.3.4", "70000", "成功", ""));
-  state_.SetStatus("上次代理IP：7个  IE：http=无代理");
+  state_.SetText(control::kStatusLine, "上次代理IP：7个  IE：http=无代理");
   for (int row : {3, 4, 5, 6}) {
     Choose(row);
     OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
-    EXPECT_EQ(state_.Status(), "上次代理IP：7个  IE：http=无代理") << row;
+    EXPECT_EQ(state_.Text(control::kStatusLine), "上次代理IP：7个  IE：http=无代理") << row;
   }
   // No current row at all.
   list_.SetCurrentRow(-1);
@@ -178,9 +178,9 @@ TEST_F(ProxySwitchTest, WhatIsNotHostColonPortIsNeverApplied) {
   OnUi([&] { controller_.SwitchIeProxyToNextRow(); });
   EXPECT_FALSE(Stored().enabled);
   EXPECT_EQ(Stored().host, "");
-  EXPECT_FALSE(state_.SavedProxyVisible());
+  EXPECT_FALSE(state_.Visible(TrayItem::kSavedProxy));
   EXPECT_EQ(MakeSettings().ReadSavedProxy(), "");
-  EXPECT_EQ(state_.TrayIconKind(), ProxyIndicator::kProxyOff);
+  EXPECT_EQ(state_.Indicator(control::kTrayIcon), ProxyIndicator::kProxyOff);
 }
 
 TEST_F(ProxySwitchTest, AWriteTheStoreRefusesShowsOffAndSaysSo) {
@@ -190,9 +190,10 @@ TEST_F(ProxySwitchTest, AWriteTheStoreRefusesShowsOffAndSaysSo) {
   ProxySwitchController controller(state_, list_, refusing, DataDir(data_.path()));
   Choose(0);
   OnUi([&] { controller.SetIeProxyFromCurrentRow(); });
-  EXPECT_EQ(state_.Status(), "IE：无法设置系统代理 1.2.3.4:8080（GSettings写入失败）");
+  EXPECT_EQ(state_.Text(control::kStatusLine),
+            "IE：无法设置系统代理 1.2.3.4:8080（GSettings写入失败）");
   ExpectOffIndicators();
-  EXPECT_FALSE(state_.SavedProxyVisible());
+  EXPECT_FALSE(state_.Visible(TrayItem::kSavedProxy));
   EXPECT_EQ(MakeSettings().ReadSavedProxy(), "");
   EXPECT_FALSE(controller.IsIeProxyEnabled());
 }
@@ -202,12 +203,13 @@ TEST_F(ProxySwitchTest, WithoutAnyStoreTheStatusLineSaysSoAndNothingShowsOn) {
   ProxySwitchController controller(state_, list_, none, DataDir(data_.path()));
   Choose(0);
   OnUi([&] { controller.SetIeProxyFromCurrentRow(); });
-  EXPECT_EQ(state_.Status(), "IE：无法设置系统代理 1.2.3.4:8080（未找到GNOME或KDE的代理设置）");
+  EXPECT_EQ(state_.Text(control::kStatusLine),
+            "IE：无法设置系统代理 1.2.3.4:8080（未找到GNOME或KDE的代理设置）");
   ExpectOffIndicators();
   EXPECT_EQ(controller.ApplyIeProxy("1.2.3.4:8080", true), ProxyApplyResult::kUnavailable);
   EXPECT_EQ(controller.ApplyIeProxy("1.2.3.4:", true), ProxyApplyResult::kInvalid);
   OnUi([&] { controller.CancelIeProxy(); });
-  EXPECT_EQ(state_.Status(), "IE：http=无代理");
+  EXPECT_EQ(state_.Text(control::kStatusLine), "IE：http=无代理");
 }
 
 class RestoreTest : public ProxySwitchTest {
@@ -227,7 +229,7 @@ TEST_F(RestoreTest, RunYesSwitchesTheSavedProxyOn) {
   OnUi([&] { controller_.RestoreIeAgent(); });
   EXPECT_EQ(Stored(), (SystemProxySetting{true, "1.2.3.4", 8080}));
   ExpectOn("1.2.3.4:8080");
-  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "1.2.3.4:8080 | 北京市");
+  EXPECT_EQ(state_.Text(TrayItem::kSavedProxy), "1.2.3.4:8080 | 北京市");
   EXPECT_EQ(controller_.IeProxyAddress(), "1.2.3.4:8080 | 北京市");
 }
 
@@ -241,10 +243,10 @@ TEST_F(RestoreTest, RunNoOrMissingOnlyOffersTheSavedProxy) {
     ASSERT_TRUE(Settings(DataDir(data.path())).WriteSavedProxy("5.6.7.8:3128"));
     OnUi([&] { controller.RestoreIeAgent(); });
     EXPECT_FALSE(Stored().enabled);
-    EXPECT_TRUE(state_.SavedProxyVisible());
-    EXPECT_FALSE(state_.SavedProxyChecked());
-    EXPECT_EQ(state_.TrayItemCaption(TrayItem::kSavedProxy), "5.6.7.8:3128");
-    EXPECT_EQ(state_.TrayIconKind(), ProxyIndicator::kProxyOff);
+    EXPECT_TRUE(state_.Visible(TrayItem::kSavedProxy));
+    EXPECT_FALSE(state_.Checked(TrayItem::kSavedProxy));
+    EXPECT_EQ(state_.Text(TrayItem::kSavedProxy), "5.6.7.8:3128");
+    EXPECT_EQ(state_.Indicator(control::kTrayIcon), ProxyIndicator::kProxyOff);
     EXPECT_EQ(controller.IeProxyAddress(), "5.6.7.8:3128");
   }
 }
@@ -252,14 +254,14 @@ TEST_F(RestoreTest, RunNoOrMissingOnlyOffersTheSavedProxy) {
 TEST_F(RestoreTest, NothingSavedOrNoAddressSwitchesNothingOn) {
   Save("yes", "");
   OnUi([&] { controller_.RestoreIeAgent(); });
-  EXPECT_FALSE(state_.SavedProxyVisible());
+  EXPECT_FALSE(state_.Visible(TrayItem::kSavedProxy));
   EXPECT_FALSE(Stored().enabled);
 
   Save("yes", "not an address | 北京");
   OnUi([&] { controller_.RestoreIeAgent(); });
-  EXPECT_TRUE(state_.SavedProxyVisible());
+  EXPECT_TRUE(state_.Visible(TrayItem::kSavedProxy));
   EXPECT_FALSE(Stored().enabled);
-  EXPECT_EQ(state_.TrayIconKind(), ProxyIndicator::kProxyOff);
+  EXPECT_EQ(state_.Indicator(control::kTrayIcon), ProxyIndicator::kProxyOff);
 }
 
 // The whole program: start-up restores, a validation run and the exit switch the proxy off.
@@ -290,11 +292,11 @@ TEST_F(ApplicationProxyTest, StartRestoresAndTheExitSwitchesOff) {
   SaveRunYes();
   auto app = Start(keyfile_.Open());
   EXPECT_EQ(keyfile_.Open()->Read(), (SystemProxySetting{true, "1.2.3.4", 8080}));
-  EXPECT_EQ(app->State().Status(), "IE：http=1.2.3.4:8080");
+  EXPECT_EQ(app->State().Text(control::kStatusLine), "IE：http=1.2.3.4:8080");
   ASSERT_TRUE(ui_.RunSync([&] { app->Shell().OnTrayItem(TrayItem::kExit); }));
   EXPECT_EQ(keyfile_.Open()->Read(), (SystemProxySetting{false, "1.2.3.4", 8080}));
-  EXPECT_EQ(app->State().Status(), "IE：http=无代理");
-  EXPECT_EQ(app->State().TrayTooltip(), "未启用代理");
+  EXPECT_EQ(app->State().Text(control::kStatusLine), "IE：http=无代理");
+  EXPECT_EQ(app->State().Text(control::kTrayIcon), "未启用代理");
 
   // The tray items reach the switch: the saved proxy again, then off through the context menu.
   ASSERT_TRUE(ui_.RunSync([&] { app->Shell().OnTrayItem(TrayItem::kSavedProxy); }));
@@ -321,7 +323,8 @@ TEST_F(ApplicationProxyTest, AValidationRunStartingWhileOnSwitchesOffFirst) {
   ASSERT_TRUE(keyfile_.Open()->Read().enabled);
   ASSERT_TRUE(ui_.RunSync([&] { app->Shell().OnCommand(Command::kValidate); }));
   EXPECT_FALSE(keyfile_.Open()->Read().enabled);
-  EXPECT_EQ(app->State().Status().rfind("IE：http=无代理", 0), 0u) << app->State().Status();
+  EXPECT_EQ(app->State().Text(control::kStatusLine).rfind("IE：http=无代理", 0), 0u)
+      << app->State().Text(control::kStatusLine);
   app->Shutdown();
 }
 
@@ -330,7 +333,7 @@ TEST_F(ApplicationProxyTest, AQuietSwitchOffLeavesTheIndicatorsAlone) {
   auto app = Start(keyfile_.Open());
   app->ProxySwitch().SwitchOffWithoutIndicators();
   EXPECT_FALSE(keyfile_.Open()->Read().enabled);
-  EXPECT_EQ(app->State().TrayIconKind(), ProxyIndicator::kProxyOn);
+  EXPECT_EQ(app->State().Indicator(control::kTrayIcon), ProxyIndicator::kProxyOn);
 }
 
 }  // namespace

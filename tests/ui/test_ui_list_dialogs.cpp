@@ -20,6 +20,7 @@
 
 #include "app/application.h"
 #include "app/strict_settings.h"
+#include "app/window_events.h"
 #include "platform/file_io.h"
 #include "support/scripted_prompts.h"
 #include "text/codec.h"
@@ -109,7 +110,7 @@ class ListDialogsTest : public QObject {
     QCOMPARE(rig.list.GetCell(4, kColPort), std::string("8080"));
     QCOMPARE(rig.list.GetCell(4, kColLocation), std::string("手工"));
     QCOMPARE(rig.list.GetCell(5, kColAddress), std::string("10.0.0.4"));
-    QCOMPARE(rig.state.Status(), std::string("共有代理IP：7个"));
+    QCOMPARE(rig.state.Text(control::kStatusLine), std::string("共有代理IP：7个"));
   }
 
   void AddRefusesABlankAddressAndAPortOfSpaces() {
@@ -181,7 +182,7 @@ class ListDialogsTest : public QObject {
   void SettingsFormFillsFromTheFilesAndCopiesNumbersLive() {
     DialogRig rig;
     rig.settings.Confirm({"300", "40", false, true, false});
-    rig.state.ApplySourceSelection(SourceChoice::kSourceB);
+    Announce(rig.state, WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceB});
     SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
     QCOMPARE(dialog.objectName(), QString::fromUtf8("IP代理验证设置"));
     QCOMPARE(dialog.windowTitle(), QString::fromUtf8("IP代理验证设置"));
@@ -198,25 +199,25 @@ class ListDialogsTest : public QObject {
     QVERIFY(Find<QCheckBox>(&dialog, "选择框2")->isChecked());
     QVERIFY(!Find<QCheckBox>(&dialog, "选择框3")->isChecked());
     // Filling the fields copied them already.
-    QCOMPARE(rig.state.FieldText(Field::kFetchCount), std::string("300"));
-    QCOMPARE(rig.state.FieldText(Field::kThreadCount), std::string("40"));
+    QCOMPARE(rig.state.Text(Field::kFetchCount), std::string("300"));
+    QCOMPARE(rig.state.Text(Field::kThreadCount), std::string("40"));
 
-    rig.state.ApplySourceSelection(SourceChoice::kSourceA);
+    Announce(rig.state, WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceA});
     SettingsDialog second(rig.settings, rig.prompts, nullptr);
     second.show();
     auto* fetch2 = Find<QLineEdit>(&second, "编辑框2");
     QVERIFY(fetch2->isEnabled());
     QTest::keyClicks(fetch2, QStringLiteral("5x"));  // the letter is refused
-    QCOMPARE(rig.state.FieldText(Field::kFetchCount), std::string("3005"));
+    QCOMPARE(rig.state.Text(Field::kFetchCount), std::string("3005"));
     QTest::mouseClick(Find<QPushButton>(&second, "按钮2"), Qt::LeftButton);
     // "退 出" writes nothing and keeps the copy.
     QCOMPARE(ReadWholeFile(rig.Data("agent number")).value_or(""), std::string("300"));
-    QCOMPARE(rig.state.FieldText(Field::kFetchCount), std::string("3005"));
+    QCOMPARE(rig.state.Text(Field::kFetchCount), std::string("3005"));
   }
 
   void SettingsConfirmWritesTheFilesAndTheAutostartEntry() {
     DialogRig rig;
-    rig.state.ApplySourceSelection(SourceChoice::kSourceA);
+    Announce(rig.state, WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceA});
     SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
     dialog.show();
     QTest::keyClicks(Find<QLineEdit>(&dialog, "编辑框2"), QStringLiteral("50"));

@@ -130,8 +130,8 @@ class MainWindowTest : public QObject {
     for (const char* caption : {"获取IP个数：", "测试ip成功个数：", "测试ip失败个数："}) {
       QVERIFY2(texts.contains(QString::fromUtf8(caption)), caption);
     }
-    rig.state.SetCounterValue(Counter::kList, 12345);
-    rig.state.SetCounter(Counter::kFailure, "7");
+    rig.state.SetCount(Counter::kList, 12345);
+    rig.state.SetText(Counter::kFailure, "7");
     QCOMPARE(bar->findChild<QLabel*>(QString::fromUtf8("标签1"))->text(), QStringLiteral("12345"));
     QCOMPARE(bar->findChild<QLabel*>(QString::fromUtf8("标签3"))->text(), QStringLiteral("7"));
   }
@@ -170,24 +170,24 @@ class MainWindowTest : public QObject {
     rig.shell->SetCommandHandler(Command::kDeleteRow, [&] { ++deletes; });
     rig.shell->SetCommandHandler(Command::kClearList, [&] { ++clears; });
 
-    rig.state.SetCommandsEnabled({Command::kDeleteRow, Command::kClearList}, false);
+    rig.state.SetEnabled({Command::kDeleteRow, Command::kClearList}, false);
     QVERIFY(!del->isEnabled());
     QVERIFY(!clear->isEnabled());
     QTest::mouseClick(del, Qt::LeftButton);
     QCOMPARE(deletes, 0);
 
-    rig.state.SetCommandEnabled(Command::kDeleteRow, true);
+    rig.state.SetEnabled(Command::kDeleteRow, true);
     QVERIFY(del->isEnabled());
     QVERIFY(!clear->isEnabled());
     QTest::mouseClick(del, Qt::LeftButton);
     QCOMPARE(deletes, 1);
-    rig.state.SetCommandEnabled(Command::kClearList, true);
+    rig.state.SetEnabled(Command::kClearList, true);
     QTest::mouseClick(clear, Qt::LeftButton);
     QCOMPARE(clears, 1);
     QCOMPARE(deletes, 1);
 
     // A change made on another thread reaches the widget through the UI thread.
-    std::thread worker([&] { rig.state.SetCommandEnabled(Command::kDeleteRow, false); });
+    std::thread worker([&] { rig.state.SetEnabled(Command::kDeleteRow, false); });
     QTRY_VERIFY(!del->isEnabled());
     worker.join();
   }
@@ -195,21 +195,21 @@ class MainWindowTest : public QObject {
   void StatusLineFieldsLabelsAndTimerMirrorState() {
     UiRig rig(false);
     QWidget* w = rig.window.get();
-    rig.state.SetStatus("共有代理IP：3个");
+    rig.state.SetText(control::kStatusLine, "共有代理IP：3个");
     QCOMPARE(Find<QLineEdit>(w, "编辑框3")->text(), QString::fromUtf8("共有代理IP：3个"));
-    rig.state.SetFieldText(Field::kThreadCount, "50");
+    rig.state.SetText(Field::kThreadCount, "50");
     QCOMPARE(Find<QLineEdit>(w, "编辑框1")->text(), QStringLiteral("50"));
-    rig.state.SetLabelText(Label::kTrayWebAddress, "http://tray.example.org");
+    rig.state.SetText(Label::kTrayWebAddress, "http://tray.example.org");
     QCOMPARE(Find<QLabel>(w, "透明标签托盘网址")->text(),
              QStringLiteral("http://tray.example.org"));
     auto* timer = w->findChild<QTimer*>(QString::fromUtf8("时钟1"));
     int ticks = 0;
     rig.window->SetTimerHandler([&] { ++ticks; });
-    rig.state.SetTimerInterval(20);
+    rig.state.SetValue(control::kTimer, 20);
     QVERIFY(timer->isActive());
     QCOMPARE(timer->interval(), 20);
     QTRY_VERIFY(ticks >= 2);
-    rig.state.SetTimerInterval(0);
+    rig.state.SetValue(control::kTimer, 0);
     QVERIFY(!timer->isActive());
   }
 
@@ -217,15 +217,15 @@ class MainWindowTest : public QObject {
     UiRig rig(false);
     QWidget* w = rig.window.get();
     w->show();
-    rig.state.SetRadioEnabled(Radio::kSourceA, true);
-    rig.state.SetRadioEnabled(Radio::kSourceB, true);
-    rig.state.SetComboItems(Combo::kSourceACategories, {{"国内高匿", 1}, {"国外普通", 2}});
+    rig.state.SetEnabled(Radio::kSourceA, true);
+    rig.state.SetEnabled(Radio::kSourceB, true);
+    rig.state.SetItems(Combo::kSourceACategories, {{"国内高匿", 1}, {"国外普通", 2}});
     auto* combo2 = Find<QComboBox>(w, "组合框2");
     QCOMPARE(combo2->count(), 2);
     QCOMPARE(combo2->itemText(1), QString::fromUtf8("国外普通"));
 
     QTest::mouseClick(Find<QRadioButton>(w, "单选框2"), Qt::LeftButton);
-    QCOMPARE(rig.state.GetSourceChoice(), SourceChoice::kSourceB);
+    QCOMPARE(rig.state.ChosenSource(), SourceChoice::kSourceB);
     QVERIFY(Find<QRadioButton>(w, "单选框2")->isChecked());
     QVERIFY(!Find<QRadioButton>(w, "单选框1")->isChecked());
     QVERIFY(!combo2->isEnabled());
@@ -233,7 +233,7 @@ class MainWindowTest : public QObject {
     QVERIFY(Find<QComboBox>(w, "组合框4")->isEnabled());
 
     QTest::mouseClick(Find<QRadioButton>(w, "单选框1"), Qt::LeftButton);
-    QCOMPARE(rig.state.GetSourceChoice(), SourceChoice::kSourceA);
+    QCOMPARE(rig.state.ChosenSource(), SourceChoice::kSourceA);
     QVERIFY(combo2->isEnabled());
     QVERIFY(!Find<QComboBox>(w, "组合框3")->isEnabled());
 
@@ -241,7 +241,7 @@ class MainWindowTest : public QObject {
     std::vector<std::pair<Combo, int>> chosen;
     rig.window->SetComboChosenHandler([&](Combo c, int i) { chosen.emplace_back(c, i); });
     emit combo2->activated(1);
-    QCOMPARE(rig.state.GetCombo(Combo::kSourceACategories).chosen, 1);
+    QCOMPARE(rig.state.Get(Combo::kSourceACategories).chosen, 1);
     QCOMPARE(chosen.size(), std::size_t{1});
     QCOMPARE(chosen[0].second, 1);
   }
@@ -249,12 +249,13 @@ class MainWindowTest : public QObject {
   void LinksShowCaptionsAndOpenTheirTargets() {
     UiRig rig(false);
     auto* link = Find<QLabel>(rig.window.get(), "超级链接框2");
-    rig.state.SetLink(Link::kSecond, "更新<说明>", "http://127.0.0.1:9/notes");
+    rig.state.Apply({ControlChange::Text(Link::kSecond, "更新<说明>"),
+                     ControlChange::Target(Link::kSecond, "http://127.0.0.1:9/notes")});
     QVERIFY(link->text().contains(QString::fromUtf8("更新&lt;说明&gt;")));
     emit link->linkActivated(QStringLiteral("#"));
     QCOMPARE(rig.prompts.opened.size(), std::size_t{1});
     QCOMPARE(rig.prompts.opened[0], std::string("http://127.0.0.1:9/notes"));
-    rig.state.SetLinkVisible(Link::kSecond, false);
+    rig.state.SetVisible(Link::kSecond, false);
     rig.window->show();
     QVERIFY(!link->isVisible());
   }
@@ -288,13 +289,13 @@ class MainWindowTest : public QObject {
     };
 
     // A running fetch or check has disabled the paste button: no menu at all.
-    rig.state.SetCommandEnabled(Command::kPaste, false);
+    rig.state.SetEnabled(Command::kPaste, false);
     QVERIFY(!right_click());
 
     // Empty list: the row items are disabled; the others follow their buttons.
-    rig.state.SetCommandEnabled(Command::kPaste, true);
-    rig.state.SetCommandEnabled(Command::kFetch, true);
-    rig.state.SetCommandEnabled(Command::kValidate, false);
+    rig.state.SetEnabled(Command::kPaste, true);
+    rig.state.SetEnabled(Command::kFetch, true);
+    rig.state.SetEnabled(Command::kValidate, false);
     QVERIFY(right_click());
     QVERIFY(!item(ContextItem::kCopy)->isEnabled());
     QVERIFY(!item(ContextItem::kModify)->isEnabled());
@@ -346,9 +347,9 @@ class MainWindowTest : public QObject {
                           "取消IE代理", "自动切换代理", "~-", "~代理IE一"});
     QCOMPARE(MenuLayout(menu), expected);
     auto* saved = rig.window->menus()->TrayAction(TrayItem::kSavedProxy);
-    rig.state.SetTrayItemCaption(TrayItem::kSavedProxy, "1.2.3.4:8080 | 美国&加州");
-    rig.state.SetSavedProxyVisible(true);
-    rig.state.SetSavedProxyChecked(true);
+    rig.state.SetText(TrayItem::kSavedProxy, "1.2.3.4:8080 | 美国&加州");
+    rig.state.SetVisible(TrayItem::kSavedProxy, true);
+    rig.state.SetChecked(TrayItem::kSavedProxy, true);
     QVERIFY(saved->isVisible());
     QVERIFY(rig.window->menus()->SavedProxySeparator()->isVisible());
     QVERIFY(saved->isChecked());
@@ -363,21 +364,21 @@ class MainWindowTest : public QObject {
   void SavedProxyItemShowsTheCheckOfTheState() {
     UiRig rig(true);
     QAction* saved = rig.window->menus()->TrayAction(TrayItem::kSavedProxy);
-    rig.state.SetSavedProxyVisible(true);
-    rig.state.SetSavedProxyChecked(true);
+    rig.state.SetVisible(TrayItem::kSavedProxy, true);
+    rig.state.SetChecked(TrayItem::kSavedProxy, true);
     int reapplied = 0;
     // Re-applying the saved proxy leaves it the active one.
     rig.shell->SetTrayItemHandler(TrayItem::kSavedProxy, [&] {
       ++reapplied;
-      rig.state.SetSavedProxyChecked(true);
+      rig.state.SetChecked(TrayItem::kSavedProxy, true);
     });
     saved->trigger();
     QCOMPARE(reapplied, 1);
-    QVERIFY(rig.state.SavedProxyChecked());
+    QVERIFY(rig.state.Checked(TrayItem::kSavedProxy));
     QVERIFY(saved->isChecked());
 
     // A click that changes nothing (no proxy could be applied) leaves the item unchecked.
-    rig.state.SetSavedProxyChecked(false);
+    rig.state.SetChecked(TrayItem::kSavedProxy, false);
     rig.shell->SetTrayItemHandler(TrayItem::kSavedProxy, [&] { ++reapplied; });
     saved->trigger();
     QCOMPARE(reapplied, 2);
@@ -392,7 +393,7 @@ class MainWindowTest : public QObject {
     int toggled = 0;
     rig.shell->SetTrayItemHandler(TrayItem::kGuard, [&] {
       ++toggled;
-      rig.state.SetGuardChecked(!rig.state.GuardChecked());
+      rig.state.SetChecked(TrayItem::kGuard, !rig.state.Checked(TrayItem::kGuard));
     });
     guard->trigger();
     QCOMPARE(toggled, 1);
@@ -402,7 +403,7 @@ class MainWindowTest : public QObject {
     guard->trigger();
     QCOMPARE(toggled, 2);
     QVERIFY(guard->isChecked());
-    rig.state.SetGuardChecked(false);
+    rig.state.SetChecked(TrayItem::kGuard, false);
     QVERIFY(!guard->isChecked());
   }
 
@@ -421,7 +422,8 @@ class MainWindowTest : public QObject {
     QVERIFY(w->isVisible());
     tray->HandleActivation(QSystemTrayIcon::DoubleClick);
     QVERIFY(!w->isVisible());
-    QCOMPARE(rig.state.GetWindowMode(), WindowMode::kMinimisedToTray);
+    QCOMPARE(static_cast<WindowMode>(rig.state.Value(control::kWindow)),
+             WindowMode::kMinimisedToTray);
 
     QSignalSpy shown(tray, &TrayIconHost::TrayMenuShown);
     tray->HandleActivation(QSystemTrayIcon::Context);
@@ -514,7 +516,7 @@ class MainWindowTest : public QObject {
   void AboutWindowShowsItsLinesAndTheManifestAddress() {
     UiRig rig(true);
     rig.window->ShowAccordingToState();
-    rig.state.SetLabelText(Label::kAboutWebAddress, "http://about.example.org");
+    rig.state.SetText(Label::kAboutWebAddress, "http://about.example.org");
     QString title;
     QStringList lines;
     bool ok_had_focus = false;

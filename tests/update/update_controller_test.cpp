@@ -100,22 +100,23 @@ TEST_F(UpdateControllerTest, StartupAppliesTheRemoteSettingsThenAnnouncesTheNewV
   ManifestContent content;
   content.links = {"博客|http://blog.test/", "说明|http://help.test/", "0|0"};
   source_.SetPage(ManifestPageText(content));
-  state_.SetLink(Link::kThird, "第三", "http://third.test/");
+  state_.Apply({ControlChange::Text(Link::kThird, "第三"),
+                ControlChange::Target(Link::kThird, "http://third.test/")});
   Controller();
   prompts_.QueueAnswer(MessageAnswer::kCancel);
   StartUp();
-  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kWebSite), "www.lumvex.example.com");
-  EXPECT_EQ(state_.LabelText(Label::kTrayWebAddress), "http://www.lumvex.example.com/");
-  EXPECT_EQ(state_.LabelText(Label::kAboutWebAddress), "http://www.lumvex.example.com/about");
-  EXPECT_EQ(state_.GetLink(Link::kBlog).caption, "博客");
-  EXPECT_EQ(state_.GetLink(Link::kBlog).target, "http://blog.test/");
-  EXPECT_EQ(state_.GetLink(Link::kSecond).caption, "说明");
+  EXPECT_EQ(state_.Text(TrayItem::kWebSite), "www.lumvex.example.com");
+  EXPECT_EQ(state_.Text(Label::kTrayWebAddress), "http://www.lumvex.example.com/");
+  EXPECT_EQ(state_.Text(Label::kAboutWebAddress), "http://www.lumvex.example.com/about");
+  EXPECT_EQ(state_.Get(Link::kBlog).text, "博客");
+  EXPECT_EQ(state_.Get(Link::kBlog).target, "http://blog.test/");
+  EXPECT_EQ(state_.Get(Link::kSecond).text, "说明");
   // "0|0" leaves the third label as it was; "yes" shows the picture and hides the labels 2 and
   // 3 that have a caption.
-  EXPECT_EQ(state_.GetLink(Link::kThird).caption, "第三");
-  EXPECT_TRUE(state_.ProxyPictureVisible());
-  EXPECT_FALSE(state_.GetLink(Link::kSecond).visible);
-  EXPECT_FALSE(state_.GetLink(Link::kThird).visible);
+  EXPECT_EQ(state_.Get(Link::kThird).text, "第三");
+  EXPECT_TRUE(state_.Visible(control::kProxyPicture));
+  EXPECT_FALSE(state_.Get(Link::kSecond).visible);
+  EXPECT_FALSE(state_.Get(Link::kThird).visible);
   ASSERT_EQ(prompts_.messages.size(), 1u);
   EXPECT_EQ(prompts_.messages[0].text,
             "发现新版本，请及时更新！\r\n\r\n当前版本：LumvexIP代理验证 V1.3   \r\n\r\n新  版  本："
@@ -128,25 +129,27 @@ TEST_F(UpdateControllerTest, StartupAppliesTheRemoteSettingsThenAnnouncesTheNewV
 }
 
 TEST_F(UpdateControllerTest, LinkValuesAndPictureVisibilityRules) {
-  state_.SetLink(Link::kBlog, "原一", "http://one.test/");
-  state_.SetLink(Link::kSecond, "原二", "http://two.test/");
-  state_.SetLink(Link::kThird, "", "");
+  state_.Apply({ControlChange::Text(Link::kBlog, "原一"),
+                ControlChange::Target(Link::kBlog, "http://one.test/")});
+  state_.Apply({ControlChange::Text(Link::kSecond, "原二"),
+                ControlChange::Target(Link::kSecond, "http://two.test/")});
+  state_.Apply({ControlChange::Text(Link::kThird, ""), ControlChange::Target(Link::kThird, "")});
   source_.SetPage(Field("新版本", std::string(kTitle)) + Field("友情链接一", "无竖线") +
                   Field("友情链接二", "甲|http://a.test/|多余") + Field("友情链接三", " 0 | 0 ") +
                   Field("主界面的图片可视", "no"));
-  state_.SetProxyPictureVisible(true);
-  state_.SetLinkVisible(Link::kSecond, false);
-  state_.SetLinkVisible(Link::kThird, false);
+  state_.SetVisible(control::kProxyPicture, true);
+  state_.SetVisible(Link::kSecond, false);
+  state_.SetVisible(Link::kThird, false);
   Controller();
   StartUp();
-  EXPECT_EQ(state_.GetLink(Link::kBlog).caption, "原一");  // no "|": untouched
-  EXPECT_EQ(state_.GetLink(Link::kSecond).caption, "甲");  // three pieces: the first two
-  EXPECT_EQ(state_.GetLink(Link::kSecond).target, "http://a.test/");
-  EXPECT_EQ(state_.GetLink(Link::kThird).caption, "");  // "0|0" once spaces are gone
+  EXPECT_EQ(state_.Get(Link::kBlog).text, "原一");  // no "|": untouched
+  EXPECT_EQ(state_.Get(Link::kSecond).text, "甲");  // three pieces: the first two
+  EXPECT_EQ(state_.Get(Link::kSecond).target, "http://a.test/");
+  EXPECT_EQ(state_.Get(Link::kThird).text, "");  // "0|0" once spaces are gone
   // "no": picture hidden, label 2 (with a caption) shown, label 3 (blank caption) untouched.
-  EXPECT_FALSE(state_.ProxyPictureVisible());
-  EXPECT_TRUE(state_.GetLink(Link::kSecond).visible);
-  EXPECT_FALSE(state_.GetLink(Link::kThird).visible);
+  EXPECT_FALSE(state_.Visible(control::kProxyPicture));
+  EXPECT_TRUE(state_.Get(Link::kSecond).visible);
+  EXPECT_FALSE(state_.Get(Link::kThird).visible);
   // The running version: no notice.
   EXPECT_TRUE(prompts_.messages.empty());
   // Upper-case YES changes nothing; blank settings leave the defaults.
@@ -154,8 +157,8 @@ TEST_F(UpdateControllerTest, LinkValuesAndPictureVisibilityRules) {
                   Field("托盘网址", " 　"));
   Controller();
   StartUp();
-  EXPECT_FALSE(state_.ProxyPictureVisible());
-  EXPECT_EQ(state_.TrayItemCaption(TrayItem::kWebSite), std::string(kDefaultWebSiteCaption));
+  EXPECT_FALSE(state_.Visible(control::kProxyPicture));
+  EXPECT_EQ(state_.Text(TrayItem::kWebSite), std::string(kDefaultWebSiteCaption));
 }
 
 TEST_F(UpdateControllerTest, NoticeOutcomes) {
@@ -239,7 +242,7 @@ TEST_F(UpdateControllerTest, UnusableNameOrAddressRefusesTheDownload) {
   // Nothing started: both buttons usable, the main window where it was.
   EXPECT_TRUE(View().exit_enabled);
   EXPECT_TRUE(View().update_enabled);
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kNormal);
   EXPECT_FALSE(controller_->Download().Running());
 }
 
@@ -284,7 +287,7 @@ TEST_F(UpdatePathTest, YesStartsTheNewProgramAndTheOldOneSavesItsListAndEnds) {
   EXPECT_FALSE(View().exit_enabled);
   EXPECT_FALSE(View().update_enabled);
   EXPECT_TRUE(View().timer_running);
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimisedToTray);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kMinimisedToTray);
   OnUi([&] { controller_->ShowDownloadProgress(); });
   ASSERT_TRUE(WaitForEnd());
   const std::string target = run_dir_.File("LumvexIP代理验证 V1.4");
@@ -319,7 +322,7 @@ TEST_F(UpdatePathTest, NoBringsTheMainWindowBackAndKeepsTheFile) {
   ASSERT_TRUE(WaitForEnd());
   EXPECT_TRUE(started_.empty());
   EXPECT_EQ(shell_->ExitCount(), 0);
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kNormal);
   EXPECT_FALSE(View().open);
   EXPECT_TRUE(FileExists(run_dir_.File("V9")));
 }
@@ -337,17 +340,17 @@ TEST_F(UpdatePathTest, AFailedDownloadSaysSoAndLetsTheUserLeave) {
   EXPECT_FALSE(view.update_enabled);
   EXPECT_FALSE(view.timer_running);
   EXPECT_TRUE(prompts_.messages.empty());
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimisedToTray);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kMinimisedToTray);
   EXPECT_EQ(FileNames(run_dir_.path()), std::vector<std::string>{});
   // "退出更新" brings back the main window the download hid, once.
   OnUi([&] { controller_->CloseUpdateWindow(); });
   EXPECT_FALSE(View().open);
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kNormal);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kNormal);
   OnUi([&] {
     shell_->MinimiseToTray();
     controller_->CloseUpdateWindow();
   });
-  EXPECT_EQ(state_.GetWindowMode(), WindowMode::kMinimisedToTray);
+  EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kMinimisedToTray);
 }
 
 TEST_F(UpdatePathTest, ASecondDownloadWhileTheFirstRunsSaysItFailed) {

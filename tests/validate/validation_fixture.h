@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/window_events.h"
 #include "fixture/file_limit.h"
 #include "fixture/proxy_farm.h"
 #include "platform/headless_ui_thread.h"
@@ -64,15 +65,15 @@ class ValidationFixture : public ::testing::Test {
     }
     OnUi([&] {
       app_->List().AddRows(rows);
-      app_->State().SetCounterValue(Counter::kList, static_cast<std::int64_t>(rows.size()));
-      app_->State().SetFieldText(Field::kThreadCount, threads);
+      app_->State().SetCount(Counter::kList, static_cast<std::int64_t>(rows.size()));
+      app_->State().SetText(Field::kThreadCount, threads);
       // As after start-up: every button enabled, source A chosen.
       for (int c = 0; c < kCommandCount; ++c) {
-        app_->State().SetCommandEnabled(static_cast<Command>(c), true);
+        app_->State().SetEnabled(static_cast<Command>(c), true);
       }
-      app_->State().ApplySourceSelection(SourceChoice::kSourceA);
-      app_->State().SetRadioEnabled(Radio::kSourceA, true);
-      app_->State().SetRadioEnabled(Radio::kSourceB, true);
+      Announce(app_->State(), WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceA});
+      app_->State().SetEnabled(Radio::kSourceA, true);
+      app_->State().SetEnabled(Radio::kSourceB, true);
     });
   }
 

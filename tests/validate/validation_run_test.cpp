@@ -52,11 +52,11 @@ class ValidationRunTest : public ValidationFixture {
  protected:
   void ExpectEditingEnabled(bool enabled) {
     for (Command c : kEditing) {
-      EXPECT_EQ(app_->State().IsCommandEnabled(c), enabled) << CommandCaption(c);
+      EXPECT_EQ(app_->State().Enabled(c), enabled) << CommandCaption(c);
     }
-    EXPECT_EQ(app_->State().IsRadioEnabled(Radio::kSourceA), enabled);
-    EXPECT_EQ(app_->State().IsRadioEnabled(Radio::kSourceB), enabled);
-    EXPECT_EQ(app_->State().GetCombo(Combo::kSourceACategories).enabled, enabled);
+    EXPECT_EQ(app_->State().Enabled(Radio::kSourceA), enabled);
+    EXPECT_EQ(app_->State().Enabled(Radio::kSourceB), enabled);
+    EXPECT_EQ(app_->State().Get(Combo::kSourceACategories).enabled, enabled);
   }
 };
 
@@ -90,9 +90,9 @@ TEST_F(ValidationRunTest, EveryFarmBehaviourGetsItsVerdictAndTheRunCompletes) {
 
   Press(Command::kValidate);
   ExpectEditingEnabled(false);
-  EXPECT_TRUE(app_->State().IsCommandEnabled(Command::kStopValidation));
-  EXPECT_TRUE(app_->State().IsCommandEnabled(Command::kValidate));
-  EXPECT_EQ(app_->State().TimerInterval(), 1000);
+  EXPECT_TRUE(app_->State().Enabled(Command::kStopValidation));
+  EXPECT_TRUE(app_->State().Enabled(Command::kValidate));
+  EXPECT_EQ(app_->State().Value(control::kTimer), 1000);
   EXPECT_TRUE(app_->Pool().Running());
 
   ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
@@ -120,20 +120,21 @@ TEST_F(ValidationRunTest, EveryFarmBehaviourGetsItsVerdictAndTheRunCompletes) {
   const std::string total = std::to_string(cases.size());
   const std::string ok = std::to_string(passed);
   const std::string failed = std::to_string(cases.size() - passed);
-  EXPECT_EQ(app_->State().Status(),
+  EXPECT_EQ(app_->State().Text(control::kStatusLine),
             "代理IP验证完毕  共：" + total + "  可用代理IP：" + ok + "  不可用代理IP：" + failed);
-  EXPECT_EQ(app_->State().CounterText(Counter::kSuccess), ok);
-  EXPECT_EQ(app_->State().CounterText(Counter::kFailure), failed);
+  EXPECT_EQ(app_->State().Text(Counter::kSuccess), ok);
+  EXPECT_EQ(app_->State().Text(Counter::kFailure), failed);
   ExpectEditingEnabled(true);
   // Source A is chosen: its combo comes back, those of source B stay as they were.
-  EXPECT_TRUE(app_->State().IsCommandEnabled(Command::kStopValidation));
-  EXPECT_EQ(app_->State().TimerInterval(), 0);
+  EXPECT_TRUE(app_->State().Enabled(Command::kStopValidation));
+  EXPECT_EQ(app_->State().Value(control::kTimer), 0);
   EXPECT_FALSE(app_->Pool().Running());
 
   // After completion "停止验证" still works and shows the stopped message.
   Press(Command::kStopValidation);
-  EXPECT_EQ(app_->State().Status(), "已停止代理IP验证！  共有代理IP：" + total + "个");
-  EXPECT_FALSE(app_->State().IsCommandEnabled(Command::kStopValidation));
+  EXPECT_EQ(app_->State().Text(control::kStatusLine),
+            "已停止代理IP验证！  共有代理IP：" + total + "个");
+  EXPECT_FALSE(app_->State().Enabled(Command::kStopValidation));
 }
 
 TEST_F(ValidationRunTest, TicksShowProgressUntilEveryRowHasAVerdict) {
@@ -142,30 +143,34 @@ TEST_F(ValidationRunTest, TicksShowProgressUntilEveryRowHasAVerdict) {
   ASSERT_TRUE(WaitFor([&] { return Verdict(0) == "成功" && Verdict(1) == "失败"; }));
   Tick();
   EXPECT_EQ(Verdict(2), "正在验证...");
-  EXPECT_EQ(app_->State().Status(), "正在验证代理IP.... 共：3个  验证成功：1个  验证失败：1个");
-  EXPECT_EQ(app_->State().TimerInterval(), 1000);
+  EXPECT_EQ(app_->State().Text(control::kStatusLine),
+            "正在验证代理IP.... 共：3个  验证成功：1个  验证失败：1个");
+  EXPECT_EQ(app_->State().Value(control::kTimer), 1000);
   ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
   Tick();
-  EXPECT_EQ(app_->State().Status(), "代理IP验证完毕  共：3  可用代理IP：1  不可用代理IP：2");
+  EXPECT_EQ(app_->State().Text(control::kStatusLine),
+            "代理IP验证完毕  共：3  可用代理IP：1  不可用代理IP：2");
   // A tick after completion changes nothing: the tick is off.
-  OnUi([&] { app_->State().SetStatus("later"); });
+  OnUi([&] { app_->State().SetText(control::kStatusLine, "later"); });
   Tick();
-  EXPECT_EQ(app_->State().Status(), "later");
+  EXPECT_EQ(app_->State().Text(control::kStatusLine), "later");
 }
 
 TEST_F(ValidationRunTest, SourceBCombosComeBackWhenSourceBIsChosen) {
   Start({Spec(Behaviour::kAnswer)}, 3);
-  OnUi([&] { app_->State().ApplySourceSelection(SourceChoice::kSourceB); });
+  OnUi([&] {
+    Announce(app_->State(), WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceB});
+  });
   Press(Command::kValidate);
   OnUi([&] {
-    app_->State().SetComboEnabled(Combo::kSourceBPages, false);
-    app_->State().SetComboEnabled(Combo::kSourceBDatabases, false);
+    app_->State().SetEnabled(Combo::kSourceBPages, false);
+    app_->State().SetEnabled(Combo::kSourceBDatabases, false);
   });
   ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
   Tick();
-  EXPECT_TRUE(app_->State().GetCombo(Combo::kSourceBPages).enabled);
-  EXPECT_TRUE(app_->State().GetCombo(Combo::kSourceBDatabases).enabled);
-  EXPECT_FALSE(app_->State().GetCombo(Combo::kSourceACategories).enabled);
+  EXPECT_TRUE(app_->State().Get(Combo::kSourceBPages).enabled);
+  EXPECT_TRUE(app_->State().Get(Combo::kSourceBDatabases).enabled);
+  EXPECT_FALSE(app_->State().Get(Combo::kSourceACategories).enabled);
 }
 
 TEST_F(ValidationRunTest, StopMidRunFreezesTheCountsButRunningChecksStillWrite) {
@@ -175,10 +180,10 @@ TEST_F(ValidationRunTest, StopMidRunFreezesTheCountsButRunningChecksStillWrite) 
   Press(Command::kValidate);
   ASSERT_TRUE(WaitFor([&] { return farm_.RequestsSeen() == 2; }));
   Press(Command::kStopValidation);
-  EXPECT_EQ(app_->State().Status(), "已停止代理IP验证！  共有代理IP：6个");
+  EXPECT_EQ(app_->State().Text(control::kStatusLine), "已停止代理IP验证！  共有代理IP：6个");
   ExpectEditingEnabled(true);
-  EXPECT_FALSE(app_->State().IsCommandEnabled(Command::kStopValidation));
-  EXPECT_EQ(app_->State().TimerInterval(), 0);
+  EXPECT_FALSE(app_->State().Enabled(Command::kStopValidation));
+  EXPECT_EQ(app_->State().Value(control::kTimer), 0);
   EXPECT_FALSE(app_->Pool().Running());
   // The two running checks end at their deadline and still write their verdicts.
   ASSERT_TRUE(WaitFor([&] { return Verdict(0) == "失败" && Verdict(1) == "失败"; }));
@@ -186,7 +191,7 @@ TEST_F(ValidationRunTest, StopMidRunFreezesTheCountsButRunningChecksStillWrite) 
   ASSERT_TRUE(WaitFor([&] { return app_->Pool().LiveWorkers() == 0; }));
   for (int row = 2; row < 6; ++row) EXPECT_EQ(Verdict(row), "HTTP");
   EXPECT_EQ(farm_.RequestsSeen(), 2u);
-  EXPECT_EQ(app_->State().Status(), "已停止代理IP验证！  共有代理IP：6个");
+  EXPECT_EQ(app_->State().Text(control::kStatusLine), "已停止代理IP验证！  共有代理IP：6个");
 }
 
 TEST_F(ValidationRunTest, SecondPressWhileRunningChecksEveryRowAgain) {
@@ -197,7 +202,8 @@ TEST_F(ValidationRunTest, SecondPressWhileRunningChecksEveryRowAgain) {
   ASSERT_TRUE(WaitFor([&] { return farm_.RequestsSeen() == 8; }));
   ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
   Tick();
-  EXPECT_EQ(app_->State().Status(), "代理IP验证完毕  共：4  可用代理IP：4  不可用代理IP：0");
+  EXPECT_EQ(app_->State().Text(control::kStatusLine),
+            "代理IP验证完毕  共：4  可用代理IP：4  不可用代理IP：0");
   // Every check drew its own "s": two checks of the same row sent different addresses.
   std::set<std::string> targets;
   for (const auto& request : farm_.Requests()) {
@@ -231,20 +237,20 @@ TEST_F(ValidationRunTest, RebuiltTableWithFewerRowsLeavesOldTasksIdle) {
 
 TEST_F(ValidationRunTest, EmptyListLocksTheButtonsAndNeverCompletesUntilStopped) {
   Start({}, 2);
-  OnUi([&] { app_->State().SetStatus("上次代理IP：0个  IE：http=无代理"); });
+  OnUi([&] { app_->State().SetText(control::kStatusLine, "上次代理IP：0个  IE：http=无代理"); });
   Press(Command::kValidate);
   ExpectEditingEnabled(false);
-  EXPECT_TRUE(app_->State().IsCommandEnabled(Command::kStopValidation));
-  EXPECT_EQ(app_->State().TimerInterval(), 1000);
+  EXPECT_TRUE(app_->State().Enabled(Command::kStopValidation));
+  EXPECT_EQ(app_->State().Value(control::kTimer), 1000);
   EXPECT_FALSE(app_->Pool().Running());  // nothing to post, no pool
   for (int i = 0; i < 3; ++i) Tick();
-  EXPECT_EQ(app_->State().Status(), "上次代理IP：0个  IE：http=无代理");
-  EXPECT_EQ(app_->State().TimerInterval(), 1000);
+  EXPECT_EQ(app_->State().Text(control::kStatusLine), "上次代理IP：0个  IE：http=无代理");
+  EXPECT_EQ(app_->State().Value(control::kTimer), 1000);
   ExpectEditingEnabled(false);
   Press(Command::kStopValidation);
   ExpectEditingEnabled(true);
-  EXPECT_EQ(app_->State().Status(), "已停止代理IP验证！  共有代理IP：0个");
-  EXPECT_EQ(app_->State().TimerInterval(), 0);
+  EXPECT_EQ(app_->State().Text(control::kStatusLine), "已停止代理IP验证！  共有代理IP：0个");
+  EXPECT_EQ(app_->State().Value(control::kTimer), 0);
 }
 
 TEST_F(ValidationRunTest, OldVerdictsCanCompleteANewRunAtItsFirstTick) {
@@ -257,7 +263,8 @@ TEST_F(ValidationRunTest, OldVerdictsCanCompleteANewRunAtItsFirstTick) {
   Press(Command::kValidate);
   EXPECT_EQ(app_->Pool().LiveWorkers(), 0);
   Tick();
-  EXPECT_EQ(app_->State().Status(), "代理IP验证完毕  共：2  可用代理IP：1  不可用代理IP：1");
+  EXPECT_EQ(app_->State().Text(control::kStatusLine),
+            "代理IP验证完毕  共：2  可用代理IP：1  不可用代理IP：1");
 }
 
 TEST_F(ValidationRunTest, RepeatedFailuresKeepOneColourEntryPerCell) {
@@ -279,7 +286,7 @@ TEST_F(ValidationRunTest, SystemProxyIsSwitchedOffFirst) {
   app_->Validation().SetSystemProxyOff([&] {
     order.push_back("proxy off");
     // The buttons are not locked yet at this step.
-    EXPECT_TRUE(app_->State().IsCommandEnabled(Command::kFetch));
+    EXPECT_TRUE(app_->State().Enabled(Command::kFetch));
   });
   Press(Command::kValidate);
   EXPECT_EQ(order, std::vector<std::string>{"proxy off"});
