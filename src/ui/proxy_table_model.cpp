@@ -7,8 +7,14 @@ namespace lumvex {
 
 namespace {
 
-const std::array<const char*, kProxyColumnCount> kHeaders = {"IP地址",   "IP端口",   "类型",
-                                                             "速度(秒)", "地理位置", "存活时间"};
+const std::array<const char*, ProxyTableModel::kViewColumnCount> kHeaders = {
+    "IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间", "实测(秒)"};
+
+// The seconds columns are centred, the others start at the left.
+Qt::Alignment ColumnAlignment(int column) {
+  const bool centred = column == kColSpeed || column == ProxyTableModel::kColMeasured;
+  return (centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
+}
 
 }  // namespace
 
@@ -29,7 +35,14 @@ int ProxyTableModel::rowCount(const QModelIndex& parent) const {
 }
 
 int ProxyTableModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : kProxyColumnCount;
+  return parent.isValid() ? 0 : kViewColumnCount;
+}
+
+std::optional<double> ProxyTableModel::MeasuredSeconds(const CompactRow& row) {
+  if (row.Status() != CheckStatus::kOk) return std::nullopt;
+  const double seconds = row.Check().seconds;
+  if (seconds <= 0) return std::nullopt;
+  return seconds;
 }
 
 QColor ProxyTableModel::FromColorRef(std::uint32_t value) {
@@ -44,21 +57,25 @@ QVariant ProxyTableModel::data(const QModelIndex& index, int role) const {
   const int column = index.column();
   // Between the announcement of an inserted row and its arrival in the list.
   if (static_cast<std::size_t>(row) >= list_.RowsOnUiThread().size()) return {};
+  const CompactRow& entry = list_.RowsOnUiThread()[static_cast<std::size_t>(row)];
   switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole: {
+      if (column == kColMeasured) {
+        const std::optional<double> seconds = MeasuredSeconds(entry);
+        if (!seconds) return {};
+        return QString::number(*seconds, 'f', 3);
+      }
       // The type column shows the check state's text once a check has started.
-      const std::string_view cell =
-          CellText(list_.RowsOnUiThread()[static_cast<std::size_t>(row)], column);
+      const std::string_view cell = CellText(entry, column);
       return QString::fromUtf8(cell.data(), static_cast<qsizetype>(cell.size()));
     }
     case Qt::TextAlignmentRole:
-      return QVariant::fromValue(Qt::Alignment(
-          (column == kColSpeed ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter));
+      return QVariant::fromValue(ColumnAlignment(column));
     case Qt::ForegroundRole:
     case Qt::BackgroundRole: {
-      if (!colours_) return {};
-      const auto found = list_.RowsOnUiThread()[static_cast<std::size_t>(row)].Colours(column);
+      if (!colours_ || column == kColMeasured) return {};
+      const auto found = entry.Colours(column);
       if (!found) return {};
       if (role == Qt::ForegroundRole) return FromColorRef(found->text);
       if (found->back) return FromColorRef(*found->back);
@@ -70,12 +87,11 @@ QVariant ProxyTableModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant ProxyTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || section < 0 || section >= kProxyColumnCount) return {};
+  if (orientation != Qt::Horizontal || section < 0 || section >= kViewColumnCount) return {};
   if (role == Qt::DisplayRole) return QString::fromUtf8(kHeaders[static_cast<size_t>(section)]);
-  if (role == Qt::TextAlignmentRole) {
-    return QVariant::fromValue(Qt::Alignment(
-        (section == kColSpeed ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter));
-  }
+  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(ColumnAlignment(section));
+  // The first click on a header sorts upwards, the next reverses.
+  if (role == Qt::InitialSortOrderRole) return static_cast<int>(Qt::AscendingOrder);
   return {};
 }
 
@@ -139,8 +155,11 @@ void ProxyTableModel::EndReset() {
 void ProxyTableModel::CellChanged(int row, int column) {
   if (row >= shown_rows_) return;  // the view reads it when the row is announced
   const QModelIndex cell = index(row, column);
+  // A new check state shows in the type column and in the measured seconds: one change covering
+  // both, so a view sorted by the seconds re-sorts the row.
+  const QModelIndex last = column == kColType ? index(row, kColMeasured) : cell;
   // A cell's text and its colours change together (a verdict and its red).
-  emit dataChanged(cell, cell,
+  emit dataChanged(cell, last,
                    {Qt::DisplayRole, Qt::ToolTipRole, Qt::ForegroundRole, Qt::BackgroundRole});
 }
 

@@ -1,10 +1,12 @@
-// The main list's item model: a view of ProxyList's rows with the cell colours they carry.
+// The main list's item model: a view of ProxyList's rows with the cell colours they carry, and a
+// seventh column of the view's own, the measured seconds of the row's successful check.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QTimer>
 #include <cstdint>
+#include <optional>
 
 #include "platform/ui_thread.h"
 #include "proxylist/proxy_list.h"
@@ -24,7 +26,10 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   Q_OBJECT
 
  public:
-  static constexpr int kColumnWidths[kProxyColumnCount] = {150, 50, 50, 60, 153, 100};
+  // "实测(秒)": shown only; the list file, export and copy keep the list's six columns.
+  static constexpr int kColMeasured = kProxyColumnCount;
+  static constexpr int kViewColumnCount = kProxyColumnCount + 1;
+  static constexpr int kColumnWidths[kViewColumnCount] = {150, 50, 50, 60, 153, 100, 60};
   static constexpr int kAppendBatchMs = 25;
 
   // `colours` may be null (no per-cell colours). Their changes reach the model as the list's cell
@@ -38,6 +43,10 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
+
+  // The seconds the row's check took when it passed; nullopt for a row with no passed check in
+  // this session (a loaded verdict carries no time).
+  static std::optional<double> MeasuredSeconds(const CompactRow& row);
 
   // A 0x00BBGGRR colour value as a QColor.
   static QColor FromColorRef(std::uint32_t value);

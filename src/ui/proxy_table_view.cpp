@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "ui/proxy_sort_model.h"
 #include "ui/proxy_table_model.h"
 
 namespace lumvex {
@@ -32,10 +33,14 @@ ProxyTableView::ProxyTableView(QWidget* parent) : QTableView(parent) {
 
 void ProxyTableView::SetProxyModel(ProxyTableModel* model) {
   model_ = model;
-  setModel(model);
+  sort_ = new ProxySortModel(model, this);
+  setModel(sort_);
   for (int c = 0; c < model->columnCount(); ++c) {
     setColumnWidth(c, ProxyTableModel::kColumnWidths[c]);
   }
+  // No sort column until the user clicks a header: the list's own order first.
+  horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  setSortingEnabled(true);
   connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this] { SendMarksToList(); });
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -58,12 +63,23 @@ void ProxyTableView::SendMarksToList() {
   if (applying_list_marks_ || !model_ || model_->InListChange()) return;
   ProxyList& list = model_->list();
   const QModelIndex current = selectionModel()->currentIndex();
-  list.SetCurrentRow(current.isValid() ? current.row() : -1);
+  list.SetCurrentRow(ListRow(current));
   std::vector<int> rows;
   const QModelIndexList selected = selectionModel()->selectedRows();
   rows.reserve(static_cast<std::size_t>(selected.size()));
-  for (const QModelIndex& index : selected) rows.push_back(index.row());
+  for (const QModelIndex& index : selected) rows.push_back(ListRow(index));
+  std::sort(rows.begin(), rows.end());
   list.SetSelectedRows(std::move(rows));
+}
+
+int ProxyTableView::ListRow(const QModelIndex& view_index) const {
+  if (!view_index.isValid() || !sort_) return -1;
+  return sort_->mapToSource(view_index).row();
+}
+
+QModelIndex ProxyTableView::ViewIndex(int list_row, int column) const {
+  if (!sort_) return {};
+  return sort_->mapFromSource(model_->index(list_row, column));
 }
 
 void ProxyTableView::TakeMarksFromList() {
@@ -71,19 +87,25 @@ void ProxyTableView::TakeMarksFromList() {
   ProxyList& list = model_->list();
   applying_list_marks_ = true;
   QItemSelection selection;
-  const int last_column = model_->columnCount() - 1;
-  std::vector<int> rows = list.SelectedRows();
+  const int last_column = sort_->columnCount() - 1;
+  // The selected list rows as view rows, in the view's order.
+  std::vector<int> rows;
+  for (const int list_row : list.SelectedRows()) {
+    const QModelIndex shown = ViewIndex(list_row);
+    if (shown.isValid()) rows.push_back(shown.row());
+  }
+  std::sort(rows.begin(), rows.end());
   // Consecutive rows become one range, so selecting many rows stays cheap.
   for (std::size_t i = 0; i < rows.size();) {
     std::size_t j = i;
     while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;
-    selection.select(model_->index(rows[i], 0), model_->index(rows[j], last_column));
+    selection.select(sort_->index(rows[i], 0), sort_->index(rows[j], last_column));
     i = j + 1;
   }
   selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-  const int current = list.CurrentRow();
-  if (current >= 0) {
-    selectionModel()->setCurrentIndex(model_->index(current, 0), QItemSelectionModel::NoUpdate);
+  const QModelIndex current = ViewIndex(list.CurrentRow());
+  if (current.isValid()) {
+    selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
   } else {
     selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
   }

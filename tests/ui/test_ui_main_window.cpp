@@ -140,10 +140,10 @@ class MainWindowTest : public QObject {
     UiRig rig(false);
     QTableView* view = Find<QTableView>(rig.window.get(), "超级列表框1");
     const QStringList headers =
-        Utf8List({"IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间"});
-    const int widths[] = {150, 50, 50, 60, 153, 100};
-    QCOMPARE(view->model()->columnCount(), 6);
-    for (int c = 0; c < 6; ++c) {
+        Utf8List({"IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间", "实测(秒)"});
+    const int widths[] = {150, 50, 50, 60, 153, 100, 60};
+    QCOMPARE(view->model()->columnCount(), 7);
+    for (int c = 0; c < 7; ++c) {
       QCOMPARE(view->model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
       QCOMPARE(view->columnWidth(c), widths[c]);
     }
@@ -154,6 +154,7 @@ class MainWindowTest : public QObject {
              Qt::AlignHorizontal_Mask;
     };
     QCOMPARE(align(3), Qt::AlignHCenter);
+    QCOMPARE(align(6), Qt::AlignHCenter);
     for (int c : {0, 1, 2, 4, 5}) QCOMPARE(align(c), Qt::AlignLeft);
     QVERIFY(view->selectionMode() == QAbstractItemView::ExtendedSelection);
     QVERIFY(view->selectionBehavior() == QAbstractItemView::SelectRows);
@@ -334,6 +335,13 @@ class MainWindowTest : public QObject {
                                             QItemSelectionModel::ClearAndSelect);
     rig.window->menus()->ContextAction(ContextItem::kCopy)->trigger();
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("1.2.3.4:8080"));
+    // Sorted by port downwards the rows swap places; the row under the cursor is copied.
+    view->sortByColumn(kColPort, Qt::DescendingOrder);
+    view->selectionModel()->setCurrentIndex(view->model()->index(1, 0),
+                                            QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(rig.list.CurrentRow(), 0);
+    rig.window->menus()->ContextAction(ContextItem::kCopy)->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("9.9.9.9:1"));
   }
 
   void TrayMenuItemsAndSavedProxyItem() {

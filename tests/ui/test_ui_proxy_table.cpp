@@ -1,12 +1,15 @@
 // The list's item model and view over ProxyList: rows from worker threads, model consistency,
 // cell colours, and the current row and selection kept in step with the list.
 #include <QAbstractItemModelTester>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
+#include "ui/proxy_sort_model.h"
 #include "ui/proxy_table_model.h"
 #include "ui/proxy_table_view.h"
 #include "ui/qt_ui_thread.h"
@@ -14,6 +17,44 @@
 
 using namespace lumvex;
 using lumvex::test::Row;
+
+namespace {
+
+// Five rows whose columns sort differently as numbers and as text; rows 0 and 4 share their
+// address and speed. Rows 0, 2 and 4 passed a check in 0.250, 1.5 and 0.004 s; row 1 failed.
+void AddSortRows(ProxyList& list) {
+  const auto entry = [](std::string ip, std::string port, std::string speed, std::string place,
+                        CheckState check) {
+    ProxyEntry row = Row(std::move(ip), std::move(port));
+    row.cells[kColSpeed] = std::move(speed);
+    row.cells[kColLocation] = std::move(place);
+    row.check = check;
+    return row;
+  };
+  list.AddRows({entry("10.0.0.9", "8080", "0.5", "北京", {CheckStatus::kOk, 0.25}),
+                entry("9.1.1.1", "80", "12", "上海", {CheckStatus::kFailed, 0.7}),
+                entry("host.example", "3128", "", "Berlin", {CheckStatus::kOk, 1.5}),
+                entry("socks5://10.0.0.10", "1080", "2.25", "Austin", {}),
+                entry("10.0.0.9", "443", "0.5", "北京", {CheckStatus::kOk, 0.004})});
+}
+
+// Clicks the view's header on `column`, as the user does.
+void ClickHeader(QTableView& view, int column) {
+  QHeaderView* header = view.horizontalHeader();
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                    QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+}
+
+// The list rows the view shows, top to bottom.
+QList<int> ShownListRows(const ProxyTableView& view) {
+  QList<int> rows;
+  for (int r = 0; r < view.model()->rowCount(); ++r) {
+    rows << view.ListRow(view.model()->index(r, 0));
+  }
+  return rows;
+}
+
+}  // namespace
 
 class ProxyTableTest : public QObject {
   Q_OBJECT
@@ -28,7 +69,8 @@ class ProxyTableTest : public QObject {
     QTRY_COMPARE(model.rowCount(), 1);
     QCOMPARE(model.index(0, 2).data().toString(), QString::fromUtf8("成功"));
     QCOMPARE(model.index(0, 4).data().toString(), QString::fromUtf8("北京"));
-    QVERIFY(!model.index(0, 6).data().isValid());
+    QVERIFY(!model.index(0, ProxyTableModel::kColMeasured).data().isValid());  // no check passed
+    QVERIFY(!model.index(0, 7).data().isValid());
     QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
     ui.Close();
   }
@@ -203,8 +245,10 @@ class ProxyTableTest : public QObject {
 
     // The user selects rows 1 and 3 and puts the cursor on 3.
     auto* selection = view.selectionModel();
-    selection->select(model.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    selection->setCurrentIndex(model.index(3, 0),
+    // In the list's order (no header clicked) the view's rows are the list's.
+    const QAbstractItemModel* shown = view.model();
+    selection->select(shown->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->setCurrentIndex(shown->index(3, 0),
                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QCOMPARE(list.CurrentRow(), 3);
     QCOMPARE(list.SelectedRows(), (std::vector<int>{1, 3}));
@@ -240,6 +284,109 @@ class ProxyTableTest : public QObject {
     QCOMPARE(list.CurrentRow(), -1);
     QVERIFY(list.SelectedRows().empty());
     QVERIFY(!selection->hasSelection());
+    ui.Close();
+  }
+
+  void ClickedHeaderSortsTheView_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("clicks");
+    QTest::addColumn<QList<int>>("order");  // list rows, top to bottom
+    // IPv4 by value (after a scheme), other addresses after them; equal cells keep list order.
+    QTest::newRow("address") << int{kColAddress} << 1 << QList<int>{1, 0, 4, 3, 2};
+    QTest::newRow("address reversed") << int{kColAddress} << 2 << QList<int>{2, 3, 4, 0, 1};
+    QTest::newRow("port as number") << int{kColPort} << 1 << QList<int>{1, 4, 3, 2, 0};
+    QTest::newRow("speed as number") << int{kColSpeed} << 1 << QList<int>{0, 4, 3, 1, 2};
+    QTest::newRow("place as text") << int{kColLocation} << 1 << QList<int>{3, 2, 1, 0, 4};
+    // Rows with no passed check have no seconds and come last.
+    QTest::newRow("measured") << ProxyTableModel::kColMeasured << 1 << QList<int>{4, 0, 2, 1, 3};
+    QTest::newRow("measured reversed")
+        << ProxyTableModel::kColMeasured << 2 << QList<int>{3, 1, 2, 0, 4};
+  }
+
+  void ClickedHeaderSortsTheView() {
+    QFETCH(int, column);
+    QFETCH(int, clicks);
+    QFETCH(QList<int>, order);
+    QtUiThread ui;
+    ProxyList list(ui);
+    ProxyTableModel model(list, nullptr, ui);
+    ProxyTableView view;
+    view.SetProxyModel(&model);
+    view.resize(900, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    AddSortRows(list);
+    QCOMPARE(ShownListRows(view), (QList<int>{0, 1, 2, 3, 4}));  // the list's order at first
+    for (int i = 0; i < clicks; ++i) ClickHeader(view, column);
+    QCOMPARE(ShownListRows(view), order);
+    // The list keeps its own order, and the seconds show in the view only.
+    QCOMPARE(list.GetCell(0, kColPort), std::string("8080"));
+    QCOMPARE(model.index(0, ProxyTableModel::kColMeasured).data().toString(), QString("0.250"));
+    QCOMPARE(model.index(4, ProxyTableModel::kColMeasured).data().toString(), QString("0.004"));
+    QVERIFY(!model.index(1, ProxyTableModel::kColMeasured).data().isValid());
+    ui.Close();
+  }
+
+  void RowOperationsKeepToListRowsWhileSorted() {
+    QtUiThread ui;
+    ProxyList list(ui);
+    ProxyTableModel model(list, nullptr, ui);
+    ProxyTableView view;
+    view.SetProxyModel(&model);
+    QAbstractItemModelTester tester(view.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    AddSortRows(list);
+    view.sortByColumn(ProxyTableModel::kColMeasured, Qt::AscendingOrder);
+    QCOMPARE(ShownListRows(view), (QList<int>{4, 0, 2, 1, 3}));
+    // The view's marks are the list's, mapped.
+    const auto view_marks_match_list = [&] {
+      QList<int> selected;
+      for (const QModelIndex& index : view.selectionModel()->selectedRows()) {
+        selected << view.ListRow(index);
+      }
+      std::sort(selected.begin(), selected.end());
+      const std::vector<int> rows = list.SelectedRows();
+      return selected == QList<int>(rows.begin(), rows.end()) &&
+             view.ListRow(view.selectionModel()->currentIndex()) == list.CurrentRow();
+    };
+
+    // The user selects the first and third rows shown, the cursor on the third: list rows 4, 2.
+    auto* selection = view.selectionModel();
+    const QAbstractItemModel* shown = view.model();
+    selection->select(shown->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->setCurrentIndex(shown->index(2, 0),
+                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(list.CurrentRow(), 2);
+    QCOMPARE(list.SelectedRows(), (std::vector<int>{2, 4}));
+
+    // A verdict re-sorts its row; the selection stays on the same list rows.
+    list.SetCheckState(1, {CheckStatus::kOk, 0.1});
+    QCOMPARE(ShownListRows(view), (QList<int>{4, 1, 0, 2, 3}));
+    QCOMPARE(list.CurrentRow(), 2);
+    QCOMPARE(list.SelectedRows(), (std::vector<int>{2, 4}));
+    QVERIFY(view_marks_match_list());
+
+    // The program moves the cursor (切换IE代理): the view shows that list row as current.
+    list.MoveCursorTo(3);
+    QCOMPARE(view.ListRow(selection->currentIndex()), 3);
+    QCOMPARE(selection->currentIndex().row(), 4);
+    QVERIFY(view_marks_match_list());
+
+    // Deleting the current list row removes that row, wherever it shows.
+    list.SetSelectedRows({0, 3});
+    list.DeleteRow(list.CurrentRow());
+    QCoreApplication::processEvents();
+    QCOMPARE(list.ListCount(), 4);
+    QCOMPARE(ShownListRows(view), (QList<int>{3, 1, 0, 2}));
+    QVERIFY(view_marks_match_list());
+
+    // A row added while sorted takes its place in the sorted order.
+    ProxyEntry added = Row("1.1.1.1", "1");
+    added.check = {CheckStatus::kOk, 0.05};
+    list.AddRow(added);
+    QTRY_COMPARE(shown->rowCount(), 5);
+    QCOMPARE(ShownListRows(view), (QList<int>{3, 4, 1, 0, 2}));
+    QVERIFY(view_marks_match_list());
     ui.Close();
   }
 };
