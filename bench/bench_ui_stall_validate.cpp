@@ -127,7 +127,10 @@ int main(int argc, char** argv) {
       run_s = static_cast<double>(run.nsecsElapsed()) / 1e9;
       probe.stop();
       status = 0;
-      app.quit();
+      finish.stop();
+      // Not quit(): it asks the windows to close first, and the main window refuses a close (it
+      // minimises instead), so the loop would run on for ever.
+      QCoreApplication::exit(0);
     });
     finish.start(50);
     app.exec();

@@ -61,14 +61,14 @@ ListCommandsController::ListCommandsController(UiThread& ui, MainWindowState& st
 
 ListCommandsController::~ListCommandsController() { Shutdown(); }
 
-std::vector<ProxyEntry> ListCommandsController::AppendFrom(
+std::size_t ListCommandsController::AppendFrom(
     const std::function<AddressReadSummary(const RowSink&)>& read_lines,
     AddressReadSummary* summary) {
-  std::vector<ProxyEntry> appended;
+  std::size_t appended = 0;
   std::vector<ProxyEntry> batch;
   auto flush = [&] {
     if (batch.empty()) return;
-    appended.insert(appended.end(), batch.begin(), batch.end());
+    appended += batch.size();
     list_.AddRows(std::move(batch));
     batch.clear();
   };
@@ -83,20 +83,20 @@ std::vector<ProxyEntry> ListCommandsController::AppendFrom(
   return appended;
 }
 
-std::vector<ProxyEntry> ListCommandsController::AppendLines(std::istream& in, LineEncoding encoding,
-                                                            AddressReadSummary* summary) {
+std::size_t ListCommandsController::AppendLines(std::istream& in, LineEncoding encoding,
+                                                AddressReadSummary* summary) {
   return AppendFrom([&](const RowSink& sink) { return ReadAddressLines(in, encoding, sink); },
                     summary);
 }
 
-std::vector<ProxyEntry> ListCommandsController::AppendLines(std::string_view text) {
+std::size_t ListCommandsController::AppendLines(std::string_view text) {
   return AppendFrom(
       [&](const RowSink& sink) { return ReadAddressLines(text, LineEncoding::kUtf8, sink); },
       nullptr);
 }
 
-std::vector<ProxyEntry> ListCommandsController::AppendBytes(std::string_view bytes,
-                                                            AddressReadSummary* summary) {
+std::size_t ListCommandsController::AppendBytes(std::string_view bytes,
+                                                AddressReadSummary* summary) {
   // Bytes held whole (a downloaded list) are judged whole: UTF-8 or GBK.
   const LineEncoding encoding =
       text::LooksLikeUtf8(bytes) ? LineEncoding::kUtf8 : LineEncoding::kGbk;

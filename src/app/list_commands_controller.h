@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <istream>
 #include <memory>
@@ -57,13 +58,14 @@ class ListCommandsController {
 
   // The work of the threads, callable from any thread; they block until done.
   // Appends the rows of every line of `in` in batches, so they show while the rest is read;
-  // returns the rows appended in order, and what the reading met in `summary` (may be null).
-  std::vector<ProxyEntry> AppendLines(std::istream& in, LineEncoding encoding,
-                                      AddressReadSummary* summary = nullptr);
+  // returns how many rows were appended, and what the reading met in `summary` (may be null).
+  // The rows live only in the list: a long import holds no second copy of them.
+  std::size_t AppendLines(std::istream& in, LineEncoding encoding,
+                          AddressReadSummary* summary = nullptr);
   // The same for text already decoded (the clipboard).
-  std::vector<ProxyEntry> AppendLines(std::string_view text);
+  std::size_t AppendLines(std::string_view text);
   // The same for bytes that are GBK or UTF-8 as text::LooksLikeUtf8 tells (a downloaded list).
-  std::vector<ProxyEntry> AppendBytes(std::string_view bytes, AddressReadSummary* summary);
+  std::size_t AppendBytes(std::string_view bytes, AddressReadSummary* summary);
   // Import's last steps: "验证代理IP" enabled, the total in the status line and the list counter.
   void FinishImport();
   // Removes every row whose check failed, in one list step, then the cell colours.
@@ -81,9 +83,8 @@ class ListCommandsController {
 
  private:
   // Appends the rows `read_lines` hands to its sink, in batches.
-  std::vector<ProxyEntry> AppendFrom(
-      const std::function<AddressReadSummary(const RowSink&)>& read_lines,
-      AddressReadSummary* summary);
+  std::size_t AppendFrom(const std::function<AddressReadSummary(const RowSink&)>& read_lines,
+                         AddressReadSummary* summary);
   // Runs the end of one cleanup task; the last of the two to end reports the true total.
   void EndCleanupTask(const std::shared_ptr<std::atomic<int>>& remaining);
 

@@ -51,7 +51,7 @@ UrlImportResult UrlImportController::Import(const std::string& address) {
   result.status_error = std::move(list.status_error);
   if (result.fetched) {
     result.added = commands_.AppendBytes(list.bytes, nullptr);
-    if (result.added.empty()) {
+    if (result.added == 0) {
       result.error = "no address:port line";
       result.status_error = "没有“IP:端口”行";
     }

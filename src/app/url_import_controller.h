@@ -3,6 +3,7 @@
 // address last used is kept in the INI file "list url" of the data directory.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,11 +24,11 @@ inline constexpr std::string_view kUrlImportLabel = "代理IP列表的网址（�
 
 // The outcome of one import from a web address.
 struct UrlImportResult {
-  bool fetched = false;           // a 2xx answer with a body arrived
-  bool cut = false;               // the list was longer than the size cap; its tail is missing
-  std::string error;              // why no row came, in plain words; empty when rows came
-  std::string status_error;       // the same for the status line
-  std::vector<ProxyEntry> added;  // rows appended, in order
+  bool fetched = false;      // a 2xx answer with a body arrived
+  bool cut = false;          // the list was longer than the size cap; its tail is missing
+  std::string error;         // why no row came, in plain words; empty when rows came
+  std::string status_error;  // the same for the status line
+  std::size_t added = 0;     // rows appended (they are in the list, not kept here)
   bool Worked() const { return error.empty(); }
 };
 

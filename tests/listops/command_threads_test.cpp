@@ -43,7 +43,7 @@ TEST(CommandThreadsTest, ExitDuringALongImportEndsItsThread) {
   rig.commands.StartThread([&] {
     // Begins once the UI thread has closed (its hand-overs then return false at once).
     while (rig.ui.RunSync([] {})) std::this_thread::yield();
-    appended = rig.commands.AppendLines(text).size();
+    appended = rig.commands.AppendLines(text);
   });
   // The program ends: the UI thread closes first, then the command threads are joined; the
   // import stops at its next batch instead of parsing everything.

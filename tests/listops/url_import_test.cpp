@@ -59,9 +59,9 @@ TEST(UrlImportTest, AppendsEveryListedProxyInOrder) {
   rig.server.Route("/http.txt", Page("1.1.1.1:80\n2.2.2.2:8080\n\nnot a proxy\n3.3.3.3:3128\n"));
   const UrlImportResult result = rig.import.Import(rig.Url("/http.txt"));
   EXPECT_TRUE(result.fetched);
-  ASSERT_EQ(result.added.size(), 3u);
-  EXPECT_EQ(result.added[2].cells[kColAddress], "3.3.3.3");
-  EXPECT_EQ(result.added[2].cells[kColPort], "3128");
+  ASSERT_EQ(result.added, 3u);
+  EXPECT_EQ(rig.list.GetCell(2, kColAddress), "3.3.3.3");
+  EXPECT_EQ(rig.list.GetCell(2, kColPort), "3128");
   EXPECT_EQ(rig.Addresses(), (std::vector<std::string>{"1.1.1.1", "2.2.2.2", "3.3.3.3"}));
   EXPECT_EQ(rig.state.Text(control::kStatusLine), "共有代理IP：3个");
   EXPECT_EQ(rig.state.Text(Counter::kList), "3");
@@ -126,8 +126,8 @@ TEST(UrlImportTest, CompressedAndCutListsGiveOnlyWholeLines) {
   gzip.headers = {{"Content-Encoding", "gzip"}};
   rig.server.Route("/gzip", gzip);
   result = rig.import.Import(rig.Url("/gzip"));
-  ASSERT_EQ(result.added.size(), 1u);
-  EXPECT_EQ(result.added[0].cells[kColPort], "3128");
+  ASSERT_EQ(result.added, 1u);
+  EXPECT_EQ(rig.list.GetCell(rig.list.ListCount() - 1, kColPort), "3128");
   EXPECT_FALSE(result.cut);
 }
 
