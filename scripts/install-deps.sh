@@ -12,7 +12,7 @@ packages=(
   xvfb xauth trayer fonts-wqy-zenhei x11-utils xdotool
   kde-cli-tools
   dpkg-dev file
-  squid tinyproxy
+  squid tinyproxy microsocks dante-server
 )
 
 missing=()

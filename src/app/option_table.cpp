@@ -47,6 +47,10 @@ constexpr OptionSpec kOptions[] = {
      "fetched instead of the validation address", Bit(Invocation::kCheck), false},
     {"--json", "", ValueGrammar::kNone, 0, "JSON lines instead of tab-separated ones",
      Bit(Invocation::kCheck), false},
+    {"--protocol", "PROTOCOL", ValueGrammar::kWord, 0,
+     "http, connect, socks4 or socks5: reach every proxy this way, and report which worked; "
+     "auto: try each",
+     Bit(Invocation::kCheck), false},
     // `harvest`.
     // Its value name is the registered sources' names (see OptionRows).
     {"--source", "", ValueGrammar::kWord, 0, "the proxy-list site to harvest",
@@ -118,7 +122,7 @@ struct UsageTemplate {
 constexpr UsageTemplate kUsages[] = {
     {Invocation::kCheck,
      "lumvexip check [FILE|-] {--threads} {--check-timeout} {--validation-host}\n"
-     "               {--expect} {--check-url} {--json}"},
+     "               {--expect} {--check-url} {--json} {--protocol}"},
     {Invocation::kHarvest,
      "lumvexip harvest <--source> {--count} {--category} {--database} {--page} {--source-*} | "
      "lumvexip harvest <--url>"},

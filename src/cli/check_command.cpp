@@ -2,14 +2,17 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string_view>
+#include <utility>
 
 #include "app/command_line.h"
 #include "app/endpoints.h"
@@ -23,40 +26,50 @@
 #include "proxylist/check_state.h"
 #include "proxylist/proxy_entry.h"
 #include "text/text_util.h"
+#include "validate/check_protocol.h"
 #include "validate/proxy_check.h"
 #include "validate/validation_run.h"
 
 namespace lumvex::cli {
 namespace {
 
-// Prints each verdict as it arrives and counts them; called on the run's workers.
+// Prints each verdict as it arrives and counts them; called on the runs' workers. With
+// protocols chosen (--protocol), a row is printed once every protocol has its verdict: it passes
+// when any worked, and a fourth field (JSON: "protocols") names those that did.
 class VerdictPrinter {
  public:
-  // `rows` are the checked rows, in the run's order. With `json`, lines are JSON and show each
-  // check's status and size as well.
-  VerdictPrinter(const std::vector<ProxyEntry>& rows, std::ostream& out, std::ostream& err,
-                 bool progress, bool json)
-      : json_(json), rows_(rows), out_(out), err_(err), progress_(progress) {}
+  // `rows` are the checked rows, in the runs' order; `protocols` those tried on each (empty: the
+  // row's own). With `json`, lines are JSON and show each check's status and size as well.
+  VerdictPrinter(const std::vector<ProxyEntry>& rows, std::vector<CheckProtocol> protocols,
+                 std::ostream& out, std::ostream& err, bool progress, bool json)
+      : json_(json),
+        rows_(rows),
+        protocols_(std::move(protocols)),
+        out_(out),
+        err_(err),
+        progress_(progress),
+        pending_(rows.size()) {}
 
-  void Print(int row, const CheckState& state) {
-    const bool ok = state.Ok();
-    const double seconds = state.seconds;
-    char took[32];
-    std::snprintf(took, sizeof took, "%.3f", seconds);
-    const ProxyEntry& entry = rows_[static_cast<std::size_t>(row)];
-    // The address came from a file or the web: nothing in it may steer the terminal.
-    const std::string address =
-        text::EscapeControls(entry.cells[kColAddress] + ':' + entry.cells[kColPort]);
+  // The verdict of `row` by the `index`-th protocol (0 without protocols).
+  void Print(int row, std::size_t index, const CheckState& state) {
     std::lock_guard lock(mutex_);
-    if (json_) {
-      out_ << VerdictJsonLine(address, ok, seconds, state.http_status, state.bytes) << std::endl;
+    Pending& pending = pending_[static_cast<std::size_t>(row)];
+    if (protocols_.empty()) {
+      PrintLine(row, state, nullptr);
     } else {
-      out_ << address << '\t' << (ok ? "ok" : "failed") << '\t' << took << std::endl;
-    }
-    ++(ok ? ok_ : failed_);
-    if (progress_) {
-      err_ << "\r" << ok_ + failed_ << "/" << rows_.size() << " done, " << ok_ << " ok, " << failed_
-           << " failed" << std::flush;
+      pending.states.resize(protocols_.size());
+      pending.states[index] = state;
+      if (++pending.arrived < protocols_.size()) return;
+      // The line shows the first protocol that worked, or the first tried when none did.
+      std::vector<CheckProtocol> worked;
+      const CheckState* shown = &pending.states.front();
+      for (std::size_t i = 0; i < protocols_.size(); ++i) {
+        if (!pending.states[i].Ok()) continue;
+        if (worked.empty()) shown = &pending.states[i];
+        worked.push_back(protocols_[i]);
+      }
+      PrintLine(row, *shown, &worked);
+      pending.states = {};
     }
     if (ok_ + failed_ == rows_.size()) all_done_.notify_all();
   }
@@ -68,16 +81,69 @@ class VerdictPrinter {
   }
 
  private:
+  struct Pending {
+    std::vector<CheckState> states;
+    std::size_t arrived = 0;
+  };
+
+  // With the mutex held. `worked`: the protocols that worked, when protocols were chosen.
+  void PrintLine(int row, const CheckState& state, const std::vector<CheckProtocol>* worked) {
+    const bool ok = worked ? !worked->empty() : state.Ok();
+    const double seconds = state.seconds;
+    char took[32];
+    std::snprintf(took, sizeof took, "%.3f", seconds);
+    const ProxyEntry& entry = rows_[static_cast<std::size_t>(row)];
+    // The address came from a file or the web: nothing in it may steer the terminal.
+    const std::string address =
+        text::EscapeControls(entry.cells[kColAddress] + ':' + entry.cells[kColPort]);
+    if (json_) {
+      std::string line = VerdictJsonLine(address, ok, seconds, state.http_status, state.bytes);
+      if (worked) line.insert(line.size() - 1, ",\"protocols\":" + JsonNames(*worked));
+      out_ << line << std::endl;
+    } else {
+      out_ << address << '\t' << (ok ? "ok" : "failed") << '\t' << took;
+      if (worked) out_ << '\t' << CheckProtocolList(*worked);
+      out_ << std::endl;
+    }
+    ++(ok ? ok_ : failed_);
+    if (progress_) {
+      err_ << "\r" << ok_ + failed_ << "/" << rows_.size() << " done, " << ok_ << " ok, " << failed_
+           << " failed" << std::flush;
+    }
+  }
+
+  static std::string JsonNames(const std::vector<CheckProtocol>& protocols) {
+    std::string names = "[";
+    for (const CheckProtocol protocol : protocols) {
+      if (names.size() > 1) names += ',';
+      names += '"' + std::string(CheckProtocolName(protocol)) + '"';
+    }
+    return names + "]";
+  }
+
   const bool json_;
   const std::vector<ProxyEntry>& rows_;
+  const std::vector<CheckProtocol> protocols_;
   std::ostream& out_;
   std::ostream& err_;
   const bool progress_;
   std::mutex mutex_;
   std::condition_variable all_done_;
+  std::vector<Pending> pending_;
   std::size_t ok_ = 0;
   std::size_t failed_ = 0;
 };
+
+// The protocols of --protocol: all for "auto", else the one named; empty without the flag.
+std::vector<CheckProtocol> ProtocolsOf(const SubcommandArgs& parsed,
+                                       std::vector<std::string>& errors) {
+  const auto it = parsed.values.find("--protocol");
+  if (it == parsed.values.end()) return {};
+  if (it->second == "auto") return {std::begin(kAllCheckProtocols), std::end(kAllCheckProtocols)};
+  if (const std::optional<CheckProtocol> one = ParseCheckProtocol(it->second)) return {*one};
+  errors.push_back("--protocol: auto, http, connect, socks4 or socks5: \"" + it->second + "\"");
+  return {};
+}
 
 }  // namespace
 
@@ -104,6 +170,7 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
                        ": \"" + text + "\"");
     }
   }
+  const std::vector<CheckProtocol> protocols = ProtocolsOf(parsed, errors);
   if (!errors.empty()) return ReportUsageErrors(errors, usage);
 
   std::optional<std::vector<ProxyEntry>> read = ReadListRows(parsed, in, err);
@@ -117,24 +184,37 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   // Like every run of the program, a check settles on its data directory (a per-user one gets its
   // parent made), though it writes nothing there.
   DataDirectoryOf(parsed.common, RunDirectory());
-  VerdictPrinter printer(rows, out, err, progress, strict.json);
+  VerdictPrinter printer(rows, protocols, out, err, progress, strict.json);
   {
     http::CookieStore cookies;
     http::FetchClient fetcher(&cookies);
-    WorkerPool pool;
     const double timeout_s = parsed.common.check_timeout_seconds.value_or(kDefaultCheckTimeoutS);
-    ValidationRun::Events events;
-    events.finished = [&printer](int row, const CheckState& state) { printer.Print(row, state); };
-    ValidationRun run(pool, fetcher, CheckTargetOf(parsed.common.endpoints, timeout_s),
-                      std::move(events));
-    run.SetStrictRule(strict.rule);
-    run.Start(rows, threads);
+    // One run (and pool) per protocol tried, all at once; together they keep about `threads`
+    // checks in flight.
+    const std::size_t run_count = std::max<std::size_t>(1, protocols.size());
+    const int run_threads =
+        static_cast<int>((static_cast<std::size_t>(threads) + run_count - 1) / run_count);
+    std::vector<std::unique_ptr<WorkerPool>> pools;
+    std::vector<std::unique_ptr<ValidationRun>> runs;
+    for (std::size_t i = 0; i < run_count; ++i) {
+      CheckTarget target = CheckTargetOf(parsed.common.endpoints, timeout_s);
+      if (!protocols.empty()) target.protocol = protocols[i];
+      ValidationRun::Events events;
+      events.finished = [&printer, i](int row, const CheckState& state) {
+        printer.Print(row, i, state);
+      };
+      pools.push_back(std::make_unique<WorkerPool>());
+      runs.push_back(std::make_unique<ValidationRun>(*pools.back(), fetcher, std::move(target),
+                                                     std::move(events)));
+      runs.back()->SetStrictRule(strict.rule);
+    }
+    for (auto& run : runs) run->Start(rows, run_threads);
     printer.WaitForAll();
     if (progress) err << std::endl;
-    run.Stop();
+    for (auto& run : runs) run->Stop();
     // Every check has reported: the workers are idle and end at once.
     fetcher.Close();
-    pool.Shutdown(1000);
+    for (auto& pool : pools) pool->Shutdown(1000);
   }
   return 0;
 }

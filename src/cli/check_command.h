@@ -12,8 +12,11 @@ namespace lumvex::cli {
 // verdict as it arrives: address:port TAB ok|failed TAB seconds (with --json a JSON object:
 // address, verdict ok/failed, seconds, status, bytes). --expect TEXT: a reply counts only when
 // it is 2xx and contains TEXT; --check-url URL is fetched instead of the validation address.
-// With `progress`, a progress line goes to `err`. Returns 0 when every proxy got a verdict, 2 on
-// bad usage.
+// --protocol auto|http|connect|socks4|socks5 reaches every proxy that way (auto: each of the
+// four) instead of by its row's scheme; a line then waits for all of them, passes when any
+// worked and gains a fourth field, the protocols that worked ("http,connect" or "-"; JSON: a
+// "protocols" array). With `progress`, a progress line goes to `err`. Returns 0 when every proxy
+// got a verdict, 2 on bad usage.
 int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
              std::ostream& err, bool progress);
 

@@ -42,6 +42,27 @@ bool HasLineNamed(const std::vector<std::string>& lines, std::string_view name) 
   });
 }
 
+// The proxy schemes curl is given, with the type each stands for. A SOCKS proxy carries the
+// request whatever the URL's scheme, as a tunnel does.
+struct ProxyKind {
+  std::string_view prefix;
+  curl_proxytype type;
+};
+constexpr ProxyKind kProxyKinds[] = {
+    {"http://", CURLPROXY_HTTP},
+    {"socks4://", CURLPROXY_SOCKS4},
+    {"socks4a://", CURLPROXY_SOCKS4A},
+    {"socks5://", CURLPROXY_SOCKS5},
+    {"socks5h://", CURLPROXY_SOCKS5_HOSTNAME},
+};
+
+const ProxyKind* KindOf(std::string_view proxy) {
+  for (const ProxyKind& kind : kProxyKinds) {
+    if (text::StartsWith(proxy, kind.prefix, true)) return &kind;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 std::string ComposeUrl(bool https, std::string_view host, int port, std::string_view path) {
@@ -104,20 +125,24 @@ bool CurlTransfer::SetUrl(const std::string& url) {
 bool CurlTransfer::SetProxy(std::string_view proxy, bool tunnel_https) {
   proxy_ = text::Trim(proxy);
   tunnel_https_ = tunnel_https;
-  if (!proxy_.empty() && !text::StartsWith(proxy_, "http://", true)) proxy_ = "http://" + proxy_;
+  if (!proxy_.empty() && KindOf(proxy_) == nullptr) proxy_ = "http://" + proxy_;
   return ApplyProxy(text::StartsWith(url_, "https://", true));
 }
 
 bool CurlTransfer::ApplyProxy(bool https_url) {
   proxy_in_effect_ = false;
-  if (proxy_.empty() || (https_url && !tunnel_https_)) {
+  const ProxyKind* kind = KindOf(proxy_);
+  const bool socks = kind != nullptr && kind->type != CURLPROXY_HTTP;
+  if (proxy_.empty() || kind == nullptr || (https_url && !tunnel_https_ && !socks)) {
     return curl_easy_setopt(easy_, CURLOPT_PROXY, "") == CURLE_OK;
   }
   // curl keeps its previous proxy ("", direct) when it refuses one, so every option is checked:
   // a request that needs the proxy must never leave without it.
   const bool taken =
       curl_easy_setopt(easy_, CURLOPT_PROXY, proxy_.c_str()) == CURLE_OK &&
-      curl_easy_setopt(easy_, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP)) == CURLE_OK &&
+      curl_easy_setopt(easy_, CURLOPT_PROXYTYPE, static_cast<long>(kind->type)) == CURLE_OK &&
+      curl_easy_setopt(easy_, CURLOPT_HTTPPROXYTUNNEL, tunnel_plain_ && !socks ? 1L : 0L) ==
+          CURLE_OK &&
       // An empty list overrides NO_PROXY from the environment.
       curl_easy_setopt(easy_, CURLOPT_NOPROXY, "") == CURLE_OK;
   if (!taken) {

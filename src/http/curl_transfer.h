@@ -38,9 +38,14 @@ class CurlTransfer {
   // False when curl refused the address (the handle then keeps its previous one).
   bool SetUrl(const std::string& url);
   // Host:port of an HTTP proxy used for plain-http URLs only; empty: always direct. With
-  // `tunnel_https`, https URLs go through it too (a CONNECT tunnel). False when curl refused the
-  // proxy (an address too long for it, say): the handle is then left going direct.
+  // `tunnel_https`, https URLs go through it too (a CONNECT tunnel). A proxy written with a
+  // SOCKS scheme ("socks4://", "socks4a://", "socks5://", "socks5h://" + host:port) carries
+  // every URL. False when curl refused the proxy (an address too long for it, say): the handle
+  // is then left going direct.
   bool SetProxy(std::string_view proxy, bool tunnel_https = false);
+  // Plain-http URLs too go through a CONNECT tunnel of the HTTP proxy instead of being handed to
+  // it: whether the proxy tunnels is then what a request finds out. Call before SetProxy.
+  void SetTunnelPlainHttp(bool tunnel) { tunnel_plain_ = tunnel; }
   // The request to the URL set now goes through the proxy: one is given, curl took it, and it
   // serves this URL's scheme.
   bool ProxyInEffect() const { return proxy_in_effect_; }
@@ -94,6 +99,7 @@ class CurlTransfer {
   std::string url_;
   std::string proxy_;
   bool tunnel_https_ = false;
+  bool tunnel_plain_ = false;
   bool proxy_in_effect_ = false;
   bool require_proxy_ = false;
   std::string method_ = "GET";

@@ -91,6 +91,7 @@ std::unique_ptr<CurlTransfer> FetchClient::Prepare(const std::string& url,
   std::string complete = CompleteFetchHeaderBlock(block, url, post, cookie_text, body.size());
 
   if (!transfer->SetUrl(target)) return nullptr;
+  transfer->SetTunnelPlainHttp(options.proxy_tunnel);
   const bool proxy_taken = transfer->SetProxy(options.proxy.value_or(""), options.proxy_only);
   // A check must never reach the site itself: without its proxy it sends nothing.
   if (options.proxy_only && !(proxy_taken && transfer->ProxyInEffect())) return nullptr;

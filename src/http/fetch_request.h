@@ -34,7 +34,9 @@ inline constexpr std::string_view kFormContentTypeLine =
 // Every field left empty is "not supplied".
 struct FetchOptions {
   std::optional<int> method;           // 1: POST; anything else: GET
-  std::optional<std::string> proxy;    // host:port of an HTTP proxy for plain-http URLs
+  // host:port of an HTTP proxy for plain-http URLs, or a SOCKS proxy as scheme://host:port
+  // (socks4, socks4a, socks5, socks5h) for every URL.
+  std::optional<std::string> proxy;
   std::optional<std::string> headers;  // extra lines, each ending in CR LF, sent first
   std::optional<std::string> body;     // bytes, sent with POST only
   std::optional<std::string> cookies;  // value of a Cookie header; stored cookies are then not sent
@@ -48,6 +50,9 @@ struct FetchOptions {
   // a CONNECT tunnel, a redirect is followed only where the proxy serves it (same scheme), and a
   // proxy that is empty or that the HTTP library refuses sends nothing (empty result).
   bool proxy_only = false;
+  // A plain-http exchange, too, goes through a CONNECT tunnel of the HTTP proxy (to the URL's host
+  // and port) instead of being handed to the proxy as an absolute-form request.
+  bool proxy_tunnel = false;
   bool want_response_headers = false;
   bool want_cookies = false;
 };

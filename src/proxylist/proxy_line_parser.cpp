@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "proxylist/address_line_reader.h"
+#include "proxylist/proxy_scheme.h"
 #include "text/codec.h"
 #include "text/text_util.h"
 #include "text/utf8_sniffer.h"
@@ -13,10 +15,12 @@
 namespace lumvex {
 namespace {
 
-ProxyEntry RowOf(const std::string& address, const std::string& port, std::string location) {
+ProxyEntry RowOf(const std::string& address, const std::string& port, std::string location,
+                 ProxyScheme scheme) {
   ProxyEntry entry;
   entry.cells[kColAddress] = address;
   entry.cells[kColPort] = port;
+  entry.cells[kColType] = std::string(SchemeTypeText(scheme));
   entry.cells[kColLocation] = std::move(location);
   return entry;
 }
@@ -73,6 +77,11 @@ bool IsPort(std::string_view port) {
 std::vector<ProxyEntry> ParseProxyLine(std::string_view line) {
   std::vector<ProxyEntry> rows;
   line = TrimBlank(line);
+  // "http://" names what a line without a scheme means; another scheme stays with the address.
+  const std::optional<SchemePrefix> scheme = ReadSchemePrefix(line);
+  if (!scheme) return rows;
+  line.remove_prefix(scheme->length);
+  if (line.starts_with(' ') || line.starts_with('\t')) return rows;
   // The address ends at the first ":" (after the closing bracket of an IPv6 address); the rest
   // runs to the next ":" (the list formats never hold one in their type or location).
   std::size_t colon = line.find(':', line.starts_with('[') ? line.find(']') : 0);
@@ -82,22 +91,23 @@ std::vector<ProxyEntry> ParseProxyLine(std::string_view line) {
   rest = rest.substr(0, rest.find(':'));
   const std::string_view port = TrimBlank(rest).substr(0, TrimBlank(rest).find_first_of(" \t@#;"));
   if (!(IsHostName(address) || IsBracketedIpv6(address)) || !IsPort(port)) return rows;
-  const std::string address_text(address);
+  const std::string address_text =
+      std::string(SchemeAddressPrefix(scheme->scheme)) + std::string(address);
   const std::string port_text(port);
   const std::string rest_text(rest);
   if (!text::Contains(rest_text, "@")) {
-    rows.push_back(RowOf(address_text, port_text, {}));
+    rows.push_back(RowOf(address_text, port_text, {}, scheme->scheme));
     return rows;
   }
   if (text::Contains(rest_text, "#")) {
     const std::vector<std::string> hash = text::Split(rest_text, "#");
-    if (hash.size() >= 2) rows.push_back(RowOf(address_text, port_text, hash[1]));
+    if (hash.size() >= 2) rows.push_back(RowOf(address_text, port_text, hash[1], scheme->scheme));
   } else {
-    rows.push_back(RowOf(address_text, port_text, {}));
+    rows.push_back(RowOf(address_text, port_text, {}, scheme->scheme));
   }
   if (text::Contains(rest_text, ";")) {
     const std::vector<std::string> semi = text::Split(rest_text, ";");
-    if (semi.size() >= 2) rows.push_back(RowOf(address_text, port_text, semi[1]));
+    if (semi.size() >= 2) rows.push_back(RowOf(address_text, port_text, semi[1], scheme->scheme));
   }
   return rows;
 }

@@ -22,7 +22,8 @@ int DrawSalt() {
 }
 
 http::FetchOptions CheckFetchOptions(const std::string& proxy, double timeout_s,
-                                     std::size_t max_body_bytes) {
+                                     std::size_t max_body_bytes,
+                                     std::optional<CheckProtocol> protocol) {
   http::FetchOptions options;
   options.method = 0;
   options.proxy = proxy;
@@ -30,6 +31,7 @@ http::FetchOptions CheckFetchOptions(const std::string& proxy, double timeout_s,
   options.timeout_s = timeout_s;
   options.body_encoding = http::kBodyAsIs;
   options.max_body_bytes = max_body_bytes;
+  if (protocol) ApplyCheckProtocol(options, proxy, *protocol);
   return options;
 }
 

@@ -4,10 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "http/fetch_request.h"
+#include "validate/check_protocol.h"
 
 namespace lumvex {
 
@@ -38,6 +40,8 @@ struct CheckTarget {
   std::string validation_token;    // four digits
   std::string connectivity_host;   // host[:port], fetched by the menu check
   double timeout_s = kDefaultCheckTimeoutS;  // the check deadline
+  // Every proxy is reached this way; none: by the scheme of its row (an HTTP proxy without one).
+  std::optional<CheckProtocol> protocol;
 };
 
 // kRootPage: "http://" + host + "/?s=" + salt. kEmotionList: "http://" + host +
@@ -49,9 +53,11 @@ std::string ValidationUrl(const CheckTarget& target, int salt);
 int DrawSalt();
 
 // How every check fetches: through `proxy` only (never direct), with the deadline, the body as
-// received and read up to `max_body_bytes`.
+// received and read up to `max_body_bytes`. `proxy` is a row's "address:port", its address
+// perhaps with a SOCKS scheme in front; with `protocol` it is reached that way instead.
 http::FetchOptions CheckFetchOptions(const std::string& proxy, double timeout_s,
-                                     std::size_t max_body_bytes = kCheckBodyBytes);
+                                     std::size_t max_body_bytes = kCheckBodyBytes,
+                                     std::optional<CheckProtocol> protocol = std::nullopt);
 
 // The proxy relayed the request: before the deadline, the reply that came through it has a status
 // from 200 to 399, and a 2xx carries a body. A proxy's own refusal (403 by its rules, 407 login

@@ -1,12 +1,24 @@
 // The import line parser on arbitrary lines: at most two rows, both for one address and port,
-// every cell a row fills taken from the line, and the other cells empty.
+// every cell a row fills taken from the line (the address after its scheme), the type column
+// naming a SOCKS scheme's protocol, and the other cells empty.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "fuzz_check.h"
 #include "proxylist/proxy_line_parser.h"
+
+namespace {
+
+// The address without the scheme a SOCKS row keeps in front of it.
+std::string_view HostOf(std::string_view address) {
+  const std::size_t separator = address.find("://");
+  return separator == std::string_view::npos ? address : address.substr(separator + 3);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lumvex;
@@ -17,16 +29,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!row.cells[kColAddress].empty() && !row.cells[kColPort].empty());
     FUZZ_CHECK(row.cells[kColAddress] == rows[0].cells[kColAddress]);
     FUZZ_CHECK(row.cells[kColPort] == rows[0].cells[kColPort]);
-    for (const int column : {kColAddress, kColPort, kColLocation}) {
+    const std::string_view address = row.cells[kColAddress];
+    const std::string_view scheme = address.substr(0, address.size() - HostOf(address).size());
+    FUZZ_CHECK(line.find(HostOf(address)) != std::string_view::npos);
+    for (const int column : {kColPort, kColLocation}) {
       FUZZ_CHECK(line.find(row.cells[column]) != std::string_view::npos);
     }
-    for (const int column : {kColType, kColSpeed, kColSurvival}) {
+    const std::string& type = row.cells[kColType];
+    if (scheme.empty()) {
+      FUZZ_CHECK(type.empty());
+    } else if (scheme.starts_with("socks4")) {
+      FUZZ_CHECK((scheme == "socks4://" || scheme == "socks4a://") && type == "SOCKS4");
+    } else {
+      FUZZ_CHECK((scheme == "socks5://" || scheme == "socks5h://") && type == "SOCKS5");
+    }
+    for (const int column : {kColSpeed, kColSurvival}) {
       FUZZ_CHECK(row.cells[column].empty());
     }
   }
   // The address and port come before the location in the line.
   if (!rows.empty()) {
-    const std::size_t address_at = line.find(rows[0].cells[kColAddress]);
+    const std::size_t address_at = line.find(HostOf(rows[0].cells[kColAddress]));
     FUZZ_CHECK(line.find(rows[0].cells[kColPort], address_at) != std::string_view::npos);
   }
   return 0;

@@ -127,6 +127,22 @@ TEST(ListCommandsTest, PasteAppendsEnablesAndEmptiesTheClipboard) {
   EXPECT_EQ(rig.prompts.clipboard, "");
 }
 
+TEST(ListCommandsTest, ASocksRowKeepsItsSchemeThroughPasteAndExport) {
+  ListRig rig;
+  rig.prompts.clipboard = "socks5://3.3.3.3:1080\r\nhttp://4.4.4.4:80";
+  rig.OnUi([&] { rig.commands.PasteFromClipboard(); });
+  rig.commands.WaitIdle();
+  ASSERT_EQ(rig.list.ListCount(), 2);
+  EXPECT_EQ(rig.list.GetCell(0, kColAddress), "socks5://3.3.3.3");
+  EXPECT_EQ(rig.list.GetCell(0, kColType), "SOCKS5");
+  EXPECT_EQ(rig.list.GetCell(1, kColAddress), "4.4.4.4");
+  EXPECT_EQ(rig.list.GetCell(1, kColType), "");
+  const std::string chosen = rig.dir.File("out");
+  rig.prompts.QueueFile(chosen);
+  rig.OnUi([&] { rig.commands.ExportToFile(); });
+  EXPECT_EQ(ReadWholeFile(chosen + ".txt"), "socks5://3.3.3.3:1080\r\n4.4.4.4:80");
+}
+
 TEST(ListCommandsTest, PasteWithoutProxiesLeavesTheButtonsAsTheyWere) {
   ListRig rig;
   rig.prompts.clipboard = "hello world";

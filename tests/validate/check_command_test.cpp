@@ -36,13 +36,15 @@ Outcome RunChecker(const std::vector<std::string>& args, const std::string& inpu
 
 class CheckCommandTest : public ::testing::Test {
  protected:
-  std::vector<std::string> StartFarm(const std::vector<ProxyBehaviour>& behaviours) {
+  std::vector<std::string> StartFarm(const std::vector<ProxyBehaviour>& behaviours,
+                                     const std::vector<tools::ProxyProtocol>& protocols = {}) {
     tools::RaiseFileLimit();
     std::vector<tools::ProxySpec> specs;
     for (std::size_t i = 0; i < behaviours.size(); ++i) {
       tools::ProxySpec spec;
       spec.address = tools::LoopbackAddress(i);
       spec.behaviour = behaviours[i];
+      if (i < protocols.size()) spec.protocol = protocols[i];
       specs.push_back(spec);
     }
     std::vector<std::string> addresses;
@@ -140,6 +142,98 @@ TEST_F(CheckCommandTest, BadUsageExitsWithTwo) {
   EXPECT_EQ(RunChecker({"--bogus"}).status, 2);
   EXPECT_EQ(RunChecker({"a.txt", "b.txt"}).status, 2);
   EXPECT_EQ(RunChecker({"/nonexistent/list.txt"}).status, 2);
+}
+
+// Tab-separated lines with the protocols field, by address: the verdict word and the protocols.
+std::map<std::string, std::pair<std::string, std::string>> ProtocolVerdicts(
+    const std::string& out) {
+  std::map<std::string, std::pair<std::string, std::string>> verdicts;
+  std::istringstream lines(out);
+  for (std::string text; std::getline(lines, text);) {
+    std::vector<std::string> fields;
+    std::istringstream parts(text);
+    for (std::string field; std::getline(parts, field, '\t');) fields.push_back(field);
+    EXPECT_EQ(fields.size(), 4u) << text;
+    if (fields.size() == 4 && IsSeconds(fields[2])) verdicts[fields[0]] = {fields[1], fields[3]};
+  }
+  return verdicts;
+}
+
+TEST_F(CheckCommandTest, ProtocolAutoReportsWhatEachProxySpeaks) {
+  using tools::ProxyProtocol;
+  struct Case {
+    ProxyProtocol protocol;
+    ProxyBehaviour behaviour;
+    std::string scheme;  // how the list names the proxy
+    std::string worked;  // the fourth field
+  };
+  const Case cases[] = {
+      {ProxyProtocol::kHttp, ProxyBehaviour::kAnswer, "", "http"},
+      {ProxyProtocol::kHttpConnect, ProxyBehaviour::kAnswer, "", "http,connect"},
+      {ProxyProtocol::kHttpNoConnect, ProxyBehaviour::kAnswer, "", "http"},
+      {ProxyProtocol::kSocks4, ProxyBehaviour::kAnswer, "socks4://", "socks4"},
+      {ProxyProtocol::kSocks5, ProxyBehaviour::kAnswer, "socks5://", "socks5"},
+      // The scheme the list gives is not what is tried: a SOCKS5 proxy listed as HTTP.
+      {ProxyProtocol::kSocks5, ProxyBehaviour::kAnswer, "", "socks5"},
+      {ProxyProtocol::kHttpConnect, ProxyBehaviour::kRefuse, "", "-"},
+  };
+  std::vector<ProxyBehaviour> behaviours;
+  std::vector<ProxyProtocol> protocols;
+  for (const Case& c : cases) {
+    behaviours.push_back(c.behaviour);
+    protocols.push_back(c.protocol);
+  }
+  const auto addresses = StartFarm(behaviours, protocols);
+  ASSERT_EQ(addresses.size(), std::size(cases));
+  std::string input;
+  for (std::size_t i = 0; i < addresses.size(); ++i) input += cases[i].scheme + addresses[i] + "\n";
+  // A numeric validation host: a SOCKS4 client resolves the name itself.
+  const std::vector<std::string> args = {
+      "--protocol",        "auto",        "--check-timeout", "1",
+      "--validation-host", "127.0.0.1:9", "--threads",       "8"};
+  Outcome outcome = RunChecker(args, input);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  const auto verdicts = ProtocolVerdicts(outcome.out);
+  ASSERT_EQ(verdicts.size(), std::size(cases)) << outcome.out;
+  for (std::size_t i = 0; i < addresses.size(); ++i) {
+    const auto& [verdict, worked] = verdicts.at(cases[i].scheme + addresses[i]);
+    EXPECT_EQ(worked, cases[i].worked) << addresses[i];
+    EXPECT_EQ(verdict, cases[i].worked == "-" ? "failed" : "ok") << addresses[i];
+  }
+
+  // JSON names them in an array; a forced protocol tries that one only.
+  std::vector<std::string> json_args = args;
+  json_args.push_back("--json");
+  outcome = RunChecker(json_args, cases[1].scheme + addresses[1] + "\n" + addresses[6] + "\n");
+  EXPECT_NE(outcome.out.find("\"verdict\":\"ok\",\"seconds\":"), std::string::npos) << outcome.out;
+  EXPECT_NE(outcome.out.find("\"protocols\":[\"http\",\"connect\"]}"), std::string::npos)
+      << outcome.out;
+  EXPECT_NE(outcome.out.find("\"protocols\":[]}"), std::string::npos) << outcome.out;
+  outcome = RunChecker(
+      {"--protocol", "socks5", "--check-timeout", "1", "--validation-host", "127.0.0.1:9"},
+      addresses[0] + "\n" + addresses[5] + "\n");
+  EXPECT_EQ(ProtocolVerdicts(outcome.out),
+            (std::map<std::string, std::pair<std::string, std::string>>{
+                {addresses[0], {"failed", "-"}}, {addresses[5], {"ok", "socks5"}}}));
+  EXPECT_EQ(RunChecker({"--protocol", "socks"}).status, 2);
+}
+
+TEST_F(CheckCommandTest, EachRowIsCheckedThroughItsOwnScheme) {
+  using tools::ProxyProtocol;
+  const auto addresses =
+      StartFarm({ProxyBehaviour::kAnswer, ProxyBehaviour::kAnswer, ProxyBehaviour::kAnswer},
+                {ProxyProtocol::kSocks4, ProxyProtocol::kSocks5, ProxyProtocol::kSocks5});
+  ASSERT_EQ(addresses.size(), 3u);
+  const std::string input =
+      "socks4://" + addresses[0] + "\nsocks5h://" + addresses[1] + "\n" + addresses[2] + "\n";
+  const Outcome outcome =
+      RunChecker({"--check-timeout", "1", "--validation-host", "127.0.0.1:9"}, input);
+  const auto verdicts = Verdicts(outcome.out);
+  ASSERT_EQ(verdicts.size(), 3u) << outcome.out;
+  EXPECT_EQ(verdicts.at("socks4://" + addresses[0]).first, "ok");
+  EXPECT_EQ(verdicts.at("socks5h://" + addresses[1]).first, "ok");
+  // Listed without a scheme, the SOCKS5 proxy is asked as an HTTP proxy, which it is not.
+  EXPECT_EQ(verdicts.at(addresses[2]).first, "failed");
 }
 
 }  // namespace
