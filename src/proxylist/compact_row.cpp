@@ -135,7 +135,8 @@ void CompactRow::Rebuild(const Cells& cells, const RowColours& colours) {
   std::size_t end = 0;
   for (int c = 0; c < kProxyColumnCount; ++c) {
     const std::string_view cell = cells[static_cast<std::size_t>(c)];
-    std::memcpy(out, cell.data(), cell.size());
+    // An empty view may carry no pointer at all, which memcpy must not be given.
+    if (!cell.empty()) std::memcpy(out, cell.data(), cell.size());
     out += cell.size();
     end += cell.size();
     if (wide) {

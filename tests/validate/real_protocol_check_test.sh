@@ -27,36 +27,7 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-free_port() {
-  local port
-  while :; do
-    port=$((20000 + RANDOM % 40000))
-    port_in_use "$port" || { echo "$port"; return; }
-  done
-}
-
-# start NAME CONFIG COMMAND...: fills in the configuration (none: "-"), starts the proxy in the
-# foreground of a background job with @PORT@ and @CONF@ in its arguments replaced, waits for its
-# port and records NAME as address:port.
-declare -A address
-start() {
-  local name=$1 config=$2
-  shift 2
-  local port arg args=()
-  port=$(free_port)
-  if [ "$config" != - ]; then
-    sed -e "s|@PORT@|$port|g" "$configs/$config" >"$work/$name.conf"
-  fi
-  for arg in "$@"; do
-    arg=${arg//@PORT@/$port}
-    args+=("${arg//@CONF@/$work/$name.conf}")
-  done
-  "${args[@]}" >"$work/$name.out" 2>&1 &
-  pids+=($!)
-  wait_for 20 port_in_use "$port" || { cat "$work/$name.out"; fail "$name did not start"; }
-  address[$name]="127.0.0.1:$port"
-}
+. "$(cd "$(dirname "$0")/../support" && pwd)/real_servers.sh"
 
 origin_port=$(free_port)
 "$server" --port "$origin_port" --body "the page" --max-seconds 110 >"$work/origin.log" 2>&1 &

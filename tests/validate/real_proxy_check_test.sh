@@ -26,54 +26,17 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-# Below the kernel's ephemeral range (32768 and up): a port there may be the local end of another
-# test's outgoing connection, free to connect to but not to bind, so a server would fail to start.
-free_port() {
-  local port
-  while :; do
-    port=$((20000 + RANDOM % 12000))
-    port_in_use "$port" || { echo "$port"; return; }
-  done
-}
-
-# listening_or_gone PID PORT: the server listens, or it has ended.
-listening_or_gone() { port_in_use "$2" || ! kill -0 "$1" 2>/dev/null; }
-
-# start NAME CONFIG COMMAND...: fills in the configuration, starts the proxy in the foreground of
-# a background job, waits for its port and records NAME as address:port.
-declare -A address
-start() {
-  local name=$1 config=$2
-  shift 2
-  local port attempt
-  # A port taken between the choice and the bind (by another test's server) is tried again with
-  # another port.
-  for attempt in 1 2 3; do
-    port=$(free_port)
-    sed -e "s|@PORT@|$port|g" -e "s|@DIR@|$work|g" "$configs/$config" >"$work/$name.conf"
-    "$@" "$work/$name.conf" >"$work/$name.out" 2>&1 &
-    pids+=($!)
-    wait_for 20 listening_or_gone "$!" "$port"
-    if port_in_use "$port"; then
-      address[$name]="127.0.0.1:$port"
-      return
-    fi
-    grep -q "in use" "$work/$name.out" || break
-  done
-  cat "$work/$name.out"
-  fail "$name did not start"
-}
+. "$(cd "$(dirname "$0")/../support" && pwd)/real_servers.sh"
 
 origin_port=$(free_port)
 "$server" --port "$origin_port" --body "the page" --max-seconds 110 >"$work/origin.log" 2>&1 &
 pids+=($!)
 wait_for 10 port_in_use "$origin_port" || fail "the origin server did not start"
 
-start squid-open squid-open.conf "$squid" -N -f
-start squid-deny squid-deny.conf "$squid" -N -f
-start tinyproxy-open tinyproxy-open.conf "$tinyproxy" -d -c
-start tinyproxy-auth tinyproxy-auth.conf "$tinyproxy" -d -c
+start squid-open squid-open.conf "$squid" -N -f @CONF@
+start squid-deny squid-deny.conf "$squid" -N -f @CONF@
+start tinyproxy-open tinyproxy-open.conf "$tinyproxy" -d -c @CONF@
+start tinyproxy-auth tinyproxy-auth.conf "$tinyproxy" -d -c @CONF@
 
 # check URL NAME=VERDICT:STATUS...: one run over the named proxies; STATUS "5xx" is any 5xx.
 check() {
