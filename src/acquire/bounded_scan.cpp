@@ -82,16 +82,11 @@ bool ScanBounded(std::string_view pattern, std::string_view start_literal, std::
 std::vector<std::string> AllTextsBetweenBounded(std::string_view subject, std::string_view left,
                                                 std::string_view right, std::string_view prefix,
                                                 std::string_view suffix, const ScanLimits& limits) {
-  std::string pattern = EscapeMarker(left);
-  pattern += "(.*?)";
-  pattern += EscapeMarker(right);
   std::vector<std::string> texts;
-  ScanBounded(pattern, LiteralPrefix(left), subject, limits, [&](const RegexHelper& helper, int i) {
-    std::string text(prefix);
-    text += helper.SubMatchText(i, 1);
-    text += suffix;
-    texts.push_back(std::move(text));
-  });
+  ScanBounded(BetweenPattern(left, right), LiteralPrefix(left), subject, limits,
+              [&](const RegexHelper& helper, int i) {
+                texts.push_back(FramedText(helper, i, prefix, suffix));
+              });
   return texts;
 }
 

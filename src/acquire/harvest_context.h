@@ -3,10 +3,11 @@
 #pragma once
 
 #include "acquire/bounded_scan.h"
-#include "acquire/harvest_threads.h"
+#include "acquire/cancel_signal.h"
 #include "acquire/harvest_tuning.h"
 #include "acquire/page_pacer.h"
 #include "http/fetch_client.h"
+#include "platform/work_threads.h"
 #include "platform/worker_pool.h"
 
 namespace lumvex {
@@ -20,7 +21,7 @@ struct HarvestContext {
   http::CookieStore* cookies;
   WorkerPool& pool;
   CancelSignal& cancel;
-  ThreadSet& threads;
+  WorkThreads& threads;
   PagePacer& pacer;
   const HarvestTuning& tuning;
 

@@ -11,11 +11,12 @@
 #include <string>
 #include <string_view>
 
+#include "acquire/cancel_signal.h"
 #include "acquire/harvest_context.h"
-#include "acquire/harvest_threads.h"
 #include "acquire/harvest_tuning.h"
 #include "acquire/page_pacer.h"
 #include "acquire/source.h"
+#include "platform/work_threads.h"
 
 namespace lumvex {
 
@@ -48,7 +49,9 @@ class Harvester {
  private:
   const HarvestTuning tuning_;
   CancelSignal cancel_;
-  ThreadSet threads_;
+  // A refused loader is dropped; destruction waits at most two seconds for the rest.
+  WorkThreads threads_{
+      {.run_refused_inline = false, .exit_bound = std::chrono::milliseconds(2000)}};
   PagePacer pacer_;
   HarvestContext context_;
   std::map<std::string, std::unique_ptr<Source>, std::less<>> sources_;

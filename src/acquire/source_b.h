@@ -41,11 +41,6 @@ struct DatabasePage {
 DatabasePage ParseDatabasePage(std::string_view page, std::string_view host,
                                const ScanLimits& limits = {});
 
-// Splits GBK bytes at `delimiter` (ASCII); a byte with the high bit set is taken together with
-// the byte after it, so a delimiter never matches inside a double-byte character. Empty pieces
-// between delimiters stay, an empty piece after the last one is dropped, no text gives no pieces.
-std::vector<std::string> SplitGbk(std::string_view gbk, std::string_view delimiter);
-
 // The rows of a list page (GBK bytes), in line order. A line counts when it holds "<br />"; it
 // loses its first byte and its last six bytes, then reads ip ":" port "@" type [";" location].
 // Rows hold address, port and (when present) location; the type is not kept.

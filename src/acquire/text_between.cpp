@@ -28,23 +28,30 @@ std::string EscapeMarker(std::string_view marker) {
   return out;
 }
 
-std::vector<std::string> AllTextsBetween(std::string_view subject, std::string_view left,
-                                         std::string_view right, std::string_view prefix,
-                                         std::string_view suffix) {
+std::string BetweenPattern(std::string_view left, std::string_view right) {
   std::string pattern = EscapeMarker(left);
   pattern += "(.*?)";
   pattern += EscapeMarker(right);
+  return pattern;
+}
+
+std::string FramedText(const RegexHelper& helper, int i, std::string_view prefix,
+                       std::string_view suffix) {
+  std::string text(prefix);
+  text += helper.SubMatchText(i, 1);
+  text += suffix;
+  return text;
+}
+
+std::vector<std::string> AllTextsBetween(std::string_view subject, std::string_view left,
+                                         std::string_view right, std::string_view prefix,
+                                         std::string_view suffix) {
   RegexHelper helper;
-  helper.Create(pattern, subject);
+  helper.Create(BetweenPattern(left, right), subject);
   std::vector<std::string> texts;
   const int count = helper.MatchCount();
   texts.reserve(static_cast<std::size_t>(count));
-  for (int i = 1; i <= count; ++i) {
-    std::string text(prefix);
-    text += helper.SubMatchText(i, 1);
-    text += suffix;
-    texts.push_back(std::move(text));
-  }
+  for (int i = 1; i <= count; ++i) texts.push_back(FramedText(helper, i, prefix, suffix));
   return texts;
 }
 

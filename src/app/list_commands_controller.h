@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/command_threads.h"
 #include "app/main_window_state.h"
 #include "app/user_prompts.h"
 #include "platform/ui_thread.h"
+#include "platform/work_threads.h"
 #include "proxylist/address_line_reader.h"
 #include "proxylist/proxy_list.h"
 #include "validate/cell_color_table.h"
@@ -93,7 +93,8 @@ class ListCommandsController {
   ProxyList& list_;
   CellColorTable& colours_;
   UserPrompts& prompts_;
-  CommandThreads threads_;
+  // A refused thread runs its command inline; destruction joins them all.
+  WorkThreads threads_{{.run_refused_inline = true, .exit_bound = std::nullopt}};
 };
 
 }  // namespace lumvex

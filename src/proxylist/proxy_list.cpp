@@ -36,6 +36,13 @@ void ProxyList::OnUiVoid(Fn&& fn) const {
   ui_.RunSync([&] { fn(); });
 }
 
+template <typename T, typename Read>
+T ProxyList::ReadRow(int row, T neutral, Read&& read) const {
+  return OnUi(
+      [&]() -> T { return InRange(row) ? T(read(rows_[static_cast<std::size_t>(row)])) : neutral; },
+      neutral);
+}
+
 template <typename Fn>
 void ProxyList::ForEachObserver(Fn&& fn) {
   if (observers_.empty()) return;
@@ -79,21 +86,14 @@ void ProxyList::SetSelectedRows(std::vector<int> rows) {
 }
 
 std::string ProxyList::GetCell(int row, int column) const {
-  return OnUi(
-      [this, row, column] {
-        if (!InRange(row) || !IsColumn(column)) return std::string();
-        return std::string(CellText(rows_[static_cast<std::size_t>(row)], column));
-      },
-      std::string());
+  if (!IsColumn(column)) return std::string();
+  return ReadRow(row, std::string(), [column](const CompactRow& entry) {
+    return std::string(CellText(entry, column));
+  });
 }
 
 ProxyEntry ProxyList::GetRow(int row) const {
-  return OnUi(
-      [this, row] {
-        if (!InRange(row)) return ProxyEntry{};
-        return rows_[static_cast<std::size_t>(row)].ToEntry();
-      },
-      ProxyEntry{});
+  return ReadRow(row, ProxyEntry{}, [](const CompactRow& entry) { return entry.ToEntry(); });
 }
 
 std::vector<ProxyEntry> ProxyList::Snapshot() const {
@@ -135,12 +135,7 @@ bool ProxyList::SetCellAndColours(int row, int column, std::string text,
 }
 
 CheckState ProxyList::GetCheckState(int row) const {
-  return OnUi(
-      [this, row] {
-        if (!InRange(row)) return CheckState{};
-        return rows_[static_cast<std::size_t>(row)].Check();
-      },
-      CheckState{});
+  return ReadRow(row, CheckState{}, [](const CompactRow& entry) { return entry.Check(); });
 }
 
 bool ProxyList::SetCheckState(int row, CheckState state) {
@@ -163,12 +158,9 @@ bool ProxyList::SetCheckState(int row, CheckState state) {
 }
 
 std::optional<CellColours> ProxyList::GetCellColours(int row, int column) const {
-  return OnUi(
-      [this, row, column]() -> std::optional<CellColours> {
-        if (!InRange(row) || !IsColumn(column)) return std::nullopt;
-        return rows_[static_cast<std::size_t>(row)].Colours(column);
-      },
-      std::nullopt);
+  if (!IsColumn(column)) return std::nullopt;
+  return ReadRow(row, std::optional<CellColours>(),
+                 [column](const CompactRow& entry) { return entry.Colours(column); });
 }
 
 bool ProxyList::SetCellColours(int row, int column, std::optional<CellColours> colours) {

@@ -103,6 +103,9 @@ class ProxyList {
   auto OnUi(Fn&& fn, std::invoke_result_t<Fn&> neutral) const -> std::invoke_result_t<Fn&>;
   template <typename Fn>
   void OnUiVoid(Fn&& fn) const;
+  // `read(row)` as one step on the UI thread; `neutral` when the row does not exist.
+  template <typename T, typename Read>
+  T ReadRow(int row, T neutral, Read&& read) const;
   template <typename Fn>
   void ForEachObserver(Fn&& fn);
 

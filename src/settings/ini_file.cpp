@@ -4,6 +4,7 @@
 
 #include "platform/file_io.h"
 #include "text/codec.h"
+#include "text/text_util.h"
 
 namespace lumvex {
 namespace {
@@ -37,15 +38,6 @@ std::vector<Line> SplitLines(std::string_view text) {
     begin = end;
   }
   return lines;
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// GBK trail bytes are never blanks, so trimming byte-wise cannot cut a character.
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
 }
 
 // Length of the GBK character at `i`: two bytes for a lead byte followed by a valid trail byte.
@@ -88,19 +80,19 @@ std::size_t FindChar(std::string_view s, char wanted) {
 
 ParsedLine Parse(std::string_view content) {
   ParsedLine parsed;
-  const std::string_view body = Trim(content);
+  const std::string_view body = text::TrimBlanks(content);
   if (!body.empty() && body.front() == '[') {
     const std::string_view inner = body.substr(1);
     const std::size_t close = FindChar(inner, ']');
     parsed.kind = LineKind::kSection;
-    parsed.name = Trim(inner.substr(0, close));
+    parsed.name = text::TrimBlanks(inner.substr(0, close));
     return parsed;
   }
   const std::size_t eq = FindChar(content, '=');
   if (eq != std::string_view::npos) {
     parsed.kind = LineKind::kKey;
-    parsed.name = Trim(content.substr(0, eq));
-    parsed.value = Trim(content.substr(eq + 1));
+    parsed.name = text::TrimBlanks(content.substr(0, eq));
+    parsed.value = text::TrimBlanks(content.substr(eq + 1));
   }
   return parsed;
 }
@@ -116,12 +108,12 @@ bool HasLineBreak(std::string_view s) {
 // The closing bracket must stand as a character of its own: after a lone GBK lead byte at the end
 // of the name it would be read as that character's second byte, and the header would not close.
 bool UsableSection(std::string_view section) {
-  return !Trim(section).empty() && !HasLineBreak(section) &&
+  return !text::TrimBlanks(section).empty() && !HasLineBreak(section) &&
          FindChar(std::string(section) + "]", ']') == section.size();
 }
 
 bool UsableKey(std::string_view key) {
-  const std::string_view trimmed = Trim(key);
+  const std::string_view trimmed = text::TrimBlanks(key);
   return !trimmed.empty() && trimmed.front() != '[' && !HasLineBreak(key) &&
          key.find('=') == std::string_view::npos;
 }
@@ -133,20 +125,12 @@ std::string_view LineEndToFinish(std::string_view text) {
   return text.back() == '\r' ? kLineEnd.substr(1) : kLineEnd;
 }
 
-std::string OneLine(std::string_view value) {
-  std::string out(value);
-  for (char& c : out) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return out;
-}
-
 }  // namespace
 
 std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section,
                                             std::string_view key) {
-  const std::string_view wanted_section = Trim(section);
-  const std::string_view wanted_key = Trim(key);
+  const std::string_view wanted_section = text::TrimBlanks(section);
+  const std::string_view wanted_key = text::TrimBlanks(key);
   bool in_section = false;
   for (const Line& line : SplitLines(text)) {
     const ParsedLine parsed = Parse(Content(text, line));
@@ -162,9 +146,10 @@ std::optional<std::string> FindProfileValue(std::string_view text, std::string_v
 std::optional<std::string> SetProfileValue(std::string_view text, std::string_view section,
                                            std::string_view key, std::string_view value) {
   if (!UsableSection(section) || !UsableKey(key)) return std::nullopt;
-  const std::string new_line = std::string(key) + "=" + OneLine(value) + std::string(kLineEnd);
-  const std::string_view wanted_section = Trim(section);
-  const std::string_view wanted_key = Trim(key);
+  const std::string new_line =
+      std::string(key) + "=" + text::OneLine(value) + std::string(kLineEnd);
+  const std::string_view wanted_section = text::TrimBlanks(section);
+  const std::string_view wanted_key = text::TrimBlanks(key);
 
   const std::vector<Line> lines = SplitLines(text);
   bool in_section = false;

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "text/text_util.h"
+
 namespace lumvex {
 namespace {
 
@@ -28,16 +30,9 @@ std::vector<Line> SplitLines(std::string_view text) {
   return lines;
 }
 
-std::string_view Trim(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
-
 // The group a header line opens, or nullopt when the line is not a header.
 std::optional<std::string_view> HeaderGroup(std::string_view body) {
-  const std::string_view line = Trim(body);
+  const std::string_view line = text::TrimBlanks(body);
   if (line.size() < 2 || line.front() != '[') return std::nullopt;
   const std::size_t close = line.find(']');
   if (close == std::string_view::npos) return std::nullopt;
@@ -46,20 +41,15 @@ std::optional<std::string_view> HeaderGroup(std::string_view body) {
 
 // The key of a "key=value" line, or nullopt for comments, blank lines and other text.
 std::optional<std::string_view> LineKey(std::string_view body) {
-  const std::string_view line = Trim(body);
+  const std::string_view line = text::TrimBlanks(body);
   if (line.empty() || line.front() == '#') return std::nullopt;
   const std::size_t eq = line.find('=');
   if (eq == std::string_view::npos) return std::nullopt;
-  return Trim(line.substr(0, eq));
+  return text::TrimBlanks(line.substr(0, eq));
 }
 
-std::string_view LineValue(std::string_view body) { return Trim(body.substr(body.find('=') + 1)); }
-
-std::string OneLine(std::string value) {
-  for (char& c : value) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return value;
+std::string_view LineValue(std::string_view body) {
+  return text::TrimBlanks(body.substr(body.find('=') + 1));
 }
 
 }  // namespace
@@ -109,7 +99,7 @@ std::string SetKdeConfigValues(std::string_view text, std::string_view group,
   }
   std::string added;
   for (const auto& [key, value] : values) {
-    if (!present[key]) added += key + "=" + OneLine(value) + std::string(line_end);
+    if (!present[key]) added += key + "=" + text::OneLine(value) + std::string(line_end);
   }
 
   std::string out;
@@ -124,7 +114,7 @@ std::string SetKdeConfigValues(std::string_view text, std::string_view group,
       key = LineKey(line.body);
     }
     if (key && values.count(std::string(*key)) != 0) {
-      out += std::string(*key) + "=" + OneLine(values.at(std::string(*key)));
+      out += std::string(*key) + "=" + text::OneLine(values.at(std::string(*key)));
     } else {
       out += line.body;
     }

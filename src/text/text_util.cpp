@@ -92,9 +92,9 @@ bool HexOverflows(std::string_view num) {
   return false;
 }
 
-}  // namespace
-
-std::vector<std::string> Split(std::string_view text, std::string_view delimiter) {
+// The pieces of Split, with the delimiters where `find(text, delimiter, from)` finds them.
+template <typename Find>
+std::vector<std::string> SplitAt(std::string_view text, std::string_view delimiter, Find find) {
   std::vector<std::string> pieces;
   if (text.empty()) return pieces;
   if (delimiter.empty()) {
@@ -103,7 +103,7 @@ std::vector<std::string> Split(std::string_view text, std::string_view delimiter
   }
   std::size_t start = 0;
   while (true) {
-    const std::size_t pos = text.find(delimiter, start);
+    const std::size_t pos = find(text, delimiter, start);
     if (pos == std::string_view::npos) {
       if (start < text.size()) pieces.emplace_back(text.substr(start));
       break;
@@ -112,6 +112,24 @@ std::vector<std::string> Split(std::string_view text, std::string_view delimiter
     start = pos + delimiter.size();
   }
   return pieces;
+}
+
+}  // namespace
+
+std::vector<std::string> Split(std::string_view text, std::string_view delimiter) {
+  return SplitAt(text, delimiter, [](std::string_view t, std::string_view d, std::size_t from) {
+    return t.find(d, from);
+  });
+}
+
+std::vector<std::string> SplitGbk(std::string_view gbk, std::string_view delimiter) {
+  return SplitAt(gbk, delimiter, [](std::string_view t, std::string_view d, std::size_t from) {
+    for (std::size_t i = from; i < t.size();
+         i += (static_cast<unsigned char>(t[i]) & 0x80) != 0 ? 2 : 1) {
+      if (t.compare(i, d.size(), d) == 0) return i;
+    }
+    return std::string_view::npos;
+  });
 }
 
 std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
@@ -136,6 +154,21 @@ std::string_view TrimView(std::string_view text) {
     }
   }
   return text;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::string OneLine(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return out;
 }
 
 std::size_t Find(std::string_view haystack, std::string_view needle, std::size_t from,

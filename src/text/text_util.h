@@ -12,11 +12,19 @@ namespace lumvex::text {
 // Splits at every occurrence of `delimiter`. Empty pieces between delimiters are kept, an empty
 // piece after the last delimiter is dropped, and an empty text gives no pieces.
 std::vector<std::string> Split(std::string_view text, std::string_view delimiter);
+// Split over GBK bytes at `delimiter` (ASCII): a byte with the high bit set is taken together
+// with the byte after it, so a delimiter never matches inside a double-byte character.
+std::vector<std::string> SplitGbk(std::string_view gbk, std::string_view delimiter);
 
 // Removes leading and trailing ASCII spaces and ideographic spaces (U+3000, GBK A1 A1).
 std::string Trim(std::string_view text);
 // The same, as a view into `text`.
 std::string_view TrimView(std::string_view text);
+// Removes leading and trailing ASCII spaces and tabs only, the blanks of a settings file. GBK
+// trail bytes are never blanks, so this never cuts a GBK character either.
+std::string_view TrimBlanks(std::string_view text);
+// `text` with every CR and LF made a space: a value written where it must stay on one line.
+std::string OneLine(std::string_view text);
 
 // Byte offset of the first occurrence of `needle` at or after `from`, or npos. With
 // `ignore_case`, ASCII letters compare without regard to case (other characters exactly).

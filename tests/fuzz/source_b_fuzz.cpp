@@ -5,6 +5,7 @@
 
 #include "acquire/source_b.h"
 #include "fuzz_check.h"
+#include "text/text_util.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // Joining the pieces gives the bytes back (but for a dropped empty last piece).
-  const std::vector<std::string> pieces = source_b::SplitGbk(page, delimiter);
+  const std::vector<std::string> pieces = text::SplitGbk(page, delimiter);
   const std::string joined = Join(pieces, delimiter);
   FUZZ_CHECK(joined == page || (!delimiter.empty() && joined + std::string(delimiter) == page));
 

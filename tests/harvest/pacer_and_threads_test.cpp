@@ -8,12 +8,13 @@
 #include <thread>
 #include <vector>
 
-#include "acquire/harvest_threads.h"
+#include "acquire/cancel_signal.h"
 #include "acquire/page_pacer.h"
 #include "fixture/reply_engine.h"
 #include "http/cookie_store.h"
 #include "http/curl_global.h"
 #include "http/raw_request.h"
+#include "platform/work_threads.h"
 #include "sites/proxy_sites.h"
 
 namespace lumvex {
@@ -106,7 +107,7 @@ TEST(CancelSignalTest, RaisingEndsPausesAndFetches) {
   ASSERT_TRUE(silent.Start({tools::ListenSpec{}}, std::chrono::minutes(5)));
   auto client = std::make_unique<http::FetchClient>(nullptr);
   CancelSignal signal;
-  ThreadSet threads;
+  WorkThreads threads({.run_refused_inline = false, .exit_bound = 2s});
   std::atomic<int> ended{0};
   threads.Start([&] {
     if (!signal.Pause(1h)) ++ended;

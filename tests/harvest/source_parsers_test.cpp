@@ -139,11 +139,6 @@ TEST(SourceBTest, ListLinesAreCutOnTheirBytes) {
   EXPECT_EQ(rows[0].cells[kColPort], "80");
 }
 
-TEST(SourceBTest, SplitKeepsEmptyPiecesButNotATrailingOne) {
-  EXPECT_EQ(source_b::SplitGbk("a::b:", ":"), (std::vector<std::string>{"a", "", "b"}));
-  EXPECT_TRUE(source_b::SplitGbk("", ":").empty());
-}
-
 TEST(SourceBTest, DatabasePageLinksAndTitlesAreFoundApart) {
   const std::string page =
       "[<b><a href=\"/\">免费代理IP</a></b>] <a href=\"p/1.html\" class=\"title\">一</a>\r\n"

@@ -1,39 +1,14 @@
-#include "app/command_threads.h"
-
+// The list commands' threads at program exit.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <set>
+#include <string>
 #include <thread>
 
 #include "list_rig.h"
 
 namespace lumvex {
 namespace {
-
-TEST(CommandThreadsTest, WorkRunsOnOtherThreadsAndWaitIdleSeesItEnd) {
-  CommandThreads threads;
-  std::atomic<int> done{0};
-  std::mutex mutex;
-  std::set<std::thread::id> seen;
-  for (int i = 0; i < 50; ++i) {
-    EXPECT_TRUE(threads.Start([&] {
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        seen.insert(std::this_thread::get_id());
-      }
-      ++done;
-    }));
-  }
-  threads.WaitIdle();
-  EXPECT_EQ(done.load(), 50);
-  EXPECT_EQ(seen.count(std::this_thread::get_id()), 0u);
-  threads.JoinAll();
-  EXPECT_TRUE(threads.Stopping());
-  // Nothing starts once the program is ending.
-  EXPECT_FALSE(threads.Start([&] { ++done; }));
-  EXPECT_EQ(done.load(), 50);
-}
 
 TEST(CommandThreadsTest, ExitDuringALongImportEndsItsThread) {
   testing::ListRig rig;

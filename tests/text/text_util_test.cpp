@@ -25,6 +25,19 @@ TEST(SplitTest, KeepsEmptyPiecesBetweenDelimitersAndDropsTrailingOne) {
   EXPECT_EQ(Split("abc", ","), (Pieces{"abc"}));
 }
 
+TEST(SplitGbkTest, KeepsEmptyPiecesButNotATrailingOne) {
+  EXPECT_EQ(SplitGbk("a::b:", ":"), (Pieces{"a", "", "b"}));
+  EXPECT_TRUE(SplitGbk("", ":").empty());
+}
+
+TEST(SettingsTextTest, TrimBlanksAndOneLine) {
+  EXPECT_EQ(TrimBlanks(" \t key = v \t"), "key = v");
+  EXPECT_EQ(TrimBlanks(" \t "), "");
+  // Only spaces and tabs are blanks here: an ideographic space or a line end stays.
+  EXPECT_EQ(TrimBlanks("\xE3\x80\x80x\r"), "\xE3\x80\x80x\r");
+  EXPECT_EQ(OneLine("a\r\nb\nc\rd"), "a  b c d");
+}
+
 TEST(SplitTest, EmptyTextGivesNoPieces) {
   EXPECT_TRUE(Split("", ",").empty());
   EXPECT_TRUE(Split("", "\r\n").empty());
