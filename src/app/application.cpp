@@ -69,6 +69,8 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       MakeGuardCheck(*fetcher_, options_.endpoints.connectivity_host,
                      options_.check_timeout_seconds),
       options_.guard_interval);
+  proxy_switch_.SetTunnelProbe(ui_, MakeTunnelProbe(*fetcher_, options_.endpoints.connectivity_host,
+                                                    options_.check_timeout_seconds));
   WireCommands();
 }
 

@@ -26,8 +26,32 @@ ProxySwitchController::ProxySwitchController(MainWindowState& state, ProxyList& 
                                              SystemProxy& store, DataDir data_dir)
     : state_(state), list_(list), store_(store), data_dir_(std::move(data_dir)) {}
 
+ProxySwitchController::~ProxySwitchController() { alive_.reset(); }
+
+void ProxySwitchController::SetTunnelProbe(UiThread& ui, ProxyGuard::Check probe) {
+  ui_ = &ui;
+  probe_ = std::move(probe);
+}
+
 ProxyApplyResult ProxySwitchController::ApplyIeProxy(std::string_view address, bool enable) {
-  return ApplyProxy(store_, address, enable);
+  const std::string text(address);
+  const ProxyApplyResult result = ApplyProxy(store_, text, enable, tunnels_.contains(text));
+  switched_on_ = enable && result == ProxyApplyResult::kApplied ? text : std::string();
+  return result;
+}
+
+void ProxySwitchController::ProbeTunnel(const std::string& address) {
+  const std::optional<ProxyAddress> parsed = ParseProxyAddress(address);
+  if (!probe_ || ui_ == nullptr || !parsed || parsed->socks || tunnels_.contains(address)) return;
+  probe_(address, [ui = ui_, weak = std::weak_ptr<bool>(alive_), this, address](bool tunnels) {
+    if (!tunnels) return;
+    ui->Post([weak, this, address] {
+      if (!weak.lock()) return;
+      tunnels_.insert(address);
+      // Still the proxy in place: https now goes through it as well.
+      if (switched_on_ == address) ApplyIeProxy(address, true);
+    });
+  });
 }
 
 bool ProxySwitchController::IsIeProxyEnabled() const {
@@ -57,6 +81,8 @@ void ProxySwitchController::SetIeProxyFromCurrentRow() {
   if (!ParseProxyAddress(address)) return;
   ie_proxy_address_ = address;
   if (!ShowSwitchedOn(address, ApplyIeProxy(address, true))) return;
+  // Tunnelling is asked of a proxy whose plain check has passed.
+  if (ShowsOk(list_.GetRow(row))) ProbeTunnel(address);
   const std::string caption = IeProxyCaption(address, list_.GetCell(row, kColLocation));
   Announce(state_, WindowEvent::kSavedProxyShown, {.text = caption});
   Settings(data_dir_).WriteSavedProxy(caption);

@@ -4,13 +4,18 @@
 // saved-proxy tray item) and the saved proxy in "IE Agent" in step with the store.
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
 #include "app/main_window_state.h"
+#include "platform/ui_thread.h"
 #include "proxylist/proxy_list.h"
 #include "settings/data_dir.h"
 #include "sysproxy/proxy_apply.h"
+#include "sysproxy/proxy_guard.h"
 #include "sysproxy/system_proxy.h"
 
 namespace lumvex {
@@ -26,10 +31,18 @@ class ProxySwitchController {
   // `data_dir` holds "IE Agent". All references must outlive the controller.
   ProxySwitchController(MainWindowState& state, ProxyList& list, SystemProxy& store,
                         DataDir data_dir);
+  ~ProxySwitchController();
   ProxySwitchController(const ProxySwitchController&) = delete;
   ProxySwitchController& operator=(const ProxySwitchController&) = delete;
 
-  // Writes the store only (no indicator): ApplyProxy.
+  // An HTTP row whose check has passed is set for http at once and then probed with `probe` (a
+  // CONNECT tunnel through it); when that passes, the proxy is remembered for the session as one
+  // that tunnels and, while it is still the one switched on, the desktop's https goes through it
+  // too. The answer may come on any thread; `ui` takes it to the UI thread. Without a probe an
+  // HTTP proxy serves http only.
+  void SetTunnelProbe(UiThread& ui, ProxyGuard::Check probe);
+
+  // Writes the store only (no indicator): ApplyProxy, https included for a proxy seen to tunnel.
   ProxyApplyResult ApplyIeProxy(std::string_view address, bool enable);
   // The store's proxy is on.
   bool IsIeProxyEnabled() const;
@@ -56,12 +69,22 @@ class ProxySwitchController {
   // Shows the result of switching on `address`: the proxy-on set when applied, the proxy-off set
   // and a failure text otherwise. True when applied.
   bool ShowSwitchedOn(std::string_view address, ProxyApplyResult result);
+  // Starts the tunnel probe of the HTTP proxy `address` unless it is known to tunnel.
+  void ProbeTunnel(const std::string& address);
 
   MainWindowState& state_;
   ProxyList& list_;
   SystemProxy& store_;
   DataDir data_dir_;
   std::string ie_proxy_address_;
+  // The address the store was last switched on to by this controller; empty once off.
+  std::string switched_on_;
+  // HTTP proxies seen to tunnel in this session.
+  std::set<std::string> tunnels_;
+  UiThread* ui_ = nullptr;
+  ProxyGuard::Check probe_;
+  // Probe answers posted to the UI thread check it, so none runs after the controller is gone.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace lumvex

@@ -20,7 +20,7 @@ namespace {
 
 void PrintSetting(const SystemProxySetting& setting) {
   if (setting.enabled) {
-    std::printf("on %s\n", ProxyAddress{setting.host, setting.port}.Text().c_str());
+    std::printf("on %s\n", ProxyAddress{setting.host, setting.port, setting.socks}.Text().c_str());
   } else {
     std::printf("off\n");
   }
@@ -89,7 +89,8 @@ int RunProxyCommand(const std::vector<std::string>& args) {
     return store->Available() ? 0 : Report(ProxyApplyResult::kUnavailable, *store);
   }
   // No "proxy on" marker (a proxy set here is meant to stay), but the automatic configuration it
-  // replaces is recorded all the same, so that `proxy off` puts it back.
+  // replaces is recorded all the same, so that `proxy off` puts it back. An HTTP proxy set here is
+  // not checked, so it is not known to tunnel: it serves http only.
   ModeRestoringSystemProxy store(MakeDesktopSystemProxy(), data_dir);
   const bool enable = words[0] == "set";
   return Report(ApplyProxy(store, enable ? words[1] : std::string(), enable), store);

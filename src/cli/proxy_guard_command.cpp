@@ -72,7 +72,7 @@ int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in)
     if (ParseProxyAddress(address)) {
       addresses.push_back(address);
     } else {
-      // An IPv6 address: the desktop's proxy setting takes a host name or IPv4 address.
+      // Not host:port behind an optional scheme the desktop's proxy setting knows.
       std::cerr << "not a proxy address for the system proxy, skipped: "
                 << text::EscapeControls(address) << std::endl;
     }
@@ -103,6 +103,8 @@ int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in)
         store, MakeGuardCheck(fetcher, parsed.common.endpoints.connectivity_host, timeout_s),
         std::move(addresses), std::chrono::milliseconds(std::llround(interval_s * 1000)), std::cout,
         std::cerr);
+    run.SetTunnelProbe(
+        MakeTunnelProbe(fetcher, parsed.common.endpoints.connectivity_host, timeout_s));
     if (store.Marker().Exists() && store.Read().enabled) {
       std::cerr << "the last run did not switch the system proxy off; this run switches it off "
                    "unless a proxy of the list passes"

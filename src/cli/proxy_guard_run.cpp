@@ -4,6 +4,7 @@
 
 #include "sysproxy/next_proxy.h"
 #include "sysproxy/proxy_address.h"
+#include "sysproxy/proxy_apply.h"
 
 namespace lumvex::cli {
 
@@ -30,7 +31,20 @@ void ProxyGuardRun::RequestStop() {
   events_->wake.notify_all();
 }
 
+bool ProxyGuardRun::Tunnels(const std::string& address) {
+  // Only an HTTP proxy that has just passed its plain check is probed; a stop counts as no.
+  if (!tunnel_probe_) return false;
+  const std::optional<ProxyAddress> parsed = ParseProxyAddress(address);
+  if (!parsed || parsed->socks) return false;
+  return CheckNow(address, tunnel_probe_).value_or(false);
+}
+
 std::optional<bool> ProxyGuardRun::CheckNow(const std::string& address) {
+  return CheckNow(address, check_);
+}
+
+std::optional<bool> ProxyGuardRun::CheckNow(const std::string& address,
+                                            const ProxyGuard::Check& check) {
   const std::uint64_t id = ++next_check_;
   {
     std::lock_guard lock(events_->mutex);
@@ -39,7 +53,7 @@ std::optional<bool> ProxyGuardRun::CheckNow(const std::string& address) {
     events_->answer.reset();
   }
   std::weak_ptr<Events> weak = events_;
-  check_(address, [weak, id](bool relayed) {
+  check(address, [weak, id](bool relayed) {
     const std::shared_ptr<Events> events = weak.lock();
     if (!events) return;
     std::lock_guard lock(events->mutex);
@@ -94,7 +108,8 @@ ProxyGuardRun::End ProxyGuardRun::Run() {
     next = pick.index + 1;
     const std::string& found = addresses_[pick.index];
     const std::optional<ProxyAddress> address = ParseProxyAddress(found);
-    if (!address || !store_.Enable(address->host, address->port)) {
+    if (!address ||
+        !store_.Enable(address->host, address->port, KindOf(*address, Tunnels(found)))) {
       err_ << "the system proxy store (" << store_.Name() << ") did not keep " << found
            << std::endl;
       // A half-done write must not leave the desktop on a proxy nobody guards.

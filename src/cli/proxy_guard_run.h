@@ -10,6 +10,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sysproxy/proxy_guard.h"
@@ -36,6 +37,10 @@ class ProxyGuardRun {
   // it off (its marker was found). This run then owns it: a stop, or no proxy of the list
   // passing, switches it off like one of this run's own.
   void TakeOverLeftoverProxy() { switched_on_ = true; }
+  // Before Run: an HTTP proxy that passes its check is then probed with `probe` (a CONNECT
+  // tunnel through it), and the desktop's https goes through it only when that passes too.
+  // Without a probe the desktop gets an HTTP proxy for http only.
+  void SetTunnelProbe(ProxyGuard::Check probe) { tunnel_probe_ = std::move(probe); }
   // Blocks until RequestStop or the end of the list.
   End Run();
   // From any thread (a signal handler's thread): the run switches the proxy off and returns.
@@ -44,12 +49,16 @@ class ProxyGuardRun {
  private:
   // One check, cut short by RequestStop (nullopt then).
   std::optional<bool> CheckNow(const std::string& address);
+  std::optional<bool> CheckNow(const std::string& address, const ProxyGuard::Check& check);
+  // Whether `address` is an HTTP proxy that passes the tunnel probe.
+  bool Tunnels(const std::string& address);
   // Waits for the guard's failure report (true) or RequestStop (false).
   bool WaitForFailure();
   void SwitchOff();
 
   SystemProxy& store_;
   const ProxyGuard::Check check_;
+  ProxyGuard::Check tunnel_probe_;
   const std::vector<std::string> addresses_;
   std::ostream& out_;
   std::ostream& err_;

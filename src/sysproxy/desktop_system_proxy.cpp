@@ -20,12 +20,12 @@ bool DesktopSystemProxy::Available() const {
   return false;
 }
 
-bool DesktopSystemProxy::Enable(const std::string& host, int port) {
+bool DesktopSystemProxy::Enable(const std::string& host, int port, ProxyKind kind) {
   // Taken first: a store that took the proxy before another refused goes back to its own mode.
   const AutomaticModes before = ModesToRestore({});
   bool all = Available();
   for (const auto& store : stores_) {
-    if (store->Available() && !store->Enable(host, port)) all = false;
+    if (store->Available() && !store->Enable(host, port, kind)) all = false;
   }
   if (!all) DisableRestoring(before);
   return all;

@@ -16,7 +16,9 @@ class ForwardingSystemProxy : public SystemProxy {
   explicit ForwardingSystemProxy(std::shared_ptr<SystemProxy> store) : store_(std::move(store)) {}
 
   bool Available() const override { return store_->Available(); }
-  bool Enable(const std::string& host, int port) override { return store_->Enable(host, port); }
+  bool Enable(const std::string& host, int port, ProxyKind kind) override {
+    return store_->Enable(host, port, kind);
+  }
   bool DisableRestoring(const AutomaticModes& before) override {
     return store_->DisableRestoring(before);
   }

@@ -14,6 +14,7 @@ namespace {
 constexpr const char* kProxySchema = "org.gnome.system.proxy";
 constexpr const char* kHttpSchema = "org.gnome.system.proxy.http";
 constexpr const char* kHttpsSchema = "org.gnome.system.proxy.https";
+constexpr const char* kSocksSchema = "org.gnome.system.proxy.socks";
 constexpr const char* kManualMode = "manual";
 constexpr const char* kAutoMode = "auto";
 constexpr const char* kNoneMode = "none";
@@ -56,7 +57,12 @@ std::string StoredHost(const std::string& host) {
   return host.find(':') == std::string::npos ? host : "[" + host + "]";
 }
 
-std::string HostOfStored(std::string stored) {
+struct Address {
+  std::string host;  // as stored
+  int port = 0;
+};
+
+std::string HostOfStored(const std::string& stored) {
   if (stored.size() >= 2 && stored.front() == '[' && stored.back() == ']') {
     return stored.substr(1, stored.size() - 2);
   }
@@ -70,6 +76,7 @@ struct GSettingsProxy::Handles {
   GObjectRef<GSettings> proxy;
   GObjectRef<GSettings> http;
   GObjectRef<GSettings> https;
+  GObjectRef<GSettings> socks;
 };
 
 GSettingsProxy::GSettingsProxy(GSettingsProxyOptions options) {
@@ -83,16 +90,16 @@ GSettingsProxy::GSettingsProxy(GSettingsProxyOptions options) {
                                                          &error);
     if (error != nullptr) g_error_free(error);
   }
-  GSettingsSchema* schemas[3] = {};
-  const char* names[3] = {kProxySchema, kHttpSchema, kHttpsSchema};
+  GSettingsSchema* schemas[4] = {};
+  const char* names[4] = {kProxySchema, kHttpSchema, kHttpsSchema, kSocksSchema};
   bool found = source != nullptr;
-  for (int i = 0; i < 3 && found; ++i) {
+  for (int i = 0; i < 4 && found; ++i) {
     schemas[i] = g_settings_schema_source_lookup(source, names[i], TRUE);
     found = schemas[i] != nullptr;
   }
   if (found) {
     found = HasKeys(schemas[0], {"mode"}) && HasKeys(schemas[1], {"host", "port"}) &&
-            HasKeys(schemas[2], {"host", "port"});
+            HasKeys(schemas[2], {"host", "port"}) && HasKeys(schemas[3], {"host", "port"});
   }
   if (!found) {
     unavailable_reason_ = std::string("the schema ") + kProxySchema + " is not installed";
@@ -117,6 +124,7 @@ GSettingsProxy::GSettingsProxy(GSettingsProxyOptions options) {
       handles->proxy = GObjectRef<GSettings>(g_settings_new_full(schemas[0], backend, nullptr));
       handles->http = GObjectRef<GSettings>(g_settings_new_full(schemas[1], backend, nullptr));
       handles->https = GObjectRef<GSettings>(g_settings_new_full(schemas[2], backend, nullptr));
+      handles->socks = GObjectRef<GSettings>(g_settings_new_full(schemas[3], backend, nullptr));
       handles_ = std::move(handles);
     }
   }
@@ -132,23 +140,35 @@ GSettingsProxy::~GSettingsProxy() {
 
 bool GSettingsProxy::Available() const { return handles_ != nullptr; }
 
-bool GSettingsProxy::Enable(const std::string& host, int port) {
+bool GSettingsProxy::Enable(const std::string& host, int port, ProxyKind kind) {
   if (!handles_) return false;
-  bool written = true;
+  // GLib's resolver takes the http, https and socks addresses each for its own traffic, the socks
+  // one for whatever has no address of its own: an address of an earlier proxy left in place
+  // would still draw its share, so every scheme gets either this address or none.
   const std::string stored_host = StoredHost(host);
-  for (GSettings* settings : {handles_->http.ptr, handles_->https.ptr}) {
-    written = g_settings_set_string(settings, "host", stored_host.c_str()) && written;
-    written = g_settings_set_int(settings, "port", port) && written;
+  const Address wanted{stored_host, port};
+  const Address none{"", 0};
+  const Address http = kind == ProxyKind::kSocks ? none : wanted;
+  const Address https = kind == ProxyKind::kHttpTunnel ? wanted : none;
+  const Address socks = kind == ProxyKind::kSocks ? wanted : none;
+  bool written = true;
+  GSettings* const schemes[3] = {handles_->http.ptr, handles_->https.ptr, handles_->socks.ptr};
+  const Address* const addresses[3] = {&http, &https, &socks};
+  for (int i = 0; i < 3; ++i) {
+    written = g_settings_set_string(schemes[i], "host", addresses[i]->host.c_str()) && written;
+    written = g_settings_set_int(schemes[i], "port", addresses[i]->port) && written;
   }
   // The mode goes last, and only when the address is in place.
   if (written) written = g_settings_set_string(handles_->proxy.ptr, "mode", kManualMode);
   g_settings_sync();
   const SystemProxySetting now = Read();
-  const std::string https_host =
-      HostOfStored(TakeString(g_settings_get_string(handles_->https.ptr, "host")));
-  const int https_port = g_settings_get_int(handles_->https.ptr, "port");
-  return written && now.enabled && now.host == host && now.port == port && https_host == host &&
-         https_port == port;
+  const auto holds = [](GSettings* settings, const Address& address) {
+    return TakeString(g_settings_get_string(settings, "host")) == address.host &&
+           g_settings_get_int(settings, "port") == address.port;
+  };
+  return written && now.enabled && now.host == host && now.port == port &&
+         holds(handles_->http.ptr, http) && holds(handles_->https.ptr, https) &&
+         holds(handles_->socks.ptr, socks);
 }
 
 std::string GSettingsProxy::Mode() const {
@@ -178,8 +198,19 @@ SystemProxySetting GSettingsProxy::Read() const {
   SystemProxySetting setting;
   if (!handles_) return setting;
   setting.enabled = Mode() == kManualMode;
-  setting.host = HostOfStored(TakeString(g_settings_get_string(handles_->http.ptr, "host")));
-  setting.port = g_settings_get_int(handles_->http.ptr, "port");
+  // The http address when there is one; otherwise the SOCKS proxy's, which then takes everything.
+  GSettings* source = handles_->http.ptr;
+  std::string stored = TakeString(g_settings_get_string(source, "host"));
+  if (stored.empty()) {
+    std::string socks = TakeString(g_settings_get_string(handles_->socks.ptr, "host"));
+    if (!socks.empty()) {
+      source = handles_->socks.ptr;
+      stored = std::move(socks);
+      setting.socks = true;
+    }
+  }
+  setting.host = HostOfStored(stored);
+  setting.port = g_settings_get_int(source, "port");
   return setting;
 }
 

@@ -29,9 +29,10 @@ class GSettingsProxy : public SystemProxy {
   GSettingsProxy& operator=(const GSettingsProxy&) = delete;
 
   bool Available() const override;
-  // http and https host and port first, then mode 'manual' last, so no program sees the proxy
-  // switched on before it has its address.
-  bool Enable(const std::string& host, int port) override;
+  // The host and port of http (kHttp), http and https (kHttpTunnel) or socks (kSocks), the others
+  // emptied, then mode 'manual' last, so no program sees the proxy switched on before it has its
+  // address.
+  bool Enable(const std::string& host, int port, ProxyKind kind) override;
   // Mode 'manual' becomes 'none', or 'auto' when `before` says so; host and port stay. Modes
   // 'none' and 'auto' are left as they are.
   bool DisableRestoring(const AutomaticModes& before) override;

@@ -83,18 +83,25 @@ bool KdeProxy::Write(const std::map<std::string, std::string>& values) {
   return true;
 }
 
-bool KdeProxy::Enable(const std::string& host, int port) {
-  // KIO takes a URL: an IPv6 host goes in brackets.
+bool KdeProxy::Enable(const std::string& host, int port, ProxyKind kind) {
+  // KIO takes a URL: an IPv6 host goes in brackets. Every scheme gets this address or none (KDE's
+  // settings module writes an unused one empty), so no address of an earlier proxy draws traffic.
   const std::string url_host = host.find(':') == std::string::npos ? host : "[" + host + "]";
-  const std::string address = "http://" + url_host + " " + std::to_string(port);
-  if (!Write({{"ProxyType", std::string(kManualType)},
-              {"httpProxy", address},
-              {"httpsProxy", address}}))
-    return false;
+  const std::string scheme = kind == ProxyKind::kSocks ? "socks://" : "http://";
+  const std::string address = scheme + url_host + " " + std::to_string(port);
+  const std::map<std::string, std::string> values = {
+      {"ProxyType", std::string(kManualType)},
+      {"httpProxy", kind == ProxyKind::kSocks ? "" : address},
+      {"httpsProxy", kind == ProxyKind::kHttpTunnel ? address : ""},
+      {"socksProxy", kind == ProxyKind::kSocks ? address : ""}};
+  if (!Write(values)) return false;
   const std::optional<std::string> text = ReadWholeFile(options_.config_path);
+  if (!text) return false;
+  for (const auto& [key, value] : values) {
+    if (FindKdeConfigValue(*text, kGroup, key).value_or("") != value) return false;
+  }
   const SystemProxySetting now = Read();
-  return text && now.enabled && now.host == host && now.port == port &&
-         FindKdeConfigValue(*text, kGroup, "httpsProxy") == address;
+  return now.enabled && now.host == host && now.port == port;
 }
 
 std::optional<std::string> KdeProxy::ProxyType() const {
@@ -134,9 +141,14 @@ SystemProxySetting KdeProxy::Read() const {
   const std::optional<std::string> text = ReadWholeFile(options_.config_path);
   if (!text) return setting;
   setting.enabled = FindKdeConfigValue(*text, kGroup, "ProxyType") == kManualType;
-  if (const auto http = FindKdeConfigValue(*text, kGroup, "httpProxy")) {
-    ParseKdeAddress(*http, setting.host, setting.port);
+  // The http address when there is one; otherwise the SOCKS proxy's, which then takes everything.
+  std::string address = FindKdeConfigValue(*text, kGroup, "httpProxy").value_or("");
+  if (address.empty()) {
+    std::string socks = FindKdeConfigValue(*text, kGroup, "socksProxy").value_or("");
+    setting.socks = !socks.empty();
+    if (setting.socks) address = std::move(socks);
   }
+  if (!address.empty()) ParseKdeAddress(address, setting.host, setting.port);
   return setting;
 }
 

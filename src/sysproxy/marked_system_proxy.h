@@ -17,7 +17,7 @@ class MarkedSystemProxy : public ForwardingSystemProxy {
  public:
   MarkedSystemProxy(std::shared_ptr<SystemProxy> store, ProxyOnMarker marker);
 
-  bool Enable(const std::string& host, int port) override;
+  bool Enable(const std::string& host, int port, ProxyKind kind) override;
   bool DisableRestoring(const AutomaticModes& before) override;
 
   const ProxyOnMarker& Marker() const { return marker_; }

@@ -31,7 +31,7 @@ AutomaticModes ModeRestoringSystemProxy::Recorded() const {
   return modes;
 }
 
-bool ModeRestoringSystemProxy::Enable(const std::string& host, int port) {
+bool ModeRestoringSystemProxy::Enable(const std::string& host, int port, ProxyKind kind) {
   // Without a store there is nothing to replace, and a record left for a store must stay.
   if (!store_->Available()) return false;
   // Written before the switch, so a crash right after it still leaves the way back.
@@ -44,7 +44,7 @@ bool ModeRestoringSystemProxy::Enable(const std::string& host, int port) {
     data_dir_.EnsureDataDir();
     WriteWholeFile(record_path_, text);
   }
-  return store_->Enable(host, port);
+  return store_->Enable(host, port, kind);
 }
 
 bool ModeRestoringSystemProxy::DisableRestoring(const AutomaticModes& before) {

@@ -11,7 +11,9 @@ namespace lumvex {
 class NoSystemProxy : public SystemProxy {
  public:
   bool Available() const override { return false; }
-  bool Enable(const std::string& /*host*/, int /*port*/) override { return false; }
+  bool Enable(const std::string& /*host*/, int /*port*/, ProxyKind /*kind*/) override {
+    return false;
+  }
   bool DisableRestoring(const AutomaticModes& /*before*/) override { return false; }
   AutomaticModes ModesToRestore(const AutomaticModes& /*kept*/) const override { return {}; }
   SystemProxySetting Read() const override { return {}; }

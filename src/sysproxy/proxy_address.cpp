@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 
+#include <array>
+
 namespace lumvex {
 namespace {
 
@@ -25,14 +27,39 @@ bool IsIpv6Address(std::string_view host) {
   return inet_pton(AF_INET6, std::string(host).c_str(), &parsed) == 1;
 }
 
+// The schemes of a list row's address; the desktop has one SOCKS setting for all four.
+constexpr std::array<std::string_view, 4> kSocksSchemes = {"socks4://", "socks4a://", "socks5://",
+                                                           "socks5h://"};
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    const char c =
+        text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string ProxyAddress::Text() const {
   const std::string port_text = ":" + std::to_string(port);
-  return host.find(':') == std::string::npos ? host + port_text : "[" + host + "]" + port_text;
+  const std::string scheme = socks ? "socks://" : "";
+  return scheme +
+         (host.find(':') == std::string::npos ? host + port_text : "[" + host + "]" + port_text);
 }
 
 std::optional<ProxyAddress> ParseProxyAddress(std::string_view text) {
+  // An HTTP row keeps no scheme in its address.
+  bool socks = false;
+  for (const std::string_view scheme : kSocksSchemes) {
+    if (StartsWithNoCase(text, scheme)) {
+      text.remove_prefix(scheme.size());
+      socks = true;
+      break;
+    }
+  }
   std::string_view host;
   std::string_view port;
   if (!text.empty() && text.front() == '[') {
@@ -57,7 +84,7 @@ std::optional<ProxyAddress> ParseProxyAddress(std::string_view text) {
     value = value * 10 + (c - '0');
   }
   if (value < 1 || value > 65535) return std::nullopt;
-  return ProxyAddress{std::string(host), value};
+  return ProxyAddress{std::string(host), value, socks};
 }
 
 std::string CaptionAddress(std::string_view caption) {

@@ -6,7 +6,13 @@
 
 namespace lumvex {
 
-ProxyApplyResult ApplyProxy(SystemProxy& store, std::string_view address, bool enable) {
+ProxyKind KindOf(const ProxyAddress& address, bool tunnels) {
+  if (address.socks) return ProxyKind::kSocks;
+  return tunnels ? ProxyKind::kHttpTunnel : ProxyKind::kHttp;
+}
+
+ProxyApplyResult ApplyProxy(SystemProxy& store, std::string_view address, bool enable,
+                            bool tunnels) {
   std::optional<ProxyAddress> parsed;
   if (enable) {
     parsed = ParseProxyAddress(address);
@@ -14,7 +20,8 @@ ProxyApplyResult ApplyProxy(SystemProxy& store, std::string_view address, bool e
   }
   if (!store.Available()) return ProxyApplyResult::kUnavailable;
   if (!enable) return store.Disable() ? ProxyApplyResult::kApplied : ProxyApplyResult::kFailed;
-  if (store.Enable(parsed->host, parsed->port)) return ProxyApplyResult::kApplied;
+  if (store.Enable(parsed->host, parsed->port, KindOf(*parsed, tunnels)))
+    return ProxyApplyResult::kApplied;
   // A half-done write must not leave the desktop on a proxy the program calls off.
   store.Disable();
   return ProxyApplyResult::kFailed;

@@ -4,19 +4,26 @@
 
 #include <string_view>
 
+#include "sysproxy/proxy_address.h"
 #include "sysproxy/system_proxy.h"
 
 namespace lumvex {
 
 enum class ProxyApplyResult : int {
   kApplied = 0,  // the store holds the change
-  kInvalid,      // the address is not host:port (nothing was written)
+  kInvalid,      // the address is not [scheme://]host:port (nothing was written)
   kUnavailable,  // no store to write (no schema, not KDE)
   kFailed,       // the store refused the change or lost it
 };
 
-// Writes `store` only: enabled with `address`, or off keeping the address it holds (`address` is
-// not used then). A refused switch-on leaves the store off.
-ProxyApplyResult ApplyProxy(SystemProxy& store, std::string_view address, bool enable);
+// How the desktop is to use `address`: a SOCKS proxy for everything; an HTTP proxy for http, and
+// for https too only when it `tunnels` (it has been seen to pass a CONNECT probe), so a proxy that
+// cannot tunnel never breaks the user's https browsing.
+ProxyKind KindOf(const ProxyAddress& address, bool tunnels);
+
+// Writes `store` only: enabled with `address` (used as KindOf says), or off keeping the address
+// it holds (`address` is not used then). A refused switch-on leaves the store off.
+ProxyApplyResult ApplyProxy(SystemProxy& store, std::string_view address, bool enable,
+                            bool tunnels = false);
 
 }  // namespace lumvex

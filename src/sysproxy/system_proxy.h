@@ -1,5 +1,6 @@
 // The per-user system proxy that desktop programs (browsers, GTK and KDE programs) follow: one
-// HTTP proxy address for http and https, switched on or off. Back ends live beside it in sysproxy/.
+// proxy address, an HTTP proxy's (for http, and for https when it tunnels) or a SOCKS proxy's (for
+// every connection), switched on or off. Back ends live beside it in sysproxy/.
 #pragma once
 
 #include <map>
@@ -12,11 +13,20 @@ namespace lumvex {
 // (GSettings "auto": a PAC address or WPAD; KDE ProxyType "2" PAC, "3" WPAD, "4" the environment).
 using AutomaticModes = std::map<std::string, std::string>;
 
+// How desktop programs are to reach the proxy being switched on.
+enum class ProxyKind {
+  kHttp,        // an HTTP proxy, for http only: https stays direct
+  kHttpTunnel,  // an HTTP proxy seen to tunnel (CONNECT): for http and https
+  kSocks,       // a SOCKS proxy, for every connection
+};
+
 // What the store holds: whether the proxy is on, and the address kept for it (also while off).
 struct SystemProxySetting {
   bool enabled = false;
   std::string host;
   int port = 0;
+  // The address is the SOCKS proxy's; otherwise the HTTP proxy's.
+  bool socks = false;
 
   friend bool operator==(const SystemProxySetting&, const SystemProxySetting&) = default;
 };
@@ -28,9 +38,10 @@ class SystemProxy {
 
   // Whether there is a store to write at all (the schema is installed, the desktop is KDE).
   virtual bool Available() const = 0;
-  // Writes host and port for http and https, then switches the proxy on. True only when the
-  // store reads back exactly that afterwards; a write that was lost is a failure.
-  virtual bool Enable(const std::string& host, int port) = 0;
+  // Writes host and port for the uses `kind` names and clears the other proxy addresses (an
+  // address left there would still draw that traffic), then switches the proxy on. True only when
+  // the store reads back exactly that afterwards; a write that was lost is a failure.
+  virtual bool Enable(const std::string& host, int port, ProxyKind kind) = 0;
   // Switches a manual proxy off and leaves the address as it is; an automatic configuration or no
   // proxy is left untouched. True when no store is on a manual proxy afterwards.
   virtual bool Disable() { return DisableRestoring({}); }

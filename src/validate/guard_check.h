@@ -14,4 +14,8 @@ namespace lumvex {
 // or without "http://"), `timeout_s` the check deadline.
 ProxyGuard::Check MakeGuardCheck(http::FetchClient& fetcher, std::string url, double timeout_s);
 
+// The same fetch through a CONNECT tunnel of the HTTP proxy: whether the proxy tunnels, and so
+// may carry the desktop's https.
+ProxyGuard::Check MakeTunnelProbe(http::FetchClient& fetcher, std::string url, double timeout_s);
+
 }  // namespace lumvex

@@ -118,7 +118,7 @@ TEST_F(ProxyGuardRunTest, AStopRequestSwitchesOffEvenWithACheckInFlight) {
 }
 
 TEST_F(ProxyGuardRunTest, NoProxyPassingAtTheStartLeavesTheStoreAlone) {
-  ASSERT_TRUE(keyfile_.Open()->Enable("9.9.9.9", 99));  // the user's own setting
+  ASSERT_TRUE(keyfile_.Open()->Enable("9.9.9.9", 99, ProxyKind::kHttp));  // the user's own setting
   ScriptedCheck check;
   ProxyGuardRun run(*store_, check.AsCheck(), {"10.1.1.1:80"}, 0ms, out_, err_);
   std::thread answer([&] { check.AnswerCheck(1, false); });
@@ -130,7 +130,8 @@ TEST_F(ProxyGuardRunTest, NoProxyPassingAtTheStartLeavesTheStoreAlone) {
 }
 
 TEST_F(ProxyGuardRunTest, AProxyLeftOnByAnEarlierRunIsSwitchedOffWhenNoneOfTheListPasses) {
-  ASSERT_TRUE(store_->Enable("9.9.9.9", 99));  // a run that was killed before it switched off
+  ASSERT_TRUE(store_->Enable("9.9.9.9", 99,
+                             ProxyKind::kHttp));  // a run that was killed before it switched off
   ASSERT_TRUE(store_->Marker().Exists());
   ScriptedCheck check;
   ProxyGuardRun run(*store_, check.AsCheck(), {"10.1.1.1:80"}, 0ms, out_, err_);

@@ -31,7 +31,7 @@ class RefusingStore : public SystemProxy {
  public:
   explicit RefusingStore(bool enabled) : enabled_(enabled) {}
   bool Available() const override { return true; }
-  bool Enable(const std::string&, int) override { return false; }
+  bool Enable(const std::string&, int, ProxyKind) override { return false; }
   bool DisableRestoring(const AutomaticModes&) override { return false; }
   AutomaticModes ModesToRestore(const AutomaticModes&) const override { return {}; }
   SystemProxySetting Read() const override { return {enabled_, "6.6.6.6", 66}; }
@@ -47,10 +47,10 @@ TEST(MarkedSystemProxyTest, TheMarkerFollowsTheStore) {
   const std::string data = dir.File("data");  // not there yet: created with the marker
   MarkedSystemProxy store(keyfile.Open(), ProxyOnMarker(DataDir(data)));
   EXPECT_FALSE(store.Marker().Exists());
-  ASSERT_TRUE(store.Enable("1.2.3.4", 8080));
+  ASSERT_TRUE(store.Enable("1.2.3.4", 8080, ProxyKind::kHttp));
   EXPECT_TRUE(store.Marker().Exists());
   EXPECT_EQ(store.Marker().Path(), data + "/proxy on");
-  ASSERT_TRUE(store.Enable("5.6.7.8", 3128));  // switching on again keeps it
+  ASSERT_TRUE(store.Enable("5.6.7.8", 3128, ProxyKind::kHttp));  // switching on again keeps it
   EXPECT_TRUE(store.Marker().Exists());
   ASSERT_TRUE(store.Disable());
   EXPECT_FALSE(store.Marker().Exists());
@@ -60,7 +60,7 @@ TEST(MarkedSystemProxyTest, TheMarkerFollowsTheStore) {
 TEST(MarkedSystemProxyTest, AStoreStillOnKeepsTheMarker) {
   TempDir dir;
   MarkedSystemProxy on(std::make_shared<RefusingStore>(true), ProxyOnMarker(DataDir(dir.path())));
-  EXPECT_FALSE(on.Enable("1.2.3.4", 8080));
+  EXPECT_FALSE(on.Enable("1.2.3.4", 8080, ProxyKind::kHttp));
   EXPECT_TRUE(on.Marker().Exists());  // the write may have half happened
   EXPECT_FALSE(on.Disable());
   EXPECT_TRUE(on.Marker().Exists());  // still on: the next start must try again
@@ -179,7 +179,8 @@ TEST_F(MarkerLifecycleTest, RunYesRestoresTheSavedProxyInsteadOfSwitchingOff) {
   ASSERT_TRUE(settings.WriteRun(true));
   ASSERT_TRUE(settings.WriteSavedProxy("5.6.7.8:3128 | 上海"));
   ASSERT_TRUE(ProxyOnMarker(DataDir(data_)).Set());
-  ASSERT_TRUE(keyfile_.Open()->Enable("9.9.9.9", 99));  // what the crashed run had on
+  ASSERT_TRUE(
+      keyfile_.Open()->Enable("9.9.9.9", 99, ProxyKind::kHttp));  // what the crashed run had on
   auto app = NewApplication();
   OnUi([&] { app->Shell().StartupSequence(); });
   EXPECT_EQ(Stored(), (SystemProxySetting{true, "5.6.7.8", 3128}));
@@ -191,7 +192,7 @@ TEST_F(MarkerLifecycleTest, RunYesWithoutAUsableSavedProxyStillSwitchesOff) {
   Settings settings{DataDir(data_)};
   ASSERT_TRUE(settings.WriteRun(true));
   ASSERT_TRUE(ProxyOnMarker(DataDir(data_)).Set());
-  ASSERT_TRUE(keyfile_.Open()->Enable("9.9.9.9", 99));
+  ASSERT_TRUE(keyfile_.Open()->Enable("9.9.9.9", 99, ProxyKind::kHttp));
   auto app = NewApplication();
   OnUi([&] { app->Shell().StartupSequence(); });
   EXPECT_FALSE(Stored().enabled);
@@ -200,7 +201,7 @@ TEST_F(MarkerLifecycleTest, RunYesWithoutAUsableSavedProxyStillSwitchesOff) {
 }
 
 TEST_F(MarkerLifecycleTest, AStartWithoutTheMarkerLeavesTheStoreAlone) {
-  ASSERT_TRUE(keyfile_.Open()->Enable("9.9.9.9", 99));  // the user's own proxy
+  ASSERT_TRUE(keyfile_.Open()->Enable("9.9.9.9", 99, ProxyKind::kHttp));  // the user's own proxy
   auto app = NewApplication();
   OnUi([&] { app->Shell().StartupSequence(); });
   EXPECT_EQ(Stored(), (SystemProxySetting{true, "9.9.9.9", 99}));

@@ -21,7 +21,7 @@ class FakeStore : public SystemProxy {
   FakeStore(std::string name, bool available, bool refuses)
       : name_(std::move(name)), available_(available), refuses_(refuses) {}
   bool Available() const override { return available_; }
-  bool Enable(const std::string& host, int port) override {
+  bool Enable(const std::string& host, int port, ProxyKind /*kind*/) override {
     ++writes;
     if (refuses_) return false;
     setting = {true, host, port};
@@ -65,7 +65,7 @@ Stores Make(std::vector<std::tuple<std::string, bool, bool>> specs) {
 TEST(DesktopSystemProxyTest, SwitchesEveryAvailableStoreAndReadsTheFirst) {
   Stores s = Make({{"KDE", true, false}, {"Gone", false, false}, {"GSettings", true, false}});
   EXPECT_EQ(s.proxy->Name(), "KDE+GSettings");
-  ASSERT_TRUE(s.proxy->Enable("1.2.3.4", 8080));
+  ASSERT_TRUE(s.proxy->Enable("1.2.3.4", 8080, ProxyKind::kHttpTunnel));
   EXPECT_EQ(s.raw[0]->setting, (SystemProxySetting{true, "1.2.3.4", 8080}));
   EXPECT_EQ(s.raw[1]->writes, 0);
   EXPECT_EQ(s.raw[2]->setting, (SystemProxySetting{true, "1.2.3.4", 8080}));
@@ -78,7 +78,7 @@ TEST(DesktopSystemProxyTest, SwitchesEveryAvailableStoreAndReadsTheFirst) {
 
 TEST(DesktopSystemProxyTest, OneRefusingStoreSwitchesAllOff) {
   Stores s = Make({{"KDE", true, false}, {"GSettings", true, true}});
-  EXPECT_FALSE(s.proxy->Enable("1.2.3.4", 8080));
+  EXPECT_FALSE(s.proxy->Enable("1.2.3.4", 8080, ProxyKind::kHttpTunnel));
   EXPECT_FALSE(s.raw[0]->setting.enabled);  // the one that took it is off again
   EXPECT_FALSE(s.proxy->Read().enabled);
 }
@@ -87,7 +87,7 @@ TEST(DesktopSystemProxyTest, WithoutStoresNothingSucceeds) {
   Stores s = Make({{"GSettings", false, false}});
   EXPECT_FALSE(s.proxy->Available());
   EXPECT_EQ(s.proxy->Name(), "");
-  EXPECT_FALSE(s.proxy->Enable("1.2.3.4", 8080));
+  EXPECT_FALSE(s.proxy->Enable("1.2.3.4", 8080, ProxyKind::kHttpTunnel));
   EXPECT_FALSE(s.proxy->Disable());
   EXPECT_EQ(s.proxy->Read(), SystemProxySetting{});
 }
@@ -102,7 +102,7 @@ TEST(DesktopSystemProxyTest, KdeSessionsGetKioslavercAndGSettings) {
   };
   std::unique_ptr<SystemProxy> kde = MakeDesktopSystemProxy(env);
   EXPECT_EQ(kde->Name(), "KDE+GSettings");
-  ASSERT_TRUE(kde->Enable("1.2.3.4", 8080));
+  ASSERT_TRUE(kde->Enable("1.2.3.4", 8080, ProxyKind::kHttpTunnel));
   EXPECT_NE(ReadWholeFile(dir.File("kioslaverc")).value_or("").find("ProxyType=1"),
             std::string::npos);
   ASSERT_TRUE(kde->Disable());

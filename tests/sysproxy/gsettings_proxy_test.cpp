@@ -19,7 +19,7 @@ TEST(GSettingsProxyTest, EnableWritesHttpAndHttpsThenManualAndAFreshReaderSeesIt
   KeyfileStore store;
   auto proxy = store.Open();
   ASSERT_TRUE(proxy->Available()) << proxy->UnavailableReason();
-  ASSERT_TRUE(proxy->Enable("1.2.3.4", 8080));
+  ASSERT_TRUE(proxy->Enable("1.2.3.4", 8080, ProxyKind::kHttpTunnel));
   EXPECT_EQ(proxy->Read(), (SystemProxySetting{true, "1.2.3.4", 8080}));
 
   EXPECT_EQ(store.Open()->Read(), (SystemProxySetting{true, "1.2.3.4", 8080}));
@@ -37,15 +37,59 @@ TEST(GSettingsProxyTest, EnableWritesHttpAndHttpsThenManualAndAFreshReaderSeesIt
   EXPECT_EQ(hosts, 2u) << text;
 }
 
+// Each kind writes its address where GLib's resolver and the browsers look for it and empties
+// the other schemes, whatever an earlier switch left there; switching off keeps them.
+TEST(GSettingsProxyTest, EachKindWritesItsSchemesAndEmptiesTheOthers) {
+  struct Case {
+    ProxyKind kind;
+    const char* http;  // "host port" of each scheme
+    const char* https;
+    const char* socks;
+    SystemProxySetting read;
+  };
+  const Case cases[] = {
+      {ProxyKind::kHttp, "1.2.3.4 8080", " 0", " 0", {true, "1.2.3.4", 8080, false}},
+      {ProxyKind::kHttpTunnel,
+       "1.2.3.4 8080",
+       "1.2.3.4 8080",
+       " 0",
+       {true, "1.2.3.4", 8080, false}},
+      {ProxyKind::kSocks, " 0", " 0", "1.2.3.4 8080", {true, "1.2.3.4", 8080, true}},
+  };
+  for (const Case& c : cases) {
+    KeyfileStore store;
+    auto proxy = store.Open();
+    ASSERT_TRUE(proxy->Enable("9.9.9.9", 99, ProxyKind::kHttpTunnel));
+    ASSERT_TRUE(proxy->Enable("9.9.9.9", 99, ProxyKind::kSocks));  // all three held an address
+    ASSERT_TRUE(proxy->Enable("1.2.3.4", 8080, c.kind));
+    const std::string text = ReadWholeFile(store.Path()).value_or("");
+    const auto scheme = [&text](const std::string& group) {
+      const std::size_t start = text.find("[system/proxy/" + group + "]");
+      const std::size_t host = text.find("host='", start) + 6;
+      const std::size_t port = text.find("port=", start) + 5;
+      return text.substr(host, text.find('\'', host) - host) + " " +
+             text.substr(port, text.find('\n', port) - port);
+    };
+    EXPECT_EQ(scheme("http"), c.http) << text;
+    EXPECT_EQ(scheme("https"), c.https) << text;
+    EXPECT_EQ(scheme("socks"), c.socks) << text;
+    EXPECT_EQ(store.Open()->Read(), c.read);
+    ASSERT_TRUE(proxy->Disable());
+    SystemProxySetting off = c.read;
+    off.enabled = false;
+    EXPECT_EQ(store.Open()->Read(), off);
+  }
+}
+
 TEST(GSettingsProxyTest, DisableSetsModeNoneAndKeepsTheAddress) {
   KeyfileStore store;
   auto proxy = store.Open();
-  ASSERT_TRUE(proxy->Enable("5.6.7.8", 3128));
+  ASSERT_TRUE(proxy->Enable("5.6.7.8", 3128, ProxyKind::kHttpTunnel));
   ASSERT_TRUE(proxy->Disable());
   EXPECT_EQ(store.Open()->Read(), (SystemProxySetting{false, "5.6.7.8", 3128}));
   EXPECT_NE(ReadWholeFile(store.Path()).value_or("").find("mode='none'"), std::string::npos);
   // Switching on again with another address replaces both.
-  ASSERT_TRUE(proxy->Enable("9.9.9.9", 1));
+  ASSERT_TRUE(proxy->Enable("9.9.9.9", 1, ProxyKind::kHttpTunnel));
   EXPECT_EQ(store.Open()->Read(), (SystemProxySetting{true, "9.9.9.9", 1}));
 }
 
@@ -54,7 +98,7 @@ TEST(GSettingsProxyTest, AMissingSchemaLeavesTheStoreUnavailableWithoutAborting)
   GSettingsProxy proxy(GSettingsProxyOptions{empty_schemas.path(), empty_schemas.File("keyfile")});
   EXPECT_FALSE(proxy.Available());
   EXPECT_NE(proxy.UnavailableReason().find("org.gnome.system.proxy"), std::string::npos);
-  EXPECT_FALSE(proxy.Enable("1.2.3.4", 8080));
+  EXPECT_FALSE(proxy.Enable("1.2.3.4", 8080, ProxyKind::kHttpTunnel));
   EXPECT_FALSE(proxy.Disable());
   EXPECT_EQ(proxy.Read(), SystemProxySetting{});
   EXPECT_FALSE(FileExists(empty_schemas.File("keyfile")));
@@ -66,7 +110,7 @@ TEST(GSettingsProxyTest, AStoreThatCannotBeWrittenIsAFailureNotAnOn) {
   std::ofstream(dir.File("blocked")) << "x";
   GSettingsProxy proxy(GSettingsProxyOptions{"", dir.File("blocked/glib/keyfile")});
   ASSERT_TRUE(proxy.Available());
-  EXPECT_FALSE(proxy.Enable("1.2.3.4", 8080));
+  EXPECT_FALSE(proxy.Enable("1.2.3.4", 8080, ProxyKind::kHttpTunnel));
   EXPECT_FALSE(proxy.Read().enabled);
 }
 
@@ -74,7 +118,7 @@ TEST(GSettingsProxyTest, TheDefaultStoreFollowsGsettingsBackend) {
   // The test program chose the keyfile back end under its own XDG_CONFIG_HOME.
   GSettingsProxy proxy;
   ASSERT_TRUE(proxy.Available()) << proxy.UnavailableReason();
-  ASSERT_TRUE(proxy.Enable("10.0.0.1", 8000));
+  ASSERT_TRUE(proxy.Enable("10.0.0.1", 8000, ProxyKind::kHttpTunnel));
   const std::string path =
       std::string(std::getenv("XDG_CONFIG_HOME")) + "/glib-2.0/settings/keyfile";
   EXPECT_NE(ReadWholeFile(path).value_or("").find("host='10.0.0.1'"), std::string::npos);

@@ -36,11 +36,11 @@ TEST_F(KdeProxyTest, EnableWritesKdesFormAndLeavesOtherGroupsAlone) {
   struct stat before {};
   ASSERT_EQ(stat(Path().c_str(), &before), 0);
   KdeProxy proxy = Make();
-  ASSERT_TRUE(proxy.Enable("1.2.3.4", 8080));
+  ASSERT_TRUE(proxy.Enable("1.2.3.4", 8080, ProxyKind::kHttpTunnel));
   EXPECT_EQ(Text(),
             "[Cache Settings]\nMaxCacheSize=5120\n\n[Proxy Settings]\n"
             "NoProxyFor=localhost\nProxyType=1\n"
-            "httpProxy=http://1.2.3.4 8080\nhttpsProxy=http://1.2.3.4 8080\n");
+            "httpProxy=http://1.2.3.4 8080\nhttpsProxy=http://1.2.3.4 8080\nsocksProxy=\n");
   EXPECT_EQ(proxy.Read(), (SystemProxySetting{true, "1.2.3.4", 8080}));
   EXPECT_EQ(notified_, 1);
   // Replaced by a rename, not rewritten in place, and no temporary file is left behind.
@@ -55,13 +55,51 @@ TEST_F(KdeProxyTest, EnableWritesKdesFormAndLeavesOtherGroupsAlone) {
   EXPECT_EQ(files, 1);
 }
 
+// Each kind writes its address where KDE looks for it and empties the other two, whatever an
+// earlier switch left there; switching off keeps them.
+TEST_F(KdeProxyTest, EachKindWritesItsKeysAndEmptiesTheOthers) {
+  struct Case {
+    ProxyKind kind;
+    const char* http;
+    const char* https;
+    const char* socks;
+    SystemProxySetting read;
+  };
+  const Case cases[] = {
+      {ProxyKind::kHttp, "http://1.2.3.4 8080", "", "", {true, "1.2.3.4", 8080, false}},
+      {ProxyKind::kHttpTunnel,
+       "http://1.2.3.4 8080",
+       "http://1.2.3.4 8080",
+       "",
+       {true, "1.2.3.4", 8080, false}},
+      {ProxyKind::kSocks, "", "", "socks://1.2.3.4 8080", {true, "1.2.3.4", 8080, true}},
+  };
+  ASSERT_TRUE(EnsureDirectory(dir_.File("config")));
+  for (const Case& c : cases) {
+    ASSERT_TRUE(WriteWholeFile(Path(),
+                               "[Proxy Settings]\nProxyType=0\nhttpProxy=http://9.9.9.9 "
+                               "99\nhttpsProxy=http://9.9.9.9 99\nsocksProxy=socks://9.9.9.9 "
+                               "99\n"));
+    KdeProxy proxy = Make();
+    ASSERT_TRUE(proxy.Enable("1.2.3.4", 8080, c.kind));
+    EXPECT_EQ(Text(), std::string("[Proxy Settings]\nProxyType=1\nhttpProxy=") + c.http +
+                          "\nhttpsProxy=" + c.https + "\nsocksProxy=" + c.socks + "\n");
+    EXPECT_EQ(proxy.Read(), c.read);
+    ASSERT_TRUE(proxy.Disable());
+    SystemProxySetting off = c.read;
+    off.enabled = false;
+    EXPECT_EQ(proxy.Read(), off);
+  }
+}
+
 TEST_F(KdeProxyTest, DisableSetsTypeZeroAndKeepsTheAddresses) {
   KdeProxy proxy = Make();
-  ASSERT_TRUE(proxy.Enable("5.6.7.8", 3128));  // creates the directory and the file
+  ASSERT_TRUE(
+      proxy.Enable("5.6.7.8", 3128, ProxyKind::kHttpTunnel));  // creates the directory and the file
   ASSERT_TRUE(proxy.Disable());
   EXPECT_EQ(Text(),
             "[Proxy Settings]\nProxyType=0\n"
-            "httpProxy=http://5.6.7.8 3128\nhttpsProxy=http://5.6.7.8 3128\n");
+            "httpProxy=http://5.6.7.8 3128\nhttpsProxy=http://5.6.7.8 3128\nsocksProxy=\n");
   EXPECT_EQ(proxy.Read(), (SystemProxySetting{false, "5.6.7.8", 3128}));
   EXPECT_EQ(notified_, 2);
 }
@@ -75,10 +113,10 @@ TEST_F(KdeProxyTest, ReadsTheColonFormAndAMissingFileAsOff) {
 }
 
 TEST_F(KdeProxyTest, Ipv6GoesInBracketsAndEveryAddressFormReadsBack) {
-  ASSERT_TRUE(Make().Enable("::1", 3128));
+  ASSERT_TRUE(Make().Enable("::1", 3128, ProxyKind::kHttpTunnel));
   EXPECT_EQ(Text(),
             "[Proxy Settings]\nProxyType=1\nhttpProxy=http://[::1] 3128\n"
-            "httpsProxy=http://[::1] 3128\n");
+            "httpsProxy=http://[::1] 3128\nsocksProxy=\n");
   const std::pair<const char*, SystemProxySetting> cases[] = {
       {"h 82", {true, "h", 82}},
       {"http://[2001:db8::8]:8080/", {true, "2001:db8::8", 8080}},
@@ -96,7 +134,7 @@ TEST_F(KdeProxyTest, AFileThatCannotBeReadIsNeverReplaced) {
   ASSERT_TRUE(EnsureDirectory(dir_.File("config")));
   ASSERT_TRUE(EnsureDirectory(Path()));
   KdeProxy proxy = Make();
-  EXPECT_FALSE(proxy.Enable("1.2.3.4", 8080));
+  EXPECT_FALSE(proxy.Enable("1.2.3.4", 8080, ProxyKind::kHttpTunnel));
   EXPECT_FALSE(proxy.Disable());
   EXPECT_TRUE(DirectoryExists(Path()));
   EXPECT_EQ(notified_, 0);

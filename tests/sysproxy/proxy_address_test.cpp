@@ -14,6 +14,19 @@ TEST(ProxyAddressTest, TakesHostAndPortInRange) {
   EXPECT_EQ(ParseProxyAddress("1.2.3.4:08080")->Text(), "1.2.3.4:8080");
 }
 
+// A SOCKS row's address: any of its schemes, in any case, is the desktop's one SOCKS setting.
+TEST(ProxyAddressTest, TakesASocksSchemeInFront) {
+  for (const char* scheme : {"socks4://", "socks4a://", "socks5://", "SOCKS5h://"}) {
+    const std::string text = std::string(scheme) + "1.2.3.4:1080";
+    EXPECT_EQ(ParseProxyAddress(text), (ProxyAddress{"1.2.3.4", 1080, true})) << text;
+    EXPECT_EQ(ParseProxyAddress(text)->Text(), "socks://1.2.3.4:1080");
+  }
+  for (const char* bad : {"socks5://", "socks5://1.2.3.4", "socks6://1.2.3.4:80",
+                          "socks5://socks5://1.2.3.4:80", " socks5://1.2.3.4:80"}) {
+    EXPECT_FALSE(ParseProxyAddress(bad)) << bad;
+  }
+}
+
 TEST(ProxyAddressTest, RefusesWhatIsNotHostColonPort) {
   for (const char* bad :
        {":", "", "1.2.3.4:", ":8080", "a b:80", "1.2.3.4:0", "1.2.3.4:65536", "1.2.3.4:123456",

@@ -26,8 +26,9 @@ out=$("$program" proxy set 1.2.3.4:8080 --data-dir "$work/data"); check "set" "0
 check "mode" "'manual'" "$(gs org.gnome.system.proxy mode)"
 check "http host" "'1.2.3.4'" "$(gs org.gnome.system.proxy.http host)"
 check "http port" "8080" "$(gs org.gnome.system.proxy.http port)"
-check "https host" "'1.2.3.4'" "$(gs org.gnome.system.proxy.https host)"
-check "https port" "8080" "$(gs org.gnome.system.proxy.https port)"
+# Not known to tunnel (nothing checked it): https stays direct.
+check "https host" "''" "$(gs org.gnome.system.proxy.https host)"
+check "https port" "0" "$(gs org.gnome.system.proxy.https port)"
 out=$("$program" proxy status); check "status while on" "0 on 1.2.3.4:8080" "$? $out"
 out=$("$program" proxy off); check "off" "0 off" "$? $out"
 check "mode after off" "'none'" "$(gs org.gnome.system.proxy mode)"
@@ -35,10 +36,11 @@ check "host kept after off" "'1.2.3.4'" "$(gs org.gnome.system.proxy.http host)"
 out=$("$program" proxy set '[::1]:3128'); check "set IPv6" "0 on [::1]:3128" "$? $out"
 # In brackets: GLib's resolver makes http://HOST:PORT of the host as it stands.
 check "IPv6 host in brackets" "'[::1]' 3128" \
-  "$(gs org.gnome.system.proxy.http host) $(gs org.gnome.system.proxy.https port)"
+  "$(gs org.gnome.system.proxy.http host) $(gs org.gnome.system.proxy.http port)"
 out=$("$program" proxy set 1.2.3.4:8080); check "set again" "0 on 1.2.3.4:8080" "$? $out"
 out=$("$program" proxy off); check "off again" "0 off" "$? $out"
-for bad in "1.2.3.4:" ":" "a b:80" "1.2.3.4:65536" "1.2.3.4:0" "::1:3128" "[::1]" "[1.2.3.4]:80"; do
+for bad in "1.2.3.4:" ":" "a b:80" "1.2.3.4:65536" "1.2.3.4:0" "::1:3128" "[::1]" "[1.2.3.4]:80" \
+           "socks6://1.2.3.4:80" "http://1.2.3.4:80"; do
   "$program" proxy set "$bad" >/dev/null 2>&1
   check "set $bad is bad usage" "2" "$?"
 done
@@ -51,12 +53,33 @@ check "bad addresses changed nothing" "'none' '1.2.3.4'" \
 mkdir -p "$work/config"
 printf '[Cache Settings]\nMaxCacheSize=5120\n' >"$work/config/kioslaverc"
 out=$(XDG_CURRENT_DESKTOP=KDE "$program" proxy set 5.6.7.8:3128); check "KDE set" "0 on 5.6.7.8:3128" "$? $out"
-check "kioslaverc" "$(printf '[Cache Settings]\nMaxCacheSize=5120\n\n[Proxy Settings]\nProxyType=1\nhttpProxy=http://5.6.7.8 3128\nhttpsProxy=http://5.6.7.8 3128')" \
+check "kioslaverc" "$(printf '[Cache Settings]\nMaxCacheSize=5120\n\n[Proxy Settings]\nProxyType=1\nhttpProxy=http://5.6.7.8 3128\nhttpsProxy=\nsocksProxy=')" \
   "$(cat "$work/config/kioslaverc")"
 check "GSettings too on KDE" "'manual' '5.6.7.8'" \
   "$(gs org.gnome.system.proxy mode) $(gs org.gnome.system.proxy.http host)"
 out=$(XDG_CURRENT_DESKTOP=KDE "$program" proxy off); check "KDE off" "0 off" "$? $out"
 grep -q '^ProxyType=0$' "$work/config/kioslaverc" || { echo "FAIL: ProxyType not 0"; failures=$((failures + 1)); }
+
+# A SOCKS row's address becomes the desktop's SOCKS proxy, alone: the http and https addresses
+# are emptied so they draw nothing; off keeps it, as it keeps an HTTP proxy's address.
+kget() {  # KDE's own reader when installed (kde-cli-tools), else the file's line
+  if command -v kreadconfig5 >/dev/null; then
+    kreadconfig5 --file kioslaverc --group "Proxy Settings" --key "$1"
+  else
+    sed -n "s/^$1=//p" "$work/config/kioslaverc" | tail -1
+  fi
+}
+out=$(XDG_CURRENT_DESKTOP=KDE "$program" proxy set socks5://5.6.7.8:1080); check "set socks" "0 on socks://5.6.7.8:1080" "$? $out"
+check "socks keys" "'manual' '5.6.7.8' 1080 '' ''" "$(gs org.gnome.system.proxy mode) \
+$(gs org.gnome.system.proxy.socks host) $(gs org.gnome.system.proxy.socks port) \
+$(gs org.gnome.system.proxy.http host) $(gs org.gnome.system.proxy.https host)"
+check "KDE socks" "1 socks://5.6.7.8 1080 [] []" "$(kget ProxyType) $(kget socksProxy) [$(kget httpProxy)] [$(kget httpsProxy)]"
+out=$(XDG_CURRENT_DESKTOP=KDE "$program" proxy status); check "status of socks" "0 on socks://5.6.7.8:1080" "$? $out"
+out=$(XDG_CURRENT_DESKTOP=KDE "$program" proxy off); check "socks off" "0 off" "$? $out"
+check "socks off in both" "'none' 0 '5.6.7.8'" "$(gs org.gnome.system.proxy mode) $(kget ProxyType) $(gs org.gnome.system.proxy.socks host)"
+out=$(XDG_CURRENT_DESKTOP=KDE "$program" proxy set 1.2.3.4:8080); check "http after socks" "0 on 1.2.3.4:8080" "$? $out"
+check "socks emptied" "'' [] 1.2.3.4" "$(gs org.gnome.system.proxy.socks host) [$(kget socksProxy)] $(kget httpProxy | sed 's/^http:\/\///; s/ .*//')"
+XDG_CURRENT_DESKTOP=KDE "$program" proxy off >/dev/null
 
 # Switch-off by prior mode, read back by the desktop's own readers: only a manual proxy goes off,
 # an automatic setup the proxy was set over comes back. Columns: GNOME mode, KDE ProxyType before;

@@ -183,6 +183,62 @@ TEST_F(ProxySwitchTest, WhatIsNotHostColonPortIsNeverApplied) {
   EXPECT_EQ(state_.Indicator(control::kTrayIcon), ProxyIndicator::kProxyOff);
 }
 
+// A SOCKS row becomes the desktop's SOCKS proxy; an HTTP row serves https too only once a tunnel
+// probe after its passed check has said it tunnels, and a row not checked is not probed.
+TEST_F(ProxySwitchTest, TheRowsProtocolDecidesWhatTheDesktopSendsThroughIt) {
+  list_.AddRow(Row("socks5://7.7.7.7", "1080", "成功", "广州"));
+  list_.AddRow(Row("8.8.8.8", "3128", "", ""));
+  std::vector<std::string> probed;
+  bool tunnels = false;
+  controller_.SetTunnelProbe(ui_, [&](const std::string& address, std::function<void(bool)> done) {
+    probed.push_back(address);
+    done(tunnels);
+  });
+  const auto https_host = [&] {
+    const std::string text = ReadWholeFile(keyfile_.Path()).value_or("");
+    const std::size_t group = text.find("[system/proxy/https]\nhost='");
+    if (group == std::string::npos) return std::string("?");
+    const std::size_t start = group + 27;
+    return text.substr(start, text.find('\'', start) - start);
+  };
+  struct Case {
+    int row;
+    bool tunnels;
+    std::string shown;  // as the status line names it
+    SystemProxySetting stored;
+    std::string https;
+    std::vector<std::string> probed;
+  };
+  const Case cases[] = {
+      {3, true, "socks5://7.7.7.7:1080", {true, "7.7.7.7", 1080, true}, "", {}},
+      {0, false, "1.2.3.4:8080", {true, "1.2.3.4", 8080, false}, "", {"1.2.3.4:8080"}},
+      {2, true, "9.9.9.9:81", {true, "9.9.9.9", 81, false}, "9.9.9.9", {"9.9.9.9:81"}},
+      {4, true, "8.8.8.8:3128", {true, "8.8.8.8", 3128, false}, "", {}},
+      {2, false, "9.9.9.9:81", {true, "9.9.9.9", 81, false}, "9.9.9.9", {}},  // remembered
+  };
+  for (const Case& c : cases) {
+    probed.clear();
+    tunnels = c.tunnels;
+    Choose(c.row);
+    OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
+    OnUi([] {});  // the probe's answer, posted to the UI thread
+    ExpectOn(c.shown);
+    EXPECT_EQ(Stored(), c.stored) << c.row;
+    EXPECT_EQ(https_host(), c.https) << c.row;
+    EXPECT_EQ(probed, c.probed) << c.row;
+  }
+  OnUi([&] { controller_.CancelIeProxy(); });
+  EXPECT_EQ(Stored(), (SystemProxySetting{false, "9.9.9.9", 81, false}));
+  // The saved-proxy item takes the SOCKS row's address from its caption.
+  Choose(3);
+  OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
+  EXPECT_EQ(MakeSettings().ReadSavedProxy(), "socks5://7.7.7.7:1080 | 广州");
+  OnUi([&] { controller_.CancelIeProxy(); });
+  OnUi([&] { controller_.ReapplySavedIeProxy(); });
+  ExpectOn("socks5://7.7.7.7:1080");
+  EXPECT_EQ(Stored(), (SystemProxySetting{true, "7.7.7.7", 1080, true}));
+}
+
 TEST_F(ProxySwitchTest, AWriteTheStoreRefusesShowsOffAndSaysSo) {
   TempDir dir;
   std::ofstream(dir.File("blocked")) << "x";
@@ -312,7 +368,8 @@ TEST_F(ApplicationProxyTest, TheExitSwitchesOffOnceAndLeavesALaterSettingAlone) 
   auto app = Start(keyfile_.Open());
   ASSERT_TRUE(ui_.RunSync([&] { app->Shell().ExitSequence(); }));
   ASSERT_FALSE(keyfile_.Open()->Read().enabled);
-  ASSERT_TRUE(keyfile_.Open()->Enable("5.6.7.8", 3128));  // the new version's restore
+  ASSERT_TRUE(keyfile_.Open()->Enable("5.6.7.8", 3128,
+                                      ProxyKind::kHttpTunnel));  // the new version's restore
   ASSERT_TRUE(ui_.RunSync([&] { app->Shell().OnMainWindowDestroyed(); }));
   EXPECT_EQ(keyfile_.Open()->Read(), (SystemProxySetting{true, "5.6.7.8", 3128}));
 }

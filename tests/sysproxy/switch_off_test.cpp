@@ -62,8 +62,8 @@ TEST(SwitchOffTest, OnlyAManualProxyGoesOffAndAReplacedAutomaticSetupComesBack) 
                                         DataDir(data));
       };
       if (switch_on_first) {
-        ASSERT_TRUE(open().Enable("1.2.3.4", 8080));
-        ASSERT_TRUE(open().Enable("::1", 3128));
+        ASSERT_TRUE(open().Enable("1.2.3.4", 8080, ProxyKind::kHttpTunnel));
+        ASSERT_TRUE(open().Enable("::1", 3128, ProxyKind::kHttpTunnel));
       }
       EXPECT_TRUE(open().Disable());
       const std::string gnome_text = ReadWholeFile(keyfile).value_or("");
