@@ -49,7 +49,11 @@ std::optional<std::string_view> LineKey(std::string_view body) {
 }
 
 std::string_view LineValue(std::string_view body) {
-  return text::TrimBlanks(body.substr(body.find('=') + 1));
+  std::string_view value = body.substr(body.find('=') + 1);
+  // Carriage returns at the end of the file's last line (no line feed after them) belong to no
+  // value: the same line reads the same once a line feed follows it.
+  while (!value.empty() && value.back() == '\r') value.remove_suffix(1);
+  return text::TrimBlanks(value);
 }
 
 }  // namespace
