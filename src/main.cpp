@@ -43,13 +43,14 @@ int main(int argc, char** argv) {
   }
   lumvex::http::EnsureCurlGlobalInit();
 
-  // The list file is read and decoded while Qt starts and the window is built; only the final
-  // step of putting the rows into the list waits for it. Qt's own arguments are not taken out
-  // yet, so this first look at the command line serves only to find the data directory.
+  // The data directory is worked out here, once, and handed on. Its list file is read and
+  // decoded while Qt starts and the window is built; only the final step of putting the rows
+  // into the list waits for it. Qt's own arguments are not taken out yet; they are single-dash
+  // words, so they cannot be taken for --data-dir.
   const std::string run_directory = lumvex::RunDirectory();
-  const lumvex::DataDir ahead_dir =
+  const lumvex::DataDir data_dir =
       lumvex::DataDirectoryOf(lumvex::ParseCommandLine(argc, argv), run_directory);
-  lumvex::ListReadAhead ahead = std::async(std::launch::async, lumvex::ReadAgentFile, ahead_dir);
+  lumvex::ListReadAhead ahead = std::async(std::launch::async, lumvex::ReadAgentFile, data_dir);
 
   QApplication app(argc, argv);  // takes out the arguments Qt understands
   lumvex::InitIconResources();
@@ -59,5 +60,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Try '%s --help'.\n", program.c_str());
     return 2;
   }
-  return lumvex::RunDesktop(app, options, run_directory, ahead_dir, std::move(ahead));
+  return lumvex::RunDesktop(app, options, run_directory, data_dir, std::move(ahead));
 }

@@ -14,10 +14,10 @@
 namespace lumvex {
 
 ApplicationOptions ApplicationOptionsOf(const CommandLineOptions& options,
-                                        const std::string& run_directory) {
+                                        const std::string& run_directory, DataDir data_dir) {
   ApplicationOptions result;
   result.shell.run_directory = run_directory;
-  result.shell.data_dir = DataDirectoryOf(options, run_directory);
+  result.shell.data_dir = std::move(data_dir);
   result.shell.data_dir_given = options.data_dir;
   result.endpoints = options.endpoints;
   if (options.check_timeout_seconds) result.check_timeout_seconds = *options.check_timeout_seconds;

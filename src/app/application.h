@@ -46,9 +46,9 @@ struct ApplicationOptions {
 };
 
 // The options of a run of the program from its command line; `run_directory` is the directory
-// of the executable.
+// of the executable, `data_dir` the data directory the start worked out (DataDirectoryOf).
 ApplicationOptions ApplicationOptionsOf(const CommandLineOptions& options,
-                                        const std::string& run_directory);
+                                        const std::string& run_directory, DataDir data_dir);
 
 class Application {
  public:

@@ -37,16 +37,16 @@ bool TrayAvailable() {
 }  // namespace
 
 int RunDesktop(QApplication& app, const CommandLineOptions& options,
-               const std::string& run_directory, const DataDir& ahead_dir, ListReadAhead ahead) {
+               const std::string& run_directory, const DataDir& data_dir, ListReadAhead ahead) {
   QtUiThread ui;
   QtUserPrompts prompts;
-  ApplicationOptions app_options = ApplicationOptionsOf(options, run_directory);
+  ApplicationOptions app_options = ApplicationOptionsOf(options, run_directory, data_dir);
   app_options.shell.tray_available = TrayAvailable();
   // While the window has the system proxy on, a marker in the data directory says so; the next
   // start switches off a proxy that a crash left on.
   app_options.system_proxy = std::make_shared<MarkedSystemProxy>(
       MakeDesktopSystemProxy(), ProxyOnMarker(app_options.shell.data_dir));
-  if (ahead.valid() && ahead_dir == app_options.shell.data_dir) {
+  if (ahead.valid()) {
     auto shared = std::make_shared<ListReadAhead>(std::move(ahead));
     app_options.shell.read_list_ahead = [shared] { return shared->get(); };
   }

@@ -16,9 +16,10 @@ namespace lumvex {
 
 using ListReadAhead = std::future<std::optional<AgentFileContent>>;
 
-// Runs the program's window until it ends; returns the exit status. `ahead` holds the list file
-// of `ahead_dir` being read while the window is built (used when that is the data directory).
+// Runs the program's window until it ends; returns the exit status. `data_dir` is the data
+// directory the start worked out; `ahead` holds its list file, being read while the window is
+// built.
 int RunDesktop(QApplication& app, const CommandLineOptions& options,
-               const std::string& run_directory, const DataDir& ahead_dir, ListReadAhead ahead);
+               const std::string& run_directory, const DataDir& data_dir, ListReadAhead ahead);
 
 }  // namespace lumvex

@@ -117,8 +117,8 @@ TEST(CommandLineTest, CheckTimeoutIsSecondsWithinADay) {
     EXPECT_NE(options.errors[0].find("--check-timeout"), std::string::npos);
   }
   // The deadline reaches the program's options; without the flag it is 60 seconds.
-  EXPECT_EQ(ApplicationOptionsOf(Parse({"--check-timeout", "7"}), "/opt").check_timeout_seconds, 7);
-  EXPECT_EQ(ApplicationOptionsOf(Parse({}), "/opt").check_timeout_seconds, 60);
+  EXPECT_EQ(ApplicationOptionsOf(Parse({"--check-timeout", "7"}), "/opt", DataDir("/tmp/d")).check_timeout_seconds, 7);
+  EXPECT_EQ(ApplicationOptionsOf(Parse({}), "/opt", DataDir("/tmp/d")).check_timeout_seconds, 60);
 }
 
 TEST(CommandLineTest, EveryEndpointFlagReachesTheProgramsOptions) {
@@ -127,7 +127,7 @@ TEST(CommandLineTest, EveryEndpointFlagReachesTheProgramsOptions) {
              "127.0.0.3:83", "--validation-host", "127.0.0.4:84", "--connectivity-host",
              "127.0.0.5:85", "--manifest-url", "http://127.0.0.6:86/m.html"});
   ASSERT_TRUE(options.errors.empty());
-  EXPECT_EQ(ApplicationOptionsOf(options, "/opt").endpoints, options.endpoints);
+  EXPECT_EQ(ApplicationOptionsOf(options, "/opt", DataDir("/tmp/d")).endpoints, options.endpoints);
 }
 
 TEST(CommandLineTest, HostOfAddressReadsTheUsualForms) {
