@@ -1,6 +1,6 @@
 # Sourced by the scripts that run real proxy software on loopback ports. Needs wait_for.sh, and
-# from the script: `work` (its temporary folder), `configs` (the configuration templates), `pids`
-# (an array the cleanup kills) and `fail`.
+# from the script: `work` (its temporary folder), `configs` (the configuration templates) and
+# `server` (the fixture server, started here as the origin every proxy is asked for).
 
 port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
@@ -48,3 +48,16 @@ start() {
   cat "$work/$name.out"
   fail "$name did not start"
 }
+
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+origin_port=$(free_port)
+"$server" --port "$origin_port" --body "the page" --max-seconds 110 >"$work/origin.log" 2>&1 &
+pids+=($!)
+wait_for 10 port_in_use "$origin_port" || fail "the origin server did not start"

@@ -19,20 +19,7 @@ if [ ! -x "$microsocks" ] || [ ! -x "$danted" ] || [ ! -x "$tinyproxy" ]; then
 fi
 
 work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
-
 . "$(cd "$(dirname "$0")/../support" && pwd)/real_servers.sh"
-
-origin_port=$(free_port)
-"$server" --port "$origin_port" --body "the page" --max-seconds 110 >"$work/origin.log" 2>&1 &
-pids+=($!)
-wait_for 10 port_in_use "$origin_port" || fail "the origin server did not start"
 
 start microsocks - "$microsocks" -i 127.0.0.1 -p @PORT@
 start dante dante.conf "$danted" -f @CONF@ -p "$work/dante.pid"

@@ -18,20 +18,7 @@ fi
 
 work=$(mktemp -d)
 chmod 755 "$work"  # squid started as root writes its log as its own user
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
-
 . "$(cd "$(dirname "$0")/../support" && pwd)/real_servers.sh"
-
-origin_port=$(free_port)
-"$server" --port "$origin_port" --body "the page" --max-seconds 110 >"$work/origin.log" 2>&1 &
-pids+=($!)
-wait_for 10 port_in_use "$origin_port" || fail "the origin server did not start"
 
 start squid-open squid-open.conf "$squid" -N -f @CONF@
 start squid-deny squid-deny.conf "$squid" -N -f @CONF@
