@@ -1,5 +1,6 @@
 // LumvexIP: harvests free HTTP proxies, checks them and switches the system proxy.
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,6 +43,11 @@ int main(int argc, char** argv) {
     return 3;
   }
   lumvex::http::EnsureCurlGlobalInit();
+  // The X library writes to its socket without MSG_NOSIGNAL: when the display goes away while
+  // the window is drawing, SIGPIPE would end the program on the spot, past the exit handler that
+  // switches the proxy off and saves the list. Ignored, the write fails and Qt leaves through
+  // exit(), which that handler catches. (The subcommands keep SIGPIPE: `check | head` ends.)
+  std::signal(SIGPIPE, SIG_IGN);
 
   // The data directory is worked out here, once, and handed on. Its list file is read and
   // decoded while Qt starts and the window is built; only the final step of putting the rows
