@@ -126,7 +126,8 @@ constexpr UsageTemplate kUsages[] = {
     {Invocation::kHarvest,
      "lumvexip harvest <--source> {--count} {--category} {--database} {--page} {--source-*} | "
      "lumvexip harvest <--url>"},
-    {Invocation::kProxy, "lumvexip proxy set HOST:PORT|[IPV6]:PORT | off | status {--data-dir}"},
+    {Invocation::kProxy,
+     "lumvexip proxy set [SCHEME://]HOST:PORT|[IPV6]:PORT | off | status {--data-dir}"},
     {Invocation::kProxyGuard,
      "lumvexip proxy guard [FILE|-] {--interval} {--check-timeout} {--data-dir}"},
 };

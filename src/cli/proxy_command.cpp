@@ -38,7 +38,7 @@ int Report(ProxyApplyResult result, SystemProxy& store) {
                    "nor a KDE session\n");
       return 1;
     case ProxyApplyResult::kInvalid:
-      std::fprintf(stderr, "not a proxy address (HOST:PORT, port 1-65535)\n");
+      std::fprintf(stderr, "not a proxy address ([SCHEME://]HOST:PORT, port 1-65535)\n");
       return 2;
     case ProxyApplyResult::kFailed:
       break;
@@ -69,8 +69,8 @@ int RunProxyCommand(const std::vector<std::string>& args) {
       if (words.size() != 2) {
         parsed.errors.push_back("proxy set: one HOST:PORT expected");
       } else if (!ParseProxyAddress(words[1])) {
-        parsed.errors.push_back("proxy set: not a proxy address (HOST:PORT, port 1-65535): " +
-                                words[1]);
+        parsed.errors.push_back(
+            "proxy set: not a proxy address ([SCHEME://]HOST:PORT, port 1-65535): " + words[1]);
       }
     } else if ((words[0] == "off" || words[0] == "status") && words.size() == 1) {
     } else {
