@@ -104,14 +104,16 @@ void Churn(int port) {
   }
 }
 
-// Half heads kept open, a byte now and then, as many as kSlowConnections.
+// Half heads kept open, a byte now and then, as many as kSlowConnections; each nearly at the
+// head limit, so the judge's buffers are as full as a client can make them.
 void Slowloris(int port) {
+  const std::string half_head = "GET / HTTP/1.1\r\nX-Slow: " + std::string(16000, 's');
   std::deque<int> open;
   for (unsigned n = 0; !g_stop; ++n) {
     if (open.size() < kSlowConnections) {
       const int fd = Connect(port, Source(n * 31), 200);
       if (fd >= 0) {
-        send(fd, "GET / HTTP/1.1\r\nX-Slow: ", 24, MSG_NOSIGNAL | MSG_DONTWAIT);
+        send(fd, half_head.data(), half_head.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         open.push_back(fd);
         ++g_requests;
       }

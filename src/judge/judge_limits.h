@@ -8,7 +8,8 @@ namespace lumvex::judge {
 
 struct JudgeLimits {
   // Connections open at once. A connection past it pushes out the oldest one that is still
-  // sending its head; when every one has sent its head, it is accepted and closed at once.
+  // sending its head or was answered already; when every one is taking its answer, the new one
+  // is accepted and closed at once.
   int max_connections = 512;
   // Connections open at once from one client (an IPv4 address, an IPv6 /64).
   int max_per_client = 32;

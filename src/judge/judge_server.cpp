@@ -167,7 +167,9 @@ void JudgeServer::AcceptSome() {
 bool JudgeServer::PushOutSlowest() {
   Connection* slowest = nullptr;
   for (auto& [fd, connection] : connections_) {
-    if (connection.phase == Phase::kReading &&
+    // One still sending its head has had longer than the newcomer to send it; one already
+    // answered only waits for its client to close. One taking its answer is left alone.
+    if (connection.phase != Phase::kWriting &&
         (slowest == nullptr || connection.opened < slowest->opened)) {
       slowest = &connection;
     }

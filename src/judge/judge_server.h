@@ -30,7 +30,7 @@ class JudgeServer {
   // Binds `address` and listens. Empty on success, else why not ("address in use").
   std::string Listen(const SocketAddress& address);
   // The address listened on, with the port port 0 got: "http://127.0.0.1:43567/".
-  std::string url() const { return url_; }
+  const std::string& url() const { return url_; }
 
   // Serves until Stop; closes every connection before it returns.
   void Run();
@@ -59,8 +59,9 @@ class JudgeServer {
   };
 
   void AcceptSome();
-  // At the connection cap: closes the oldest connection still sending its head, so that
-  // half-heads held open (slowloris) cannot lock everyone else out. False when there is none.
+  // At the connection cap: closes the oldest connection that is still sending its head or was
+  // answered already, so that half-heads (slowloris) or answered connections held open cannot
+  // lock everyone else out. False when every connection is taking its answer.
   bool PushOutSlowest();
   void Service(Connection& connection, unsigned events);
   void ReadHead(Connection& connection);

@@ -110,5 +110,48 @@ TEST(JudgeFormatsTest, HeadGivesTheFieldsOfGetWithoutBody) {
   EXPECT_NE(log[1].find(" 127.0.0.1 HEAD /h 200 "), std::string::npos) << log[1];
 }
 
+TEST(JudgeFormatsTest, ListenAddressesAndTheOriginShown) {
+  const struct {
+    const char* listen;
+    bool accepted;
+  } kAddresses[] = {
+      {"127.0.0.1:0", true}, {"0.0.0.0:65535", true}, {"[::1]:8080", true},
+      {"[::]:0", true},      {"127.0.0.1", false},    {"127.0.0.1:65536", false},
+      {"127.0.0.1:", false}, {"127.0.0.1:8o", false}, {"localhost:80", false},
+      {"1.2.3:80", false},   {"::1:80", false},       {"[::1:80", false},
+      {"[]:80", false},      {":80", false},          {"127.0.0.1:-1", false},
+  };
+  for (const auto& c : kAddresses) {
+    EXPECT_EQ(ParseListenAddress(c.listen).has_value(), c.accepted) << c.listen;
+  }
+  // The origin is the address the client knows as its own: an IPv4 client of a dual-stack
+  // listener is shown without the ::ffff: prefix.
+  const struct {
+    const char* listen;
+    const char* connect;  // the client's address family
+    const char* origin;
+  } kOrigins[] = {
+      {"[::1]:0", "::1", "::1"},
+      {"[::]:0", "127.0.0.1", "127.0.0.1"},
+  };
+  for (const auto& c : kOrigins) {
+    SCOPED_TRACE(c.listen);
+    RunningJudge judge({}, c.listen);
+    ASSERT_NE(judge.port(), 0);
+    const bool v6 = std::string_view(c.connect).find(':') != std::string_view::npos;
+    const int fd = socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const std::string to = v6 ? "[" + std::string(c.connect) + "]" : c.connect;
+    const std::optional<SocketAddress> address =
+        ParseListenAddress(to + ":" + std::to_string(judge.port()));
+    ASSERT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&address->storage), address->length),
+              0);
+    SendAll(fd, "GET / HTTP/1.1\r\n\r\n");
+    const Reply reply = ParseReply(ReadAll(fd));
+    close(fd);
+    EXPECT_EQ(nlohmann::json::parse(reply.body).at("origin"), c.origin);
+  }
+  EXPECT_EQ(RunningJudge({}, "[::1]:0").url().rfind("http://[::1]:", 0), 0u);
+}
+
 }  // namespace
 }  // namespace lumvex::judge

@@ -103,14 +103,14 @@ TEST(JudgeLimitsTest, ConnectionsPastACap) {
        "127.0.0.3",
        true,
        0},
-      {"whole server: every head in",
+      {"whole server: the oldest answered one makes room",
        2,
        32,
        {"127.0.0.1", "127.0.0.2"},
        true,
        "127.0.0.3",
-       false,
-       -1},
+       true,
+       0},
   };
   const std::string get = "GET / HTTP/1.1\r\n\r\n";
   for (const auto& c : kCases) {
@@ -131,6 +131,7 @@ TEST(JudgeLimitsTest, ConnectionsPastACap) {
     // The backlog is served in order, so the held connections were accepted before this one.
     EXPECT_EQ(Exchange(judge.port(), get, c.extra).status, c.extra_served ? 200 : 0);
     for (std::size_t i = 0; i < held.size(); ++i) {
+      // (An answered connection, pushed out or not, has nothing more to show.)
       if (!c.held_answered) {
         SendAll(held[i], get);
         EXPECT_EQ(ParseReply(ReadAll(held[i])).status,

@@ -21,12 +21,12 @@ namespace lumvex::judge {
 
 class RunningJudge {
  public:
-  explicit RunningJudge(const JudgeLimits& limits = {})
+  explicit RunningJudge(const JudgeLimits& limits = {}, const char* listen = "127.0.0.1:0")
       : server_(limits, [this](std::string_view line) {
           std::lock_guard lock(mutex_);
           log_.emplace_back(line);
         }) {
-    const std::string error = server_.Listen(*ParseListenAddress("127.0.0.1:0"));
+    const std::string error = server_.Listen(*ParseListenAddress(listen));
     if (error.empty()) {
       const std::string& url = server_.url();  // http://127.0.0.1:PORT/
       port_ = std::stoi(url.substr(url.rfind(':') + 1));
@@ -39,6 +39,7 @@ class RunningJudge {
   }
 
   int port() const { return port_; }
+  const std::string& url() const { return server_.url(); }
   std::vector<std::string> log() {
     std::lock_guard lock(mutex_);
     return log_;
