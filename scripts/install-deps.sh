@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev
   libcurl4-openssl-dev zlib1g-dev libboost-regex-dev libicu-dev
   libglib2.0-dev gsettings-desktop-schemas libglib2.0-bin dbus
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   xvfb xauth trayer fonts-wqy-zenhei x11-utils xdotool
   kde-cli-tools
   dpkg-dev file

@@ -8,6 +8,7 @@
 
 #include "acquire/source_registry.h"
 #include "app/validation_controller.h"
+#include "judge/judge_limits.h"
 #include "sysproxy/proxy_guard.h"
 #include "validate/proxy_check.h"
 
@@ -18,6 +19,10 @@ namespace {
 constexpr double kMaxSeconds = 86400;
 
 constexpr unsigned Bit(Invocation command) { return static_cast<unsigned>(command); }
+
+constexpr judge::JudgeLimits kJudgeDefaults{};
+constexpr double kJudgeHeadTimeoutS =
+    std::chrono::duration<double>(kJudgeDefaults.head_timeout).count();
 
 constexpr double kGuardIntervalS =
     std::chrono::duration<double>(ProxyGuard::kDefaultInterval).count();
@@ -68,6 +73,18 @@ constexpr OptionSpec kOptions[] = {
     // `proxy guard`.
     {"--interval", "SECONDS", ValueGrammar::kSeconds, kGuardIntervalS, "time between two re-checks",
      Bit(Invocation::kProxyGuard), false},
+    // `judge`.
+    {"--listen", "ADDRESS:PORT", ValueGrammar::kText, 0,
+     "where the judge listens: A.B.C.D:PORT or [IPV6]:PORT, port 0 for any free port",
+     Bit(Invocation::kJudge), false},
+    {"--max-connections", "N", ValueGrammar::kWholeNumber, kJudgeDefaults.max_connections,
+     "connections open at once", Bit(Invocation::kJudge), false},
+    {"--max-per-client", "N", ValueGrammar::kWholeNumber, kJudgeDefaults.max_per_client,
+     "connections open at once from one client address", Bit(Invocation::kJudge), false},
+    {"--rate", "R", ValueGrammar::kWholeNumber, kJudgeDefaults.rate,
+     "requests a second per client address", Bit(Invocation::kJudge), false},
+    {"--head-timeout", "SECONDS", ValueGrammar::kSeconds, kJudgeHeadTimeoutS,
+     "time a client has to send its request head", Bit(Invocation::kJudge), false},
 };
 
 // The flag rows that follow the registry: after the data directory, one "--source-NAME URL" per
@@ -130,6 +147,9 @@ constexpr UsageTemplate kUsages[] = {
      "lumvexip proxy set [SCHEME://]HOST:PORT|[IPV6]:PORT | off | status {--data-dir}"},
     {Invocation::kProxyGuard,
      "lumvexip proxy guard [FILE|-] {--interval} {--check-timeout} {--data-dir}"},
+    {Invocation::kJudge,
+     "lumvexip judge <--listen> {--max-connections} {--max-per-client}\n"
+     "               {--rate} {--head-timeout}"},
 };
 
 constexpr std::string_view kEverySourceFlag = "--source-*";

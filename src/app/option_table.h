@@ -18,8 +18,9 @@ enum class Invocation : unsigned {
   kHarvest = 4,      // lumvexip harvest
   kProxy = 8,        // lumvexip proxy set | off | status
   kProxyGuard = 16,  // lumvexip proxy guard
+  kJudge = 32,       // lumvexip judge
 };
-inline constexpr unsigned kEveryCommand = 31;
+inline constexpr unsigned kEveryCommand = 63;
 
 // What a flag's value may be. The value's meaning is checked where the flag is read.
 enum class ValueGrammar {

@@ -5,6 +5,7 @@
 
 #include "cli/check_command.h"
 #include "cli/harvest_command.h"
+#include "cli/judge_command.h"
 #include "cli/proxy_command.h"
 
 namespace lumvex::cli {
@@ -23,6 +24,7 @@ constexpr Subcommand kSubcommands[] = {
     {"check", CheckMain, "check proxies read from a file or standard input"},
     {"harvest", HarvestMain, "harvest proxies from a proxy-list site or a plain-text list"},
     {"proxy", RunProxyCommand, "set, switch off, show or guard the system proxy"},
+    {"judge", JudgeMain, "answer every GET with the request as it arrived, to judge proxies"},
 };
 
 std::string JoinedNames() {

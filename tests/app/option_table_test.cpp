@@ -101,6 +101,9 @@ TEST(OptionTableTest, UsagesAreMadeFromTheTable) {
       {Invocation::kProxyGuard,
        "lumvexip proxy guard [FILE|-] [--interval SECONDS] [--check-timeout SECONDS] "
        "[--data-dir DIR]"},
+      {Invocation::kJudge,
+       "lumvexip judge --listen ADDRESS:PORT [--max-connections N] [--max-per-client N]\n"
+       "               [--rate R] [--head-timeout SECONDS]"},
   };
   for (const auto& c : kCases) EXPECT_EQ(UsageOf(c.command), c.usage);
 }

@@ -1,0 +1,93 @@
+// The judge: a small HTTP server that answers every GET with the request as it arrived (the
+// client's address and every header), for finding out what a proxy passes on. One thread,
+// non-blocking sockets on epoll; every resource a client can make it hold is bounded
+// (JudgeLimits), and it never touches the file system once it listens.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "judge/client_table.h"
+#include "judge/head_scanner.h"
+#include "judge/judge_limits.h"
+#include "judge/socket_address.h"
+
+namespace lumvex::judge {
+
+class JudgeServer {
+ public:
+  // Receives each log line (one per answered request, ending in a line feed).
+  using LogSink = std::function<void(std::string_view line)>;
+
+  JudgeServer(const JudgeLimits& limits, LogSink log);
+  ~JudgeServer();
+  JudgeServer(const JudgeServer&) = delete;
+  JudgeServer& operator=(const JudgeServer&) = delete;
+
+  // Binds `address` and listens. Empty on success, else why not ("address in use").
+  std::string Listen(const SocketAddress& address);
+  // The address listened on, with the port port 0 got: "http://127.0.0.1:43567/".
+  const std::string& url() const { return url_; }
+
+  // Serves until Stop; closes every connection before it returns.
+  void Run();
+  // Makes Run return. Safe from a signal handler and from any thread.
+  void Stop();
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  enum class Phase { kReading, kWriting, kDraining };
+  struct Connection {
+    int fd = -1;
+    std::string client;  // as shown
+    std::string key;     // as counted
+    Phase phase = Phase::kReading;
+    std::string in;
+    HeadScanner scanner;
+    bool line_checked = false;
+    std::string method;  // for the log
+    std::string target;
+    std::string out;
+    std::size_t sent = 0;
+    std::size_t drained = 0;
+    int status = 0;
+    Clock::time_point opened;
+    Clock::time_point deadline;
+  };
+
+  void AcceptSome();
+  // At the connection cap: closes the oldest connection that is still sending its head or was
+  // answered already, so that half-heads (slowloris) or answered connections held open cannot
+  // lock everyone else out. False when every connection is taking its answer.
+  bool PushOutSlowest();
+  void Service(Connection& connection, unsigned events);
+  void ReadHead(Connection& connection);
+  void Complete(Connection& connection, std::size_t head_end);
+  // Answers with `status` unless the client is over its rate, which gets 429 instead.
+  void Respond(Connection& connection, int status, std::string_view content_type,
+               std::string_view body, std::string_view extra_fields = {});
+  void WriteSome(Connection& connection);
+  void Drain(Connection& connection);
+  void ExpireDeadlines(Clock::time_point now);
+  void SetDeadline(Connection& connection, Clock::time_point deadline);
+  void Watch(const Connection& connection, unsigned events);
+  void Log(const Connection& connection);
+  void Close(Connection& connection);
+
+  const JudgeLimits limits_;
+  const LogSink log_;
+  ClientTable clients_;
+  int listen_fd_ = -1;
+  int epoll_fd_ = -1;
+  int wake_read_ = -1;
+  int wake_write_ = -1;
+  int spare_fd_ = -1;  // given up when descriptors run out, to accept and close a connection
+  std::string url_;
+  std::unordered_map<int, Connection> connections_;
+  Clock::time_point next_deadline_ = Clock::time_point::max();
+};
+
+}  // namespace lumvex::judge
