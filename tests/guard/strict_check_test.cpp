@@ -287,12 +287,14 @@ class StrictValidationRunTest : public StrictCommandTest {
         const CompactRow& shown = app->List().RowsOnUiThread()[static_cast<std::size_t>(row)];
         anonymity_.push_back(shown.Check().anonymity);
       }
+      status_line_ = app->State().Text(control::kStatusLine);
       app->Shell().OnCommand(Command::kStopValidation);
     });
     return verdicts;
   }
-  // Of each row after the last run.
+  // Of each row after the last run, and the status line then.
   std::vector<Anonymity> anonymity_;
+  std::string status_line_;
 
   std::vector<std::string> extra_rows_;  // address:port, checked before the servers
   testing::TempDir dir_;
@@ -337,6 +339,13 @@ TEST_F(StrictValidationRunTest, AJudgeClassifiesEachWorkingRow) {
   EXPECT_EQ(RunValidation(), (std::vector<std::string>{"成功", "成功", "成功", "失败"}));
   EXPECT_EQ(anonymity_, (std::vector<Anonymity>{Anonymity::kTransparent, Anonymity::kAnonymous,
                                                 Anonymity::kElite, Anonymity::kUnknown}));
+
+  // A judge that cannot be asked: the run still happens, unclassified, and the status line says
+  // why (no tick runs here to overwrite it).
+  rule.judge = "http://127.0.0.1:1/";
+  ASSERT_TRUE(WriteStrictRule(DataDir(dir_.File("data")), rule));
+  EXPECT_EQ(RunValidation(), (std::vector<std::string>{"失败", "失败", "失败", "失败"}));
+  EXPECT_EQ(status_line_, kJudgeUnanswered);
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 # configurations that make it transparent, anonymous or elite: tinyproxy (X-Tinyproxy on; Via as
 # installed; DisableViaHeader) and squid (forwarded_for on; off; delete with via off). Their
 # onward connections come from 127.0.0.2, so the judge on 127.0.0.1 tells them from the checker.
+# Privoxy cannot choose its outgoing address: it is checked with --my-address naming another
+# address (bare: elite; adding X-Forwarded-For 127.0.0.1, not "the user's": anonymous), when
+# installed.
 # Usage: real_anonymity_check_test.sh PATH_TO_LUMVEXIP PATH_TO_LUMVEX_FIXTURE_SERVER
 set -uo pipefail
 . "$(cd "$(dirname "$0")/../support" && pwd)/wait_for.sh"
@@ -43,4 +46,22 @@ for level in "${levels[@]}"; do
     [ "$got" = "ok${tab}$level" ] || fail "$name: expected ok and $level, got '$got'"
   done
 done
+
+privoxy=$(command -v privoxy || echo /usr/sbin/privoxy)
+if [ -x "$privoxy" ]; then
+  cp "$configs/privoxy-forwarded-for.action" "$work/"
+  start privoxy-plain privoxy-plain.conf "$privoxy" --no-daemon @CONF@
+  start privoxy-forwarded-for privoxy-forwarded-for.conf "$privoxy" --no-daemon @CONF@
+  printf "%s\n%s\n" "${address[privoxy-plain]}" "${address[privoxy-forwarded-for]}" |
+    "$program" check - --judge "$judge" --my-address 10.9.9.9 --check-timeout 20 \
+      --data-dir "$work/data" >"$work/out" 2>"$work/err" ||
+    fail "check exited with $?: $(cat "$work/err")"
+  for expected in privoxy-plain=elite privoxy-forwarded-for=anonymous; do
+    name=${expected%%=*}
+    got=$(awk -F'\t' -v a="${address[$name]}" '$1 == a {print $2 "\t" $4}' "$work/out")
+    [ "$got" = "ok${tab}${expected#*=}" ] || fail "$name: expected ok and ${expected#*=}, got '$got'"
+  done
+else
+  echo "privoxy is not installed: its part is left out"
+fi
 echo "PASS"
