@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "app/judged_validation_start.h"
 #include "app/leftover_executables.h"
 #include "app/strict_settings.h"
 #include "app/unclean_exit.h"
@@ -44,6 +45,7 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       system_proxy_(options_.system_proxy ? options_.system_proxy
                                           : std::make_shared<NoSystemProxy>()),
       proxy_switch_(state_, list_, *system_proxy_, options_.shell.data_dir) {
+  judged_start_ = std::make_unique<JudgedValidationStart>(ui_, *fetcher_, state_, validation_);
   list_commands_ = std::make_unique<ListCommandsController>(ui_, state_, list_, colours_, prompts_);
   proxy_edit_ = std::make_unique<ProxyEditController>(state_, list_, prompts_);
   settings_dialog_ = std::make_unique<SettingsController>(
@@ -62,8 +64,8 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
   update_config.run_directory = options_.shell.run_directory;
   update_config.executable_suffix = std::string(kExecutableSuffix);
   update_config.running_executable = options_.shell.running_executable;
-  update_ = std::make_unique<UpdateController>(ui_, state_, shell_, prompts_,
-                                               std::move(update_config));
+  update_ =
+      std::make_unique<UpdateController>(ui_, state_, shell_, prompts_, std::move(update_config));
   guard_ = std::make_unique<GuardController>(
       ui_, state_, list_, proxy_switch_, prompts_, options_.shell.data_dir,
       MakeGuardCheck(*fetcher_, options_.endpoints.connectivity_host,
@@ -91,19 +93,23 @@ void Application::WireCommands() {
                                [&lists] { lists.CleanFailedAndDuplicates(); });
   shell_.SetContextItemHandler(ContextItem::kImportFromUrl,
                                [this] { url_import_->ImportFromWebAddress(); });
-  // A run checks by the strict rule of the settings dialog when one is set ("\data\strict").
+  // A run checks by the strict rule of the settings dialog when one is set ("\data\strict"),
+  // with a judge after asking it the user's own address.
   shell_.SetCommandHandler(Command::kValidate, [this] {
-    validation_.Run().SetStrictRule(ReadStrictRule(options_.shell.data_dir));
-    validation_.StartValidation();
+    judged_start_->Start(ReadStrictRule(options_.shell.data_dir));
   });
-  shell_.SetCommandHandler(Command::kStopValidation, [this] { validation_.StopValidation(); });
+  shell_.SetCommandHandler(Command::kStopValidation, [this] {
+    judged_start_->Cancel();
+    validation_.StopValidation();
+  });
   shell_.SetContextItemHandler(ContextItem::kValidateSelected,
                                [this] { checker_.CheckCurrentProxy(); });
   // The system proxy switch: its menu items, start-up restore and exit switch-off, and the
   // switch-off before a validation run.
   shell_.SetContextItemHandler(ContextItem::kSetSystemProxy,
                                [this] { proxy_switch_.SetIeProxyFromCurrentRow(); });
-  shell_.SetContextItemHandler(ContextItem::kCancelProxy, [this] { proxy_switch_.CancelIeProxy(); });
+  shell_.SetContextItemHandler(ContextItem::kCancelProxy,
+                               [this] { proxy_switch_.CancelIeProxy(); });
   shell_.SetTrayItemHandler(TrayItem::kSwitchProxy,
                             [this] { proxy_switch_.SwitchIeProxyToNextRow(); });
   shell_.SetTrayItemHandler(TrayItem::kCancelProxy, [this] { proxy_switch_.CancelIeProxy(); });
@@ -171,6 +177,7 @@ void Application::Shutdown() {
   // Checks under way write nothing more; cancelling the transfers lets every worker return from
   // its fetch at once, so the join below is quick.
   checker_.CancelAll();
+  judged_start_->Cancel();
   validation_.Run().CancelAll();
   // The harvest's pacing stops and its waits end, so page tasks and its threads return at once.
   harvest_->Shutdown();

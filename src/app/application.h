@@ -10,6 +10,7 @@
 #include "app/endpoints.h"
 #include "app/guard_controller.h"
 #include "app/harvest_controller.h"
+#include "app/judged_validation_start.h"
 #include "app/list_commands_controller.h"
 #include "app/main_window_state.h"
 #include "app/proxy_edit_controller.h"
@@ -107,6 +108,8 @@ class Application {
   WorkerPool pool_;
   ProxyChecker checker_;
   ValidationController validation_;
+  // Starts the runs: with a judge, after the direct lookup of the user's own address.
+  std::unique_ptr<JudgedValidationStart> judged_start_;
   std::shared_ptr<SystemProxy> system_proxy_;
   ProxySwitchController proxy_switch_;
   // The list commands and the two dialogs' logic; built in the constructor's body.

@@ -52,6 +52,12 @@ constexpr OptionSpec kOptions[] = {
      "fetched instead of the validation address", Bit(Invocation::kCheck), false},
     {"--json", "", ValueGrammar::kNone, 0, "JSON lines instead of tab-separated ones",
      Bit(Invocation::kCheck), false},
+    {"--judge", "URL", ValueGrammar::kHttpAddress, 0,
+     "fetch this judge through each proxy and report its anonymity", Bit(Invocation::kCheck),
+     false},
+    {"--my-address", "ADDRESS", ValueGrammar::kText, 0,
+     "your own address, instead of asking the judge (may be repeated)", Bit(Invocation::kCheck),
+     false},
     {"--protocol", "PROTOCOL", ValueGrammar::kWord, 0,
      "http, connect, socks4 or socks5: reach every proxy this way, and report which worked; "
      "auto: try each",
@@ -139,7 +145,8 @@ struct UsageTemplate {
 constexpr UsageTemplate kUsages[] = {
     {Invocation::kCheck,
      "lumvexip check [FILE|-] {--threads} {--check-timeout} {--validation-host}\n"
-     "               {--expect} {--check-url} {--json} {--protocol}"},
+     "               {--expect} {--check-url} {--json} {--protocol}\n"
+     "               {--judge} {--my-address}"},
     {Invocation::kHarvest,
      "lumvexip harvest <--source> {--count} {--category} {--database} {--page} {--source-*} | "
      "lumvexip harvest <--url>"},

@@ -27,6 +27,7 @@
 #include "proxylist/proxy_entry.h"
 #include "text/text_util.h"
 #include "validate/check_protocol.h"
+#include "validate/own_address.h"
 #include "validate/proxy_check.h"
 #include "validate/validation_run.h"
 
@@ -40,9 +41,12 @@ class VerdictPrinter {
  public:
   // `rows` are the checked rows, in the runs' order; `protocols` those tried on each (empty: the
   // row's own). With `json`, lines are JSON and show each check's status and size as well.
+  // With `judged`, each line ends in the proxy's anonymity (JSON: "anonymity", and "reason" when
+  // the judge's reply could not be read).
   VerdictPrinter(const std::vector<ProxyEntry>& rows, std::vector<CheckProtocol> protocols,
-                 std::ostream& out, std::ostream& err, bool progress, bool json)
+                 std::ostream& out, std::ostream& err, bool progress, bool json, bool judged)
       : json_(json),
+        judged_(judged),
         rows_(rows),
         protocols_(std::move(protocols)),
         out_(out),
@@ -99,10 +103,12 @@ class VerdictPrinter {
     if (json_) {
       std::string line = VerdictJsonLine(address, ok, seconds, state.http_status, state.bytes);
       if (worked) line.insert(line.size() - 1, ",\"protocols\":" + JsonNames(*worked));
+      if (judged_) line.insert(line.size() - 1, JudgeFields(ok, state));
       out_ << line << std::endl;
     } else {
       out_ << address << '\t' << (ok ? "ok" : "failed") << '\t' << took;
       if (worked) out_ << '\t' << CheckProtocolList(*worked);
+      if (judged_) out_ << '\t' << AnonymityName(ok ? state.anonymity : Anonymity::kUnknown);
       out_ << std::endl;
     }
     ++(ok ? ok_ : failed_);
@@ -110,6 +116,14 @@ class VerdictPrinter {
       err_ << "\r" << ok_ + failed_ << "/" << rows_.size() << " done, " << ok_ << " ok, " << failed_
            << " failed" << std::flush;
     }
+  }
+
+  static std::string JudgeFields(bool ok, const CheckState& state) {
+    std::string fields = ",\"anonymity\":\"" +
+                         std::string(AnonymityName(ok ? state.anonymity : Anonymity::kUnknown)) +
+                         '"';
+    if (!state.reason.empty()) fields += ",\"reason\":" + JsonString(state.reason);
+    return fields;
   }
 
   static std::string JsonNames(const std::vector<CheckProtocol>& protocols) {
@@ -122,6 +136,7 @@ class VerdictPrinter {
   }
 
   const bool json_;
+  const bool judged_;
   const std::vector<ProxyEntry>& rows_;
   const std::vector<CheckProtocol> protocols_;
   std::ostream& out_;
@@ -156,7 +171,7 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
     return 0;
   }
   std::vector<std::string> errors = parsed.errors;
-  const StrictCheckOptions strict = StrictCheckOptionsOf(parsed, errors);
+  StrictCheckOptions strict = StrictCheckOptionsOf(parsed, errors);
   if (parsed.positional.size() > 1) errors.push_back("at most one FILE");
   int threads = ValidationRun::kDefaultThreads;
   if (auto it = parsed.values.find("--threads"); it != parsed.values.end()) {
@@ -184,11 +199,22 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   // Like every run of the program, a check settles on its data directory (a per-user one gets its
   // parent made), though it writes nothing there.
   DataDirectoryOf(parsed.common, RunDirectory());
-  VerdictPrinter printer(rows, protocols, out, err, progress, strict.json);
+  VerdictPrinter printer(rows, protocols, out, err, progress, strict.json, strict.rule.Judged());
   {
     http::CookieStore cookies;
     http::FetchClient fetcher(&cookies);
     const double timeout_s = parsed.common.check_timeout_seconds.value_or(kDefaultCheckTimeoutS);
+    // What a transparent proxy would pass on: the address the judge sees without one.
+    if (strict.rule.Judged() && strict.rule.own_addresses.empty()) {
+      OwnAddressLookup own = LookUpOwnAddresses(fetcher, strict.rule.judge, timeout_s);
+      if (own.addresses.empty()) {
+        err << "lumvexip check: cannot learn your own address from the judge: " << own.error
+            << " (give it with --my-address)" << std::endl;
+        fetcher.Close();
+        return 1;
+      }
+      strict.rule.own_addresses = std::move(own.addresses);
+    }
     // One run (and pool) per protocol tried, all at once; together they keep about `threads`
     // checks in flight.
     const std::size_t run_count = std::max<std::size_t>(1, protocols.size());

@@ -15,8 +15,12 @@ namespace lumvex::cli {
 // --protocol auto|http|connect|socks4|socks5 reaches every proxy that way (auto: each of the
 // four) instead of by its row's scheme; a line then waits for all of them, passes when any
 // worked and gains a fourth field, the protocols that worked ("http,connect" or "-"; JSON: a
-// "protocols" array). With `progress`, a progress line goes to `err`. Returns 0 when every proxy
-// got a verdict, 2 on bad usage.
+// "protocols" array). --judge URL fetches that judge through every proxy instead and ends each
+// line with the proxy's anonymity (transparent, anonymous, elite, "-" when it failed; JSON:
+// "anonymity", and "reason" for a reply that was no judge's); the user's own address comes from
+// --my-address or one direct request to the judge first. With `progress`, a progress line goes to
+// `err`. Returns 0 when every proxy got a verdict, 1 when the judge could not tell the user's
+// address, 2 on bad usage.
 int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
              std::ostream& err, bool progress);
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/endpoints.h"
+#include "validate/anonymity.h"
 
 namespace lumvex::cli {
 namespace {
@@ -53,6 +54,28 @@ StrictCheckOptions StrictCheckOptionsOf(const SubcommandArgs& parsed,
     } else {
       options.rule.url = it->second;
     }
+  }
+  if (auto it = parsed.values.find(std::string(kJudgeFlag)); it != parsed.values.end()) {
+    if (!HostOfAddress(it->second)) {
+      errors.push_back("--judge: not an http address: \"" + it->second + "\"");
+    } else if (parsed.values.count(std::string(kExpectFlag)) > 0 ||
+               parsed.values.count(std::string(kCheckUrlFlag)) > 0) {
+      // The judge is what every check fetches, and its echo is what a reply must be.
+      errors.push_back("--judge: not together with --expect or --check-url");
+    } else {
+      options.rule.judge = it->second;
+    }
+  }
+  for (const auto& [name, value] : parsed.all_values) {
+    if (name != kMyAddressFlag) continue;
+    if (std::optional<std::string> address = CanonicalAddress(value)) {
+      options.rule.own_addresses.push_back(std::move(*address));
+    } else {
+      errors.push_back("--my-address: not an IP address: \"" + value + "\"");
+    }
+  }
+  if (!options.rule.own_addresses.empty() && parsed.values.count(std::string(kJudgeFlag)) == 0) {
+    errors.push_back("--my-address: only with --judge");
   }
   return options;
 }

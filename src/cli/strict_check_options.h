@@ -1,6 +1,9 @@
 // The strict-check flags of `lumvexip check`: --expect TEXT (a reply counts only when it is 2xx
 // and its body contains TEXT), --check-url URL (fetched instead of the validation address) and
-// --json (JSON lines instead of tab-separated ones).
+// --json (JSON lines instead of tab-separated ones), --judge URL (the judge fetched through each
+// proxy instead, its reply classifying the proxy's anonymity; not together with --expect or
+// --check-url, which it replaces) and --my-address A (repeatable: the user's own addresses, instead
+// of asking the judge).
 #pragma once
 
 #include <cstddef>
@@ -17,9 +20,11 @@ namespace lumvex::cli {
 inline constexpr std::string_view kExpectFlag = "--expect";
 inline constexpr std::string_view kCheckUrlFlag = "--check-url";
 inline constexpr std::string_view kJsonSwitch = "--json";
+inline constexpr std::string_view kJudgeFlag = "--judge";
+inline constexpr std::string_view kMyAddressFlag = "--my-address";
 
 struct StrictCheckOptions {
-  StrictRule rule;
+  StrictRule rule;  // with --judge: its judge, and the --my-address values as own addresses
   bool json = false;
 };
 

@@ -40,8 +40,10 @@ SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args, Invocat
     if (own != nullptr && !own->value_name.empty()) {
       if (eq != std::string::npos) {
         result.values[name] = arg.substr(eq + 1);
+        result.all_values.emplace_back(name, result.values[name]);
       } else if (value_follows) {
         result.values[name] = args[++i];
+        result.all_values.emplace_back(name, result.values[name]);
       } else {
         result.errors.push_back(name + " needs a value");
       }

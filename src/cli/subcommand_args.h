@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/command_line.h"
@@ -23,6 +24,8 @@ struct SubcommandArgs {
   std::set<std::string> switches;             // own flags without a value that were given
   CommandLineOptions common;                  // the program-wide flags
   std::vector<std::string> errors;            // own and common errors together
+  // Every value of an own flag in the order given, repeats too (values keeps the last).
+  std::vector<std::pair<std::string, std::string>> all_values;
 };
 
 // `args` are the arguments after the subcommand's name. The own flags of `command` are those of

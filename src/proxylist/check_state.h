@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace lumvex {
@@ -18,18 +19,36 @@ enum class CheckStatus {
   kFailed,
 };
 
+// What a working proxy reveals of its user, found by fetching a judge (a page that echoes the
+// request it received) through it.
+enum class Anonymity {
+  kUnknown,      // not classified (no judge, or the check failed)
+  kTransparent,  // the user's own address reached the judge
+  kAnonymous,    // it did not, but the request shows it came through a proxy
+  kElite,        // neither
+};
+
 struct CheckState {
   CheckStatus status = CheckStatus::kNone;
   // Of a finished check (zero otherwise, and after a load: the list file keeps only the verdict).
   double seconds = 0;
   int http_status = 0;    // of the reply that came through the proxy; 0 when none arrived
   std::size_t bytes = 0;  // body bytes received
+  Anonymity anonymity = Anonymity::kUnknown;  // of a check through a judge that passed
+  // Why a judge's reply could not be read (a failed check through a judge); empty otherwise.
+  // Not kept by the list's rows.
+  std::string reason{};
 
   bool Ok() const { return status == CheckStatus::kOk; }
   bool Failed() const { return status == CheckStatus::kFailed; }
   bool Decided() const { return Ok() || Failed(); }
   friend bool operator==(const CheckState&, const CheckState&) = default;
 };
+
+// "透明", "匿名", "高匿" (the view column "匿名度"); empty for kUnknown.
+std::string_view AnonymityText(Anonymity anonymity);
+// "transparent", "anonymous", "elite" (`lumvexip check --judge`); "-" for kUnknown.
+std::string_view AnonymityName(Anonymity anonymity);
 
 // A failed check is drawn in pure red (0x00BBGGRR) on the list's own background.
 inline constexpr std::uint32_t kFailureTextColour = 255;

@@ -174,11 +174,13 @@ CheckState CompactRow::Check() const {
   state.seconds = seconds_;
   state.http_status = http_status_;
   state.bytes = bytes_;
+  state.anonymity = static_cast<Anonymity>(status_ >> kAnonymityShift);
   return state;
 }
 
 void CompactRow::SetCheck(const CheckState& state) {
-  status_ = static_cast<std::uint8_t>(state.status);
+  status_ = static_cast<std::uint8_t>(static_cast<unsigned>(state.status) |
+                                      (static_cast<unsigned>(state.anonymity) << kAnonymityShift));
   seconds_ = state.seconds;
   http_status_ = static_cast<std::uint16_t>(
       std::clamp<int>(state.http_status, 0, std::numeric_limits<std::uint16_t>::max()));

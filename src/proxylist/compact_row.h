@@ -35,10 +35,10 @@ class CompactRow {
   std::string_view Cell(int column) const;
   void SetCell(int column, std::string_view text);
 
-  CheckStatus Status() const { return static_cast<CheckStatus>(status_); }
+  CheckStatus Status() const { return static_cast<CheckStatus>(status_ & kStatusMask); }
   CheckState Check() const;
   // Seconds keep full precision; the HTTP status (three digits) and the body bytes (a check reads
-  // a few KiB at most) are clamped to 16 and 32 bits.
+  // a few KiB at most) are clamped to 16 and 32 bits; the anonymity is kept, the reason is not.
   void SetCheck(const CheckState& state);
 
   std::optional<CellColours> Colours(int column) const;
@@ -53,6 +53,10 @@ class CompactRow {
   ProxyEntry ToEntry() const;
 
  private:
+  // status_ holds the check status in its low four bits and the anonymity in the high four, so
+  // that the row stays 24 bytes.
+  static constexpr std::uint8_t kStatusMask = 0x0F;
+  static constexpr int kAnonymityShift = 4;
   static constexpr std::uint8_t kWideEnds = 1;  // cell ends are 32-bit (a row over 64 KiB)
   static constexpr std::uint8_t kHasColours = 2;
 

@@ -22,7 +22,7 @@ enum class DataFile {
   kTray,            // start minimised to the tray (选择框2)
   kPoweredUp,       // mirror of the autostart check box (选择框1)
   kIeAgent,         // the saved system proxy and whether start-up restores it (选择框3)
-  kStrict,          // the strict check's address and required text
+  kStrict,          // the strict check's address and required text, and the judge
   kGuard,           // the proxy guard's tray item ("自动切换代理")
   kListUrl,         // the last address of "从网址导入代理IP"
   kProxyOn,         // the "proxy on" marker: the program has the system proxy on
@@ -47,6 +47,7 @@ enum class SettingKey {
   kSavedProxy,
   kStrictUrl,
   kStrictExpect,
+  kStrictJudge,
   kGuard,
   kListUrl,
 };
@@ -65,7 +66,7 @@ struct StoredFile {
   std::string_view name;
   FileFormat format;
   // INI files only: their keys (the unused places have an empty section).
-  std::array<StoredKey, 2> keys{};
+  std::array<StoredKey, 3> keys{};
 };
 
 inline constexpr std::string_view kYes = "yes";
@@ -94,7 +95,8 @@ inline constexpr std::array<StoredFile, 12> kStoredFiles = {{
     // Empty values mean the usual check.
     {DataFile::kStrict,         "strict",                         FileFormat::kGbkIni,
      {{{SettingKey::kStrictUrl,    "strict",     "url",        ""},
-       {SettingKey::kStrictExpect, "strict",     "expect",     ""}}}},
+       {SettingKey::kStrictExpect, "strict",     "expect",     ""},
+       {SettingKey::kStrictJudge,  "strict",     "judge",      ""}}}},
     {DataFile::kGuard,          "guard",                          FileFormat::kGbkIni,
      {{{SettingKey::kGuard,        "guard",      "guard",      kNo}}}},
     {DataFile::kListUrl,        "list url",                       FileFormat::kGbkIni,

@@ -64,6 +64,15 @@ int ProxySortModel::CompareRows(const CompactRow& a, const CompactRow& b, int co
   if (column == ProxyTableModel::kColMeasured) {
     return CompareKeys(ProxyTableModel::MeasuredSeconds(a), ProxyTableModel::MeasuredSeconds(b));
   }
+  if (column == ProxyTableModel::kColAnonymity) {
+    // From the most hidden up (高匿, 匿名, 透明), unclassified rows last.
+    const auto rank = [](const CompactRow& row) -> std::optional<int> {
+      const Anonymity level = ProxyTableModel::AnonymityOf(row);
+      if (level == Anonymity::kUnknown) return std::nullopt;
+      return -static_cast<int>(level);
+    };
+    return CompareKeys(rank(a), rank(b));
+  }
   const std::string_view text_a = CellText(a, column);
   const std::string_view text_b = CellText(b, column);
   int order = 0;

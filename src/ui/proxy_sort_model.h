@@ -17,8 +17,9 @@ class ProxySortModel : public QSortFilterProxyModel {
   explicit ProxySortModel(ProxyTableModel* source, QObject* parent = nullptr);
 
   // <0, 0 or >0 as row `a` sorts before, with or after row `b` by `column`: numbers as numbers
-  // (the port, 速度(秒) and 实测(秒)), IPv4 addresses by their value, other text by its bytes;
-  // cells that hold no number (or no IPv4 address) come after those that do.
+  // (the port, 速度(秒) and 实测(秒)), IPv4 addresses by their value, 匿名度 from 高匿 to 透明,
+  // other text by its bytes; cells that hold no number (or no IPv4 address, or no anonymity) come
+  // after those that do.
   static int CompareRows(const CompactRow& a, const CompactRow& b, int column);
 
  protected:

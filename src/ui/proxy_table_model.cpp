@@ -8,11 +8,12 @@ namespace lumvex {
 namespace {
 
 const std::array<const char*, ProxyTableModel::kViewColumnCount> kHeaders = {
-    "IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间", "实测(秒)"};
+    "IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间", "实测(秒)", "匿名度"};
 
 // The seconds columns are centred, the others start at the left.
 Qt::Alignment ColumnAlignment(int column) {
-  const bool centred = column == kColSpeed || column == ProxyTableModel::kColMeasured;
+  const bool centred = column == kColSpeed || column == ProxyTableModel::kColMeasured ||
+                       column == ProxyTableModel::kColAnonymity;
   return (centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
 }
 
@@ -45,6 +46,10 @@ std::optional<double> ProxyTableModel::MeasuredSeconds(const CompactRow& row) {
   return seconds;
 }
 
+Anonymity ProxyTableModel::AnonymityOf(const CompactRow& row) {
+  return row.Status() == CheckStatus::kOk ? row.Check().anonymity : Anonymity::kUnknown;
+}
+
 QColor ProxyTableModel::FromColorRef(std::uint32_t value) {
   return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
                 static_cast<int>((value >> 16) & 0xFF));
@@ -66,6 +71,11 @@ QVariant ProxyTableModel::data(const QModelIndex& index, int role) const {
         if (!seconds) return {};
         return QString::number(*seconds, 'f', 3);
       }
+      if (column == kColAnonymity) {
+        const std::string_view level = AnonymityText(AnonymityOf(entry));
+        if (level.empty()) return {};
+        return QString::fromUtf8(level.data(), static_cast<qsizetype>(level.size()));
+      }
       // The type column shows the check state's text once a check has started.
       const std::string_view cell = CellText(entry, column);
       return QString::fromUtf8(cell.data(), static_cast<qsizetype>(cell.size()));
@@ -74,7 +84,7 @@ QVariant ProxyTableModel::data(const QModelIndex& index, int role) const {
       return QVariant::fromValue(ColumnAlignment(column));
     case Qt::ForegroundRole:
     case Qt::BackgroundRole: {
-      if (!colours_ || column == kColMeasured) return {};
+      if (!colours_ || column >= kProxyColumnCount) return {};
       const auto found = entry.Colours(column);
       if (!found) return {};
       if (role == Qt::ForegroundRole) return FromColorRef(found->text);
@@ -155,9 +165,9 @@ void ProxyTableModel::EndReset() {
 void ProxyTableModel::CellChanged(int row, int column) {
   if (row >= shown_rows_) return;  // the view reads it when the row is announced
   const QModelIndex cell = index(row, column);
-  // A new check state shows in the type column and in the measured seconds: one change covering
-  // both, so a view sorted by the seconds re-sorts the row.
-  const QModelIndex last = column == kColType ? index(row, kColMeasured) : cell;
+  // A new check state shows in the type column, the measured seconds and the anonymity: one
+  // change covering them, so a view sorted by either re-sorts the row.
+  const QModelIndex last = column == kColType ? index(row, kColAnonymity) : cell;
   // A cell's text and its colours change together (a verdict and its red).
   emit dataChanged(cell, last,
                    {Qt::DisplayRole, Qt::ToolTipRole, Qt::ForegroundRole, Qt::BackgroundRole});

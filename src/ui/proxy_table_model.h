@@ -1,5 +1,6 @@
 // The main list's item model: a view of ProxyList's rows with the cell colours they carry, and a
-// seventh column of the view's own, the measured seconds of the row's successful check.
+// seventh and eighth column of the view's own, the measured seconds of the row's successful check
+// and the anonymity a judge found.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -28,8 +29,10 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
  public:
   // "实测(秒)": shown only; the list file, export and copy keep the list's six columns.
   static constexpr int kColMeasured = kProxyColumnCount;
-  static constexpr int kViewColumnCount = kProxyColumnCount + 1;
-  static constexpr int kColumnWidths[kViewColumnCount] = {150, 50, 50, 60, 153, 100, 60};
+  // "匿名度": 透明, 匿名 or 高匿 after a run with a judge; shown only, like the seconds.
+  static constexpr int kColAnonymity = kProxyColumnCount + 1;
+  static constexpr int kViewColumnCount = kProxyColumnCount + 2;
+  static constexpr int kColumnWidths[kViewColumnCount] = {150, 50, 50, 60, 153, 100, 60, 50};
   static constexpr int kAppendBatchMs = 25;
 
   // `colours` may be null (no per-cell colours). Their changes reach the model as the list's cell
@@ -47,6 +50,8 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   // The seconds the row's check took when it passed; nullopt for a row with no passed check in
   // this session (a loaded verdict carries no time).
   static std::optional<double> MeasuredSeconds(const CompactRow& row);
+  // The anonymity of the row's passed check; kUnknown when it has none.
+  static Anonymity AnonymityOf(const CompactRow& row);
 
   // A 0x00BBGGRR colour value as a QColor.
   static QColor FromColorRef(std::uint32_t value);

@@ -29,8 +29,8 @@ SettingsDialog::SettingsDialog(SettingsController& controller, UserPrompts& prom
     : QDialog(parent), controller_(controller), prompts_(prompts) {
   setObjectName(Q(kSettingsDialogTitle));
   setWindowTitle(Q(kSettingsDialogTitle));
-  // 384 x 136 holds the two groups and the buttons; the group "严格验证" below adds 80.
-  setFixedSize(384, 216);
+  // 384 x 136 holds the two groups and the buttons; the group "严格验证" below adds 104.
+  setFixedSize(384, 240);
 
   auto* numbers = Place(new QGroupBox(this), "分组框2", 8, 8, 184, 88);
   Place(new QLabel(QString::fromUtf8("获取IP个数："), numbers), "透明标签2", 10, 19, 70, 16);
@@ -48,12 +48,16 @@ SettingsDialog::SettingsDialog(SettingsController& controller, UserPrompts& prom
 
   // The strict check: empty fields keep the usual check.
   auto* strict =
-      Place(new QGroupBox(QString::fromUtf8("严格验证"), this), "分组框3", 8, 136, 368, 72);
+      Place(new QGroupBox(QString::fromUtf8("严格验证"), this), "分组框3", 8, 136, 368, 96);
   Place(new QLabel(QString::fromUtf8("验证网址："), strict), "透明标签3", 10, 23, 70, 16);
   strict_url_ = Place(new QLineEdit(strict), "编辑框3", 88, 20, 268, 20);
   strict_url_->setPlaceholderText(QStringLiteral("http://"));
   Place(new QLabel(QString::fromUtf8("必须包含："), strict), "透明标签4", 10, 47, 70, 16);
   strict_expect_ = Place(new QLineEdit(strict), "编辑框4", 88, 44, 268, 20);
+  // A judge (a page that echoes the request) fetched through each proxy: its anonymity.
+  Place(new QLabel(QString::fromUtf8("匿名检测网址："), strict), "透明标签5", 4, 71, 82, 16);
+  strict_judge_ = Place(new QLineEdit(strict), "编辑框5", 88, 68, 268, 20);
+  strict_judge_->setPlaceholderText(QStringLiteral("http://"));
 
   auto* confirm =
       Place(new QPushButton(QString::fromUtf8("确 定"), this), "按钮1", 112, 104, 72, 24);
@@ -79,6 +83,7 @@ SettingsDialog::SettingsDialog(SettingsController& controller, UserPrompts& prom
   const StrictRule strict_rule = controller_.LoadStrictRule();
   strict_url_->setText(Q(strict_rule.url));
   strict_expect_->setText(Q(strict_rule.expect));
+  strict_judge_->setText(Q(strict_rule.judge));
   fetch_count_->setEnabled(values.numbers_enabled);
   thread_count_->setEnabled(values.numbers_enabled);
 }
@@ -96,9 +101,18 @@ void SettingsDialog::OnConfirm() {
     strict_url_->setFocus();
     return;
   }
+  if (!StrictUrlAccepted(U(strict_judge_->text()))) {
+    prompts_.ShowMessage(kSettingsDialogTitle, std::string(kJudgeUrlRefused), MessageButtons::kOk,
+                         MessageIcon::kWarning);
+    strict_judge_->setFocus();
+    return;
+  }
   std::vector<std::string> failed = controller_.Confirm(Choices());
-  const std::vector<std::string> strict_failed =
-      controller_.ConfirmStrictRule({U(strict_url_->text()), U(strict_expect_->text())});
+  StrictRule rule;
+  rule.url = U(strict_url_->text());
+  rule.expect = U(strict_expect_->text());
+  rule.judge = U(strict_judge_->text());
+  const std::vector<std::string> strict_failed = controller_.ConfirmStrictRule(rule);
   failed.insert(failed.end(), strict_failed.begin(), strict_failed.end());
   if (!failed.empty()) {
     // The dialog stays open with the choices, so they can be saved again once the way is clear.

@@ -34,6 +34,7 @@ class SettingsDialog : public QDialog {
   QCheckBox* run_ = nullptr;            // 选择框3
   QLineEdit* strict_url_ = nullptr;     // 编辑框3, "验证网址"
   QLineEdit* strict_expect_ = nullptr;  // 编辑框4, "必须包含"
+  QLineEdit* strict_judge_ = nullptr;   // 编辑框5, "匿名检测网址"
 };
 
 }  // namespace lumvex

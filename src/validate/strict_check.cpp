@@ -1,5 +1,7 @@
 #include "validate/strict_check.h"
 
+#include "validate/anonymity.h"
+#include "validate/judge_reply.h"
 #include "validate/page_text.h"
 
 namespace lumvex {
@@ -9,6 +11,19 @@ CheckOutcome JudgeReply(const http::FetchResult& result, const StrictRule& rule)
   if (result.timed_out) return outcome;
   outcome.status = result.status;
   outcome.bytes = result.body.size();
+  if (rule.Judged()) {
+    if (!ProxyRelayed(result)) return outcome;
+    const JudgeReading reading = ReadJudgeReply(result.body);
+    if (!reading.view) {
+      outcome.reason = reading.reason;
+      return outcome;
+    }
+    outcome.ok = true;
+    if (!rule.own_addresses.empty()) {
+      outcome.anonymity = Classify(*reading.view, rule.own_addresses);
+    }
+    return outcome;
+  }
   if (!rule.Strict()) {
     outcome.ok = ProxyRelayed(result);
     return outcome;
@@ -25,11 +40,20 @@ CheckState FinishedCheck(const CheckOutcome& outcome,
   state.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   state.http_status = outcome.status;
   state.bytes = outcome.bytes;
+  state.anonymity = outcome.anonymity;
+  state.reason = outcome.reason;
   return state;
 }
 
 std::string CheckAddress(const CheckTarget& target, const StrictRule& rule, int salt) {
+  if (rule.Judged()) return rule.judge;
   return rule.url.empty() ? ValidationUrl(target, salt) : rule.url;
+}
+
+std::size_t CheckBodyBytes(const StrictRule& rule) {
+  // One byte past the judge's limit, so that a longer reply is seen to be too long.
+  if (rule.Judged()) return kJudgeReplyMaxBytes + 1;
+  return rule.Strict() ? kStrictCheckBodyBytes : kCheckBodyBytes;
 }
 
 }  // namespace lumvex

@@ -63,9 +63,8 @@ void ValidationRun::CheckTask(std::int32_t number) {
     strict = strict_;
   }
   std::string url = CheckAddress(target_, *strict, DrawSalt());
-  const http::FetchOptions options = CheckFetchOptions(
-      *address, target_.timeout_s, strict->Strict() ? kStrictCheckBodyBytes : kCheckBodyBytes,
-      target_.protocol);
+  const http::FetchOptions options =
+      CheckFetchOptions(*address, target_.timeout_s, CheckBodyBytes(*strict), target_.protocol);
   const CheckOutcome outcome = JudgeReply(fetcher_.FetchPage(url, options), *strict);
   // A fetch cut short by the program's exit is no verdict on the proxy.
   if (Cancelled()) return;

@@ -254,6 +254,11 @@ class StrictValidationRunTest : public StrictCommandTest {
     options.endpoints.validation_host = "check.test";
     auto app = std::make_unique<Application>(ui_, prompts_, options);
     std::vector<ProxyEntry> rows;
+    for (const std::string& extra : extra_rows_) {
+      const std::size_t colon = extra.rfind(':');
+      rows.push_back(ProxyEntry{
+          {extra.substr(0, colon), extra.substr(colon + 1), "HTTP", "0.5", "测试", "1天"}});
+    }
     for (const auto& server : servers_) {
       rows.push_back(ProxyEntry{
           {server->address(), std::to_string(server->port()), "HTTP", "0.5", "测试", "1天"}});
@@ -276,14 +281,22 @@ class StrictValidationRunTest : public StrictCommandTest {
       return done;
     }));
     ui_.RunSync([&] {
+      anonymity_.clear();
       for (int row = 0; row < app->List().ListCount(); ++row) {
         verdicts.push_back(app->List().GetCell(row, kColType));
+        const CompactRow& shown = app->List().RowsOnUiThread()[static_cast<std::size_t>(row)];
+        anonymity_.push_back(shown.Check().anonymity);
       }
+      status_line_ = app->State().Text(control::kStatusLine);
       app->Shell().OnCommand(Command::kStopValidation);
     });
     return verdicts;
   }
+  // Of each row after the last run, and the status line then.
+  std::vector<Anonymity> anonymity_;
+  std::string status_line_;
 
+  std::vector<std::string> extra_rows_;  // address:port, checked before the servers
   testing::TempDir dir_;
   HeadlessUiThread ui_;
   testing::ScriptedPrompts prompts_;
@@ -296,6 +309,43 @@ TEST_F(StrictValidationRunTest, TheSettingsRuleDecidesTheVerdicts) {
   ASSERT_TRUE(WriteStrictRule(DataDir(dir_.File("data")), {"http://mine.test/probe", "LUMVEX-OK"}));
   EXPECT_EQ(RunValidation(), (std::vector<std::string>{"失败", "成功"}));
   EXPECT_EQ(servers_[1]->Requests().back().target, "http://mine.test/probe");
+}
+
+// "匿名检测网址" set: the run asks the judge for the user's address, then fetches it through every
+// proxy; each working row carries its anonymity, a proxy answering by itself fails.
+TEST_F(StrictValidationRunTest, AJudgeClassifiesEachWorkingRow) {
+  tools::FixtureServer judge("127.0.0.1");
+  judge.EchoByDefault();
+  ASSERT_TRUE(judge.Start());
+  tools::ProxyFarm farm;
+  std::vector<tools::ProxySpec> specs(3);
+  const tools::FarmAnonymity levels[] = {tools::FarmAnonymity::kTransparent,
+                                         tools::FarmAnonymity::kAnonymous,
+                                         tools::FarmAnonymity::kElite};
+  for (std::size_t i = 0; i < specs.size(); ++i) {
+    specs[i].address = tools::LoopbackAddress(40 + i);
+    // On loopback the run, too, comes from 127.0.0.1: the proxies go on from another address.
+    specs[i].forwarding = tools::Forwarding{levels[i], "127.0.0.2"};
+  }
+  const std::vector<tools::ProxyEndpoint> endpoints = farm.Start(specs);
+  ASSERT_EQ(endpoints.size(), specs.size());
+  AddProxy("answers itself", 200, "OK", "ok");
+  StrictRule rule;
+  rule.judge = judge.BaseUrl() + "/";
+  ASSERT_TRUE(WriteStrictRule(DataDir(dir_.File("data")), rule));
+  for (const tools::ProxyEndpoint& endpoint : endpoints) {
+    extra_rows_.push_back(endpoint.address + ":" + std::to_string(endpoint.port));
+  }
+  EXPECT_EQ(RunValidation(), (std::vector<std::string>{"成功", "成功", "成功", "失败"}));
+  EXPECT_EQ(anonymity_, (std::vector<Anonymity>{Anonymity::kTransparent, Anonymity::kAnonymous,
+                                                Anonymity::kElite, Anonymity::kUnknown}));
+
+  // A judge that cannot be asked: the run still happens, unclassified, and the status line says
+  // why (no tick runs here to overwrite it).
+  rule.judge = "http://127.0.0.1:1/";
+  ASSERT_TRUE(WriteStrictRule(DataDir(dir_.File("data")), rule));
+  EXPECT_EQ(RunValidation(), (std::vector<std::string>{"失败", "失败", "失败", "失败"}));
+  EXPECT_EQ(status_line_, kJudgeUnanswered);
 }
 
 }  // namespace

@@ -109,6 +109,7 @@ TEST(StoredKeyTest, EveryKeyHasItsFileSectionKeyAndFallback) {
       {SettingKey::kSavedProxy, "IE Agent", "[IE Agent]\r\nIE\xD2\xBB=v\r\n", ""},
       {SettingKey::kStrictUrl, "strict", "[strict]\r\nurl=v\r\n", ""},
       {SettingKey::kStrictExpect, "strict", "[strict]\r\nexpect=v\r\n", ""},
+      {SettingKey::kStrictJudge, "strict", "[strict]\r\njudge=v\r\n", ""},
       {SettingKey::kGuard, "guard", "[guard]\r\nguard=v\r\n", "no"},
       {SettingKey::kListUrl, "list url", "[list url]\r\nlist url=v\r\n",
        "https://raw.githubusercontent.com/TheSpeedX/PROXY-List/master/http.txt"},

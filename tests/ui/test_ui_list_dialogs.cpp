@@ -309,18 +309,46 @@ class ListDialogsTest : public QObject {
     }
   }
 
-  // An https check address would be fetched past every proxy: the dialog says so, stays open and
-  // writes nothing.
+  // An https check or judge address would be fetched past every proxy: the dialog says so, stays
+  // open and writes nothing.
   void StrictGroupRefusesAnHttpsAddress() {
+    const std::pair<const char*, std::string_view> cases[] = {{"编辑框3", kStrictUrlRefused},
+                                                              {"编辑框5", kJudgeUrlRefused}};
+    for (const auto& [field, refusal] : cases) {
+      DialogRig rig;
+      SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
+      dialog.show();
+      Find<QLineEdit>(&dialog, field)->setText(QStringLiteral("https://secure.test/"));
+      QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
+      QCOMPARE(rig.prompts.messages.size(), std::size_t(1));
+      QCOMPARE(rig.prompts.messages[0].text, std::string(refusal));
+      QVERIFY(dialog.isVisible());
+      QVERIFY(!ReadWholeFile(rig.Data("strict")).has_value());
+    }
+  }
+
+  // The judge is kept with the strict settings, and shown again when the dialog opens; its
+  // fields do not overlap.
+  void StrictGroupKeepsTheJudge() {
     DialogRig rig;
-    SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
-    dialog.show();
-    Find<QLineEdit>(&dialog, "编辑框3")->setText(QStringLiteral("https://secure.test/"));
-    QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
-    QCOMPARE(rig.prompts.messages.size(), std::size_t(1));
-    QCOMPARE(rig.prompts.messages[0].text, std::string(kStrictUrlRefused));
-    QVERIFY(dialog.isVisible());
-    QVERIFY(!ReadWholeFile(rig.Data("strict")).has_value());
+    {
+      SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
+      dialog.show();
+      auto* judge = Find<QLineEdit>(&dialog, "编辑框5");
+      const QRect judge_box(judge->mapTo(&dialog, QPoint(0, 0)), judge->size());
+      for (const char* other : {"编辑框3", "编辑框4", "透明标签4", "按钮1"}) {
+        auto* widget = dialog.findChild<QWidget*>(QString::fromUtf8(other));
+        QVERIFY(!judge_box.intersects(QRect(widget->mapTo(&dialog, QPoint(0, 0)), widget->size())));
+      }
+      QVERIFY(dialog.rect().contains(judge_box));
+      judge->setText(QStringLiteral("http://127.0.0.1:8/judge"));
+      QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
+    }
+    QCOMPARE(ReadWholeFile(rig.Data("strict")).value_or(""),
+             std::string("[strict]\r\nurl=\r\nexpect=\r\njudge=http://127.0.0.1:8/judge\r\n"));
+    SettingsDialog again(rig.settings, rig.prompts, nullptr);
+    QCOMPARE(Find<QLineEdit>(&again, "编辑框5")->text(),
+             QStringLiteral("http://127.0.0.1:8/judge"));
   }
 
   void MainWindowCommandsOpenTheDialogs() {

@@ -139,11 +139,11 @@ class MainWindowTest : public QObject {
   void ListHeadersWidthsAndAlignment() {
     UiRig rig(false);
     QTableView* view = Find<QTableView>(rig.window.get(), "超级列表框1");
-    const QStringList headers =
-        Utf8List({"IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间", "实测(秒)"});
-    const int widths[] = {150, 50, 50, 60, 153, 100, 60};
-    QCOMPARE(view->model()->columnCount(), 7);
-    for (int c = 0; c < 7; ++c) {
+    const QStringList headers = Utf8List(
+        {"IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间", "实测(秒)", "匿名度"});
+    const int widths[] = {150, 50, 50, 60, 153, 100, 60, 50};
+    QCOMPARE(view->model()->columnCount(), 8);
+    for (int c = 0; c < 8; ++c) {
       QCOMPARE(view->model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
       QCOMPARE(view->columnWidth(c), widths[c]);
     }
@@ -155,6 +155,7 @@ class MainWindowTest : public QObject {
     };
     QCOMPARE(align(3), Qt::AlignHCenter);
     QCOMPARE(align(6), Qt::AlignHCenter);
+    QCOMPARE(align(7), Qt::AlignHCenter);
     for (int c : {0, 1, 2, 4, 5}) QCOMPARE(align(c), Qt::AlignLeft);
     QVERIFY(view->selectionMode() == QAbstractItemView::ExtendedSelection);
     QVERIFY(view->selectionBehavior() == QAbstractItemView::SelectRows);

@@ -31,11 +31,16 @@ void AddSortRows(ProxyList& list) {
     row.check = check;
     return row;
   };
-  list.AddRows({entry("10.0.0.9", "8080", "0.5", "北京", {CheckStatus::kOk, 0.25}),
-                entry("9.1.1.1", "80", "12", "上海", {CheckStatus::kFailed, 0.7}),
-                entry("host.example", "3128", "", "Berlin", {CheckStatus::kOk, 1.5}),
-                entry("socks5://10.0.0.10", "1080", "2.25", "Austin", {}),
-                entry("10.0.0.9", "443", "0.5", "北京", {CheckStatus::kOk, 0.004})});
+  // A failed check's anonymity is never shown.
+  list.AddRows(
+      {entry("10.0.0.9", "8080", "0.5", "北京",
+             {CheckStatus::kOk, 0.25, 0, 0, Anonymity::kTransparent}),
+       entry("9.1.1.1", "80", "12", "上海", {CheckStatus::kFailed, 0.7, 0, 0, Anonymity::kElite}),
+       entry("host.example", "3128", "", "Berlin",
+             {CheckStatus::kOk, 1.5, 0, 0, Anonymity::kElite}),
+       entry("socks5://10.0.0.10", "1080", "2.25", "Austin", {}),
+       entry("10.0.0.9", "443", "0.5", "北京",
+             {CheckStatus::kOk, 0.004, 0, 0, Anonymity::kAnonymous})});
 }
 
 // Clicks the view's header on `column`, as the user does.
@@ -301,6 +306,10 @@ class ProxyTableTest : public QObject {
     QTest::newRow("measured") << ProxyTableModel::kColMeasured << 1 << QList<int>{4, 0, 2, 1, 3};
     QTest::newRow("measured reversed")
         << ProxyTableModel::kColMeasured << 2 << QList<int>{3, 1, 2, 0, 4};
+    // 高匿, 匿名, 透明, then rows without a passed check through a judge.
+    QTest::newRow("anonymity") << ProxyTableModel::kColAnonymity << 1 << QList<int>{2, 4, 0, 1, 3};
+    QTest::newRow("anonymity reversed")
+        << ProxyTableModel::kColAnonymity << 2 << QList<int>{3, 1, 0, 4, 2};
   }
 
   void ClickedHeaderSortsTheView() {
@@ -324,6 +333,11 @@ class ProxyTableTest : public QObject {
     QCOMPARE(model.index(0, ProxyTableModel::kColMeasured).data().toString(), QString("0.250"));
     QCOMPARE(model.index(4, ProxyTableModel::kColMeasured).data().toString(), QString("0.004"));
     QVERIFY(!model.index(1, ProxyTableModel::kColMeasured).data().isValid());
+    QCOMPARE(model.index(0, ProxyTableModel::kColAnonymity).data().toString(),
+             QString::fromUtf8("透明"));
+    QCOMPARE(model.index(2, ProxyTableModel::kColAnonymity).data().toString(),
+             QString::fromUtf8("高匿"));
+    QVERIFY(!model.index(1, ProxyTableModel::kColAnonymity).data().isValid());
     ui.Close();
   }
 
