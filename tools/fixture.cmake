@@ -6,7 +6,7 @@ add_library(lumvex_fixture STATIC ${_fixture_srcs})
 # Both "fixture/fixture_server.h" and "fixture_server.h" resolve.
 target_include_directories(lumvex_fixture PUBLIC ${CMAKE_CURRENT_LIST_DIR}
                                                  ${CMAKE_CURRENT_LIST_DIR}/fixture)
-target_link_libraries(lumvex_fixture PUBLIC Threads::Threads nlohmann_json::nlohmann_json)
+target_link_libraries(lumvex_fixture PUBLIC Threads::Threads)
 
 add_executable(lumvex_fixture_server ${CMAKE_CURRENT_LIST_DIR}/fixture/fixture_server_main.cpp)
 target_link_libraries(lumvex_fixture_server PRIVATE lumvex_fixture)

@@ -22,6 +22,7 @@
 #include "guard_rig.h"
 #include "platform/file_io.h"
 #include "platform/headless_ui_thread.h"
+#include "support/running_judge.h"
 #include "support/scripted_prompts.h"
 #include "temp_dir.h"
 #include "text/codec.h"
@@ -314,9 +315,8 @@ TEST_F(StrictValidationRunTest, TheSettingsRuleDecidesTheVerdicts) {
 // "匿名检测网址" set: the run asks the judge for the user's address, then fetches it through every
 // proxy; each working row carries its anonymity, a proxy answering by itself fails.
 TEST_F(StrictValidationRunTest, AJudgeClassifiesEachWorkingRow) {
-  tools::FixtureServer judge("127.0.0.1");
-  judge.EchoByDefault();
-  ASSERT_TRUE(judge.Start());
+  judge::RunningJudge judge;
+  ASSERT_NE(judge.port(), 0);
   tools::ProxyFarm farm;
   std::vector<tools::ProxySpec> specs(3);
   const tools::FarmAnonymity levels[] = {tools::FarmAnonymity::kTransparent,
@@ -331,7 +331,7 @@ TEST_F(StrictValidationRunTest, AJudgeClassifiesEachWorkingRow) {
   ASSERT_EQ(endpoints.size(), specs.size());
   AddProxy("answers itself", 200, "OK", "ok");
   StrictRule rule;
-  rule.judge = judge.BaseUrl() + "/";
+  rule.judge = judge.url();
   ASSERT_TRUE(WriteStrictRule(DataDir(dir_.File("data")), rule));
   for (const tools::ProxyEndpoint& endpoint : endpoints) {
     extra_rows_.push_back(endpoint.address + ":" + std::to_string(endpoint.port));

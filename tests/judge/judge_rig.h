@@ -1,4 +1,4 @@
-// A judge on a thread of the test, on a free loopback port, and a raw client for it: the tests
+// The judge on a thread of the test (support/running_judge.h) and a raw client for it: the tests
 // send exact bytes (a client library would tidy them) from any 127.0.0.0/8 source address.
 #pragma once
 
@@ -15,43 +15,10 @@
 #include <vector>
 
 #include "judge/judge_server.h"
+#include "support/running_judge.h"
 #include "text/text_util.h"
 
 namespace lumvex::judge {
-
-class RunningJudge {
- public:
-  explicit RunningJudge(const JudgeLimits& limits = {}, const char* listen = "127.0.0.1:0")
-      : server_(limits, [this](std::string_view line) {
-          std::lock_guard lock(mutex_);
-          log_.emplace_back(line);
-        }) {
-    const std::string error = server_.Listen(*ParseListenAddress(listen));
-    if (error.empty()) {
-      const std::string& url = server_.url();  // http://127.0.0.1:PORT/
-      port_ = std::stoi(url.substr(url.rfind(':') + 1));
-      thread_ = std::thread([this] { server_.Run(); });
-    }
-  }
-  ~RunningJudge() {
-    server_.Stop();
-    if (thread_.joinable()) thread_.join();
-  }
-
-  int port() const { return port_; }
-  const std::string& url() const { return server_.url(); }
-  std::vector<std::string> log() {
-    std::lock_guard lock(mutex_);
-    return log_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::string> log_;
-  JudgeServer server_;
-  int port_ = 0;
-  std::thread thread_;
-};
 
 // A connection to the judge from `source`; reads give up after 10 s, so that a broken case
 // fails instead of hanging (no test measures time with it).

@@ -2,13 +2,12 @@
 # `lumvexip check --judge` end to end: a judge on loopback, proxies of the farm that forward to it
 # adding the client's address, only Via, or nothing, from another loopback address (on loopback
 # the checker, too, comes from 127.0.0.1). Also the judge's own failures and the flags' rules.
-# Usage: judge_check_end_to_end.sh PATH_TO_LUMVEXIP PATH_TO_LUMVEX_FIXTURE_SERVER PATH_TO_FARM
+# Usage: judge_check_end_to_end.sh PATH_TO_LUMVEXIP PATH_TO_FARM
 set -uo pipefail
 . "$(cd "$(dirname "$0")/../support" && pwd)/wait_for.sh"
 
 program=${1:?path to lumvexip expected}
-server=${2:?path to lumvex_fixture_server expected}
-farm=${3:?path to lumvex_proxy_farm expected}
+farm=${2:?path to lumvex_proxy_farm expected}
 
 work=$(mktemp -d)
 pids=()
@@ -20,12 +19,12 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 ready() { grep -q "$2" "$1" 2>/dev/null; }
 
-# The judge: the one place that starts it. Sets `judge` to its address.
+# The judge: the program's own, on a free port. Sets `judge` to its address.
 start_judge() {
-  "$server" --mode echo --max-seconds 110 >"$work/judge.out" 2>&1 &
+  "$program" judge --listen 127.0.0.1:0 >"$work/judge.out" 2>"$work/judge.log" &
   pids+=($!)
-  wait_for 10 ready "$work/judge.out" listening || fail "the judge did not start"
-  judge="$(awk '/^listening/ {print $2}' "$work/judge.out")/"
+  wait_for 10 ready "$work/judge.out" "judge listening on" || fail "the judge did not start"
+  judge="$(awk '/^judge listening on/ {print $4}' "$work/judge.out")"
 }
 start_judge
 

@@ -25,7 +25,7 @@ chmod 755 "$work"  # squid started as root writes its log as its own user
 . "$(cd "$(dirname "$0")/../support" && pwd)/real_servers.sh"
 
 # The judge: the one place that starts it.
-start judge - "$server" --port @PORT@ --mode echo --max-seconds 110
+start judge - "$program" judge --listen 127.0.0.1:@PORT@
 judge="http://${address[judge]}/"
 
 levels=(transparent anonymous elite)
