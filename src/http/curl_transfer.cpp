@@ -1,6 +1,9 @@
 #include "http/curl_transfer.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "http/curl_global.h"
@@ -102,6 +105,8 @@ CurlTransfer::CurlTransfer() : body_limit_(kMaxBodyBytes) {
   curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, this);
   curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(easy_, CURLOPT_PRIVATE, this);
+  curl_easy_setopt(easy_, CURLOPT_OPENSOCKETFUNCTION, &CurlTransfer::OnOpenSocket);
+  curl_easy_setopt(easy_, CURLOPT_OPENSOCKETDATA, this);
   // Never a proxy from the environment: direct until a proxy is given.
   curl_easy_setopt(easy_, CURLOPT_PROXY, "");
   // curl would announce itself to a proxy; the request must carry only its own lines.
@@ -226,7 +231,15 @@ void CurlTransfer::SetLimits(long connect_ms, long idle_ms, long total_ms) {
   curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, total_ms);
 }
 
-void CurlTransfer::SetBodyLimit(std::size_t bytes) { body_limit_ = std::min(bytes, kMaxBodyBytes); }
+void CurlTransfer::SetBodyLimit(std::size_t bytes) {
+  body_limit_ = std::min(bytes, kMaxBodyBytes);
+  // curl reads into a buffer of its own per transfer (16 KiB unless told): more than the body
+  // wanted is memory held for nothing, thousands of times over. 1024 is curl's smallest.
+  if (body_limit_ < kDefaultReceiveBufferBytes) {
+    curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE,
+                     static_cast<long>(std::max<std::size_t>(body_limit_, 1024)));
+  }
+}
 
 std::string CurlTransfer::ContentType() const {
   char* type = nullptr;
@@ -308,6 +321,14 @@ size_t CurlTransfer::OnHeader(char* data, size_t size, size_t count, void* user)
   if (self->headers_.size() + line.size() + 2 > kMaxHeaderBytes) return 0;
   self->headers_.append(line).append("\r\n");
   return bytes;
+}
+
+curl_socket_t CurlTransfer::OnOpenSocket(void* user, curlsocktype /*purpose*/,
+                                         curl_sockaddr* address) {
+  auto* self = static_cast<CurlTransfer*>(user);
+  const int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+  if (fd < 0 && (errno == EMFILE || errno == ENFILE)) self->out_of_descriptors_ = true;
+  return fd < 0 ? CURL_SOCKET_BAD : fd;
 }
 
 int CurlTransfer::OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {

@@ -54,6 +54,11 @@ struct FetchClient::Call {
       return TimeoutResult();
     }
     if (outcome == FetchDriver::Outcome::kCancelled) return EmptyResult(options);
+    if (transfer.OutOfDescriptors()) {
+      FetchResult short_of_descriptors = EmptyResult(options);
+      short_of_descriptors.out_of_descriptors = true;
+      return short_of_descriptors;
+    }
     FetchResult result;
     std::string header_text =
         text::DecodeGbk(FitHeaderBuffer(transfer.headers(), kFetchHeaderBufferBytes));
@@ -72,6 +77,10 @@ FetchClient::FetchClient(CookieStore* cookies) : cookies_(cookies) {}
 FetchClient::~FetchClient() { driver_.Shutdown(); }
 
 void FetchClient::Close() { driver_.Shutdown(); }
+
+void FetchClient::After(std::chrono::milliseconds delay, std::function<void()> call) {
+  driver_.After(Clock::now() + delay, std::move(call));
+}
 
 std::unique_ptr<CurlTransfer> FetchClient::Prepare(const std::string& url,
                                                    const FetchOptions& options,

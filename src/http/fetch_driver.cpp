@@ -10,12 +10,19 @@ namespace {
 // The driver also wakes this often with nothing to do, so a missed wake-up costs little.
 constexpr int kLongestWaitMs = 1000;
 
+// The driver whose thread this is: a submission from its own completion skips the queue.
+thread_local const FetchDriver* running_driver = nullptr;
+
 }  // namespace
 
 FetchDriver::FetchDriver() {
   EnsureCurlGlobalInit();
   multi_ = curl_multi_init();
-  if (multi_) thread_ = std::thread([this] { Run(); });
+  if (!multi_) return;
+  // Every transfer forbids reuse, so a finished connection is closed rather than cached; the
+  // cache would otherwise grow with the number of handles (thousands of checks at once).
+  curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, 1L);
+  thread_ = std::thread([this] { Run(); });
 }
 
 FetchDriver::~FetchDriver() {
@@ -25,16 +32,46 @@ FetchDriver::~FetchDriver() {
 
 void FetchDriver::Submit(std::unique_ptr<CurlTransfer> transfer, Clock::time_point deadline,
                          Completion done) {
+  auto job = std::make_unique<Job>(Job{std::move(transfer), deadline, std::move(done), {}});
+  bool direct = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!stopping_ && multi_) {
-      incoming_.push_back(
-          std::make_unique<Job>(Job{std::move(transfer), deadline, std::move(done), {}}));
-      curl_multi_wakeup(multi_);
-      return;
+      direct = running_driver == this;
+      if (!direct) {
+        incoming_.push_back(std::move(job));
+        curl_multi_wakeup(multi_);
+        return;
+      }
     }
   }
-  done(Outcome::kCancelled, CURLE_ABORTED_BY_CALLBACK, *transfer);
+  // A finished transfer starting the next one (a check queue): no queue and no wake-up. This is
+  // never inside a curl call (completions run between them), so the multi handle may change.
+  if (direct) {
+    Start(std::move(job));
+    return;
+  }
+  job->done(Outcome::kCancelled, CURLE_ABORTED_BY_CALLBACK, *job->transfer);
+}
+
+void FetchDriver::After(Clock::time_point when, std::function<void()> call) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (stopping_ || !multi_) return;
+  delayed_.emplace(when, std::move(call));
+  curl_multi_wakeup(multi_);
+}
+
+void FetchDriver::RunDueCalls() {
+  std::vector<std::function<void()>> due;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Clock::time_point now = Clock::now();
+    while (!delayed_.empty() && delayed_.begin()->first <= now) {
+      due.push_back(std::move(delayed_.begin()->second));
+      delayed_.erase(delayed_.begin());
+    }
+  }
+  for (auto& call : due) call();
 }
 
 void FetchDriver::Shutdown() {
@@ -48,6 +85,7 @@ void FetchDriver::Shutdown() {
 }
 
 void FetchDriver::Run() {
+  running_driver = this;
   for (;;) {
     std::vector<std::unique_ptr<Job>> fresh;
     bool stop = false;
@@ -68,7 +106,12 @@ void FetchDriver::Run() {
     curl_multi_perform(multi_, &running);
     CollectFinished();
     ExpireDeadlines();
+    RunDueCalls();
     curl_multi_poll(multi_, nullptr, 0, WaitMs(), nullptr);
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    delayed_.clear();
   }
   while (!active_.empty()) {
     CURL* easy = active_.begin()->first;
@@ -129,9 +172,15 @@ void FetchDriver::Finish(CURL* easy, Outcome outcome, CURLcode code) {
   // The job (and with it the easy handle and its socket) ends here.
 }
 
-int FetchDriver::WaitMs() const {
-  if (timers_.empty()) return kLongestWaitMs;
-  auto until = std::chrono::ceil<std::chrono::milliseconds>(timers_.begin()->first - Clock::now());
+int FetchDriver::WaitMs() {
+  Clock::time_point next = Clock::time_point::max();
+  if (!timers_.empty()) next = timers_.begin()->first;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!delayed_.empty()) next = std::min(next, delayed_.begin()->first);
+  }
+  if (next == Clock::time_point::max()) return kLongestWaitMs;
+  auto until = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
   return static_cast<int>(std::clamp<long long>(until.count(), 0, kLongestWaitMs));
 }
 

@@ -30,8 +30,13 @@ class FetchDriver {
   FetchDriver(const FetchDriver&) = delete;
   FetchDriver& operator=(const FetchDriver&) = delete;
 
-  // Hands the transfer over; from here on only the driver thread touches it.
+  // Hands the transfer over; from here on only the driver thread touches it. Called on the
+  // driver thread itself (from a completion), the transfer starts at once, without the queue.
   void Submit(std::unique_ptr<CurlTransfer> transfer, Clock::time_point deadline, Completion done);
+
+  // Runs `call` on the driver thread at `when` (or soon after); dropped at shutdown. For work that
+  // must wait without holding a thread, such as a retry.
+  void After(Clock::time_point when, std::function<void()> call);
 
   // Cancels every transfer (each completes with kCancelled) and joins the thread. Later
   // submissions complete with kCancelled at once.
@@ -47,14 +52,16 @@ class FetchDriver {
 
   void Run();
   void Start(std::unique_ptr<Job> job);
+  void RunDueCalls();
   void CollectFinished();
   void ExpireDeadlines();
   void Finish(CURL* easy, Outcome outcome, CURLcode code);
-  int WaitMs() const;
+  int WaitMs();
 
   CURLM* multi_ = nullptr;
   std::mutex mutex_;
   std::vector<std::unique_ptr<Job>> incoming_;  // guarded by mutex_
+  std::multimap<Clock::time_point, std::function<void()>> delayed_;  // guarded by mutex_
   bool stopping_ = false;                       // guarded by mutex_
   std::thread thread_;
 
