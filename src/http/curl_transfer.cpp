@@ -95,6 +95,7 @@ CurlTransfer::CurlTransfer() : body_limit_(kMaxBodyBytes) {
   // Every request opens and closes its own connection.
   curl_easy_setopt(easy_, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(easy_, CURLOPT_FRESH_CONNECT, 1L);
+  curl_easy_setopt(easy_, CURLOPT_DNS_CACHE_TIMEOUT, 0L);
   curl_easy_setopt(easy_, CURLOPT_PATH_AS_IS, 1L);
   curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlTransfer::OnBody);
@@ -116,6 +117,7 @@ CurlTransfer::CurlTransfer() : body_limit_(kMaxBodyBytes) {
 
 CurlTransfer::~CurlTransfer() {
   if (easy_) curl_easy_cleanup(easy_);
+  if (dns_share_) curl_share_cleanup(dns_share_);
   curl_slist_free_all(header_list_);
   curl_slist_free_all(proxy_header_list_);
 }
@@ -253,6 +255,15 @@ int CurlTransfer::ResponseStatus() const {
   long status = 0;
   if (easy_) curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
   return static_cast<int>(status);
+}
+
+void CurlTransfer::UseOwnDnsCache() {
+  if (dns_share_ || !easy_) return;
+  dns_share_ = curl_share_init();
+  if (!dns_share_) return;
+  curl_share_setopt(dns_share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+  curl_share_setopt(dns_share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+  curl_easy_setopt(easy_, CURLOPT_SHARE, dns_share_);
 }
 
 CURLcode CurlTransfer::Perform() {

@@ -113,7 +113,10 @@ std::unique_ptr<CurlTransfer> FetchClient::Prepare(const std::string& url,
   // apply there, and only to https. Plain http may be redirected to https; that hop goes direct,
   // since a given proxy serves plain http only (a proxy that relayed the redirect has done its
   // job, and the redirect's own body, often empty, is not the page).
-  if (https || text::Trim(cookie_text).empty()) {
+  if (options.proxy_only) {
+    // A proxy check keeps no cookies; thousands at once must not share a host-name cache.
+    transfer->UseOwnDnsCache();
+  } else if (https || text::Trim(cookie_text).empty()) {
     if (cookies_) cookies_->Attach(transfer->handle());
   }
   RedirectPolicy policy;
