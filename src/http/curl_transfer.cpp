@@ -95,7 +95,14 @@ CurlTransfer::CurlTransfer() : body_limit_(kMaxBodyBytes) {
   // Every request opens and closes its own connection.
   curl_easy_setopt(easy_, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(easy_, CURLOPT_FRESH_CONNECT, 1L);
+  // A name is looked up afresh each time: a cache shared by thousands of transfers in flight
+  // is searched and pruned through on every connection.
   curl_easy_setopt(easy_, CURLOPT_DNS_CACHE_TIMEOUT, 0L);
+#if LIBCURL_VERSION_NUM >= 0x075700
+  // A transfer torn down at its deadline while its name lookup still runs must not wait for the
+  // lookup's thread: that wait would hold up the one thread that drives every transfer.
+  curl_easy_setopt(easy_, CURLOPT_QUICK_EXIT, 1L);
+#endif
   curl_easy_setopt(easy_, CURLOPT_PATH_AS_IS, 1L);
   curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlTransfer::OnBody);
@@ -117,7 +124,7 @@ CurlTransfer::CurlTransfer() : body_limit_(kMaxBodyBytes) {
 
 CurlTransfer::~CurlTransfer() {
   if (easy_) curl_easy_cleanup(easy_);
-  if (dns_share_) curl_share_cleanup(dns_share_);
+  if (own_share_) curl_share_cleanup(own_share_);
   curl_slist_free_all(header_list_);
   curl_slist_free_all(proxy_header_list_);
 }
@@ -257,13 +264,13 @@ int CurlTransfer::ResponseStatus() const {
   return static_cast<int>(status);
 }
 
-void CurlTransfer::UseOwnDnsCache() {
-  if (dns_share_ || !easy_) return;
-  dns_share_ = curl_share_init();
-  if (!dns_share_) return;
-  curl_share_setopt(dns_share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-  curl_share_setopt(dns_share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
-  curl_easy_setopt(easy_, CURLOPT_SHARE, dns_share_);
+void CurlTransfer::UseOwnCaches() {
+  if (own_share_ || !easy_) return;
+  own_share_ = curl_share_init();
+  if (!own_share_) return;
+  curl_share_setopt(own_share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+  curl_share_setopt(own_share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+  curl_easy_setopt(easy_, CURLOPT_SHARE, own_share_);
 }
 
 CURLcode CurlTransfer::Perform() {

@@ -67,10 +67,10 @@ class CurlTransfer {
   // limit also shrinks curl's receive buffer, which every transfer in flight holds.
   void SetBodyLimit(std::size_t bytes);
 
-  // The handle keeps its host names to itself instead of in the multi handle's shared cache,
-  // which curl searches and prunes through on every connection: with thousands of transfers in
+  // The handle keeps its host names and its connection to itself instead of in the multi
+  // handle's caches, which curl searches on every connection: with thousands of transfers in
   // flight that cost grew with their number. Not with a cookie jar (a handle has one share).
-  void UseOwnDnsCache();
+  void UseOwnCaches();
 
   // Runs the request on the calling thread, following redirects as the policy allows.
   CURLcode Perform();
@@ -104,7 +104,7 @@ class CurlTransfer {
   CURL* easy_ = nullptr;
   curl_slist* header_list_ = nullptr;
   curl_slist* proxy_header_list_ = nullptr;
-  CURLSH* dns_share_ = nullptr;
+  CURLSH* own_share_ = nullptr;
   std::vector<std::string> lines_;
   std::vector<std::string> suppress_;
   std::string url_;

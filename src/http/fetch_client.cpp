@@ -115,7 +115,7 @@ std::unique_ptr<CurlTransfer> FetchClient::Prepare(const std::string& url,
   // job, and the redirect's own body, often empty, is not the page).
   if (options.proxy_only) {
     // A proxy check keeps no cookies; thousands at once must not share a host-name cache.
-    transfer->UseOwnDnsCache();
+    transfer->UseOwnCaches();
   } else if (https || text::Trim(cookie_text).empty()) {
     if (cookies_) cookies_->Attach(transfer->handle());
   }
