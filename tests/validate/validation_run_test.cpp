@@ -1,6 +1,7 @@
 #include "validate/validation_run.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <mutex>
 #include <set>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "http/fetch_client.h"
+#include "platform/open_file_limit.h"
 #include "proxylist/agent_file.h"
 #include "validation_fixture.h"
 
@@ -291,6 +293,32 @@ TEST_F(ValidationRunTest, SystemProxyIsSwitchedOffFirst) {
   Press(Command::kValidate);
   EXPECT_EQ(order, std::vector<std::string>{"proxy off"});
   ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
+}
+
+TEST_F(ValidationRunTest, TooFewDescriptorsCheckFewerAtOnceAndTheStatusLineSaysSo) {
+  std::vector<tools::ProxySpec> specs(12, Spec(Behaviour::kDelay, 300));
+  Start(specs, 10, "10000");
+  // Room for three checks beside the run's reserve.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit lowered = saved;
+  lowered.rlim_cur = OpenDescriptorCount() + ValidationRun::kReservedDescriptors + 3;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  Press(Command::kValidate);
+  ASSERT_TRUE(WaitFor([&] {
+    return app_->State().Text(control::kStatusLine) == "可用文件描述符不足，同时验证数减为3";
+  }));
+  // The tick's progress text carries the note on; every check still gets its real verdict.
+  Tick();
+  EXPECT_TRUE(app_->State()
+                  .Text(control::kStatusLine)
+                  .ends_with("个  可用文件描述符不足，同时验证数减为3"));
+  ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
+  setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(Verdicts(), std::vector<std::string>(12, "成功"));
+  Tick();
+  EXPECT_EQ(app_->State().Text(control::kStatusLine),
+            "代理IP验证完毕  共：12  可用代理IP：12  不可用代理IP：0");
 }
 
 TEST(ValidationControllerTest, ThreadCountTextFollowsAtoiWithTwentyForZero) {
