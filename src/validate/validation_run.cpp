@@ -99,7 +99,7 @@ void ValidationRun::CancelAll() {
 }
 
 void ValidationRun::StartCheck(std::int32_t number, std::uint64_t round) {
-  // Held for the whole check: a second start may rebuild the table meanwhile.
+  // Held while the check is set up: a second start may rebuild the table meanwhile.
   const std::shared_ptr<const ValidationTaskTable::Records> table = tasks_.Current();
   const std::string* address = ValidationTaskTable::Record(table.get(), number);
   if (Cancelled() || address == nullptr) {
