@@ -1,7 +1,10 @@
-// A validation run over the fake-proxy farm: 2000 proxies cycling through instant, slow (within
-// the deadline), late, refusing, silent, resetting and closing-without-reply proxies, deadline
-// 5 s, driven through StartValidation on the headless UI thread. The farm runs in a child process
-// so that the peak memory is the checker's own. Prints one figure per line: name value unit.
+// A validation run over fake-proxy farms: proxies cycling through instant, slow (within the
+// deadline), late, refusing, silent, resetting and closing-without-reply proxies, deadline 5 s,
+// driven through StartValidation on the headless UI thread. The farms run in child processes so
+// that the memory figures are the checker's own. Without arguments it runs T = 200 and T = 2000
+// over 2000 proxies, then T = 10000 over 20000; `--threads T --proxies N` runs one of them.
+// Prints one figure per line: name value unit, each name ending in _tT (_tT_nN for a run of
+// its own that is not one of the three).
 //
 //   makespan_s        press of "验证代理IP" to the last verdict
 //   bound_s           makespan of an ideal pool of T workers taking the same proxies in the same
@@ -11,7 +14,9 @@
 //   wrong             verdicts that differ from what the behaviour implies
 //   overshoot_p99_ms  how far past the deadline the verdicts of deadline-bound checks came
 //   last_start_ms     press to the start of the last check
-//   peak_mb           peak resident memory of the checking process
+//   peak_mb           peak resident memory of the checking process during the run
+//   bytes_per_check   that peak over the resident memory just before the press, divided by
+//                     the checks in flight at once (min(T, N))
 
 #include <algorithm>
 #include <chrono>
@@ -20,6 +25,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <queue>
 #include <string>
@@ -39,7 +45,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using lumvex::tools::ProxyBehaviour;
 
-constexpr int kProxies = 2000;
 constexpr int kDeadlineS = 5;
 constexpr int kSlowMs = 1500;
 constexpr int kLateMs = 8000;
@@ -73,11 +78,11 @@ Kind KindOf(int i) {
   }
 }
 
-double IdealMakespan(int threads) {
+double IdealMakespan(int threads, int proxies) {
   std::priority_queue<double, std::vector<double>, std::greater<>> free_at;
-  for (int t = 0; t < threads; ++t) free_at.push(0);
+  for (int t = 0; t < std::min(threads, proxies); ++t) free_at.push(0);
   double end = 0;
-  for (int i = 0; i < kProxies; ++i) {
+  for (int i = 0; i < proxies; ++i) {
     const double start = free_at.top();
     free_at.pop();
     const double done = start + KindOf(i).hold_s;
@@ -126,7 +131,7 @@ class Timing : public lumvex::ProxyListObserver {
   int done_ = 0;
 };
 
-void RunOnce(const std::vector<std::string>& endpoints, int threads, bool print_peak) {
+void RunOnce(const std::vector<std::string>& endpoints, int threads, const std::string& suffix) {
   lumvex::HeadlessUiThread ui;
   lumvex::cli::HeadlessPrompts prompts;
   lumvex::ApplicationOptions options;
@@ -147,9 +152,12 @@ void RunOnce(const std::vector<std::string>& endpoints, int threads, bool print_
     app.State().SetCount(lumvex::Counter::kList, static_cast<std::int64_t>(rows.size()));
     app.State().SetText(lumvex::Field::kThreadCount, std::to_string(threads));
   });
+  const double idle_mb = lumvex::bench::ResidentMb();
+  lumvex::bench::ResetPeakResident();
   const Clock::time_point pressed = Clock::now();
   ui.RunSync([&] { app.Shell().OnCommand(lumvex::Command::kValidate); });
   timing.WaitAll();
+  const double peak_mb = lumvex::bench::PeakResidentMb();
   Clock::time_point last = pressed;
   Clock::time_point last_start = pressed;
   for (const auto& t : timing.started_) last_start = std::max(last_start, t);
@@ -171,8 +179,8 @@ void RunOnce(const std::vector<std::string>& endpoints, int threads, bool print_
   });
   std::sort(overshoot.begin(), overshoot.end());
   const double makespan = std::chrono::duration<double>(last - pressed).count();
-  const double bound = IdealMakespan(threads);
-  const std::string suffix = "_t" + std::to_string(threads);
+  const int proxies = static_cast<int>(rows.size());
+  const double bound = IdealMakespan(threads, proxies);
   std::printf("makespan_s%s %.3f s\n", suffix.c_str(), makespan);
   std::printf("bound_s%s %.3f s\n", suffix.c_str(), bound);
   std::printf("ratio%s %.4f x\n", suffix.c_str(), makespan / bound);
@@ -183,32 +191,67 @@ void RunOnce(const std::vector<std::string>& endpoints, int threads, bool print_
               overshoot.empty() ? 0.0 : overshoot.back());
   std::printf("last_start_ms%s %.1f ms\n", suffix.c_str(),
               std::chrono::duration<double, std::milli>(last_start - pressed).count());
-  if (print_peak)
-    std::printf("peak_mb%s %.1f MB\n", suffix.c_str(), lumvex::bench::PeakResidentMb());
+  std::printf("peak_mb%s %.1f MB\n", suffix.c_str(), peak_mb);
+  std::printf("bytes_per_check%s %.0f B\n", suffix.c_str(),
+              (peak_mb - idle_mb) * 1024 * 1024 / std::min(threads, proxies));
   std::fflush(stdout);
   ui.Close();
   app.Shutdown();
 }
 
-}  // namespace
-
-int main() {
+// The endpoints of a farm of `proxies` in the mix, spread over child processes.
+std::vector<lumvex::tools::ProxySpec> MixSpecs(int proxies) {
   std::vector<lumvex::tools::ProxySpec> specs;
-  for (int i = 0; i < kProxies; ++i) {
+  for (int i = 0; i < proxies; ++i) {
     lumvex::tools::ProxySpec spec;
     spec.behaviour = KindOf(i).behaviour;
     spec.delay_ms = KindOf(i).delay_ms;
     specs.push_back(spec);
   }
-  lumvex::bench::FarmProcess farm(specs);
-  const std::vector<std::string>& endpoints = farm.Endpoints();
-  if (endpoints.size() != static_cast<size_t>(kProxies)) {
-    std::fprintf(stderr, "bench_validate: the farm did not start (%zu proxies)\n",
-                 endpoints.size());
-    return 1;
+  return specs;
+}
+
+struct Run {
+  int threads;
+  int proxies;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<Run> runs = {{200, 2000}, {2000, 2000}, {10000, 20000}};
+  Run chosen{0, 0};
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string flag = argv[i];
+    if (flag == "--threads") chosen.threads = std::atoi(argv[i + 1]);
+    if (flag == "--proxies") chosen.proxies = std::atoi(argv[i + 1]);
   }
+  if (argc > 1) {
+    if (chosen.threads <= 0 || chosen.proxies <= 0) {
+      std::fprintf(stderr, "usage: bench_validate [--threads T --proxies N]\n");
+      return 2;
+    }
+    runs = {chosen};
+  }
+  // The checker holds a socket per check in flight.
   lumvex::tools::RaiseFileLimit();
-  RunOnce(endpoints, 200, false);
-  RunOnce(endpoints, 2000, true);
+  int farm_size = 0;
+  std::unique_ptr<lumvex::bench::FarmProcesses> farm;
+  for (const Run& run : runs) {
+    if (run.proxies != farm_size) {
+      farm.reset();
+      farm = std::make_unique<lumvex::bench::FarmProcesses>(MixSpecs(run.proxies));
+      farm_size = run.proxies;
+      if (farm->Endpoints().size() != static_cast<size_t>(run.proxies)) {
+        std::fprintf(stderr, "bench_validate: the farm did not start (%zu proxies)\n",
+                     farm->Endpoints().size());
+        return 1;
+      }
+    }
+    const bool named = run.proxies == 2000 || (run.threads == 10000 && run.proxies == 20000);
+    std::string suffix = "_t" + std::to_string(run.threads);
+    if (!named) suffix += "_n" + std::to_string(run.proxies);
+    RunOnce(farm->Endpoints(), run.threads, suffix);
+  }
   return 0;
 }

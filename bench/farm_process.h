@@ -6,6 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,9 +19,9 @@ namespace lumvex::bench {
 
 class FarmProcess {
  public:
-  // Starts the farm (proxy i on the i-th loopback address) and waits until it listens; Endpoints
-  // is empty when it could not start.
-  explicit FarmProcess(const std::vector<tools::ProxySpec>& specs) {
+  // Starts the farm (proxy i on loopback address first + i) and waits until it listens;
+  // Endpoints is empty when it could not start.
+  explicit FarmProcess(const std::vector<tools::ProxySpec>& specs, size_t first = 0) {
     int fds[2];
     if (pipe(fds) != 0) return;
     child_ = fork();
@@ -26,7 +29,9 @@ class FarmProcess {
       close(fds[0]);
       tools::RaiseFileLimit();
       std::vector<tools::ProxySpec> placed = specs;
-      for (size_t i = 0; i < placed.size(); ++i) placed[i].address = tools::LoopbackAddress(i);
+      for (size_t i = 0; i < placed.size(); ++i) {
+        placed[i].address = tools::LoopbackAddress(first + i);
+      }
       tools::ProxyFarm farm(16);
       farm.SetLifetimeMs(3600 * 1000);
       std::string text;
@@ -68,6 +73,38 @@ class FarmProcess {
 
  private:
   pid_t child_ = -1;
+  std::vector<std::string> endpoints_;
+};
+
+// A farm too large for one process's descriptors (a listener each, and a connection each while
+// checked), spread over several processes of at most `per_process` proxies. Every proxy listens
+// on one port below the ephemeral range, each on its own loopback address: thousands of
+// listeners on ephemeral ports would leave too few for the checker's own connections.
+class FarmProcesses {
+ public:
+  explicit FarmProcesses(std::vector<tools::ProxySpec> specs, size_t per_process = 5000) {
+    for (int attempt = 0; attempt < 8 && endpoints_.size() != specs.size(); ++attempt) {
+      farms_.clear();
+      endpoints_.clear();
+      const auto port = static_cast<uint16_t>(20000 + (getpid() * 7 + attempt * 997) % 10000);
+      for (tools::ProxySpec& spec : specs) spec.port = port;
+      for (size_t first = 0; first < specs.size(); first += per_process) {
+        const size_t last = std::min(specs.size(), first + per_process);
+        const std::vector<tools::ProxySpec> part(specs.begin() + static_cast<long>(first),
+                                                 specs.begin() + static_cast<long>(last));
+        farms_.push_back(std::make_unique<FarmProcess>(part, first));
+        const std::vector<std::string>& got = farms_.back()->Endpoints();
+        if (got.size() != part.size()) break;  // the port is taken somewhere: try another
+        endpoints_.insert(endpoints_.end(), got.begin(), got.end());
+      }
+    }
+  }
+
+  // "address:port" of each proxy, in the order of the specs; fewer when a farm did not start.
+  const std::vector<std::string>& Endpoints() const { return endpoints_; }
+
+ private:
+  std::vector<std::unique_ptr<FarmProcess>> farms_;
   std::vector<std::string> endpoints_;
 };
 

@@ -26,4 +26,11 @@ inline double PeakResidentMb(pid_t pid = 0) {
   return static_cast<double>(ProcStatusField("VmHWM", pid)) / 1024.0;
 }
 
+// The resident set of this process now, in MB.
+inline double ResidentMb() { return static_cast<double>(ProcStatusField("VmRSS")) / 1024.0; }
+
+// Starts this process's peak resident set afresh from what it holds now (Linux: clear_refs 5),
+// so that a run's peak is its own and not that of a run before it.
+inline void ResetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
 }  // namespace lumvex::bench

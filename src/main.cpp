@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "cli/subcommands.h"
 #include "http/curl_global.h"
+#include "platform/open_file_limit.h"
 #include "platform/run_directory.h"
 #include "proxylist/agent_file.h"
 #include "ui/desktop_front_end.h"
@@ -29,6 +30,8 @@ bool WantsHelp(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   const std::string program = argc > 0 ? argv[0] : "lumvexip";
+  // Thousands of checks at once each hold a socket; the soft limit (often 1024) would cut them.
+  lumvex::RaiseOpenFileLimit();
   // The headless subcommands need no display and never touch Qt.
   if (const std::optional<int> status = lumvex::cli::RunSubcommand(argc, argv)) return *status;
   if (WantsHelp(argc, argv)) {

@@ -40,7 +40,7 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       fetcher_(std::make_unique<http::FetchClient>(&cookies_)),
       checker_(ui_, list_, *fetcher_,
                CheckTargetOf(options_.endpoints, options_.check_timeout_seconds)),
-      validation_(state_, list_, pool_, *fetcher_,
+      validation_(ui_, state_, list_, *fetcher_,
                   CheckTargetOf(options_.endpoints, options_.check_timeout_seconds)),
       system_proxy_(options_.system_proxy ? options_.system_proxy
                                           : std::make_shared<NoSystemProxy>()),

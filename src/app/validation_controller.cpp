@@ -1,6 +1,8 @@
 #include "app/validation_controller.h"
 
-#include <string>
+#include <cstdint>
+#include <deque>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -10,20 +12,89 @@
 #include "text/text_util.h"
 
 namespace lumvex {
+namespace {
 
-ValidationController::ValidationController(MainWindowState& state, ProxyList& list,
-                                           WorkerPool& pool, http::FetchClient& fetcher,
-                                           CheckTarget target)
+// States written in one UI-thread step at most: thousands of verdicts arriving together are
+// spread over several steps, so the window keeps painting and answering between them.
+constexpr std::size_t kStatesPerStep = 512;
+
+}  // namespace
+
+// The fetch driver must never wait for the UI thread, so events are queued here and one posted
+// step writes all that have arrived. A step runs only while the controller lives (`life`).
+class ValidationController::Inbox : public std::enable_shared_from_this<Inbox> {
+ public:
+  Inbox(UiThread& ui, ValidationController* owner) : ui_(ui), owner_(owner) {}
+
+  void Started(int row) { Add(row, CheckState{CheckStatus::kRunningPool}); }
+  void Finished(int row, const CheckState& state) { Add(row, state); }
+  void Limited(int limit) {
+    std::lock_guard lock(queue_mutex_);
+    limited_ = limit;
+    PostLocked();
+  }
+  // The owner goes: later steps do nothing.
+  void Forget() {
+    std::lock_guard lock(life_mutex_);
+    owner_ = nullptr;
+  }
+
+ private:
+  void Add(int row, const CheckState& state) {
+    std::lock_guard lock(queue_mutex_);
+    states_.emplace_back(row, state);
+    PostLocked();
+  }
+
+  void PostLocked() {
+    if (posted_) return;
+    posted_ = true;
+    ui_.Post([self = shared_from_this()] { self->Deliver(); });
+  }
+
+  void Deliver() {
+    std::vector<std::pair<int, CheckState>> batch;
+    int limited = 0;
+    {
+      std::lock_guard lock(queue_mutex_);
+      const std::size_t take = std::min(states_.size(), kStatesPerStep);
+      batch.assign(states_.begin(), states_.begin() + static_cast<std::ptrdiff_t>(take));
+      states_.erase(states_.begin(), states_.begin() + static_cast<std::ptrdiff_t>(take));
+      limited = std::exchange(limited_, 0);
+      posted_ = false;
+      if (!states_.empty()) PostLocked();
+    }
+    std::lock_guard life(life_mutex_);
+    if (owner_ == nullptr) return;
+    // No verdict is written after the program's exit began.
+    if (owner_->run_.Cancelled()) return;
+    for (const auto& [row, state] : batch) owner_->list_.SetCheckState(row, state);
+    if (limited > 0) owner_->ShowLimited(limited);
+  }
+
+  UiThread& ui_;
+  std::mutex life_mutex_;
+  ValidationController* owner_;  // guarded by life_mutex_
+  std::mutex queue_mutex_;
+  std::deque<std::pair<int, CheckState>> states_;  // guarded by queue_mutex_
+  int limited_ = 0;                                // guarded by queue_mutex_
+  bool posted_ = false;                            // guarded by queue_mutex_
+};
+
+ValidationController::ValidationController(UiThread& ui, MainWindowState& state, ProxyList& list,
+                                           http::FetchClient& fetcher, CheckTarget target)
     : state_(state),
       list_(list),
-      run_(pool, fetcher, std::move(target),
+      inbox_(std::make_shared<Inbox>(ui, this)),
+      run_(fetcher, std::move(target),
            // Each row shows its check as it goes; the tick counts the verdicts.
-           ValidationRun::Events{[list = &list](int row) {
-                                   list->SetCheckState(row, CheckState{CheckStatus::kRunningPool});
+           ValidationRun::Events{[inbox = inbox_.get()](int row) { inbox->Started(row); },
+                                 [inbox = inbox_.get()](int row, const CheckState& check) {
+                                   inbox->Finished(row, check);
                                  },
-                                 [list = &list](int row, const CheckState& state) {
-                                   list->SetCheckState(row, state);
-                                 }}) {}
+                                 [inbox = inbox_.get()](int limit) { inbox->Limited(limit); }}) {}
+
+ValidationController::~ValidationController() { inbox_->Forget(); }
 
 void ValidationController::SetSystemProxyOff(std::function<void()> hook) {
   system_proxy_off_ = std::move(hook);
@@ -39,10 +110,16 @@ void ValidationController::SetTick(bool on) {
   state_.SetValue(control::kTimer, on ? kTickMs : 0);
 }
 
+void ValidationController::ShowLimited(int limit) {
+  limited_note_ = "可用文件描述符不足，同时验证数减为" + text::FormatInt(limit);
+  if (tick_on_) state_.SetText(control::kStatusLine, limited_note_);
+}
+
 void ValidationController::StartValidation() {
   if (system_proxy_off_) system_proxy_off_();
   Announce(state_, WindowEvent::kValidationStarted);
   SetTick(true);
+  if (!run_.Running()) limited_note_.clear();
 
   // One step on the UI thread: no other list operation can come between reading the rows.
   const std::vector<CompactRow>& rows = list_.RowsOnUiThread();
@@ -70,8 +147,10 @@ void ValidationController::ValidationTick() {
   const std::string ok = text::FormatInt(success);
   const std::string failed = text::FormatInt(failure);
   if (success + failure != static_cast<std::int64_t>(rows.size())) {
-    state_.SetText(control::kStatusLine, "正在验证代理IP.... 共：" + obtained + "个  验证成功：" +
-                                             ok + "个  验证失败：" + failed + "个");
+    std::string progress = "正在验证代理IP.... 共：" + obtained + "个  验证成功：" + ok +
+                           "个  验证失败：" + failed + "个";
+    if (!limited_note_.empty()) progress += "  " + limited_note_;
+    state_.SetText(control::kStatusLine, progress);
     return;
   }
   state_.SetText(control::kStatusLine, "代理IP验证完毕  共：" + obtained + "  可用代理IP：" + ok +

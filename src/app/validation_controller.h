@@ -1,15 +1,18 @@
-// The validation run: "验证代理IP" checks every row of the list on the worker pool, a tick once a
-// second counts the verdicts and ends the run when every row has one, "停止验证" ends it early.
-// The checks are ValidationRun's (the same as `lumvexip check`); this controller writes their
-// states into the rows and keeps the window's controls, status line and counters.
+// The validation run: "验证代理IP" checks every row of the list, a limited number at a time (the
+// thread count of the settings), a tick once a second counts the verdicts and ends the run when
+// every row has one, "停止验证" ends it early. The checks are ValidationRun's (the same as
+// `lumvexip check`); this controller writes their states into the rows and keeps the window's
+// controls, status line and counters.
 // All methods run on the UI thread (they are button and timer handlers).
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <string>
 
 #include "app/main_window_state.h"
 #include "http/fetch_client.h"
-#include "platform/worker_pool.h"
+#include "platform/ui_thread.h"
 #include "proxylist/proxy_list.h"
 #include "validate/proxy_check.h"
 #include "validate/validation_run.h"
@@ -20,13 +23,14 @@ class ValidationController {
  public:
   // Period of the tick while a run is on.
   static constexpr int kTickMs = 1000;
-  // Workers when the thread-count field reads as 0.
+  // Checks at once when the thread-count field reads as 0.
   static constexpr int kDefaultThreads = ValidationRun::kDefaultThreads;
 
   // Everything passed in must outlive the controller. The checks go to `target` through
-  // `fetcher` on `pool`.
-  ValidationController(MainWindowState& state, ProxyList& list, WorkerPool& pool,
+  // `fetcher`; their states reach the rows through `ui`.
+  ValidationController(UiThread& ui, MainWindowState& state, ProxyList& list,
                        http::FetchClient& fetcher, CheckTarget target);
+  ~ValidationController();
   ValidationController(const ValidationController&) = delete;
   ValidationController& operator=(const ValidationController&) = delete;
 
@@ -41,19 +45,26 @@ class ValidationController {
   // The run's checks: their strict rule, and their cancellation at exit.
   ValidationRun& Run() { return run_; }
 
-  // The number of workers a thread-count text asks for (atoi; 0 gives the default).
+  // The number of checks at once a thread-count text asks for (atoi; 0 gives the default).
   static int ThreadCountOf(const std::string& text);
 
  private:
+  // The run's events on their way from the fetch driver to the UI thread, many in one step.
+  class Inbox;
+
   // Enables the editing commands, both radio buttons and the combo boxes of the checked source.
   void EnableEditing();
   void SetTick(bool on);
+  // On the UI thread: the run had to check fewer proxies at once than asked.
+  void ShowLimited(int limit);
 
   MainWindowState& state_;
   ProxyList& list_;
+  std::shared_ptr<Inbox> inbox_;
   ValidationRun run_;
   std::function<void()> system_proxy_off_;
   bool tick_on_ = false;
+  std::string limited_note_;  // said on the status line while a limited run goes on
 };
 
 }  // namespace lumvex

@@ -22,7 +22,6 @@
 #include "http/cookie_store.h"
 #include "http/fetch_client.h"
 #include "platform/run_directory.h"
-#include "platform/worker_pool.h"
 #include "proxylist/check_state.h"
 #include "proxylist/proxy_entry.h"
 #include "text/text_util.h"
@@ -76,6 +75,14 @@ class VerdictPrinter {
       pending.states = {};
     }
     if (ok_ + failed_ == rows_.size()) all_done_.notify_all();
+  }
+
+  // A line of its own on standard error, said once however many runs send it.
+  void NoteOnce(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    if (std::exchange(noted_, true)) return;
+    if (progress_) err_ << '\n';
+    err_ << line << std::endl;
   }
 
   // Waits until every row has its verdict.
@@ -147,6 +154,7 @@ class VerdictPrinter {
   std::vector<Pending> pending_;
   std::size_t ok_ = 0;
   std::size_t failed_ = 0;
+  bool noted_ = false;
 };
 
 // The protocols of --protocol: all for "auto", else the one named; empty without the flag.
@@ -180,9 +188,9 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
                       text.size() <= 5
                   ? text::AtoI(text)
                   : 0;
-    if (threads < 1 || threads > WorkerPool::kMaxThreads) {
-      errors.push_back("--threads: a number from 1 to " + std::to_string(WorkerPool::kMaxThreads) +
-                       ": \"" + text + "\"");
+    if (threads < 1 || threads > ValidationRun::kMaxThreads) {
+      errors.push_back("--threads: a number from 1 to " +
+                       std::to_string(ValidationRun::kMaxThreads) + ": \"" + text + "\"");
     }
   }
   const std::vector<CheckProtocol> protocols = ProtocolsOf(parsed, errors);
@@ -215,12 +223,11 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
       }
       strict.rule.own_addresses = std::move(own.addresses);
     }
-    // One run (and pool) per protocol tried, all at once; together they keep about `threads`
-    // checks in flight.
+    // One run per protocol tried, all at once; together they keep about `threads` checks in
+    // flight.
     const std::size_t run_count = std::max<std::size_t>(1, protocols.size());
     const int run_threads =
         static_cast<int>((static_cast<std::size_t>(threads) + run_count - 1) / run_count);
-    std::vector<std::unique_ptr<WorkerPool>> pools;
     std::vector<std::unique_ptr<ValidationRun>> runs;
     for (std::size_t i = 0; i < run_count; ++i) {
       CheckTarget target = CheckTargetOf(parsed.common.endpoints, timeout_s);
@@ -229,18 +236,20 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
       events.finished = [&printer, i](int row, const CheckState& state) {
         printer.Print(row, i, state);
       };
-      pools.push_back(std::make_unique<WorkerPool>());
-      runs.push_back(std::make_unique<ValidationRun>(*pools.back(), fetcher, std::move(target),
-                                                     std::move(events)));
+      events.limited = [&printer](int limit) {
+        printer.NoteOnce("too few file descriptors: checking at most " + std::to_string(limit) +
+                         " at once");
+      };
+      runs.push_back(
+          std::make_unique<ValidationRun>(fetcher, std::move(target), std::move(events)));
       runs.back()->SetStrictRule(strict.rule);
     }
     for (auto& run : runs) run->Start(rows, run_threads);
     printer.WaitForAll();
     if (progress) err << std::endl;
     for (auto& run : runs) run->Stop();
-    // Every check has reported: the workers are idle and end at once.
+    // Every check has reported; closing the driver ends it before the runs go.
     fetcher.Close();
-    for (auto& pool : pools) pool->Shutdown(1000);
   }
   return 0;
 }

@@ -1,6 +1,9 @@
 #include "http/curl_transfer.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "http/curl_global.h"
@@ -92,6 +95,14 @@ CurlTransfer::CurlTransfer() : body_limit_(kMaxBodyBytes) {
   // Every request opens and closes its own connection.
   curl_easy_setopt(easy_, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(easy_, CURLOPT_FRESH_CONNECT, 1L);
+  // A name is looked up afresh each time: a cache shared by thousands of transfers in flight
+  // is searched and pruned through on every connection.
+  curl_easy_setopt(easy_, CURLOPT_DNS_CACHE_TIMEOUT, 0L);
+#if LIBCURL_VERSION_NUM >= 0x075700
+  // A transfer torn down at its deadline while its name lookup still runs must not wait for the
+  // lookup's thread: that wait would hold up the one thread that drives every transfer.
+  curl_easy_setopt(easy_, CURLOPT_QUICK_EXIT, 1L);
+#endif
   curl_easy_setopt(easy_, CURLOPT_PATH_AS_IS, 1L);
   curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlTransfer::OnBody);
@@ -102,6 +113,8 @@ CurlTransfer::CurlTransfer() : body_limit_(kMaxBodyBytes) {
   curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, this);
   curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(easy_, CURLOPT_PRIVATE, this);
+  curl_easy_setopt(easy_, CURLOPT_OPENSOCKETFUNCTION, &CurlTransfer::OnOpenSocket);
+  curl_easy_setopt(easy_, CURLOPT_OPENSOCKETDATA, this);
   // Never a proxy from the environment: direct until a proxy is given.
   curl_easy_setopt(easy_, CURLOPT_PROXY, "");
   // curl would announce itself to a proxy; the request must carry only its own lines.
@@ -111,6 +124,7 @@ CurlTransfer::CurlTransfer() : body_limit_(kMaxBodyBytes) {
 
 CurlTransfer::~CurlTransfer() {
   if (easy_) curl_easy_cleanup(easy_);
+  if (own_share_) curl_share_cleanup(own_share_);
   curl_slist_free_all(header_list_);
   curl_slist_free_all(proxy_header_list_);
 }
@@ -226,7 +240,15 @@ void CurlTransfer::SetLimits(long connect_ms, long idle_ms, long total_ms) {
   curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, total_ms);
 }
 
-void CurlTransfer::SetBodyLimit(std::size_t bytes) { body_limit_ = std::min(bytes, kMaxBodyBytes); }
+void CurlTransfer::SetBodyLimit(std::size_t bytes) {
+  body_limit_ = std::min(bytes, kMaxBodyBytes);
+  // curl reads into a buffer of its own per transfer (16 KiB unless told): more than the body
+  // wanted is memory held for nothing, thousands of times over. 1024 is curl's smallest.
+  if (body_limit_ < kDefaultReceiveBufferBytes) {
+    curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE,
+                     static_cast<long>(std::max<std::size_t>(body_limit_, 1024)));
+  }
+}
 
 std::string CurlTransfer::ContentType() const {
   char* type = nullptr;
@@ -240,6 +262,15 @@ int CurlTransfer::ResponseStatus() const {
   long status = 0;
   if (easy_) curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
   return static_cast<int>(status);
+}
+
+void CurlTransfer::UseOwnCaches() {
+  if (own_share_ || !easy_) return;
+  own_share_ = curl_share_init();
+  if (!own_share_) return;
+  curl_share_setopt(own_share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+  curl_share_setopt(own_share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+  curl_easy_setopt(easy_, CURLOPT_SHARE, own_share_);
 }
 
 CURLcode CurlTransfer::Perform() {
@@ -308,6 +339,14 @@ size_t CurlTransfer::OnHeader(char* data, size_t size, size_t count, void* user)
   if (self->headers_.size() + line.size() + 2 > kMaxHeaderBytes) return 0;
   self->headers_.append(line).append("\r\n");
   return bytes;
+}
+
+curl_socket_t CurlTransfer::OnOpenSocket(void* user, curlsocktype /*purpose*/,
+                                         curl_sockaddr* address) {
+  auto* self = static_cast<CurlTransfer*>(user);
+  const int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+  if (fd < 0 && (errno == EMFILE || errno == ENFILE)) self->out_of_descriptors_ = true;
+  return fd < 0 ? CURL_SOCKET_BAD : fd;
 }
 
 int CurlTransfer::OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {

@@ -63,8 +63,14 @@ class CurlTransfer {
   void SetRedirectPolicy(RedirectPolicy policy) { policy_ = policy; }
   // The transfer aborts soon after the flag becomes true.
   void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
-  // The body stops growing at `bytes` (at most kMaxBodyBytes); the transfer ends there.
+  // The body stops growing at `bytes` (at most kMaxBodyBytes); the transfer ends there. A small
+  // limit also shrinks curl's receive buffer, which every transfer in flight holds.
   void SetBodyLimit(std::size_t bytes);
+
+  // The handle keeps its host names and its connection to itself instead of in the multi
+  // handle's caches, which curl searches on every connection: with thousands of transfers in
+  // flight that cost grew with their number. Not with a cookie jar (a handle has one share).
+  void UseOwnCaches();
 
   // Runs the request on the calling thread, following redirects as the policy allows.
   CURLcode Perform();
@@ -82,11 +88,15 @@ class CurlTransfer {
   int ResponseStatus() const;
   // The Content-Type of the last response, as sent; empty when it had none.
   std::string ContentType() const;
+  // A socket could not be made because the process (or the system) had no descriptor left: the
+  // failure says nothing about the other side.
+  bool OutOfDescriptors() const { return out_of_descriptors_; }
 
  private:
   static size_t OnBody(char* data, size_t size, size_t count, void* user);
   static size_t OnHeader(char* data, size_t size, size_t count, void* user);
   static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+  static curl_socket_t OnOpenSocket(void* user, curlsocktype purpose, curl_sockaddr* address);
   bool ApplyProxy(bool https_url);
   void ApplyHeaderList();
   void ApplyMethod();
@@ -94,6 +104,7 @@ class CurlTransfer {
   CURL* easy_ = nullptr;
   curl_slist* header_list_ = nullptr;
   curl_slist* proxy_header_list_ = nullptr;
+  CURLSH* own_share_ = nullptr;
   std::vector<std::string> lines_;
   std::vector<std::string> suppress_;
   std::string url_;
@@ -108,6 +119,7 @@ class CurlTransfer {
   int redirects_ = 0;
   const std::atomic<bool>* cancel_ = nullptr;
   std::size_t body_limit_;
+  bool out_of_descriptors_ = false;
   std::string body_;
   std::string headers_;
 };

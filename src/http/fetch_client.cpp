@@ -54,6 +54,11 @@ struct FetchClient::Call {
       return TimeoutResult();
     }
     if (outcome == FetchDriver::Outcome::kCancelled) return EmptyResult(options);
+    if (transfer.OutOfDescriptors()) {
+      FetchResult short_of_descriptors = EmptyResult(options);
+      short_of_descriptors.out_of_descriptors = true;
+      return short_of_descriptors;
+    }
     FetchResult result;
     std::string header_text =
         text::DecodeGbk(FitHeaderBuffer(transfer.headers(), kFetchHeaderBufferBytes));
@@ -72,6 +77,10 @@ FetchClient::FetchClient(CookieStore* cookies) : cookies_(cookies) {}
 FetchClient::~FetchClient() { driver_.Shutdown(); }
 
 void FetchClient::Close() { driver_.Shutdown(); }
+
+void FetchClient::After(std::chrono::milliseconds delay, std::function<void()> call) {
+  driver_.After(Clock::now() + delay, std::move(call));
+}
 
 std::unique_ptr<CurlTransfer> FetchClient::Prepare(const std::string& url,
                                                    const FetchOptions& options,
@@ -104,7 +113,10 @@ std::unique_ptr<CurlTransfer> FetchClient::Prepare(const std::string& url,
   // apply there, and only to https. Plain http may be redirected to https; that hop goes direct,
   // since a given proxy serves plain http only (a proxy that relayed the redirect has done its
   // job, and the redirect's own body, often empty, is not the page).
-  if (https || text::Trim(cookie_text).empty()) {
+  if (options.proxy_only) {
+    // A proxy check keeps no cookies; thousands at once must not share a host-name cache.
+    transfer->UseOwnCaches();
+  } else if (https || text::Trim(cookie_text).empty()) {
     if (cookies_) cookies_->Attach(transfer->handle());
   }
   RedirectPolicy policy;

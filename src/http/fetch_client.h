@@ -2,6 +2,7 @@
 // all transfers run on one driver thread, so a blocked caller costs no more than its own wait.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -36,6 +37,10 @@ class FetchClient {
   // It must be quick and must not call the blocking FetchPage (the driver would wait on itself);
   // a UI caller hands the result over with UiThread::Post.
   void FetchPageAsync(std::string& url, const FetchOptions& options, Callback done);
+
+  // Runs `call` on the driver thread after `delay`, like a completion (quick, never blocking);
+  // dropped once the client is closed.
+  void After(std::chrono::milliseconds delay, std::function<void()> call);
 
   // Program exit: cancels every transfer (blocked callers get an empty body at once, callbacks
   // run with one) and joins the driver. Later calls end at once the same way. Safe to repeat.

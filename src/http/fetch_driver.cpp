@@ -1,6 +1,12 @@
 #include "http/fetch_driver.h"
 
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 
 #include "http/curl_global.h"
 
@@ -9,32 +15,105 @@ namespace {
 
 // The driver also wakes this often with nothing to do, so a missed wake-up costs little.
 constexpr int kLongestWaitMs = 1000;
+// Ready sockets taken from epoll in one call.
+constexpr int kEventsPerWait = 512;
+
+// The driver whose thread this is: a submission from its own completion skips the queue.
+thread_local const FetchDriver* running_driver = nullptr;
 
 }  // namespace
 
 FetchDriver::FetchDriver() {
   EnsureCurlGlobalInit();
+  epoll_fd_ = epoll_create1(EPOLL_CLOEXEC);
+  wake_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   multi_ = curl_multi_init();
-  if (multi_) thread_ = std::thread([this] { Run(); });
+  if (!multi_ || epoll_fd_ < 0 || wake_fd_ < 0) {
+    if (multi_) curl_multi_cleanup(multi_);
+    multi_ = nullptr;
+    return;
+  }
+  epoll_event wake{};
+  wake.events = EPOLLIN;
+  wake.data.fd = wake_fd_;
+  epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, wake_fd_, &wake);
+  curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, &FetchDriver::OnSocket);
+  curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
+  curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &FetchDriver::OnTimer);
+  curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
+  // Every transfer forbids reuse, so a finished connection is closed rather than cached; the
+  // cache would otherwise grow with the number of handles (thousands of checks at once).
+  curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, 1L);
+  thread_ = std::thread([this] { Run(); });
 }
 
 FetchDriver::~FetchDriver() {
   Shutdown();
   if (multi_) curl_multi_cleanup(multi_);
+  if (epoll_fd_ >= 0) close(epoll_fd_);
+  if (wake_fd_ >= 0) close(wake_fd_);
+}
+
+void FetchDriver::Wake() {
+  const std::uint64_t one = 1;
+  // A full counter already means "wake up"; nothing to do when the write fails.
+  [[maybe_unused]] const ssize_t written = write(wake_fd_, &one, sizeof one);
+}
+
+int FetchDriver::OnSocket(CURL* /*easy*/, curl_socket_t socket, int what, void* user,
+                          void* /*socket_data*/) {
+  auto* self = static_cast<FetchDriver*>(user);
+  if (what == CURL_POLL_REMOVE) {
+    epoll_ctl(self->epoll_fd_, EPOLL_CTL_DEL, socket, nullptr);
+    return 0;
+  }
+  epoll_event event{};
+  event.data.fd = socket;
+  if (what == CURL_POLL_IN || what == CURL_POLL_INOUT) event.events |= EPOLLIN;
+  if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT) event.events |= EPOLLOUT;
+  if (epoll_ctl(self->epoll_fd_, EPOLL_CTL_MOD, socket, &event) != 0 && errno == ENOENT) {
+    epoll_ctl(self->epoll_fd_, EPOLL_CTL_ADD, socket, &event);
+  }
+  return 0;
+}
+
+int FetchDriver::OnTimer(CURLM* /*multi*/, long timeout_ms, void* user) {
+  auto* self = static_cast<FetchDriver*>(user);
+  self->curl_timer_set_ = timeout_ms >= 0;
+  if (timeout_ms >= 0) self->curl_timer_ = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  return 0;
 }
 
 void FetchDriver::Submit(std::unique_ptr<CurlTransfer> transfer, Clock::time_point deadline,
                          Completion done) {
+  auto job = std::make_unique<Job>(Job{std::move(transfer), deadline, std::move(done), {}});
+  bool direct = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!stopping_ && multi_) {
-      incoming_.push_back(
-          std::make_unique<Job>(Job{std::move(transfer), deadline, std::move(done), {}}));
-      curl_multi_wakeup(multi_);
-      return;
+      direct = running_driver == this;
+      if (!direct) {
+        const bool was_empty = incoming_.empty();
+        incoming_.push_back(std::move(job));
+        if (was_empty) Wake();
+        return;
+      }
     }
   }
-  done(Outcome::kCancelled, CURLE_ABORTED_BY_CALLBACK, *transfer);
+  // A finished transfer starting the next one (a check queue): no queue and no wake-up. This is
+  // never inside a curl call (completions run between them), so the multi handle may change.
+  if (direct) {
+    Start(std::move(job));
+    return;
+  }
+  job->done(Outcome::kCancelled, CURLE_ABORTED_BY_CALLBACK, *job->transfer);
+}
+
+void FetchDriver::After(Clock::time_point when, std::function<void()> call) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (stopping_ || !multi_) return;
+  delayed_.emplace(when, std::move(call));
+  Wake();
 }
 
 void FetchDriver::Shutdown() {
@@ -42,12 +121,13 @@ void FetchDriver::Shutdown() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) return;
     stopping_ = true;
-    if (multi_) curl_multi_wakeup(multi_);
+    if (multi_) Wake();
   }
   if (thread_.joinable()) thread_.join();
 }
 
 void FetchDriver::Run() {
+  running_driver = this;
   for (;;) {
     std::vector<std::unique_ptr<Job>> fresh;
     bool stop = false;
@@ -64,16 +144,42 @@ void FetchDriver::Run() {
       }
     }
     if (stop) break;
-    int running = 0;
-    curl_multi_perform(multi_, &running);
+    Drive(WaitMs());
     CollectFinished();
     ExpireDeadlines();
-    curl_multi_poll(multi_, nullptr, 0, WaitMs(), nullptr);
+    RunDueCalls();
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    delayed_.clear();
   }
   while (!active_.empty()) {
     CURL* easy = active_.begin()->first;
     curl_multi_remove_handle(multi_, easy);
     Finish(easy, Outcome::kCancelled, CURLE_ABORTED_BY_CALLBACK);
+  }
+}
+
+void FetchDriver::Drive(int wait_ms) {
+  epoll_event events[kEventsPerWait];
+  const int ready = epoll_wait(epoll_fd_, events, kEventsPerWait, wait_ms);
+  int running = 0;
+  for (int i = 0; i < ready; ++i) {
+    const int fd = events[i].data.fd;
+    if (fd == wake_fd_) {
+      std::uint64_t count = 0;
+      [[maybe_unused]] const ssize_t got = read(wake_fd_, &count, sizeof count);
+      continue;
+    }
+    int flags = 0;
+    if (events[i].events & EPOLLIN) flags |= CURL_CSELECT_IN;
+    if (events[i].events & EPOLLOUT) flags |= CURL_CSELECT_OUT;
+    if (events[i].events & (EPOLLERR | EPOLLHUP)) flags |= CURL_CSELECT_ERR;
+    curl_multi_socket_action(multi_, fd, flags, &running);
+  }
+  if (curl_timer_set_ && Clock::now() >= curl_timer_) {
+    curl_timer_set_ = false;
+    curl_multi_socket_action(multi_, CURL_SOCKET_TIMEOUT, 0, &running);
   }
 }
 
@@ -119,6 +225,19 @@ void FetchDriver::ExpireDeadlines() {
   }
 }
 
+void FetchDriver::RunDueCalls() {
+  std::vector<std::function<void()>> due;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Clock::time_point now = Clock::now();
+    while (!delayed_.empty() && delayed_.begin()->first <= now) {
+      due.push_back(std::move(delayed_.begin()->second));
+      delayed_.erase(delayed_.begin());
+    }
+  }
+  for (auto& call : due) call();
+}
+
 void FetchDriver::Finish(CURL* easy, Outcome outcome, CURLcode code) {
   auto it = active_.find(easy);
   if (it == active_.end()) return;
@@ -129,9 +248,17 @@ void FetchDriver::Finish(CURL* easy, Outcome outcome, CURLcode code) {
   // The job (and with it the easy handle and its socket) ends here.
 }
 
-int FetchDriver::WaitMs() const {
-  if (timers_.empty()) return kLongestWaitMs;
-  auto until = std::chrono::ceil<std::chrono::milliseconds>(timers_.begin()->first - Clock::now());
+int FetchDriver::WaitMs() {
+  Clock::time_point next = Clock::time_point::max();
+  if (!timers_.empty()) next = timers_.begin()->first;
+  if (curl_timer_set_) next = std::min(next, curl_timer_);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!incoming_.empty()) return 0;
+    if (!delayed_.empty()) next = std::min(next, delayed_.begin()->first);
+  }
+  if (next == Clock::time_point::max()) return kLongestWaitMs;
+  auto until = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
   return static_cast<int>(std::clamp<long long>(until.count(), 0, kLongestWaitMs));
 }
 

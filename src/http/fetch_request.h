@@ -68,6 +68,9 @@ struct FetchResult {
   // Filled only when asked for and the exchange did not time out.
   std::optional<std::string> response_headers;  // raw block, or 2048 spaces when it is longer
   std::optional<std::string> cookies;           // "name=value;" per cookie the server set
+  // No connection was tried: the process had no file descriptor left for its socket. The result
+  // says nothing about the server or proxy; a caller that can wait tries again later.
+  bool out_of_descriptors = false;
 };
 
 // The URL as FetchPage uses it: "http://" put in front unless it starts with "http://" or

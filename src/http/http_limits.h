@@ -9,6 +9,8 @@ namespace lumvex::http {
 inline constexpr std::size_t kMaxBodyBytes = 32u * 1024u * 1024u;
 // The most header bytes collected for one response; a longer block ends the transfer.
 inline constexpr std::size_t kMaxHeaderBytes = 64u * 1024u;
+// curl's receive buffer per transfer unless a smaller body limit shrinks it.
+inline constexpr std::size_t kDefaultReceiveBufferBytes = 16u * 1024u;
 
 // What a caller of FetchPage and RawRequest may see of the header block: a block that does not fit
 // (with room for a terminating zero) is handed over as this many spaces.

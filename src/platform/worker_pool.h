@@ -1,5 +1,5 @@
-// The program's one pool of worker threads over a queue of 32-bit task values. It serves the
-// validation run and the source-A harvest, which never run at the same time.
+// The program's one pool of worker threads over a queue of 32-bit task values, for the source-A
+// harvest's page tasks (checks are transfers on the fetch driver and need no thread).
 #pragma once
 
 #include <condition_variable>

@@ -1,43 +1,91 @@
 #include "validate/validation_run.h"
 
-#include <chrono>
+#include <algorithm>
+#include <optional>
 #include <utility>
 
+#include "platform/open_file_limit.h"
+#include "text/text_util.h"
+
 namespace lumvex {
+namespace {
 
-ValidationRun::ValidationRun(WorkerPool& pool, http::FetchClient& fetcher, CheckTarget target,
-                             Events events)
-    : pool_(pool), fetcher_(fetcher), target_(std::move(target)), events_(std::move(events)) {}
+// A check through a proxy that is handed the site's address (SOCKS4, SOCKS5 resolved here)
+// makes curl resolve the name first, on a thread with a socket pair of its own: three
+// descriptors, not one.
+int DescriptorsPerCheck(const std::string& record, const std::optional<CheckProtocol>& protocol) {
+  if (protocol) return *protocol == CheckProtocol::kSocks4 ? 3 : 1;
+  return text::StartsWith(record, "socks4://", true) || text::StartsWith(record, "socks5://", true)
+             ? 3
+             : 1;
+}
 
-void ValidationRun::Start(const std::vector<ProxyEntry>& rows, int threads) {
+// A check that could not get a socket while none of the run's others held one waits this long
+// before it is tried again (another part of the program holds the descriptors).
+constexpr std::chrono::milliseconds kShortageRetry{200};
+
+}  // namespace
+
+ValidationRun::ValidationRun(http::FetchClient& fetcher, CheckTarget target, Events events)
+    : fetcher_(fetcher),
+      target_(std::move(target)),
+      events_(std::move(events)),
+      queue_([this](std::int32_t number, std::uint64_t round) { StartCheck(number, round); }) {}
+
+void ValidationRun::Start(const std::vector<ProxyEntry>& rows, int limit) {
   ValidationTaskTable::Records records;
   records.reserve(rows.size());
   for (const ProxyEntry& row : rows) {
     records.push_back(row.cells[kColAddress] + ":" + row.cells[kColPort]);
   }
-  StartRecords(std::move(records), threads);
+  StartRecords(std::move(records), limit);
 }
 
-void ValidationRun::Start(const std::vector<CompactRow>& rows, int threads) {
+void ValidationRun::Start(const std::vector<CompactRow>& rows, int limit) {
   ValidationTaskTable::Records records;
   records.reserve(rows.size());
   for (const CompactRow& row : rows) {
     records.push_back(std::string(row.Cell(kColAddress)) + ":" + std::string(row.Cell(kColPort)));
   }
-  StartRecords(std::move(records), threads);
+  StartRecords(std::move(records), limit);
 }
 
-void ValidationRun::StartRecords(ValidationTaskTable::Records records, int threads) {
+int ValidationRun::DescriptorBudget(int each) const {
+  return static_cast<int>(std::min<std::size_t>(
+      DescriptorRoom(static_cast<std::size_t>(each), kReservedDescriptors), kMaxThreads));
+}
+
+void ValidationRun::ReportLimited(int limit) {
+  if (limited_reported_.exchange(true)) return;
+  if (events_.limited) events_.limited(limit);
+}
+
+void ValidationRun::StartRecords(ValidationTaskTable::Records records, int limit) {
   const auto count = static_cast<std::int32_t>(records.size());
-  // A second start while running finds the pool running: the rows go to the running pool again.
-  // The workers start while the table is built.
-  pool_.Create(threads, [this](std::int32_t number) { CheckTask(number); });
+  const bool fresh = !queue_.Running();
+  int each = 1;
+  for (const std::string& record : records) {
+    each = DescriptorsPerCheck(record, target_.protocol);
+    if (each > 1) break;
+  }
+  // A second start while running keeps the run's limit: the rows are queued after its own.
   tasks_.Rebuild(std::move(records));
-  // A task that cannot be queued leaves its row without a verdict from this run.
-  for (std::int32_t i = 1; i <= count; ++i) pool_.Post(i);
+  queue_.Add(count, limit);
+  if (fresh) {
+    limited_reported_ = false;
+    // Checks the descriptors cannot hold would fail for the wrong reason: run fewer at once.
+    const int budget = std::max(1, DescriptorBudget(each));
+    if (std::min({limit, kMaxThreads, count}) > budget) {
+      queue_.LowerLimit(budget);
+      ReportLimited(budget);
+    }
+  }
+  // The first checks start on the driver's thread: thousands of starts would hold up the caller
+  // (the UI thread), and there they skip the hand-over queue.
+  fetcher_.After(std::chrono::milliseconds(0), [this] { queue_.Pump(); });
 }
 
-void ValidationRun::Stop() { pool_.Stop(); }
+void ValidationRun::Stop() { queue_.Stop(); }
 
 void ValidationRun::SetStrictRule(StrictRule rule) {
   auto shared = std::make_shared<const StrictRule>(std::move(rule));
@@ -45,16 +93,20 @@ void ValidationRun::SetStrictRule(StrictRule rule) {
   strict_ = std::move(shared);
 }
 
-void ValidationRun::CancelAll() { cancelled_.store(true, std::memory_order_release); }
+void ValidationRun::CancelAll() {
+  cancelled_.store(true, std::memory_order_release);
+  queue_.Cancel();
+}
 
-void ValidationRun::CheckTask(std::int32_t number) {
-  if (Cancelled()) return;
-  // Held for the whole check: a second start may rebuild the table meanwhile.
+void ValidationRun::StartCheck(std::int32_t number, std::uint64_t round) {
+  // Held while the check is set up: a second start may rebuild the table meanwhile.
   const std::shared_ptr<const ValidationTaskTable::Records> table = tasks_.Current();
   const std::string* address = ValidationTaskTable::Record(table.get(), number);
-  if (address == nullptr) return;
-  const int row = number - 1;
-  if (events_.started) events_.started(row);
+  if (Cancelled() || address == nullptr) {
+    queue_.Done(round);
+    return;
+  }
+  if (events_.started) events_.started(number - 1);
   const auto started = std::chrono::steady_clock::now();
 
   std::shared_ptr<const StrictRule> strict;
@@ -65,10 +117,30 @@ void ValidationRun::CheckTask(std::int32_t number) {
   std::string url = CheckAddress(target_, *strict, DrawSalt());
   const http::FetchOptions options =
       CheckFetchOptions(*address, target_.timeout_s, CheckBodyBytes(*strict), target_.protocol);
-  const CheckOutcome outcome = JudgeReply(fetcher_.FetchPage(url, options), *strict);
+  fetcher_.FetchPageAsync(url, options,
+                          [this, number, round, strict, started](http::FetchResult reply) {
+                            OnCheckDone(number, round, *strict, started, reply);
+                          });
+}
+
+void ValidationRun::OnCheckDone(std::int32_t number, std::uint64_t round, const StrictRule& strict,
+                                std::chrono::steady_clock::time_point started,
+                                const http::FetchResult& reply) {
   // A fetch cut short by the program's exit is no verdict on the proxy.
-  if (Cancelled()) return;
-  if (events_.finished) events_.finished(row, FinishedCheck(outcome, started));
+  if (Cancelled()) {
+    queue_.Done(round);
+    return;
+  }
+  if (reply.out_of_descriptors) {
+    // Not the proxy's failure: the check waits in front of the queue for a free descriptor.
+    const int in_flight = queue_.Requeue(round, number);
+    ReportLimited(queue_.Limit());
+    if (in_flight == 0) fetcher_.After(kShortageRetry, [this] { queue_.Pump(); });
+    return;
+  }
+  const CheckOutcome outcome = JudgeReply(reply, strict);
+  if (events_.finished) events_.finished(number - 1, FinishedCheck(outcome, started));
+  queue_.Done(round);
 }
 
 }  // namespace lumvex

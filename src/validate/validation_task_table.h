@@ -1,5 +1,5 @@
 // The table of a validation run: one proxy address ("address:port") per row of the list as it
-// stood when the run started, numbered from 1 as the pool's task values are.
+// stood when the run started, numbered from 1 as the check queue's task numbers are.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "validate/validation_run.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <mutex>
 #include <set>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "http/fetch_client.h"
+#include "platform/open_file_limit.h"
 #include "proxylist/agent_file.h"
 #include "validation_fixture.h"
 
@@ -93,7 +95,7 @@ TEST_F(ValidationRunTest, EveryFarmBehaviourGetsItsVerdictAndTheRunCompletes) {
   EXPECT_TRUE(app_->State().Enabled(Command::kStopValidation));
   EXPECT_TRUE(app_->State().Enabled(Command::kValidate));
   EXPECT_EQ(app_->State().Value(control::kTimer), 1000);
-  EXPECT_TRUE(app_->Pool().Running());
+  EXPECT_TRUE(app_->Validation().Run().Running());
 
   ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
   for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -128,7 +130,7 @@ TEST_F(ValidationRunTest, EveryFarmBehaviourGetsItsVerdictAndTheRunCompletes) {
   // Source A is chosen: its combo comes back, those of source B stay as they were.
   EXPECT_TRUE(app_->State().Enabled(Command::kStopValidation));
   EXPECT_EQ(app_->State().Value(control::kTimer), 0);
-  EXPECT_FALSE(app_->Pool().Running());
+  EXPECT_FALSE(app_->Validation().Run().Running());
 
   // After completion "停止验证" still works and shows the stopped message.
   Press(Command::kStopValidation);
@@ -184,11 +186,11 @@ TEST_F(ValidationRunTest, StopMidRunFreezesTheCountsButRunningChecksStillWrite) 
   ExpectEditingEnabled(true);
   EXPECT_FALSE(app_->State().Enabled(Command::kStopValidation));
   EXPECT_EQ(app_->State().Value(control::kTimer), 0);
-  EXPECT_FALSE(app_->Pool().Running());
+  EXPECT_FALSE(app_->Validation().Run().Running());
   // The two running checks end at their deadline and still write their verdicts.
   ASSERT_TRUE(WaitFor([&] { return Verdict(0) == "失败" && Verdict(1) == "失败"; }));
   // Queued rows were dropped: they keep what their cell held.
-  ASSERT_TRUE(WaitFor([&] { return app_->Pool().LiveWorkers() == 0; }));
+  ASSERT_TRUE(WaitFor([&] { return app_->Validation().Run().InFlight() == 0; }));
   for (int row = 2; row < 6; ++row) EXPECT_EQ(Verdict(row), "HTTP");
   EXPECT_EQ(farm_.RequestsSeen(), 2u);
   EXPECT_EQ(app_->State().Text(control::kStatusLine), "已停止代理IP验证！  共有代理IP：6个");
@@ -231,7 +233,7 @@ TEST_F(ValidationRunTest, RebuiltTableWithFewerRowsLeavesOldTasksIdle) {
   ASSERT_TRUE(WaitFor([&] { return AllDecided(); }, 30000));
   EXPECT_EQ(Verdicts(), (std::vector<std::string>{"失败", "失败"}));
   Press(Command::kStopValidation);
-  ASSERT_TRUE(WaitFor([&] { return app_->Pool().LiveWorkers() == 0; }));
+  ASSERT_TRUE(WaitFor([&] { return app_->Validation().Run().InFlight() == 0; }));
   EXPECT_EQ(farm_.RequestsSeen(), 4u);
 }
 
@@ -242,7 +244,7 @@ TEST_F(ValidationRunTest, EmptyListLocksTheButtonsAndNeverCompletesUntilStopped)
   ExpectEditingEnabled(false);
   EXPECT_TRUE(app_->State().Enabled(Command::kStopValidation));
   EXPECT_EQ(app_->State().Value(control::kTimer), 1000);
-  EXPECT_FALSE(app_->Pool().Running());  // nothing to post, no pool
+  EXPECT_FALSE(app_->Validation().Run().Running());  // nothing to post, no pool
   for (int i = 0; i < 3; ++i) Tick();
   EXPECT_EQ(app_->State().Text(control::kStatusLine), "上次代理IP：0个  IE：http=无代理");
   EXPECT_EQ(app_->State().Value(control::kTimer), 1000);
@@ -261,7 +263,7 @@ TEST_F(ValidationRunTest, OldVerdictsCanCompleteANewRunAtItsFirstTick) {
   });
   // A negative thread count starts no worker: nothing is checked, the old verdicts stand.
   Press(Command::kValidate);
-  EXPECT_EQ(app_->Pool().LiveWorkers(), 0);
+  EXPECT_EQ(app_->Validation().Run().InFlight(), 0);
   Tick();
   EXPECT_EQ(app_->State().Text(control::kStatusLine),
             "代理IP验证完毕  共：2  可用代理IP：1  不可用代理IP：1");
@@ -291,6 +293,32 @@ TEST_F(ValidationRunTest, SystemProxyIsSwitchedOffFirst) {
   Press(Command::kValidate);
   EXPECT_EQ(order, std::vector<std::string>{"proxy off"});
   ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
+}
+
+TEST_F(ValidationRunTest, TooFewDescriptorsCheckFewerAtOnceAndTheStatusLineSaysSo) {
+  std::vector<tools::ProxySpec> specs(12, Spec(Behaviour::kDelay, 300));
+  Start(specs, 10, "10000");
+  // Room for three checks beside the run's reserve.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit lowered = saved;
+  lowered.rlim_cur = OpenDescriptorCount() + ValidationRun::kReservedDescriptors + 3;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  Press(Command::kValidate);
+  ASSERT_TRUE(WaitFor([&] {
+    return app_->State().Text(control::kStatusLine) == "可用文件描述符不足，同时验证数减为3";
+  }));
+  // The tick's progress text carries the note on; every check still gets its real verdict.
+  Tick();
+  EXPECT_TRUE(app_->State()
+                  .Text(control::kStatusLine)
+                  .ends_with("个  可用文件描述符不足，同时验证数减为3"));
+  ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
+  setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(Verdicts(), std::vector<std::string>(12, "成功"));
+  Tick();
+  EXPECT_EQ(app_->State().Text(control::kStatusLine),
+            "代理IP验证完毕  共：12  可用代理IP：12  不可用代理IP：0");
 }
 
 TEST(ValidationControllerTest, ThreadCountTextFollowsAtoiWithTwentyForZero) {
@@ -375,7 +403,7 @@ TEST_F(ValidationRunTest, ExitDuringARunWithFiveHundredHangingChecks) {
   OnUi([&] { app_->Shell().OnTrayItem(TrayItem::kExit); });  // "退出程序": saves the list
   ui_.Close();
   app_->Shutdown();
-  EXPECT_EQ(app_->Pool().LiveWorkers(), 0);
+  EXPECT_EQ(app_->Validation().Run().InFlight(), 0);
   app_.reset();
   const double ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
@@ -417,11 +445,10 @@ TEST(ValidationRunServiceTest, ReportsEachRowOnceByItsIndex) {
     verdicts.at(static_cast<std::size_t>(row)).push_back(state);
   };
   http::FetchClient fetcher(nullptr);
-  WorkerPool pool;
   CheckTarget target;
   target.validation_host = "check.test";
   target.timeout_s = 3;
-  ValidationRun run(pool, fetcher, target, std::move(events));
+  ValidationRun run(fetcher, target, std::move(events));
   run.Start(rows, 2);
   ASSERT_TRUE(testing::WaitUntil([&] {
     std::lock_guard lock(mutex);
@@ -432,7 +459,6 @@ TEST(ValidationRunServiceTest, ReportsEachRowOnceByItsIndex) {
   }));
   run.Stop();
   fetcher.Close();
-  pool.Shutdown(1000);
 
   EXPECT_EQ(started, (std::vector<int>{1, 1, 1}));
   ASSERT_EQ(verdicts[0].size(), 1u);
