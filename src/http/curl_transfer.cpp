@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 
 #include "http/curl_global.h"
 #include "http/http_limits.h"
@@ -12,28 +11,6 @@
 
 namespace lumvex::http {
 namespace {
-
-bool IsHostChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-         c == '.' || c == '_';
-}
-
-// curl refuses raw spaces and control bytes in a URL; everything else goes out as given.
-std::string EscapePath(std::string_view path) {
-  std::string out;
-  out.reserve(path.size());
-  for (char c : path) {
-    auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte >= 0x7F) {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, "%%%02X", byte);
-      out += hex;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 bool IsRedirectStatus(long code) {
   return code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
@@ -67,17 +44,6 @@ const ProxyKind* KindOf(std::string_view proxy) {
 }
 
 }  // namespace
-
-std::string ComposeUrl(bool https, std::string_view host, int port, std::string_view path) {
-  if (host.empty() || !std::all_of(host.begin(), host.end(), IsHostChar)) return {};
-  if (port < 0 || port > 65535) return {};
-  int default_port = https ? 443 : 80;
-  std::string url = https ? "https://" : "http://";
-  url += host;
-  if (port != 0 && port != default_port) url += ":" + std::to_string(port);
-  url += path.empty() || path[0] != '/' ? "/" + EscapePath(path) : EscapePath(path);
-  return url;
-}
 
 std::string HeaderName(std::string_view line) {
   std::size_t colon = line.find(':');

@@ -18,10 +18,6 @@ struct RedirectPolicy {
   bool to_https = false;
 };
 
-// The URL curl connects to, from parts already taken apart by the caller's URL rules. Port 0
-// means the scheme's default. Empty when the host or port cannot be used.
-std::string ComposeUrl(bool https, std::string_view host, int port, std::string_view path);
-
 // The header name of one "Name: value" line, trimmed; empty without a colon.
 std::string HeaderName(std::string_view line);
 

@@ -1,5 +1,8 @@
 #include "http/url_text.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "text/text_util.h"
 
 namespace lumvex::http {
@@ -81,6 +84,43 @@ RawUrlParts SplitRawRequestUrl(std::string_view url) {
   parts.port = PortOfAuthority(authority);
   parts.path = PathAfterHost(url, parts.host);
   return parts;
+}
+
+namespace {
+
+bool IsHostChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '.' || c == '_';
+}
+
+// curl refuses raw spaces and control bytes in a URL; everything else goes out as given.
+std::string EscapePath(std::string_view path) {
+  std::string out;
+  out.reserve(path.size());
+  for (char c : path) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7F) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", byte);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string ComposeUrl(bool https, std::string_view host, int port, std::string_view path) {
+  if (host.empty() || !std::all_of(host.begin(), host.end(), IsHostChar)) return {};
+  if (port < 0 || port > 65535) return {};
+  int default_port = https ? 443 : 80;
+  std::string url = https ? "https://" : "http://";
+  url += host;
+  if (port != 0 && port != default_port) url += ":" + std::to_string(port);
+  url += path.empty() || path[0] != '/' ? "/" + EscapePath(path) : EscapePath(path);
+  return url;
 }
 
 }  // namespace lumvex::http

@@ -38,4 +38,8 @@ struct RawUrlParts {
 };
 RawUrlParts SplitRawRequestUrl(std::string_view url);
 
+// The URL curl connects to, from parts already taken apart by the caller's URL rules. Port 0
+// means the scheme's default. Empty when the host or port cannot be used.
+std::string ComposeUrl(bool https, std::string_view host, int port, std::string_view path);
+
 }  // namespace lumvex::http

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/epoll.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include "judge/echo_reply.h"
 #include "judge/request_head.h"
 #include "judge/request_log.h"
+#include "platform/open_file_limit.h"
 
 namespace lumvex::judge {
 namespace {
@@ -22,17 +22,6 @@ constexpr std::size_t kReadChunk = 16 * 1024;
 constexpr int kAcceptsPerWakeup = 64;  // then the connections already open get their turn
 constexpr int kBacklog = 1024;
 constexpr std::string_view kTextType = "text/plain; charset=utf-8";
-
-// Descriptors enough for the connection cap and the judge's own few, when the hard limit
-// allows; accepting past the soft limit would fail.
-void RaiseFileLimit(int max_connections) {
-  rlimit limit{};
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
-  const rlim_t wanted = static_cast<rlim_t>(max_connections) + 64;
-  if (limit.rlim_cur >= wanted) return;
-  limit.rlim_cur = std::min(wanted, limit.rlim_max);
-  setrlimit(RLIMIT_NOFILE, &limit);
-}
 
 }  // namespace
 
@@ -63,7 +52,8 @@ JudgeServer::~JudgeServer() {
 
 std::string JudgeServer::Listen(const SocketAddress& address) {
   if (epoll_fd_ < 0 || wake_read_ < 0) return std::strerror(errno);
-  RaiseFileLimit(limits_.max_connections);
+  // Accepting past the soft open-file limit would fail: the connection cap needs the room.
+  RaiseOpenFileLimit();
   listen_fd_ = socket(address.storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (listen_fd_ < 0) return std::strerror(errno);
   const int on = 1;
