@@ -178,6 +178,11 @@ TEST_F(CheckEngineTest, TooFewDescriptorsMeanFewerAtOnceNeverFailures) {
 }
 
 TEST_F(CheckEngineTest, ACheckWithoutASocketWaitsForOneAndIsNotFailed) {
+#ifdef LUMVEX_SANITIZE_UNDEFINED
+  // The sanitizer checks each dynamic type the first time it meets it by reading memory through
+  // a pipe; with every descriptor taken that fails and it reports faults where there are none.
+  GTEST_SKIP() << "needs every file descriptor, which UndefinedBehaviorSanitizer cannot spare";
+#endif
   constexpr std::size_t kProxies = 5;
   Build(kProxies, ProxyBehaviour::kAnswer);
   SoftFileLimit limit(OpenDescriptorCount() + ValidationRun::kReservedDescriptors + 8);
