@@ -1,5 +1,7 @@
 #include "judge/json_text.h"
 
+#include "text/utf8_sniffer.h"
+
 namespace lumvex::judge {
 namespace {
 
@@ -14,29 +16,12 @@ void AppendCodeUnit(std::string& out, unsigned char byte) {
 }  // namespace
 
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  // The range the second byte must fall in rules out overlong forms, surrogates and code points
-  // above U+10FFFF (the table of well-formed sequences in Unicode's chapter 3).
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
+  const text::Utf8Lead lead = text::ReadUtf8Lead(static_cast<unsigned char>(text[at]));
+  const auto length = static_cast<std::size_t>(lead.length);
+  if (length <= 1) return length;
   if (at + length > text.size()) return 0;
   const auto second = static_cast<unsigned char>(text[at + 1]);
-  if (second < low || second > high) return 0;
+  if (second < lead.low || second > lead.high) return 0;
   for (std::size_t i = 2; i < length; ++i) {
     const auto next = static_cast<unsigned char>(text[at + i]);
     if (next < 0x80 || next > 0xBF) return 0;

@@ -5,6 +5,24 @@
 
 namespace lumvex::text {
 
+Utf8Lead ReadUtf8Lead(unsigned char lead) {
+  Utf8Lead read;
+  if (lead < 0x80) {
+    read.length = 1;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    read.length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    read.length = 3;
+    if (lead == 0xE0) read.low = 0xA0;
+    if (lead == 0xED) read.high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    read.length = 4;
+    if (lead == 0xF0) read.low = 0x90;
+    if (lead == 0xF4) read.high = 0x8F;
+  }
+  return read;
+}
+
 void Utf8Sniffer::Feed(std::string_view bytes) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t size = bytes.size();
@@ -29,19 +47,14 @@ void Utf8Sniffer::Feed(std::string_view bytes) {
     }
     if (b < 0x80) continue;
     non_ascii_ = true;
-    if (b >= 0xC2 && b <= 0xDF) {
-      pending_ = 1;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      pending_ = 2;
-      if (b == 0xE0) low_ = 0xA0;
-      if (b == 0xED) high_ = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      pending_ = 3;
-      if (b == 0xF0) low_ = 0x90;
-      if (b == 0xF4) high_ = 0x8F;
-    } else {
+    const Utf8Lead lead = ReadUtf8Lead(b);
+    if (lead.length < 2) {
       valid_ = false;
+      continue;
     }
+    pending_ = lead.length - 1;
+    low_ = lead.low;
+    high_ = lead.high;
   }
 }
 

@@ -6,6 +6,17 @@
 
 namespace lumvex::text {
 
+// What the first byte of a UTF-8 sequence says: the sequence's length (1 for ASCII, 0 for a byte
+// that cannot start one) and the range its second byte must fall in, narrower after E0, ED, F0,
+// F4 to rule out overlong forms, surrogates and code points above U+10FFFF (the table of
+// well-formed sequences in Unicode's chapter 3).
+struct Utf8Lead {
+  int length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+};
+Utf8Lead ReadUtf8Lead(unsigned char lead);
+
 class Utf8Sniffer {
  public:
   // Feeds the next piece; a sequence may be split between two pieces.
@@ -23,8 +34,7 @@ class Utf8Sniffer {
   bool valid_ = true;
   bool non_ascii_ = false;
   int pending_ = 0;  // continuation bytes still expected
-  // Range of the next continuation byte; narrower after E0, ED, F0, F4 (overlong forms,
-  // surrogates, code points above U+10FFFF).
+  // Range of the next continuation byte (Utf8Lead).
   unsigned char low_ = 0x80;
   unsigned char high_ = 0xBF;
 };
