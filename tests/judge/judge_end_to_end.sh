@@ -8,14 +8,7 @@ set -uo pipefail
 
 program=${1:?path to lumvexip expected}
 command -v curl >/dev/null || { echo "SKIP: curl is not installed"; exit 77; }
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+. "$(cd "$(dirname "$0")/../support" && pwd)/scratch.sh"
 expect_in() { grep -qF -- "$2" "$1" || { cat "$1"; fail "$3"; }; }
 
 "$program" judge --help >"$work/help" || fail "judge --help exited with $?"

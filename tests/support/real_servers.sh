@@ -49,13 +49,7 @@ start() {
   fail "$name did not start"
 }
 
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+. "$(dirname "${BASH_SOURCE[0]}")/scratch.sh"
 
 origin_port=$(free_port)
 "$server" --port "$origin_port" --body "the page" --max-seconds 110 >"$work/origin.log" 2>&1 &

@@ -9,14 +9,7 @@ set -uo pipefail
 program=${1:?path to lumvexip expected}
 farm=${2:?path to lumvex_proxy_farm expected}
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+. "$(cd "$(dirname "$0")/../support" && pwd)/scratch.sh"
 ready() { grep -q "$2" "$1" 2>/dev/null; }
 
 # The judge: the program's own, on a free port. Sets `judge` to its address.
