@@ -11,7 +11,15 @@ bash scripts/install-deps.sh
 
 build=build
 if [ -n "$sanitize" ]; then build="build-${sanitize//,/-}"; fi
-cmake -S . -B "$build" -G Ninja -DLUMVEX_WERROR=ON -DLUMVEX_SANITIZE="$sanitize" >/dev/null
+# A compiler cache, when the machine has one, makes a rebuild in a fresh clone (CI's) cheap: paths
+# under the checkout are hashed relative to it, so another clone of the same tree hits the cache.
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR="$PWD"
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$build" -G Ninja -DLUMVEX_WERROR=ON -DLUMVEX_SANITIZE="$sanitize" "${launcher[@]}" \
+  >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
 ctest --output-on-failure -j"$(nproc)" --timeout 300
