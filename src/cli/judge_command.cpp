@@ -83,8 +83,7 @@ int JudgeMain(const std::vector<std::string>& args) {
   // The log never holds the answers up: a reader of standard error that stops reading costs
   // log lines (counted, and the count said when it reads again), never an answer.
   judge::LogOutput log_output(STDERR_FILENO);
-  judge::JudgeServer server(limits,
-                            [&log_output](std::string_view line) { log_output.Add(line); });
+  judge::JudgeServer server(limits, [&log_output](std::string_view line) { log_output.Add(line); });
   server.SetLogOutput(&log_output);
   if (const std::string error = server.Listen(*address); !error.empty()) {
     std::fprintf(stderr, "judge: cannot listen on %s: %s\n",

@@ -20,7 +20,7 @@ namespace {
 
 constexpr std::size_t kReadChunk = 16 * 1024;
 constexpr int kAcceptsPerWakeup = 64;  // then the connections already open get their turn
-constexpr int kBacklog = 4096;  // the kernel caps it at net.core.somaxconn
+constexpr int kBacklog = 4096;         // the kernel caps it at net.core.somaxconn
 constexpr std::string_view kTextType = "text/plain; charset=utf-8";
 // How often a log stream that cannot be watched is tried again while lines wait.
 constexpr int kLogRetryMs = 100;
@@ -306,8 +306,8 @@ void JudgeServer::Respond(Connection& connection, int status, std::string_view c
   const Clock::time_point now = Clock::now();
   const bool head_only = connection.method == "HEAD";
   if (const int wait_s = clients_.TakeRequest(connection.key, now); wait_s > 0) {
-    connection.out = AnswerBytes(429, kTextType, "too many requests from this address\n",
-                                 head_only, RefusalFields(wait_s));
+    connection.out = AnswerBytes(429, kTextType, "too many requests from this address\n", head_only,
+                                 RefusalFields(wait_s));
     connection.status = 429;
   } else {
     connection.out = AnswerBytes(status, content_type, body, head_only, extra_fields);

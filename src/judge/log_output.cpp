@@ -119,8 +119,8 @@ void LogOutput::FlushWithin(std::chrono::milliseconds patience) {
   const auto end = std::chrono::steady_clock::now() + patience;
   Flush();
   while (pending() && !broken_) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-        end - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
     if (left.count() <= 0) return;
     pollfd ready{fd_, POLLOUT, 0};
     poll(&ready, 1, static_cast<int>(left.count()));

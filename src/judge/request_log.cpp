@@ -63,9 +63,7 @@ std::string EscapedCut(std::string_view text, std::size_t limit) {
   return out;
 }
 
-std::string EscapeForTerminal(std::string_view text) {
-  return EscapedCut(text, std::string::npos);
-}
+std::string EscapeForTerminal(std::string_view text) { return EscapedCut(text, std::string::npos); }
 
 std::string LogLine(std::chrono::system_clock::time_point when, std::string_view client,
                     std::string_view method, std::string_view target, int status,

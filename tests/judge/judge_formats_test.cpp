@@ -60,7 +60,9 @@ TEST(JudgeFormatsTest, JsonEchoesEveryHeaderAsReceived) {
     EXPECT_EQ(got, c.headers);
   }
   // C1 controls appear only as escapes in the text: a terminal showing the answer is not steered.
-  const Reply c1 = Exchange(judge.port(), "GET / HTTP/1.1\r\nX-C1: \xc2\x9b" "2J\r\n\r\n");
+  const Reply c1 = Exchange(judge.port(),
+                            "GET / HTTP/1.1\r\nX-C1: \xc2\x9b"
+                            "2J\r\n\r\n");
   EXPECT_NE(c1.body.find("\"X-C1\": \"\\u009b2J\""), std::string::npos) << c1.body;
 }
 
@@ -82,9 +84,9 @@ TEST(JudgeFormatsTest, TextLinesWhenAcceptAsksForThem) {
   RunningJudge judge;
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.accept);
-    const Reply reply =
-        Exchange(judge.port(), std::string("GET / HTTP/1.1\r\nAccept: ") + c.accept +
-                                   "\r\nX-C: a\x01z\tq\r\nX-C: second\xff\xe4\xb8\xad\xe4\xb8\r\n\r\n");
+    const Reply reply = Exchange(
+        judge.port(), std::string("GET / HTTP/1.1\r\nAccept: ") + c.accept +
+                          "\r\nX-C: a\x01z\tq\r\nX-C: second\xff\xe4\xb8\xad\xe4\xb8\r\n\r\n");
     ASSERT_EQ(reply.status, 200);
     if (c.text) {
       EXPECT_EQ(reply.fields.at("content-type"), "text/plain; charset=utf-8");

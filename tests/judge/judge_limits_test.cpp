@@ -85,7 +85,7 @@ TEST(JudgeLimitsTest, ConnectionsPastACap) {
     bool held_answered;             // the held ones sent a request and read its answer first
     std::string extra;              // the one past the cap
     int extra_status;               // 503: refused as busy
-    int pushed_out;  // the held connection refused for the extra one; -1: none
+    int pushed_out;                 // the held connection refused for the extra one; -1: none
   } kCases[] = {
       {"per client", 512, 2, {"127.0.0.1", "127.0.0.1"}, false, "127.0.0.1", 503, -1},
       {"per client, another client",

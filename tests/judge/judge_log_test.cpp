@@ -1,8 +1,8 @@
 // The judge's log never holds up its answers: a log reader that stops reading costs log lines,
 // counted and then reported, not answers.
 #include <fcntl.h>
-#include <poll.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 
 #include "judge/log_output.h"
 #include "judge_rig.h"
