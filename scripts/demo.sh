@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole harvest -> check -> switch path without a network: three proxy-list sites (source C
-# also serves a plain-text list for the import from a web address), a small proxy farm and the
-# update manifest servers on loopback, every endpoint of the program pointed at them, and a
+# also serves a plain-text list for the import from a web address), a small proxy farm, a judge
+# with relaying proxies of each anonymity level, and the update manifest servers on loopback, every endpoint of the program pointed at them, and a
 # private system-proxy store (GSETTINGS_BACKEND=keyfile under a temporary XDG_CONFIG_HOME), so the
 # desktop's own proxy setting is never touched. Everything started here is stopped on exit.
 # Usage: scripts/demo.sh [BUILD_DIR] [program arguments...]  (start.sh --demo calls it)
@@ -49,13 +49,30 @@ wait_for_file() {
   done
 }
 
-# Six answering proxies on 127.0.0.x; the sites list them among dead loopback addresses.
-rm -f "$demo_dir/farm.txt" "$demo_dir/sites.txt" "$demo_dir/requests.log" "$demo_dir/update.txt"
+# Six proxies on 127.0.0.20-25 that answer every request themselves ("demo ok"), as fake proxies
+# do; six on 127.0.0.30-35 that relay it to the host it names, two of each anonymity level
+# (transparent, anonymous, elite cycled), their onward connections coming from 127.0.0.2 so that
+# the judge tells them from the program's own address (127.0.0.1). The sites list them all among
+# dead loopback addresses.
+rm -f "$demo_dir/farm.txt" "$demo_dir/relaying.txt" "$demo_dir/proxies.txt" \
+  "$demo_dir/sites.txt" "$demo_dir/requests.log" "$demo_dir/update.txt" "$demo_dir/judge.txt"
 "$farm_bin" --count 6 --behaviour answer --body "demo ok" --first-index 20 --max-seconds 86400 \
   --out "$demo_dir/farm.txt" >"$demo_dir/farm.log" 2>&1 &
 pids+=($!)
 wait_for_file "$demo_dir/farm.txt" "the proxy farm"
-"$sites_bin" --proxies "$demo_dir/farm.txt" --max-seconds 86400 --out "$demo_dir/sites.txt" \
+"$farm_bin" --count 6 --anonymity mixed --outgoing 127.0.0.2 --first-index 30 \
+  --max-seconds 86400 --out "$demo_dir/relaying.txt" >"$demo_dir/relaying.log" 2>&1 &
+pids+=($!)
+wait_for_file "$demo_dir/relaying.txt" "the relaying proxies"
+cat "$demo_dir/farm.txt" "$demo_dir/relaying.txt" >"$demo_dir/proxies.txt"
+# The judge the settings name as "匿名检测网址": "验证代理IP" fetches it through each proxy and
+# fills "匿名度" from what the proxy passed on.
+"$program" judge --listen 127.0.0.1:0 >"$demo_dir/judge.txt" 2>"$demo_dir/judge.log" &
+pids+=($!)
+wait_for_file "$demo_dir/judge.txt" "the judge"
+judge_url="$(sed -n 's/^judge listening on //p' "$demo_dir/judge.txt")"
+[ -n "$judge_url" ] || { echo "demo: the judge gave no address" >&2; exit 1; }
+"$sites_bin" --proxies "$demo_dir/proxies.txt" --max-seconds 86400 --out "$demo_dir/sites.txt" \
   --log "$demo_dir/requests.log" >"$demo_dir/sites.log" 2>&1 &
 pids+=($!)
 wait_for_file "$demo_dir/sites.txt" "the proxy-list sites"
@@ -73,10 +90,15 @@ manifest_url="$(sed -n 's/^manifest //p' "$demo_dir/update.txt")"
 mkdir -p "$demo_dir/config" "$demo_dir/data"
 # "从网址导入代理IP(&U)" offers the address used last: here source C's plain-text list.
 printf '[list url]\r\nlist url=http://%s/http.txt\r\n' "$host_c" >"$demo_dir/data/list url"
+# "设置" > "严格验证" > "匿名检测网址", as the settings dialog writes it.
+printf '[strict]\r\njudge=%s\r\n' "$judge_url" >"$demo_dir/data/strict"
 export XDG_CONFIG_HOME="$demo_dir/config"
 export GSETTINGS_BACKEND=keyfile
 export LUMVEX_DEMO_NOTE="【演示：回环网站，私有代理设置】"
-echo "demo: sources A/B/C at $host_a $host_b $host_c; proxies: $(tr '\n' ' ' <"$demo_dir/farm.txt")"
+echo "demo: sources A/B/C at $host_a $host_b $host_c"
+echo "demo: answering by themselves: $(tr '\n' ' ' <"$demo_dir/farm.txt")"
+echo "demo: relaying (transparent, anonymous, elite): $(tr '\n' ' ' <"$demo_dir/relaying.txt")"
+echo "demo: judge (匿名检测网址) at $judge_url"
 echo "demo: data in $demo_dir/data, system-proxy store in $XDG_CONFIG_HOME (keyfile)"
 echo "demo: update manifest at $manifest_url; plain-text list at http://$host_c/http.txt"
 status=0

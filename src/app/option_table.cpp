@@ -81,7 +81,8 @@ constexpr OptionSpec kOptions[] = {
      Bit(Invocation::kProxyGuard), false},
     // `judge`.
     {"--listen", "ADDRESS:PORT", ValueGrammar::kText, 0,
-     "where the judge listens: A.B.C.D:PORT or [IPV6]:PORT, port 0 for any free port",
+     "where the judge listens: A.B.C.D:PORT, [IPV6]:PORT, localhost:PORT or PORT (both "
+     "127.0.0.1), port 0 for any free port",
      Bit(Invocation::kJudge), false},
     {"--max-connections", "N", ValueGrammar::kWholeNumber, kJudgeDefaults.max_connections,
      "connections open at once", Bit(Invocation::kJudge), false},

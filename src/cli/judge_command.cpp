@@ -1,6 +1,7 @@
 #include "cli/judge_command.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -11,6 +12,8 @@
 #include "app/option_table.h"
 #include "cli/subcommand_args.h"
 #include "judge/judge_server.h"
+#include "judge/log_output.h"
+#include "judge/request_log.h"
 #include "judge/socket_address.h"
 #include "text/text_util.h"
 
@@ -36,7 +39,7 @@ int WholeNumber(const SubcommandArgs& parsed, const std::string& flag, int fallb
       text.find_first_not_of("0123456789") != std::string::npos || text::AtoI(text) < 1 ||
       text::AtoI(text) > most) {
     errors.push_back(flag + ": a whole number from 1 to " + std::to_string(most) + ": \"" +
-                     text::EscapeControls(text) + "\"");
+                     judge::EscapeForTerminal(text) + "\"");
     return fallback;
   }
   return text::AtoI(text);
@@ -65,23 +68,26 @@ int JudgeMain(const std::vector<std::string>& args) {
           std::chrono::milliseconds(static_cast<long long>(*seconds * 1000 + 0.5));
       if (limits.head_timeout.count() == 0) limits.head_timeout = std::chrono::milliseconds(1);
     } else {
-      errors.push_back(SecondsError("--head-timeout", text::EscapeControls(it->second)));
+      errors.push_back(SecondsError("--head-timeout", judge::EscapeForTerminal(it->second)));
     }
   }
   std::optional<judge::SocketAddress> address;
   if (auto it = parsed.values.find("--listen"); it == parsed.values.end()) {
     errors.push_back("judge: --listen ADDRESS:PORT is needed");
   } else if (address = judge::ParseListenAddress(it->second); !address) {
-    errors.push_back("--listen: not A.B.C.D:PORT or [IPV6]:PORT: \"" +
-                     text::EscapeControls(it->second) + "\"");
+    errors.push_back("--listen: not A.B.C.D:PORT, [IPV6]:PORT, localhost:PORT or PORT: \"" +
+                     judge::EscapeForTerminal(it->second) + "\"");
   }
   if (!errors.empty()) return ReportUsageErrors(errors, usage);
 
-  judge::JudgeServer server(
-      limits, [](std::string_view line) { std::fwrite(line.data(), 1, line.size(), stderr); });
+  // The log never holds the answers up: a reader of standard error that stops reading costs
+  // log lines (counted, and the count said when it reads again), never an answer.
+  judge::LogOutput log_output(STDERR_FILENO);
+  judge::JudgeServer server(limits, [&log_output](std::string_view line) { log_output.Add(line); });
+  server.SetLogOutput(&log_output);
   if (const std::string error = server.Listen(*address); !error.empty()) {
     std::fprintf(stderr, "judge: cannot listen on %s: %s\n",
-                 text::EscapeControls(parsed.values.at("--listen")).c_str(), error.c_str());
+                 judge::EscapeForTerminal(parsed.values.at("--listen")).c_str(), error.c_str());
     return 1;
   }
   g_server.store(&server);
@@ -100,6 +106,8 @@ int JudgeMain(const std::vector<std::string>& args) {
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
   g_server.store(nullptr);
+  // What waits is written if the reader takes it soon; a stalled one does not hold the exit.
+  log_output.FlushWithin(std::chrono::milliseconds(500));
   return 0;
 }
 

@@ -78,9 +78,23 @@ std::string EchoText(const RequestHead& head, std::string_view origin) {
   for (const HeaderField& field : head.fields) {
     out += field.name;
     out += " = ";
-    for (const char c : field.value) {
-      const auto byte = static_cast<unsigned char>(c);
-      out += byte < 0x20 || byte == 0x7F ? ' ' : c;
+    const std::string_view value = field.value;
+    for (std::size_t i = 0; i < value.size();) {
+      const auto byte = static_cast<unsigned char>(value[i]);
+      if (byte < 0x80) {
+        out += byte < 0x20 || byte == 0x7F ? ' ' : value[i];
+        ++i;
+      } else if (const std::size_t length = Utf8SequenceLength(value, i); length > 0) {
+        out.append(value.substr(i, length));
+        i += length;
+      } else {
+        // The answer says it is UTF-8: a byte that is not becomes text naming it.
+        constexpr char kHex[] = "0123456789ABCDEF";
+        out += "\\x";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0x0F];
+        ++i;
+      }
     }
     out += '\n';
   }
@@ -100,6 +114,10 @@ std::string AnswerBytes(int status, std::string_view content_type, std::string_v
   return out;
 }
 
+std::string RefusalFields(int retry_after_s) {
+  return "X-Judge-Refusal: busy\r\nRetry-After: " + std::to_string(retry_after_s) + "\r\n";
+}
+
 std::string_view ReasonPhrase(int status) {
   switch (status) {
     case 200:
@@ -114,6 +132,8 @@ std::string_view ReasonPhrase(int status) {
       return "Too Many Requests";
     case 431:
       return "Request Header Fields Too Large";
+    case 503:
+      return "Service Unavailable";
     default:
       return "Error";
   }

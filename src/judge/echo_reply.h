@@ -22,7 +22,8 @@ EchoFormat ChosenFormat(const RequestHead& head);
 std::string EchoJson(const RequestHead& head, std::string_view origin);
 
 // "REMOTE_ADDR = ORIGIN" then one "Name = value" line per field as received; control bytes in a
-// value become spaces, so every field stays on its line.
+// value become spaces, so every field stays on its line, and bytes outside well-formed UTF-8
+// become "\xHH" (upper-case hex), so the answer is the UTF-8 it says it is.
 std::string EchoText(const RequestHead& head, std::string_view origin);
 
 // A whole answer: status line, Content-Type, Content-Length, Cache-Control: no-store (a cache on
@@ -30,6 +31,11 @@ std::string EchoText(const RequestHead& head, std::string_view origin);
 // CRLF), and the body unless `head_only`.
 std::string AnswerBytes(int status, std::string_view content_type, std::string_view body,
                         bool head_only, std::string_view extra_fields = {});
+
+// The header fields that mark a refusal as the judge's own (a 429 past the rate, a 503 past a
+// connection cap), so that a checker does not blame the proxy it came through, and say when to
+// come back: "X-Judge-Refusal: busy\r\nRetry-After: SECONDS\r\n".
+std::string RefusalFields(int retry_after_s);
 
 // "OK", "Bad Request", ... for the statuses the judge sends.
 std::string_view ReasonPhrase(int status);

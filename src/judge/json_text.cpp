@@ -62,7 +62,12 @@ void AppendJsonString(std::string& out, std::string_view text) {
         } else if (byte < 0x80) {
           out += static_cast<char>(byte);
         } else if (const std::size_t length = Utf8SequenceLength(text, i); length > 0) {
-          out.append(text.substr(i, length));
+          const auto second = static_cast<unsigned char>(text[i + 1]);
+          if (byte == 0xC2 && second <= 0x9F) {
+            AppendCodeUnit(out, second);  // a C1 control, U+0080-U+009F, escaped like C0
+          } else {
+            out.append(text.substr(i, length));
+          }
           i += length;
           continue;
         } else {

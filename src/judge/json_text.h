@@ -15,7 +15,7 @@ namespace lumvex::judge {
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
 
 // Appends `text` to `out` as a quoted JSON string: '"' and '\' escaped, control characters (C0,
-// DEL) as \uXXXX (\n, \r, \t, \b, \f by their short forms), bytes outside well-formed UTF-8 as
+// DEL, C1) as \uXXXX (\n, \r, \t, \b, \f by their short forms), bytes outside well-formed UTF-8 as
 // \u00XX of the byte.
 void AppendJsonString(std::string& out, std::string_view text);
 

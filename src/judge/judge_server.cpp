@@ -20,8 +20,30 @@ namespace {
 
 constexpr std::size_t kReadChunk = 16 * 1024;
 constexpr int kAcceptsPerWakeup = 64;  // then the connections already open get their turn
-constexpr int kBacklog = 1024;
+constexpr int kBacklog = 4096;         // the kernel caps it at net.core.somaxconn
 constexpr std::string_view kTextType = "text/plain; charset=utf-8";
+// How often a log stream that cannot be watched is tried again while lines wait.
+constexpr int kLogRetryMs = 100;
+// Bytes of an unread request taken before a refusal, so that closing finds nothing unread (which
+// would reset the connection and could destroy the refusal before the client read it).
+constexpr int kRefusalReads = 4;
+
+// The answer past a connection cap: fixed, so it costs no memory per connection.
+const std::string& BusyAnswer() {
+  static const std::string answer = AnswerBytes(
+      503, kTextType, "the judge is busy: try again in a moment\n", false, RefusalFields(1));
+  return answer;
+}
+
+// Reads what already came, then writes the 503 if the socket takes it at once; the bytes sent.
+std::size_t SayBusy(int fd) {
+  char chunk[kReadChunk];
+  for (int i = 0; i < kRefusalReads && recv(fd, chunk, sizeof chunk, MSG_DONTWAIT) > 0; ++i) {
+  }
+  const std::string& answer = BusyAnswer();
+  const ssize_t sent = send(fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  return sent > 0 ? static_cast<std::size_t>(sent) : 0;
+}
 
 }  // namespace
 
@@ -83,11 +105,13 @@ void JudgeServer::Stop() {
 void JudgeServer::Run() {
   std::vector<epoll_event> events(256);
   for (bool stopping = false; !stopping;) {
+    WatchLogOutput();
     int timeout_ms = -1;
     if (next_deadline_ != Clock::time_point::max()) {
       const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next_deadline_ - Clock::now());
       timeout_ms = static_cast<int>(std::clamp<long long>(wait.count(), 0, 60000));
     }
+    if (log_polled_) timeout_ms = timeout_ms < 0 ? kLogRetryMs : std::min(timeout_ms, kLogRetryMs);
     const int ready =
         epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), timeout_ms);
     if (ready < 0 && errno != EINTR) break;
@@ -95,6 +119,8 @@ void JudgeServer::Run() {
       const int fd = events[i].data.fd;
       if (fd == wake_read_) {
         stopping = true;
+      } else if (log_watched_ && fd == log_output_->fd()) {
+        log_output_->Flush();
       } else if (fd == listen_fd_) {
         AcceptSome();
       } else if (auto it = connections_.find(fd); it != connections_.end()) {
@@ -103,8 +129,33 @@ void JudgeServer::Run() {
     }
     const Clock::time_point now = Clock::now();
     if (now >= next_deadline_) ExpireDeadlines(now);
+    if (log_polled_) log_output_->Flush();
   }
   while (!connections_.empty()) Close(connections_.begin()->second);
+  if (log_watched_) epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, log_output_->fd(), nullptr);
+  log_watched_ = log_polled_ = false;
+}
+
+void JudgeServer::WatchLogOutput() {
+  if (log_output_ == nullptr) return;
+  const bool waiting = log_output_->pending();
+  if (waiting == (log_watched_ || log_polled_)) return;
+  if (!waiting) {
+    if (log_watched_) epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, log_output_->fd(), nullptr);
+    log_watched_ = log_polled_ = false;
+    return;
+  }
+  epoll_event event{};
+  event.events = EPOLLOUT;
+  event.data.fd = log_output_->fd();
+  log_watched_ = epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, log_output_->fd(), &event) == 0;
+  log_polled_ = !log_watched_;
+}
+
+void JudgeServer::Refuse(int fd, const std::string& client) {
+  const std::size_t sent = SayBusy(fd);
+  close(fd);
+  if (log_) log_(LogLine(std::chrono::system_clock::now(), client, {}, {}, 503, sent));
 }
 
 void JudgeServer::AcceptSome() {
@@ -128,17 +179,17 @@ void JudgeServer::AcceptSome() {
     }
     const Clock::time_point now = Clock::now();
     const std::string key = ClientKey(peer);
-    // Past a cap the connection is closed at once rather than left in the backlog: the backlog
-    // would fill and make every client, the well-behaved ones too, wait for the kernel's
-    // retries; a closed connection tells the client at once and costs the judge nothing.
+    // Past a cap the connection is refused at once rather than left in the backlog: the
+    // backlog would fill and make every client, the well-behaved ones too, wait for the
+    // kernel's retries; a refusal tells the client at once and costs the judge nothing.
     if (!clients_.Open(key, now)) {
-      close(fd);
+      Refuse(fd, ClientText(peer));
       continue;
     }
     if (connections_.size() >= static_cast<std::size_t>(limits_.max_connections) &&
         !PushOutSlowest()) {
       clients_.Close(key);
-      close(fd);
+      Refuse(fd, ClientText(peer));
       continue;
     }
     Connection& connection = connections_[fd];
@@ -165,6 +216,12 @@ bool JudgeServer::PushOutSlowest() {
     }
   }
   if (slowest == nullptr) return false;
+  if (slowest->phase == Phase::kReading) {
+    // Its request has not been answered: it learns that the judge, not its proxy, ended it.
+    slowest->sent = SayBusy(slowest->fd);
+    slowest->status = 503;
+    Log(*slowest);
+  }
   Close(*slowest);
   return true;
 }
@@ -249,9 +306,8 @@ void JudgeServer::Respond(Connection& connection, int status, std::string_view c
   const Clock::time_point now = Clock::now();
   const bool head_only = connection.method == "HEAD";
   if (const int wait_s = clients_.TakeRequest(connection.key, now); wait_s > 0) {
-    const std::string retry = "Retry-After: " + std::to_string(wait_s) + "\r\n";
-    connection.out =
-        AnswerBytes(429, kTextType, "too many requests from this address\n", head_only, retry);
+    connection.out = AnswerBytes(429, kTextType, "too many requests from this address\n", head_only,
+                                 RefusalFields(wait_s));
     connection.status = 429;
   } else {
     connection.out = AnswerBytes(status, content_type, body, head_only, extra_fields);

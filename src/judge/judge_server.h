@@ -13,13 +13,14 @@
 #include "judge/client_table.h"
 #include "judge/head_scanner.h"
 #include "judge/judge_limits.h"
+#include "judge/log_output.h"
 #include "judge/socket_address.h"
 
 namespace lumvex::judge {
 
 class JudgeServer {
  public:
-  // Receives each log line (one per answered request, ending in a line feed).
+  // Receives each log line (one per answered or refused request, ending in a line feed).
   using LogSink = std::function<void(std::string_view line)>;
 
   JudgeServer(const JudgeLimits& limits, LogSink log);
@@ -31,6 +32,10 @@ class JudgeServer {
   std::string Listen(const SocketAddress& address);
   // The address listened on, with the port port 0 got: "http://127.0.0.1:43567/".
   const std::string& url() const { return url_; }
+
+  // Lets Run write `output` (which the log sink fills) whenever the stream has room, without
+  // ever waiting for it. Call before Run; `output` must outlive it.
+  void SetLogOutput(LogOutput* output) { log_output_ = output; }
 
   // Serves until Stop; closes every connection before it returns.
   void Run();
@@ -59,6 +64,12 @@ class JudgeServer {
   };
 
   void AcceptSome();
+  // Past a connection cap: answers 503 with the judge's refusal mark (X-Judge-Refusal: busy,
+  // Retry-After) if the socket takes it at once, then closes. A client can tell the judge's
+  // refusal from a proxy's failure and come back, instead of finding the door shut.
+  void Refuse(int fd, const std::string& client);
+  // Waits for room in the log's stream (EPOLLOUT) exactly while lines wait for it.
+  void WatchLogOutput();
   // At the connection cap: closes the oldest connection that is still sending its head or was
   // answered already, so that half-heads (slowloris) or answered connections held open cannot
   // lock everyone else out. False when every connection is taking its answer.
@@ -86,6 +97,9 @@ class JudgeServer {
   int wake_write_ = -1;
   int spare_fd_ = -1;  // given up when descriptors run out, to accept and close a connection
   std::string url_;
+  LogOutput* log_output_ = nullptr;
+  bool log_watched_ = false;
+  bool log_polled_ = false;  // the stream cannot be watched (a full disk): retried on a timer
   std::unordered_map<int, Connection> connections_;
   Clock::time_point next_deadline_ = Clock::time_point::max();
 };

@@ -18,8 +18,13 @@ std::string LogLine(std::chrono::system_clock::time_point when, std::string_view
                     std::string_view method, std::string_view target, int status,
                     std::size_t bytes);
 
-// `text` escaped as the log writes it (control characters and bytes outside UTF-8 as \xHH, C1
-// controls as \u00HH, a backslash doubled), cut to at most `limit` bytes at a character's end.
+// `text` escaped as the log writes it (C0 controls, DEL and bytes outside UTF-8 as \xHH, C1
+// controls as \u00HH, the bidirectional controls U+202A-U+202E and U+2066-U+2069 as \uHHHH, a
+// backslash doubled), cut to at most `limit` bytes at a character's end.
 std::string EscapedCut(std::string_view text, std::size_t limit);
+
+// `text` escaped as EscapedCut does, whole: for any text a client or a user chose, before it
+// reaches a terminal.
+std::string EscapeForTerminal(std::string_view text);
 
 }  // namespace lumvex::judge

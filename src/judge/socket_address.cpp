@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "text/text_util.h"
+
 namespace lumvex::judge {
 namespace {
 
@@ -23,10 +25,14 @@ bool IsMappedV4(const sockaddr_in6& v6) { return IN6_IS_ADDR_V4MAPPED(&v6.sin6_a
 }  // namespace
 
 std::optional<SocketAddress> ParseListenAddress(std::string_view text) {
+  // A port alone, or "localhost", means the IPv4 loopback: the safe place for a judge tried on
+  // one machine, and what "localhost" names first on Linux.
+  constexpr std::string_view kLoopback = "127.0.0.1";
   const std::size_t colon = text.rfind(':');
-  if (colon == std::string_view::npos) return std::nullopt;
-  const std::optional<int> port = PortOf(text.substr(colon + 1));
-  std::string_view host = text.substr(0, colon);
+  const std::optional<int> port =
+      PortOf(colon == std::string_view::npos ? text : text.substr(colon + 1));
+  std::string_view host = colon == std::string_view::npos ? kLoopback : text.substr(0, colon);
+  if (text::ToLowerAscii(host) == "localhost") host = kLoopback;
   if (!port || host.empty()) return std::nullopt;
   SocketAddress result;
   const std::string host_text(host.front() == '[' && host.back() == ']' && host.size() > 2

@@ -15,8 +15,9 @@ struct SocketAddress {
   socklen_t length = 0;
 };
 
-// "A.B.C.D:PORT" or "[IPV6]:PORT" with PORT from 0 to 65535 (0: any free port); literals only,
-// no host names, so the judge listens exactly where it was told. nullopt for anything else.
+// "A.B.C.D:PORT" or "[IPV6]:PORT" with PORT from 0 to 65535 (0: any free port); "PORT" alone
+// and "localhost:PORT" are 127.0.0.1:PORT. Literals otherwise, no other host names, so the judge
+// listens exactly where it was told. nullopt for anything else.
 std::optional<SocketAddress> ParseListenAddress(std::string_view text);
 
 // The address of a client as the echo shows it: "1.2.3.4", "::1"; an IPv4 client reaching a

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The demo starts its loopback sites and proxies, runs the program against them with a private
-# proxy store, and leaves nothing running once the program has ended.
+# The demo starts its loopback sites, proxies and judge, runs the program against them with a
+# private proxy store and the judge set, and leaves nothing running once the program has ended.
 # Usage: demo_test.sh BUILD_DIR
 set -euo pipefail
 . "$(cd "$(dirname "$0")/../support" && pwd)/xvfb.sh"
@@ -38,6 +38,16 @@ host_a="$(sed -n 's/^a=//p' "$work/demo/sites.txt")"
 "$build/src/ui/lumvexip" harvest --source a --count 80 --source-a "http://$host_a" >"$work/rows.txt"
 [ "$(wc -l <"$work/rows.txt")" -ge 80 ] || { echo "FAIL: few rows from the demo site"; exit 1; }
 grep -q "127.0.0." "$work/rows.txt" || { echo "FAIL: demo rows are not the loopback farm"; exit 1; }
+
+# The judge runs, the settings name it as "匿名检测网址", and through the relaying proxies it
+# tells every anonymity level (two proxies of each).
+judge_url="$(sed -n 's/^judge listening on //p' "$work/demo/judge.txt")"
+grep -qF "judge=$judge_url" "$work/demo/data/strict" ||
+  { echo "FAIL: the settings do not name the demo's judge '$judge_url'"; exit 1; }
+levels="$("$build/src/ui/lumvexip" check --judge "$judge_url" <"$work/demo/relaying.txt" |
+  cut -f2,4 | sort | tr '\t\n' ': ')"
+[ "$levels" = "ok:anonymous ok:anonymous ok:elite ok:elite ok:transparent ok:transparent " ] ||
+  { echo "FAIL: the relaying proxies through the judge: '$levels'"; exit 1; }
 
 # Press "获取代理IP" until the harvest starts, let its first page be read, then end the program as
 # a session end does; the demo stops its servers after it.

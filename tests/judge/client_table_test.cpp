@@ -56,6 +56,14 @@ TEST(RequestLogTest, LineEscapesAndCutsWhatTheClientChose) {
       {"", "", "-"},
       {"GET", "/\x1b[2J\\", "/\\x1B[2J\\\\"},
       {"GET", "/\xff\xe4\xb8\xad", "/\\xFF\xe4\xb8\xad"},
+      {"GET", "/\x7f\x09\r\n", "/\\x7F\\x09\\x0D\\x0A"},
+      // C1 controls (CSI is U+009B) and the bidirectional controls, first and last of each
+      // range; their neighbours outside the ranges are kept.
+      {"GET", "/\xc2\x80\xc2\x9b\xc2\x9f\xc2\xa0", "/\\u0080\\u009B\\u009F\xc2\xa0"},
+      {"GET", "/\xe2\x80\xa9\xe2\x80\xaa\xe2\x80\xae\xe2\x80\xaf",
+       "/\xe2\x80\xa9\\u202A\\u202E\xe2\x80\xaf"},
+      {"GET", "/\xe2\x81\xa5\xe2\x81\xa6\xe2\x81\xa9\xe2\x81\xaa",
+       "/\xe2\x81\xa5\\u2066\\u2069\xe2\x81\xaa"},
       {"GET", "/" + std::string(300, 'a'), "/" + std::string(199, 'a')},
       // An escape or a character that would cross 200 bytes is left out whole.
       {"GET", std::string(198, 'a') + "\x01", std::string(198, 'a')},

@@ -15,7 +15,7 @@ expect_in() { grep -qF -- "$2" "$1" || { cat "$1"; fail "$3"; }; }
 expect_in "$work/help" "Usage: lumvexip judge --listen ADDRESS:PORT" "judge --help"
 "$program" judge --listen 127.0.0.1 2>"$work/usage"
 [ $? -eq 2 ] || fail "a listen address without port is bad usage"
-expect_in "$work/usage" '--listen: not A.B.C.D:PORT or [IPV6]:PORT: "127.0.0.1"' "usage message"
+expect_in "$work/usage" '--listen: not A.B.C.D:PORT, [IPV6]:PORT, localhost:PORT or PORT: "127.0.0.1"' "usage message"
 
 "$program" judge --listen 127.0.0.1:0 >"$work/out" 2>"$work/log" &
 judge=$!

@@ -38,6 +38,9 @@ TEST(JudgeFormatsTest, JsonEchoesEveryHeaderAsReceived) {
        "GET / HTTP/1.1\r\nX-U: \xe4\xb8\xad \xf0\x9f\x98\x80\r\n\r\n",
        {{"X-U", "\xe4\xb8\xad \xf0\x9f\x98\x80"}}},
       // Each byte outside well-formed UTF-8 comes back as the code point of its number.
+      {"C1 controls escaped, the character after them kept",
+       "GET / HTTP/1.1\r\nX-C1: \xc2\x80\xc2\x9b\xc2\x9f\xc2\xa0\r\n\r\n",
+       {{"X-C1", "\xc2\x80\xc2\x9b\xc2\x9f\xc2\xa0"}}},
       {"stray, overlong, surrogate and cut sequences",
        "GET / HTTP/1.1\r\nX-B: \xff\x80 \xc0\xaf \xed\xa0\x80 \xe4\xb8\r\n\r\n",
        {{"X-B", "\xc3\xbf\xc2\x80 \xc3\x80\xc2\xaf \xc3\xad\xc2\xa0\xc2\x80 \xc3\xa4\xc2\xb8"}}},
@@ -56,6 +59,11 @@ TEST(JudgeFormatsTest, JsonEchoesEveryHeaderAsReceived) {
     for (const auto& [name, value] : echo.at("headers").items()) got.emplace_back(name, value);
     EXPECT_EQ(got, c.headers);
   }
+  // C1 controls appear only as escapes in the text: a terminal showing the answer is not steered.
+  const Reply c1 = Exchange(judge.port(),
+                            "GET / HTTP/1.1\r\nX-C1: \xc2\x9b"
+                            "2J\r\n\r\n");
+  EXPECT_NE(c1.body.find("\"X-C1\": \"\\u009b2J\""), std::string::npos) << c1.body;
 }
 
 TEST(JudgeFormatsTest, TextLinesWhenAcceptAsksForThem) {
@@ -76,18 +84,20 @@ TEST(JudgeFormatsTest, TextLinesWhenAcceptAsksForThem) {
   RunningJudge judge;
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.accept);
-    const Reply reply =
-        Exchange(judge.port(), std::string("GET / HTTP/1.1\r\nAccept: ") + c.accept +
-                                   "\r\nX-C: a\x01z\tq\r\nX-C: second\r\n\r\n");
+    const Reply reply = Exchange(
+        judge.port(), std::string("GET / HTTP/1.1\r\nAccept: ") + c.accept +
+                          "\r\nX-C: a\x01z\tq\r\nX-C: second\xff\xe4\xb8\xad\xe4\xb8\r\n\r\n");
     ASSERT_EQ(reply.status, 200);
     if (c.text) {
       EXPECT_EQ(reply.fields.at("content-type"), "text/plain; charset=utf-8");
-      // One line per field as received, repeated ones too; control bytes become spaces.
+      // One line per field as received, repeated ones too; control bytes become spaces, bytes
+      // outside UTF-8 (a stray one, a cut sequence) \xHH.
       EXPECT_EQ(reply.body, std::string("REMOTE_ADDR = 127.0.0.1\nAccept = ") + c.accept +
-                                "\nX-C = a z q\nX-C = second\n");
+                                "\nX-C = a z q\nX-C = second\\xFF\xe4\xb8\xad\\xE4\\xB8\n");
     } else {
       EXPECT_EQ(reply.fields.at("content-type"), "application/json");
-      EXPECT_EQ(nlohmann::json::parse(reply.body).at("headers").at("X-C"), "a\x01z\tq, second");
+      EXPECT_EQ(nlohmann::json::parse(reply.body).at("headers").at("X-C"),
+                "a\x01z\tq, second\xc3\xbf\xe4\xb8\xad\xc3\xa4\xc2\xb8");
     }
   }
 }
@@ -113,16 +123,37 @@ TEST(JudgeFormatsTest, HeadGivesTheFieldsOfGetWithoutBody) {
 TEST(JudgeFormatsTest, ListenAddressesAndTheOriginShown) {
   const struct {
     const char* listen;
-    bool accepted;
+    const char* url;  // where it listens; "" refused
   } kAddresses[] = {
-      {"127.0.0.1:0", true}, {"0.0.0.0:65535", true}, {"[::1]:8080", true},
-      {"[::]:0", true},      {"127.0.0.1", false},    {"127.0.0.1:65536", false},
-      {"127.0.0.1:", false}, {"127.0.0.1:8o", false}, {"localhost:80", false},
-      {"1.2.3:80", false},   {"::1:80", false},       {"[::1:80", false},
-      {"[]:80", false},      {":80", false},          {"127.0.0.1:-1", false},
+      {"127.0.0.1:0", "http://127.0.0.1:0/"},
+      {"0.0.0.0:65535", "http://0.0.0.0:65535/"},
+      {"[::1]:8080", "http://[::1]:8080/"},
+      {"[::]:0", "http://[::]:0/"},
+      // A port alone and localhost are the IPv4 loopback.
+      {"8080", "http://127.0.0.1:8080/"},
+      {"0", "http://127.0.0.1:0/"},
+      {"localhost:80", "http://127.0.0.1:80/"},
+      {"LocalHost:80", "http://127.0.0.1:80/"},
+      {"127.0.0.1", ""},
+      {"localhost", ""},
+      {"localhost:", ""},
+      {"65536", ""},
+      {"", ""},
+      {"127.0.0.1:65536", ""},
+      {"127.0.0.1:", ""},
+      {"127.0.0.1:8o", ""},
+      {"example.com:80", ""},
+      {"localhost.:80", ""},
+      {"1.2.3:80", ""},
+      {"::1:80", ""},
+      {"[::1:80", ""},
+      {"[]:80", ""},
+      {":80", ""},
+      {"127.0.0.1:-1", ""},
   };
   for (const auto& c : kAddresses) {
-    EXPECT_EQ(ParseListenAddress(c.listen).has_value(), c.accepted) << c.listen;
+    const std::optional<SocketAddress> address = ParseListenAddress(c.listen);
+    EXPECT_EQ(address ? ListenUrl(*address) : "", c.url) << c.listen;
   }
   // The origin is the address the client knows as its own: an IPv4 client of a dual-stack
   // listener is shown without the ::ffff: prefix.

@@ -71,6 +71,7 @@ TEST(JudgeLimitsTest, RequestsPastTheRateGet429PerClient) {
   for (int i = 0; i < 6 && refused.status != 429; ++i) refused = Exchange(judge.port(), get);
   ASSERT_EQ(refused.status, 429);
   EXPECT_GE(text::AtoI(refused.fields["retry-after"]), 1);
+  EXPECT_EQ(refused.fields["x-judge-refusal"], "busy");
   // Another address has its own bucket.
   EXPECT_EQ(Exchange(judge.port(), get, "127.0.0.2").status, 200);
 }
@@ -83,17 +84,17 @@ TEST(JudgeLimitsTest, ConnectionsPastACap) {
     std::vector<std::string> held;  // connections opened first, and kept
     bool held_answered;             // the held ones sent a request and read its answer first
     std::string extra;              // the one past the cap
-    bool extra_served;
-    int pushed_out;  // the held connection closed for the extra one; -1: none
+    int extra_status;               // 503: refused as busy
+    int pushed_out;                 // the held connection refused for the extra one; -1: none
   } kCases[] = {
-      {"per client", 512, 2, {"127.0.0.1", "127.0.0.1"}, false, "127.0.0.1", false, -1},
+      {"per client", 512, 2, {"127.0.0.1", "127.0.0.1"}, false, "127.0.0.1", 503, -1},
       {"per client, another client",
        512,
        2,
        {"127.0.0.1", "127.0.0.1"},
        false,
        "127.0.0.2",
-       true,
+       200,
        -1},
       {"whole server: the oldest half-head makes room",
        2,
@@ -101,7 +102,7 @@ TEST(JudgeLimitsTest, ConnectionsPastACap) {
        {"127.0.0.1", "127.0.0.2"},
        false,
        "127.0.0.3",
-       true,
+       200,
        0},
       {"whole server: the oldest answered one makes room",
        2,
@@ -109,7 +110,7 @@ TEST(JudgeLimitsTest, ConnectionsPastACap) {
        {"127.0.0.1", "127.0.0.2"},
        true,
        "127.0.0.3",
-       true,
+       200,
        0},
   };
   const std::string get = "GET / HTTP/1.1\r\n\r\n";
@@ -129,17 +130,47 @@ TEST(JudgeLimitsTest, ConnectionsPastACap) {
       }
     }
     // The backlog is served in order, so the held connections were accepted before this one.
-    EXPECT_EQ(Exchange(judge.port(), get, c.extra).status, c.extra_served ? 200 : 0);
+    Reply extra = Exchange(judge.port(), get, c.extra);
+    EXPECT_EQ(extra.status, c.extra_status);
+    // The judge's own refusals say so, and when to come back, so a checker does not blame
+    // the proxy they came through.
+    EXPECT_EQ(extra.fields["x-judge-refusal"], c.extra_status == 503 ? "busy" : "");
+    EXPECT_EQ(extra.fields["retry-after"], c.extra_status == 503 ? "1" : "");
     for (std::size_t i = 0; i < held.size(); ++i) {
       // (An answered connection, pushed out or not, has nothing more to show.)
       if (!c.held_answered) {
-        SendAll(held[i], get);
-        EXPECT_EQ(ParseReply(ReadAll(held[i])).status,
-                  static_cast<int>(i) == c.pushed_out ? 0 : 200);
+        // The one pushed out was refused already; the others still take a request.
+        if (static_cast<int>(i) != c.pushed_out) SendAll(held[i], get);
+        const Reply reply = ParseReply(ReadAll(held[i]));
+        EXPECT_EQ(reply.status, static_cast<int>(i) == c.pushed_out ? 503 : 200);
+        EXPECT_EQ(reply.fields.count("x-judge-refusal"), static_cast<int>(i) == c.pushed_out);
       }
       close(held[i]);
     }
   }
+}
+
+TEST(JudgeLimitsTest, DefaultsAnswerAThousandProxiesBehindOneAddress) {
+  // Proxies of one provider, or many on one host, reach the judge from one address: checked
+  // 1,000 at once, they are 1,000 requests at once from one client, and each is answered.
+  constexpr int kAtOnce = 1000;
+  RunningJudge judge;
+  std::vector<int> fds;
+  for (int i = 0; i < kAtOnce; ++i) {
+    fds.push_back(ConnectFrom(judge.port()));
+    ASSERT_GE(fds.back(), 0);
+  }
+  // Every connection is open before any request is sent.
+  for (const int fd : fds) {
+    SendAll(fd, "GET /get HTTP/1.1\r\nHost: judge\r\n\r\n");
+    shutdown(fd, SHUT_WR);
+  }
+  std::map<int, int> statuses;
+  for (const int fd : fds) {
+    ++statuses[ParseReply(ReadAll(fd)).status];
+    close(fd);
+  }
+  EXPECT_EQ(statuses, (std::map<int, int>{{200, kAtOnce}}));
 }
 
 TEST(JudgeLimitsTest, HeadsNotSentInTimeEndTheConnection) {
