@@ -81,8 +81,7 @@ void ShellController::LoadProxyList() {
       config_.read_list_ahead ? config_.read_list_ahead() : ReadAgentFile(config_.data_dir);
   const std::size_t unread = content ? content->unread_lines : 0;
   const std::string unread_copy = content ? content->unread_copy : std::string();
-  const bool utf8_note =
-      content && (!content->utf8_copy.empty() || content->utf8_copy_failed);
+  const bool utf8_note = content && (!content->utf8_copy.empty() || content->utf8_copy_failed);
   const std::string utf8_text = utf8_note ? Utf8ReadingNote(*content) : std::string();
   if (!FillFromAgentRows(list_, std::move(content))) return;
   const int count = list_.ListCount();
@@ -94,7 +93,8 @@ void ShellController::LoadProxyList() {
   if (unread > 0)
     state_.SetText(control::kStatusLine,
                    state_.Text(control::kStatusLine) + "  " + UnreadLinesNote(unread, unread_copy));
-  if (utf8_note) state_.SetText(control::kStatusLine, state_.Text(control::kStatusLine) + "  " + utf8_text);
+  if (utf8_note)
+    state_.SetText(control::kStatusLine, state_.Text(control::kStatusLine) + "  " + utf8_text);
   Announce(state_, WindowEvent::kRowsAdded);
   state_.SetCount(Counter::kList, count);
 }

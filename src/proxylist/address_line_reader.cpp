@@ -7,8 +7,8 @@
 
 #include "proxylist/proxy_line_parser.h"
 #include "text/codec.h"
-#include "text/text_util.h"
 #include "text/encoding_guess.h"
+#include "text/text_util.h"
 
 namespace lumvex {
 namespace {

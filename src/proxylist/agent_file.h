@@ -59,8 +59,8 @@ bool SaveAgentFile(const ProxyList& list, const DataDir& data_dir);
 // The file's content, or nullopt when it is missing or unreadable. When lines could not be read,
 // the file is first copied as it is to UnreadCopyName (now) in the same directory, since the
 // next save keeps only the rows; when it was read as UTF-8 but is valid GBK too, to Utf8CopyName
-// (now), since the next save writes GBK from what may have been a wrong reading. Touches no list, so it can run on another thread while the
-// window is being built.
+// (now), since the next save writes GBK from what may have been a wrong reading. Touches no list,
+// so it can run on another thread while the window is being built.
 std::optional<AgentFileContent> ReadAgentFile(const DataDir& data_dir);
 
 // Empties the list, then adds the rows in one step. False (list left empty) for nullopt.

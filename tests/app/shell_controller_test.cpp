@@ -161,7 +161,8 @@ TEST_F(ShellControllerTest, ListReadAsUtf8ThatGbkCouldReadIsNamedOnce) {
   ASSERT_EQ(list_.ListCount(), 1);
   EXPECT_EQ(list_.GetCell(0, kColLocation), "本地测试");
   const std::string status = state_.Text(control::kStatusLine);
-  const std::string before = "上次代理IP：1个  IE：http=无代理  列表文件按UTF-8读取，原文件已另存为“";
+  const std::string before =
+      "上次代理IP：1个  IE：http=无代理  列表文件按UTF-8读取，原文件已另存为“";
   ASSERT_TRUE(status.starts_with(before)) << status;
   const std::string copy = status.substr(before.size(), status.size() - before.size() - 3);
   EXPECT_TRUE(copy.starts_with("The agent.utf8-")) << copy;

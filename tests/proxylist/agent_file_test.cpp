@@ -193,8 +193,7 @@ TEST(AgentTextTest, RowsWhoseGbkBytesLookLikeUtf8AreSavedAsGbkAndLoadBack) {
        "1.2.3.4 | 8080 | HTTP | 0.35 | \xCE\xB4\xD6\xAA | 1"},
       {{Entry("1.2.3.4", "80", "", "", "平台", ""), Entry("5.6.7.8", "81", "", "", "学校", "")},
        "1.2.3.4 | 80 |  |  | \xC6\xBD\xCC\xA8 | \r\n5.6.7.8 | 81 |  |  | \xD1\xA7\xD0\xA3 | "},
-      {{Entry("1.2.3.4", "80", "", "", "锘縪", "")},
-       "1.2.3.4 | 80 |  |  | \xEF\xBB\xBF\x6F | "},
+      {{Entry("1.2.3.4", "80", "", "", "锘縪", "")}, "1.2.3.4 | 80 |  |  | \xEF\xBB\xBF\x6F | "},
       // The file would start with a byte-order mark's bytes: a space goes first.
       {{Entry("锘縪", "80", "", "", "", "")}, " \xEF\xBB\xBF\x6F | 80 |  |  |  | "},
       {{Entry("1.2.3.4", "80", "成功", "", "锘縪", "")},
@@ -210,8 +209,9 @@ TEST(AgentTextTest, RowsWhoseGbkBytesLookLikeUtf8AreSavedAsGbkAndLoadBack) {
 
 // Earlier versions saved such rows as UTF-8 behind a byte-order mark; those files still load.
 TEST(AgentTextTest, FilesWithAByteOrderMarkStillLoad) {
-  const AgentFileContent content =
-      ParseAgentFile("\xEF\xBB\xBF" "1.2.3.4 | 8080 | HTTP | 0.35 | 未知 | 1\r\n5.6.7.8 | 80");
+  const AgentFileContent content = ParseAgentFile(
+      "\xEF\xBB\xBF"
+      "1.2.3.4 | 8080 | HTTP | 0.35 | 未知 | 1\r\n5.6.7.8 | 80");
   EXPECT_EQ(ToEntries(content.rows), (Rows{Entry("1.2.3.4", "8080", "HTTP", "0.35", "未知", "1"),
                                            Entry("5.6.7.8", "80", "", "", "", "")}));
   EXPECT_TRUE(content.read_as_utf8);

@@ -12,14 +12,14 @@ namespace {
 
 // GBK words whose bytes are also well-formed UTF-8, found by trying every pair of common
 // characters; written out so the table does not rely on the encoder.
-constexpr std::string_view kUnknownGbk = "\xCE\xB4\xD6\xAA";     // 未知, UTF-8 "δ֪"
-constexpr std::string_view kPlatformGbk = "\xC6\xBD\xCC\xA8";    // 平台, UTF-8 "Ƽ̨"
-constexpr std::string_view kRealTimeGbk = "\xCA\xB5\xCA\xB1";    // 实时, UTF-8 "ʵʱ"
-constexpr std::string_view kSchoolGbk = "\xD1\xA7\xD0\xA3";      // 学校, UTF-8 "ѧУ"
-constexpr std::string_view kFirWoodGbk = "\xC9\xBC\xC4\xBE";     // 杉木, UTF-8 "ɼľ"
-constexpr std::string_view kLandscapeGbk = "\xC9\xBD\xCB\xAE";   // 山水, UTF-8 "ɽˮ"
-constexpr std::string_view kMountTaiGbk = "\xCC\xA9\xC9\xBD";    // 泰山, UTF-8 "̩ɽ"
-constexpr std::string_view kSuccessGbk = "\xB3\xC9\xB9\xA6";     // 成功, not UTF-8
+constexpr std::string_view kUnknownGbk = "\xCE\xB4\xD6\xAA";    // 未知, UTF-8 "δ֪"
+constexpr std::string_view kPlatformGbk = "\xC6\xBD\xCC\xA8";   // 平台, UTF-8 "Ƽ̨"
+constexpr std::string_view kRealTimeGbk = "\xCA\xB5\xCA\xB1";   // 实时, UTF-8 "ʵʱ"
+constexpr std::string_view kSchoolGbk = "\xD1\xA7\xD0\xA3";     // 学校, UTF-8 "ѧУ"
+constexpr std::string_view kFirWoodGbk = "\xC9\xBC\xC4\xBE";    // 杉木, UTF-8 "ɼľ"
+constexpr std::string_view kLandscapeGbk = "\xC9\xBD\xCB\xAE";  // 山水, UTF-8 "ɽˮ"
+constexpr std::string_view kMountTaiGbk = "\xCC\xA9\xC9\xBD";   // 泰山, UTF-8 "̩ɽ"
+constexpr std::string_view kSuccessGbk = "\xB3\xC9\xB9\xA6";    // 成功, not UTF-8
 
 std::string Row(std::string_view location) {
   return "1.2.3.4 | 8080 | HTTP | 0.35 | " + std::string(location) + " | 1";
@@ -46,9 +46,8 @@ TEST(EncodingGuessTest, PicksTheReadingThatMakesSense) {
       {"school", Row(kSchoolGbk), false, Row("学校")},
       {"fir wood", Row(kFirWoodGbk), false, Row("杉木")},
       {"two words", Row(Join(kLandscapeGbk, kMountTaiGbk)), false, Row("山水泰山")},
-      {"gbk rows",
-       Row(kUnknownGbk) + "\r\n" + Row(kSchoolGbk) + "\r\n5.6.7.8 | 80 | HTTP |  |  | ", false,
-       Row("未知") + "\r\n" + Row("学校") + "\r\n5.6.7.8 | 80 | HTTP |  |  | "},
+      {"gbk rows", Row(kUnknownGbk) + "\r\n" + Row(kSchoolGbk) + "\r\n5.6.7.8 | 80 | HTTP |  |  | ",
+       false, Row("未知") + "\r\n" + Row("学校") + "\r\n5.6.7.8 | 80 | HTTP |  |  | "},
       {"gbk not utf8", Row(Join(kUnknownGbk, kSuccessGbk)), false, Row("未知成功")},
       // Real UTF-8 lists.
       {"beijing", Row("北京市"), true, Row("北京市")},
@@ -80,8 +79,8 @@ TEST(EncodingGuessTest, PiecesGiveTheSameDecisionAsTheWhole) {
   std::string many_gbk_rows;
   for (int i = 0; i < 5000; ++i) many_gbk_rows += Row(kUnknownGbk) + "\r\n";
   const std::string texts[] = {
-      Row(kUnknownGbk), Row("北京市"), Row("本地测试") + "\n" + Row("未知"), long_utf8_line,
-      many_gbk_rows,    Row(kPlatformGbk) + "\n" + Row(kSuccessGbk),
+      Row(kUnknownGbk), Row("北京市"), Row("本地测试") + "\n" + Row("未知"),
+      long_utf8_line,   many_gbk_rows, Row(kPlatformGbk) + "\n" + Row(kSuccessGbk),
   };
   for (const std::string& bytes : texts) {
     const bool whole = LooksLikeUtf8(bytes);
@@ -102,8 +101,9 @@ TEST(EncodingGuessTest, CommonCharactersAreGb2312LevelOne) {
     char32_t c;
     bool common;
   };
-  // 的 and 座 open and close level 1; 亍 opens level 2; 丂 is only in GBK; 〇 is no unified ideograph.
-  const Hanzi cases[] = {{U'的', true}, {U'啊', true}, {U'座', true}, {U'未', true},
+  // 的 and 座 open and close level 1; 亍 opens level 2; 丂 is only in GBK; 〇 is no unified
+  // ideograph.
+  const Hanzi cases[] = {{U'的', true},  {U'啊', true},  {U'座', true},  {U'未', true},
                          {U'亍', false}, {U'鳢', false}, {U'丂', false}, {U'〇', false}};
   for (const Hanzi& h : cases) EXPECT_EQ(IsCommonHanzi(h.c), h.common) << static_cast<int>(h.c);
 }
