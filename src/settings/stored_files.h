@@ -70,6 +70,10 @@ struct StoredFile {
   std::array<StoredKey, 3> keys{};
 };
 
+// The folder in the data directory that downloaded new versions go into, each under a name of
+// its own (never over a file already there).
+inline constexpr std::string_view kUpdatesFolderName = "updates";
+
 inline constexpr std::string_view kYes = "yes";
 inline constexpr std::string_view kNo = "no";
 
