@@ -111,7 +111,7 @@ void StartupWithSilentManifest(const std::string& dir) {
   lumvex::ShellController shell(state, list, prompts, shell_config);
   lumvex::UpdateConfig config;
   config.manifest_url = silent.BaseUrl() + "/update.html";
-  config.run_directory = dir;
+  config.download_directory = dir + "/data/updates";
   lumvex::UpdateController update(ui, state, shell, prompts, config);
   shell.Hooks().apply_manifest_settings = [&update] { update.BeginStartupManifest(); };
   shell.Hooks().check_new_version = [&update] { update.StartupVersionNotice(); };

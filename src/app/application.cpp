@@ -61,7 +61,8 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
   UpdateConfig update_config;
   update_config.manifest_url = options_.endpoints.manifest_url;
   update_config.file_share_url = options_.endpoints.file_share_url;
-  update_config.run_directory = options_.shell.run_directory;
+  update_config.download_directory =
+      options_.shell.data_dir.FilePath(std::string(kUpdatesFolderName));
   update_config.executable_suffix = std::string(kExecutableSuffix);
   update_config.running_executable = options_.shell.running_executable;
   update_ =

@@ -32,6 +32,13 @@ std::string UnreadLinesNote(std::size_t lines, const std::string& copy_name) {
   return count + "，原文件已另存为“" + copy_name + "”";
 }
 
+// Said after the list was loaded when it was read as UTF-8 though GBK could read it too: the
+// next save writes GBK, so the user learns where the bytes as they were are kept.
+std::string Utf8ReadingNote(const AgentFileContent& content) {
+  if (content.utf8_copy_failed) return "列表文件按UTF-8读取，副本未能保存";
+  return "列表文件按UTF-8读取，原文件已另存为“" + content.utf8_copy + "”";
+}
+
 }  // namespace
 
 ShellController::ShellController(MainWindowState& state, ProxyList& list, UserPrompts& prompts,
@@ -74,6 +81,8 @@ void ShellController::LoadProxyList() {
       config_.read_list_ahead ? config_.read_list_ahead() : ReadAgentFile(config_.data_dir);
   const std::size_t unread = content ? content->unread_lines : 0;
   const std::string unread_copy = content ? content->unread_copy : std::string();
+  const bool utf8_note = content && (!content->utf8_copy.empty() || content->utf8_copy_failed);
+  const std::string utf8_text = utf8_note ? Utf8ReadingNote(*content) : std::string();
   if (!FillFromAgentRows(list_, std::move(content))) return;
   const int count = list_.ListCount();
   // A status set by an earlier step (the restored system proxy) has priority.
@@ -84,6 +93,8 @@ void ShellController::LoadProxyList() {
   if (unread > 0)
     state_.SetText(control::kStatusLine,
                    state_.Text(control::kStatusLine) + "  " + UnreadLinesNote(unread, unread_copy));
+  if (utf8_note)
+    state_.SetText(control::kStatusLine, state_.Text(control::kStatusLine) + "  " + utf8_text);
   Announce(state_, WindowEvent::kRowsAdded);
   state_.SetCount(Counter::kList, count);
 }

@@ -9,6 +9,7 @@
 #include "update/detached_process.h"
 #include "update/download_progress.h"
 #include "update/download_target.h"
+#include "update/file_digest.h"
 
 namespace lumvex {
 namespace {
@@ -24,6 +25,10 @@ double SteadySeconds() {
 std::string NewVersionNotice(std::string_view title, std::string_view new_version) {
   return "发现新版本，请及时更新！\r\n\r\n当前版本：" + std::string(title) +
          "   \r\n\r\n新  版  本：" + std::string(new_version) + "    ";
+}
+
+std::string RunNowQuestion(std::string_view path) {
+  return std::string(kRunNowQuestion) + std::string(kSavedAtText) + std::string(path);
 }
 
 UpdateController::UpdateController(UiThread& ui, MainWindowState& state, ShellController& shell,
@@ -178,19 +183,48 @@ bool UpdateController::TargetIsRunningProgram(const std::string& path) const {
          target.st_dev == running.st_dev && target.st_ino == running.st_ino;
 }
 
-void UpdateController::StartUpdateDownload() {
-  const std::optional<std::string> target = update::DownloadTargetPath(
-      config_.run_directory, fields_.new_version, config_.executable_suffix);
-  if (!target || TargetIsRunningProgram(*target)) {
+std::optional<std::string> UpdateController::ChooseTarget() {
+  const std::optional<std::string> named = update::DownloadTargetPath(
+      config_.download_directory, fields_.new_version, config_.executable_suffix);
+  if (!named || TargetIsRunningProgram(*named)) {
     prompts_.ShowMessage(kProgramName, kUnusableNameMessage, MessageButtons::kOk,
                          MessageIcon::kWarning);
-    return;
+    return std::nullopt;
   }
+  if (!update::EnsureDownloadFolder(config_.download_directory)) {
+    prompts_.ShowMessage(kProgramName,
+                         std::string(kNoDownloadFolderMessage) + config_.download_directory,
+                         MessageButtons::kOk, MessageIcon::kWarning);
+    return std::nullopt;
+  }
+  const std::optional<std::string> target =
+      update::FreeTargetPath(*named, config_.executable_suffix);
+  if (!target) {
+    prompts_.ShowMessage(kProgramName, kUnusableNameMessage, MessageButtons::kOk,
+                         MessageIcon::kWarning);
+  }
+  return target;
+}
+
+void UpdateController::StartUpdateDownload() {
   if (!update::IsDownloadAddressAllowed(download_address_)) {
     prompts_.ShowMessage(kProgramName, kUnusableAddressMessage, MessageButtons::kOk,
                          MessageIcon::kWarning);
     return;
   }
+  // The digest is optional; one that is there but cannot be a SHA-256 stops the download, as
+  // the check it asks for could not be made.
+  std::optional<std::string> sha256;
+  if (!update::IsBlank(fields_.sha256)) {
+    sha256 = update::ParseSha256(fields_.sha256);
+    if (!sha256) {
+      prompts_.ShowMessage(kProgramName, kUnusableDigestMessage, MessageButtons::kOk,
+                           MessageIcon::kWarning);
+      return;
+    }
+  }
+  const std::optional<std::string> target = ChooseTarget();
+  if (!target) return;
   target_path_ = *target;
   window_.Change([](update::UpdateWindowView& view) {
     view.exit_enabled = false;
@@ -201,6 +235,7 @@ void UpdateController::StartUpdateDownload() {
   update::TaskParam task;
   task.address = download_address_;
   task.target_path = target_path_;
+  task.expected_sha256 = sha256.value_or(std::string());
   std::weak_ptr<bool> alive = alive_;
   task.on_event = [this, alive](int code, std::int64_t value) {
     return alive.expired() ? 0 : OnDownloadEvent(code, value);
@@ -244,8 +279,9 @@ int UpdateController::OnDownloadEvent(int code, std::int64_t value) {
       window_.Change([total, elapsed](update::UpdateWindowView& view) {
         update::ShowDownloadCompleted(view, total, elapsed);
       });
-      const MessageAnswer answer = prompts_.ShowMessage(
-          kProgramName, kRunNowQuestion, MessageButtons::kYesNo, MessageIcon::kQuestion);
+      const MessageAnswer answer =
+          prompts_.ShowMessage(kProgramName, RunNowQuestion(target_path_), MessageButtons::kYesNo,
+                               MessageIcon::kQuestion);
       if (answer == MessageAnswer::kYes) {
         window_.Change(
             [](update::UpdateWindowView& view) { view.percent_text = std::string(kStartingText); });
@@ -260,6 +296,10 @@ int UpdateController::OnDownloadEvent(int code, std::int64_t value) {
     case update::kEventFailed:
       window_.Change([](update::UpdateWindowView& view) { update::ShowDownloadFailed(view); });
       restore_main_window_on_close_ = true;
+      if (value == update::kFailedDigest) {
+        prompts_.ShowMessage(kProgramName, kDigestMismatchMessage, MessageButtons::kOk,
+                             MessageIcon::kWarning);
+      }
       break;
     default:
       break;

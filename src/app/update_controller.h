@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,11 +28,20 @@ inline constexpr std::string_view kStartingText = "正在自动运行请稍等..
 inline constexpr std::string_view kUnusableNameMessage = "新版本的名称不能用作文件名，无法下载！  ";
 inline constexpr std::string_view kUnusableAddressMessage =
     "下载地址无效，只能从 http 或 https 地址下载！  ";
+inline constexpr std::string_view kUnusableDigestMessage =
+    "更新页的SHA256校验值无效（应为64位十六进制数），无法下载！  ";
+inline constexpr std::string_view kDigestMismatchMessage =
+    "下载的文件与更新页的SHA256校验值不符，已删除，未运行！  ";
+inline constexpr std::string_view kNoDownloadFolderMessage = "无法创建下载文件夹：";
+// Follows kRunNowQuestion: where the new version was saved.
+inline constexpr std::string_view kSavedAtText = "\r\n\r\n新版本已保存到：";
 
 struct UpdateConfig {
   std::string manifest_url;    // UpdateManifestAddress
   std::string file_share_url;  // opened by "网盘更新"
-  std::string run_directory;   // the downloaded program goes here
+  // The folder of its own the downloaded program goes into ("updates" in the data directory),
+  // created when missing; a download never replaces a file there or anywhere else.
+  std::string download_directory;
   std::string executable_suffix;
   std::string title = std::string(kMainWindowTitle);  // the running version
   // The running executable; a download never replaces it.
@@ -47,6 +57,8 @@ struct UpdateConfig {
 
 // The message text of the start-up notice.
 std::string NewVersionNotice(std::string_view title, std::string_view new_version);
+// The question asked when the download is complete, with the place of the new file.
+std::string RunNowQuestion(std::string_view path);
 
 class UpdateController {
  public:
@@ -95,6 +107,9 @@ class UpdateController {
   void NotifyNewVersion();
   void FillUpdateWindow(const update::ManifestPage& page);
   bool TargetIsRunningProgram(const std::string& path) const;
+  // The path the download goes to, the folder created; nullopt (after saying why) when there is
+  // none.
+  std::optional<std::string> ChooseTarget();
 
   UiThread& ui_;
   MainWindowState& state_;

@@ -7,8 +7,8 @@
 
 #include "proxylist/proxy_line_parser.h"
 #include "text/codec.h"
+#include "text/encoding_guess.h"
 #include "text/text_util.h"
-#include "text/utf8_sniffer.h"
 
 namespace lumvex {
 namespace {
@@ -152,7 +152,7 @@ AddressReadSummary ReadAddressLines(std::string_view bytes, LineEncoding encodin
 std::optional<bool> SniffUtf8(std::istream& in) {
   const std::istream::pos_type start = in.tellg();
   if (start == std::istream::pos_type(-1)) return std::nullopt;
-  text::Utf8Sniffer sniffer;
+  text::EncodingGuess guess;
   std::vector<char> buffer(64 * 1024);
   bool failed = false;
   bool first = true;
@@ -167,13 +167,13 @@ std::optional<bool> SniffUtf8(std::istream& in) {
     }
     first = false;
     const std::size_t nul = piece.find('\0');
-    sniffer.Feed(piece.substr(0, nul));
-    if (nul != std::string_view::npos || sniffer.Broken()) break;
+    guess.Feed(piece.substr(0, nul));
+    if (nul != std::string_view::npos || guess.Broken()) break;
   }
   in.clear();
   in.seekg(start);
   if (in.fail()) return std::nullopt;
-  return bom || sniffer.LooksLikeUtf8();
+  return bom || guess.ReadsAsUtf8();
 }
 
 }  // namespace lumvex

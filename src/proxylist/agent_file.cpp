@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/file_io.h"
+#include "proxylist/proxy_line_parser.h"
 #include "text/codec.h"
 #include "text/text_util.h"
 
@@ -75,13 +76,32 @@ bool ParseLine(std::string_view line, std::vector<CompactRow>& rows) {
   return true;
 }
 
-// The file's bytes for the text: GBK, unless those GBK bytes would read back as UTF-8 (a few
-// Chinese characters in a row, or an unreadable byte saved as "?" in an otherwise such file);
-// then UTF-8 with a byte-order mark, the only way the same rows load again.
+// The file's bytes for the text: always GBK (GB18030 sequences for what GBK lacks), never a
+// byte-order mark, which other readers of the file would show as a stray character. A first
+// cell starting with 锘 and a character whose lead byte is BF would begin the file with the
+// bytes of a UTF-8 byte-order mark and make it read as UTF-8: a space goes first, which reading
+// trims off the cell again.
 std::string EncodeListText(const std::string& text) {
   std::string gbk = text::EncodeGbk(text);
-  if (!text::LooksLikeUtf8(gbk)) return gbk;
-  return std::string("\xEF\xBB\xBF") + text;
+  if (gbk.starts_with("\xEF\xBB\xBF")) gbk.insert(0, 1, ' ');
+  return gbk;
+}
+
+// The name of one of the list's copies for that local time.
+std::string CopyName(DataFile copy, const std::tm& local) {
+  char name[128];
+  const std::string pattern(FileNameOf(copy));
+  const std::size_t length = std::strftime(name, sizeof name, pattern.c_str(), &local);
+  return std::string(name, length);
+}
+
+// Writes `bytes` to the copy's name for the present local time; the name, or empty on failure.
+std::string KeepCopy(const DataDir& data_dir, DataFile copy, const std::string& bytes) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const std::string name = CopyName(copy, local);
+  return WriteWholeFile(data_dir.FilePath(name), bytes) ? name : std::string();
 }
 
 }  // namespace
@@ -170,12 +190,17 @@ std::vector<std::string_view> CutAtLineEnds(std::string_view bytes) {
 
 AgentFileContent ParseAgentFile(std::string_view bytes) {
   // One decision for the whole file: a hand-edited list saved as UTF-8 (with or without a
-  // byte-order mark) is read as UTF-8; anything else is GBK, as the program writes it.
+  // byte-order mark, which earlier versions also wrote) is read as UTF-8 when that reading makes
+  // more sense than GBK's; anything else is GBK, as the program writes it.
   const bool utf8 = text::LooksLikeUtf8(bytes);
   constexpr std::string_view kBom = "\xEF\xBB\xBF";
   if (bytes.starts_with(kBom)) bytes.remove_prefix(kBom.size());
   const std::vector<std::string_view> pieces = CutAtLineEnds(bytes);
-  if (pieces.size() == 1) return ParseChunk(pieces.front(), utf8);
+  if (pieces.size() == 1) {
+    AgentFileContent content = ParseChunk(pieces.front(), utf8);
+    content.read_as_utf8 = utf8;
+    return content;
+  }
 
   std::vector<AgentFileContent> parsed(pieces.size());
   std::vector<std::thread> helpers;
@@ -206,6 +231,7 @@ AgentFileContent ParseAgentFile(std::string_view bytes) {
     parsed[i].rows = {};  // its memory back before the next piece's rows are moved
     content.unread_lines += parsed[i].unread_lines;
   }
+  content.read_as_utf8 = utf8;
   return content;
 }
 
@@ -214,11 +240,10 @@ std::vector<ProxyEntry> ParseAgentText(std::string_view bytes) {
 }
 
 std::string UnreadCopyName(const std::tm& local) {
-  char name[128];
-  const std::string pattern(FileNameOf(DataFile::kUnreadListCopy));
-  const std::size_t length = std::strftime(name, sizeof name, pattern.c_str(), &local);
-  return std::string(name, length);
+  return CopyName(DataFile::kUnreadListCopy, local);
 }
+
+std::string Utf8CopyName(const std::tm& local) { return CopyName(DataFile::kUtf8ListCopy, local); }
 
 std::string AgentFilePath(const DataDir& data_dir) { return data_dir.PathOf(DataFile::kProxyList); }
 
@@ -243,14 +268,16 @@ std::optional<AgentFileContent> ReadAgentFile(const DataDir& data_dir) {
   std::optional<std::string> bytes = ReadWholeFile(path);
   if (!bytes) return std::nullopt;
   AgentFileContent content = ParseAgentFile(*bytes);
+  // The next save writes only the rows that were read; the lines skipped would be gone for good,
+  // so the file as it was is kept beside it first.
   if (content.unread_lines > 0) {
-    // The next save writes only the rows that were read; the lines skipped would be gone for
-    // good, so the file as it was is kept beside it first.
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    const std::string name = UnreadCopyName(local);
-    if (WriteWholeFile(data_dir.FilePath(name), *bytes)) content.unread_copy = name;
+    content.unread_copy = KeepCopy(data_dir, DataFile::kUnreadListCopy, *bytes);
+  }
+  // The next save writes GBK. Were the file GBK after all (short GBK words can be valid UTF-8),
+  // the rows shown and saved would be wrong, so bytes that GBK could read are kept as they were.
+  if (content.read_as_utf8 && IsValidGbk(*bytes)) {
+    content.utf8_copy = KeepCopy(data_dir, DataFile::kUtf8ListCopy, *bytes);
+    content.utf8_copy_failed = content.utf8_copy.empty();
   }
   return content;
 }

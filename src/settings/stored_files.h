@@ -17,6 +17,8 @@ namespace lumvex {
 enum class DataFile {
   kProxyList,       // the proxy list
   kUnreadListCopy,  // a list file kept as it was because some of its lines could not be read
+  kUtf8ListCopy,    // a list file kept as it was because it was read as UTF-8 though it is also
+                    // valid GBK: the next save writes GBK, and the guess may have been wrong
   kFetchCount,      // number of proxies to fetch (编辑框2)
   kThreadCount,     // worker thread count (编辑框1)
   kTray,            // start minimised to the tray (选择框2)
@@ -30,8 +32,7 @@ enum class DataFile {
 };
 
 enum class FileFormat {
-  kProxyList,  // GBK rows "a | b | c | d | e | f" joined by "\r\n" (UTF-8 with a byte-order
-               // mark when the GBK bytes would read back as UTF-8)
+  kProxyList,  // GBK rows "a | b | c | d | e | f" joined by "\r\n"
   kCopy,       // the bytes of another file, as they were
   kWholeText,  // the whole file is one GBK text as typed, no line end
   kGbkIni,     // GBK private-profile text: "[section]" and "key=value" lines ending in "\r\n"
@@ -62,12 +63,16 @@ struct StoredKey {
 
 struct StoredFile {
   DataFile id;
-  // The file's name; for kUnreadListCopy a strftime pattern of the local time of the copy.
+  // The file's name; for the two list copies a strftime pattern of the local time of the copy.
   std::string_view name;
   FileFormat format;
   // INI files only: their keys (the unused places have an empty section).
   std::array<StoredKey, 3> keys{};
 };
+
+// The folder in the data directory that downloaded new versions go into, each under a name of
+// its own (never over a file already there).
+inline constexpr std::string_view kUpdatesFolderName = "updates";
 
 inline constexpr std::string_view kYes = "yes";
 inline constexpr std::string_view kNo = "no";
@@ -79,9 +84,10 @@ inline constexpr std::string_view kDefaultProxyListUrl =
 
 // One line a file (two for a file of two keys), so it reads as the table it is.
 // clang-format off
-inline constexpr std::array<StoredFile, 12> kStoredFiles = {{
+inline constexpr std::array<StoredFile, 13> kStoredFiles = {{
     {DataFile::kProxyList,      "The agent",                      FileFormat::kProxyList},
     {DataFile::kUnreadListCopy, "The agent.unread-%Y%m%d-%H%M%S", FileFormat::kCopy},
+    {DataFile::kUtf8ListCopy,   "The agent.utf8-%Y%m%d-%H%M%S",   FileFormat::kCopy},
     {DataFile::kFetchCount,     "agent number",                   FileFormat::kWholeText},
     {DataFile::kThreadCount,    "thread",                         FileFormat::kWholeText},
     {DataFile::kTray,           "tray",                           FileFormat::kGbkIni,
@@ -160,5 +166,6 @@ static_assert(stored_files_check::InOrder(), "kStoredFiles follows the order of 
 static_assert(stored_files_check::EveryKeyOnce(), "every SettingKey has one place in the table");
 // The copy keeps the list file's name in front, so a person finds it beside the list.
 static_assert(FileNameOf(DataFile::kUnreadListCopy).starts_with(FileNameOf(DataFile::kProxyList)));
+static_assert(FileNameOf(DataFile::kUtf8ListCopy).starts_with(FileNameOf(DataFile::kProxyList)));
 
 }  // namespace lumvex

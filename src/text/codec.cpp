@@ -12,7 +12,7 @@
 #include <limits>
 #include <memory>
 
-#include "text/utf8_sniffer.h"
+#include "text/encoding_guess.h"
 
 namespace lumvex::text {
 namespace {
@@ -295,9 +295,9 @@ std::string EncodeGbk(std::string_view utf8) {
 bool LooksLikeUtf8(std::string_view bytes) {
   constexpr std::string_view kBom = "\xEF\xBB\xBF";
   if (bytes.starts_with(kBom)) return true;
-  Utf8Sniffer sniffer;
-  sniffer.Feed(bytes);
-  return sniffer.LooksLikeUtf8();
+  EncodingGuess guess;
+  guess.Feed(bytes);
+  return guess.ReadsAsUtf8();
 }
 
 std::string DecodeGbkOrUtf8(std::string_view bytes) {

@@ -15,8 +15,8 @@ std::string DecodeGbk(std::string_view gbk);
 std::string EncodeGbk(std::string_view utf8);
 
 // Bytes of a text file or page that is GBK unless it shows itself to be UTF-8: a UTF-8 byte-order
-// mark (dropped), or bytes that are all valid UTF-8 and hold non-ASCII bytes (real GBK text is
-// almost never valid UTF-8).
+// mark (dropped), or bytes that are all valid UTF-8, hold non-ASCII bytes and make more sense
+// read as UTF-8 than as GBK (EncodingGuess): short GBK words are often valid UTF-8 too.
 std::string DecodeGbkOrUtf8(std::string_view bytes);
 // Whether DecodeGbkOrUtf8 reads `bytes` as UTF-8.
 bool LooksLikeUtf8(std::string_view bytes);

@@ -1,5 +1,5 @@
 // Tells, over bytes fed in pieces, whether they are all well-formed UTF-8 and whether any of them
-// is non-ASCII: the test that picks UTF-8 over GBK for a text read as a stream.
+// is non-ASCII: the first test of EncodingGuess, which picks UTF-8 or GBK for a text.
 #pragma once
 
 #include <string_view>
@@ -27,8 +27,6 @@ class Utf8Sniffer {
   bool NonAscii() const { return non_ascii_; }
   // A byte already broke the UTF-8 form: feeding more cannot make the text valid.
   bool Broken() const { return !valid_; }
-  // Valid and holding non-ASCII bytes: such text is read as UTF-8.
-  bool LooksLikeUtf8() const { return Valid() && NonAscii(); }
 
  private:
   bool valid_ = true;

@@ -1,11 +1,18 @@
 #include "update/download_target.h"
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
 #include "text/text_util.h"
 
 namespace lumvex::update {
 namespace {
 
 constexpr std::size_t kMaxNameBytes = 200;
+constexpr int kMaxNumberedNames = 100;
 
 }  // namespace
 
@@ -29,14 +36,41 @@ std::string SafeFileNameOf(std::string_view title) {
   return name;
 }
 
-std::optional<std::string> DownloadTargetPath(std::string_view run_directory,
-                                              std::string_view title,
+std::optional<std::string> DownloadTargetPath(std::string_view folder, std::string_view title,
                                               std::string_view executable_suffix) {
   const std::string name = SafeFileNameOf(title);
   if (name.empty()) return std::nullopt;
-  std::string directory(run_directory);
+  std::string directory(folder);
   if (directory.empty() || directory.back() != '/') directory += '/';
   return directory + name + std::string(executable_suffix);
+}
+
+std::optional<std::string> FreeTargetPath(const std::string& path,
+                                          std::string_view executable_suffix,
+                                          const std::function<bool(const std::string&)>& taken) {
+  if (!taken(path)) return path;
+  const std::string suffix(executable_suffix);
+  const std::string stem =
+      path.ends_with(suffix) ? path.substr(0, path.size() - suffix.size()) : path;
+  for (int n = 2; n <= kMaxNumberedNames; ++n) {
+    std::string numbered = stem + " (" + std::to_string(n) + ")" + suffix;
+    if (!taken(numbered)) return numbered;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> FreeTargetPath(const std::string& path,
+                                          std::string_view executable_suffix) {
+  return FreeTargetPath(path, executable_suffix, [](const std::string& name) {
+    struct stat entry {};
+    return lstat(name.c_str(), &entry) == 0;
+  });
+}
+
+bool EnsureDownloadFolder(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  return std::filesystem::is_directory(folder, error);
 }
 
 bool IsDownloadAddressAllowed(std::string_view address) {

@@ -1,7 +1,9 @@
-// Where a downloaded new version goes: a file in the run directory named after the new version's
-// title, made safe so that no title can lead outside that directory.
+// Where a downloaded new version goes: a file in a folder of its own ("updates" in the data
+// directory) named after the new version's title, made safe so that no title can lead outside
+// that folder, and never the name of a file that is already there.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,10 +15,23 @@ namespace lumvex::update {
 // usable is left.
 std::string SafeFileNameOf(std::string_view title);
 
-// run_directory + "/" + SafeFileNameOf(title) + suffix; nullopt when the safe name is empty.
-std::optional<std::string> DownloadTargetPath(std::string_view run_directory,
-                                              std::string_view title,
+// directory + "/" + SafeFileNameOf(title) + suffix; nullopt when the safe name is empty.
+std::optional<std::string> DownloadTargetPath(std::string_view directory, std::string_view title,
                                               std::string_view executable_suffix);
+
+// `path` when `taken` says no file has that name, else the first of "NAME (2)SUFFIX",
+// "NAME (3)SUFFIX", ... that is free (the suffix kept at the end); nullopt when the first hundred
+// are all taken. A download never replaces a file, not even an earlier download.
+std::optional<std::string> FreeTargetPath(const std::string& path,
+                                          std::string_view executable_suffix,
+                                          const std::function<bool(const std::string&)>& taken);
+
+// FreeTargetPath against the file system: any entry counts as taken, a dangling link too.
+std::optional<std::string> FreeTargetPath(const std::string& path,
+                                          std::string_view executable_suffix);
+
+// Creates the download folder (and its parents) when missing; true when it exists afterwards.
+bool EnsureDownloadFolder(const std::string& folder);
 
 // Only http:// and https:// addresses with a host and without spaces or control characters.
 bool IsDownloadAddressAllowed(std::string_view address);

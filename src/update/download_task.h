@@ -12,12 +12,23 @@ namespace lumvex::update {
 enum DownloadEvent : int {
   kEventTotalSize = 3,  // value: the size of the file in bytes
   kEventComplete = 4,   // value: the bytes written; the file is in place under its name
-  kEventFailed = 8,     // value: the libcurl result code, or -1 for a local failure
+  kEventFailed = 8,     // value: the libcurl result code, or one of DownloadFailure
+};
+
+// Values of kEventFailed besides libcurl's result codes.
+enum DownloadFailure : int {
+  kFailedLocally = -1,    // the file could not be written or put in place
+  kFailedDigest = -2,     // the file's SHA-256 differs from the expected one; it was deleted
+  kFailedNameTaken = -3,  // a file of the target's name appeared meanwhile; it was left alone
 };
 
 struct TaskParam {
   std::string address;      // http:// or https:// only
-  std::string target_path;  // the file to create; written under a temporary name first
+  std::string target_path;  // the file to create; written under a temporary name first and
+                            // never put over an existing file
+  // The SHA-256 the file must have (64 lower-case hex digits), or empty for no check. A file
+  // that differs is deleted and never made executable.
+  std::string expected_sha256;
   // Runs on the UI thread; the result is ignored (the program returns 0).
   std::function<int(int code, std::int64_t value)> on_event;
   // Numeric task settings, in record order, with the component's defaults.

@@ -5,13 +5,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "http/curl_global.h"
 #include "text/text_util.h"
+#include "update/file_digest.h"
 
 namespace lumvex::update {
 namespace {
@@ -35,6 +38,19 @@ std::string TemporaryPattern(const std::string& target) {
   const std::string directory = slash == std::string::npos ? "." : target.substr(0, slash);
   const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
   return directory + "/." + name + ".download-XXXXXX";
+}
+
+// Gives `temporary` the name `target` unless a file of that name exists (errno EEXIST then):
+// an update must never replace a file it did not create.
+bool PlaceWithoutReplacing(const std::string& temporary, const std::string& target) {
+  if (renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without that rename: a hard link fails on an existing name just the same.
+  if (link(temporary.c_str(), target.c_str()) != 0) return false;
+  unlink(temporary.c_str());
+  return true;
 }
 
 }  // namespace
@@ -195,7 +211,7 @@ void Downloader::Run(TaskParam task) {
       unlink(temporary.c_str());
     }
     running_.store(false);
-    Emit(task, kEventFailed, -1);
+    Emit(task, kEventFailed, kFailedLocally);
     return;
   }
   std::setvbuf(file, nullptr, _IOFBF, static_cast<size_t>(std::max(512L, task.write_buffer_bytes)));
@@ -214,15 +230,26 @@ void Downloader::Run(TaskParam task) {
   bool whole = code == CURLE_OK && !cancel_.load();
   if (std::fflush(file) != 0 || fsync(fileno(file)) != 0) whole = false;
   if (std::fclose(file) != 0) whole = false;
-  const bool placed = whole && chmod(temporary.c_str(), 0755) == 0 &&
-                      std::rename(temporary.c_str(), task.target_path.c_str()) == 0;
+  int failure = code == CURLE_OK ? kFailedLocally : static_cast<int>(code);
+  // Checked before the run bit is set and before the file gets its name: a file that is not the
+  // one published is never left where it could be started.
+  if (whole && !task.expected_sha256.empty() &&
+      FileSha256(temporary) != std::optional<std::string>(task.expected_sha256)) {
+    whole = false;
+    failure = kFailedDigest;
+  }
+  bool placed = false;
+  if (whole && chmod(temporary.c_str(), 0755) == 0) {
+    placed = PlaceWithoutReplacing(temporary, task.target_path);
+    if (!placed && errno == EEXIST) failure = kFailedNameTaken;
+  }
   if (!placed) unlink(temporary.c_str());
   // Not running any more before the event arrives, so its handler may start the next task.
   running_.store(false);
   if (placed) {
     Emit(task, kEventComplete, received);
   } else {
-    Emit(task, kEventFailed, code == CURLE_OK ? -1 : static_cast<std::int64_t>(code));
+    Emit(task, kEventFailed, failure);
   }
 }
 

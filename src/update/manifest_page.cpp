@@ -90,6 +90,7 @@ UpdateFields ReadUpdateFields(const ManifestPage& page) {
     fields.notes[i] = page.Field(NoteFieldNames()[i]);
   }
   fields.download_address = page.Field("下载地址");
+  fields.sha256 = page.Field(kSha256FieldName);
   return fields;
 }
 

@@ -26,6 +26,9 @@ bool IsBlank(std::string_view utf8);
 // The text without ASCII and full-width spaces.
 std::string WithoutSpaces(std::string_view utf8);
 
+// Name of the optional field with the SHA-256 of the download.
+inline constexpr std::string_view kSha256FieldName = "SHA256校验";
+
 // Names of the nine release-note fields: 更新说明一 ... 更新说明九.
 const std::array<std::string, 9>& NoteFieldNames();
 
@@ -46,12 +49,15 @@ class ManifestPage {
   std::string bytes_;
 };
 
-// The update window's twelve texts, each empty when absent from the page.
+// The update window's twelve texts and the download's digest, each empty when absent from the
+// page.
 struct UpdateFields {
   std::string old_version;           // 旧版本
   std::string new_version;           // 新版本
   std::array<std::string, 9> notes;  // 更新说明一 ... 更新说明九
   std::string download_address;      // 下载地址
+  // SHA256校验: the SHA-256 of the file at 下载地址, 64 hex digits; optional.
+  std::string sha256;
 
   friend bool operator==(const UpdateFields&, const UpdateFields&) = default;
 };

@@ -151,6 +151,32 @@ TEST_F(ShellControllerTest, MalformedListFileLoadsWhatItCan) {
             ReadWholeFile(AgentFilePath(lumvex::DataDir(DataDir()))));
 }
 
+TEST_F(ShellControllerTest, ListReadAsUtf8ThatGbkCouldReadIsNamedOnce) {
+  ASSERT_TRUE(EnsureDirectory(DataDir()));
+  // 本地测试 in UTF-8 is also GBK: the next save writes GBK, so the bytes are kept.
+  const std::string original = "1.1.1.1 | 81 | HTTP |  | 本地测试 | ";
+  ASSERT_TRUE(WriteWholeFile(AgentFilePath(lumvex::DataDir(DataDir())), original));
+  ShellController& shell = Controller();
+  OnUi([&] { shell.StartupSequence(); });
+  ASSERT_EQ(list_.ListCount(), 1);
+  EXPECT_EQ(list_.GetCell(0, kColLocation), "本地测试");
+  const std::string status = state_.Text(control::kStatusLine);
+  const std::string before =
+      "上次代理IP：1个  IE：http=无代理  列表文件按UTF-8读取，原文件已另存为“";
+  ASSERT_TRUE(status.starts_with(before)) << status;
+  const std::string copy = status.substr(before.size(), status.size() - before.size() - 3);
+  EXPECT_TRUE(copy.starts_with("The agent.utf8-")) << copy;
+  EXPECT_EQ(ReadWholeFile(DataDir() + "/" + copy), original);
+
+  // Saved as GBK, the list reads as GBK at the next start and nothing more is said.
+  ASSERT_TRUE(SaveAgentFile(list_, lumvex::DataDir(DataDir())));
+  state_.SetText(control::kStatusLine, "");
+  ShellController& second = Controller();
+  OnUi([&] { second.StartupSequence(); });
+  EXPECT_EQ(list_.GetCell(0, kColLocation), "本地测试");
+  EXPECT_EQ(state_.Text(control::kStatusLine), "上次代理IP：1个  IE：http=无代理");
+}
+
 TEST_F(ShellControllerTest, EmptyListFileStillCountsAsLoaded) {
   WriteListFile("");
   ShellController& shell = Controller();

@@ -181,15 +181,42 @@ TEST(AgentTextTest, CharactersOutsideGbkTravelAsGb18030) {
   EXPECT_EQ(ParseAgentText(bytes), rows);
 }
 
-// 锘縪 in GBK is EF BB BF 6F, a UTF-8 byte-order mark and "o": such bytes must not make the saved
-// file read as UTF-8 and come back as other text.
-TEST(AgentTextTest, RowsWhoseGbkBytesLookLikeUtf8LoadBackTheSame) {
-  const Rows cases[] = {{Entry("锘縪", "80", "", "", "", "")},
-                        {Entry("1.2.3.4", "80", "", "", "锘縪", "")},
-                        {Entry("1.2.3.4", "80", "成功", "", "锘縪", "")}};
-  for (const Rows& rows : cases) {
-    EXPECT_EQ(ParseAgentText(FormatAgentText(rows)), rows) << rows[0].cells[kColLocation];
+// Rows whose GBK bytes are also valid UTF-8 are saved as GBK all the same, without a byte-order
+// mark, and load back the same. 锘縪 in GBK is EF BB BF 6F, a UTF-8 byte-order mark and "o".
+TEST(AgentTextTest, RowsWhoseGbkBytesLookLikeUtf8AreSavedAsGbkAndLoadBack) {
+  struct Case {
+    Rows rows;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {{Entry("1.2.3.4", "8080", "HTTP", "0.35", "未知", "1")},
+       "1.2.3.4 | 8080 | HTTP | 0.35 | \xCE\xB4\xD6\xAA | 1"},
+      {{Entry("1.2.3.4", "80", "", "", "平台", ""), Entry("5.6.7.8", "81", "", "", "学校", "")},
+       "1.2.3.4 | 80 |  |  | \xC6\xBD\xCC\xA8 | \r\n5.6.7.8 | 81 |  |  | \xD1\xA7\xD0\xA3 | "},
+      {{Entry("1.2.3.4", "80", "", "", "锘縪", "")}, "1.2.3.4 | 80 |  |  | \xEF\xBB\xBF\x6F | "},
+      // The file would start with a byte-order mark's bytes: a space goes first.
+      {{Entry("锘縪", "80", "", "", "", "")}, " \xEF\xBB\xBF\x6F | 80 |  |  |  | "},
+      {{Entry("1.2.3.4", "80", "成功", "", "锘縪", "")},
+       "1.2.3.4 | 80 | \xB3\xC9\xB9\xA6 |  | \xEF\xBB\xBF\x6F | "},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FormatAgentText(c.rows), c.bytes) << c.bytes;
+    const AgentFileContent content = ParseAgentFile(c.bytes);
+    EXPECT_EQ(ToEntries(content.rows), c.rows) << c.bytes;
+    EXPECT_FALSE(content.read_as_utf8) << c.bytes;
   }
+}
+
+// Earlier versions saved such rows as UTF-8 behind a byte-order mark; those files still load.
+TEST(AgentTextTest, FilesWithAByteOrderMarkStillLoad) {
+  const AgentFileContent content = ParseAgentFile(
+      "\xEF\xBB\xBF"
+      "1.2.3.4 | 8080 | HTTP | 0.35 | 未知 | 1\r\n5.6.7.8 | 80");
+  EXPECT_EQ(ToEntries(content.rows), (Rows{Entry("1.2.3.4", "8080", "HTTP", "0.35", "未知", "1"),
+                                           Entry("5.6.7.8", "80", "", "", "", "")}));
+  EXPECT_TRUE(content.read_as_utf8);
+  EXPECT_EQ(FormatAgentText(content.rows),
+            "1.2.3.4 | 8080 | HTTP | 0.35 | \xCE\xB4\xD6\xAA | 1\r\n5.6.7.8 | 80 |  |  |  | ");
 }
 
 class AgentFileTest : public ::testing::Test {
@@ -297,6 +324,46 @@ TEST_F(AgentFileTest, LoadOfAMalformedFileKeepsWhatItCanRead) {
   EXPECT_EQ(std::distance(fs::directory_iterator(data_dir_), fs::directory_iterator()), 1);
 }
 
+// A list read as UTF-8 that GBK could read too is kept as it was before the next save writes GBK;
+// one that only UTF-8 can read, or that is GBK, is not copied.
+TEST_F(AgentFileTest, FileReadAsUtf8ThatGbkCouldReadIsKeptBesideIt) {
+  struct Case {
+    std::string bytes;
+    bool copied;
+  };
+  const Case cases[] = {
+      // 本地测试 in UTF-8 is also GBK (鏈湴娴嬭瘯).
+      {"1.2.3.4 | 8080 | HTTP | 0.35 | 本地测试 | 1", true},
+      // 北京市 is nine bytes: its last byte has no GBK partner.
+      {"1.2.3.4 | 8080 | HTTP | 0.35 | 北京市 | 1", false},
+      {"1.2.3.4 | 8080 | HTTP | 0.35 | \xCE\xB4\xD6\xAA | 1", false},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(data_dir_);
+    fs::create_directory(data_dir_);
+    WriteFile(AgentFilePath(DataDir(data_dir_)), c.bytes);
+    std::optional<AgentFileContent> content = ReadAgentFile(DataDir(data_dir_));
+    ASSERT_TRUE(content);
+    EXPECT_FALSE(content->utf8_copy_failed);
+    const auto files = std::distance(fs::directory_iterator(data_dir_), fs::directory_iterator());
+    if (!c.copied) {
+      EXPECT_EQ(content->utf8_copy, "") << c.bytes;
+      EXPECT_EQ(files, 1) << c.bytes;
+      continue;
+    }
+    ASSERT_TRUE(content->utf8_copy.starts_with("The agent.utf8-")) << content->utf8_copy;
+    EXPECT_EQ(files, 2);
+    ASSERT_TRUE(FillFromAgentRows(list_, content));
+    ASSERT_TRUE(SaveAgentFile(list_, DataDir(data_dir_)));
+    EXPECT_EQ(ReadFile(data_dir_ + "/" + content->utf8_copy), c.bytes);
+    EXPECT_EQ(ReadFile(AgentFilePath(DataDir(data_dir_))), Gbk(c.bytes));
+    // The saved file is GBK and reads as GBK: no second copy.
+    content = ReadAgentFile(DataDir(data_dir_));
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->utf8_copy, "");
+  }
+}
+
 TEST(UnreadCopyNameTest, StampsDateAndTime) {
   std::tm local{};
   local.tm_year = 2026 - 1900;
@@ -306,6 +373,7 @@ TEST(UnreadCopyNameTest, StampsDateAndTime) {
   local.tm_min = 5;
   local.tm_sec = 9;
   EXPECT_EQ(UnreadCopyName(local), "The agent.unread-20261208-070509");
+  EXPECT_EQ(Utf8CopyName(local), "The agent.utf8-20261208-070509");
 }
 
 }  // namespace

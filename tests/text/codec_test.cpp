@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "text/utf8_sniffer.h"
+#include "text/encoding_guess.h"
 
 namespace lumvex::text {
 namespace {
@@ -206,7 +206,7 @@ TEST(GbkOrUtf8Test, PicksUtf8OnlyWhenTheBytesSaySo) {
   const Case cases[] = {
       // "北京" in GBK is not UTF-8.
       {"1.1.1.1:80#\xB1\xB1\xBE\xA9", "1.1.1.1:80#北京"},
-      // "本地测试" in UTF-8 is also valid GBK ("鏈湴娴嬭瘯"); UTF-8 wins.
+      // "本地测试" in UTF-8 is also valid GBK ("鏈湴娴嬭瘯"); UTF-8 makes more sense.
       {"1.1.1.1:80#本地测试\r\n", "1.1.1.1:80#本地测试\r\n"},
       {"\xEF\xBB\xBF"
        "1.1.1.1:80#本地",
@@ -222,11 +222,11 @@ TEST(GbkOrUtf8Test, PicksUtf8OnlyWhenTheBytesSaySo) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(DecodeGbkOrUtf8(c.bytes), c.text) << c.bytes;
-    // The sniffer fed byte by byte agrees with the whole-text decision (a byte-order mark aside).
+    // The guess fed byte by byte agrees with the whole-text decision (a byte-order mark aside).
     if (c.bytes.starts_with("\xEF\xBB\xBF")) continue;
-    Utf8Sniffer sniffer;
-    for (char b : c.bytes) sniffer.Feed(std::string_view(&b, 1));
-    EXPECT_EQ(sniffer.LooksLikeUtf8(), LooksLikeUtf8(c.bytes)) << c.bytes;
+    EncodingGuess guess;
+    for (char b : c.bytes) guess.Feed(std::string_view(&b, 1));
+    EXPECT_EQ(guess.ReadsAsUtf8(), LooksLikeUtf8(c.bytes)) << c.bytes;
   }
 }
 

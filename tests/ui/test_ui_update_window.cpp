@@ -81,7 +81,7 @@ class UpdateWindowTest : public QObject {
     // Nothing listens on port 1 of the loopback address: the download fails.
     FixedPage page(rig.ui, "新版本：【V2】新版本 下载地址：【http://127.0.0.1:1/new】下载地址");
     UpdateConfig config;
-    config.run_directory = rig.dir.path().toStdString();
+    config.download_directory = rig.dir.path().toStdString() + "/updates";
     UpdateController controller(rig.ui, rig.state, *rig.shell, rig.prompts, config, &page);
     UpdateWindow window(controller, rig.window.get());
     controller.OpenUpdateWindow();

@@ -43,7 +43,8 @@ trayer --edge top --align right --widthtype pixel --width 120 --height 24 \
   >"$work/trayer.log" 2>&1 &
 trayer_pid=$!
 
-# The program runs from a directory of its own, where the new version is saved beside it.
+# The program runs from a directory of its own; the new version is saved in the data directory's
+# updates folder.
 mkdir -p "$work/run" "$work/data"
 cp "$program" "$work/run/lumvexip"
 printf '1.2.3.4 | 8080 | HTTP | 0.5 | 北京 | 1天\r\n5.6.7.8 | 3128 | 成功 | 1.2 | 上海 | 2天' |
@@ -51,8 +52,10 @@ printf '1.2.3.4 | 8080 | HTTP | 0.5 | 北京 | 1天\r\n5.6.7.8 | 3128 | 成功 |
 touch -d "2001-01-01 00:00:00" "$work/data/The agent"
 was_written() { [ "$(stat -c %Y "$work/data/The agent")" -gt 978307200 ]; }
 
-# The new version is the program itself, sent at 8 MB/s so that the progress shows for a while.
+# The new version is the program itself, sent at 8 MB/s so that the progress shows for a while;
+# the manifest carries its SHA-256, which the download must match.
 "$servers" --download-file "$work/run/lumvexip" --rate 8000000 --max-seconds 300 \
+  --sha256 "$(sha256sum "$work/run/lumvexip" | cut -c1-64)" \
   >"$work/servers.log" 2>&1 &
 servers_pid=$!
 manifest_ready() { grep -q '^manifest ' "$work/servers.log" 2>/dev/null; }
@@ -78,8 +81,9 @@ upgrade_id() { xdotool search --name '^upgrade$' 2>/dev/null | head -1; }
 upgrade_shown() { [ -n "$(upgrade_id)" ]; }
 wait_for 20 upgrade_shown || fail "the update window did not open"
 
-new_file="$work/run/LumvexIP代理验证 V1.4"
-downloading() { ls -a "$work/run" | grep -q 'download-' || [ -e "$new_file" ]; }
+# The download goes into a folder of its own in the data directory, never beside the program.
+new_file="$work/data/updates/LumvexIP代理验证 V1.4"
+downloading() { ls -a "$work/data/updates" 2>/dev/null | grep -q 'download-' || [ -e "$new_file" ]; }
 # "立即更新" sits at the left of the window's bottom row; it becomes usable once the window's
 # own copy of the manifest has arrived, so the click is repeated until the download begins.
 started=no
@@ -95,7 +99,8 @@ file_whole() { [ -e "$new_file" ]; }
 wait_for 60 file_whole || fail "the new version was not saved"
 cmp -s "$new_file" "$work/run/lumvexip" || fail "the saved file differs from the one served"
 [ -x "$new_file" ] || fail "the saved file cannot be run"
-if ls -a "$work/run" | grep -q 'download-'; then fail "a temporary download file was left"; fi
+if ls -a "$work/data/updates" | grep -q 'download-'; then fail "a temporary download file was left"; fi
+[ "$(ls -A "$work/run")" = lumvexip ] || fail "the download wrote beside the program"
 
 wait_for 20 box_shown || fail "no question after the download"
 answer_box  # Yes: start the new version

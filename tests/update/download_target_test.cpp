@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <set>
+#include <string>
+
 namespace lumvex::update {
 namespace {
 
@@ -34,6 +38,31 @@ TEST(DownloadTargetTest, LongTitlesAreCutAtACharacterBoundary) {
   const std::string name = SafeFileNameOf(title);
   EXPECT_LE(name.size(), 200u);
   EXPECT_EQ(name.size() % 3, 0u);
+}
+
+// A name already in use gets a number before the suffix; nothing is ever put over a file.
+TEST(DownloadTargetTest, TakenNamesGetTheNextFreeNumber) {
+  struct Case {
+    std::string path;
+    std::string suffix;
+    std::set<std::string> taken;
+    std::optional<std::string> result;
+  };
+  std::set<std::string> all_taken = {"/u/V2"};
+  for (int n = 2; n <= 100; ++n) all_taken.insert("/u/V2 (" + std::to_string(n) + ")");
+  const Case cases[] = {
+      {"/u/notes.txt", "", {}, "/u/notes.txt"},
+      {"/u/notes.txt", "", {"/u/notes.txt"}, "/u/notes.txt (2)"},
+      {"/u/V2", "", {"/u/V2", "/u/V2 (2)", "/u/V2 (4)"}, "/u/V2 (3)"},
+      {"/u/V2.exe", ".exe", {"/u/V2.exe"}, "/u/V2 (2).exe"},
+      {"/u/V2", "", all_taken, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FreeTargetPath(c.path, c.suffix,
+                             [&c](const std::string& path) { return c.taken.count(path) > 0; }),
+              c.result)
+        << c.path;
+  }
 }
 
 TEST(DownloadTargetTest, OnlyHttpAndHttpsAddresses) {

@@ -7,6 +7,7 @@
 
 #include "platform/file_io.h"
 #include "temp_dir.h"
+#include "update/file_digest.h"
 #include "update/update_test_support.h"
 #include "update_servers/download_server.h"
 
@@ -35,10 +36,11 @@ class DownloaderTest : public ::testing::Test {
   }
 
   // Starts a download of `url` into "new" of the scratch directory; events are recorded.
-  void Start(const std::string& url, long attempts = 1) {
+  void Start(const std::string& url, long attempts = 1, const std::string& sha256 = "") {
     TaskParam task;
     task.address = url;
     task.target_path = Target();
+    task.expected_sha256 = sha256;
     task.attempts = attempts;
     task.retry_pause_ms = 10;
     task.on_event = [this](int code, std::int64_t value) {
@@ -82,6 +84,54 @@ TEST_F(DownloaderTest, ACompleteDownloadReportsItsSizeThenCompletion) {
   EXPECT_EQ(FileNames(dir_.path()), std::vector<std::string>{"new"});
   EXPECT_EQ(downloader_.BytesReceived(), 300000);
   EXPECT_FALSE(downloader_.Running());
+}
+
+// With a digest to match, only the published file is put in place and made executable; any
+// other is deleted and reported as such.
+TEST_F(DownloaderTest, ADigestThatDiffersDeletesTheFile) {
+  const std::string body = KnownBody(100000);
+  struct Case {
+    std::string sha256;
+    bool placed;
+  };
+  std::string wrong = Sha256Hex(body);
+  wrong[0] = wrong[0] == '0' ? '1' : '0';
+  const Case cases[] = {{Sha256Hex(body), true}, {wrong, false}, {Sha256Hex(""), false}};
+  DownloadServer server({body});
+  ASSERT_TRUE(server.Start());
+  for (const Case& c : cases) {
+    ui_.RunSync([&] { events_.clear(); });
+    RemoveFile(Target());
+    Start(server.Url(), 1, c.sha256);
+    ASSERT_TRUE(WaitForFinalEvent());
+    ui_.RunSync([&] {
+      EXPECT_EQ(events_.back().code, c.placed ? kEventComplete : kEventFailed) << c.sha256;
+      if (!c.placed) {
+        EXPECT_EQ(events_.back().value, kFailedDigest);
+      }
+    });
+    EXPECT_EQ(FileNames(dir_.path()),
+              c.placed ? std::vector<std::string>{"new"} : std::vector<std::string>{});
+  }
+}
+
+// A file that has the target's name (one that took it while the download ran) is left as it
+// was.
+TEST_F(DownloaderTest, AnExistingFileIsNeverReplaced) {
+  DownloadServer server({KnownBody(20000)});
+  ASSERT_TRUE(server.Start());
+  ASSERT_TRUE(WriteWholeFile(Target(), "notes"));
+  Start(server.Url());
+  ASSERT_TRUE(WaitForFinalEvent());
+  ui_.RunSync([&] {
+    EXPECT_EQ(events_.back().code, kEventFailed);
+    EXPECT_EQ(events_.back().value, kFailedNameTaken);
+  });
+  EXPECT_EQ(ReadWholeFile(Target()), "notes");
+  struct stat info {};
+  ASSERT_EQ(stat(Target().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & S_IXUSR, 0u);
+  EXPECT_EQ(FileNames(dir_.path()), std::vector<std::string>{"new"});
 }
 
 TEST_F(DownloaderTest, AConnectionCutMidBodyFailsAndLeavesNoFile) {

@@ -1,6 +1,7 @@
 #include "app/update_controller.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include "proxylist/agent_file.h"
 #include "support/scripted_prompts.h"
 #include "temp_dir.h"
+#include "update/file_digest.h"
 #include "update/update_test_support.h"
 #include "update_servers/download_server.h"
 #include "update_servers/manifest_server.h"
@@ -51,7 +53,7 @@ class UpdateControllerTest : public ::testing::Test {
     UpdateConfig config;
     config.manifest_url = manifest_url;
     config.file_share_url = "http://files.test/share";
-    config.run_directory = run_dir_.path();
+    config.download_directory = Updates();
     config.start_process = [this](const std::string& path, const std::vector<std::string>& args) {
       started_.push_back(path);
       started_args_ = args;
@@ -64,6 +66,9 @@ class UpdateControllerTest : public ::testing::Test {
                                                      real_source ? nullptr : &source_);
     return *controller_;
   }
+
+  // Downloads go into a folder of their own in the data directory.
+  std::string Updates() const { return run_dir_.File("data") + "/updates"; }
 
   void OnUi(const std::function<void()>& fn) {
     ASSERT_TRUE(ui_.RunSync(fn));
@@ -290,11 +295,12 @@ TEST_F(UpdatePathTest, YesStartsTheNewProgramAndTheOldOneSavesItsListAndEnds) {
   EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kMinimisedToTray);
   OnUi([&] { controller_->ShowDownloadProgress(); });
   ASSERT_TRUE(WaitForEnd());
-  const std::string target = run_dir_.File("LumvexIP代理验证 V1.4");
+  const std::string target = Updates() + "/LumvexIP代理验证 V1.4";
   EXPECT_EQ(ReadWholeFile(target), tools::KnownBody(200000));
   EXPECT_EQ(controller_->DownloadTotalBytes(), 200000);
   ASSERT_EQ(prompts_.messages.size(), 1u);
-  EXPECT_EQ(prompts_.messages[0].text, "程序更新完毕，是否现在重新运行？  ");
+  EXPECT_EQ(prompts_.messages[0].text,
+            "程序更新完毕，是否现在重新运行？  \r\n\r\n新版本已保存到：" + target);
   EXPECT_EQ(prompts_.messages[0].buttons, MessageButtons::kYesNo);
   EXPECT_EQ(prompts_.messages[0].icon, MessageIcon::kQuestion);
   // The completed state, then the new program started with this one's arguments.
@@ -324,7 +330,7 @@ TEST_F(UpdatePathTest, NoBringsTheMainWindowBackAndKeepsTheFile) {
   EXPECT_EQ(shell_->ExitCount(), 0);
   EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kNormal);
   EXPECT_FALSE(View().open);
-  EXPECT_TRUE(FileExists(run_dir_.File("V9")));
+  EXPECT_TRUE(FileExists(Updates() + "/V9"));
 }
 
 TEST_F(UpdatePathTest, AFailedDownloadSaysSoAndLetsTheUserLeave) {
@@ -341,7 +347,7 @@ TEST_F(UpdatePathTest, AFailedDownloadSaysSoAndLetsTheUserLeave) {
   EXPECT_FALSE(view.timer_running);
   EXPECT_TRUE(prompts_.messages.empty());
   EXPECT_EQ(static_cast<WindowMode>(state_.Value(control::kWindow)), WindowMode::kMinimisedToTray);
-  EXPECT_EQ(FileNames(run_dir_.path()), std::vector<std::string>{});
+  EXPECT_EQ(FileNames(Updates()), std::vector<std::string>{});
   // "退出更新" brings back the main window the download hid, once.
   OnUi([&] { controller_->CloseUpdateWindow(); });
   EXPECT_FALSE(View().open);
@@ -371,8 +377,8 @@ TEST_F(UpdatePathTest, HostileVersionTitlesNeverWriteOutsideTheRunDirectory) {
   prompts_.QueueAnswer(MessageAnswer::kNo);
   OpenAndDownload();
   ASSERT_TRUE(WaitForEnd());
-  EXPECT_EQ(controller_->TargetPath(), run_dir_.File("x"));
-  EXPECT_EQ(FileNames(run_dir_.path()), std::vector<std::string>{"x"});
+  EXPECT_EQ(controller_->TargetPath(), Updates() + "/x");
+  EXPECT_EQ(FileNames(Updates()), std::vector<std::string>{"x"});
 
   ManifestContent content;
   content.new_version = "/etc/passwd";
@@ -381,8 +387,70 @@ TEST_F(UpdatePathTest, HostileVersionTitlesNeverWriteOutsideTheRunDirectory) {
   prompts_.QueueAnswer(MessageAnswer::kNo);
   OpenAndDownload();
   ASSERT_TRUE(WaitForEnd());
-  EXPECT_EQ(controller_->TargetPath(), run_dir_.File("etcpasswd"));
-  EXPECT_EQ(FileNames(run_dir_.path()), (std::vector<std::string>{"etcpasswd", "x"}));
+  EXPECT_EQ(controller_->TargetPath(), Updates() + "/etcpasswd");
+  EXPECT_EQ(FileNames(Updates()), (std::vector<std::string>{"etcpasswd", "x"}));
+}
+
+// A title naming a file that is already there (an earlier download, or anything else put in the
+// folder) gets a numbered name; the file keeps its bytes and its mode, and the question says
+// where the new one is.
+TEST_F(UpdatePathTest, AnExistingFileIsNeverReplaced) {
+  Serve("notes.txt", {tools::KnownBody(3000)});
+  ASSERT_TRUE(EnsureDirectory(run_dir_.File("data")));
+  ASSERT_TRUE(EnsureDirectory(Updates()));
+  ASSERT_TRUE(WriteWholeFile(Updates() + "/notes.txt", "my notes"));
+  for (const std::string name : {"notes.txt (2)", "notes.txt (3)"}) {
+    prompts_.QueueAnswer(MessageAnswer::kNo);
+    OpenAndDownload();
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(controller_->TargetPath(), Updates() + "/" + name);
+    EXPECT_EQ(ReadWholeFile(Updates() + "/" + name), tools::KnownBody(3000));
+    EXPECT_EQ(prompts_.messages.back().text, RunNowQuestion(Updates() + "/" + name));
+  }
+  EXPECT_EQ(ReadWholeFile(Updates() + "/notes.txt"), "my notes");
+  struct stat info {};
+  ASSERT_EQ(stat((Updates() + "/notes.txt").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & S_IXUSR, 0u);
+  EXPECT_EQ(FileNames(Updates()),
+            (std::vector<std::string>{"notes.txt", "notes.txt (2)", "notes.txt (3)"}));
+}
+
+// The manifest's SHA256校验: a download that differs is deleted, reported and never started; one
+// that matches runs as before; a value that is no SHA-256 stops the download before it begins.
+TEST_F(UpdatePathTest, TheManifestsDigestDecidesWhetherTheFileIsKept) {
+  const std::string body = tools::KnownBody(50000);
+  std::string wrong = update::Sha256Hex(body);
+  wrong[5] = wrong[5] == 'a' ? 'b' : 'a';
+  struct Case {
+    std::string sha256;
+    std::vector<std::string> messages;
+    std::vector<std::string> files;
+  };
+  const Case cases[] = {
+      {wrong, {std::string(kDigestMismatchMessage)}, {}},
+      {"not a digest", {std::string(kUnusableDigestMessage)}, {}},
+      {update::Sha256Hex(body), {RunNowQuestion(Updates() + "/V9")}, {"V9"}},
+  };
+  Serve("V9", {body});
+  for (const Case& c : cases) {
+    ManifestContent content;
+    content.new_version = "V9";
+    content.download_address = download_->Url();
+    content.sha256 = c.sha256;
+    manifest_->SetContent(content);
+    prompts_.messages.clear();
+    prompts_.QueueAnswer(MessageAnswer::kNo);
+    OpenAndDownload();
+    if (c.messages[0] != kUnusableDigestMessage) {
+      ASSERT_TRUE(WaitForEnd());
+    }
+    EXPECT_EQ(MessageTexts(), c.messages) << c.sha256;
+    EXPECT_EQ(DirectoryExists(Updates()) ? FileNames(Updates()) : std::vector<std::string>{},
+              c.files)
+        << c.sha256;
+    OnUi([&] { controller_->CloseUpdateWindow(); });
+  }
+  EXPECT_TRUE(started_.empty());
 }
 
 }  // namespace

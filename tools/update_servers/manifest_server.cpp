@@ -31,6 +31,7 @@ std::string ManifestPageText(const ManifestContent& content) {
     if (!content.notes[i].empty()) page += FieldText(kNoteNames[i], content.notes[i]);
   }
   page += FieldText("下载地址", content.download_address);
+  if (!content.sha256.empty()) page += FieldText("SHA256校验", content.sha256);
   page += FieldText("托盘网址", content.tray_caption);
   page += FieldText("托盘网址一", content.tray_address);
   page += FieldText("版权网址", content.about_address);

@@ -18,6 +18,7 @@ struct ManifestContent {
   std::string old_version = "LumvexIP代理验证 V1.3";
   std::array<std::string, 9> notes = {"修复验证时界面卡顿", "新增在线更新", "优化代理列表保存"};
   std::string download_address;  // the download server's address
+  std::string sha256;            // the SHA256校验 field; left out when empty
   std::string tray_caption = "www.lumvex.example.com";
   std::string tray_address = "http://www.lumvex.example.com/";
   std::string about_address = "http://www.lumvex.example.com/about";

@@ -21,9 +21,10 @@ constexpr const char* kUsage =
     "usage: lumvex_update_servers [--manifest-port 0] [--download-port 0] [--max-seconds 3600]\n"
     "  [--manifest full|absent|not-manifest|same-version] [--new-version TITLE]\n"
     "  [--download-file PATH | --download-size BYTES] [--rate BYTES_PER_SECOND]\n"
-    "  [--fail-after BYTES] [--download-status 200] [--no-length yes]\n"
+    "  [--fail-after BYTES] [--download-status 200] [--no-length yes] [--sha256 HEX]\n"
     "Serves the manifest page (GBK, every field; its 下载地址 names the download server) and the\n"
-    "new program. Prints both addresses, then runs until SIGINT/SIGTERM or --max-seconds.\n";
+    "new program, with --sha256 also the SHA256校验 field (written as given). Prints both\n"
+    "addresses, then runs until SIGINT/SIGTERM or --max-seconds.\n";
 
 int Fail(const std::string& message) {
   std::cerr << "lumvex_update_servers: " << message << "\n" << kUsage;
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
   }
   flags.RejectUnknown({"manifest-port", "download-port", "max-seconds", "manifest", "new-version",
                        "download-file", "download-size", "rate", "fail-after", "download-status",
-                       "no-length"});
+                       "no-length", "sha256"});
   const long long manifest_port = flags.GetInt("manifest-port", 0, 0, 65535);
   const long long download_port = flags.GetInt("download-port", 0, 0, 65535);
   const long long max_seconds = flags.GetInt("max-seconds", 3600, 1, 24 * 3600);
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
   ManifestContent manifest;
   if (!ParseMode(flags.Get("manifest", "full"), &manifest.mode)) return Fail("unknown --manifest");
   manifest.new_version = flags.Get("new-version", manifest.new_version);
+  manifest.sha256 = flags.Get("sha256", "");
 
   lumvex::tools::BlockStopSignals();
   DownloadServer download_server(download, static_cast<uint16_t>(download_port));
