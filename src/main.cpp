@@ -6,6 +6,7 @@
 #include <cstring>
 #include <future>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "cli/subcommands.h"
@@ -26,6 +27,21 @@ bool WantsHelp(int argc, char** argv) {
   return false;
 }
 
+// Whether an argument has Qt's single-dash form ("-platform", "-style"): QApplication takes
+// those out itself, so before it runs they cannot be judged.
+bool HasQtStyleArgument(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i][0] == '-' && argv[i][1] != '-' && argv[i][1] != '\0') return true;
+  }
+  return false;
+}
+
+int ReportArgumentErrors(const std::vector<std::string>& errors, const std::string& program) {
+  for (const std::string& error : errors) std::fprintf(stderr, "%s\n", error.c_str());
+  std::fprintf(stderr, "Try '%s --help'.\n", program.c_str());
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,6 +58,11 @@ int main(int argc, char** argv) {
   const std::string missing = lumvex::MissingDisplayMessage(
       [](const char* name) { return static_cast<const char*>(std::getenv(name)); });
   if (!missing.empty()) {
+    // A mistyped flag is the thing to say even without a display: the window would refuse it too.
+    const lumvex::CommandLineOptions early = lumvex::ParseCommandLine(argc, argv);
+    if (!early.errors.empty() && !HasQtStyleArgument(argc, argv)) {
+      return ReportArgumentErrors(early.errors, program);
+    }
     std::fputs(missing.c_str(), stderr);
     return 3;
   }
@@ -64,10 +85,6 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);  // takes out the arguments Qt understands
   lumvex::InitIconResources();
   const lumvex::CommandLineOptions options = lumvex::ParseCommandLine(argc, argv);
-  if (!options.errors.empty()) {
-    for (const std::string& error : options.errors) std::fprintf(stderr, "%s\n", error.c_str());
-    std::fprintf(stderr, "Try '%s --help'.\n", program.c_str());
-    return 2;
-  }
+  if (!options.errors.empty()) return ReportArgumentErrors(options.errors, program);
   return lumvex::RunDesktop(app, options, run_directory, data_dir, std::move(ahead));
 }

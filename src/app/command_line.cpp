@@ -1,20 +1,23 @@
 #include "app/command_line.h"
 
-#include <algorithm>
 #include <string_view>
 
 #include "acquire/source_registry.h"
 #include "platform/data_home.h"
+#include "text/text_util.h"
 
 namespace lumvex {
 namespace {
+
+// `text` from the command line in quotes, escaped for the terminal.
+std::string Quoted(std::string_view text) { return "\"" + text::EscapeControls(text) + "\""; }
 
 // Stores the host of `value` in `slot`, or reports why it cannot.
 void SetHost(std::string_view flag, std::string_view value, std::string& slot,
              std::vector<std::string>& errors) {
   const std::optional<std::string> host = HostOfAddress(value);
   if (!host) {
-    errors.push_back(std::string(flag) + ": not an http address: \"" + std::string(value) + "\"");
+    errors.push_back(std::string(flag) + ": not an http address: " + Quoted(value));
     return;
   }
   slot = *host;
@@ -47,13 +50,12 @@ void Apply(const OptionSpec& spec, std::string_view value, CommandLineOptions& o
         // The manifest is fetched by its full address, so only check that it has a host.
         options.endpoints.manifest_url = std::string(value);
       } else {
-        errors.push_back(std::string(spec.name) + ": not an http address: \"" + std::string(value) +
-                         "\"");
+        errors.push_back(std::string(spec.name) + ": not an http address: " + Quoted(value));
       }
       break;
     case ValueGrammar::kSeconds:
       if (const std::optional<double> seconds = ParseSeconds(value); !seconds) {
-        errors.push_back(SecondsError(spec.name, value));
+        errors.push_back(SecondsError(spec.name, text::EscapeControls(value)));
       } else if (spec.name == "--check-timeout") {
         options.check_timeout_seconds = seconds;
       } else {
@@ -94,7 +96,9 @@ CommandLineOptions ParseCommandLine(int argc, const char* const* argv) {
     }
     const OptionSpec* spec = FindProgramWide(name);
     if (spec == nullptr) {
-      options.errors.push_back("unknown argument: \"" + std::string(arg) + "\"");
+      options.errors.push_back(arg.starts_with("--")
+                                   ? "unknown option " + text::EscapeControls(name)
+                                   : "unknown argument " + Quoted(arg));
       continue;
     }
     if (!value) {
@@ -116,17 +120,11 @@ std::string CommandLineHelp(const std::string& program_name) {
   std::string help = "Usage: " + program_name + " [options]\n       " + program_name +
                      " SUBCOMMAND [arguments]\n\nOptions:\n";
   for (const OptionSpec& spec : Options()) {
-    if (!spec.program_wide || !Takes(spec, Invocation::kWindow)) continue;
-    std::string left = "  " + std::string(spec.name) + " " + std::string(spec.value_name);
-    left.resize(std::max<std::size_t>(left.size() + 2, 28), ' ');
-    const std::string default_text = DefaultText(spec.name);
-    help += left + std::string(spec.help) +
-            (default_text.empty() ? "" : " (" + default_text + ")") + "\n";
+    if (spec.program_wide && Takes(spec, Invocation::kWindow)) help += HelpLine(spec);
   }
   std::string left = "  --help, -h";
   left.resize(28, ' ');
   help += left + "show this text and exit\n";
-  help += "\nURL is http://host[:port][/path] or host[:port].\n";
   return help;
 }
 

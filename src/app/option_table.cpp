@@ -1,5 +1,6 @@
 #include "app/option_table.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -44,10 +45,10 @@ constexpr OptionSpec kOptions[] = {
      "time between two re-checks of the proxy guard", kEveryCommand, true},
     // `check`.
     {"--threads", "T", ValueGrammar::kWholeNumber, ValidationController::kDefaultThreads,
-     "checks at once", Bit(Invocation::kCheck), false},
+     "checks at once", Bit(Invocation::kCheck), false, "1 to 10000"},
     {"--expect", "TEXT", ValueGrammar::kText, 0,
      "a reply counts only when it is 2xx and its body contains TEXT", Bit(Invocation::kCheck),
-     false},
+     false, "any text but an empty one"},
     {"--check-url", "URL", ValueGrammar::kHttpAddress, 0,
      "fetched instead of the validation address", Bit(Invocation::kCheck), false},
     {"--json", "", ValueGrammar::kNone, 0, "JSON lines instead of tab-separated ones",
@@ -57,11 +58,10 @@ constexpr OptionSpec kOptions[] = {
      false},
     {"--my-address", "ADDRESS", ValueGrammar::kText, 0,
      "your own address, instead of asking the judge (may be repeated)", Bit(Invocation::kCheck),
-     false},
+     false, "an IPv4 or IPv6 address"},
     {"--protocol", "PROTOCOL", ValueGrammar::kWord, 0,
-     "http, connect, socks4 or socks5: reach every proxy this way, and report which worked; "
-     "auto: try each",
-     Bit(Invocation::kCheck), false},
+     "reach every proxy by this protocol and report which worked; auto tries each",
+     Bit(Invocation::kCheck), false, "auto, http, connect, socks4 or socks5"},
     // `harvest`.
     // Its value name is the registered sources' names (see OptionRows).
     {"--source", "", ValueGrammar::kWord, 0, "the proxy-list site to harvest",
@@ -71,11 +71,12 @@ constexpr OptionSpec kOptions[] = {
     {"--category", "ID", ValueGrammar::kWholeNumber, 0, "category of source A",
      Bit(Invocation::kHarvest), false},
     {"--database", "K", ValueGrammar::kWholeNumber, 1, "database of source B",
-     Bit(Invocation::kHarvest), false},
+     Bit(Invocation::kHarvest), false, "1 or more"},
     {"--page", "K", ValueGrammar::kWholeNumber, 1, "list page of source B",
-     Bit(Invocation::kHarvest), false},
-    {"--url", "ADDRESS", ValueGrammar::kText, 0, "a plain-text list of address:port lines",
-     Bit(Invocation::kHarvest), false},
+     Bit(Invocation::kHarvest), false, "1 or more"},
+    {"--url", "ADDRESS", ValueGrammar::kText, 0,
+     "a plain-text list of address:port lines; each address is printed once",
+     Bit(Invocation::kHarvest), false, "an http or https address"},
     // `proxy guard`.
     {"--interval", "SECONDS", ValueGrammar::kSeconds, kGuardIntervalS, "time between two re-checks",
      Bit(Invocation::kProxyGuard), false},
@@ -85,14 +86,17 @@ constexpr OptionSpec kOptions[] = {
      "127.0.0.1), port 0 for any free port",
      Bit(Invocation::kJudge), false},
     {"--max-connections", "N", ValueGrammar::kWholeNumber, kJudgeDefaults.max_connections,
-     "connections open at once", Bit(Invocation::kJudge), false},
+     "connections open at once", Bit(Invocation::kJudge), false, "1 to 100000"},
     {"--max-per-client", "N", ValueGrammar::kWholeNumber, kJudgeDefaults.max_per_client,
-     "connections open at once from one client address", Bit(Invocation::kJudge), false},
+     "connections open at once from one client address", Bit(Invocation::kJudge), false,
+     "1 to 100000"},
     {"--rate", "R", ValueGrammar::kWholeNumber, kJudgeDefaults.rate,
-     "requests a second per client address", Bit(Invocation::kJudge), false},
+     "requests a second per client address", Bit(Invocation::kJudge), false, "1 to 1000000"},
     {"--head-timeout", "SECONDS", ValueGrammar::kSeconds, kJudgeHeadTimeoutS,
      "time a client has to send its request head", Bit(Invocation::kJudge), false},
 };
+// The help's range of --threads is the one `check` enforces.
+static_assert(ValidationRun::kMaxThreads == 10000);
 
 // The flag rows that follow the registry: after the data directory, one "--source-NAME URL" per
 // registered source, in its order; and "--source" takes the registered names ("a|b|c").
@@ -161,6 +165,31 @@ constexpr UsageTemplate kUsages[] = {
 };
 
 constexpr std::string_view kEverySourceFlag = "--source-*";
+
+// What a command's help says after its flags, beyond what one flag's line can.
+struct HelpNote {
+  Invocation command;
+  std::string_view text;
+};
+
+constexpr HelpNote kHelpNotes[] = {
+    {Invocation::kCheck,
+     "Each address is checked and printed once: a line repeating an address:port already read is "
+     "skipped."},
+};
+
+// The flag names a usage template holds, in order ("--threads", "--source-*", ...).
+std::vector<std::string_view> NamesIn(std::string_view text) {
+  std::vector<std::string_view> names;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char close = text[i] == '{' ? '}' : text[i] == '<' ? '>' : '\0';
+    const std::size_t end = close ? text.find(close, i) : std::string_view::npos;
+    if (end == std::string_view::npos) continue;
+    names.push_back(text.substr(i + 1, end - i - 1));
+    i = end;
+  }
+  return names;
+}
 
 std::string FlagText(std::string_view name) {
   std::string text(name);
@@ -254,6 +283,85 @@ std::string UsageOf(Invocation command) {
   // `proxy --help` shows the guard's usage too, under its own.
   if (command == Invocation::kProxy) usage += "\n       " + UsageOf(Invocation::kProxyGuard);
   return usage;
+}
+
+std::string ValuesText(const OptionSpec& option) {
+  if (!option.values.empty()) return std::string(option.values);
+  switch (option.grammar) {
+    case ValueGrammar::kDirectory:
+      return "a directory";
+    case ValueGrammar::kHttpAddress:
+      return "http://host[:port][/path] or host[:port]";
+    case ValueGrammar::kSeconds: {
+      char most[32];
+      std::snprintf(most, sizeof most, "%g", kMaxSeconds);
+      return std::string("above 0, at most ") + most + ", as 5 or 0.5";
+    }
+    case ValueGrammar::kWholeNumber:
+      return "a whole number";
+    case ValueGrammar::kNone:
+    case ValueGrammar::kText:
+    case ValueGrammar::kWord:
+      break;
+  }
+  return {};
+}
+
+std::string HelpLine(const OptionSpec& option) {
+  constexpr std::size_t kColumn = 28;
+  std::string line = "  " + FlagText(option.name);
+  line.resize(std::max(line.size() + 2, kColumn), ' ');
+  line += option.help;
+  std::string notes;
+  if (const std::string values = ValuesText(option); !values.empty()) {
+    notes = std::string(option.value_name) + ": " + values;
+  }
+  if (const std::string default_text = DefaultText(option.name); !default_text.empty()) {
+    notes += (notes.empty() ? "default " : "; default ") + default_text;
+  }
+  if (!notes.empty()) line += " (" + notes + ")";
+  return line + "\n";
+}
+
+std::vector<const OptionSpec*> FlagsOf(Invocation command) {
+  std::vector<const OptionSpec*> flags;
+  const auto add = [&flags](const OptionSpec* option) {
+    if (option != nullptr && std::find(flags.begin(), flags.end(), option) == flags.end()) {
+      flags.push_back(option);
+    }
+  };
+  std::vector<Invocation> commands = {command};
+  if (command == Invocation::kProxy) commands.push_back(Invocation::kProxyGuard);
+  for (const Invocation one : commands) {
+    for (const UsageTemplate& entry : kUsages) {
+      if (entry.command != one) continue;
+      for (const std::string_view name : NamesIn(entry.text)) {
+        if (name != kEverySourceFlag) {
+          add(FindOption(name));
+          continue;
+        }
+        for (const SourceInfo& source : RegisteredSources()) add(FindOption(SourceFlag(source.name)));
+      }
+    }
+    // An own flag the usage leaves out is still listed.
+    for (const OptionSpec& option : Options()) {
+      if (!option.program_wide && Takes(option, one)) add(&option);
+    }
+  }
+  return flags;
+}
+
+std::string HelpOf(Invocation command) {
+  std::string help = "Usage: " + UsageOf(command) + "\n\nOptions:\n";
+  for (const OptionSpec* option : FlagsOf(command)) help += HelpLine(*option);
+  std::string left = "  --help, -h";
+  left.resize(28, ' ');
+  help += left + "show this text and exit\n\n";
+  for (const HelpNote& note : kHelpNotes) {
+    if (note.command == command) help += std::string(note.text) + "\n";
+  }
+  help += "The flags of 'lumvexip --help' are taken as well.\n";
+  return help;
 }
 
 }  // namespace lumvex

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumvex {
 
@@ -43,6 +44,8 @@ struct OptionSpec {
   // Read by ParseCommandLine into CommandLineOptions, for the window and every subcommand alike;
   // the others are a subcommand's own, read by the subcommand.
   bool program_wide;
+  // The values taken, for the help ("1 to 10000"); empty: those of the grammar (see ValuesText).
+  std::string_view values = {};
 };
 
 // The table, in the order of the window's help.
@@ -70,5 +73,22 @@ std::string SecondsError(std::string_view flag, std::string_view value);
 
 // The usage of `command` without "Usage: ", its flags written with the table's value names.
 std::string UsageOf(Invocation command);
+
+// What the help says a flag's value may be: the row's own text, else its grammar's; empty for a
+// switch, for free text and for a value name that lists the words itself ("a|b|c").
+std::string ValuesText(const OptionSpec& option);
+
+// One line of a help text, ending with a line end: the flag and its value name, its meaning, then
+// in brackets the values and the default ("  --threads T  checks at once (T: 1 to 10000;
+// default 20)").
+std::string HelpLine(const OptionSpec& option);
+
+// The flags of `command`'s usage in the order the usage names them, then any other own flag of
+// the command (and for `proxy`, those of `proxy guard` too).
+std::vector<const OptionSpec*> FlagsOf(Invocation command);
+
+// What `SUBCOMMAND --help` prints: the usage, then one HelpLine per flag of FlagsOf, ending with
+// a line end.
+std::string HelpOf(Invocation command);
 
 }  // namespace lumvex

@@ -57,15 +57,20 @@ UrlListFetch FetchUrlList(http::FetchClient& fetcher, const std::string& address
 }
 
 std::vector<ProxyEntry> UrlListRows(std::string_view bytes) {
-  // Bytes held whole (a downloaded list) are judged whole: UTF-8 or GBK.
-  const LineEncoding encoding =
-      text::LooksLikeUtf8(bytes) ? LineEncoding::kUtf8 : LineEncoding::kGbk;
   std::vector<ProxyEntry> rows;
-  ReadAddressLines(bytes, encoding, [&rows](std::vector<ProxyEntry>&& batch) {
+  ReadUrlListRows(bytes, [&rows](std::vector<ProxyEntry>&& batch) {
     for (ProxyEntry& row : batch) rows.push_back(std::move(row));
     return true;
   });
   return rows;
+}
+
+AddressReadSummary ReadUrlListRows(std::string_view bytes, const RowSink& on_rows,
+                                   const SkipSink& on_skip) {
+  // Bytes held whole (a downloaded list) are judged whole: UTF-8 or GBK.
+  const LineEncoding encoding =
+      text::LooksLikeUtf8(bytes) ? LineEncoding::kUtf8 : LineEncoding::kGbk;
+  return ReadAddressLines(bytes, encoding, on_rows, on_skip);
 }
 
 }  // namespace lumvex

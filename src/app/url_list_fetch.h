@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "http/fetch_client.h"
+#include "proxylist/address_line_reader.h"
 #include "proxylist/proxy_entry.h"
 
 namespace lumvex {
@@ -28,6 +29,11 @@ UrlListFetch FetchUrlList(http::FetchClient& fetcher, const std::string& address
 
 // The rows of a fetched list, judged whole as UTF-8 or GBK, one per address line.
 std::vector<ProxyEntry> UrlListRows(std::string_view bytes);
+
+// The same handed to `on_rows` line by line as they are read, so that nothing but the bytes is
+// held; lines that give no row go to `on_skip`. Reading ends at a NUL byte.
+AddressReadSummary ReadUrlListRows(std::string_view bytes, const RowSink& on_rows,
+                                   const SkipSink& on_skip = {});
 
 // The status code of the last response in a raw header block ("HTTP/1.1 200 OK" ...), or 0 when
 // there is none.

@@ -164,7 +164,8 @@ std::vector<CheckProtocol> ProtocolsOf(const SubcommandArgs& parsed,
   if (it == parsed.values.end()) return {};
   if (it->second == "auto") return {std::begin(kAllCheckProtocols), std::end(kAllCheckProtocols)};
   if (const std::optional<CheckProtocol> one = ParseCheckProtocol(it->second)) return {*one};
-  errors.push_back("--protocol: auto, http, connect, socks4 or socks5: \"" + it->second + "\"");
+  errors.push_back("--protocol: auto, http, connect, socks4 or socks5: \"" +
+                   text::EscapeControls(it->second) + "\"");
   return {};
 }
 
@@ -175,7 +176,7 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   SubcommandArgs parsed = ParseSubcommandArgs(args, Invocation::kCheck);
   const std::string usage = UsageOf(Invocation::kCheck);
   if (parsed.common.show_help) {
-    out << "Usage: " << usage << '\n';
+    out << HelpOf(Invocation::kCheck);
     return 0;
   }
   std::vector<std::string> errors = parsed.errors;
@@ -190,13 +191,15 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
                   : 0;
     if (threads < 1 || threads > ValidationRun::kMaxThreads) {
       errors.push_back("--threads: a number from 1 to " +
-                       std::to_string(ValidationRun::kMaxThreads) + ": \"" + text + "\"");
+                       std::to_string(ValidationRun::kMaxThreads) + ": \"" +
+                       text::EscapeControls(text) + "\"");
     }
   }
   const std::vector<CheckProtocol> protocols = ProtocolsOf(parsed, errors);
   if (!errors.empty()) return ReportUsageErrors(errors, usage);
 
-  std::optional<std::vector<ProxyEntry>> read = ReadListRows(parsed, in, err);
+  // Each proxy is checked once, however often the list names it.
+  std::optional<std::vector<ProxyEntry>> read = ReadListRows(parsed, in, err, Repeats::kSkip);
   if (!read) return 2;
   std::vector<ProxyEntry> rows = std::move(*read);
   if (rows.empty()) {

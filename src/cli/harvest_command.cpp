@@ -12,10 +12,12 @@
 #include "app/endpoints.h"
 #include "app/option_table.h"
 #include "app/url_list_fetch.h"
+#include "cli/skipped_lines.h"
 #include "cli/subcommand_args.h"
 #include "http/cookie_store.h"
 #include "http/curl_global.h"
 #include "platform/worker_pool.h"
+#include "proxylist/seen_addresses.h"
 #include "text/text_util.h"
 
 namespace lumvex::cli {
@@ -80,23 +82,49 @@ std::string SourceNames() {
   return names;
 }
 
-// `harvest --url`: the list's rows printed; 0 when rows came.
+// `harvest --url`: the list's rows printed as they are read, each proxy once; 0 when rows came,
+// 2 for a list that is no text.
 int HarvestUrl(const std::string& url, std::ostream& out, std::ostream& err) {
   http::CookieStore cookies;
   http::FetchClient fetcher(&cookies);
   const UrlListFetch list = FetchUrlList(fetcher, url, kUrlListTimeoutS);
-  std::string error = list.error;
-  if (list.fetched) {
-    const std::vector<ProxyEntry> rows = UrlListRows(list.bytes);
-    for (const ProxyEntry& row : rows) out << RowAddress(row) << '\n';
-    out.flush();
-    if (rows.empty()) error = "no address:port line";
-  }
   fetcher.Close();
   const std::string shown = text::EscapeControls(url);
+  if (!list.fetched) {
+    err << shown << ": " << list.error << std::endl;
+    return 1;
+  }
+  // Binary data is refused before anything is printed, as `check` refuses it.
+  if (const std::size_t nul = list.bytes.find('\0'); nul != std::string::npos) {
+    const AddressReadSummary before = ReadUrlListRows(
+        std::string_view(list.bytes).substr(0, nul + 1), [](auto&&) { return true; });
+    err << shown << ": NUL byte in line " << before.lines + 1 << ": not a text list" << std::endl;
+    return 2;
+  }
+  SeenAddresses seen;
+  SkippedLines skipped(err);
+  std::size_t printed = 0;
+  const AddressReadSummary summary = ReadUrlListRows(
+      list.bytes,
+      [&](std::vector<ProxyEntry>&& rows) {
+        // `@type;location` lines give a second row for the same proxy.
+        if (!seen.FirstTime(rows.front())) {
+          skipped.Repeated();
+        } else {
+          out << RowAddress(rows.front()) << '\n';
+          ++printed;
+        }
+        return true;
+      },
+      skipped.Sink());
+  out.flush();
+  skipped.Finish(summary);
   if (list.cut) err << shown << ": the list was cut at 32 MiB; the rest was not read" << std::endl;
-  if (!error.empty()) err << shown << ": " << error << std::endl;
-  return error.empty() ? 0 : 1;
+  if (printed == 0) {
+    err << shown << ": no address:port line" << std::endl;
+    return 1;
+  }
+  return 0;
 }
 
 // A whole positive number as typed, or nullopt.
@@ -114,7 +142,7 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
   SubcommandArgs parsed = ParseSubcommandArgs(args, Invocation::kHarvest);
   const std::string usage = UsageOf(Invocation::kHarvest);
   if (parsed.common.show_help) {
-    out << "Usage: " << usage << '\n';
+    out << HelpOf(Invocation::kHarvest);
     return 0;
   }
   std::vector<std::string> errors = parsed.errors;
@@ -131,12 +159,12 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
   const std::string count = value("--count").value_or(DefaultText("--count"));
   if (count.empty() || count.find_first_not_of("0123456789") != std::string::npos ||
       count.size() > 9) {
-    errors.push_back("--count: a whole number: \"" + count + "\"");
+    errors.push_back("--count: a whole number: \"" + text::EscapeControls(count) + "\"");
   }
   std::optional<int> category;
   if (const auto text = value("--category")) {
     if (text->empty() || text->find_first_not_of("-0123456789") != std::string::npos) {
-      errors.push_back("--category: a category number: \"" + *text + "\"");
+      errors.push_back("--category: a category number: \"" + text::EscapeControls(*text) + "\"");
     } else {
       category = text::AtoI(*text);
     }
@@ -148,7 +176,8 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
       if (const auto number = PositiveNumber(*text)) {
         *slot = *number;
       } else {
-        errors.push_back(std::string(flag) + ": a number from 1: \"" + *text + "\"");
+        errors.push_back(std::string(flag) + ": a number from 1: \"" + text::EscapeControls(*text) +
+                         "\"");
       }
     }
   }

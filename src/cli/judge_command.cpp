@@ -51,7 +51,7 @@ int JudgeMain(const std::vector<std::string>& args) {
   const SubcommandArgs parsed = ParseSubcommandArgs(args, Invocation::kJudge);
   const std::string usage = UsageOf(Invocation::kJudge);
   if (parsed.common.show_help) {
-    std::cout << "Usage: " << usage << '\n';
+    std::cout << HelpOf(Invocation::kJudge);
     return 0;
   }
   std::vector<std::string> errors = parsed.errors;

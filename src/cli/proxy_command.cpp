@@ -58,7 +58,7 @@ int RunProxyCommand(const std::vector<std::string>& args) {
   SubcommandArgs parsed = ParseSubcommandArgs(args, Invocation::kProxy);
   const std::string usage = UsageOf(Invocation::kProxy);
   if (parsed.common.show_help) {
-    std::printf("Usage: %s\n", usage.c_str());
+    std::fputs(HelpOf(Invocation::kProxy).c_str(), stdout);
     return 0;
   }
   const std::vector<std::string>& words = parsed.positional;

@@ -47,7 +47,7 @@ int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in)
   SubcommandArgs parsed = ParseSubcommandArgs(args, Invocation::kProxyGuard);
   const std::string usage = UsageOf(Invocation::kProxyGuard);
   if (parsed.common.show_help) {
-    std::cout << "Usage: " << usage << '\n';
+    std::cout << HelpOf(Invocation::kProxyGuard);
     return 0;
   }
   std::vector<std::string> errors = parsed.errors;
@@ -59,7 +59,7 @@ int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in)
     if (std::optional<double> value = ParseSeconds(it->second)) {
       interval_s = *value;
     } else {
-      errors.push_back(SecondsError("--interval", it->second));
+      errors.push_back(SecondsError("--interval", text::EscapeControls(it->second)));
     }
   }
   if (!errors.empty()) return ReportUsageErrors(errors, usage);

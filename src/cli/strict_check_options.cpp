@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/endpoints.h"
+#include "text/text_util.h"
 #include "validate/anonymity.h"
 
 namespace lumvex::cli {
@@ -50,14 +51,16 @@ StrictCheckOptions StrictCheckOptionsOf(const SubcommandArgs& parsed,
   if (auto it = parsed.values.find(std::string(kCheckUrlFlag)); it != parsed.values.end()) {
     // A listed proxy relays plain http only.
     if (!HostOfAddress(it->second)) {
-      errors.push_back("--check-url: not an http address: \"" + it->second + "\"");
+      errors.push_back("--check-url: not an http address: \"" +
+                       text::EscapeControls(it->second) + "\"");
     } else {
       options.rule.url = it->second;
     }
   }
   if (auto it = parsed.values.find(std::string(kJudgeFlag)); it != parsed.values.end()) {
     if (!HostOfAddress(it->second)) {
-      errors.push_back("--judge: not an http address: \"" + it->second + "\"");
+      errors.push_back("--judge: not an http address: \"" + text::EscapeControls(it->second) +
+                       "\"");
     } else if (parsed.values.count(std::string(kExpectFlag)) > 0 ||
                parsed.values.count(std::string(kCheckUrlFlag)) > 0) {
       // The judge is what every check fetches, and its echo is what a reply must be.
@@ -71,7 +74,8 @@ StrictCheckOptions StrictCheckOptionsOf(const SubcommandArgs& parsed,
     if (std::optional<std::string> address = CanonicalAddress(value)) {
       options.rule.own_addresses.push_back(std::move(*address));
     } else {
-      errors.push_back("--my-address: not an IP address: \"" + value + "\"");
+      errors.push_back("--my-address: not an IP address: \"" + text::EscapeControls(value) +
+                       "\"");
     }
   }
   if (!options.rule.own_addresses.empty() && parsed.values.count(std::string(kJudgeFlag)) == 0) {

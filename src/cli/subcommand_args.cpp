@@ -8,7 +8,9 @@
 #include <iterator>
 #include <system_error>
 
+#include "cli/skipped_lines.h"
 #include "proxylist/address_line_reader.h"
+#include "proxylist/seen_addresses.h"
 #include "text/text_util.h"
 
 namespace lumvex::cli {
@@ -33,10 +35,21 @@ SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args, Invocat
     }
     const std::size_t eq = arg.find('=');
     const std::string name = arg.substr(0, eq);
+    if (name == "--help" || name == "-h") {
+      common.push_back(name);
+      continue;
+    }
     // A value that starts with "--" is the next flag: "--expect --data-dir DIR" forgot the
     // text. "--flag=--value" still gives one.
     const bool value_follows = i + 1 < args.size() && !args[i + 1].starts_with("--");
     const OptionSpec* own = OwnFlag(command, name);
+    const OptionSpec* option = FindOption(name);
+    if (own == nullptr && (option == nullptr || !option->program_wide)) {
+      // Named as typed, and nothing after it taken for its value: "--jsn list.txt" is a
+      // mistyped flag followed by the file, not a flag with a value.
+      result.errors.push_back("unknown option " + text::EscapeControls(name));
+      continue;
+    }
     if (own != nullptr && !own->value_name.empty()) {
       if (eq != std::string::npos) {
         result.values[name] = arg.substr(eq + 1);
@@ -54,12 +67,12 @@ SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args, Invocat
         result.switches.insert(name);
       }
     } else {
-      if (eq == std::string::npos && name != "--help" && name != "-h" && !value_follows) {
+      if (eq == std::string::npos && !value_follows) {
         result.errors.push_back(name + " needs a value");
         continue;
       }
       common.push_back(arg);
-      if (eq == std::string::npos && name != "--help" && name != "-h") common.push_back(args[++i]);
+      if (eq == std::string::npos) common.push_back(args[++i]);
     }
   }
   std::vector<const char*> argv;
@@ -71,7 +84,7 @@ SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args, Invocat
 }
 
 std::optional<std::vector<ProxyEntry>> ReadListRows(const SubcommandArgs& parsed, std::istream& in,
-                                                    std::ostream& err) {
+                                                    std::ostream& err, Repeats repeats) {
   const std::string source = parsed.positional.empty() ? "-" : parsed.positional[0];
   const std::string shown = source == "-" ? "standard input" : text::EscapeControls(source);
   std::ifstream file;
@@ -89,27 +102,24 @@ std::optional<std::vector<ProxyEntry>> ReadListRows(const SubcommandArgs& parsed
     }
     stream = &file;
   }
-  constexpr std::size_t kSkipsShown = 10;
   std::vector<ProxyEntry> rows;
+  SeenAddresses seen;
+  SkippedLines skipped(err);
   // Addresses are ASCII, so the encoding matters only for the rest of a line; it is told line
   // by line, as a pipe cannot be read twice.
   const AddressReadSummary summary = ReadAddressLines(
       *stream, LineEncoding::kEachLine,
-      [&rows](std::vector<ProxyEntry>&& line_rows) {
+      [&](std::vector<ProxyEntry>&& line_rows) {
         // `@type;location` lines give a second row for the same proxy: one check is enough.
-        rows.push_back(std::move(line_rows.front()));
+        if (repeats == Repeats::kSkip && !seen.FirstTime(line_rows.front())) {
+          skipped.Repeated();
+        } else {
+          rows.push_back(std::move(line_rows.front()));
+        }
         return true;
       },
-      [&err, shown_so_far = std::size_t{0}](std::size_t number, SkipReason reason,
-                                            std::string_view) mutable {
-        if (++shown_so_far > kSkipsShown) return;
-        err << "line " << number << ": "
-            << (reason == SkipReason::kTooLong ? "longer than 4096 bytes" : "not address:port")
-            << ", skipped" << std::endl;
-      });
-  if (summary.skipped > kSkipsShown) {
-    err << summary.skipped - kSkipsShown << " more lines skipped" << std::endl;
-  }
+      skipped.Sink());
+  skipped.Finish(summary);
   if (summary.read_failed) {
     err << shown << ": read error" << std::endl;
     return std::nullopt;

@@ -31,16 +31,22 @@ struct SubcommandArgs {
 // `args` are the arguments after the subcommand's name. The own flags of `command` are those of
 // the option table that `command` takes and that are not program-wide. They may be written
 // "--flag VALUE" or "--flag=VALUE"; a VALUE starting with "--" is refused as missing (write
-// "--flag=--x"). Every other "--flag" is handed to ParseCommandLine with its value.
+// "--flag=--x"). The program-wide flags are handed to ParseCommandLine with their values; any
+// other "--flag" is an error naming it ("unknown option --flag"), and takes no value with it.
 SubcommandArgs ParseSubcommandArgs(const std::vector<std::string>& args, Invocation command);
+
+// Whether a line naming a proxy already read gives a row again.
+enum class Repeats { kKeep, kSkip };
 
 // The rows of the list argument of a subcommand: the first positional argument names a file,
 // "-" (or no argument) standard input. Read as a stream with the one reader of address lines,
-// one row per line; lines that give none are reported on `err` (the first ten, then a count).
-// nullopt, after saying why on `err`, when the list cannot be read: a directory, a missing or
-// unreadable file, a read error, a NUL byte (binary data, /dev/zero).
+// one row per line; lines that give none, and with kSkip those that repeat a proxy (see
+// SeenAddresses), are reported on `err` (SkippedLines). nullopt, after saying why on `err`, when
+// the list cannot be read: a directory, a missing or unreadable file, a read error, a NUL byte
+// (binary data, /dev/zero).
 std::optional<std::vector<ProxyEntry>> ReadListRows(const SubcommandArgs& parsed, std::istream& in,
-                                                    std::ostream& err);
+                                                    std::ostream& err,
+                                                    Repeats repeats = Repeats::kKeep);
 
 // Prints the errors to stderr with a hint to `usage`; returns 2 (bad usage).
 int ReportUsageErrors(const std::vector<std::string>& errors, std::string_view usage);

@@ -7,6 +7,7 @@
 #include "cli/harvest_command.h"
 #include "cli/judge_command.h"
 #include "cli/proxy_command.h"
+#include "text/text_util.h"
 
 namespace lumvex::cli {
 namespace {
@@ -51,8 +52,8 @@ std::optional<int> RunSubcommand(int argc, const char* const* argv) {
   // The window takes flags only, so a first word that names no subcommand is a mistyped one;
   // saying so beats asking for a display the user never meant to use.
   if (!name.empty() && name[0] != '-') {
-    std::fprintf(stderr, "lumvexip: unknown subcommand \"%.*s\" (the subcommands are %s)\n",
-                 static_cast<int>(name.size()), name.data(), JoinedNames().c_str());
+    std::fprintf(stderr, "lumvexip: unknown subcommand \"%s\" (the subcommands are %s)\n",
+                 text::EscapeControls(name).c_str(), JoinedNames().c_str());
     std::fprintf(stderr, "Try 'lumvexip --help'.\n");
     return 2;
   }

@@ -229,10 +229,18 @@ std::string EscapeControls(std::string_view text) {
       continue;
     }
     const auto second = static_cast<unsigned char>(text[i + 1]);
+    const auto third = length == 3 ? static_cast<unsigned char>(text[i + 2]) : 0;
+    // E2 80 AA..AE is U+202A..U+202E, E2 81 A6..A9 U+2066..U+2069.
+    const bool bidi = b == 0xE2 && ((second == 0x80 && third >= 0xAA && third <= 0xAE) ||
+                                    (second == 0x81 && third >= 0xA6 && third <= 0xA9));
     if (b == 0xC2 && second <= 0x9F) {
       out += "\\u00";
       out += kHex[second >> 4];
       out += kHex[second & 0x0F];
+    } else if (bidi) {
+      const unsigned code = 0x2000 | ((second & 0x3Fu) << 6) | (third & 0x3Fu);
+      out += "\\u";
+      for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(code >> shift) & 0x0F];
     } else {
       out.append(text.substr(i, length));
     }

@@ -35,7 +35,9 @@ bool StartsWith(std::string_view text, std::string_view prefix, bool ignore_case
 
 // `text` made safe to print on a terminal: C0 controls (ESC too, so no escape sequence reaches
 // the terminal), DEL and bytes that are not UTF-8 become "\xHH", C1 controls (U+0080 to U+009F)
-// "\u00HH", and a backslash "\\". Everything else is unchanged.
+// and the bidirectional embedding, override and isolate controls (U+202A to U+202E, U+2066 to
+// U+2069, which would show the rest of a line reordered) "\uHHHH", and a backslash "\\".
+// Everything else is unchanged.
 std::string EscapeControls(std::string_view text);
 
 std::string ToLowerAscii(std::string_view text);

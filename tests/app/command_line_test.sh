@@ -2,7 +2,7 @@
 # The command line as a user meets it, without a display: every subcommand's --help prints its
 # usage to standard output and exits 0 (also with other arguments around it), the top-level
 # --help lists the subcommands, and a mistyped subcommand is named as such instead of asking for
-# a display.
+# a display; argument errors name the flag that was mistyped.
 # Usage: command_line_test.sh PATH_TO_LUMVEXIP
 set -uo pipefail
 program=${1:?path to lumvexip expected}
@@ -48,7 +48,20 @@ proxy guard --help|0|Usage: lumvexip proxy guard|--interval|-
 frobnicate|2|-|-|unknown subcommand "frobnicate"
 chek --help|2|-|-|unknown subcommand "chek"
 proxy|2|-|-|set HOST:PORT, off, status or guard
+--bogus|2|-|-|unknown option --bogus
+--data-dir /tmp stray|2|-|-|unknown argument "stray"
+check /dev/null --bogus|2|-|-|unknown option --bogus
+check --jsn /dev/null|2|-|-|unknown option --jsn
+harvest --help|0|Usage: lumvexip harvest|each address is printed once|-
+judge --help|0|Usage: lumvexip judge|  --rate R|-
+proxy guard --help|0|Usage: lumvexip proxy guard|(SECONDS: above 0, at most 86400, as 5 or 0.5; default 60)|-
 TABLE
+
+# Without a display a mistyped flag is still an argument error, said before the display is.
+"$program" --bogus </dev/null >"$work/out" 2>"$work/err"
+grep -q DISPLAY "$work/err" && fail "--bogus: the missing display was reported"
+"$program" --data-dir "$work" </dev/null >"$work/out" 2>"$work/err"
+[ $? = 3 ] && grep -q DISPLAY "$work/err" || fail "good flags without a display: not exit 3"
 
 # The top-level help names every subcommand.
 "$program" --help >"$work/out" 2>"$work/err"

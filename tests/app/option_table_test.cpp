@@ -109,5 +109,56 @@ TEST(OptionTableTest, UsagesAreMadeFromTheTable) {
   for (const auto& c : kCases) EXPECT_EQ(UsageOf(c.command), c.usage);
 }
 
+TEST(OptionTableTest, HelpLinesGiveMeaningValuesAndDefault) {
+  const struct {
+    const char* flag;
+    const char* line;
+  } kCases[] = {
+      {"--threads", "  --threads T                checks at once (T: 1 to 10000; default 20)\n"},
+      {"--json", "  --json                     JSON lines instead of tab-separated ones\n"},
+      {"--expect",
+       "  --expect TEXT              a reply counts only when it is 2xx and its body contains TEXT "
+       "(TEXT: any text but an empty one)\n"},
+      {"--check-timeout",
+       "  --check-timeout SECONDS    deadline of one proxy check (SECONDS: above 0, at most 86400, "
+       "as 5 or 0.5; default 60)\n"},
+      {"--data-dir", "  --data-dir DIR             directory of the list and settings files "
+                     "(DIR: a directory)\n"},
+      // The value name lists the words itself.
+      {"--source", "  --source a|b|c             the proxy-list site to harvest\n"},
+      {"--max-connections",
+       "  --max-connections N        connections open at once (N: 1 to 100000; default 512)\n"},
+  };
+  for (const auto& c : kCases) {
+    const OptionSpec* option = FindOption(c.flag);
+    ASSERT_NE(option, nullptr) << c.flag;
+    EXPECT_EQ(HelpLine(*option), c.line);
+  }
+}
+
+TEST(OptionTableTest, EverySubcommandHelpListsEachOfItsFlags) {
+  const Invocation kCommands[] = {Invocation::kCheck, Invocation::kHarvest, Invocation::kProxy,
+                                  Invocation::kProxyGuard, Invocation::kJudge};
+  for (const Invocation command : kCommands) {
+    const std::string help = HelpOf(command);
+    const std::string usage = UsageOf(command);
+    EXPECT_EQ(help.rfind("Usage: " + usage + "\n", 0), 0u) << help;
+    EXPECT_NE(help.find("  --help, -h"), std::string::npos) << help;
+    std::set<const OptionSpec*> listed(FlagsOf(command).begin(), FlagsOf(command).end());
+    for (const OptionSpec& option : Options()) {
+      // Its own flags, and every flag its usage names; no other.
+      const bool own = !option.program_wide && Takes(option, command);
+      const bool in_usage = usage.find("[" + std::string(option.name) + " ") != std::string::npos ||
+                            usage.find("[" + std::string(option.name) + "]") != std::string::npos ||
+                            usage.find(std::string(option.name) + " " +
+                                       std::string(option.value_name)) != std::string::npos;
+      EXPECT_EQ(listed.count(&option) > 0, own || in_usage)
+          << option.name << " in the help of " << usage;
+      EXPECT_EQ(help.find(HelpLine(option)) != std::string::npos, listed.count(&option) > 0)
+          << option.name << " in\n" << help;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lumvex

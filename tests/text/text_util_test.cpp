@@ -148,6 +148,12 @@ TEST(EscapeControlsTest, NothingATerminalWouldObeyGetsThrough) {
        "2J\xFF\xE4\xB8",
        "\\x9B2J\\xFF\\xE4\\xB8"},
       {"back\\slash", "back\\\\slash"},
+      // Bidirectional controls would show the rest of the line reordered ("exe.txt" read as
+      // "txt.exe"); their neighbours (U+2029, U+202F, U+2065, U+206A) are left alone.
+      {"a\u202Eb\u202Ac\u2066d\u2069e", "a\\u202Eb\\u202Ac\\u2066d\\u2069e"},
+      {"\u2029\u202F\u2065\u206A", "\u2029\u202F\u2065\u206A"},
+      // A cut bidi control is not UTF-8: its bytes are shown one by one.
+      {"\xE2\x80", "\\xE2\\x80"},
   };
   for (const Case& c : cases) EXPECT_EQ(EscapeControls(c.text), c.shown) << c.shown;
 }

@@ -90,12 +90,13 @@ TEST_F(CheckCommandTest, PrintsOneVerdictLinePerProxyFromStdin) {
   ASSERT_EQ(addresses.size(), 5u);
   std::string input;
   for (const std::string& a : addresses) input += a + "\r\n";
-  input += "\nnot a proxy\n" + addresses[4] + "@HTTP#测试\n";  // import form: type and location
+  // Import form (type and location), naming a proxy already read.
+  input += "\nnot a proxy\n" + addresses[4] + "@HTTP#测试\n";
   const Outcome outcome = RunChecker(
       {"--threads", "3", "--check-timeout", "2", "--validation-host", "check.test"}, input);
   EXPECT_EQ(outcome.status, 0);
   const auto verdicts = Verdicts(outcome.out);
-  ASSERT_EQ(verdicts.size(), 5u);  // the repeated proxy is one row more, same address
+  ASSERT_EQ(verdicts.size(), 5u);
   EXPECT_EQ(verdicts.at(addresses[0]).first, "ok");
   EXPECT_EQ(verdicts.at(addresses[1]).first, "failed");
   EXPECT_EQ(verdicts.at(addresses[2]).first, "failed");
@@ -103,9 +104,11 @@ TEST_F(CheckCommandTest, PrintsOneVerdictLinePerProxyFromStdin) {
   EXPECT_EQ(verdicts.at(addresses[3]).first, "failed");
   EXPECT_EQ(verdicts.at(addresses[4]).first, "ok");
   EXPECT_NE(outcome.err.find("line 7"), std::string::npos) << outcome.err;
-  // Six rows were checked (the last address twice): six lines.
-  EXPECT_EQ(std::count(outcome.out.begin(), outcome.out.end(), '\n'), 6);
-  EXPECT_EQ(farm_.RequestsSeen(), 5u);  // the refusing proxy never saw a request
+  // The repeated proxy was checked and printed once.
+  EXPECT_NE(outcome.err.find("1 line repeats an address already read, skipped"), std::string::npos)
+      << outcome.err;
+  EXPECT_EQ(std::count(outcome.out.begin(), outcome.out.end(), '\n'), 5);
+  EXPECT_EQ(farm_.RequestsSeen(), 4u);  // the refusing proxy never saw a request
 }
 
 TEST_F(CheckCommandTest, ReadsAFileAndTheDashMeansStdin) {
@@ -131,6 +134,55 @@ TEST_F(CheckCommandTest, EmptyInputChecksNothing) {
   const Outcome outcome = RunChecker({}, "\n \r\n");
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.out, "");
+}
+
+TEST_F(CheckCommandTest, ArgumentErrorsNameWhatWasMistyped) {
+  testing::TempDir dir;
+  const std::string list = dir.File("small.txt");
+  std::ofstream(list) << "127.0.0.1:9\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string said;         // standard error holds this
+    std::string not_said;     // and not this
+  };
+  const Case cases[] = {
+      {{list, "--bogus"}, "unknown option --bogus\n", "needs a value"},
+      {{"--jsn", list}, "unknown option --jsn\n", "small.txt"},
+      {{"--bogus=1", list}, "unknown option --bogus\n", "small.txt"},
+      // A flag of another subcommand is not one of check's.
+      {{"--url", list}, "unknown option --url\n", "small.txt"},
+      {{list, "--threads"}, "--threads needs a value", "unknown"},
+      {{"--check-timeout", "--json", list}, "--check-timeout needs a value", "unknown"},
+      {{"--json=yes", list}, "--json takes no value", "unknown"},
+      // What the user typed is shown with its control characters escaped.
+      {{"--\x1B[2Jx", list}, "unknown option --\\x1B[2Jx", "\x1B"},
+      {{"--threads", "\u202Etxt.exe"}, "\"\\u202Etxt.exe\"", "\u202E"},
+      {{"--protocol", "\x9B" "1m"}, "\"\\x9B1m\"", "\x9B"},
+      {{"--check-url", "\xC2\x9B" "2J"}, "\"\\u009B2J\"", "\xC2\x9B"},
+      {{"--check-timeout", "\x07"}, "\"\\x07\"", "\x07"},
+      {{"--validation-host", "a\x7F"}, "\"a\\x7F\"", "\x7F"},
+      {{dir.File("\x1B]0;title\x07")}, "\\x1B]0;title\\x07: cannot read", "\x1B"},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = RunChecker(c.args);
+    const std::string shown = ::testing::PrintToString(c.args);
+    EXPECT_EQ(outcome.status, 2) << shown;
+    EXPECT_EQ(outcome.out, "") << shown;
+    EXPECT_NE(outcome.err.find(c.said), std::string::npos) << shown << ": " << outcome.err;
+    EXPECT_EQ(outcome.err.find(c.not_said), std::string::npos) << shown << ": " << outcome.err;
+  }
+}
+
+TEST_F(CheckCommandTest, HelpListsEveryFlagWithItsValues) {
+  const Outcome outcome = RunChecker({"--threads", "0", "--help"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out.rfind("Usage: lumvexip check", 0), 0u) << outcome.out;
+  for (const char* line :
+       {"\n  --threads T                checks at once (T: 1 to 10000; default 20)\n",
+        "\n  --json                     JSON lines instead of tab-separated ones\n",
+        "(PROTOCOL: auto, http, connect, socks4 or socks5)\n", "checked and printed once"}) {
+    EXPECT_NE(outcome.out.find(line), std::string::npos) << line << "\n" << outcome.out;
+  }
 }
 
 TEST_F(CheckCommandTest, BadUsageExitsWithTwo) {
