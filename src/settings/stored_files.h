@@ -27,6 +27,7 @@ enum class DataFile {
   kListUrl,         // the last address of "从网址导入代理IP"
   kProxyOn,         // the "proxy on" marker: the program has the system proxy on
   kProxyMode,       // the automatic proxy modes the program's proxy replaced
+  kWindowLayout,    // the main window's size and place and the list's column widths
 };
 
 enum class FileFormat {
@@ -50,6 +51,8 @@ enum class SettingKey {
   kStrictJudge,
   kGuard,
   kListUrl,
+  kWindowGeometry,
+  kColumnWidths,
 };
 
 struct StoredKey {
@@ -79,7 +82,7 @@ inline constexpr std::string_view kDefaultProxyListUrl =
 
 // One line a file (two for a file of two keys), so it reads as the table it is.
 // clang-format off
-inline constexpr std::array<StoredFile, 12> kStoredFiles = {{
+inline constexpr std::array<StoredFile, 13> kStoredFiles = {{
     {DataFile::kProxyList,      "The agent",                      FileFormat::kProxyList},
     {DataFile::kUnreadListCopy, "The agent.unread-%Y%m%d-%H%M%S", FileFormat::kCopy},
     {DataFile::kFetchCount,     "agent number",                   FileFormat::kWholeText},
@@ -103,6 +106,10 @@ inline constexpr std::array<StoredFile, 12> kStoredFiles = {{
      {{{SettingKey::kListUrl,      "list url",   "list url",   kDefaultProxyListUrl}}}},
     {DataFile::kProxyOn,        "proxy on",                       FileFormat::kMarker},
     {DataFile::kProxyMode,      "proxy mode",                     FileFormat::kModeLines},
+    // "left,top,width,height" and one width a column; a missing or malformed value: the defaults.
+    {DataFile::kWindowLayout,   "window",                         FileFormat::kGbkIni,
+     {{{SettingKey::kWindowGeometry, "window",   "geometry",   ""},
+       {SettingKey::kColumnWidths,   "window",   "columns",    ""}}}},
 }};
 // clang-format on
 
@@ -142,7 +149,7 @@ constexpr bool InOrder() {
 }
 
 constexpr bool EveryKeyOnce() {
-  for (int key = 0; key <= static_cast<int>(SettingKey::kListUrl); ++key) {
+  for (int key = 0; key <= static_cast<int>(SettingKey::kColumnWidths); ++key) {
     int found = 0;
     for (const StoredFile& file : kStoredFiles) {
       for (const StoredKey& k : file.keys) {

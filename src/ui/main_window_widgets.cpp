@@ -40,7 +40,9 @@ QLabel* MakeLink(Link link) {
 // The command column: buttons, links, picture, update button.
 QVBoxLayout* BuildCommandColumn(MainWindowWidgets& w) {
   auto* column = new QVBoxLayout;
-  column->setSpacing(6);
+  // 5 px between the rows keeps the column (and so the window's least height) within the
+  // window's default height, the counters' status bar included.
+  column->setSpacing(5);
   auto add = [&](Command c) {
     w.buttons[static_cast<int>(c)] = MakeButton(c, 83);
     column->addWidget(w.buttons[static_cast<int>(c)]);

@@ -136,16 +136,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(bar->findChild<QLabel*>(QString::fromUtf8("标签3"))->text(), QStringLiteral("7"));
   }
 
-  void ListHeadersWidthsAndAlignment() {
+  // The widths are the window-layout test's.
+  void ListHeadersAndAlignment() {
     UiRig rig(false);
     QTableView* view = Find<QTableView>(rig.window.get(), "超级列表框1");
     const QStringList headers = Utf8List(
         {"IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间", "实测(秒)", "匿名度"});
-    const int widths[] = {150, 50, 50, 60, 153, 100, 60, 50};
     QCOMPARE(view->model()->columnCount(), 8);
     for (int c = 0; c < 8; ++c) {
       QCOMPARE(view->model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
-      QCOMPARE(view->columnWidth(c), widths[c]);
     }
     rig.list.AddRow(Row("1.2.3.4", "8080"));
     rig.window->table_model()->FlushPendingRows();
