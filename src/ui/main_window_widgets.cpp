@@ -58,8 +58,12 @@ QVBoxLayout* BuildCommandColumn(MainWindowWidgets& w) {
   auto* pair = new QHBoxLayout;
   pair->setSpacing(7);
   for (Command c : {Command::kDeleteRow, Command::kClearList}) {
-    w.buttons[static_cast<int>(c)] = MakeButton(c, 38);
-    pair->addWidget(w.buttons[static_cast<int>(c)]);
+    QPushButton* button = MakeButton(c, 38);
+    // The pair shares the column's width: their own width wish (a style's least button width)
+    // would double the column and take it from the list.
+    button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    w.buttons[static_cast<int>(c)] = button;
+    pair->addWidget(button);
   }
   column->addLayout(pair);
   add(Command::kAddProxy);

@@ -30,7 +30,7 @@ SettingsDialog::SettingsDialog(SettingsController& controller, UserPrompts& prom
   setObjectName(Q(kSettingsDialogTitle));
   setWindowTitle(Q(kSettingsDialogTitle));
   // The two groups, the group "严格验证" below them, and the buttons last.
-  setFixedSize(384, 272);
+  setFixedSize(384, 240);
 
   auto* numbers = Place(new QGroupBox(this), "分组框2", 8, 8, 184, 88);
   Place(new QLabel(QString::fromUtf8("获取IP个数："), numbers), "透明标签2", 10, 19, 70, 16);
@@ -48,7 +48,7 @@ SettingsDialog::SettingsDialog(SettingsController& controller, UserPrompts& prom
 
   // The strict check: empty fields keep the usual check.
   auto* strict =
-      Place(new QGroupBox(QString::fromUtf8("严格验证"), this), "分组框3", 8, 136, 368, 96);
+      Place(new QGroupBox(QString::fromUtf8("严格验证"), this), "分组框3", 8, 104, 368, 96);
   Place(new QLabel(QString::fromUtf8("验证网址："), strict), "透明标签3", 10, 23, 70, 16);
   strict_url_ = Place(new QLineEdit(strict), "编辑框3", 88, 20, 268, 20);
   strict_url_->setPlaceholderText(QStringLiteral("http://"));
@@ -60,8 +60,8 @@ SettingsDialog::SettingsDialog(SettingsController& controller, UserPrompts& prom
   strict_judge_->setPlaceholderText(QStringLiteral("http://"));
 
   auto* confirm =
-      Place(new QPushButton(QString::fromUtf8("确 定"), this), "按钮1", 112, 240, 72, 24);
-  auto* leave = Place(new QPushButton(QString::fromUtf8("退 出"), this), "按钮2", 200, 240, 72, 24);
+      Place(new QPushButton(QString::fromUtf8("确 定"), this), "按钮1", 112, 208, 72, 24);
+  auto* leave = Place(new QPushButton(QString::fromUtf8("退 出"), this), "按钮2", 200, 208, 72, 24);
   confirm->setDefault(true);
   connect(confirm, &QPushButton::clicked, this, &SettingsDialog::OnConfirm);
   connect(leave, &QPushButton::clicked, this, &QDialog::reject);

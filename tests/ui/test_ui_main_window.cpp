@@ -50,6 +50,12 @@ QStringList MenuLayout(QMenu* menu) {
   return out;
 }
 
+// A click on the radio button's circle: the button spans its group's width, and a click right
+// of its caption is no click on it.
+void ClickIndicator(QRadioButton* radio) {
+  QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(8, radio->height() / 2));
+}
+
 QStringList Utf8List(std::initializer_list<const char*> items) {
   QStringList out;
   for (const char* item : items) out << QString::fromUtf8(item);
@@ -225,7 +231,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(combo2->count(), 2);
     QCOMPARE(combo2->itemText(1), QString::fromUtf8("国外普通"));
 
-    QTest::mouseClick(Find<QRadioButton>(w, "单选框2"), Qt::LeftButton);
+    ClickIndicator(Find<QRadioButton>(w, "单选框2"));
     QCOMPARE(rig.state.ChosenSource(), SourceChoice::kSourceB);
     QVERIFY(Find<QRadioButton>(w, "单选框2")->isChecked());
     QVERIFY(!Find<QRadioButton>(w, "单选框1")->isChecked());
@@ -233,7 +239,7 @@ class MainWindowTest : public QObject {
     QVERIFY(Find<QComboBox>(w, "组合框3")->isEnabled());
     QVERIFY(Find<QComboBox>(w, "组合框4")->isEnabled());
 
-    QTest::mouseClick(Find<QRadioButton>(w, "单选框1"), Qt::LeftButton);
+    ClickIndicator(Find<QRadioButton>(w, "单选框1"));
     QCOMPARE(rig.state.ChosenSource(), SourceChoice::kSourceA);
     QVERIFY(combo2->isEnabled());
     QVERIFY(!Find<QComboBox>(w, "组合框3")->isEnabled());

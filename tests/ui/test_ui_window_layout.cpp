@@ -59,6 +59,9 @@ class WindowLayoutTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
     // The widgets' least size does not push the window past its default size.
     QCOMPARE(rig.window->size(), QSize(725, 506));
+    // The command column is as narrow as its buttons, the rest is the list's.
+    auto* settings = rig.window->findChild<QWidget*>(QString::fromUtf8("按钮8"));
+    QVERIFY(settings->width() < 2 * settings->sizeHint().width());
     ProxyTableView* view = ListView(rig);
     QTRY_VERIFY(view->verticalScrollBar()->isVisible());
     // Nothing to scroll sideways: the address stays in view with the last column.
