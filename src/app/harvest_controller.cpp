@@ -15,8 +15,15 @@ constexpr std::string_view kCountReset = "0";
 // any-country menu item.
 constexpr std::string_view kSourceA = "a", kSourceB = "b", kAnyCountry = "c";
 
-std::string DoneStatus(int count) {
+std::string CountStatus(int count) {
   return "代理IP获取完毕！ 获取代理IP：" + text::FormatInt(count) + "个";
+}
+
+// The boxes that show the choices of each source with choices.
+std::vector<ControlId> BoxesOf(std::string_view source) {
+  if (source == kSourceA) return {Combo::kSourceACategories};
+  if (source == kSourceB) return {Combo::kSourceBDatabases, Combo::kSourceBPages};
+  return {};
 }
 
 std::string_view RunningStatus(std::string_view source) {
@@ -36,7 +43,7 @@ class HarvestController::WindowSink : public HarvestSink {
   int Append(std::vector<ProxyEntry> rows) override { return owner_.AppendRows(std::move(rows)); }
   void Progress(int count) override { owner_.ShowListCount(count); }
   void Finished(bool reached) override {
-    (owner_.*finish_)();
+    (owner_.*finish_)(reached);
     owner_.NotifyFinished(reached);
   }
 
@@ -53,6 +60,7 @@ HarvestController::HarvestController(UiThread& ui, MainWindowState& state, Proxy
     : ui_(ui),
       state_(state),
       list_(list),
+      endpoints_(endpoints),
       harvester_(fetcher, cookies, pool, std::move(tuning),
                  [&endpoints](std::string_view name) { return SourceHost(endpoints, name); }) {}
 
@@ -98,6 +106,26 @@ int HarvestController::AppendRows(std::vector<ProxyEntry> rows) {
 
 void HarvestController::ShowListCount(int count) { state_.SetCount(Counter::kList, count); }
 
+std::string HarvestController::DoneStatus(std::string_view source, bool reached, int count) const {
+  if (reached) return CountStatus(count);
+  // The address comes from the command line: no control character reaches the window.
+  return std::string(kSiteUnreachable) + text::EscapeControls(SourceHost(endpoints_, source)) +
+         "  " + CountStatus(count);
+}
+
+void HarvestController::ShowReach(std::string_view source, bool reached) {
+  const std::string note =
+      std::string(kSiteUnreachable) + text::EscapeControls(SourceHost(endpoints_, source));
+  for (ControlId box : BoxesOf(source)) {
+    const bool empty = state_.Get(box).items.empty();
+    state_.SetTooltip(box, !reached && empty ? note : std::string());
+  }
+  // The count label over an empty category box reads "当前数据库共有IP：  个": it says why too.
+  if (source == kSourceA) {
+    state_.SetTooltip(Label::kCategoryCount, state_.Tooltip(Combo::kSourceACategories));
+  }
+}
+
 void HarvestController::NotifyFinished(bool reached) {
   std::function<void(bool)> finished;
   {
@@ -107,9 +135,7 @@ void HarvestController::NotifyFinished(bool reached) {
   if (finished) finished(reached);
 }
 
-void HarvestController::DisableForHarvest() {
-  Announce(state_, WindowEvent::kHarvestStarted);
-}
+void HarvestController::DisableForHarvest() { Announce(state_, WindowEvent::kHarvestStarted); }
 
 void HarvestController::StartHarvest() {
   const SourceChoice source = state_.ChosenSource();
@@ -150,12 +176,13 @@ void HarvestController::LoadSourceACategories() {
   ui_.RunSync([&] {
     state_.SetItems(Combo::kSourceACategories, items);
     state_.SetChosen(Combo::kSourceACategories, 0);
+    // No category at all: the page could not be fetched (or held none, which reads the same).
+    ShowReach(kSourceA, !items.empty());
   });
   current_category_id_.store(items.empty() ? -1 : items.front().data);
   ui_.RunSync([&] {
-    state_.SetText(
-        Label::kCategoryCount,
-        source_a::CategoryCountCaption(state_.Text(Combo::kSourceACategories)));
+    state_.SetText(Label::kCategoryCount,
+                   source_a::CategoryCountCaption(state_.Text(Combo::kSourceACategories)));
   });
   ui_.RunSync([&] {
     const bool has_text = !text::Trim(state_.Text(Combo::kSourceACategories)).empty();
@@ -169,16 +196,16 @@ void HarvestController::OnCategoryChosen() {
   if (combo.chosen >= 0 && combo.chosen < static_cast<int>(combo.items.size())) {
     current_category_id_.store(combo.items[static_cast<std::size_t>(combo.chosen)].data);
   }
-  state_.SetText(
-      Label::kCategoryCount,
-      source_a::CategoryCountCaption(state_.Text(Combo::kSourceACategories)));
+  state_.SetText(Label::kCategoryCount,
+                 source_a::CategoryCountCaption(state_.Text(Combo::kSourceACategories)));
   // A new choice starts afresh, as a new list page of source B does.
   OnSourceBPageChosen();
 }
 
-void HarvestController::FinishSourceA() {
+void HarvestController::FinishSourceA(bool reached) {
   ui_.RunSync([&] {
-    state_.SetText(control::kStatusLine, DoneStatus(list_.ListCount()));
+    state_.SetText(control::kStatusLine, DoneStatus(kSourceA, reached, list_.ListCount()));
+    ShowReach(kSourceA, reached);
     Announce(state_, WindowEvent::kHarvestEnded);
   });
 }
@@ -200,6 +227,7 @@ bool HarvestController::LoadSourceBDatabases() {
     state_.SetItems(Combo::kSourceBDatabases, captions);
     state_.SetChosen(Combo::kSourceBDatabases, 0);
     state_.SetChosen(Combo::kSourceBAddresses, 0);
+    ShowReach(kSourceB, !captions.empty());
   });
   harvester_.StartThread([this] { LoadSourceBPages(); });
   return true;
@@ -229,8 +257,10 @@ void HarvestController::LoadSourceBPages() {
       if (serial != source_b_load_serial_) return;
       source_b_pages_ = table;
     }
+    const bool reached = !titles.empty();
     state_.SetItems(Combo::kSourceBPages, std::move(titles));
     state_.SetChosen(Combo::kSourceBPages, 0);
+    ShowReach(kSourceB, reached);
   });
 }
 
@@ -257,11 +287,12 @@ std::vector<std::string> HarvestController::SourceBPageTable() const {
   return *source_b_pages_;
 }
 
-void HarvestController::FinishSourceB() {
+void HarvestController::FinishSourceB(bool reached) {
   ui_.RunSync([&] {
     const int count = list_.ListCount();
     state_.SetCount(Counter::kList, count);
-    state_.SetText(control::kStatusLine, DoneStatus(count));
+    state_.SetText(control::kStatusLine, DoneStatus(kSourceB, reached, count));
+    ShowReach(kSourceB, reached);
     Announce(state_, WindowEvent::kSourceBHarvestEnded);
   });
 }
@@ -273,11 +304,11 @@ void HarvestController::StartAnyCountryHarvest() {
   StartSource(kAnyCountry, HarvestOrder{}, &HarvestController::FinishAnyCountry);
 }
 
-void HarvestController::FinishAnyCountry() {
+void HarvestController::FinishAnyCountry(bool reached) {
   ui_.RunSync([&] {
     Announce(state_, WindowEvent::kAnyCountryHarvestEnded);
     const int count = list_.ListCount();
-    state_.SetText(control::kStatusLine, DoneStatus(count));
+    state_.SetText(control::kStatusLine, DoneStatus(kAnyCountry, reached, count));
     state_.SetCount(Counter::kList, count);
   });
 }

@@ -30,6 +30,10 @@ namespace http {
 class CookieStore;
 }
 
+// The start of the status line and of an empty source box's tooltip when no page of a
+// proxy-list site could be fetched; the site's address follows.
+inline constexpr std::string_view kSiteUnreachable = "无法访问代理IP网站：";
+
 // What a harvest reports to a listener (tests). Called on the thread that did the work; must be
 // quick.
 struct HarvestEvents {
@@ -84,7 +88,8 @@ class HarvestController {
 
  private:
   class WindowSink;
-  using FinishSteps = void (HarvestController::*)();
+  // `reached`: whether any page of the source could be fetched.
+  using FinishSteps = void (HarvestController::*)(bool reached);
 
   // Starts the registered source `name` with the window as its sink.
   void StartSource(std::string_view name, HarvestOrder order, FinishSteps finish);
@@ -94,14 +99,21 @@ class HarvestController {
   int AppendRows(std::vector<ProxyEntry> rows);
   void ShowListCount(int count);
   void NotifyFinished(bool reached);
+  // The status line at the end of a harvest of `source`: the count, after the site's address
+  // when no page of it could be fetched.
+  std::string DoneStatus(std::string_view source, bool reached, int count) const;
+  // The boxes of `source` that stayed empty say in their tooltip that its site could not be
+  // reached (while `reached` is false); the others show none. On the UI thread.
+  void ShowReach(std::string_view source, bool reached);
   // The completion steps of each source's harvest.
-  void FinishSourceA();
-  void FinishSourceB();
-  void FinishAnyCountry();
+  void FinishSourceA(bool reached);
+  void FinishSourceB(bool reached);
+  void FinishAnyCountry(bool reached);
 
   UiThread& ui_;
   MainWindowState& state_;
   ProxyList& list_;
+  const Endpoints& endpoints_;
   Harvester harvester_;
 
   std::atomic<int> current_category_id_{-1};

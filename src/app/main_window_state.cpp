@@ -52,6 +52,9 @@ ControlChange ControlChange::Text(ControlId control, std::string text) {
 ControlChange ControlChange::Target(ControlId control, std::string target) {
   return {control, Facet::kTarget, false, std::move(target), 0};
 }
+ControlChange ControlChange::Tooltip(ControlId control, std::string tooltip) {
+  return {control, Facet::kTooltip, false, std::move(tooltip), 0};
+}
 ControlChange ControlChange::Indicator(ControlId control, ProxyIndicator kind) {
   return {control, Facet::kIndicator, false, {}, static_cast<int>(kind)};
 }
@@ -161,6 +164,10 @@ std::string MainWindowState::Target(ControlId control) const {
   return Read([&] { return Row(control).target; });
 }
 
+std::string MainWindowState::Tooltip(ControlId control) const {
+  return Read([&] { return Row(control).tooltip; });
+}
+
 ProxyIndicator MainWindowState::Indicator(ControlId control) const {
   return Read([&] { return Row(control).indicator; });
 }
@@ -195,6 +202,9 @@ bool MainWindowState::ApplyOne(const ControlChange& change, std::vector<ControlI
       break;
     case ControlChange::Facet::kTarget:
       did = Assign(row.target, change.text);
+      break;
+    case ControlChange::Facet::kTooltip:
+      did = Assign(row.tooltip, change.text);
       break;
     case ControlChange::Facet::kIndicator:
       did = Assign(row.indicator, static_cast<ProxyIndicator>(change.number));
@@ -234,6 +244,10 @@ void MainWindowState::SetVisible(ControlId control, bool on) {
 
 void MainWindowState::SetText(ControlId control, std::string text) {
   Apply({ControlChange::Text(control, std::move(text))});
+}
+
+void MainWindowState::SetTooltip(ControlId control, std::string tooltip) {
+  Apply({ControlChange::Tooltip(control, std::move(tooltip))});
 }
 
 void MainWindowState::SetCount(ControlId control, std::int64_t count) {

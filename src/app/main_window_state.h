@@ -28,7 +28,8 @@ struct ControlState {
   // Caption, counter digits, field text, status line, tray tooltip. A combo's text is the chosen
   // item's (read only).
   std::string text;
-  std::string target;  // link labels: the web address opened on click; empty opens nothing
+  std::string target;   // link labels: the web address opened on click; empty opens nothing
+  std::string tooltip;  // combo boxes: why the box is empty; empty shows none
   std::vector<ComboItem> items;
   int chosen = -1;  // combos: -1 when nothing is chosen
   ProxyIndicator indicator = ProxyIndicator::kProxyOff;
@@ -39,7 +40,16 @@ struct ControlState {
 
 // One change of one facet, for Apply.
 struct ControlChange {
-  enum class Facet : int { kEnabled = 0, kChecked, kVisible, kText, kTarget, kIndicator, kValue };
+  enum class Facet : int {
+    kEnabled = 0,
+    kChecked,
+    kVisible,
+    kText,
+    kTarget,
+    kTooltip,
+    kIndicator,
+    kValue
+  };
 
   ControlId control;
   Facet facet = Facet::kEnabled;
@@ -52,6 +62,7 @@ struct ControlChange {
   static ControlChange Visible(ControlId control, bool on);
   static ControlChange Text(ControlId control, std::string text);
   static ControlChange Target(ControlId control, std::string target);
+  static ControlChange Tooltip(ControlId control, std::string tooltip);
   static ControlChange Indicator(ControlId control, ProxyIndicator kind);
   static ControlChange Value(ControlId control, int value);
 };
@@ -82,6 +93,7 @@ class MainWindowState {
   bool Visible(ControlId control) const;
   std::string Text(ControlId control) const;
   std::string Target(ControlId control) const;
+  std::string Tooltip(ControlId control) const;
   ProxyIndicator Indicator(ControlId control) const;
   int Value(ControlId control) const;
 
@@ -93,6 +105,7 @@ class MainWindowState {
   void SetChecked(ControlId control, bool on);
   void SetVisible(ControlId control, bool on);
   void SetText(ControlId control, std::string text);
+  void SetTooltip(ControlId control, std::string tooltip);
   // A count as its decimal text.
   void SetCount(ControlId control, std::int64_t count);
   void SetIndicator(ControlId control, ProxyIndicator kind);

@@ -2,7 +2,9 @@
 
 #include <utility>
 
+#include "acquire/source_a.h"
 #include "app/strict_settings.h"
+#include "text/text_util.h"
 
 namespace lumvex {
 
@@ -27,6 +29,8 @@ SettingsDialogValues SettingsController::Load() const {
       break;
   }
   values.numbers_enabled = state_.ChosenSource() == SourceChoice::kSourceA;
+  values.fetch_count_in_force = text::FormatInt(source_a::kRowsPerPage);
+  values.thread_count_in_force = text::FormatInt(ValidationRun::kDefaultThreads);
   return values;
 }
 
@@ -61,6 +65,20 @@ StrictRule SettingsController::LoadStrictRule() const {
 std::vector<std::string> SettingsController::ConfirmStrictRule(const StrictRule& rule) {
   if (WriteStrictRule(settings_.data_dir(), rule)) return {};
   return {settings_.data_dir().PathOf(DataFile::kStrict)};
+}
+
+// The thread count feeds the check run and the source-A page fetches: one placeholder serves both.
+static_assert(source_a::kDefaultWorkers == ValidationRun::kDefaultThreads);
+
+bool ThreadCountAccepted(std::string_view text) {
+  if (text.empty()) return true;
+  int value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+    if (value > kMostThreads) return false;  // also keeps a long run of digits from overflowing
+  }
+  return value >= 1;
 }
 
 std::string SettingsNotSavedMessage(const std::vector<std::string>& failed_paths) {

@@ -5,16 +5,27 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/main_window_state.h"
 #include "platform/autostart.h"
 #include "settings/settings.h"
 #include "validate/strict_check.h"
+#include "validate/validation_run.h"
 
 namespace lumvex {
 
 inline constexpr std::string_view kSettingsDialogTitle = "IP代理验证设置";
+// The most checks (and source-A page fetches) at once, as `check --threads` takes them.
+inline constexpr int kMostThreads = ValidationRun::kMaxThreads;
+// Shown when "确 定" finds a thread count outside 1 to kMostThreads; the dialog stays open.
+inline constexpr std::string_view kThreadCountRefused = "线程数必须是1到10000之间的数字！";
+
+// Whether "确 定" takes the thread count as typed: empty (the default is used) or decimal digits
+// giving 1 to kMostThreads. A file may have brought in anything else, which is refused as well.
+bool ThreadCountAccepted(std::string_view text);
+
 // First line of the message shown when "确 定" could not write everything; the paths follow.
 inline constexpr std::string_view kSettingsNotSaved = "设置未能保存，以下文件无法写入：";
 
@@ -32,6 +43,10 @@ struct SettingsDialogValues {
   std::optional<bool> switch_proxy_on_start;
   // Both number fields are enabled only while source A (单选框1) is chosen.
   bool numbers_enabled = false;
+  // What an empty field means, shown in it while it is empty: the proxies one source-A page
+  // brings (a count of 0 fetches one page) and the default thread count.
+  std::string fetch_count_in_force;
+  std::string thread_count_in_force;
 };
 
 // What "确 定" takes from the dialog.

@@ -200,15 +200,24 @@ std::string ReadSetting(const std::string& path, std::string_view section, std::
 
 bool WriteSetting(const std::string& path, std::string_view section, std::string_view key,
                   std::string_view value) {
-  std::string old_text;
+  const ProfileEntry entry{section, key, value};
+  return WriteSettings(path, std::span<const ProfileEntry>(&entry, 1));
+}
+
+bool WriteSettings(const std::string& path, std::span<const ProfileEntry> entries) {
+  std::string text;
   if (auto bytes = ReadWholeFile(path)) {
-    old_text = std::move(*bytes);
+    text = std::move(*bytes);
   } else if (FileExists(path) || DirectoryExists(path)) {
-    return false;  // unreadable: writing only our key would throw away the rest of the file
+    return false;  // unreadable: writing only our keys would throw away the rest of the file
   }
-  const auto new_text = SetProfileValue(old_text, text::EncodeGbk(section), text::EncodeGbk(key),
-                                        text::EncodeGbk(value));
-  return new_text && WriteWholeFile(path, *new_text);
+  for (const ProfileEntry& entry : entries) {
+    auto changed = SetProfileValue(text, text::EncodeGbk(entry.section), text::EncodeGbk(entry.key),
+                                   text::EncodeGbk(entry.value));
+    if (!changed) return false;
+    text = std::move(*changed);
+  }
+  return WriteWholeFile(path, text);
 }
 
 }  // namespace lumvex

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -32,5 +33,16 @@ std::string ReadSetting(const std::string& path, std::string_view section, std::
 // cannot be read (it is then left alone), the names are unusable, or the write fails.
 bool WriteSetting(const std::string& path, std::string_view section, std::string_view key,
                   std::string_view value);
+
+// One value of a profile file.
+struct ProfileEntry {
+  std::string_view section;
+  std::string_view key;
+  std::string_view value;
+};
+
+// Several values, in one replacement of the file, so it never holds some of them new and some
+// old. False as WriteSetting, and then nothing is written.
+bool WriteSettings(const std::string& path, std::span<const ProfileEntry> entries);
 
 }  // namespace lumvex

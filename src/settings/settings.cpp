@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include <utility>
+#include <vector>
 
 #include "platform/file_io.h"
 #include "settings/ini_file.h"
@@ -25,6 +26,19 @@ bool Settings::Write(SettingKey key, std::string_view value) const {
   const StoredKey& stored = StoredKeyOf(key);
   data_dir_.EnsureDataDir();
   return WriteSetting(data_dir_.PathOf(FileOfKey(key).id), stored.section, stored.key, value);
+}
+
+bool Settings::Write(std::span<const std::pair<SettingKey, std::string_view>> values) const {
+  if (values.empty()) return true;
+  const DataFile file = FileOfKey(values.front().first).id;
+  std::vector<ProfileEntry> entries;
+  for (const auto& [key, value] : values) {
+    if (FileOfKey(key).id != file) return false;
+    const StoredKey& stored = StoredKeyOf(key);
+    entries.push_back(ProfileEntry{stored.section, stored.key, value});
+  }
+  data_dir_.EnsureDataDir();
+  return WriteSettings(data_dir_.PathOf(file), entries);
 }
 
 std::optional<std::string> Settings::ReadPlain(DataFile file) const {

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "settings/data_dir.h"
 #include "settings/stored_files.h"
@@ -26,6 +28,9 @@ class Settings {
   // One key of an INI file: its value, or the table's fallback when it is missing or empty.
   std::string Read(SettingKey key) const;
   bool Write(SettingKey key, std::string_view value) const;
+  // Several keys of one file in one replacement of it; false (and nothing written) when they are
+  // not all of one file.
+  bool Write(std::span<const std::pair<SettingKey, std::string_view>> values) const;
 
   // Number of proxies to fetch, whole-file text as typed (no line end). nullopt when the file is
   // absent or unreadable, so the caller leaves its field empty.

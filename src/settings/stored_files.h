@@ -29,6 +29,7 @@ enum class DataFile {
   kListUrl,         // the last address of "从网址导入代理IP"
   kProxyOn,         // the "proxy on" marker: the program has the system proxy on
   kProxyMode,       // the automatic proxy modes the program's proxy replaced
+  kWindowLayout,    // the main window's size and place and the list's column widths
 };
 
 enum class FileFormat {
@@ -51,6 +52,8 @@ enum class SettingKey {
   kStrictJudge,
   kGuard,
   kListUrl,
+  kWindowGeometry,
+  kColumnWidths,
 };
 
 struct StoredKey {
@@ -109,6 +112,10 @@ inline constexpr std::array<StoredFile, 13> kStoredFiles = {{
      {{{SettingKey::kListUrl,      "list url",   "list url",   kDefaultProxyListUrl}}}},
     {DataFile::kProxyOn,        "proxy on",                       FileFormat::kMarker},
     {DataFile::kProxyMode,      "proxy mode",                     FileFormat::kModeLines},
+    // "left,top,width,height" and one width a column; a missing or malformed value: the defaults.
+    {DataFile::kWindowLayout,   "window",                         FileFormat::kGbkIni,
+     {{{SettingKey::kWindowGeometry, "window",   "geometry",   ""},
+       {SettingKey::kColumnWidths,   "window",   "columns",    ""}}}},
 }};
 // clang-format on
 
@@ -148,7 +155,7 @@ constexpr bool InOrder() {
 }
 
 constexpr bool EveryKeyOnce() {
-  for (int key = 0; key <= static_cast<int>(SettingKey::kListUrl); ++key) {
+  for (int key = 0; key <= static_cast<int>(SettingKey::kColumnWidths); ++key) {
     int found = 0;
     for (const StoredFile& file : kStoredFiles) {
       for (const StoredKey& k : file.keys) {

@@ -12,6 +12,8 @@
 #include "platform/exit_call_guard.h"
 #include "platform/file_io.h"
 #include "proxylist/agent_file.h"
+#include "settings/settings.h"
+#include "settings/window_layout.h"
 #include "sysproxy/desktop_system_proxy.h"
 #include "sysproxy/marked_system_proxy.h"
 #include "ui/exit_signal_notifier.h"
@@ -90,6 +92,9 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
                      [&shell] { shell.ExitSequence(); });
     StartupReporter reporter(&window, std::getenv("LUMVEX_REPORT_STARTUP") != nullptr);
 
+    const Settings settings(application.Options().shell.data_dir);
+    // The size, place and column widths the window had when the program last ended.
+    window.RestoreLayout(ReadWindowLayout(settings));
     shell.StartupSequence();
     window.ShowAccordingToState();
     // When the display goes away under it (a session ending without a signal), Qt ends the
@@ -115,6 +120,8 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
       }).join();
     });
     status = app.exec();
+    // Kept whichever way the loop ended; a failed write only means the defaults next time.
+    WriteWindowLayout(settings, window.Layout());
     // The window goes away now: the exit sequence runs (again, or first if the loop ended some
     // other way), so the list is saved whichever way the program ends.
     shell.OnMainWindowDestroyed();

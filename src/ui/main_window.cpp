@@ -4,14 +4,17 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <algorithm>
 
 #include "ui/about_dialog.h"
 #include "ui/icon_set.h"
@@ -119,6 +122,37 @@ void MainWindow::ShowAbout() {
   dialog.exec();
 }
 
+void MainWindow::RestoreLayout(const WindowLayout& layout) {
+  widgets_.list_view->RestoreColumnWidths(layout.column_widths);
+  if (!layout.geometry) return;
+  const WindowGeometry& kept = *layout.geometry;
+  const QRect wanted(kept.left, kept.top, kept.width, kept.height);
+  // The screen the kept place is on; a screen since removed leaves the window where it starts.
+  QScreen* home = nullptr;
+  for (QScreen* screen : QGuiApplication::screens()) {
+    const QRect overlap = screen->availableGeometry().intersected(wanted);
+    // Enough of it shows to grab the title bar.
+    if (overlap.width() >= kLeastWindowSide && overlap.height() >= kLeastWindowSide) {
+      home = screen;
+      break;
+    }
+  }
+  QScreen* sized_by = home != nullptr ? home : screen();
+  const QSize room = sized_by != nullptr ? sized_by->availableGeometry().size() : wanted.size();
+  resize(std::min(wanted.width(), room.width()), std::min(wanted.height(), room.height()));
+  if (home != nullptr) move(wanted.topLeft());
+}
+
+WindowLayout MainWindow::Layout() const {
+  WindowLayout layout;
+  // A maximised window keeps the size it had before, as the next start shows it normal.
+  const QSize size = isMaximized() ? normalGeometry().size() : this->size();
+  const QPoint place = isMaximized() ? normalGeometry().topLeft() : pos();
+  layout.geometry = WindowGeometry{place.x(), place.y(), size.width(), size.height()};
+  layout.column_widths = widgets_.list_view->ColumnWidths();
+  return layout;
+}
+
 void MainWindow::CloseDialogs() {
   for (QDialog* dialog : findChildren<QDialog*>()) {
     if (dialog->isVisible()) dialog->reject();
@@ -192,9 +226,7 @@ void MainWindow::SyncAll() {
   }
   for (int i = 0; i < kComboCount; ++i) SyncCombo(static_cast<Combo>(i));
   SyncSourceChoice();
-  for (int i = 0; i < kLabelCount; ++i) {
-    widgets_.labels[i]->setText(Q(state_.Text(static_cast<Label>(i))));
-  }
+  for (int i = 0; i < kLabelCount; ++i) SyncLabel(static_cast<Label>(i));
   for (int i = 0; i < kLinkCount; ++i) SyncLink(static_cast<Link>(i));
   SyncProxyPicture();
   setWindowIcon(ProxyIndicatorIcon(state_.Indicator(control::kWindowIcon)));
@@ -216,6 +248,14 @@ void MainWindow::SyncCombo(Combo combo) {
   }
   box->setCurrentIndex(data.chosen);
   box->setEnabled(data.enabled);
+  box->setToolTip(Q(data.tooltip));
+}
+
+void MainWindow::SyncLabel(Label label) {
+  QLabel* widget = widgets_.labels[static_cast<int>(label)];
+  const ControlState data = state_.Get(label);
+  widget->setText(Q(data.text));
+  widget->setToolTip(Q(data.tooltip));
 }
 
 void MainWindow::SyncLink(Link link) {
@@ -279,7 +319,7 @@ void MainWindow::OnStateChanged(ControlId control) {
       SyncSourceChoice();
       break;
     case ControlKind::kLabel:
-      widgets_.labels[i]->setText(Q(state_.Text(control)));
+      SyncLabel(static_cast<Label>(i));
       break;
     case ControlKind::kLink:
       SyncLink(static_cast<Link>(i));

@@ -10,6 +10,7 @@
 #include "app/shell_controller.h"
 #include "platform/ui_thread.h"
 #include "proxylist/proxy_list.h"
+#include "settings/window_layout.h"
 #include "ui/main_window_widgets.h"
 #include "validate/cell_color_table.h"
 
@@ -36,6 +37,13 @@ class MainWindow : public QMainWindow, public MainWindowStateObserver {
   void CloseDialogs();
   // Opens the About window, modal; returns when it is closed.
   void ShowAbout();
+
+  // The size, place and column widths of an earlier run, before the window is first shown. A
+  // place on no screen of this desktop keeps the default place; a size larger than the screen
+  // is cut to it.
+  void RestoreLayout(const WindowLayout& layout);
+  // The size and place the window has (or would have when shown again) and the column widths.
+  WindowLayout Layout() const;
 
   // Run on each tick of 时钟1 (the check run's progress).
   void SetTimerHandler(std::function<void()> handler) { timer_handler_ = std::move(handler); }
@@ -67,6 +75,7 @@ class MainWindow : public QMainWindow, public MainWindowStateObserver {
   void ConnectWidgets();
   void SyncAll();
   void SyncCombo(Combo combo);
+  void SyncLabel(Label label);
   void SyncLink(Link link);
   void SyncSourceChoice();
   void SyncProxyPicture();

@@ -40,7 +40,9 @@ QLabel* MakeLink(Link link) {
 // The command column: buttons, links, picture, update button.
 QVBoxLayout* BuildCommandColumn(MainWindowWidgets& w) {
   auto* column = new QVBoxLayout;
-  column->setSpacing(6);
+  // 5 px between the rows keeps the column (and so the window's least height) within the
+  // window's default height, the counters' status bar included.
+  column->setSpacing(5);
   auto add = [&](Command c) {
     w.buttons[static_cast<int>(c)] = MakeButton(c, 83);
     column->addWidget(w.buttons[static_cast<int>(c)]);
@@ -56,8 +58,12 @@ QVBoxLayout* BuildCommandColumn(MainWindowWidgets& w) {
   auto* pair = new QHBoxLayout;
   pair->setSpacing(7);
   for (Command c : {Command::kDeleteRow, Command::kClearList}) {
-    w.buttons[static_cast<int>(c)] = MakeButton(c, 38);
-    pair->addWidget(w.buttons[static_cast<int>(c)]);
+    QPushButton* button = MakeButton(c, 38);
+    // The pair shares the column's width: their own width wish (a style's least button width)
+    // would double the column and take it from the list.
+    button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    w.buttons[static_cast<int>(c)] = button;
+    pair->addWidget(button);
   }
   column->addLayout(pair);
   add(Command::kAddProxy);

@@ -32,7 +32,6 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   // "匿名度": 透明, 匿名 or 高匿 after a run with a judge; shown only, like the seconds.
   static constexpr int kColAnonymity = kProxyColumnCount + 1;
   static constexpr int kViewColumnCount = kProxyColumnCount + 2;
-  static constexpr int kColumnWidths[kViewColumnCount] = {150, 50, 50, 60, 153, 100, 60, 50};
   static constexpr int kAppendBatchMs = 25;
 
   // `colours` may be null (no per-cell colours). Their changes reach the model as the list's cell

@@ -3,13 +3,54 @@
 #include <QHeaderView>
 #include <QItemSelection>
 #include <QItemSelectionModel>
+#include <QScrollBar>
+#include <QStyle>
 #include <algorithm>
+#include <array>
+#include <string_view>
 #include <vector>
 
+#include "proxylist/check_state.h"
+#include "proxylist/proxy_scheme.h"
+#include "settings/window_layout.h"
 #include "ui/proxy_sort_model.h"
 #include "ui/proxy_table_model.h"
 
 namespace lumvex {
+namespace {
+
+// The longest text each column is meant to show whole; the location column (empty here) takes
+// the rest of the width, and the header's own text counts for every column.
+std::vector<std::string_view> ExpectedTexts(int column) {
+  switch (column) {
+    case kColAddress:
+      return {"255.255.255.255"};
+    case kColPort:
+      return {"65535"};
+    case kColType:
+      // The sources' type words, the scheme a SOCKS row shows and the check's verdicts.
+      return {"HTTPS",
+              SchemeTypeText(ProxyScheme::kSocks4),
+              SchemeTypeText(ProxyScheme::kSocks5),
+              CheckStatusText(CheckStatus::kRunningPool),
+              CheckStatusText(CheckStatus::kOk),
+              CheckStatusText(CheckStatus::kFailed)};
+    case kColSpeed:
+      return {"0.000"};
+    case ProxyTableModel::kColMeasured:
+      return {"00.000"};
+    case ProxyTableModel::kColAnonymity:
+      return {AnonymityText(Anonymity::kElite), AnonymityText(Anonymity::kTransparent)};
+    default:
+      return {};
+  }
+}
+
+QString FromView(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
 
 ProxyTableView::ProxyTableView(QWidget* parent) : QTableView(parent) {
   setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -35,9 +76,7 @@ void ProxyTableView::SetProxyModel(ProxyTableModel* model) {
   model_ = model;
   sort_ = new ProxySortModel(model, this);
   setModel(sort_);
-  for (int c = 0; c < model->columnCount(); ++c) {
-    setColumnWidth(c, ProxyTableModel::kColumnWidths[c]);
-  }
+  FitDefaultColumnWidths();
   // No sort column until the user clicks a header: the list's own order first.
   horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   setSortingEnabled(true);
@@ -55,6 +94,58 @@ void ProxyTableView::SetProxyModel(ProxyTableModel* model) {
       model, &QAbstractItemModel::modelReset, this, [this] { TakeMarksFromList(); },
       Qt::QueuedConnection);
   TakeMarksFromList();
+}
+
+std::vector<int> ProxyTableView::ColumnWidths() const {
+  std::vector<int> widths;
+  const QHeaderView* header = horizontalHeader();
+  for (int c = 0; c < header->count(); ++c) widths.push_back(header->sectionSize(c));
+  return widths;
+}
+
+bool ProxyTableView::RestoreColumnWidths(const std::vector<int>& widths) {
+  if (!sort_ || static_cast<int>(widths.size()) != sort_->columnCount()) return false;
+  for (const int width : widths) {
+    if (width < 1 || width > kMostColumnWidth) return false;
+  }
+  for (int c = 0; c < sort_->columnCount(); ++c) setColumnWidth(c, widths[static_cast<size_t>(c)]);
+  defaults_pending_ = false;
+  return true;
+}
+
+void ProxyTableView::FitDefaultColumnWidths() {
+  if (!sort_) return;
+  const QFontMetrics cell_font = fontMetrics();
+  const QFontMetrics header_font = horizontalHeader()->fontMetrics();
+  // The padding the style puts around a cell's text and a header's text.
+  const int cell_pad =
+      2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 4;
+  const int header_pad = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this) + 4;
+  std::vector<int> widths;
+  int others = 0;
+  for (int c = 0; c < sort_->columnCount(); ++c) {
+    const QString title = sort_->headerData(c, Qt::Horizontal).toString();
+    int width = header_font.horizontalAdvance(title) + header_pad;
+    for (const std::string_view text : ExpectedTexts(c)) {
+      width = std::max(width, cell_font.horizontalAdvance(FromView(text)) + cell_pad);
+    }
+    widths.push_back(width);
+    if (c != kColLocation) others += width;
+  }
+  // The width inside the frame, less a vertical scroll bar: a list long enough to scroll keeps
+  // every column in view too.
+  const int inside = width() - 2 * frameWidth() -
+                     style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
+  int& location = widths[static_cast<size_t>(kColLocation)];
+  location = std::max(location, inside - others);
+  for (int c = 0; c < sort_->columnCount(); ++c) setColumnWidth(c, widths[static_cast<size_t>(c)]);
+}
+
+void ProxyTableView::showEvent(QShowEvent* event) {
+  QTableView::showEvent(event);
+  if (!defaults_pending_) return;
+  defaults_pending_ = false;
+  FitDefaultColumnWidths();
 }
 
 void ProxyTableView::SendMarksToList() {

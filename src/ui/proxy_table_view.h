@@ -1,5 +1,6 @@
-// The main list's view: seven fixed-width columns, uniform rows, multi-selection, sorting by a
-// clicked header, and the current row and selection kept equal to ProxyList's.
+// The main list's view: eight columns sized to their texts (or as a user left them), uniform rows,
+// multi-selection, sorting by a clicked header, and the current row and selection kept equal to
+// ProxyList's.
 //
 // The view shows the rows through a ProxySortModel, so its rows are not the list's while sorted.
 // ListRow and ViewIndex are the one place that maps between the two: the marks the view hands to
@@ -7,6 +8,7 @@
 #pragma once
 
 #include <QTableView>
+#include <vector>
 
 namespace lumvex {
 
@@ -29,6 +31,20 @@ class ProxyTableView : public QTableView {
   // The view's index of the list row's cell in `column`; invalid for a row not shown.
   QModelIndex ViewIndex(int list_row, int column = 0) const;
 
+  // The columns' widths, in column order.
+  std::vector<int> ColumnWidths() const;
+  // Takes widths kept from an earlier run when there is one per column, each from 1 to
+  // kMostColumnWidth; the defaults are then not fitted. False when they were not taken.
+  bool RestoreColumnWidths(const std::vector<int>& widths);
+  // Every column as wide as its header and the longest text it is meant to show whole (the type
+  // column: its longest word); the location column takes what remains of the view's width, so
+  // all columns show without scrolling, and its longer texts are elided.
+  void FitDefaultColumnWidths();
+
+ protected:
+  // The first show fits the defaults to the width the window's layout gave the view.
+  void showEvent(QShowEvent* event) override;
+
  private:
   // The user moved the cursor or changed the selection: tell the list.
   void SendMarksToList();
@@ -38,6 +54,8 @@ class ProxyTableView : public QTableView {
   ProxyTableModel* model_ = nullptr;
   ProxySortModel* sort_ = nullptr;
   bool applying_list_marks_ = false;
+  // Until widths are restored or fitted at the first show.
+  bool defaults_pending_ = true;
 };
 
 }  // namespace lumvex

@@ -29,7 +29,7 @@ SettingsDialog::SettingsDialog(SettingsController& controller, UserPrompts& prom
     : QDialog(parent), controller_(controller), prompts_(prompts) {
   setObjectName(Q(kSettingsDialogTitle));
   setWindowTitle(Q(kSettingsDialogTitle));
-  // 384 x 136 holds the two groups and the buttons; the group "严格验证" below adds 104.
+  // The two groups, the group "严格验证" below them, and the buttons last.
   setFixedSize(384, 240);
 
   auto* numbers = Place(new QGroupBox(this), "分组框2", 8, 8, 184, 88);
@@ -48,7 +48,7 @@ SettingsDialog::SettingsDialog(SettingsController& controller, UserPrompts& prom
 
   // The strict check: empty fields keep the usual check.
   auto* strict =
-      Place(new QGroupBox(QString::fromUtf8("严格验证"), this), "分组框3", 8, 136, 368, 96);
+      Place(new QGroupBox(QString::fromUtf8("严格验证"), this), "分组框3", 8, 104, 368, 96);
   Place(new QLabel(QString::fromUtf8("验证网址："), strict), "透明标签3", 10, 23, 70, 16);
   strict_url_ = Place(new QLineEdit(strict), "编辑框3", 88, 20, 268, 20);
   strict_url_->setPlaceholderText(QStringLiteral("http://"));
@@ -60,8 +60,8 @@ SettingsDialog::SettingsDialog(SettingsController& controller, UserPrompts& prom
   strict_judge_->setPlaceholderText(QStringLiteral("http://"));
 
   auto* confirm =
-      Place(new QPushButton(QString::fromUtf8("确 定"), this), "按钮1", 112, 104, 72, 24);
-  auto* leave = Place(new QPushButton(QString::fromUtf8("退 出"), this), "按钮2", 200, 104, 72, 24);
+      Place(new QPushButton(QString::fromUtf8("确 定"), this), "按钮1", 112, 208, 72, 24);
+  auto* leave = Place(new QPushButton(QString::fromUtf8("退 出"), this), "按钮2", 200, 208, 72, 24);
   confirm->setDefault(true);
   connect(confirm, &QPushButton::clicked, this, &SettingsDialog::OnConfirm);
   connect(leave, &QPushButton::clicked, this, &QDialog::reject);
@@ -84,6 +84,8 @@ SettingsDialog::SettingsDialog(SettingsController& controller, UserPrompts& prom
   strict_url_->setText(Q(strict_rule.url));
   strict_expect_->setText(Q(strict_rule.expect));
   strict_judge_->setText(Q(strict_rule.judge));
+  fetch_count_->setPlaceholderText(Q(values.fetch_count_in_force));
+  thread_count_->setPlaceholderText(Q(values.thread_count_in_force));
   fetch_count_->setEnabled(values.numbers_enabled);
   thread_count_->setEnabled(values.numbers_enabled);
 }
@@ -94,6 +96,14 @@ SettingsChoices SettingsDialog::Choices() const {
 }
 
 void SettingsDialog::OnConfirm() {
+  // A disabled field holds what the file held and the user cannot change it there: it is kept.
+  if (thread_count_->isEnabled() && !ThreadCountAccepted(U(thread_count_->text()))) {
+    prompts_.ShowMessage(kSettingsDialogTitle, std::string(kThreadCountRefused),
+                         MessageButtons::kOk, MessageIcon::kWarning);
+    thread_count_->setFocus();
+    thread_count_->selectAll();
+    return;
+  }
   // An https check address would bypass every proxy: refused before anything is written.
   if (!StrictUrlAccepted(U(strict_url_->text()))) {
     prompts_.ShowMessage(kSettingsDialogTitle, std::string(kStrictUrlRefused), MessageButtons::kOk,

@@ -309,9 +309,100 @@ TEST_F(HarvestTest, SourceBWithoutAChosenPageFetchesNothingAndCompletes) {
   });
   ASSERT_TRUE(finish_.Wait());
   EXPECT_FALSE(finish_.Reached());
-  EXPECT_EQ(state_.Text(control::kStatusLine), "代理IP获取完毕！ 获取代理IP：0个");
+  // Nothing was fetched from the site, and the status line says so before the count.
+  EXPECT_EQ(state_.Text(control::kStatusLine),
+            "无法访问代理IP网站：" + sites_->HostB() + "  代理IP获取完毕！ 获取代理IP：0个");
   EXPECT_TRUE(state_.Enabled(Command::kPaste));
   EXPECT_TRUE(state_.Enabled(Radio::kSourceA));
+}
+
+// A harvest that fetched no page of its site names the site before the usual count, and the
+// source's boxes that stayed empty say why in their tooltip; one that fetched a page does neither.
+TEST_F(HarvestTest, HarvestThatReachedNoPageNamesTheSite) {
+  enum class Site { kClosed, kListPageFails, kUp };
+  struct Case {
+    const char* name;
+    SourceChoice source;
+    Site site;
+    std::string closed_host;  // the source's address when the site is closed
+  };
+  const std::string closed = "127.0.0.1:1";
+  const Case cases[] = {
+      {"A closed", SourceChoice::kSourceA, Site::kClosed, closed},
+      {"A up", SourceChoice::kSourceA, Site::kUp, ""},
+      {"B closed", SourceChoice::kSourceB, Site::kClosed, closed},
+      {"B list page fails", SourceChoice::kSourceB, Site::kListPageFails, ""},
+      {"A address with a bell", SourceChoice::kSourceA, Site::kClosed, "127.0.0.1:1\a"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StartSites();
+    if (c.site == Site::kClosed) {
+      endpoints_.source_hosts[c.source == SourceChoice::kSourceA ? "a" : "b"] = c.closed_host;
+    }
+    if (c.site == Site::kListPageFails) {
+      sites_->SetFault("/" + sites_->ListPageTargets(1)[0], tools::PageFault::kFail);
+    }
+    HarvestController& harvest = Make();
+    Finish finish;
+    harvest.SetEvents(finish.Events());
+    list_.DeleteAllRows();
+    list_.AddRow(ProxyEntry{{"9.9.9.9", "1"}});
+    const bool a = c.source == SourceChoice::kSourceA;
+    if (a) {
+      harvest.LoadSourceACategories();
+      StartSourceA("10", harvest.CurrentCategoryId());
+    } else {
+      harvest.LoadSourceBDatabases();
+      ASSERT_TRUE(harvest.WaitThreadsIdle(10s));
+      ui_.RunSync([&] {
+        Announce(state_, WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceB});
+        harvest.StartHarvest();
+      });
+    }
+    ASSERT_TRUE(finish.Wait());
+    const int count = list_.ListCount();
+    const std::string done = "代理IP获取完毕！ 获取代理IP：" + std::to_string(count) + "个";
+    const std::string host = c.site == Site::kClosed ? c.closed_host
+                             : a                     ? sites_->HostA()
+                                                     : sites_->HostB();
+    // The escaped form of a control character, as a terminal would show it too.
+    std::string shown = host;
+    if (const std::size_t bell = shown.find('\a'); bell != std::string::npos) {
+      shown.replace(bell, 1, "\\x07");
+    }
+    const std::string note = "无法访问代理IP网站：" + shown;
+    if (c.site == Site::kUp) {
+      EXPECT_GT(count, 1);
+      EXPECT_EQ(state_.Text(control::kStatusLine), done);
+    } else {
+      EXPECT_EQ(count, 1);
+      EXPECT_EQ(state_.Text(control::kStatusLine), note + "  " + done);
+    }
+    // Tooltips: only on boxes left empty by a site that could not be reached.
+    const auto expected_tip = [&](ControlId box) {
+      return c.site != Site::kUp && state_.Get(box).items.empty() ? note : std::string();
+    };
+    if (a) {
+      EXPECT_EQ(state_.Tooltip(Combo::kSourceACategories), expected_tip(Combo::kSourceACategories));
+      EXPECT_EQ(state_.Tooltip(Label::kCategoryCount), expected_tip(Combo::kSourceACategories));
+      EXPECT_EQ(state_.Get(Combo::kSourceACategories).items.empty(), c.site == Site::kClosed);
+    } else {
+      for (ControlId box : {ControlId(Combo::kSourceBDatabases), ControlId(Combo::kSourceBPages)}) {
+        EXPECT_EQ(state_.Tooltip(box), expected_tip(box));
+        EXPECT_EQ(state_.Get(box).items.empty(), c.site == Site::kClosed);
+      }
+    }
+    harvest_->Shutdown();
+    harvest_.reset();
+    ui_.RunSync([&] {
+      for (ControlId box : {ControlId(Combo::kSourceACategories),
+                            ControlId(Combo::kSourceBDatabases), ControlId(Combo::kSourceBPages)}) {
+        state_.SetItems(box, {});
+        state_.SetTooltip(box, "");
+      }
+    });
+  }
 }
 
 TEST_F(HarvestTest, DatabaseRetryBacksOffAndGivesUpOrStopsAtExit) {

@@ -113,6 +113,8 @@ TEST(StoredKeyTest, EveryKeyHasItsFileSectionKeyAndFallback) {
       {SettingKey::kGuard, "guard", "[guard]\r\nguard=v\r\n", "no"},
       {SettingKey::kListUrl, "list url", "[list url]\r\nlist url=v\r\n",
        "https://raw.githubusercontent.com/TheSpeedX/PROXY-List/master/http.txt"},
+      {SettingKey::kWindowGeometry, "window", "[window]\r\ngeometry=v\r\n", ""},
+      {SettingKey::kColumnWidths, "window", "[window]\r\ncolumns=v\r\n", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file + " " + c.bytes);
@@ -125,6 +127,19 @@ TEST(StoredKeyTest, EveryKeyHasItsFileSectionKeyAndFallback) {
     EXPECT_EQ(ReadWholeFile(dir.File(c.file)), c.bytes);
     EXPECT_EQ(settings.Read(c.key), "v");
   }
+}
+
+TEST_F(SettingsTest, SeveralKeysOfOneFileInOneWrite) {
+  using Value = std::pair<SettingKey, std::string_view>;
+  const Value together[] = {{SettingKey::kStrictUrl, "http://u/"},
+                            {SettingKey::kStrictExpect, "e"}};
+  ASSERT_TRUE(settings_.Write(together));
+  EXPECT_EQ(ReadWholeFile(data_.FilePath("strict")), "[strict]\r\nurl=http://u/\r\nexpect=e\r\n");
+  // Keys of two files cannot be one replacement: nothing is written.
+  const Value apart[] = {{SettingKey::kStrictUrl, "http://v/"}, {SettingKey::kTray, "yes"}};
+  EXPECT_FALSE(settings_.Write(apart));
+  EXPECT_EQ(settings_.Read(SettingKey::kStrictUrl), "http://u/");
+  EXPECT_FALSE(FileExists(data_.FilePath("tray")));
 }
 
 TEST_F(SettingsTest, WritesCreateTheDataDirectoryButNotItsParents) {

@@ -74,6 +74,29 @@ app_pid=""
 cmp -s "$work/agent.before" "$work/data/The agent" || fail "the list file changed: $(od -c "$work/data/The agent" | head -5)"
 was_written || fail "SIGTERM ended the program without saving the list"
 
+# The window's size, place and column widths are kept at exit, and a kept layout comes back.
+grep -q $'^geometry=50,50,725,506\r$' "$work/data/window" ||
+  fail "the default layout was not kept: $(cat -A "$work/data/window" 2>&1)"
+grep -q $'^columns=[0-9,]*\r$' "$work/data/window" || fail "no column widths kept"
+printf '[window]\r\ngeometry=30,40,800,560\r\ncolumns=120,50,70,60,160,64,60,50\r\n' \
+  >"$work/data/window"
+cp "$work/data/window" "$work/window.before"
+# timeout hands SIGTERM on to the program and bounds a run that would not end.
+XDG_RUNTIME_DIR=$work timeout -k 5 60 "$program" --data-dir "$work/data" >"$work/app.log" 2>&1 &
+app_pid=$!
+window_info() { xwininfo -name "LumvexIP代理验证 V1.3" 2>/dev/null; }
+laid_out() {
+  window_info | grep -q 'Absolute upper-left X:  *30$' &&
+    window_info | grep -q 'Absolute upper-left Y:  *40$' &&
+    window_info | grep -q 'Width: 800$' && window_info | grep -q 'Height: 560$'
+}
+wait_for 30 laid_out || fail "the kept layout did not come back: $(window_info)"
+kill -TERM "$app_pid"
+wait "$app_pid"
+app_pid=""
+cmp -s "$work/window.before" "$work/data/window" ||
+  fail "the layout changed on its way through: $(cat -A "$work/data/window")"
+
 # The display going away (a session that ends without a signal) must not lose the list either:
 # Qt ends the program from inside its event loop then.
 date_back
@@ -88,4 +111,4 @@ app_pid=""
 [ -f "$work/data/The agent" ] || fail "the list file is gone after the display went away"
 cmp -s "$work/agent.before" "$work/data/The agent" || fail "the list file changed when the display went away"
 was_written || fail "the display went away and the list was not saved"
-echo "2 passed, 0 failed: window shown, tray icon docked, SIGTERM saved the list and exited 0; the list was saved when the display went away"
+echo "3 passed, 0 failed: window shown, tray icon docked, SIGTERM saved the list and exited 0; the window's layout was kept and came back; the list was saved when the display went away"

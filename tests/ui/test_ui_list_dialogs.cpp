@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -239,12 +240,17 @@ class ListDialogsTest : public QObject {
     DialogRig rig;
     SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
     dialog.show();
-    // The numbers, checkboxes and buttons keep their places; the strict group comes below them.
+    // The numbers and checkboxes keep their places; the strict group comes below them and the
+    // buttons last, below every group and inside the dialog.
     QCOMPARE(Find<QGroupBox>(&dialog, "分组框2")->geometry(), QRect(8, 8, 184, 88));
-    QCOMPARE(Find<QPushButton>(&dialog, "按钮1")->geometry(), QRect(112, 104, 72, 24));
     auto* group = Find<QGroupBox>(&dialog, "分组框3");
     QCOMPARE(group->title(), QString::fromUtf8("严格验证"));
-    QVERIFY(group->geometry().top() >= 128 + 8);
+    QVERIFY(group->geometry().top() >= 96 + 8);
+    for (const char* name : {"按钮1", "按钮2"}) {
+      const QRect button = Find<QPushButton>(&dialog, name)->geometry();
+      QVERIFY2(button.top() > group->geometry().bottom(), name);
+      QVERIFY2(dialog.rect().contains(button), name);
+    }
     auto* url = Find<QLineEdit>(&dialog, "编辑框3");
     auto* expect = Find<QLineEdit>(&dialog, "编辑框4");
     QVERIFY(url->text().isEmpty() && expect->text().isEmpty());
@@ -307,6 +313,56 @@ class ListDialogsTest : public QObject {
         QCOMPARE(QFileInfo(QString::fromStdString(rig.Data(name))).isFile(), !failed);
       }
     }
+  }
+
+  // "确 定" with a thread count the rule refuses (see the app tests) shows the message, keeps the
+  // dialog open and writes no file; an accepted one closes it. A field the user cannot change
+  // (source B chosen) keeps what its file held.
+  void SettingsRefusesAThreadCountOutOfRange() {
+    struct Case {
+      const char* typed;
+      bool source_a;
+      bool refused;
+    };
+    const Case cases[] = {
+        {"99999", true, true}, {"10000", true, false}, {"", true, false}, {"99999", false, false}};
+    for (const Case& c : cases) {
+      DialogRig rig;
+      // Typed where the field takes input, else brought in by the file.
+      rig.settings.Confirm({"", c.source_a ? "" : c.typed, false, false, false});
+      QVERIFY(QFile::remove(QString::fromStdString(rig.Data("tray"))));
+      Announce(rig.state, WindowEvent::kSourceChosen,
+               {.source = c.source_a ? SourceChoice::kSourceA : SourceChoice::kSourceB});
+      SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
+      dialog.show();
+      auto* threads = Find<QLineEdit>(&dialog, "编辑框1");
+      if (c.source_a) QTest::keyClicks(threads, QString::fromUtf8(c.typed));
+      QCOMPARE(threads->text(), QString::fromUtf8(c.typed));
+      QTest::mouseClick(Find<QPushButton>(&dialog, "按钮1"), Qt::LeftButton);
+      QCOMPARE(dialog.isVisible(), c.refused);
+      QCOMPARE(QFileInfo(QString::fromStdString(rig.Data("tray"))).isFile(), !c.refused);
+      if (c.refused) {
+        QCOMPARE(rig.prompts.messages.size(), std::size_t(1));
+        QCOMPARE(rig.prompts.messages[0].text, std::string("线程数必须是1到10000之间的数字！"));
+        // The refused text is selected, ready to be typed over.
+        QCOMPARE(threads->selectedText(), QString::fromUtf8(c.typed));
+      } else {
+        QVERIFY(rig.prompts.messages.empty());
+      }
+    }
+  }
+
+  // Empty number fields show what they mean as placeholders.
+  void SettingsNumberFieldsShowTheValuesInForce() {
+    DialogRig rig;
+    Announce(rig.state, WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceA});
+    SettingsDialog dialog(rig.settings, rig.prompts, nullptr);
+    auto* fetch = Find<QLineEdit>(&dialog, "编辑框2");
+    auto* threads = Find<QLineEdit>(&dialog, "编辑框1");
+    QVERIFY(fetch->text().isEmpty() && threads->text().isEmpty());
+    const SettingsDialogValues values = rig.settings.Load();
+    QCOMPARE(fetch->placeholderText(), QString::fromStdString(values.fetch_count_in_force));
+    QCOMPARE(threads->placeholderText(), QString::fromStdString(values.thread_count_in_force));
   }
 
   // An https check or judge address would be fetched past every proxy: the dialog says so, stays

@@ -50,6 +50,12 @@ QStringList MenuLayout(QMenu* menu) {
   return out;
 }
 
+// A click on the radio button's circle: the button spans its group's width, and a click right
+// of its caption is no click on it.
+void ClickIndicator(QRadioButton* radio) {
+  QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(8, radio->height() / 2));
+}
+
 QStringList Utf8List(std::initializer_list<const char*> items) {
   QStringList out;
   for (const char* item : items) out << QString::fromUtf8(item);
@@ -136,16 +142,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(bar->findChild<QLabel*>(QString::fromUtf8("标签3"))->text(), QStringLiteral("7"));
   }
 
-  void ListHeadersWidthsAndAlignment() {
+  // The widths are the window-layout test's.
+  void ListHeadersAndAlignment() {
     UiRig rig(false);
     QTableView* view = Find<QTableView>(rig.window.get(), "超级列表框1");
     const QStringList headers = Utf8List(
         {"IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间", "实测(秒)", "匿名度"});
-    const int widths[] = {150, 50, 50, 60, 153, 100, 60, 50};
     QCOMPARE(view->model()->columnCount(), 8);
     for (int c = 0; c < 8; ++c) {
       QCOMPARE(view->model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
-      QCOMPARE(view->columnWidth(c), widths[c]);
     }
     rig.list.AddRow(Row("1.2.3.4", "8080"));
     rig.window->table_model()->FlushPendingRows();
@@ -226,7 +231,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(combo2->count(), 2);
     QCOMPARE(combo2->itemText(1), QString::fromUtf8("国外普通"));
 
-    QTest::mouseClick(Find<QRadioButton>(w, "单选框2"), Qt::LeftButton);
+    ClickIndicator(Find<QRadioButton>(w, "单选框2"));
     QCOMPARE(rig.state.ChosenSource(), SourceChoice::kSourceB);
     QVERIFY(Find<QRadioButton>(w, "单选框2")->isChecked());
     QVERIFY(!Find<QRadioButton>(w, "单选框1")->isChecked());
@@ -234,7 +239,7 @@ class MainWindowTest : public QObject {
     QVERIFY(Find<QComboBox>(w, "组合框3")->isEnabled());
     QVERIFY(Find<QComboBox>(w, "组合框4")->isEnabled());
 
-    QTest::mouseClick(Find<QRadioButton>(w, "单选框1"), Qt::LeftButton);
+    ClickIndicator(Find<QRadioButton>(w, "单选框1"));
     QCOMPARE(rig.state.ChosenSource(), SourceChoice::kSourceA);
     QVERIFY(combo2->isEnabled());
     QVERIFY(!Find<QComboBox>(w, "组合框3")->isEnabled());
