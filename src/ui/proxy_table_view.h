@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QTableView>
+#include <vector>
 
 namespace lumvex {
 
@@ -28,6 +29,8 @@ class ProxyTableView : public QTableView {
   int ListRow(const QModelIndex& view_index) const;
   // The view's index of the list row's cell in `column`; invalid for a row not shown.
   QModelIndex ViewIndex(int list_row, int column = 0) const;
+  // The list rows in the order shown, top first (the switch's and the guard's "next row").
+  std::vector<int> ShownListRows() const;
 
  private:
   // The user moved the cursor or changed the selection: tell the list.
