@@ -2,10 +2,12 @@
 
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "app/window_events.h"
 #include "proxylist/proxy_entry.h"
 #include "settings/settings.h"
+#include "sysproxy/next_proxy.h"
 #include "sysproxy/proxy_address.h"
 #include "text/text_util.h"
 #include "validate/proxy_check.h"
@@ -14,13 +16,23 @@ namespace lumvex {
 namespace {
 
 constexpr std::string_view kOnStatusPrefix = "IE：http=";
+constexpr std::string_view kOnSocksStatusPrefix = "IE：socks=";
 constexpr std::string_view kOnTooltipSuffix = "代理已启用";
 
+// What the desktop got: an HTTP proxy as the row names it, a SOCKS proxy as its one SOCKS setting
+// holds it (host and port, whatever the row's SOCKS scheme).
 std::string OnStatus(std::string_view address) {
-  return std::string(kOnStatusPrefix) + std::string(address);
+  std::optional<ProxyAddress> parsed = ParseProxyAddress(address);
+  if (!parsed || !parsed->socks) return std::string(kOnStatusPrefix) + std::string(address);
+  parsed->socks = false;
+  return std::string(kOnSocksStatusPrefix) + parsed->Text();
 }
 
 }  // namespace
+
+std::string RowProxyAddress(const ProxyList& list, int row) {
+  return list.GetCell(row, kColAddress) + ":" + list.GetCell(row, kColPort);
+}
 
 ProxySwitchController::ProxySwitchController(MainWindowState& state, ProxyList& list,
                                              SystemProxy& store, DataDir data_dir)
@@ -31,6 +43,24 @@ ProxySwitchController::~ProxySwitchController() { alive_.reset(); }
 void ProxySwitchController::SetTunnelProbe(UiThread& ui, ProxyGuard::Check probe) {
   ui_ = &ui;
   probe_ = std::move(probe);
+}
+
+std::vector<std::size_t> ProxySwitchController::RowsAsShown() const {
+  const std::size_t count = static_cast<std::size_t>(list_.ListCount());
+  if (!shown_order_) return ListOrder(count);
+  const std::vector<int> shown = shown_order_();
+  if (shown.size() != count) return ListOrder(count);
+  std::vector<bool> seen(count, false);
+  std::vector<std::size_t> order;
+  order.reserve(count);
+  for (const int row : shown) {
+    if (row < 0 || static_cast<std::size_t>(row) >= count || seen[static_cast<std::size_t>(row)]) {
+      return ListOrder(count);
+    }
+    seen[static_cast<std::size_t>(row)] = true;
+    order.push_back(static_cast<std::size_t>(row));
+  }
+  return order;
 }
 
 ProxyApplyResult ProxySwitchController::ApplyIeProxy(std::string_view address, bool enable) {
@@ -76,29 +106,41 @@ bool ProxySwitchController::ShowSwitchedOn(std::string_view address, ProxyApplyR
 void ProxySwitchController::SetIeProxyFromCurrentRow() {
   const int row = list_.CurrentRow();
   if (row < 0) return;
-  const std::string address = list_.GetCell(row, kColAddress) + ":" + list_.GetCell(row, kColPort);
+  const std::string address = RowProxyAddress(list_, row);
   // Not an address (an empty row, a port out of range): nothing is applied, nothing changes.
   if (!ParseProxyAddress(address)) return;
   ie_proxy_address_ = address;
-  if (!ShowSwitchedOn(address, ApplyIeProxy(address, true))) return;
-  // Tunnelling is asked of a proxy whose plain check has passed.
-  if (ShowsOk(list_.GetRow(row))) ProbeTunnel(address);
+  const bool on = ShowSwitchedOn(address, ApplyIeProxy(address, true));
+  // Kept whether or not the store took it: the saved-proxy item, or a start on a desktop that
+  // has a store, can apply it later.
   const std::string caption = IeProxyCaption(address, list_.GetCell(row, kColLocation));
   Announce(state_, WindowEvent::kSavedProxyShown, {.text = caption});
   Settings(data_dir_).WriteSavedProxy(caption);
+  // Tunnelling is asked of a proxy in place whose plain check has passed.
+  if (on && ShowsOk(list_.GetRow(row))) ProbeTunnel(address);
 }
 
 void ProxySwitchController::SwitchIeProxyToNextRow() {
   const int row = list_.CurrentRow();
   if (row < 0) return;
   if (!ShowsOk(list_.GetRow(row))) return;
-  // A row known to fail is passed over (a row not checked yet is still taken); with none left
-  // below, the current proxy stays, as on the last row.
-  const int count = list_.ListCount();
-  int next = row + 1;
-  while (next < count && list_.GetCheckState(next).Failed()) ++next;
-  if (next >= count) return;
-  list_.MoveCursorTo(next);
+  // Down the rows as shown. A row known to fail is passed over (a row not checked yet is still
+  // taken), and so is a duplicate of the proxy already in place, which would change nothing; with
+  // none left below, the current proxy stays, as on the last row.
+  const std::string current = RowProxyAddress(list_, row);
+  const NextProxy next = FindNextProxy(
+      WalkAfter(RowsAsShown(), static_cast<std::size_t>(row), /*wrap=*/false),
+      [&](std::size_t index) {
+        const int candidate = static_cast<int>(index);
+        const std::string address = RowProxyAddress(list_, candidate);
+        if (list_.GetCheckState(candidate).Failed() || SameProxyAddress(address, current) ||
+            (!switched_on_.empty() && SameProxyAddress(address, switched_on_))) {
+          return CandidateTest::kFail;
+        }
+        return CandidateTest::kPass;
+      });
+  if (next.outcome != NextProxy::Outcome::kFound) return;
+  list_.MoveCursorTo(static_cast<int>(next.index));
   SetIeProxyFromCurrentRow();
 }
 

@@ -4,11 +4,13 @@
 // saved-proxy tray item) and the saved proxy in "IE Agent" in step with the store.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/main_window_state.h"
 #include "platform/ui_thread.h"
@@ -24,6 +26,10 @@ namespace lumvex {
 inline constexpr std::string_view kProxyOffStatus = "IE：http=无代理";
 // Tray tooltip while the proxy is off.
 inline constexpr std::string_view kProxyOffTooltip = "未启用代理";
+
+// The address a list row names for the system proxy: column 0 (with its scheme, if any), ":",
+// the port. ":" alone for a row out of range.
+std::string RowProxyAddress(const ProxyList& list, int row);
 
 // All methods run on the UI thread (menu handlers, start-up and exit steps).
 class ProxySwitchController {
@@ -42,15 +48,27 @@ class ProxySwitchController {
   // HTTP proxy serves http only.
   void SetTunnelProbe(UiThread& ui, ProxyGuard::Check probe);
 
+  // The list rows in the order the view shows them, which differs from the list's own while the
+  // view is sorted: "next" is the next row the user sees. Called on the UI thread; the front end
+  // gives it. Without it the list's own order is used.
+  using ShownOrder = std::function<std::vector<int>()>;
+  void SetShownOrder(ShownOrder order) { shown_order_ = std::move(order); }
+  // Every list row once, in the order shown; the list's own order when no order is given or the
+  // one given does not name every row exactly once (a view not yet in step with the list).
+  std::vector<std::size_t> RowsAsShown() const;
+
   // Writes the store only (no indicator): ApplyProxy, https included for a proxy seen to tunnel.
   ProxyApplyResult ApplyIeProxy(std::string_view address, bool enable);
   // The store's proxy is on.
   bool IsIeProxyEnabled() const;
 
-  // "设置IE代理(&S)": the current row's address becomes the system proxy.
+  // "设置IE代理(&S)": the current row's address becomes the system proxy. It is saved in
+  // "IE Agent" and shown in the tray's saved-proxy item even when the desktop's store could not
+  // take it (the status line says why), so the item or a later start can apply it.
   void SetIeProxyFromCurrentRow();
-  // "切换IE代理": from a row whose verdict is "成功" to the next row below it whose verdict is not
-  // "失败"; nothing when there is none.
+  // "切换IE代理": from a row whose verdict is "成功" to the next row below it, as shown, whose
+  // verdict is not "失败" and whose address is neither the current row's nor the proxy in use
+  // (duplicate rows change nothing); nothing when there is none.
   void SwitchIeProxyToNextRow();
   // "取消IE代理" / "取消代理(&Z)", the exit sequence, and a validation run's start.
   void CancelIeProxy();
@@ -83,6 +101,7 @@ class ProxySwitchController {
   std::set<std::string> tunnels_;
   UiThread* ui_ = nullptr;
   ProxyGuard::Check probe_;
+  ShownOrder shown_order_;
   // Probe answers posted to the UI thread check it, so none runs after the controller is gone.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -1,6 +1,7 @@
 #include "cli/proxy_guard_run.h"
 
 #include <utility>
+#include <vector>
 
 #include "sysproxy/next_proxy.h"
 #include "sysproxy/proxy_address.h"
@@ -88,10 +89,18 @@ void ProxyGuardRun::SwitchOff() {
 }
 
 ProxyGuardRun::End ProxyGuardRun::Run() {
-  std::size_t next = 0;
+  // The first pick walks the list from the top. Once the proxy in place has died (`dead`), the
+  // walk starts after it and wraps around to the top, once.
+  std::optional<std::size_t> dead;
   while (true) {
-    // Each candidate is checked afresh when its turn comes.
-    const NextProxy pick = FindNextProxy(next, addresses_.size(), [this](std::size_t index) {
+    // Each candidate is checked afresh when its turn comes; the dead proxy, under whatever
+    // duplicate of its address, is not asked again.
+    const std::vector<std::size_t> walk =
+        WalkAfter(ListOrder(addresses_.size()), dead, dead.has_value());
+    const NextProxy pick = FindNextProxy(walk, [this, &dead](std::size_t index) {
+      if (dead && SameProxyAddress(addresses_[index], addresses_[*dead])) {
+        return CandidateTest::kFail;
+      }
       const std::optional<bool> relayed = CheckNow(addresses_[index]);
       if (!relayed) return CandidateTest::kStop;
       return *relayed ? CandidateTest::kPass : CandidateTest::kFail;
@@ -105,7 +114,7 @@ ProxyGuardRun::End ProxyGuardRun::Run() {
       SwitchOff();
       return End::kNoneLeft;
     }
-    next = pick.index + 1;
+    dead = pick.index;  // for the next walk, which begins only once it has died
     const std::string& found = addresses_[pick.index];
     const std::optional<ProxyAddress> address = ParseProxyAddress(found);
     if (!address ||

@@ -1,6 +1,7 @@
 // The guard without a window (`lumvexip proxy guard`): over a list of proxies in order, switch the
 // system proxy to the first that passes a check, guard it, and after two failed re-checks in a
-// row move on to the next one of the list that passes; off when none is left. One line per
+// row move on to the next one of the list that passes, wrapping around to the top of the list
+// once; off when none is left. One line per
 // switch on the output: "on ADDRESS" or "off".
 #pragma once
 

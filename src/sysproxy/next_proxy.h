@@ -1,12 +1,16 @@
-// The one rule for "move to the next proxy" once the guarded proxy has stopped answering, shared by
-// the window's guard and `lumvexip proxy guard`: the candidates after the failed one are tried in
-// their order, the first that passes becomes the system proxy, and none left means the proxy goes
-// off. What "passes" means is the front end's: the window takes a row already checked as passing,
-// the subcommand checks each candidate afresh (and may be stopped while it does).
+// The one rule for "move to the next proxy", shared by the window's guard, the tray's "切换IE代理"
+// and `lumvexip proxy guard`: the rows are walked in the order the user sees them (the list's own
+// order, or the view's while it is sorted), starting after the row in use; the first candidate
+// that passes is taken. The guard walks the whole list once, wrapping around to the top, because
+// a working row above the dead one is as good as one below it; "切换IE代理" only walks down. What
+// "passes" means is the front end's: the switch takes a row not known to fail, the guards check
+// each candidate afresh before switching to it (and may be stopped while they do).
 #pragma once
 
 #include <cstddef>
 #include <functional>
+#include <optional>
+#include <vector>
 
 namespace lumvex {
 
@@ -19,12 +23,20 @@ enum class CandidateTest {
 struct NextProxy {
   enum class Outcome { kFound, kNoneLeft, kStopped };
   Outcome outcome = Outcome::kNoneLeft;
-  std::size_t index = 0;  // the candidate chosen (kFound only)
+  std::size_t index = 0;  // the candidate chosen (kFound only): a value of the walk
 };
 
-// Tries the candidates `from`, `from` + 1, ... below `count` with `test`, in order, stopping at the
-// first that passes or at a stop.
-NextProxy FindNextProxy(std::size_t from, std::size_t count,
+// The rows to try after `current`, as `order` (every row once, in the order shown) has them:
+// those after it and, with `wrap`, those before it from the top, each once; `current` itself is
+// not among them. With no current row, or one not in `order`, the whole order from the top.
+std::vector<std::size_t> WalkAfter(const std::vector<std::size_t>& order,
+                                   std::optional<std::size_t> current, bool wrap);
+
+// The rows 0 .. count - 1 in their own order.
+std::vector<std::size_t> ListOrder(std::size_t count);
+
+// Asks `test` about the rows of `walk` in turn, stopping at the first that passes or at a stop.
+NextProxy FindNextProxy(const std::vector<std::size_t>& walk,
                         const std::function<CandidateTest(std::size_t index)>& test);
 
 }  // namespace lumvex

@@ -31,14 +31,28 @@ bool IsIpv6Address(std::string_view host) {
 constexpr std::array<std::string_view, 4> kSocksSchemes = {"socks4://", "socks4a://", "socks5://",
                                                            "socks5h://"};
 
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (std::size_t i = 0; i < prefix.size(); ++i) {
-    const char c =
-        text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
-    if (c != prefix[i]) return false;
+    if (Lower(text[i]) != prefix[i]) return false;
   }
   return true;
+}
+
+std::string LowerText(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = Lower(c);
+  return lower;
+}
+
+// The scheme `text` starts with, in small letters; empty for an HTTP row's address.
+std::string_view SchemeOf(std::string_view text) {
+  for (const std::string_view scheme : kSocksSchemes) {
+    if (StartsWithNoCase(text, scheme)) return scheme;
+  }
+  return {};
 }
 
 }  // namespace
@@ -52,14 +66,9 @@ std::string ProxyAddress::Text() const {
 
 std::optional<ProxyAddress> ParseProxyAddress(std::string_view text) {
   // An HTTP row keeps no scheme in its address.
-  bool socks = false;
-  for (const std::string_view scheme : kSocksSchemes) {
-    if (StartsWithNoCase(text, scheme)) {
-      text.remove_prefix(scheme.size());
-      socks = true;
-      break;
-    }
-  }
+  const std::string_view scheme = SchemeOf(text);
+  const bool socks = !scheme.empty();
+  text.remove_prefix(scheme.size());
   std::string_view host;
   std::string_view port;
   if (!text.empty() && text.front() == '[') {
@@ -85,6 +94,15 @@ std::optional<ProxyAddress> ParseProxyAddress(std::string_view text) {
   }
   if (value < 1 || value > 65535) return std::nullopt;
   return ProxyAddress{std::string(host), value, socks};
+}
+
+bool SameProxyAddress(std::string_view a, std::string_view b) {
+  if (a == b) return true;
+  const std::optional<ProxyAddress> first = ParseProxyAddress(a);
+  const std::optional<ProxyAddress> second = ParseProxyAddress(b);
+  if (!first || !second) return false;
+  return SchemeOf(a) == SchemeOf(b) && first->port == second->port &&
+         LowerText(first->host) == LowerText(second->host);
 }
 
 std::string CaptionAddress(std::string_view caption) {

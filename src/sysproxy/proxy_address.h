@@ -27,6 +27,12 @@ struct ProxyAddress {
 // letter case (an HTTP row has none: "http://1.2.3.4:80" is refused).
 std::optional<ProxyAddress> ParseProxyAddress(std::string_view text);
 
+// `a` and `b` name the same proxy: the same scheme (none, "socks4://", ...), host and port,
+// letter case aside ("SOCKS5://Host:80" and "socks5://host:80"; "1.2.3.4:080" and "1.2.3.4:80").
+// Harvests keep duplicate rows, and moving from one to another changes nothing. Text that is no
+// address is the same only as the very same text.
+bool SameProxyAddress(std::string_view a, std::string_view b);
+
 // The address part of a saved-proxy caption: the text before the first " | " (all of it when
 // there is none).
 std::string CaptionAddress(std::string_view caption);

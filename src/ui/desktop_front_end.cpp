@@ -19,6 +19,7 @@
 #include "ui/exit_signal_notifier.h"
 #include "ui/list_dialogs.h"
 #include "ui/main_window.h"
+#include "ui/proxy_table_view.h"
 #include "ui/qt_ui_thread.h"
 #include "ui/qt_user_prompts.h"
 #include "ui/repeated_escape_filter.h"
@@ -90,6 +91,9 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
                      [&shell] { shell.ExitSequence(); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
                      [&shell] { shell.ExitSequence(); });
+    // "切换IE代理" and the guard go to the next row as the view shows it, sorted or not.
+    application.ProxySwitch().SetShownOrder(
+        [view = window.widgets().list_view] { return view->ShownListRows(); });
     StartupReporter reporter(&window, std::getenv("LUMVEX_REPORT_STARTUP") != nullptr);
 
     const Settings settings(application.Options().shell.data_dir);
@@ -122,6 +126,8 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
     status = app.exec();
     // Kept whichever way the loop ended; a failed write only means the defaults next time.
     WriteWindowLayout(settings, window.Layout());
+    // The view goes with the window.
+    application.ProxySwitch().SetShownOrder(nullptr);
     // The window goes away now: the exit sequence runs (again, or first if the loop ended some
     // other way), so the list is saved whichever way the program ends.
     shell.OnMainWindowDestroyed();

@@ -173,6 +173,15 @@ QModelIndex ProxyTableView::ViewIndex(int list_row, int column) const {
   return sort_->mapFromSource(model_->index(list_row, column));
 }
 
+std::vector<int> ProxyTableView::ShownListRows() const {
+  std::vector<int> rows;
+  if (!sort_) return rows;
+  const int count = sort_->rowCount();
+  rows.reserve(static_cast<std::size_t>(count));
+  for (int shown = 0; shown < count; ++shown) rows.push_back(ListRow(sort_->index(shown, 0)));
+  return rows;
+}
+
 void ProxyTableView::TakeMarksFromList() {
   if (!model_) return;
   ProxyList& list = model_->list();

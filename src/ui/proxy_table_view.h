@@ -30,6 +30,8 @@ class ProxyTableView : public QTableView {
   int ListRow(const QModelIndex& view_index) const;
   // The view's index of the list row's cell in `column`; invalid for a row not shown.
   QModelIndex ViewIndex(int list_row, int column = 0) const;
+  // The list rows in the order shown, top first (the switch's and the guard's "next row").
+  std::vector<int> ShownListRows() const;
 
   // The columns' widths, in column order.
   std::vector<int> ColumnWidths() const;

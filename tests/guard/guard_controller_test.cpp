@@ -1,12 +1,16 @@
-// The window's guard against loopback farm proxies that stop answering: the move to the next
-// "成功" row, the way off when none is left, the messages, the tray item and its file, and the
-// ways it stops.
+// The window's guard against loopback farm proxies that stop answering: the walk over the "成功"
+// rows with a check of each before the switch, the "失败" it writes into dead rows, the way off
+// when none passes, the messages, the tray item and its file, and the ways it stops.
 #include "app/guard_controller.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/proxy_switch_controller.h"
 #include "guard_rig.h"
@@ -101,8 +105,11 @@ TEST_F(GuardControllerTest, MovesToTheNextSuccessfulRowWhenTheProxyDiesThenOffWh
   EXPECT_TRUE(TrayTexts().empty());
 
   first.Die();
-  // Row 1 answers but its verdict is "失败": passed over for row 2.
+  // Row 1 answers but its verdict is "失败": passed over for row 2, which is checked and passes.
   ASSERT_TRUE(WaitUntil([&] { return StoredIs(second.Address()); })) << Stored().host;
+  // The dead row says so, in red, as a check run would have it.
+  EXPECT_TRUE(list_.GetCheckState(0).Failed());
+  EXPECT_EQ(list_.GetCellColours(0, kColType)->text, kFailureTextColour);
   ASSERT_TRUE(WaitUntil([&] { return !TrayTexts().empty(); }));
   EXPECT_EQ(TrayTexts(), std::vector<std::string>{"已自动切换到 " + second.Address()});
   OnUi([&] {
@@ -117,8 +124,10 @@ TEST_F(GuardControllerTest, MovesToTheNextSuccessfulRowWhenTheProxyDiesThenOffWh
   EXPECT_TRUE(store_->Marker().Exists());
 
   second.Die();
-  // Rows 3 ("正在验证...") and 4 ("失败") do not count, and it never wraps to row 0 or 1.
+  // Rows 3 ("正在验证...") and 4 ("失败") do not count; wrapping round to the top, row 0 is now
+  // "失败" and row 1 was.
   ASSERT_TRUE(WaitUntil([&] { return !Stored().enabled; }));
+  EXPECT_TRUE(list_.GetCheckState(2).Failed());
   ASSERT_TRUE(WaitUntil([&] { return TrayTexts().size() == 2; }));
   EXPECT_EQ(TrayTexts()[1], "没有可用代理，已取消代理");
   EXPECT_EQ(Stored().host, second.Ip());  // off, the address kept
@@ -164,10 +173,12 @@ TEST_F(GuardControllerTest, OneFailureBetweenSuccessesDoesNotMove) {
   ui_.Drain();
   EXPECT_TRUE(StoredIs(first.Address()));
   ASSERT_TRUE(check.Answer(false));  // two in a row now
+  // The next row is checked before the switch, and from then on.
+  ASSERT_TRUE(check.AnswerCheck(5, true));
   ASSERT_TRUE(WaitUntil([&] { return StoredIs(second.Address()); }));
-  // The next address is checked from then on.
-  ASSERT_TRUE(check.WaitForStarted(5));
+  ASSERT_TRUE(check.WaitForStarted(6));
   EXPECT_EQ(check.Started()[4], second.Address());
+  EXPECT_EQ(check.Started()[5], second.Address());
 }
 
 TEST_F(GuardControllerTest, TurningTheItemOffStopsAtOnceAndTheChoiceIsKept) {
@@ -237,6 +248,156 @@ TEST_F(GuardControllerTest, AFailureReportForAProxyTheUserHasLeftChangesNothing)
   });
   EXPECT_TRUE(StoredIs(third.Address()));
   EXPECT_TRUE(TrayTexts().empty());
+}
+
+// Where the walk goes once the guarded proxy has failed twice: every "成功" row in the order shown,
+// from the one after the dead row round to the one before it, each checked before the switch; a
+// row that fails its check gets "失败", and none passing switches the proxy off.
+TEST_F(GuardControllerTest, TheWalkChecksEachWorkingRowOnceRoundTheWholeList) {
+  struct Case {
+    const char* name;
+    // By list row: 'S' "成功", 'F' "失败", 'C' "正在验证...", 'D' "成功" with the dead row's
+    // address.
+    std::string rows;
+    std::vector<int> shown;  // the view's order; empty: the list's
+    int dead;                // the row whose proxy dies
+    std::string answers;     // of the candidates' checks, in turn: 'y' relays, 'n' does not
+    std::vector<int> checked;
+    int ends_on;  // -1: off
+    std::vector<int> failed;
+  };
+  const std::vector<Case> cases = {
+      {"a working row above the dead one", "SSSSS", {}, 2, "nny", {3, 4, 0}, 0, {2, 3, 4}},
+      {"the first candidate passes", "SSS", {}, 0, "y", {1}, 1, {0}},
+      {"none passes", "SSS", {}, 1, "nn", {2, 0}, -1, {0, 1, 2}},
+      {"rows not passing are no candidates", "SFCSF", {}, 0, "y", {3}, 3, {0, 1, 4}},
+      {"the dead proxy's duplicates", "SDSD", {}, 0, "n", {2}, -1, {0, 1, 2, 3}},
+      {"sorted view", "SSSS", {3, 1, 0, 2}, 0, "ny", {2, 3}, 3, {0, 2}},
+      {"the only row", "S", {}, 0, "", {}, -1, {0}},
+  };
+  const auto address = [](const Case& c, int row) {
+    const int ip = c.rows[static_cast<std::size_t>(row)] == 'D' ? c.dead : row;
+    return "10.7.0." + std::to_string(ip + 1) + ":8080";
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<ProxyEntry> rows;
+    for (int row = 0; row < static_cast<int>(c.rows.size()); ++row) {
+      const char kind = c.rows[static_cast<std::size_t>(row)];
+      const std::string verdict = kind == 'F' ? "失败" : kind == 'C' ? "正在验证..." : "成功";
+      const std::string text = address(c, row);
+      rows.push_back(ProxyEntry{{text.substr(0, text.find(':')), "8080", verdict, "", "", ""}});
+    }
+    list_.ReplaceAll(std::move(rows));
+    if (c.shown.empty()) {
+      switch_.SetShownOrder(nullptr);
+    } else {
+      switch_.SetShownOrder([shown = c.shown] { return shown; });
+    }
+    ScriptedCheck check;
+    auto guard = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_,
+                                                   DataDir(data_.path()), check.AsCheck(), 0ms);
+    OnUi([&] {
+      list_.SetCurrentRow(c.dead);
+      switch_.SetIeProxyFromCurrentRow();
+      if (!state_.Checked(TrayItem::kGuard)) guard->Toggle();
+    });
+    ASSERT_TRUE(check.AnswerCheck(1, false));
+    ASSERT_TRUE(check.AnswerCheck(2, false));
+    for (std::size_t i = 0; i < c.answers.size(); ++i) {
+      ASSERT_TRUE(check.AnswerCheck(3 + i, c.answers[i] == 'y'));
+    }
+    if (c.ends_on < 0) {
+      ASSERT_TRUE(WaitUntil([&] { return !Stored().enabled; }));
+    } else {
+      ASSERT_TRUE(WaitUntil([&] { return StoredIs(address(c, c.ends_on)); }));
+    }
+    ui_.Drain();
+    const std::vector<std::string> started = check.Started();
+    ASSERT_GE(started.size(), 2 + c.checked.size());
+    std::vector<std::string> expected_checks;
+    for (const int row : c.checked) expected_checks.push_back(address(c, row));
+    EXPECT_EQ(std::vector<std::string>(
+                  started.begin() + 2,
+                  started.begin() + 2 + static_cast<std::ptrdiff_t>(c.checked.size())),
+              expected_checks);
+    OnUi([&] {
+      if (c.ends_on >= 0) {
+        EXPECT_EQ(list_.CurrentRow(), c.ends_on);
+        EXPECT_EQ(guard->Guard().Address(), address(c, c.ends_on));  // guarded from now on
+      } else {
+        EXPECT_EQ(state_.Text(control::kStatusLine), "IE：http=无代理");
+        EXPECT_FALSE(guard->Guard().Running());
+      }
+      for (int row = 0; row < list_.ListCount(); ++row) {
+        const bool failed = std::find(c.failed.begin(), c.failed.end(), row) != c.failed.end();
+        EXPECT_EQ(list_.GetCheckState(row).Failed(), failed) << "row " << row;
+        if (failed) {
+          EXPECT_EQ(list_.GetCellColours(row, kColType)->text, kFailureTextColour) << row;
+        }
+      }
+    });
+    EXPECT_EQ(TrayTexts().back(),
+              c.ends_on < 0 ? "没有可用代理，已取消代理" : "已自动切换到 " + address(c, c.ends_on));
+    // Off for the next case, whose guard starts when it switches a proxy on.
+    OnUi([&] { switch_.CancelIeProxy(); });
+    guard.reset();
+  }
+}
+
+// While a candidate is being checked the user may take over: the answer then changes nothing.
+TEST_F(GuardControllerTest, AWalkIsDroppedWhenTheUserTakesOverDuringACheck) {
+  struct Case {
+    const char* name;
+    std::function<void(GuardController&)> act;
+    bool dead_proxy_stays_on;
+  };
+  const std::vector<Case> cases = {
+      {"another proxy set",
+       [this](GuardController&) {
+         list_.SetCurrentRow(2);
+         switch_.SetIeProxyFromCurrentRow();
+       },
+       false},
+      {"the item unticked", [](GuardController& guard) { guard.Toggle(); }, true},
+      {"a validation run starts", [](GuardController& guard) { guard.Stop(); }, true},
+      {"the proxy switched off", [this](GuardController&) { switch_.CancelIeProxy(); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    list_.ReplaceAll({ProxyEntry{{"10.8.0.1", "80", "成功", "", "", ""}},
+                      ProxyEntry{{"10.8.0.2", "80", "成功", "", "", ""}},
+                      ProxyEntry{{"10.8.0.3", "80", "成功", "", "", ""}}});
+    OnUi([&] { prompts_.tray_messages.clear(); });
+    ScriptedCheck check;
+    auto guard = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_,
+                                                   DataDir(data_.path()), check.AsCheck(), 0ms);
+    OnUi([&] {
+      list_.SetCurrentRow(0);
+      switch_.SetIeProxyFromCurrentRow();
+      if (!state_.Checked(TrayItem::kGuard)) guard->Toggle();
+    });
+    ASSERT_TRUE(check.AnswerCheck(1, false));
+    ASSERT_TRUE(check.AnswerCheck(2, false));
+    ASSERT_TRUE(check.WaitForStarted(3));  // row 1's check, in flight
+    EXPECT_EQ(check.Started()[2], "10.8.0.2:80");
+    const SystemProxySetting before = Stored();
+    OnUi([&] { c.act(*guard); });
+    const SystemProxySetting after = Stored();
+    ASSERT_TRUE(check.Answer(false));
+    ui_.Drain();
+    EXPECT_EQ(Stored(), after);
+    EXPECT_EQ(after == before, c.dead_proxy_stays_on);
+    OnUi([&] {
+      EXPECT_FALSE(guard->Walking());
+      EXPECT_TRUE(list_.GetCheckState(1).Ok());  // the abandoned answer writes nothing
+      EXPECT_TRUE(list_.GetCheckState(2).Ok());
+    });
+    EXPECT_TRUE(TrayTexts().empty());
+    // Off for the next case, whose guard starts when it switches a proxy on.
+    OnUi([&] { switch_.CancelIeProxy(); });
+    guard.reset();
+  }
 }
 
 }  // namespace

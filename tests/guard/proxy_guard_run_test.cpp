@@ -1,5 +1,6 @@
 // The guard without a window over a list of farm proxies: the first that passes is set, a proxy
-// that dies is left for the next one of the list that passes, and off when none is left.
+// that dies is left for the next one of the list that passes (round to the top), and off when
+// none is left.
 #include "cli/proxy_guard_run.h"
 
 #include <gtest/gtest.h>
@@ -73,12 +74,39 @@ TEST_F(ProxyGuardRunTest, MovesDownTheListAsProxiesDieThenEndsOff) {
   second.Die();  // not the guarded one: passed over later without a switch to it
   first.Die();
   ASSERT_TRUE(WaitUntil([&] { return Stored().host == third.Ip() && Stored().enabled; }));
-  third.Die();
+  third.Die();  // the walk goes round to the top: all of them are dead by now
   runner.join();
   EXPECT_EQ(end, ProxyGuardRun::End::kNoneLeft);
   EXPECT_EQ(out_buffer_.Text(), "on " + first.Address() + "\non " + third.Address() + "\noff\n");
   EXPECT_FALSE(Stored().enabled);
   EXPECT_FALSE(store_->Marker().Exists());
+}
+
+// Once the proxy in place has died, the walk starts after it and wraps round to the top; a
+// duplicate of the dead proxy is not asked again.
+TEST_F(ProxyGuardRunTest, AfterADeathTheWalkGoesRoundToTheTopOnce) {
+  ScriptedCheck check;
+  ProxyGuardRun run(*store_, check.AsCheck(),
+                    {"10.1.1.1:80", "10.1.1.2:80", "10.1.1.2:080", "10.1.1.3:80"}, 0ms, out_, err_);
+  ProxyGuardRun::End end = ProxyGuardRun::End::kNoneLeft;
+  std::thread runner([&] { end = run.Run(); });
+  // The first pick: .1 fails, .2 passes and is set.
+  ASSERT_TRUE(check.AnswerCheck(1, false));
+  ASSERT_TRUE(check.AnswerCheck(2, true));
+  // .2 dies; its duplicate is passed over, .3 fails, .1 (above it) now passes.
+  ASSERT_TRUE(check.AnswerCheck(3, false));
+  ASSERT_TRUE(check.AnswerCheck(4, false));
+  ASSERT_TRUE(check.AnswerCheck(5, false));
+  ASSERT_TRUE(check.AnswerCheck(6, true));
+  ASSERT_TRUE(check.WaitForStarted(7));  // the guard's first re-check of .1
+  EXPECT_EQ(Stored(), (SystemProxySetting{true, "10.1.1.1", 80}));
+  run.RequestStop();
+  runner.join();
+  EXPECT_EQ(end, ProxyGuardRun::End::kStopped);
+  EXPECT_EQ(out_buffer_.Text(), "on 10.1.1.2:80\non 10.1.1.1:80\noff\n");
+  EXPECT_EQ(check.Started(),
+            (std::vector<std::string>{"10.1.1.1:80", "10.1.1.2:80", "10.1.1.2:80", "10.1.1.2:80",
+                                      "10.1.1.3:80", "10.1.1.1:80", "10.1.1.1:80"}));
 }
 
 // A proxy that answers with its own refusal (its rules, a login, no way to the site) is never

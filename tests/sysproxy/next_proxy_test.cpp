@@ -1,36 +1,83 @@
-// The "move to the next proxy" rule over a row of candidates: P passes, F fails, S is a stop.
+// The "move to the next proxy" rule: which rows a walk visits, in which order, and which candidate
+// of a walk is taken (P passes, F fails, S is a stop).
 #include "sysproxy/next_proxy.h"
 
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace lumvex {
 namespace {
 
-struct Case {
-  const char* candidates;
-  std::size_t from;
-  NextProxy::Outcome outcome;
-  std::size_t index;   // kFound only
-  std::size_t tested;  // how many candidates were asked
-};
+using Rows = std::vector<std::size_t>;
 
-TEST(NextProxyTest, TakesTheFirstPassingCandidateAfterTheFailedOne) {
-  using O = NextProxy::Outcome;
+std::string Named(const Rows& rows) {
+  std::string text;
+  for (const std::size_t row : rows) text += std::to_string(row) + " ";
+  return text;
+}
+
+TEST(NextProxyTest, AWalkStartsAfterTheCurrentRowInTheOrderShownAndWrapsOnlyWhenAsked) {
+  struct Case {
+    Rows order;
+    std::optional<std::size_t> current;
+    bool wrap;
+    Rows walk;
+  };
   const std::vector<Case> cases = {
-      {"", 0, O::kNoneLeft, 0, 0},   {"P", 0, O::kFound, 0, 1},      {"FFP", 0, O::kFound, 2, 3},
-      {"PFP", 1, O::kFound, 2, 2},   {"PFF", 1, O::kNoneLeft, 0, 2}, {"PP", 2, O::kNoneLeft, 0, 0},
-      {"FSP", 0, O::kStopped, 0, 2}, {"PPP", 5, O::kNoneLeft, 0, 0},
+      {{0, 1, 2, 3}, 1, true, {2, 3, 0}},
+      {{0, 1, 2, 3}, 1, false, {2, 3}},
+      {{0, 1, 2, 3}, 3, true, {0, 1, 2}},  // the last row: all of it from the top
+      {{0, 1, 2, 3}, 3, false, {}},
+      {{0, 1, 2, 3}, 0, true, {1, 2, 3}},
+      // Sorted: the view's order decides, not the rows' numbers.
+      {{2, 0, 3, 1}, 0, false, {3, 1}},
+      {{2, 0, 3, 1}, 0, true, {3, 1, 2}},
+      {{3, 2, 1, 0}, 3, false, {2, 1, 0}},
+      // No current row, or one the order does not show: the whole order from the top.
+      {{2, 0, 1}, std::nullopt, true, {2, 0, 1}},
+      {{2, 0, 1}, std::nullopt, false, {2, 0, 1}},
+      {{2, 0, 1}, 7, true, {2, 0, 1}},
+      {{}, 0, true, {}},
+      {{5}, 5, true, {}},
   };
   for (const Case& c : cases) {
-    const std::string candidates = c.candidates;
-    std::size_t tested = 0;
-    const NextProxy next = FindNextProxy(c.from, candidates.size(), [&](std::size_t index) {
-      ++tested;
-      switch (candidates[index]) {
+    SCOPED_TRACE(Named(c.order) + "from " + (c.current ? std::to_string(*c.current) : "none") +
+                 (c.wrap ? " wrapping" : ""));
+    EXPECT_EQ(WalkAfter(c.order, c.current, c.wrap), c.walk);
+  }
+  EXPECT_EQ(ListOrder(3), (Rows{0, 1, 2}));
+  EXPECT_EQ(ListOrder(0), Rows{});
+}
+
+TEST(NextProxyTest, TakesTheFirstPassingCandidateOfTheWalk) {
+  using O = NextProxy::Outcome;
+  struct Case {
+    const char* verdicts;  // by row
+    Rows walk;
+    NextProxy::Outcome outcome;
+    std::size_t index;  // kFound only
+    Rows asked;
+  };
+  const std::vector<Case> cases = {
+      {"", {}, O::kNoneLeft, 0, {}},
+      {"P", {0}, O::kFound, 0, {0}},
+      {"FFP", {0, 1, 2}, O::kFound, 2, {0, 1, 2}},
+      {"PFP", {1, 2}, O::kFound, 2, {1, 2}},
+      {"PFF", {1, 2}, O::kNoneLeft, 0, {1, 2}},
+      {"PFF", {2, 1, 0}, O::kFound, 0, {2, 1, 0}},  // wrapped round to a passing row above
+      {"FSP", {0, 1, 2}, O::kStopped, 1, {0, 1}},
+      {"PPP", {}, O::kNoneLeft, 0, {}},
+  };
+  for (const Case& c : cases) {
+    const std::string verdicts = c.verdicts;
+    Rows asked;
+    const NextProxy next = FindNextProxy(c.walk, [&](std::size_t index) {
+      asked.push_back(index);
+      switch (verdicts[index]) {
         case 'P':
           return CandidateTest::kPass;
         case 'S':
@@ -39,12 +86,12 @@ TEST(NextProxyTest, TakesTheFirstPassingCandidateAfterTheFailedOne) {
           return CandidateTest::kFail;
       }
     });
-    SCOPED_TRACE(candidates + " from " + std::to_string(c.from));
+    SCOPED_TRACE(verdicts + " walking " + Named(c.walk));
     EXPECT_EQ(next.outcome, c.outcome);
     if (c.outcome == O::kFound) {
       EXPECT_EQ(next.index, c.index);
     }
-    EXPECT_EQ(tested, c.tested);
+    EXPECT_EQ(asked, c.asked);
   }
 }
 

@@ -50,6 +50,36 @@ TEST(ProxyAddressTest, TakesIpv6InBracketsAndGivesTheHostWithoutThem) {
   }
 }
 
+// Duplicate rows of one proxy: the same scheme, host and port, whatever the letter case.
+TEST(ProxyAddressTest, SameProxyComparesSchemeHostAndPort) {
+  struct Case {
+    const char* a;
+    const char* b;
+    bool same;
+  };
+  const Case cases[] = {
+      {"1.2.3.4:80", "1.2.3.4:80", true},
+      {"1.2.3.4:80", "1.2.3.4:080", true},
+      {"Proxy.Example:80", "proxy.example:80", true},
+      {"SOCKS5://1.2.3.4:1080", "socks5://1.2.3.4:1080", true},
+      {"[2001:DB8::1]:80", "[2001:db8::1]:80", true},
+      {"1.2.3.4:80", "1.2.3.4:81", false},
+      {"1.2.3.4:80", "1.2.3.5:80", false},
+      {"1.2.3.4:1080", "socks5://1.2.3.4:1080", false},  // HTTP and SOCKS on one port
+      {"socks4://1.2.3.4:1080", "socks5://1.2.3.4:1080", false},
+      {"socks5://1.2.3.4:1080", "socks5h://1.2.3.4:1080", false},
+      // Not addresses: only the very same text.
+      {":", ":", true},
+      {"a b:80", "a b:80", true},
+      {"a b:80", "A B:80", false},
+      {":", "1.2.3.4:80", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SameProxyAddress(c.a, c.b), c.same) << c.a << " / " << c.b;
+    EXPECT_EQ(SameProxyAddress(c.b, c.a), c.same) << c.b << " / " << c.a;
+  }
+}
+
 TEST(ProxyAddressTest, CaptionCarriesTheFirstWordOfTheLocation) {
   EXPECT_EQ(IeProxyCaption("1.2.3.4:8080", "北京市 电信"), "1.2.3.4:8080 | 北京市");
   EXPECT_EQ(IeProxyCaption("1.2.3.4:8080", "北京市"), "1.2.3.4:8080 | 北京市");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -46,14 +47,14 @@ class ProxySwitchTest : public ::testing::Test {
   // What a program started afterwards would read from the store.
   SystemProxySetting Stored() const { return keyfile_.Open()->Read(); }
 
-  void ExpectOn(const std::string& address) {
-    EXPECT_EQ(state_.Text(control::kStatusLine), "IE：http=" + address);
+  // `status`: the status line's text when it is not "IE：http=" + address (a SOCKS proxy).
+  void ExpectOn(const std::string& address, const std::string& status = {}) {
+    EXPECT_EQ(state_.Text(control::kStatusLine), status.empty() ? "IE：http=" + address : status);
     EXPECT_EQ(state_.Indicator(control::kTrayIcon), ProxyIndicator::kProxyOn);
     EXPECT_EQ(state_.Text(control::kTrayIcon), address + "代理已启用");
     EXPECT_EQ(state_.Indicator(control::kProxyPicture), ProxyIndicator::kProxyOn);
     EXPECT_EQ(state_.Indicator(control::kWindowIcon), ProxyIndicator::kProxyOn);
     EXPECT_TRUE(state_.Checked(TrayItem::kSavedProxy));
-    EXPECT_TRUE(state_.Visible(TrayItem::kSavedProxy));
     EXPECT_TRUE(state_.Visible(TrayItem::kSavedProxy));
     EXPECT_TRUE(controller_.IsIeProxyEnabled());
   }
@@ -161,6 +162,91 @@ TEST_F(ProxySwitchTest, NextRowSkipsKnownFailuresOnly) {
   }
 }
 
+// Which row "切换IE代理" moves to when the view shows the rows in an order of its own (sorted by
+// a column), and past duplicates of the proxy in use.
+TEST_F(ProxySwitchTest, NextRowIsTheNextOneShownThatIsAnotherProxy) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> ips;  // by list row, all "成功" unless in `failed`
+    std::vector<int> failed;
+    std::vector<int> shown;  // the view's order of the list rows; empty: no order given
+    int from;
+    int moved_to;  // -1: nothing moves
+  };
+  const std::vector<Case> cases = {
+      {"sorted by address",
+       {"10.0.0.1", "10.0.0.42", "10.0.0.41", "10.0.0.43"},
+       {},
+       {0, 2, 1, 3},
+       0,
+       2},
+      {"list order", {"10.0.0.1", "10.0.0.42", "10.0.0.41", "10.0.0.43"}, {}, {}, 0, 1},
+      {"sorted, a failure passed over", {"10.0.0.1", "10.0.0.2", "10.0.0.3"}, {1}, {2, 1, 0}, 2, 0},
+      {"last row shown, rows below it in the list", {"10.0.0.1", "10.0.0.2"}, {}, {1, 0}, 0, -1},
+      {"duplicate of the current row", {"10.0.0.1", "10.0.0.1", "10.0.0.2"}, {}, {}, 0, 2},
+      {"only duplicates left", {"10.0.0.1", "10.0.0.1", "10.0.0.1"}, {}, {}, 0, -1},
+      {"duplicate in another letter case", {"host.a", "HOST.A", "host.b"}, {}, {}, 0, 2},
+      {"the scheme makes another proxy",
+       {"10.0.0.1", "socks5://10.0.0.1", "10.0.0.2"},
+       {},
+       {},
+       0,
+       1},
+      // A view out of step with the list (fewer rows, a row twice) is not trusted.
+      {"order too short", {"10.0.0.1", "10.0.0.2", "10.0.0.3"}, {}, {2, 0}, 0, 1},
+      {"order names a row twice", {"10.0.0.1", "10.0.0.2", "10.0.0.3"}, {}, {0, 2, 2}, 0, 1},
+      {"order names a row not there", {"10.0.0.1", "10.0.0.2"}, {}, {0, 5}, 0, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<ProxyEntry> rows;
+    for (std::size_t i = 0; i < c.ips.size(); ++i) {
+      const bool failed =
+          std::find(c.failed.begin(), c.failed.end(), static_cast<int>(i)) != c.failed.end();
+      rows.push_back(Row(c.ips[i], "80", failed ? "失败" : "成功", ""));
+    }
+    list_.ReplaceAll(std::move(rows));
+    if (c.shown.empty()) {
+      controller_.SetShownOrder(nullptr);
+    } else {
+      controller_.SetShownOrder([shown = c.shown] { return shown; });
+    }
+    Choose(c.from);
+    OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
+    OnUi([&] { controller_.SwitchIeProxyToNextRow(); });
+    const int expected_row = c.moved_to < 0 ? c.from : c.moved_to;
+    EXPECT_EQ(list_.CurrentRow(), expected_row);
+    EXPECT_EQ(controller_.IeProxyAddress(), c.ips[static_cast<std::size_t>(expected_row)] + ":80");
+  }
+}
+
+// The status line names what the desktop got: an HTTP proxy as the row gives it, a SOCKS proxy as
+// the desktop's one SOCKS setting holds it; the same when the saved proxy is applied again.
+TEST_F(ProxySwitchTest, TheStatusLineSaysWhichKindOfProxyTheDesktopGot) {
+  struct Case {
+    const char* ip;
+    const char* port;
+    const char* status;
+  };
+  const Case cases[] = {
+      {"1.2.3.4", "8080", "IE：http=1.2.3.4:8080"},
+      {"[::1]", "3128", "IE：http=[::1]:3128"},
+      {"socks5h://127.0.0.1", "11080", "IE：socks=127.0.0.1:11080"},
+      {"SOCKS4://proxy.example", "1080", "IE：socks=proxy.example:1080"},
+      {"socks5://[::1]", "1080", "IE：socks=[::1]:1080"},
+  };
+  for (const Case& c : cases) {
+    list_.ReplaceAll({Row(c.ip, c.port, "成功", "")});
+    Choose(0);
+    OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
+    EXPECT_EQ(state_.Text(control::kStatusLine), c.status) << c.ip;
+    OnUi([&] { controller_.CancelIeProxy(); });
+    OnUi([&] { controller_.ReapplySavedIeProxy(); });
+    EXPECT_EQ(state_.Text(control::kStatusLine), c.status) << c.ip << " again";
+    EXPECT_TRUE(Stored().enabled);
+  }
+}
+
 TEST_F(ProxySwitchTest, WhatIsNotHostColonPortIsNeverApplied) {
   list_.AddRow(Row("", "", "成功", ""));
   list_.AddRow(Row("1.2.3.4", "", "成功", ""));
@@ -204,7 +290,7 @@ TEST_F(ProxySwitchTest, TheRowsProtocolDecidesWhatTheDesktopSendsThroughIt) {
   struct Case {
     int row;
     bool tunnels;
-    std::string shown;  // as the status line names it
+    std::string shown;  // as the tooltip names it
     SystemProxySetting stored;
     std::string https;
     std::vector<std::string> probed;
@@ -222,7 +308,7 @@ TEST_F(ProxySwitchTest, TheRowsProtocolDecidesWhatTheDesktopSendsThroughIt) {
     Choose(c.row);
     OnUi([&] { controller_.SetIeProxyFromCurrentRow(); });
     OnUi([] {});  // the probe's answer, posted to the UI thread
-    ExpectOn(c.shown);
+    ExpectOn(c.shown, c.row == 3 ? "IE：socks=7.7.7.7:1080" : "");
     EXPECT_EQ(Stored(), c.stored) << c.row;
     EXPECT_EQ(https_host(), c.https) << c.row;
     EXPECT_EQ(probed, c.probed) << c.row;
@@ -235,11 +321,13 @@ TEST_F(ProxySwitchTest, TheRowsProtocolDecidesWhatTheDesktopSendsThroughIt) {
   EXPECT_EQ(MakeSettings().ReadSavedProxy(), "socks5://7.7.7.7:1080 | 广州");
   OnUi([&] { controller_.CancelIeProxy(); });
   OnUi([&] { controller_.ReapplySavedIeProxy(); });
-  ExpectOn("socks5://7.7.7.7:1080");
+  ExpectOn("socks5://7.7.7.7:1080", "IE：socks=7.7.7.7:1080");
   EXPECT_EQ(Stored(), (SystemProxySetting{true, "7.7.7.7", 1080, true}));
 }
 
-TEST_F(ProxySwitchTest, AWriteTheStoreRefusesShowsOffAndSaysSo) {
+// A proxy the desktop's store could not take is still saved and offered in the tray, unchecked,
+// beside the reason on the status line: the item, or a later start, can apply it.
+TEST_F(ProxySwitchTest, AWriteTheStoreRefusesShowsOffSaysSoAndKeepsTheProxy) {
   TempDir dir;
   std::ofstream(dir.File("blocked")) << "x";
   GSettingsProxy refusing(GSettingsProxyOptions{"", dir.File("blocked/keyfile")});
@@ -249,19 +337,30 @@ TEST_F(ProxySwitchTest, AWriteTheStoreRefusesShowsOffAndSaysSo) {
   EXPECT_EQ(state_.Text(control::kStatusLine),
             "IE：无法设置系统代理 1.2.3.4:8080（GSettings写入失败）");
   ExpectOffIndicators();
-  EXPECT_FALSE(state_.Visible(TrayItem::kSavedProxy));
-  EXPECT_EQ(MakeSettings().ReadSavedProxy(), "");
+  EXPECT_TRUE(state_.Visible(TrayItem::kSavedProxy));
+  EXPECT_EQ(state_.Text(TrayItem::kSavedProxy), "1.2.3.4:8080 | 北京市");
+  EXPECT_EQ(MakeSettings().ReadSavedProxy(), "1.2.3.4:8080 | 北京市");
   EXPECT_FALSE(controller.IsIeProxyEnabled());
 }
 
-TEST_F(ProxySwitchTest, WithoutAnyStoreTheStatusLineSaysSoAndNothingShowsOn) {
+TEST_F(ProxySwitchTest, WithoutAnyStoreTheStatusLineSaysSoAndTheProxyIsKept) {
   NoSystemProxy none;
   ProxySwitchController controller(state_, list_, none, DataDir(data_.path()));
-  Choose(0);
+  Choose(2);
   OnUi([&] { controller.SetIeProxyFromCurrentRow(); });
   EXPECT_EQ(state_.Text(control::kStatusLine),
-            "IE：无法设置系统代理 1.2.3.4:8080（未找到GNOME或KDE的代理设置）");
+            "IE：无法设置系统代理 9.9.9.9:81（未找到GNOME或KDE的代理设置）");
   ExpectOffIndicators();
+  EXPECT_TRUE(state_.Visible(TrayItem::kSavedProxy));
+  EXPECT_EQ(state_.Text(TrayItem::kSavedProxy), "9.9.9.9:81");
+  EXPECT_EQ(MakeSettings().ReadSavedProxy(), "9.9.9.9:81");
+  // A later start on a desktop with a store switches it on.
+  ASSERT_TRUE(MakeSettings().WriteRun(true));
+  ProxySwitchController later(state_, list_, *store_, DataDir(data_.path()));
+  OnUi([&] { later.RestoreIeAgent(); });
+  EXPECT_EQ(Stored(), (SystemProxySetting{true, "9.9.9.9", 81}));
+  ExpectOn("9.9.9.9:81");
+  Choose(0);
   EXPECT_EQ(controller.ApplyIeProxy("1.2.3.4:8080", true), ProxyApplyResult::kUnavailable);
   EXPECT_EQ(controller.ApplyIeProxy("1.2.3.4:", true), ProxyApplyResult::kInvalid);
   OnUi([&] { controller.CancelIeProxy(); });

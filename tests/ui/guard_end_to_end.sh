@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The proxy guard and the crash-safe switch-off in the real program on a virtual X server with a
 # tray, against a GSettings keyfile store of the run's own and loopback farm proxies: the restored
-# proxy dies and the guard moves to the next "成功" row (passing a "失败" one); kill -9 leaves the
-# "proxy on" marker; the next start switches the proxy off before anything else.
+# proxy dies; the guard passes a "失败" row, checks the "成功" row below it (dead as well) and goes
+# round to the working "成功" row at the top; kill -9 leaves the "proxy on" marker; the next start
+# switches the proxy off before anything else.
 # Usage: guard_end_to_end.sh PATH_TO_LUMVEXIP PATH_TO_LUMVEX_PROXY_FARM
 . "$(cd "$(dirname "$0")/../support" && pwd)/xvfb.sh"
 . "$(cd "$(dirname "$0")/../support" && pwd)/wait_for.sh"
@@ -56,7 +57,7 @@ start_program() {
   app_pid=$!
 }
 
-# One proxy that will die, two that stay (one of them marked "失败").
+# One proxy that will die, two that stay (one of them marked "失败"), and one never there.
 "$farm" --count 1 --first-index 0 --out "$work/dying" --max-seconds 170 >/dev/null 2>&1 &
 dying_pid=$!
 "$farm" --count 2 --first-index 1 --out "$work/steady" --max-seconds 170 >/dev/null 2>&1 &
@@ -69,8 +70,10 @@ next=$(sed -n 2p "$work/steady" | tr -d '\r')
 row() { echo "${1%:*} | ${1##*:} | $2 | 0.5 | $3 | 1天"; }
 
 mkdir -p "$work/data"
-printf '%s\r\n%s\r\n%s' "$(row "$dying" 成功 北京)" "$(row "$failed" 失败 上海)" \
-  "$(row "$next" 成功 广州)" | iconv -f UTF-8 -t GBK >"$work/data/The agent"
+never_there=127.0.0.1:1
+printf '%s\r\n%s\r\n%s\r\n%s' "$(row "$next" 成功 广州)" "$(row "$dying" 成功 北京)" \
+  "$(row "$failed" 失败 上海)" "$(row "$never_there" 成功 深圳)" |
+  iconv -f UTF-8 -t GBK >"$work/data/The agent"
 printf '[run]\r\nrun=yes\r\n[IE Agent]\r\nIE一=%s | 北京\r\n' "$dying" |
   iconv -f UTF-8 -t GBK >"$work/data/IE Agent"
 printf '[guard]\r\nguard=yes\r\n' >"$work/data/guard"
@@ -103,5 +106,5 @@ kill -TERM "$app_pid"
 wait_for 30 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "the program did not end on SIGTERM"
 wait "$app_pid"
 app_pid=""
-echo "4 passed, 0 failed: restored and marked, moved to the next 成功 row when the proxy died," \
-  "marker kept by kill -9, proxy off at the next start"
+echo "4 passed, 0 failed: restored and marked, moved round to a working 成功 row when the" \
+  "proxy died, marker kept by kill -9, proxy off at the next start"
