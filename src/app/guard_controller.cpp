@@ -1,12 +1,15 @@
 #include "app/guard_controller.h"
 
 #include <cstddef>
+#include <optional>
 #include <utility>
 
 #include "proxylist/proxy_entry.h"
 #include "settings/settings.h"
 #include "sysproxy/next_proxy.h"
 #include "sysproxy/proxy_address.h"
+#include "sysproxy/proxy_apply.h"
+#include "text/proxy_host.h"
 
 namespace lumvex {
 namespace {
@@ -104,15 +107,16 @@ void GuardController::MoveOn(const std::string& address) {
   // The report is about the proxy still guarded, not one the user has left meanwhile.
   if (shut_down_ || !guard_.Running() || guard_.Address() != address) return;
   // The rows below it count as passing by their verdict; no row is checked afresh here.
-  const NextProxy found =
-      FindNextProxy(static_cast<std::size_t>(RowOf(address) + 1),
-                    static_cast<std::size_t>(list_.ListCount()), [this](std::size_t index) {
-                      const int row = static_cast<int>(index);
-                      if (!list_.GetCheckState(row).Ok()) return CandidateTest::kFail;
-                      // A row that names no usable address is passed over like a failed one.
-                      if (!ParseProxyAddress(RowAddress(list_, row))) return CandidateTest::kFail;
-                      return CandidateTest::kPass;
-                    });
+  const NextProxy found = FindNextProxy(
+      static_cast<std::size_t>(RowOf(address) + 1), static_cast<std::size_t>(list_.ListCount()),
+      [this](std::size_t index) {
+        const int row = static_cast<int>(index);
+        if (!list_.GetCheckState(row).Ok()) return CandidateTest::kFail;
+        // A row that names no usable address is passed over like a failed one.
+        const std::optional<ProxyAddress> parsed = ParseProxyAddress(RowAddress(list_, row));
+        if (!parsed || !DesktopCanTake(*parsed)) return CandidateTest::kFail;
+        return CandidateTest::kPass;
+      });
   if (found.outcome == NextProxy::Outcome::kFound) {
     const int row = static_cast<int>(found.index);
     const std::string next = RowAddress(list_, row);
@@ -124,7 +128,7 @@ void GuardController::MoveOn(const std::string& address) {
       guard_.Stop();
       return;
     }
-    Tell(std::string(kGuardSwitchedPrefix) + next);
+    Tell(std::string(kGuardSwitchedPrefix) + text::MaskPassword(next));
     // The same address as before (a duplicate row) changes no state: the guard goes on with it.
     guard_.Guard(next);
     return;
