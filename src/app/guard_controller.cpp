@@ -9,6 +9,8 @@
 #include "settings/settings.h"
 #include "sysproxy/next_proxy.h"
 #include "sysproxy/proxy_address.h"
+#include "sysproxy/proxy_apply.h"
+#include "text/proxy_host.h"
 
 namespace lumvex {
 
@@ -143,9 +145,10 @@ void GuardController::MoveOn(const std::string& address) {
   for (const std::size_t index : rows) {
     const int row = static_cast<int>(index);
     const std::string candidate = RowProxyAddress(list_, row);
-    // Only "成功" rows are candidates; one that names no usable address, or the dead proxy
-    // again, is passed over unchecked.
-    if (!list_.GetCheckState(row).Ok() || !ParseProxyAddress(candidate) ||
+    // Only "成功" rows are candidates; one that names no usable address (or one the desktop
+    // cannot take), or the dead proxy again, is passed over unchecked.
+    const std::optional<ProxyAddress> parsed = ParseProxyAddress(candidate);
+    if (!list_.GetCheckState(row).Ok() || !parsed || !DesktopCanTake(*parsed) ||
         SameProxyAddress(candidate, address)) {
       continue;
     }
@@ -204,7 +207,7 @@ void GuardController::OnCandidateChecked(std::uint64_t walk_id, std::size_t cand
     guard_.Stop();
     return;
   }
-  Tell(std::string(kGuardSwitchedPrefix) + next);
+  Tell(std::string(kGuardSwitchedPrefix) + text::MaskPassword(next));
   guard_.Guard(next);
 }
 

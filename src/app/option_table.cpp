@@ -77,6 +77,10 @@ constexpr OptionSpec kOptions[] = {
     {"--url", "ADDRESS", ValueGrammar::kText, 0,
      "a plain-text list of address:port lines; each address is printed once",
      Bit(Invocation::kHarvest), false, "an http or https address"},
+    // `proxy set`.
+    {"--no-probe", "", ValueGrammar::kNone, 0,
+     "set an HTTP proxy for http only, without asking it for a CONNECT tunnel first",
+     Bit(Invocation::kProxy), false, ""},
     // `proxy guard`.
     {"--interval", "SECONDS", ValueGrammar::kSeconds, kGuardIntervalS, "time between two re-checks",
      Bit(Invocation::kProxyGuard), false},
@@ -156,7 +160,8 @@ constexpr UsageTemplate kUsages[] = {
      "lumvexip harvest <--source> {--count} {--category} {--database} {--page} {--source-*} | "
      "lumvexip harvest <--url>"},
     {Invocation::kProxy,
-     "lumvexip proxy set [SCHEME://]HOST:PORT|[IPV6]:PORT | off | status {--data-dir}"},
+     "lumvexip proxy set [SCHEME://][USER:PASSWORD@]HOST:PORT|[IPV6]:PORT {--no-probe}\n"
+     "                   {--check-timeout} {--connectivity-host} | off | status {--data-dir}"},
     {Invocation::kProxyGuard,
      "lumvexip proxy guard [FILE|-] {--interval} {--check-timeout} {--data-dir}"},
     {Invocation::kJudge,

@@ -9,6 +9,7 @@
 #include "settings/settings.h"
 #include "sysproxy/next_proxy.h"
 #include "sysproxy/proxy_address.h"
+#include "text/proxy_host.h"
 #include "text/text_util.h"
 #include "validate/proxy_check.h"
 
@@ -19,13 +20,25 @@ constexpr std::string_view kOnStatusPrefix = "IE：http=";
 constexpr std::string_view kOnSocksStatusPrefix = "IE：socks=";
 constexpr std::string_view kOnTooltipSuffix = "代理已启用";
 
-// What the desktop got: an HTTP proxy as the row names it, a SOCKS proxy as its one SOCKS setting
+// What the desktop got, never with the password the row keeps for the checks and the store: an
+// HTTP proxy as the row names it, a SOCKS proxy as its one SOCKS setting
 // holds it (host and port, whatever the row's SOCKS scheme).
 std::string OnStatus(std::string_view address) {
   std::optional<ProxyAddress> parsed = ParseProxyAddress(address);
-  if (!parsed || !parsed->socks) return std::string(kOnStatusPrefix) + std::string(address);
+  if (!parsed || !parsed->socks) return std::string(kOnStatusPrefix) + text::MaskPassword(address);
   parsed->socks = false;
   return std::string(kOnSocksStatusPrefix) + parsed->Text();
+}
+
+std::string FailureReason(ProxyApplyResult result, const std::string& store_name) {
+  switch (result) {
+    case ProxyApplyResult::kUnavailable:
+      return "未找到GNOME或KDE的代理设置";
+    case ProxyApplyResult::kSocksLogin:
+      return "系统代理设置不能保存SOCKS代理的用户名和密码";
+    default:
+      return store_name + "写入失败";
+  }
 }
 
 }  // namespace
@@ -92,13 +105,11 @@ bool ProxySwitchController::ShowSwitchedOn(std::string_view address, ProxyApplyR
   if (result == ProxyApplyResult::kApplied) {
     state_.SetText(control::kStatusLine, OnStatus(address));
     Announce(state_, WindowEvent::kProxySet,
-             {.text = std::string(address) + std::string(kOnTooltipSuffix)});
+             {.text = text::MaskPassword(address) + std::string(kOnTooltipSuffix)});
     return true;
   }
-  const std::string reason = result == ProxyApplyResult::kUnavailable ? "未找到GNOME或KDE的代理设置"
-                                                                      : store_.Name() + "写入失败";
-  state_.SetText(control::kStatusLine,
-                 "IE：无法设置系统代理 " + std::string(address) + "（" + reason + "）");
+  state_.SetText(control::kStatusLine, "IE：无法设置系统代理 " + text::MaskPassword(address) +
+                                           "（" + FailureReason(result, store_.Name()) + "）");
   Announce(state_, WindowEvent::kProxyCleared, {.text = std::string(kProxyOffTooltip)});
   return false;
 }

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "app/command_line.h"
@@ -21,6 +22,8 @@
 #include "sysproxy/desktop_system_proxy.h"
 #include "sysproxy/marked_system_proxy.h"
 #include "sysproxy/proxy_address.h"
+#include "sysproxy/proxy_apply.h"
+#include "text/proxy_host.h"
 #include "text/text_util.h"
 #include "validate/guard_check.h"
 #include "validate/proxy_check.h"
@@ -69,12 +72,17 @@ int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in)
   std::vector<std::string> addresses;
   for (const ProxyEntry& row : *rows) {
     const std::string address = row.cells[kColAddress] + ":" + row.cells[kColPort];
-    if (ParseProxyAddress(address)) {
-      addresses.push_back(address);
-    } else {
+    // Standard error is read over shoulders and kept in logs: the password stays out of it.
+    const std::string shown = text::EscapeControls(text::MaskPassword(address));
+    const std::optional<ProxyAddress> parsed = ParseProxyAddress(address);
+    if (!parsed) {
       // Not host:port behind an optional scheme the desktop's proxy setting knows.
-      std::cerr << "not a proxy address for the system proxy, skipped: "
-                << text::EscapeControls(address) << std::endl;
+      std::cerr << "not a proxy address for the system proxy, skipped: " << shown << std::endl;
+    } else if (!DesktopCanTake(*parsed)) {
+      std::cerr << "the desktop's proxy setting keeps no login for a SOCKS proxy, skipped: "
+                << shown << std::endl;
+    } else {
+      addresses.push_back(address);
     }
   }
   if (addresses.empty()) return ReportUsageErrors({"no proxy address in the list"}, usage);

@@ -6,6 +6,8 @@
 #include "sysproxy/next_proxy.h"
 #include "sysproxy/proxy_address.h"
 #include "sysproxy/proxy_apply.h"
+#include "text/proxy_host.h"
+#include "text/text_util.h"
 
 namespace lumvex::cli {
 
@@ -117,10 +119,10 @@ ProxyGuardRun::End ProxyGuardRun::Run() {
     dead = pick.index;  // for the next walk, which begins only once it has died
     const std::string& found = addresses_[pick.index];
     const std::optional<ProxyAddress> address = ParseProxyAddress(found);
-    if (!address ||
-        !store_.Enable(address->host, address->port, KindOf(*address, Tunnels(found)))) {
-      err_ << "the system proxy store (" << store_.Name() << ") did not keep " << found
-           << std::endl;
+    if (!address || !store_.Enable(address->host, address->port, KindOf(*address, Tunnels(found)),
+                                   address->login)) {
+      err_ << "the system proxy store (" << store_.Name() << ") did not keep "
+           << text::EscapeControls(text::MaskPassword(found)) << std::endl;
       // A half-done write must not leave the desktop on a proxy nobody guards.
       switched_on_ = true;
       SwitchOff();

@@ -7,6 +7,7 @@
 
 #include "http/curl_global.h"
 #include "http/http_limits.h"
+#include "text/proxy_host.h"
 #include "text/text_util.h"
 
 namespace lumvex::http {
@@ -118,8 +119,16 @@ bool CurlTransfer::ApplyProxy(bool https_url) {
   }
   // curl keeps its previous proxy ("", direct) when it refuses one, so every option is checked:
   // a request that needs the proxy must never leave without it.
+  // A login goes to curl apart from the address: in the URL curl would read '%', '#' or '/' in
+  // a password as URL syntax.
+  text::ProxyLogin login;
+  const std::string address = text::WithoutLogin(proxy_, &login);
+  const char* user = login.Empty() ? nullptr : login.user.c_str();
+  const char* password = login.Empty() ? nullptr : login.password.c_str();
   const bool taken =
-      curl_easy_setopt(easy_, CURLOPT_PROXY, proxy_.c_str()) == CURLE_OK &&
+      curl_easy_setopt(easy_, CURLOPT_PROXY, address.c_str()) == CURLE_OK &&
+      curl_easy_setopt(easy_, CURLOPT_PROXYUSERNAME, user) == CURLE_OK &&
+      curl_easy_setopt(easy_, CURLOPT_PROXYPASSWORD, password) == CURLE_OK &&
       curl_easy_setopt(easy_, CURLOPT_PROXYTYPE, static_cast<long>(kind->type)) == CURLE_OK &&
       curl_easy_setopt(easy_, CURLOPT_HTTPPROXYTUNNEL, tunnel_plain_ && !socks ? 1L : 0L) ==
           CURLE_OK &&

@@ -9,6 +9,7 @@
 #include "proxylist/address_line_reader.h"
 #include "proxylist/proxy_scheme.h"
 #include "text/codec.h"
+#include "text/proxy_host.h"
 #include "text/text_util.h"
 #include "text/utf8_sniffer.h"
 
@@ -47,29 +48,33 @@ std::string_view TrimBlank(std::string_view text) {
   }
 }
 
-bool IsHostName(std::string_view address) {
-  if (address.empty()) return false;
-  return std::all_of(address.begin(), address.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-           c == '-' || c == '_';
-  });
-}
-
-bool IsBracketedIpv6(std::string_view address) {
-  if (address.size() < 4 || address.front() != '[' || address.back() != ']') return false;
-  const std::string_view inside = address.substr(1, address.size() - 2);
-  return inside.find(':') != std::string_view::npos &&
-         std::all_of(inside.begin(), inside.end(), [](char c) {
-           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') ||
-                  c == ':' || c == '.';
-         });
-}
-
 bool IsPort(std::string_view port) {
   if (port.empty() || port.size() > 5) return false;
   if (port.find_first_not_of("0123456789") != std::string_view::npos) return false;
   const int value = text::AtoI(port);
   return value >= 1 && value <= 65535;
+}
+
+// The address and port at the start of `line`, and the rest of the line after the port's colon.
+struct HostPort {
+  std::string_view address;
+  std::string_view port;
+  std::string_view rest;
+};
+
+std::optional<HostPort> ReadHostPort(std::string_view line) {
+  // The address ends at the first ":" (after the closing bracket of an IPv6 address); the rest
+  // runs to the next ":" (the list formats never hold one in their type or location).
+  const std::size_t colon = line.find(':', line.starts_with('[') ? line.find(']') : 0);
+  if (colon == std::string_view::npos) return std::nullopt;
+  HostPort found;
+  found.address = TrimBlank(line.substr(0, colon));
+  found.rest = line.substr(colon + 1);
+  found.rest = found.rest.substr(0, found.rest.find(':'));
+  found.port = TrimBlank(found.rest).substr(0, TrimBlank(found.rest).find_first_of(" \t@#;"));
+  // The host is judged by its text before anything looks it up.
+  if (!text::IsProxyHost(found.address) || !IsPort(found.port)) return std::nullopt;
+  return found;
 }
 
 }  // namespace
@@ -82,17 +87,21 @@ std::vector<ProxyEntry> ParseProxyLine(std::string_view line) {
   if (!scheme) return rows;
   line.remove_prefix(scheme->length);
   if (line.starts_with(' ') || line.starts_with('\t')) return rows;
-  // The address ends at the first ":" (after the closing bracket of an IPv6 address); the rest
-  // runs to the next ":" (the list formats never hold one in their type or location).
-  std::size_t colon = line.find(':', line.starts_with('[') ? line.find(']') : 0);
-  if (colon == std::string_view::npos) return rows;
-  const std::string_view address = TrimBlank(line.substr(0, colon));
-  std::string_view rest = line.substr(colon + 1);
-  rest = rest.substr(0, rest.find(':'));
-  const std::string_view port = TrimBlank(rest).substr(0, TrimBlank(rest).find_first_of(" \t@#;"));
-  if (!(IsHostName(address) || IsBracketedIpv6(address)) || !IsPort(port)) return rows;
-  const std::string address_text =
-      std::string(SchemeAddressPrefix(scheme->scheme)) + std::string(address);
+  // "user:password@" is a login only when a host and port follow it: in "1.2.3.4:8080@HTTP" the
+  // "@" starts the type text.
+  std::string_view login;
+  if (const std::optional<text::LoginPrefix> prefix = text::ReadLoginPrefix(line);
+      prefix && ReadHostPort(line.substr(prefix->length))) {
+    login = line.substr(0, prefix->length);
+    line.remove_prefix(prefix->length);
+  }
+  const std::optional<HostPort> found = ReadHostPort(line);
+  if (!found) return rows;
+  const std::string_view port = found->port;
+  const std::string_view rest = found->rest;
+  // The row keeps the login with the address, so that "address:port" is still the proxy URL.
+  const std::string address_text = std::string(SchemeAddressPrefix(scheme->scheme)) +
+                                   std::string(login) + std::string(found->address);
   const std::string port_text(port);
   const std::string rest_text(rest);
   if (!text::Contains(rest_text, "@")) {

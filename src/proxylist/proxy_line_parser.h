@@ -3,8 +3,11 @@
 //   address:port                      one row
 //   address:port@type#location        one row with the location in column 4
 //   address:port@type;location        two rows, the second with the location in column 4
-// The address is a host name or IPv4 address, or an IPv6 address in brackets; the port is a
-// decimal number from 1 to 65535. The type text is dropped.
+// The address is a host name or IPv4 address, or an IPv6 address in brackets, as
+// text::IsProxyHost judges it before anything is looked up; the port is a decimal number from 1
+// to 65535. The type text is dropped. A login may stand in front of the address,
+// "user:password@address:port": it stays with the address in column 0, so the row's
+// "address:port" is the line as given.
 // A line may start with the proxy's scheme (any letter case): "http://" (the same as none),
 // "socks4://", "socks4a://", "socks5://" or "socks5h://". A SOCKS scheme stays in front of the
 // address in column 0, in lower case, and column 2 shows "SOCKS4" or "SOCKS5"; a line with any

@@ -20,12 +20,13 @@ bool DesktopSystemProxy::Available() const {
   return false;
 }
 
-bool DesktopSystemProxy::Enable(const std::string& host, int port, ProxyKind kind) {
+bool DesktopSystemProxy::Enable(const std::string& host, int port, ProxyKind kind,
+                                const text::ProxyLogin& login) {
   // Taken first: a store that took the proxy before another refused goes back to its own mode.
   const AutomaticModes before = ModesToRestore({});
   bool all = Available();
   for (const auto& store : stores_) {
-    if (store->Available() && !store->Enable(host, port, kind)) all = false;
+    if (store->Available() && !store->Enable(host, port, kind, login)) all = false;
   }
   if (!all) DisableRestoring(before);
   return all;

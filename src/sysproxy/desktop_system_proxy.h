@@ -21,7 +21,9 @@ class DesktopSystemProxy : public SystemProxy {
   bool Available() const override;
   // Every available store; when one of them fails, all are switched off again, so the desktop
   // never points at a proxy the program reports as not set.
-  bool Enable(const std::string& host, int port, ProxyKind kind) override;
+  using SystemProxy::Enable;
+  bool Enable(const std::string& host, int port, ProxyKind kind,
+              const text::ProxyLogin& login) override;
   // Every available store (all are tried even when one fails).
   bool DisableRestoring(const AutomaticModes& before) override;
   // The modes of every available store together.

@@ -16,8 +16,10 @@ class ForwardingSystemProxy : public SystemProxy {
   explicit ForwardingSystemProxy(std::shared_ptr<SystemProxy> store) : store_(std::move(store)) {}
 
   bool Available() const override { return store_->Available(); }
-  bool Enable(const std::string& host, int port, ProxyKind kind) override {
-    return store_->Enable(host, port, kind);
+  using SystemProxy::Enable;
+  bool Enable(const std::string& host, int port, ProxyKind kind,
+              const text::ProxyLogin& login) override {
+    return store_->Enable(host, port, kind, login);
   }
   bool DisableRestoring(const AutomaticModes& before) override {
     return store_->DisableRestoring(before);

@@ -15,6 +15,9 @@ constexpr const char* kProxySchema = "org.gnome.system.proxy";
 constexpr const char* kHttpSchema = "org.gnome.system.proxy.http";
 constexpr const char* kHttpsSchema = "org.gnome.system.proxy.https";
 constexpr const char* kSocksSchema = "org.gnome.system.proxy.socks";
+constexpr const char* kUseLogin = "use-authentication";
+constexpr const char* kLoginUser = "authentication-user";
+constexpr const char* kLoginPassword = "authentication-password";
 constexpr const char* kManualMode = "manual";
 constexpr const char* kAutoMode = "auto";
 constexpr const char* kNoneMode = "none";
@@ -57,6 +60,20 @@ std::string StoredHost(const std::string& host) {
   return host.find(':') == std::string::npos ? host : "[" + host + "]";
 }
 
+bool WriteLogin(GSettings* http, const text::ProxyLogin& login) {
+  const bool use = g_settings_set_boolean(http, kUseLogin, login.Empty() ? FALSE : TRUE);
+  const bool user = g_settings_set_string(http, kLoginUser, login.user.c_str());
+  const bool password = g_settings_set_string(http, kLoginPassword, login.password.c_str());
+  return use && user && password;
+}
+
+// The login the store holds; empty when it is not in use.
+text::ProxyLogin ReadLogin(GSettings* http) {
+  if (!g_settings_get_boolean(http, kUseLogin)) return {};
+  return {TakeString(g_settings_get_string(http, kLoginUser)),
+          TakeString(g_settings_get_string(http, kLoginPassword))};
+}
+
 struct Address {
   std::string host;  // as stored
   int port = 0;
@@ -77,6 +94,9 @@ struct GSettingsProxy::Handles {
   GObjectRef<GSettings> http;
   GObjectRef<GSettings> https;
   GObjectRef<GSettings> socks;
+  // The http schema has the authentication keys (every released schema has; a stripped one
+  // may not, and then no login can be kept).
+  bool http_login = false;
 };
 
 GSettingsProxy::GSettingsProxy(GSettingsProxyOptions options) {
@@ -125,6 +145,7 @@ GSettingsProxy::GSettingsProxy(GSettingsProxyOptions options) {
       handles->http = GObjectRef<GSettings>(g_settings_new_full(schemas[1], backend, nullptr));
       handles->https = GObjectRef<GSettings>(g_settings_new_full(schemas[2], backend, nullptr));
       handles->socks = GObjectRef<GSettings>(g_settings_new_full(schemas[3], backend, nullptr));
+      handles->http_login = HasKeys(schemas[1], {kUseLogin, kLoginUser, kLoginPassword});
       handles_ = std::move(handles);
     }
   }
@@ -140,8 +161,13 @@ GSettingsProxy::~GSettingsProxy() {
 
 bool GSettingsProxy::Available() const { return handles_ != nullptr; }
 
-bool GSettingsProxy::Enable(const std::string& host, int port, ProxyKind kind) {
+bool GSettingsProxy::Enable(const std::string& host, int port, ProxyKind kind,
+                            const text::ProxyLogin& login) {
   if (!handles_) return false;
+  // GNOME keeps a login for the http proxy only (GLib's resolver puts it into the proxy URL it
+  // hands out); a SOCKS proxy's login would be dropped, and a proxy without it refuses every
+  // connection.
+  if (!login.Empty() && (kind == ProxyKind::kSocks || !handles_->http_login)) return false;
   // GLib's resolver takes the http, https and socks addresses each for its own traffic, the socks
   // one for whatever has no address of its own: an address of an earlier proxy left in place
   // would still draw its share, so every scheme gets either this address or none.
@@ -158,6 +184,8 @@ bool GSettingsProxy::Enable(const std::string& host, int port, ProxyKind kind) {
     written = g_settings_set_string(schemes[i], "host", addresses[i]->host.c_str()) && written;
     written = g_settings_set_int(schemes[i], "port", addresses[i]->port) && written;
   }
+  // The login of the last proxy goes with it: this one has its own or none.
+  if (handles_->http_login) written = WriteLogin(handles_->http.ptr, login) && written;
   // The mode goes last, and only when the address is in place.
   if (written) written = g_settings_set_string(handles_->proxy.ptr, "mode", kManualMode);
   g_settings_sync();
@@ -168,7 +196,8 @@ bool GSettingsProxy::Enable(const std::string& host, int port, ProxyKind kind) {
   };
   return written && now.enabled && now.host == host && now.port == port &&
          holds(handles_->http.ptr, http) && holds(handles_->https.ptr, https) &&
-         holds(handles_->socks.ptr, socks);
+         holds(handles_->socks.ptr, socks) &&
+         (!handles_->http_login || ReadLogin(handles_->http.ptr) == login);
 }
 
 std::string GSettingsProxy::Mode() const {

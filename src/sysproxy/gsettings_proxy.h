@@ -32,7 +32,9 @@ class GSettingsProxy : public SystemProxy {
   // The host and port of http (kHttp), http and https (kHttpTunnel) or socks (kSocks), the others
   // emptied, then mode 'manual' last, so no program sees the proxy switched on before it has its
   // address.
-  bool Enable(const std::string& host, int port, ProxyKind kind) override;
+  using SystemProxy::Enable;
+  bool Enable(const std::string& host, int port, ProxyKind kind,
+              const text::ProxyLogin& login) override;
   // Mode 'manual' becomes 'none', or 'auto' when `before` says so; host and port stay. Modes
   // 'none' and 'auto' are left as they are.
   bool DisableRestoring(const AutomaticModes& before) override;

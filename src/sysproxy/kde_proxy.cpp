@@ -32,6 +32,11 @@ void ParseKdeAddress(std::string_view value, std::string& host, int& port) {
   if (const std::size_t scheme = value.find("://"); scheme != std::string_view::npos) {
     value.remove_prefix(scheme + 3);
   }
+  // A login ("user:password@") stands before the host; it holds no '@' of its own, being
+  // percent-encoded.
+  if (const std::size_t at = value.find('@'); at != std::string_view::npos) {
+    value.remove_prefix(at + 1);
+  }
   // The colons of an IPv6 address are not the port's.
   const std::size_t close =
       !value.empty() && value.front() == '[' ? value.find(']') : std::string_view::npos;
@@ -49,6 +54,29 @@ void ParseKdeAddress(std::string_view value, std::string& host, int& port) {
   host = std::string(value);
   port = 0;
   std::from_chars(port_text.data(), port_text.data() + port_text.size(), port);
+}
+
+// KIO reads the address as a URL: a login's bytes other than letters, digits and "-._~" are
+// percent-encoded, so a ':' or '@' in a password is not taken for URL syntax.
+std::string UrlLogin(const text::ProxyLogin& login) {
+  if (login.Empty()) return {};
+  const auto encode = [](std::string_view part) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : part) {
+      const auto byte = static_cast<unsigned char>(c);
+      if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+          c == '.' || c == '_' || c == '~') {
+        out += c;
+      } else {
+        out += '%';
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0x0F];
+      }
+    }
+    return out;
+  };
+  return encode(login.user) + ":" + encode(login.password) + "@";
 }
 
 }  // namespace
@@ -83,12 +111,16 @@ bool KdeProxy::Write(const std::map<std::string, std::string>& values) {
   return true;
 }
 
-bool KdeProxy::Enable(const std::string& host, int port, ProxyKind kind) {
+bool KdeProxy::Enable(const std::string& host, int port, ProxyKind kind,
+                      const text::ProxyLogin& login) {
   // KIO takes a URL: an IPv6 host goes in brackets. Every scheme gets this address or none (KDE's
   // settings module writes an unused one empty), so no address of an earlier proxy draws traffic.
   const std::string url_host = host.find(':') == std::string::npos ? host : "[" + host + "]";
   const std::string scheme = kind == ProxyKind::kSocks ? "socks://" : "http://";
-  const std::string address = scheme + url_host + " " + std::to_string(port);
+  // KDE keeps an HTTP proxy's login in its address; for a SOCKS proxy's it has no place that
+  // the desktop's programs agree on, and a SOCKS proxy set without it refuses every connection.
+  if (!login.Empty() && kind == ProxyKind::kSocks) return false;
+  const std::string address = scheme + UrlLogin(login) + url_host + " " + std::to_string(port);
   const std::map<std::string, std::string> values = {
       {"ProxyType", std::string(kManualType)},
       {"httpProxy", kind == ProxyKind::kSocks ? "" : address},

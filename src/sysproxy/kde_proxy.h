@@ -32,7 +32,9 @@ class KdeProxy : public SystemProxy {
   // ProxyType=1 and "http://host port" in httpProxy (kHttp), httpProxy and httpsProxy
   // (kHttpTunnel), or "socks://host port" in socksProxy (kSocks); the other two of these keys
   // empty. Other lines stay as they were.
-  bool Enable(const std::string& host, int port, ProxyKind kind) override;
+  using SystemProxy::Enable;
+  bool Enable(const std::string& host, int port, ProxyKind kind,
+              const text::ProxyLogin& login) override;
   // ProxyType 1 becomes 0, or the automatic type `before` names (2, 3 or 4); the addresses stay.
   // Any other ProxyType is left as it is, and the file is not written.
   bool DisableRestoring(const AutomaticModes& before) override;

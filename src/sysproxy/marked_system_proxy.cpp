@@ -11,12 +11,13 @@ MarkedSystemProxy::MarkedSystemProxy(std::shared_ptr<SystemProxy> store, ProxyOn
           std::make_shared<ModeRestoringSystemProxy>(std::move(store), marker.DataDirectory())),
       marker_(std::move(marker)) {}
 
-bool MarkedSystemProxy::Enable(const std::string& host, int port, ProxyKind kind) {
+bool MarkedSystemProxy::Enable(const std::string& host, int port, ProxyKind kind,
+                               const text::ProxyLogin& login) {
   // First the marker: a crash right after the switch must still find it at the next start. A
   // marker that cannot be written does not stop the switch; the proxy is then only as safe as
   // it was without one.
   marker_.Set();
-  return store_->Enable(host, port, kind);
+  return store_->Enable(host, port, kind, login);
 }
 
 bool MarkedSystemProxy::DisableRestoring(const AutomaticModes& before) {

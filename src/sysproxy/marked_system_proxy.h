@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "sysproxy/proxy_on_marker.h"
 #include "sysproxy/forwarding_system_proxy.h"
+#include "sysproxy/proxy_on_marker.h"
 
 namespace lumvex {
 
@@ -17,7 +17,9 @@ class MarkedSystemProxy : public ForwardingSystemProxy {
  public:
   MarkedSystemProxy(std::shared_ptr<SystemProxy> store, ProxyOnMarker marker);
 
-  bool Enable(const std::string& host, int port, ProxyKind kind) override;
+  using SystemProxy::Enable;
+  bool Enable(const std::string& host, int port, ProxyKind kind,
+              const text::ProxyLogin& login) override;
   bool DisableRestoring(const AutomaticModes& before) override;
 
   const ProxyOnMarker& Marker() const { return marker_; }

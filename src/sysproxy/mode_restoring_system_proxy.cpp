@@ -31,7 +31,8 @@ AutomaticModes ModeRestoringSystemProxy::Recorded() const {
   return modes;
 }
 
-bool ModeRestoringSystemProxy::Enable(const std::string& host, int port, ProxyKind kind) {
+bool ModeRestoringSystemProxy::Enable(const std::string& host, int port, ProxyKind kind,
+                                      const text::ProxyLogin& login) {
   // Without a store there is nothing to replace, and a record left for a store must stay.
   if (!store_->Available()) return false;
   // Written before the switch, so a crash right after it still leaves the way back.
@@ -44,7 +45,7 @@ bool ModeRestoringSystemProxy::Enable(const std::string& host, int port, ProxyKi
     data_dir_.EnsureDataDir();
     WriteWholeFile(record_path_, text);
   }
-  return store_->Enable(host, port, kind);
+  return store_->Enable(host, port, kind, login);
 }
 
 bool ModeRestoringSystemProxy::DisableRestoring(const AutomaticModes& before) {

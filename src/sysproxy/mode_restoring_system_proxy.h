@@ -21,7 +21,9 @@ class ModeRestoringSystemProxy : public ForwardingSystemProxy {
   ModeRestoringSystemProxy(std::shared_ptr<SystemProxy> store, DataDir data_dir);
 
   // Records the modes to put back first (a failed record does not stop the switch).
-  bool Enable(const std::string& host, int port, ProxyKind kind) override;
+  using SystemProxy::Enable;
+  bool Enable(const std::string& host, int port, ProxyKind kind,
+              const text::ProxyLogin& login) override;
   // The recorded modes, with `before` over them; the record goes once no manual proxy is left.
   bool DisableRestoring(const AutomaticModes& before) override;
 

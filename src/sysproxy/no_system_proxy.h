@@ -11,7 +11,9 @@ namespace lumvex {
 class NoSystemProxy : public SystemProxy {
  public:
   bool Available() const override { return false; }
-  bool Enable(const std::string& /*host*/, int /*port*/, ProxyKind /*kind*/) override {
+  using SystemProxy::Enable;
+  bool Enable(const std::string& /*host*/, int /*port*/, ProxyKind /*kind*/,
+              const text::ProxyLogin& /*login*/) override {
     return false;
   }
   bool DisableRestoring(const AutomaticModes& /*before*/) override { return false; }

@@ -1,35 +1,16 @@
 #include "sysproxy/proxy_address.h"
 
-#include <arpa/inet.h>
-
 #include <array>
+#include <utility>
 
 namespace lumvex {
 namespace {
 
-bool IsHostChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-         c == '-' || c == '_';
-}
-
-bool IsHostName(std::string_view host) {
-  if (host.empty() || host.size() > 253 || host.front() == '-' || host.front() == '.') return false;
-  for (char c : host) {
-    if (!IsHostChar(c)) return false;
-  }
-  return true;
-}
-
-bool IsIpv6Address(std::string_view host) {
-  // inet_pton refuses zone suffixes ("%eth0"), which no desktop proxy setting can carry anyway.
-  if (host.empty() || host.size() >= INET6_ADDRSTRLEN) return false;
-  in6_addr parsed;
-  return inet_pton(AF_INET6, std::string(host).c_str(), &parsed) == 1;
-}
-
 // The schemes of a list row's address; the desktop has one SOCKS setting for all four.
 constexpr std::array<std::string_view, 4> kSocksSchemes = {"socks4://", "socks4a://", "socks5://",
                                                            "socks5h://"};
+// What an HTTP row's address means without a scheme, as a user may write it to `proxy set`.
+constexpr std::string_view kHttpScheme = "http://";
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -64,27 +45,40 @@ std::string ProxyAddress::Text() const {
          (host.find(':') == std::string::npos ? host + port_text : "[" + host + "]" + port_text);
 }
 
-std::optional<ProxyAddress> ParseProxyAddress(std::string_view text) {
-  // An HTTP row keeps no scheme in its address.
-  const std::string_view scheme = SchemeOf(text);
-  const bool socks = !scheme.empty();
-  text.remove_prefix(scheme.size());
+std::optional<ProxyAddress> ParseProxyAddress(std::string_view input) {
+  bool socks = false;
+  if (StartsWithNoCase(input, kHttpScheme)) {
+    input.remove_prefix(kHttpScheme.size());
+  } else {
+    for (const std::string_view scheme : kSocksSchemes) {
+      if (StartsWithNoCase(input, scheme)) {
+        input.remove_prefix(scheme.size());
+        socks = true;
+        break;
+      }
+    }
+  }
+  text::ProxyLogin login;
+  if (const std::optional<text::LoginPrefix> prefix = text::ReadLoginPrefix(input)) {
+    login = prefix->login;
+    input.remove_prefix(prefix->length);
+  }
   std::string_view host;
   std::string_view port;
-  if (!text.empty() && text.front() == '[') {
-    const std::size_t close = text.find("]:");
+  if (!input.empty() && input.front() == '[') {
+    const std::size_t close = input.find("]:");
     if (close == std::string_view::npos) return std::nullopt;
-    host = text.substr(1, close - 1);
-    port = text.substr(close + 2);
-    if (!IsIpv6Address(host)) return std::nullopt;
+    host = input.substr(1, close - 1);
+    port = input.substr(close + 2);
+    if (!text::IsIpv6Address(host)) return std::nullopt;
   } else {
-    const std::size_t colon = text.find(':');
-    if (colon == std::string_view::npos || text.find(':', colon + 1) != std::string_view::npos) {
+    const std::size_t colon = input.find(':');
+    if (colon == std::string_view::npos || input.find(':', colon + 1) != std::string_view::npos) {
       return std::nullopt;
     }
-    host = text.substr(0, colon);
-    port = text.substr(colon + 1);
-    if (!IsHostName(host)) return std::nullopt;
+    host = input.substr(0, colon);
+    port = input.substr(colon + 1);
+    if (host.starts_with('[') || !text::IsProxyHost(host)) return std::nullopt;
   }
   if (port.empty() || port.size() > 5) return std::nullopt;
   int value = 0;
@@ -93,7 +87,7 @@ std::optional<ProxyAddress> ParseProxyAddress(std::string_view text) {
     value = value * 10 + (c - '0');
   }
   if (value < 1 || value > 65535) return std::nullopt;
-  return ProxyAddress{std::string(host), value, socks};
+  return ProxyAddress{std::string(host), value, socks, std::move(login)};
 }
 
 bool SameProxyAddress(std::string_view a, std::string_view b) {

@@ -1,10 +1,13 @@
 // A proxy address as the system proxy takes it: "host:port" or "[IPv6]:port", the port 1 to 65535,
-// perhaps behind a list row's scheme ("socks5://host:port").
+// perhaps behind a scheme ("socks5://host:port", "http://host:port") and with a login in front of
+// the host ("user:password@host:port").
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "text/proxy_host.h"
 
 namespace lumvex {
 
@@ -13,18 +16,22 @@ struct ProxyAddress {
   int port = 0;
   // A SOCKS proxy (any of the SOCKS schemes); otherwise an HTTP proxy.
   bool socks = false;
+  // Empty when the address has none.
+  text::ProxyLogin login = {};
 
   // "host:port", with the brackets put back around an IPv6 address; "socks://" in front of a
-  // SOCKS proxy's (the desktop keeps one SOCKS setting, whatever the version).
+  // SOCKS proxy's (the desktop keeps one SOCKS setting, whatever the version). The login is not
+  // part of it.
   std::string Text() const;
   friend bool operator==(const ProxyAddress&, const ProxyAddress&) = default;
 };
 
-// nullopt unless `text` is a host name or IPv4 address (letters, digits, '.', '-', '_'), or an
-// IPv6 address in brackets, then one ':' and a decimal port from 1 to 65535, without spaces: ":"
-// (an empty row), "1.2.3.4:", "a b:80", "::1:80" and "1.2.3.4:65536" are refused. In front of it
-// may stand a SOCKS row's scheme, "socks4://", "socks4a://", "socks5://" or "socks5h://", in any
-// letter case (an HTTP row has none: "http://1.2.3.4:80" is refused).
+// nullopt unless `text` is a host (text::IsProxyHost: an IPv4 address, a DNS name, an IPv6
+// address in brackets), then one ':' and a decimal port from 1 to 65535, without spaces: ":" (an
+// empty row), "1.2.3.4:", "a b:80", "::1:80", "-rf:80" and "1.2.3.4:65536" are refused. In front
+// of the host may stand a login, "user:password@"; in front of that a scheme, in any letter
+// case: "http://" (what no scheme means) or a SOCKS row's "socks4://", "socks4a://", "socks5://"
+// or "socks5h://".
 std::optional<ProxyAddress> ParseProxyAddress(std::string_view text);
 
 // `a` and `b` name the same proxy: the same scheme (none, "socks4://", ...), host and port,

@@ -11,16 +11,19 @@ ProxyKind KindOf(const ProxyAddress& address, bool tunnels) {
   return tunnels ? ProxyKind::kHttpTunnel : ProxyKind::kHttp;
 }
 
+bool DesktopCanTake(const ProxyAddress& address) { return !address.socks || address.login.Empty(); }
+
 ProxyApplyResult ApplyProxy(SystemProxy& store, std::string_view address, bool enable,
                             bool tunnels) {
   std::optional<ProxyAddress> parsed;
   if (enable) {
     parsed = ParseProxyAddress(address);
     if (!parsed) return ProxyApplyResult::kInvalid;
+    if (!DesktopCanTake(*parsed)) return ProxyApplyResult::kSocksLogin;
   }
   if (!store.Available()) return ProxyApplyResult::kUnavailable;
   if (!enable) return store.Disable() ? ProxyApplyResult::kApplied : ProxyApplyResult::kFailed;
-  if (store.Enable(parsed->host, parsed->port, KindOf(*parsed, tunnels)))
+  if (store.Enable(parsed->host, parsed->port, KindOf(*parsed, tunnels), parsed->login))
     return ProxyApplyResult::kApplied;
   // A half-done write must not leave the desktop on a proxy the program calls off.
   store.Disable();

@@ -6,6 +6,8 @@
 #include <map>
 #include <string>
 
+#include "text/proxy_host.h"
+
 namespace lumvex {
 
 // The automatic configurations a switch-off puts back, by store name (SystemProxy::Name): the mode
@@ -39,9 +41,17 @@ class SystemProxy {
   // Whether there is a store to write at all (the schema is installed, the desktop is KDE).
   virtual bool Available() const = 0;
   // Writes host and port for the uses `kind` names and clears the other proxy addresses (an
-  // address left there would still draw that traffic), then switches the proxy on. True only when
-  // the store reads back exactly that afterwards; a write that was lost is a failure.
-  virtual bool Enable(const std::string& host, int port, ProxyKind kind) = 0;
+  // address left there would still draw that traffic), then switches the proxy on. An HTTP
+  // proxy's `login` is written with it (an empty one clears the last), so programs that follow
+  // the setting can log in; a store that cannot keep a SOCKS proxy's login refuses it. True only
+  // when the store reads back exactly that afterwards; a write that was lost is a failure.
+  virtual bool Enable(const std::string& host, int port, ProxyKind kind,
+                      const text::ProxyLogin& login) = 0;
+  // The same for a proxy without a login. A store that overrides Enable brings this one back
+  // into view with `using SystemProxy::Enable`.
+  bool Enable(const std::string& host, int port, ProxyKind kind) {
+    return Enable(host, port, kind, text::ProxyLogin{});
+  }
   // Switches a manual proxy off and leaves the address as it is; an automatic configuration or no
   // proxy is left untouched. True when no store is on a manual proxy afterwards.
   virtual bool Disable() { return DisableRestoring({}); }

@@ -31,7 +31,10 @@ class RefusingStore : public SystemProxy {
  public:
   explicit RefusingStore(bool enabled) : enabled_(enabled) {}
   bool Available() const override { return true; }
-  bool Enable(const std::string&, int, ProxyKind) override { return false; }
+  using SystemProxy::Enable;
+  bool Enable(const std::string&, int, ProxyKind, const text::ProxyLogin&) override {
+    return false;
+  }
   bool DisableRestoring(const AutomaticModes&) override { return false; }
   AutomaticModes ModesToRestore(const AutomaticModes&) const override { return {}; }
   SystemProxySetting Read() const override { return {enabled_, "6.6.6.6", 66}; }

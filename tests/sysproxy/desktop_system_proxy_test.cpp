@@ -21,7 +21,9 @@ class FakeStore : public SystemProxy {
   FakeStore(std::string name, bool available, bool refuses)
       : name_(std::move(name)), available_(available), refuses_(refuses) {}
   bool Available() const override { return available_; }
-  bool Enable(const std::string& host, int port, ProxyKind /*kind*/) override {
+  using SystemProxy::Enable;
+  bool Enable(const std::string& host, int port, ProxyKind /*kind*/,
+              const text::ProxyLogin& /*login*/) override {
     ++writes;
     if (refuses_) return false;
     setting = {true, host, port};

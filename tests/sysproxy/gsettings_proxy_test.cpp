@@ -125,5 +125,30 @@ TEST(GSettingsProxyTest, TheDefaultStoreFollowsGsettingsBackend) {
   ASSERT_TRUE(proxy.Disable());
 }
 
+// GNOME keeps an HTTP proxy's login in the http scheme's authentication keys, where GLib's
+// resolver and GNOME's programs read it; a proxy without one clears them, so no password of an
+// earlier proxy stays behind. SOCKS has no such keys: a SOCKS login is refused, nothing written.
+TEST(GSettingsProxyTest, AnHttpLoginGoesIntoTheAuthenticationKeys) {
+  KeyfileStore store;
+  auto proxy = store.Open();
+  ASSERT_TRUE(proxy->Enable("1.2.3.4", 8080, ProxyKind::kHttpTunnel, {"bob", "pw:1"}));
+  std::string text = ReadWholeFile(store.Path()).value_or("");
+  for (const char* line :
+       {"use-authentication=true", "authentication-user='bob'", "authentication-password='pw:1'"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+  }
+  EXPECT_EQ(store.Open()->Read(), (SystemProxySetting{true, "1.2.3.4", 8080}));
+
+  ASSERT_TRUE(proxy->Enable("5.6.7.8", 3128, ProxyKind::kHttp));
+  text = ReadWholeFile(store.Path()).value_or("");
+  for (const char* line :
+       {"use-authentication=false", "authentication-user=''", "authentication-password=''"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+  }
+
+  EXPECT_FALSE(proxy->Enable("9.9.9.9", 1080, ProxyKind::kSocks, {"bob", "pw"}));
+  EXPECT_EQ(store.Open()->Read(), (SystemProxySetting{true, "5.6.7.8", 3128}));
+}
+
 }  // namespace
 }  // namespace lumvex
