@@ -206,6 +206,86 @@ void CurlTransfer::SetLimits(long connect_ms, long idle_ms, long total_ms) {
   curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, total_ms);
 }
 
+void CurlTransfer::FollowThroughProxy(int hops) {
+  policy_.follow = false;
+  curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, static_cast<long>(hops));
+  curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  // A 301/302/303 after a GET stays a GET; checks send nothing else.
+  curl_easy_setopt(easy_, CURLOPT_POSTREDIR, 0L);
+}
+
+FetchFailureInfo CurlTransfer::Failure(CURLcode code, bool timed_out) const {
+  FetchFailureInfo info;
+  if (!easy_) return info;
+  curl_off_t connected_us = 0;
+  curl_easy_getinfo(easy_, CURLINFO_CONNECT_TIME_T, &connected_us);
+  char* peer = nullptr;
+  curl_easy_getinfo(easy_, CURLINFO_PRIMARY_IP, &peer);
+  // curl names the peer once the socket is connected, and counts the connect time only once the
+  // proxy's handshake is done too: between the two the proxy owes its handshake.
+  const bool socket_up = peer != nullptr && *peer != '\0';
+  const bool handshaken = connected_us > 0 || ResponseStatus() > 0;
+  long connect_status = 0;
+  curl_easy_getinfo(easy_, CURLINFO_HTTP_CONNECTCODE, &connect_status);
+  if (connect_status >= 300) info.proxy_status = static_cast<int>(connect_status);
+  auto stalled = [&] {
+    if (handshaken) return FetchFailure::kWaitTimeout;
+    return socket_up ? FetchFailure::kHandshake : FetchFailure::kConnectTimeout;
+  };
+  if (timed_out) {
+    info.failure = stalled();
+    return info;
+  }
+  switch (code) {
+    case CURLE_OK:
+    case CURLE_WRITE_ERROR:  // the body limit ended it: what the caller wanted has come
+      info.failure = FetchFailure::kNone;
+      break;
+    case CURLE_COULDNT_CONNECT:
+      info.failure = socket_up ? FetchFailure::kHandshake : FetchFailure::kRefused;
+      break;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+      info.failure = FetchFailure::kNameNotFound;
+      break;
+    case CURLE_OPERATION_TIMEDOUT:
+      info.failure = stalled();
+      break;
+    case CURLE_PARTIAL_FILE:
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+      // A refused tunnel ends the same way, before any reply of the site's.
+      info.failure = info.proxy_status > 0 || (!handshaken && socket_up)
+                         ? FetchFailure::kHandshake
+                         : FetchFailure::kCutReply;
+      break;
+    case CURLE_TOO_MANY_REDIRECTS:
+      info.failure = FetchFailure::kRedirect;
+      break;
+    case CURLE_UNSUPPORTED_PROTOCOL: {
+      // After a redirect: it led to a scheme that is not followed. Otherwise the reply was no
+      // HTTP (curl takes no HTTP/0.9).
+      long hops = 0;
+      curl_easy_getinfo(easy_, CURLINFO_REDIRECT_COUNT, &hops);
+      const int status = ResponseStatus();
+      info.failure = hops > 0 || (status >= 300 && status <= 399) ? FetchFailure::kRedirect
+                                                                   : FetchFailure::kOther;
+      break;
+    }
+    case CURLE_PROXY:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+      info.failure = FetchFailure::kHandshake;
+      break;
+    default:
+      info.failure = FetchFailure::kOther;
+      break;
+  }
+  return info;
+}
+
 void CurlTransfer::SetBodyLimit(std::size_t bytes) {
   body_limit_ = std::min(bytes, kMaxBodyBytes);
   // curl reads into a buffer of its own per transfer (16 KiB unless told): more than the body
@@ -297,8 +377,12 @@ size_t CurlTransfer::OnHeader(char* data, size_t size, size_t count, void* user)
   auto* self = static_cast<CurlTransfer*>(user);
   size_t bytes = size * count;
   std::string_view line(data, bytes);
-  // Interim answers (100 Continue) come first; only the last block counts.
-  if (text::StartsWith(line, "HTTP/")) self->headers_.clear();
+  // Interim answers (100 Continue), a proxy's CONNECT answer and redirects curl follows come
+  // first; only the last block, and the body after it, count.
+  if (text::StartsWith(line, "HTTP/")) {
+    self->headers_.clear();
+    self->body_.clear();
+  }
   // Some servers end their lines with a bare LF; callers read the block line by line at CR LF.
   if (line.ends_with('\n')) line.remove_suffix(1);
   if (line.ends_with('\r')) line.remove_suffix(1);

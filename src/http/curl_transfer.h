@@ -10,7 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#include "http/fetch_request.h"
+
 namespace lumvex::http {
+
+struct FetchFailureInfo {
+  FetchFailure failure = FetchFailure::kNone;
+  int proxy_status = 0;  // the status of a CONNECT the proxy refused
+};
 
 struct RedirectPolicy {
   bool follow = true;
@@ -57,6 +64,10 @@ class CurlTransfer {
   // connect_ms and idle_ms (no byte moving) of 0 mean none; total_ms 0 means no overall limit.
   void SetLimits(long connect_ms, long idle_ms, long total_ms);
   void SetRedirectPolicy(RedirectPolicy policy) { policy_ = policy; }
+  // curl itself follows up to `hops` redirects to http and https addresses, through the proxy
+  // the handle has (an https hop through its CONNECT tunnel); the policy then follows none.
+  // Another scheme or one hop too many ends the transfer with an error.
+  void FollowThroughProxy(int hops);
   // The transfer aborts soon after the flag becomes true.
   void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
   // The body stops growing at `bytes` (at most kMaxBodyBytes); the transfer ends there. A small
@@ -87,6 +98,9 @@ class CurlTransfer {
   // A socket could not be made because the process (or the system) had no descriptor left: the
   // failure says nothing about the other side.
   bool OutOfDescriptors() const { return out_of_descriptors_; }
+  // Why the transfer that ended with `code` brought no whole reply; `timed_out`: it was torn
+  // down at its deadline. Sets `proxy_status` to a refused CONNECT's status.
+  FetchFailureInfo Failure(CURLcode code, bool timed_out) const;
 
  private:
   static size_t OnBody(char* data, size_t size, size_t count, void* user);
