@@ -10,14 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "http/fetch_request.h"
-
 namespace lumvex::http {
-
-struct FetchFailureInfo {
-  FetchFailure failure = FetchFailure::kNone;
-  int proxy_status = 0;  // the status of a CONNECT the proxy refused
-};
 
 struct RedirectPolicy {
   bool follow = true;
@@ -98,9 +91,6 @@ class CurlTransfer {
   // A socket could not be made because the process (or the system) had no descriptor left: the
   // failure says nothing about the other side.
   bool OutOfDescriptors() const { return out_of_descriptors_; }
-  // Why the transfer that ended with `code` brought no whole reply; `timed_out`: it was torn
-  // down at its deadline. Sets `proxy_status` to a refused CONNECT's status.
-  FetchFailureInfo Failure(CURLcode code, bool timed_out) const;
 
  private:
   static size_t OnBody(char* data, size_t size, size_t count, void* user);

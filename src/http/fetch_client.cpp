@@ -8,6 +8,7 @@
 
 #include "http/cookie_store.h"
 #include "http/http_limits.h"
+#include "http/transfer_failure.h"
 #include "http/url_text.h"
 #include "text/codec.h"
 #include "text/text_util.h"
@@ -54,7 +55,7 @@ struct FetchClient::Call {
     if (outcome == FetchDriver::Outcome::kDeadline ||
         IsFetchTimedOut(ElapsedMs(start), deadline_ms)) {
       FetchResult timed_out = TimeoutResult();
-      timed_out.failure = transfer.Failure(code, true).failure;
+      timed_out.failure = ClassifyFailure(transfer.handle(), code, true).failure;
       return timed_out;
     }
     if (outcome == FetchDriver::Outcome::kCancelled) return EmptyResult(options);
@@ -72,7 +73,7 @@ struct FetchClient::Call {
     result.body = DecodeFetchBody(transfer.TakeBody(), options.body_encoding.value_or(kBodyAsIs));
     result.status = transfer.ResponseStatus();
     result.content_type = transfer.ContentType();
-    const FetchFailureInfo failure = transfer.Failure(code, false);
+    const FetchFailureInfo failure = ClassifyFailure(transfer.handle(), code, false);
     result.failure = failure.failure;
     result.proxy_status = failure.proxy_status;
     return result;
