@@ -145,7 +145,8 @@ class VerdictPrinter {
     // The address came from a file or the web: nothing in it may steer the terminal.
     const std::string address =
         text::EscapeControls(entry.cells[kColAddress] + ':' + entry.cells[kColPort]);
-    const std::string reason = ok ? std::string() : CheckReasonText(state.reason, state.http_status);
+    const std::string reason =
+        ok ? std::string() : CheckReasonText(state.reason, state.http_status);
     if (format_.json) {
       std::string line =
           VerdictJsonLine(address, VerdictWord(verdict), seconds, state.http_status, state.bytes);
@@ -251,9 +252,9 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   // Like every run of the program, a check settles on its data directory (a per-user one gets its
   // parent made), though it writes nothing there.
   DataDirectoryOf(parsed.common, RunDirectory());
-  VerdictPrinter printer(rows, protocols, out, err, progress,
-                         {strict.json, strict.rule.Judged(),
-                          parsed.switches.count(std::string(kReasonsSwitch)) > 0});
+  VerdictPrinter printer(
+      rows, protocols, out, err, progress,
+      {strict.json, strict.rule.Judged(), parsed.switches.count(std::string(kReasonsSwitch)) > 0});
   {
     http::CookieStore cookies;
     http::FetchClient fetcher(&cookies);

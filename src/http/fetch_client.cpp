@@ -50,8 +50,7 @@ struct FetchClient::Call {
   double deadline_ms = 0;
   CookieStore* cookies = nullptr;
 
-  FetchResult Complete(FetchDriver::Outcome outcome, CURLcode code,
-                       CurlTransfer& transfer) const {
+  FetchResult Complete(FetchDriver::Outcome outcome, CURLcode code, CurlTransfer& transfer) const {
     if (outcome == FetchDriver::Outcome::kDeadline ||
         IsFetchTimedOut(ElapsedMs(start), deadline_ms)) {
       FetchResult timed_out = TimeoutResult();

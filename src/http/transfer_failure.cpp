@@ -53,9 +53,8 @@ FetchFailureInfo ClassifyFailure(CURL* easy, CURLcode code, bool timed_out) {
     case CURLE_RECV_ERROR:
     case CURLE_SEND_ERROR:
       // A refused tunnel ends the same way, before any reply of the site's.
-      info.failure = info.proxy_status > 0 || (!handshaken && socket_up)
-                         ? FetchFailure::kHandshake
-                         : FetchFailure::kCutReply;
+      info.failure = info.proxy_status > 0 || (!handshaken && socket_up) ? FetchFailure::kHandshake
+                                                                         : FetchFailure::kCutReply;
       break;
     case CURLE_TOO_MANY_REDIRECTS:
       info.failure = FetchFailure::kRedirect;
@@ -67,7 +66,7 @@ FetchFailureInfo ClassifyFailure(CURL* easy, CURLcode code, bool timed_out) {
       curl_easy_getinfo(easy, CURLINFO_REDIRECT_COUNT, &hops);
       const int status = ResponseStatusOf(easy);
       info.failure = hops > 0 || (status >= 300 && status <= 399) ? FetchFailure::kRedirect
-                                                                   : FetchFailure::kOther;
+                                                                  : FetchFailure::kOther;
       break;
     }
     case CURLE_PROXY:

@@ -26,7 +26,9 @@ constexpr std::array<std::pair<CheckReason, std::string_view>, kCheckReasonCount
 std::string CheckReasonText(CheckReason reason, int http_status) {
   for (const auto& [r, text] : kReasonTexts) {
     if (r != reason) continue;
-    if (reason == CheckReason::kProxySaid) return std::string(text) + ' ' + std::to_string(http_status);
+    if (reason == CheckReason::kProxySaid) {
+      return std::string(text) + ' ' + std::to_string(http_status);
+    }
     return std::string(text);
   }
   return {};

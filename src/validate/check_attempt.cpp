@@ -56,26 +56,26 @@ void OnReply(const std::shared_ptr<Attempt>& attempt, const http::FetchResult& r
   const bool again = left - wait >= kLeastAttemptS;
   // Without time for another answer the check still ends at its deadline, not earlier: the
   // judge asked for that long, and the checks queued behind this one keep waiting meanwhile.
-  attempt->fetcher.After(std::chrono::ceil<std::chrono::milliseconds>(
-                             std::chrono::duration<double>(wait)),
-                         [attempt, again, reply] {
-                           if (again) {
-                             Fetch(attempt);
-                             return;
-                           }
-                           CheckOutcome busy;
-                           busy.status = reply.status;
-                           busy.reason = CheckReason::kJudgeBusy;
-                           attempt->done(busy, reply);
-                         });
+  attempt->fetcher.After(
+      std::chrono::ceil<std::chrono::milliseconds>(std::chrono::duration<double>(wait)),
+      [attempt, again, reply] {
+        if (again) {
+          Fetch(attempt);
+          return;
+        }
+        CheckOutcome busy;
+        busy.status = reply.status;
+        busy.reason = CheckReason::kJudgeBusy;
+        attempt->done(busy, reply);
+      });
 }
 
 void Fetch(const std::shared_ptr<Attempt>& attempt) {
   http::FetchOptions options = attempt->options;
   options.timeout_s = std::max(0.0, SecondsLeft(*attempt));
   std::string url = attempt->url;
-  attempt->fetcher.FetchPageAsync(
-      url, options, [attempt](http::FetchResult reply) { OnReply(attempt, reply); });
+  attempt->fetcher.FetchPageAsync(url, options,
+                                  [attempt](http::FetchResult reply) { OnReply(attempt, reply); });
 }
 
 }  // namespace
@@ -98,9 +98,9 @@ std::optional<double> JudgeRefusalRetryS(const http::FetchResult& result) {
 void RunProxyCheck(http::FetchClient& fetcher, std::string url, http::FetchOptions options,
                    std::shared_ptr<const StrictRule> rule, CheckDone done) {
   const double timeout_s = options.timeout_s.value_or(http::FetchDeadlineMs(std::nullopt) / 1000);
-  auto attempt = std::make_shared<Attempt>(Attempt{fetcher, std::move(url), std::move(options),
-                                                   std::move(rule), std::move(done), Clock::now(),
-                                                   timeout_s});
+  auto attempt =
+      std::make_shared<Attempt>(Attempt{fetcher, std::move(url), std::move(options),
+                                        std::move(rule), std::move(done), Clock::now(), timeout_s});
   Fetch(attempt);
 }
 

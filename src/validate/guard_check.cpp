@@ -17,8 +17,9 @@ ProxyGuard::Check MakeCheck(http::FetchClient& fetcher, std::string url, double 
                                                                std::function<void(bool)> done) {
     RunProxyCheck(fetcher, url, CheckFetchOptions(address, timeout_s, kCheckBodyBytes, protocol),
                   std::make_shared<const StrictRule>(),
-                  [done = std::move(done)](const CheckOutcome& outcome,
-                                           const http::FetchResult&) { done(outcome.ok); });
+                  [done = std::move(done)](const CheckOutcome& outcome, const http::FetchResult&) {
+                    done(outcome.ok);
+                  });
   };
 }
 

@@ -37,8 +37,8 @@ OwnAddressLookup OwnAddressesFrom(const http::FetchResult& result) {
     if (result.status == 0) {
       lookup.error = "the judge cannot be reached";
     } else if (JudgeRefusalRetryS(result)) {
-      lookup.error = "the judge stayed busy (status " + std::to_string(result.status) +
-                     ") until the deadline";
+      lookup.error =
+          "the judge stayed busy (status " + std::to_string(result.status) + ") until the deadline";
     } else {
       lookup.error = "the judge answered with status " + std::to_string(result.status);
     }

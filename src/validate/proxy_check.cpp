@@ -35,7 +35,8 @@ http::FetchOptions CheckFetchOptions(const std::string& proxy, double timeout_s,
   options.want_response_headers = true;
   if (protocol) {
     ApplyCheckProtocol(options, proxy, *protocol);
-    options.connect_timeout_s = std::min(timeout_s, std::max(kMinHandshakeS, timeout_s * kHandshakeShare));
+    options.connect_timeout_s =
+        std::min(timeout_s, std::max(kMinHandshakeS, timeout_s * kHandshakeShare));
   }
   return options;
 }

@@ -29,7 +29,8 @@ CheckOutcome JudgeReply(const http::FetchResult& result, const StrictRule& rule)
       return outcome;
     }
     outcome.ok = PageText(result.body, result.content_type).find(rule.expect) != std::string::npos;
-    if (!outcome.ok) outcome.reason = cut_late ? CheckReason::kCutReply : CheckReason::kContentMissing;
+    if (!outcome.ok)
+      outcome.reason = cut_late ? CheckReason::kCutReply : CheckReason::kContentMissing;
     return outcome;
   }
   if (!ProxyRelayed(result)) {

@@ -119,8 +119,8 @@ void ValidationRun::StartCheck(std::int32_t number, std::uint64_t round) {
   RunProxyCheck(
       fetcher_, std::move(url),
       CheckFetchOptions(*address, target_.timeout_s, CheckBodyBytes(*strict), target_.protocol),
-      strict, [this, number, round, started](const CheckOutcome& outcome,
-                                             const http::FetchResult& reply) {
+      strict,
+      [this, number, round, started](const CheckOutcome& outcome, const http::FetchResult& reply) {
         OnCheckDone(number, round, started, outcome, reply);
       });
 }

@@ -87,7 +87,7 @@ class ProxyTableTest : public QObject {
     ProxyList list(ui);
     ProxyTableModel model(list, nullptr, ui);
     ProxyEntry failed = Row("1.2.3.4", "8080");
-    failed.check = {CheckStatus::kFailed, 1.5, 403, 0, Anonymity::kUnknown,
+    failed.check = {CheckStatus::kFailed,   1.5, 403, 0, Anonymity::kUnknown,
                     CheckReason::kProxySaid};
     ProxyEntry busy = Row("1.2.3.5", "8080", "HTTP");
     busy.check = {CheckStatus::kNone, 60, 429, 0, Anonymity::kUnknown, CheckReason::kJudgeBusy};

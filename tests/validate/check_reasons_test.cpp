@@ -133,8 +133,8 @@ TEST_F(CheckReasonsTest, RedirectsAreFollowedThroughTheProxy) {
        "handshake failed"},
   };
   for (const Case& c : cases) AddProxy(c.name, c.reply, c.routes);
-  const CheckRun run = RunChecker(
-      {"--check-timeout", "5", "--validation-host", "check.test", "--reasons"}, list_);
+  const CheckRun run =
+      RunChecker({"--check-timeout", "5", "--validation-host", "check.test", "--reasons"}, list_);
   ASSERT_EQ(run.status, 0) << run.err;
   const auto lines = LinesByAddress(run.out);
   for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -180,8 +180,7 @@ TEST_F(CheckReasonsTest, CutRepliesFailAndReasonsAreOptIn) {
   denied.reason = "Forbidden";
   denied.body = "denied";
   AddProxy("denied", denied);
-  const std::vector<std::string> base = {"--check-timeout", "5", "--validation-host",
-                                         "check.test"};
+  const std::vector<std::string> base = {"--check-timeout", "5", "--validation-host", "check.test"};
 
   CheckRun run = RunChecker(base, list_);
   auto lines = LinesByAddress(run.out);
@@ -269,9 +268,8 @@ TEST_F(CheckReasonsTest, OwnAddressLookupWaitsForABusyJudge) {
   judge.SetDefault(JudgeRefusal(429, 1));
   ASSERT_TRUE(judge.Start());
   http::FetchClient fetcher(nullptr);
-  std::future<OwnAddressLookup> lookup = std::async(std::launch::async, [&] {
-    return LookUpOwnAddresses(fetcher, judge.BaseUrl() + "/", 10);
-  });
+  std::future<OwnAddressLookup> lookup = std::async(
+      std::launch::async, [&] { return LookUpOwnAddresses(fetcher, judge.BaseUrl() + "/", 10); });
   ASSERT_TRUE(judge.WaitForRequests(1, 10000));
   judge.SetDefault(JudgeEcho("203.0.113.7"));
   const OwnAddressLookup found = lookup.get();

@@ -61,14 +61,15 @@ TEST(ProxyCheckTest, VerdictAndReasonByStatusAndBody) {
   const Case cases[] = {
       {200, "<html>page</html>", false, true, CheckReason::kNone},
       {204, "x", false, true, CheckReason::kNone},
-      {200, "", false, false, CheckReason::kContentMissing},  // 2xx without a body
+      {200, "", false, false, CheckReason::kContentMissing},             // 2xx without a body
       {200, std::string("\0rest", 5), false, true, CheckReason::kNone},  // bytes after a zero
       // A redirect left over after following is one that could not be followed.
       {301, "", false, false, CheckReason::kRedirect},
       {302, "moved", false, false, CheckReason::kRedirect},
       {399, "", false, false, CheckReason::kRedirect},
       {199, "early", false, false, CheckReason::kProxySaid},
-      {403, "<html>Access denied by the proxy's rules</html>", false, false, CheckReason::kProxySaid},
+      {403, "<html>Access denied by the proxy's rules</html>", false, false,
+       CheckReason::kProxySaid},
       {404, "not found", false, false, CheckReason::kProxySaid},
       {407, "<html>Proxy login required</html>", false, false, CheckReason::kProxySaid},
       {500, "error", false, false, CheckReason::kProxySaid},
@@ -173,8 +174,7 @@ TEST(ProxyCheckTest, JudgeRefusalIsToldByItsMark) {
       {503, "HTTP/1.1 503 Busy\r\nX-Judge-Refusal: busy\r\nRetry-After: Wed, 21 Oct\r\n",
        kDefaultRetryAfterS},
       {429, "HTTP/1.1 429 Too Many\r\nX-Judge-Refusal: busy\r\n", kDefaultRetryAfterS},
-      {429, "HTTP/1.1 429 Too Many\r\nX-Judge-Refusal: busy\r\nRetry-After: 99999999\r\n",
-       3600.0},
+      {429, "HTTP/1.1 429 Too Many\r\nX-Judge-Refusal: busy\r\nRetry-After: 99999999\r\n", 3600.0},
       // The proxy's own 503 carries no mark; another status is no refusal of the judge's.
       {503, "HTTP/1.1 503 Service Unavailable\r\nRetry-After: 5\r\n", std::nullopt},
       {503, "HTTP/1.1 503 Busy\r\nX-Judge-Refusal: later\r\n", std::nullopt},
@@ -200,11 +200,9 @@ TEST(ProxyCheckTest, ProbesGetAShortHandshakeDeadline) {
     std::optional<double> handshake_s;
   };
   const Case cases[] = {
-      {60, CheckProtocol::kSocks5, 3.0},
-      {10, CheckProtocol::kSocks4, kMinHandshakeS},
+      {60, CheckProtocol::kSocks5, 3.0},    {10, CheckProtocol::kSocks4, kMinHandshakeS},
       {1, CheckProtocol::kHttp, 1.0},  // never past the deadline itself
-      {600, CheckProtocol::kConnect, 30.0},
-      {60, std::nullopt, std::nullopt},
+      {600, CheckProtocol::kConnect, 30.0}, {60, std::nullopt, std::nullopt},
   };
   for (const Case& c : cases) {
     const http::FetchOptions options =

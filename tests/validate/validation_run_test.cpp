@@ -80,7 +80,7 @@ TEST_F(ValidationRunTest, EveryFarmBehaviourGetsItsVerdictAndTheRunCompletes) {
       {Spec(Behaviour::kReset), "失败", "cut reply"},
       {Spec(Behaviour::kCloseNoAnswer), "失败", "cut reply"},
       {Spec(Behaviour::kGarbage), "失败", "content missing"},
-      {Spec(Behaviour::kAnswer, 0, ""), "失败", "content missing"},           // empty page
+      {Spec(Behaviour::kAnswer, 0, ""), "失败", "content missing"},         // empty page
       {Spec(Behaviour::kAnswer, 0, std::string("\0late", 5)), "成功", ""},  // a body all the same
       // The proxy's own refusals: its rules (403), a login (407), no way to the site (5xx).
       {Refusal(403), "失败", "proxy said 403"},
@@ -282,8 +282,9 @@ TEST_F(ValidationRunTest, RowsTheJudgeKeptFromAVerdictAreCountedApart) {
   EXPECT_EQ(Verdict(1), "HTTP");  // neither verdict: the row shows its own type
   OnUi([&] { app_->List().SetCell(3, kColType, "成功"); });
   Tick();
-  EXPECT_EQ(app_->State().Text(control::kStatusLine),
-            "代理IP验证完毕  共：4  可用代理IP：2  不可用代理IP：1  判定服务器繁忙，1个代理IP未判定");
+  EXPECT_EQ(
+      app_->State().Text(control::kStatusLine),
+      "代理IP验证完毕  共：4  可用代理IP：2  不可用代理IP：1  判定服务器繁忙，1个代理IP未判定");
   EXPECT_EQ(app_->State().Text(Counter::kSuccess), "2");
   EXPECT_EQ(app_->State().Text(Counter::kFailure), "1");
   EXPECT_EQ(app_->State().Value(control::kTimer), 0);
