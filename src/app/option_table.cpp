@@ -53,6 +53,9 @@ constexpr OptionSpec kOptions[] = {
      "fetched instead of the validation address", Bit(Invocation::kCheck), false},
     {"--json", "", ValueGrammar::kNone, 0, "JSON lines instead of tab-separated ones",
      Bit(Invocation::kCheck), false},
+    {"--reasons", "", ValueGrammar::kNone, 0,
+     "end each tab-separated line in why the check ended so (\"-\" when it passed)",
+     Bit(Invocation::kCheck), false},
     {"--judge", "URL", ValueGrammar::kHttpAddress, 0,
      "fetch this judge through each proxy and report its anonymity", Bit(Invocation::kCheck),
      false},
@@ -154,8 +157,8 @@ struct UsageTemplate {
 constexpr UsageTemplate kUsages[] = {
     {Invocation::kCheck,
      "lumvexip check [FILE|-] {--threads} {--check-timeout} {--validation-host}\n"
-     "               {--expect} {--check-url} {--json} {--protocol}\n"
-     "               {--judge} {--my-address}"},
+     "               {--expect} {--check-url} {--json} {--reasons}\n"
+     "               {--protocol} {--judge} {--my-address}"},
     {Invocation::kHarvest,
      "lumvexip harvest <--source> {--count} {--category} {--database} {--page} {--source-*} | "
      "lumvexip harvest <--url>"},

@@ -131,12 +131,16 @@ void ValidationController::ValidationTick() {
   if (!tick_on_) return;
   std::int64_t success = 0;
   std::int64_t failure = 0;
+  // Checks the judge refused until their deadline: done, but neither verdict.
+  std::int64_t unclassified = 0;
   const std::vector<CompactRow>& rows = list_.RowsOnUiThread();
   for (const CompactRow& row : rows) {
     if (row.Status() == CheckStatus::kOk) {
       ++success;
     } else if (row.Status() == CheckStatus::kFailed) {
       ++failure;
+    } else if (row.Status() == CheckStatus::kNone && row.Check().Unclassified()) {
+      ++unclassified;
     }
   }
   state_.SetCount(Counter::kSuccess, success);
@@ -146,15 +150,19 @@ void ValidationController::ValidationTick() {
   const std::string obtained = state_.Text(Counter::kList);
   const std::string ok = text::FormatInt(success);
   const std::string failed = text::FormatInt(failure);
-  if (success + failure != static_cast<std::int64_t>(rows.size())) {
+  // Said once, at the end of the line, while any row is left without a verdict for it.
+  const std::string busy_note =
+      unclassified > 0 ? "  判定服务器繁忙，" + text::FormatInt(unclassified) + "个代理IP未判定"
+                       : std::string();
+  if (success + failure + unclassified != static_cast<std::int64_t>(rows.size())) {
     std::string progress = "正在验证代理IP.... 共：" + obtained + "个  验证成功：" + ok +
                            "个  验证失败：" + failed + "个";
     if (!limited_note_.empty()) progress += "  " + limited_note_;
-    state_.SetText(control::kStatusLine, progress);
+    state_.SetText(control::kStatusLine, progress + busy_note);
     return;
   }
   state_.SetText(control::kStatusLine, "代理IP验证完毕  共：" + obtained + "  可用代理IP：" + ok +
-                                           "  不可用代理IP：" + failed);
+                                           "  不可用代理IP：" + failed + busy_note);
   EnableEditing();
   SetTick(false);
   run_.Stop();

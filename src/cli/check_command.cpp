@@ -22,6 +22,7 @@
 #include "http/cookie_store.h"
 #include "http/fetch_client.h"
 #include "platform/run_directory.h"
+#include "proxylist/check_reason.h"
 #include "proxylist/check_state.h"
 #include "proxylist/proxy_entry.h"
 #include "text/text_util.h"
@@ -33,19 +34,40 @@
 namespace lumvex::cli {
 namespace {
 
+// A TSV line ends in the check's reason.
+constexpr std::string_view kReasonsSwitch = "--reasons";
+
+// What a printed line says of its proxy.
+enum class Verdict { kOk, kFailed, kUnknown };
+
+std::string_view VerdictWord(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::kOk:
+      return "ok";
+    case Verdict::kFailed:
+      return "failed";
+    case Verdict::kUnknown:
+      break;
+  }
+  return "unknown";
+}
+
 // Prints each verdict as it arrives and counts them; called on the runs' workers. With
 // protocols chosen (--protocol), a row is printed once every protocol has its verdict: it passes
 // when any worked, and a fourth field (JSON: "protocols") names those that did.
 class VerdictPrinter {
  public:
+  struct Format {
+    bool json = false;     // JSON lines, with each check's status, size and reason as well
+    bool judged = false;   // each line ends in the proxy's anonymity (JSON: "anonymity")
+    bool reasons = false;  // a TSV line ends in the reason, "-" when none
+  };
+
   // `rows` are the checked rows, in the runs' order; `protocols` those tried on each (empty: the
-  // row's own). With `json`, lines are JSON and show each check's status and size as well.
-  // With `judged`, each line ends in the proxy's anonymity (JSON: "anonymity", and "reason" when
-  // the judge's reply could not be read).
+  // row's own).
   VerdictPrinter(const std::vector<ProxyEntry>& rows, std::vector<CheckProtocol> protocols,
-                 std::ostream& out, std::ostream& err, bool progress, bool json, bool judged)
-      : json_(json),
-        judged_(judged),
+                 std::ostream& out, std::ostream& err, bool progress, Format format)
+      : format_(format),
         rows_(rows),
         protocols_(std::move(protocols)),
         out_(out),
@@ -63,9 +85,13 @@ class VerdictPrinter {
       pending.states.resize(protocols_.size());
       pending.states[index] = state;
       if (++pending.arrived < protocols_.size()) return;
-      // The line shows the first protocol that worked, or the first tried when none did.
+      // The line shows the first protocol that worked; when none did, the first the judge kept
+      // from an answer (no verdict can be given then), else the first tried.
       std::vector<CheckProtocol> worked;
       const CheckState* shown = &pending.states.front();
+      for (std::size_t i = 0; i < protocols_.size(); ++i) {
+        if (pending.states[i].Unclassified() && !shown->Unclassified()) shown = &pending.states[i];
+      }
       for (std::size_t i = 0; i < protocols_.size(); ++i) {
         if (!pending.states[i].Ok()) continue;
         if (worked.empty()) shown = &pending.states[i];
@@ -74,7 +100,7 @@ class VerdictPrinter {
       PrintLine(row, *shown, &worked);
       pending.states = {};
     }
-    if (ok_ + failed_ == rows_.size()) all_done_.notify_all();
+    if (Printed() == rows_.size()) all_done_.notify_all();
   }
 
   // A line of its own on standard error, said once however many runs send it.
@@ -88,7 +114,13 @@ class VerdictPrinter {
   // Waits until every row has its verdict.
   void WaitForAll() {
     std::unique_lock lock(mutex_);
-    all_done_.wait(lock, [this] { return ok_ + failed_ == rows_.size(); });
+    all_done_.wait(lock, [this] { return Printed() == rows_.size(); });
+  }
+
+  // Rows that got no verdict because the judge was busy.
+  std::size_t Unknown() const {
+    std::lock_guard lock(mutex_);
+    return unknown_;
   }
 
  private:
@@ -97,9 +129,15 @@ class VerdictPrinter {
     std::size_t arrived = 0;
   };
 
+  // With the mutex held.
+  std::size_t Printed() const { return ok_ + failed_ + unknown_; }
+
   // With the mutex held. `worked`: the protocols that worked, when protocols were chosen.
   void PrintLine(int row, const CheckState& state, const std::vector<CheckProtocol>* worked) {
     const bool ok = worked ? !worked->empty() : state.Ok();
+    const Verdict verdict = ok                     ? Verdict::kOk
+                            : state.Unclassified() ? Verdict::kUnknown
+                                                   : Verdict::kFailed;
     const double seconds = state.seconds;
     char took[32];
     std::snprintf(took, sizeof took, "%.3f", seconds);
@@ -107,30 +145,37 @@ class VerdictPrinter {
     // The address came from a file or the web: nothing in it may steer the terminal.
     const std::string address =
         text::EscapeControls(entry.cells[kColAddress] + ':' + entry.cells[kColPort]);
-    if (json_) {
-      std::string line = VerdictJsonLine(address, ok, seconds, state.http_status, state.bytes);
+    const std::string reason =
+        ok ? std::string() : CheckReasonText(state.reason, state.http_status);
+    if (format_.json) {
+      std::string line =
+          VerdictJsonLine(address, VerdictWord(verdict), seconds, state.http_status, state.bytes);
       if (worked) line.insert(line.size() - 1, ",\"protocols\":" + JsonNames(*worked));
-      if (judged_) line.insert(line.size() - 1, JudgeFields(ok, state));
+      if (format_.judged) line.insert(line.size() - 1, AnonymityField(ok, state));
+      if (!reason.empty()) line.insert(line.size() - 1, ",\"reason\":" + JsonString(reason));
+      if (!ok && !state.detail.empty()) {
+        line.insert(line.size() - 1, ",\"detail\":" + JsonString(state.detail));
+      }
       out_ << line << std::endl;
     } else {
-      out_ << address << '\t' << (ok ? "ok" : "failed") << '\t' << took;
+      out_ << address << '\t' << VerdictWord(verdict) << '\t' << took;
       if (worked) out_ << '\t' << CheckProtocolList(*worked);
-      if (judged_) out_ << '\t' << AnonymityName(ok ? state.anonymity : Anonymity::kUnknown);
+      if (format_.judged) out_ << '\t' << AnonymityName(ok ? state.anonymity : Anonymity::kUnknown);
+      if (format_.reasons) out_ << '\t' << (reason.empty() ? "-" : reason);
       out_ << std::endl;
     }
-    ++(ok ? ok_ : failed_);
+    ++(verdict == Verdict::kOk ? ok_ : verdict == Verdict::kFailed ? failed_ : unknown_);
     if (progress_) {
-      err_ << "\r" << ok_ + failed_ << "/" << rows_.size() << " done, " << ok_ << " ok, " << failed_
-           << " failed" << std::flush;
+      err_ << "\r" << Printed() << "/" << rows_.size() << " done, " << ok_ << " ok, " << failed_
+           << " failed";
+      if (unknown_ > 0) err_ << ", " << unknown_ << " judge busy";
+      err_ << std::flush;
     }
   }
 
-  static std::string JudgeFields(bool ok, const CheckState& state) {
-    std::string fields = ",\"anonymity\":\"" +
-                         std::string(AnonymityName(ok ? state.anonymity : Anonymity::kUnknown)) +
-                         '"';
-    if (!state.reason.empty()) fields += ",\"reason\":" + JsonString(state.reason);
-    return fields;
+  static std::string AnonymityField(bool ok, const CheckState& state) {
+    return ",\"anonymity\":\"" +
+           std::string(AnonymityName(ok ? state.anonymity : Anonymity::kUnknown)) + '"';
   }
 
   static std::string JsonNames(const std::vector<CheckProtocol>& protocols) {
@@ -142,18 +187,18 @@ class VerdictPrinter {
     return names + "]";
   }
 
-  const bool json_;
-  const bool judged_;
+  const Format format_;
   const std::vector<ProxyEntry>& rows_;
   const std::vector<CheckProtocol> protocols_;
   std::ostream& out_;
   std::ostream& err_;
   const bool progress_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable all_done_;
   std::vector<Pending> pending_;
   std::size_t ok_ = 0;
   std::size_t failed_ = 0;
+  std::size_t unknown_ = 0;
   bool noted_ = false;
 };
 
@@ -210,7 +255,9 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   // Like every run of the program, a check settles on its data directory (a per-user one gets its
   // parent made), though it writes nothing there.
   DataDirectoryOf(parsed.common, RunDirectory());
-  VerdictPrinter printer(rows, protocols, out, err, progress, strict.json, strict.rule.Judged());
+  VerdictPrinter printer(
+      rows, protocols, out, err, progress,
+      {strict.json, strict.rule.Judged(), parsed.switches.count(std::string(kReasonsSwitch)) > 0});
   {
     http::CookieStore cookies;
     http::FetchClient fetcher(&cookies);
@@ -250,6 +297,10 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
     for (auto& run : runs) run->Start(rows, run_threads);
     printer.WaitForAll();
     if (progress) err << std::endl;
+    if (const std::size_t unknown = printer.Unknown(); unknown > 0) {
+      err << "lumvexip check: the judge stayed busy until the deadline: " << unknown
+          << " proxies have no verdict (\"unknown\")" << std::endl;
+    }
     for (auto& run : runs) run->Stop();
     // Every check has reported; closing the driver ends it before the runs go.
     fetcher.Close();

@@ -112,11 +112,11 @@ std::string JsonString(std::string_view text) {
   return out;
 }
 
-std::string VerdictJsonLine(std::string_view address, bool ok, double seconds, int status,
-                            std::size_t bytes) {
+std::string VerdictJsonLine(std::string_view address, std::string_view verdict, double seconds,
+                            int status, std::size_t bytes) {
   char took[32];
   std::snprintf(took, sizeof took, "%.3f", seconds);
-  return "{\"address\":" + JsonString(address) + ",\"verdict\":\"" + (ok ? "ok" : "failed") +
+  return "{\"address\":" + JsonString(address) + ",\"verdict\":\"" + std::string(verdict) +
          "\",\"seconds\":" + took + ",\"status\":" + std::to_string(status) +
          ",\"bytes\":" + std::to_string(bytes) + "}";
 }

@@ -36,8 +36,9 @@ StrictCheckOptions StrictCheckOptionsOf(const SubcommandArgs& parsed,
 // quotes and backslashes are escaped; bytes that are not UTF-8 become U+FFFD).
 std::string JsonString(std::string_view text);
 
-// {"address":"1.2.3.4:80","verdict":"ok","seconds":0.123,"status":200,"bytes":17}
-std::string VerdictJsonLine(std::string_view address, bool ok, double seconds, int status,
-                            std::size_t bytes);
+// {"address":"1.2.3.4:80","verdict":"ok","seconds":0.123,"status":200,"bytes":17}; `verdict` is
+// "ok", "failed" or "unknown".
+std::string VerdictJsonLine(std::string_view address, std::string_view verdict, double seconds,
+                            int status, std::size_t bytes);
 
 }  // namespace lumvex::cli

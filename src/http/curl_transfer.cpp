@@ -215,6 +215,15 @@ void CurlTransfer::SetLimits(long connect_ms, long idle_ms, long total_ms) {
   curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, total_ms);
 }
 
+void CurlTransfer::FollowThroughProxy(int hops) {
+  policy_.follow = false;
+  curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, static_cast<long>(hops));
+  curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  // A 301/302/303 after a GET stays a GET; checks send nothing else.
+  curl_easy_setopt(easy_, CURLOPT_POSTREDIR, 0L);
+}
+
 void CurlTransfer::SetBodyLimit(std::size_t bytes) {
   body_limit_ = std::min(bytes, kMaxBodyBytes);
   // curl reads into a buffer of its own per transfer (16 KiB unless told): more than the body
@@ -306,8 +315,12 @@ size_t CurlTransfer::OnHeader(char* data, size_t size, size_t count, void* user)
   auto* self = static_cast<CurlTransfer*>(user);
   size_t bytes = size * count;
   std::string_view line(data, bytes);
-  // Interim answers (100 Continue) come first; only the last block counts.
-  if (text::StartsWith(line, "HTTP/")) self->headers_.clear();
+  // Interim answers (100 Continue), a proxy's CONNECT answer and redirects curl follows come
+  // first; only the last block, and the body after it, count.
+  if (text::StartsWith(line, "HTTP/")) {
+    self->headers_.clear();
+    self->body_.clear();
+  }
   // Some servers end their lines with a bare LF; callers read the block line by line at CR LF.
   if (line.ends_with('\n')) line.remove_suffix(1);
   if (line.ends_with('\r')) line.remove_suffix(1);

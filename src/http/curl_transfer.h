@@ -58,6 +58,10 @@ class CurlTransfer {
   // connect_ms and idle_ms (no byte moving) of 0 mean none; total_ms 0 means no overall limit.
   void SetLimits(long connect_ms, long idle_ms, long total_ms);
   void SetRedirectPolicy(RedirectPolicy policy) { policy_ = policy; }
+  // curl itself follows up to `hops` redirects to http and https addresses, through the proxy
+  // the handle has (an https hop through its CONNECT tunnel); the policy then follows none.
+  // Another scheme or one hop too many ends the transfer with an error.
+  void FollowThroughProxy(int hops);
   // The transfer aborts soon after the flag becomes true.
   void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
   // The body stops growing at `bytes` (at most kMaxBodyBytes); the transfer ends there. A small

@@ -1,5 +1,6 @@
 #include "http/fetch_client.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -7,6 +8,7 @@
 
 #include "http/cookie_store.h"
 #include "http/http_limits.h"
+#include "http/transfer_failure.h"
 #include "http/url_text.h"
 #include "text/codec.h"
 #include "text/text_util.h"
@@ -48,10 +50,12 @@ struct FetchClient::Call {
   double deadline_ms = 0;
   CookieStore* cookies = nullptr;
 
-  FetchResult Complete(FetchDriver::Outcome outcome, CurlTransfer& transfer) const {
+  FetchResult Complete(FetchDriver::Outcome outcome, CURLcode code, CurlTransfer& transfer) const {
     if (outcome == FetchDriver::Outcome::kDeadline ||
         IsFetchTimedOut(ElapsedMs(start), deadline_ms)) {
-      return TimeoutResult();
+      FetchResult timed_out = TimeoutResult();
+      timed_out.failure = ClassifyFailure(transfer.handle(), code, true).failure;
+      return timed_out;
     }
     if (outcome == FetchDriver::Outcome::kCancelled) return EmptyResult(options);
     if (transfer.OutOfDescriptors()) {
@@ -68,6 +72,9 @@ struct FetchClient::Call {
     result.body = DecodeFetchBody(transfer.TakeBody(), options.body_encoding.value_or(kBodyAsIs));
     result.status = transfer.ResponseStatus();
     result.content_type = transfer.ContentType();
+    const FetchFailureInfo failure = ClassifyFailure(transfer.handle(), code, false);
+    result.failure = failure.failure;
+    result.proxy_status = failure.proxy_status;
     return result;
   }
 };
@@ -110,21 +117,20 @@ std::unique_ptr<CurlTransfer> FetchClient::Prepare(const std::string& url,
                            {"Accept", "Expect", "Content-Type"});
   transfer->SetMethod(post ? "POST" : "GET", std::move(body));
   // A secure request keeps only the secure flag: cookies from the store and redirects always
-  // apply there, and only to https. Plain http may be redirected to https; that hop goes direct,
-  // since a given proxy serves plain http only (a proxy that relayed the redirect has done its
-  // job, and the redirect's own body, often empty, is not the page).
+  // apply there, and only to https. Plain http may be redirected to https; outside a proxy check
+  // that hop goes direct, since a given proxy serves plain http only.
   if (options.proxy_only) {
     // A proxy check keeps no cookies; thousands at once must not share a host-name cache.
     transfer->UseOwnCaches();
+    // Where a redirect leads is part of the proxy's answer: it is followed through the proxy.
+    transfer->FollowThroughProxy(kMaxCheckRedirects);
   } else if (https || text::Trim(cookie_text).empty()) {
     if (cookies_) cookies_->Attach(transfer->handle());
   }
   RedirectPolicy policy;
-  policy.follow = https || options.allow_redirect.value_or(true);
+  policy.follow = !options.proxy_only && (https || options.allow_redirect.value_or(true));
   policy.to_http = !https;
-  // Through a proxy, an https hop would leave it (or need a tunnel the proxy may refuse): the
-  // redirect the proxy relayed is its answer.
-  policy.to_https = https || !options.proxy_only;
+  policy.to_https = true;
   transfer->SetRedirectPolicy(policy);
   if (options.max_body_bytes) transfer->SetBodyLimit(*options.max_body_bytes);
   return transfer;
@@ -153,11 +159,15 @@ void FetchClient::FetchPageAsync(std::string& url, const FetchOptions& options, 
   }
   auto deadline = call->start + std::chrono::ceil<Clock::duration>(
                                     std::chrono::duration<double, std::milli>(call->deadline_ms));
-  transfer->SetLimits(0, 0, static_cast<long>(call->deadline_ms) + kBackstopMs);
+  const long connect_ms =
+      options.connect_timeout_s
+          ? std::max(1L, static_cast<long>(FetchDeadlineMs(options.connect_timeout_s)))
+          : 0L;
+  transfer->SetLimits(connect_ms, 0, static_cast<long>(call->deadline_ms) + kBackstopMs);
   driver_.Submit(std::move(transfer), deadline,
-                 [call, done = std::move(done)](FetchDriver::Outcome outcome, CURLcode,
+                 [call, done = std::move(done)](FetchDriver::Outcome outcome, CURLcode code,
                                                 CurlTransfer& transfer) {
-                   done(call->Complete(outcome, transfer));
+                   done(call->Complete(outcome, code, transfer));
                  });
 }
 

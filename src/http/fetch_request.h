@@ -31,6 +31,19 @@ inline constexpr std::string_view kAcceptLanguageLine = "Accept-Language: zh-cn\
 inline constexpr std::string_view kFormContentTypeLine =
     "Content-Type: application/x-www-form-urlencoded\r\n";
 
+// Why an exchange brought no whole reply (FetchResult::failure).
+enum class FetchFailure {
+  kNone,            // a reply came whole, or the caller's body limit ended it
+  kRefused,         // nothing accepted the connection
+  kNameNotFound,    // a host name (the proxy's, or the site's) did not resolve
+  kConnectTimeout,  // no connection before the deadline (or the connect deadline)
+  kHandshake,       // connected, but the proxy's handshake (SOCKS, CONNECT, TLS) failed or stalled
+  kWaitTimeout,     // connected, but no whole reply before the deadline
+  kCutReply,        // the reply ended before its announced end (or nothing came at all)
+  kRedirect,        // a proxy check's redirect to another scheme, or more hops than allowed
+  kOther,           // a reply that is no HTTP, or any other error
+};
+
 // Every field left empty is "not supplied".
 struct FetchOptions {
   std::optional<int> method;           // 1: POST; anything else: GET
@@ -41,14 +54,18 @@ struct FetchOptions {
   std::optional<std::string> body;     // bytes, sent with POST only
   std::optional<std::string> cookies;  // value of a Cookie header; stored cookies are then not sent
   std::optional<double> timeout_s;     // deadline for the whole exchange; 0: time out at once
+  // Deadline for the connection, a proxy's handshake included (SOCKS, CONNECT); omitted: none
+  // but the whole exchange's.
+  std::optional<double> connect_timeout_s;
   std::optional<int> body_encoding;    // kBodyAsIs, kBodyUtf8, kBodyBig5
   std::optional<bool> allow_redirect;  // omitted: followed (https never down to http)
   // The body stops growing here (the transfer ends with what arrived); omitted: kMaxBodyBytes.
   // A proxy check needs only to see that a reply came, not thousands of whole pages at once.
   std::optional<std::size_t> max_body_bytes;
   // A proxy check: the exchange goes through `proxy` or does not happen. An https URL goes through
-  // a CONNECT tunnel, a redirect is followed only where the proxy serves it (same scheme), and a
-  // proxy that is empty or that the HTTP library refuses sends nothing (empty result).
+  // a CONNECT tunnel; redirects are followed through the same proxy (http and https only, at most
+  // kMaxCheckRedirects hops; https through a CONNECT tunnel), and a proxy that is empty or that
+  // the HTTP library refuses sends nothing (empty result).
   bool proxy_only = false;
   // A plain-http exchange, too, goes through a CONNECT tunnel of the HTTP proxy (to the URL's host
   // and port) instead of being handed to the proxy as an absolute-form request.
@@ -71,6 +88,10 @@ struct FetchResult {
   // No connection was tried: the process had no file descriptor left for its socket. The result
   // says nothing about the server or proxy; a caller that can wait tries again later.
   bool out_of_descriptors = false;
+  // Why no whole reply came (kNone when one did); a timeout says how far the exchange got.
+  FetchFailure failure = FetchFailure::kNone;
+  // The status of the proxy's answer to a CONNECT it refused (403, 407...); 0 otherwise.
+  int proxy_status = 0;
 };
 
 // The URL as FetchPage uses it: "http://" put in front unless it starts with "http://" or

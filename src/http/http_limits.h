@@ -28,6 +28,8 @@ inline constexpr std::size_t kMaxCookieBytesInAll = 2u * 1024u * 1024u;
 
 // Redirects followed at most per request.
 inline constexpr int kMaxRedirects = 10;
+// Redirects a proxy check follows through its proxy before it gives up on a loop.
+inline constexpr int kMaxCheckRedirects = 5;
 
 // FetchPage's deadline when the caller gives none.
 inline constexpr double kDefaultFetchTimeoutS = 60.0;

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "proxylist/check_reason.h"
+
 namespace lumvex {
 
 enum class CheckStatus {
@@ -35,13 +37,20 @@ struct CheckState {
   int http_status = 0;    // of the reply that came through the proxy; 0 when none arrived
   std::size_t bytes = 0;  // body bytes received
   Anonymity anonymity = Anonymity::kUnknown;  // of a check through a judge that passed
+  // Why the check ended so (kNone for a pass). A check the judge kept refusing until the deadline
+  // leaves the row with no verdict (kNone) and the reason kJudgeBusy.
+  CheckReason reason = CheckReason::kNone;
   // Why a judge's reply could not be read (a failed check through a judge); empty otherwise.
   // Not kept by the list's rows.
-  std::string reason{};
+  std::string detail{};
 
   bool Ok() const { return status == CheckStatus::kOk; }
   bool Failed() const { return status == CheckStatus::kFailed; }
   bool Decided() const { return Ok() || Failed(); }
+  // A check ended without a verdict on the proxy: the judge was busy.
+  bool Unclassified() const {
+    return status == CheckStatus::kNone && reason == CheckReason::kJudgeBusy;
+  }
   friend bool operator==(const CheckState&, const CheckState&) = default;
 };
 

@@ -122,7 +122,7 @@ void CompactRow::Rebuild(const Cells& cells, const RowColours& colours) {
   const std::vector<int> coloured = colours.Columns();
   if (total == 0 && coloured.empty()) {
     Release();
-    flags_ = 0;
+    flags_ &= static_cast<std::uint8_t>(~kLayoutMask);
     return;
   }
   const bool wide = total > std::numeric_limits<std::uint16_t>::max();
@@ -158,7 +158,8 @@ void CompactRow::Rebuild(const Cells& cells, const RowColours& colours) {
   }
   Release();
   data_ = data;
-  flags_ = static_cast<std::uint8_t>((wide ? kWideEnds : 0) | (coloured.empty() ? 0 : kHasColours));
+  flags_ = static_cast<std::uint8_t>((flags_ & ~kLayoutMask) | (wide ? kWideEnds : 0) |
+                                     (coloured.empty() ? 0 : kHasColours));
 }
 
 void CompactRow::SetCell(int column, std::string_view text) {
@@ -175,6 +176,7 @@ CheckState CompactRow::Check() const {
   state.http_status = http_status_;
   state.bytes = bytes_;
   state.anonymity = static_cast<Anonymity>(status_ >> kAnonymityShift);
+  state.reason = CheckReasonOf(flags_ >> kReasonShift).value_or(CheckReason::kNone);
   return state;
 }
 
@@ -186,6 +188,8 @@ void CompactRow::SetCheck(const CheckState& state) {
       std::clamp<int>(state.http_status, 0, std::numeric_limits<std::uint16_t>::max()));
   bytes_ = static_cast<std::uint32_t>(
       std::min<std::size_t>(state.bytes, std::numeric_limits<std::uint32_t>::max()));
+  flags_ = static_cast<std::uint8_t>((flags_ & kLayoutMask) |
+                                     (static_cast<unsigned>(state.reason) << kReasonShift));
 }
 
 RowColours CompactRow::ReadColours() const {

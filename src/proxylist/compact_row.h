@@ -38,7 +38,8 @@ class CompactRow {
   CheckStatus Status() const { return static_cast<CheckStatus>(status_ & kStatusMask); }
   CheckState Check() const;
   // Seconds keep full precision; the HTTP status (three digits) and the body bytes (a check reads
-  // a few KiB at most) are clamped to 16 and 32 bits; the anonymity is kept, the reason is not.
+  // a few KiB at most) are clamped to 16 and 32 bits; the anonymity and the reason are kept, the
+  // judge's detail is not.
   void SetCheck(const CheckState& state);
 
   std::optional<CellColours> Colours(int column) const;
@@ -59,6 +60,10 @@ class CompactRow {
   static constexpr int kAnonymityShift = 4;
   static constexpr std::uint8_t kWideEnds = 1;  // cell ends are 32-bit (a row over 64 KiB)
   static constexpr std::uint8_t kHasColours = 2;
+  // flags_ keeps the check's reason in its high four bits.
+  static constexpr int kReasonShift = 4;
+  static constexpr std::uint8_t kLayoutMask = 0x0F;
+  static_assert(kCheckReasonCount <= 16);
 
   // Layout of data_: the six cells' end offsets (16 or 32 bits each), the texts back to back, and
   // with kHasColours a count byte and that many colour records. Null: six empty cells, no colours.

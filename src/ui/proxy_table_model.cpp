@@ -50,6 +50,11 @@ Anonymity ProxyTableModel::AnonymityOf(const CompactRow& row) {
   return row.Status() == CheckStatus::kOk ? row.Check().anonymity : Anonymity::kUnknown;
 }
 
+std::string ProxyTableModel::VerdictReason(const CompactRow& row) {
+  const CheckState check = row.Check();
+  return CheckReasonText(check.reason, check.http_status);
+}
+
 QColor ProxyTableModel::FromColorRef(std::uint32_t value) {
   return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
                 static_cast<int>((value >> 16) & 0xFF));
@@ -64,8 +69,15 @@ QVariant ProxyTableModel::data(const QModelIndex& index, int role) const {
   if (static_cast<std::size_t>(row) >= list_.RowsOnUiThread().size()) return {};
   const CompactRow& entry = list_.RowsOnUiThread()[static_cast<std::size_t>(row)];
   switch (role) {
-    case Qt::DisplayRole:
-    case Qt::ToolTipRole: {
+    case Qt::ToolTipRole:
+      // The verdict cell tells why the check ended so.
+      if (column == kColType) {
+        if (const std::string reason = VerdictReason(entry); !reason.empty()) {
+          return QString::fromStdString(reason);
+        }
+      }
+      [[fallthrough]];
+    case Qt::DisplayRole: {
       if (column == kColMeasured) {
         const std::optional<double> seconds = MeasuredSeconds(entry);
         if (!seconds) return {};

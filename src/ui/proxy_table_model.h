@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "platform/ui_thread.h"
 #include "proxylist/proxy_list.h"
@@ -51,6 +52,9 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   static std::optional<double> MeasuredSeconds(const CompactRow& row);
   // The anonymity of the row's passed check; kUnknown when it has none.
   static Anonymity AnonymityOf(const CompactRow& row);
+  // Why the row's last check ended so ("timeout waiting", "proxy said 403", "judge busy"), the
+  // tooltip of its verdict cell; empty when there is no reason (a pass, a loaded verdict).
+  static std::string VerdictReason(const CompactRow& row);
 
   // A 0x00BBGGRR colour value as a QColor.
   static QColor FromColorRef(std::uint32_t value);

@@ -1,8 +1,10 @@
 #include "validate/guard_check.h"
 
+#include <memory>
 #include <optional>
 #include <utility>
 
+#include "validate/check_attempt.h"
 #include "validate/proxy_check.h"
 
 namespace lumvex {
@@ -13,10 +15,11 @@ ProxyGuard::Check MakeCheck(http::FetchClient& fetcher, std::string url, double 
                             std::optional<CheckProtocol> protocol) {
   return [&fetcher, url = std::move(url), timeout_s, protocol](const std::string& address,
                                                                std::function<void(bool)> done) {
-    std::string target = url;
-    fetcher.FetchPageAsync(
-        target, CheckFetchOptions(address, timeout_s, kCheckBodyBytes, protocol),
-        [done = std::move(done)](http::FetchResult result) { done(ProxyRelayed(result)); });
+    RunProxyCheck(fetcher, url, CheckFetchOptions(address, timeout_s, kCheckBodyBytes, protocol),
+                  std::make_shared<const StrictRule>(),
+                  [done = std::move(done)](const CheckOutcome& outcome, const http::FetchResult&) {
+                    done(outcome.ok);
+                  });
   };
 }
 

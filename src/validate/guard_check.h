@@ -1,6 +1,6 @@
 // The proxy guard's re-check of a proxy: the connectivity-test address fetched through it with
-// the check deadline, judged by the single check's rule (ProxyRelayed: a 2xx or 3xx reply through
-// the proxy in time, never a direct fetch).
+// the check deadline, judged by the single check's rule (ProxyRelayed: a whole 2xx reply with a
+// body through the proxy in time, redirects followed through it; never a direct fetch).
 #pragma once
 
 #include <string>

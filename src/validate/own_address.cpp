@@ -1,9 +1,21 @@
 #include "validate/own_address.h"
 
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <thread>
+
 #include "validate/anonymity.h"
+#include "validate/check_attempt.h"
 #include "validate/judge_reply.h"
 
 namespace lumvex {
+namespace {
+
+// A request asked with less time than this left would end at the deadline unanswered.
+constexpr double kLeastOwnAddressAttemptS = 0.05;
+
+}  // namespace
 
 http::FetchOptions OwnAddressFetchOptions(double timeout_s) {
   http::FetchOptions options;
@@ -11,6 +23,7 @@ http::FetchOptions OwnAddressFetchOptions(double timeout_s) {
   options.timeout_s = timeout_s;
   options.body_encoding = http::kBodyAsIs;
   options.max_body_bytes = kJudgeReplyMaxBytes + 1;
+  options.want_response_headers = true;  // a judge's refusal is told by its header
   return options;
 }
 
@@ -21,9 +34,14 @@ OwnAddressLookup OwnAddressesFrom(const http::FetchResult& result) {
     return lookup;
   }
   if (result.status < 200 || result.status > 299) {
-    lookup.error = result.status == 0
-                       ? "the judge cannot be reached"
-                       : "the judge answered with status " + std::to_string(result.status);
+    if (result.status == 0) {
+      lookup.error = "the judge cannot be reached";
+    } else if (JudgeRefusalRetryS(result)) {
+      lookup.error =
+          "the judge stayed busy (status " + std::to_string(result.status) + ") until the deadline";
+    } else {
+      lookup.error = "the judge answered with status " + std::to_string(result.status);
+    }
     return lookup;
   }
   const JudgeReading reading = ReadJudgeReply(result.body);
@@ -42,8 +60,22 @@ OwnAddressLookup OwnAddressesFrom(const http::FetchResult& result) {
 
 OwnAddressLookup LookUpOwnAddresses(http::FetchClient& fetcher, const std::string& judge_url,
                                     double timeout_s) {
-  std::string url = judge_url;  // FetchPage may rewrite the address it is given
-  return OwnAddressesFrom(fetcher.FetchPage(url, OwnAddressFetchOptions(timeout_s)));
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point started = Clock::now();
+  auto left_s = [&] {
+    return timeout_s - std::chrono::duration<double>(Clock::now() - started).count();
+  };
+  for (;;) {
+    std::string url = judge_url;  // FetchPage may rewrite the address it is given
+    const http::FetchResult result =
+        fetcher.FetchPage(url, OwnAddressFetchOptions(std::max(0.0, left_s())));
+    // A busy judge asks to be asked again later; within the deadline, it is.
+    const std::optional<double> retry_s = JudgeRefusalRetryS(result);
+    if (!retry_s || left_s() - *retry_s < kLeastOwnAddressAttemptS) {
+      return OwnAddressesFrom(result);
+    }
+    std::this_thread::sleep_for(std::chrono::duration<double>(*retry_s));
+  }
 }
 
 }  // namespace lumvex

@@ -19,7 +19,8 @@ http::FetchOptions OwnAddressFetchOptions(double timeout_s);
 // The origin of a judge's reply to that request, or why there is none.
 OwnAddressLookup OwnAddressesFrom(const http::FetchResult& result);
 
-// Fetches `judge_url` directly within `timeout_s` and reads the origin of its reply. Blocks.
+// Fetches `judge_url` directly within `timeout_s` and reads the origin of its reply; a judge's
+// refusal (check_attempt.h) is asked again after its Retry-After while the deadline lasts. Blocks.
 OwnAddressLookup LookUpOwnAddresses(http::FetchClient& fetcher, const std::string& judge_url,
                                     double timeout_s);
 

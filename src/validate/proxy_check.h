@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "http/fetch_request.h"
+#include "proxylist/check_reason.h"
 #include "validate/check_protocol.h"
 
 namespace lumvex {
@@ -52,17 +53,31 @@ std::string ValidationUrl(const CheckTarget& target, int salt);
 // A fresh value in [kSaltMin, kSaltMax]; safe to call from any thread.
 int DrawSalt();
 
+// A protocol probe (`protocol` given) waits this share of the check deadline for the proxy's
+// handshake, at least kMinHandshakeS: an HTTP proxy never answers a SOCKS greeting, and each
+// protocol tried must not cost the whole deadline.
+inline constexpr double kHandshakeShare = 0.05;
+inline constexpr double kMinHandshakeS = 2;
+
 // How every check fetches: through `proxy` only (never direct), with the deadline, the body as
-// received and read up to `max_body_bytes`. `proxy` is a row's "address:port", its address
-// perhaps with a SOCKS scheme in front; with `protocol` it is reached that way instead.
+// received and read up to `max_body_bytes`, the reply's header block kept (a judge's refusal is
+// told by it). `proxy` is a row's "address:port", its address perhaps with a SOCKS scheme in
+// front; with `protocol` it is reached that way instead, with the short handshake deadline.
 http::FetchOptions CheckFetchOptions(const std::string& proxy, double timeout_s,
                                      std::size_t max_body_bytes = kCheckBodyBytes,
                                      std::optional<CheckProtocol> protocol = std::nullopt);
 
-// The proxy relayed the request: before the deadline, the reply that came through it has a status
-// from 200 to 399, and a 2xx carries a body. A proxy's own refusal (403 by its rules, 407 login
-// wanted, 5xx when it could not reach the site) and a reply without a status line do not count.
-// A redirect counts by its status: where it leads is not the proxy's work.
+// The proxy relayed the request: before the deadline, the whole reply that came through it (the
+// last one, redirects having been followed through the proxy) is a 2xx with a body. A proxy's own
+// refusal (403 by its rules, 407 login wanted, 5xx when it could not reach the site), a reply
+// without a status line, one cut before its end and a redirect that could not be followed do not
+// count.
 bool ProxyRelayed(const http::FetchResult& result);
+
+// Why a reply that was not relayed failed (kNone for one that was). kProxySaid goes with the
+// status FailedStatus gives.
+CheckReason FailureReason(const http::FetchResult& result);
+// The status a failed check reports: the reply's, or the status of a CONNECT the proxy refused.
+int FailedStatus(const http::FetchResult& result);
 
 }  // namespace lumvex

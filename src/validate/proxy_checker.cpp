@@ -6,6 +6,7 @@
 
 #include "proxylist/check_state.h"
 #include "proxylist/proxy_entry.h"
+#include "validate/check_attempt.h"
 #include "validate/strict_check.h"
 
 namespace lumvex {
@@ -29,17 +30,18 @@ void ProxyChecker::CheckCurrentProxy() {
   list_.SetCheckState(row, CheckState{CheckStatus::kRunningMenu});
   const auto started = std::chrono::steady_clock::now();
   std::string url = target_.connectivity_host;
-  const http::FetchOptions options = CheckFetchOptions(
+  http::FetchOptions options = CheckFetchOptions(
       list_.GetCell(row, kColAddress) + ":" + list_.GetCell(row, kColPort), target_.timeout_s);
   // The window stays live while the check runs: the verdict comes back as a posted step.
-  fetcher_.FetchPageAsync(
-      url, options,
-      [this, ui = &ui_, lifetime = lifetime_, row, started](http::FetchResult result) {
+  RunProxyCheck(
+      fetcher_, std::move(url), std::move(options), std::make_shared<const StrictRule>(),
+      [this, ui = &ui_, lifetime = lifetime_, row, started](const CheckOutcome& outcome,
+                                                            const http::FetchResult&) {
         // Runs on the fetch driver, possibly after the checker is gone: only `ui` (which
         // outlives the program's objects) and `lifetime` may be touched here.
-        const bool relayed = ProxyRelayed(result);
-        const CheckState state = FinishedCheck(
-            CheckOutcome{relayed, result.status, relayed ? result.body.size() : 0}, started);
+        CheckOutcome shown = outcome;
+        if (!shown.ok) shown.bytes = 0;
+        const CheckState state = FinishedCheck(shown, started);
         ui->Post([this, lifetime, row, state] {
           std::lock_guard lock(lifetime->mutex);
           if (!lifetime->alive || Cancelled()) return;

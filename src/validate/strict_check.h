@@ -41,17 +41,20 @@ struct CheckOutcome {
   int status = 0;         // of the reply that came through the proxy; 0 when none arrived
   std::size_t bytes = 0;  // body bytes received (0 after a failure or the deadline)
   Anonymity anonymity = Anonymity::kUnknown;  // with a judge and own addresses, when ok
-  std::string reason{};  // with a judge: why a relayed reply was not a judge's echo
+  // Why it failed; kJudgeBusy: no verdict (the judge refused the check until its deadline).
+  CheckReason reason = CheckReason::kNone;
+  std::string detail{};  // with a judge: why a relayed reply was not a judge's echo
 };
 
-// The verdict on a reply fetched with CheckFetchOptions: the single check's rule (ProxyRelayed),
-// or with `rule.Strict()` a 2xx status, no deadline, and `rule.expect` found in the page's text
-// (decoded from its own charset, PageText). With `rule.Judged()`: relayed (ProxyRelayed) and a
-// readable judge reply (ReadJudgeReply), classified against `rule.own_addresses`.
+// The verdict on a reply fetched with CheckFetchOptions, with the reason of a failure: the single
+// check's rule (ProxyRelayed), or with `rule.Strict()` a 2xx status, no deadline, and
+// `rule.expect` found in the page's text (decoded from its own charset, PageText; a reply cut
+// after the text passes). With `rule.Judged()`: relayed (ProxyRelayed) and a readable judge reply
+// (ReadJudgeReply), classified against `rule.own_addresses`.
 CheckOutcome JudgeReply(const http::FetchResult& result, const StrictRule& rule);
 
 // The state of a check that began at `started` and found `outcome`: its verdict with the seconds
-// it took, the status and the bytes.
+// it took, the status, the bytes and the reason; no verdict (kNone) when the judge was busy.
 CheckState FinishedCheck(const CheckOutcome& outcome,
                          std::chrono::steady_clock::time_point started);
 

@@ -6,6 +6,7 @@
 
 #include "platform/open_file_limit.h"
 #include "text/text_util.h"
+#include "validate/check_attempt.h"
 
 namespace lumvex {
 namespace {
@@ -115,17 +116,18 @@ void ValidationRun::StartCheck(std::int32_t number, std::uint64_t round) {
     strict = strict_;
   }
   std::string url = CheckAddress(target_, *strict, DrawSalt());
-  const http::FetchOptions options =
-      CheckFetchOptions(*address, target_.timeout_s, CheckBodyBytes(*strict), target_.protocol);
-  fetcher_.FetchPageAsync(url, options,
-                          [this, number, round, strict, started](http::FetchResult reply) {
-                            OnCheckDone(number, round, *strict, started, reply);
-                          });
+  RunProxyCheck(
+      fetcher_, std::move(url),
+      CheckFetchOptions(*address, target_.timeout_s, CheckBodyBytes(*strict), target_.protocol),
+      strict,
+      [this, number, round, started](const CheckOutcome& outcome, const http::FetchResult& reply) {
+        OnCheckDone(number, round, started, outcome, reply);
+      });
 }
 
-void ValidationRun::OnCheckDone(std::int32_t number, std::uint64_t round, const StrictRule& strict,
+void ValidationRun::OnCheckDone(std::int32_t number, std::uint64_t round,
                                 std::chrono::steady_clock::time_point started,
-                                const http::FetchResult& reply) {
+                                const CheckOutcome& outcome, const http::FetchResult& reply) {
   // A fetch cut short by the program's exit is no verdict on the proxy.
   if (Cancelled()) {
     queue_.Done(round);
@@ -138,7 +140,6 @@ void ValidationRun::OnCheckDone(std::int32_t number, std::uint64_t round, const 
     if (in_flight == 0) fetcher_.After(kShortageRetry, [this] { queue_.Pump(); });
     return;
   }
-  const CheckOutcome outcome = JudgeReply(reply, strict);
   if (events_.finished) events_.finished(number - 1, FinishedCheck(outcome, started));
   queue_.Done(round);
 }

@@ -41,7 +41,8 @@ class ValidationRun {
   struct Events {
     // The check of `row` begins (may be left empty).
     std::function<void(int row)> started;
-    // The check of `row` ended with the verdict `state` (kOk or kFailed, with what was measured).
+    // The check of `row` ended with the verdict `state` (kOk or kFailed, with what was measured
+    // and the reason; or kNone with kJudgeBusy when the judge refused it until its deadline).
     std::function<void(int row, const CheckState& state)> finished;
     // The process has too few file descriptors for the checks asked for: from now on at most
     // `limit` run at once. Once per run at most (may be left empty).
@@ -86,9 +87,10 @@ class ValidationRun {
 
   // Starts the check of task `number` (1-based) of the current table as a transfer.
   void StartCheck(std::int32_t number, std::uint64_t round);
-  // Its reply came (or its deadline, or the program's exit).
-  void OnCheckDone(std::int32_t number, std::uint64_t round, const StrictRule& strict,
-                   std::chrono::steady_clock::time_point started, const http::FetchResult& reply);
+  // Its verdict came (or its deadline, or the program's exit); `reply` is the last one fetched.
+  void OnCheckDone(std::int32_t number, std::uint64_t round,
+                   std::chrono::steady_clock::time_point started, const CheckOutcome& outcome,
+                   const http::FetchResult& reply);
 
   http::FetchClient& fetcher_;
   const CheckTarget target_;

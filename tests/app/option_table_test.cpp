@@ -90,8 +90,8 @@ TEST(OptionTableTest, UsagesAreMadeFromTheTable) {
   } kCases[] = {
       {Invocation::kCheck,
        "lumvexip check [FILE|-] [--threads T] [--check-timeout SECONDS] [--validation-host URL]\n"
-       "               [--expect TEXT] [--check-url URL] [--json] [--protocol PROTOCOL]\n"
-       "               [--judge URL] [--my-address ADDRESS]"},
+       "               [--expect TEXT] [--check-url URL] [--json] [--reasons]\n"
+       "               [--protocol PROTOCOL] [--judge URL] [--my-address ADDRESS]"},
       {Invocation::kHarvest,
        "lumvexip harvest --source a|b|c [--count N] [--category ID] [--database K] [--page K] "
        "[--source-a URL] [--source-b URL] [--source-c URL] | lumvexip harvest --url ADDRESS"},

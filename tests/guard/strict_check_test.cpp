@@ -113,7 +113,7 @@ TEST(JsonLineTest, EscapesWhatJsonNeedsAndKeepsUtf8) {
   EXPECT_EQ(cli::JsonString("\t\x01"), "\"\\u0009\\u0001\"");
   EXPECT_EQ(cli::JsonString("北京"), "\"北京\"");
   EXPECT_EQ(cli::JsonString("\xff\xc3"), "\"\\ufffd\\ufffd\"");
-  EXPECT_EQ(cli::VerdictJsonLine("1.2.3.4:80", true, 0.25, 200, 17),
+  EXPECT_EQ(cli::VerdictJsonLine("1.2.3.4:80", "ok", 0.25, 200, 17),
             "{\"address\":\"1.2.3.4:80\",\"verdict\":\"ok\",\"seconds\":0.250,\"status\":200,"
             "\"bytes\":17}");
 }

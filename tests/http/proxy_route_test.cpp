@@ -97,7 +97,7 @@ TEST_F(ProxyRouteTest, ProxyVariablesOfTheEnvironmentNeverApply) {
 
 // A check's fetch (proxy_only) goes through its proxy or nowhere: a proxy that is missing or that
 // the HTTP library refuses sends nothing at all, an https address goes into a CONNECT tunnel, and
-// a redirect to https ends the exchange with the proxy's 3xx.
+// so does the hop of a redirect to https (here refused by the proxy, which says 302 to it too).
 TEST_F(ProxyRouteTest, ProxyOnlyNeverGoesDirect) {
   FixtureServer redirecting("127.0.0.2");
   Reply moved;
@@ -114,6 +114,8 @@ TEST_F(ProxyRouteTest, ProxyOnlyNeverGoesDirect) {
     std::string scheme;
     int status;        // of the result
     std::string body;  // of the result
+    FetchFailure failure = FetchFailure::kNone;
+    int proxy_status = 0;
   };
   const std::vector<Case> cases = {
       {"no proxy", "", "http", 0, ""},
@@ -121,7 +123,7 @@ TEST_F(ProxyRouteTest, ProxyOnlyNeverGoesDirect) {
       // curl takes no option text of 8 MB or more and then kept its previous proxy: none.
       {"proxy curl refuses", std::string(8u * 1024 * 1024, '1') + ":80", "http", 0, ""},
       {"usable proxy", proxy_, "http", 200, "via proxy"},
-      {"redirect to https", redirector, "http", 302, ""},
+      {"redirect to https", redirector, "http", 0, "", FetchFailure::kHandshake, 302},
   };
   for (const Case& c : cases) {
     std::string url = Target(c.scheme, "/check");
@@ -132,9 +134,13 @@ TEST_F(ProxyRouteTest, ProxyOnlyNeverGoesDirect) {
     const FetchResult result = client_.FetchPage(url, options);
     EXPECT_EQ(result.status, c.status) << c.what;
     EXPECT_EQ(result.body, c.body) << c.what;
+    EXPECT_EQ(result.failure, c.failure) << c.what;
+    EXPECT_EQ(result.proxy_status, c.proxy_status) << c.what;
   }
   EXPECT_EQ(farm_.RequestsSeen(), 1u);
-  EXPECT_EQ(redirecting.Requests().size(), 1u);
+  const auto hops = redirecting.Requests();
+  ASSERT_EQ(hops.size(), 2u);
+  EXPECT_EQ(hops[1].method, "CONNECT");
 
   // An https address is asked of the proxy as a tunnel (the farm is no real proxy: the tunnel
   // fails), never of the site itself.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,23 @@ TEST(CheckStateTest, TheTypeColumnShowsTheSourceTextUntilACheckStarts) {
   EXPECT_EQ(entry.check, CheckState{});
   EXPECT_EQ(CellText(entry, kColType), "SOCKS");
   EXPECT_EQ(CheckStatusText(CheckStatus::kNone), "");
+}
+
+// A row keeps its reason as a small number: each number reads back as the reason stored under it,
+// and no two reasons share their words.
+TEST(CheckReasonTest, EveryReasonKeepsItsNumberAndItsOwnWords) {
+  std::set<std::string> texts;
+  for (int number = 0; number < kCheckReasonCount; ++number) {
+    const std::optional<CheckReason> reason = CheckReasonOf(number);
+    ASSERT_TRUE(reason.has_value()) << number;
+    EXPECT_EQ(static_cast<int>(*reason), number);
+    EXPECT_TRUE(texts.insert(CheckReasonText(*reason, 503)).second) << number;
+  }
+  EXPECT_EQ(CheckReasonOf(-1), std::nullopt);
+  EXPECT_EQ(CheckReasonOf(kCheckReasonCount), std::nullopt);
+  EXPECT_EQ(CheckReasonText(CheckReason::kNone), "");
+  EXPECT_EQ(CheckReasonText(CheckReason::kProxySaid, 407), "proxy said 407");
+  EXPECT_EQ(CheckReasonText(CheckReason::kJudgeBusy, 429), "judge busy");
 }
 
 }  // namespace

@@ -38,6 +38,16 @@ TEST(CompactRowTest, KeepsWhatItWasGiven) {
             Colours({{kColType, {kFailureTextColour, std::nullopt}}})),
       Entry({}, CheckState{CheckStatus::kOk, 0.1, 200, 12},
             Colours({{kColPort, {0x123456, 0xABCDEF}}, {kColAddress, {7, std::nullopt}}})),
+      // The reason of a check stays with the row, the last one of the table included, through
+      // rebuilds for long cells and colours.
+      Entry(
+          {"a", long_cell},
+          CheckState{CheckStatus::kFailed, 3, 403, 9, Anonymity::kUnknown, CheckReason::kProxySaid},
+          Colours({{kColType, {kFailureTextColour, std::nullopt}}})),
+      Entry({"1.1.1.1", "81", "HTTP"}, CheckState{CheckStatus::kNone, 60, 503, 4,
+                                                  Anonymity::kUnknown, CheckReason::kJudgeBusy}),
+      Entry({"1.1.1.1", "81"}, CheckState{CheckStatus::kFailed, 1, 200, 9, Anonymity::kUnknown,
+                                          CheckReason::kJudgeUnreadable}),
   };
   for (const ProxyEntry& entry : cases) {
     const CompactRow row(entry);

@@ -80,6 +80,29 @@ class ProxyTableTest : public QObject {
     ui.Close();
   }
 
+  // The verdict cell's tooltip says why the check ended so; a row the judge kept from a verdict
+  // shows its own type and says that instead.
+  void VerdictCellTellsItsReason() {
+    QtUiThread ui;
+    ProxyList list(ui);
+    ProxyTableModel model(list, nullptr, ui);
+    ProxyEntry failed = Row("1.2.3.4", "8080");
+    failed.check = {CheckStatus::kFailed,   1.5, 403, 0, Anonymity::kUnknown,
+                    CheckReason::kProxySaid};
+    ProxyEntry busy = Row("1.2.3.5", "8080", "HTTP");
+    busy.check = {CheckStatus::kNone, 60, 429, 0, Anonymity::kUnknown, CheckReason::kJudgeBusy};
+    list.AddRows({failed, busy, Row("1.2.3.6", "80", "成功")});
+    QTRY_COMPARE(model.rowCount(), 3);
+    QCOMPARE(model.index(0, kColType).data().toString(), QString::fromUtf8("失败"));
+    QCOMPARE(model.index(0, kColType).data(Qt::ToolTipRole).toString(), QString("proxy said 403"));
+    QCOMPARE(model.index(1, kColType).data().toString(), QString("HTTP"));
+    QCOMPARE(model.index(1, kColType).data(Qt::ToolTipRole).toString(), QString("judge busy"));
+    // Without a reason the tooltip is the cell's text, as in every other cell.
+    QCOMPARE(model.index(2, kColType).data(Qt::ToolTipRole).toString(), QString::fromUtf8("成功"));
+    QCOMPARE(model.index(0, kColAddress).data(Qt::ToolTipRole).toString(), QString("1.2.3.4"));
+    ui.Close();
+  }
+
   void WorkerAppendsChangesAndDeletesKeepTheModelConsistent() {
     QtUiThread ui;
     ProxyList list(ui);

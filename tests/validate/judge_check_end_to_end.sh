@@ -60,7 +60,7 @@ got=$(line_of "$answering" | cut -f2,4)
 run "$work/list" --judge "$judge" --json --protocol http
 grep -q "\"address\":\"${forwarding[0]}\".*\"protocols\":\[\"http\"\],\"anonymity\":\"transparent\"}" \
   "$work/out" || fail "JSON transparent: $(cat "$work/out")"
-grep -q "\"address\":\"$answering\",\"verdict\":\"failed\".*\"anonymity\":\"-\",\"reason\":\"not a judge" \
+grep -q "\"address\":\"$answering\",\"verdict\":\"failed\".*\"anonymity\":\"-\",\"reason\":\"judge reply unreadable\",\"detail\":\"not a judge" \
   "$work/out" || fail "JSON reason: $(cat "$work/out")"
 
 # Told another own address, the proxy passing 127.0.0.1 on no longer gives the user away.

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "http/fetch_request.h"
+#include "validate/check_attempt.h"
 #include "validate/strict_check.h"
 #include "validate/validation_task_table.h"
 
@@ -46,33 +48,37 @@ TEST(ProxyCheckTest, SaltsStayInRangeAndVaryAcrossThreads) {
   EXPECT_NE(seen[0], seen[1]);
 }
 
-// The verdict by what came back through the proxy: its own refusals are failures.
-TEST(ProxyCheckTest, VerdictByStatusAndBody) {
+// The verdict by what came back through the proxy, and the reason of a failure: its own refusals,
+// a redirect it could not follow and an unfinished reply are failures.
+TEST(ProxyCheckTest, VerdictAndReasonByStatusAndBody) {
   struct Case {
     int status;
     std::string body;
     bool timed_out;
     bool relayed;
+    CheckReason reason;
   };
   const Case cases[] = {
-      {200, "<html>page</html>", false, true},
-      {204, "x", false, true},
-      {200, "", false, false},                       // 2xx without a body
-      {200, std::string("\0rest", 5), false, true},  // bytes after a zero byte are a body
-      {301, "", false, true},                        // a redirect counts by its status
-      {302, "moved", false, true},
-      {399, "", false, true},
-      {199, "early", false, false},
-      {403, "<html>Access denied by the proxy's rules</html>", false, false},
-      {404, "not found", false, false},
-      {407, "<html>Proxy login required</html>", false, false},
-      {500, "error", false, false},
-      {502, "<html>Bad gateway</html>", false, false},
-      {503, "unavailable", false, false},
-      {504, "gateway timeout", false, false},
-      {0, "HTTP? no, garbage", false, false},  // no status line
-      {0, "", false, false},                   // nothing came
-      {200, std::string(http::kFetchTimeoutMessage), true, false},
+      {200, "<html>page</html>", false, true, CheckReason::kNone},
+      {204, "x", false, true, CheckReason::kNone},
+      {200, "", false, false, CheckReason::kContentMissing},             // 2xx without a body
+      {200, std::string("\0rest", 5), false, true, CheckReason::kNone},  // bytes after a zero
+      // A redirect left over after following is one that could not be followed.
+      {301, "", false, false, CheckReason::kRedirect},
+      {302, "moved", false, false, CheckReason::kRedirect},
+      {399, "", false, false, CheckReason::kRedirect},
+      {199, "early", false, false, CheckReason::kProxySaid},
+      {403, "<html>Access denied by the proxy's rules</html>", false, false,
+       CheckReason::kProxySaid},
+      {404, "not found", false, false, CheckReason::kProxySaid},
+      {407, "<html>Proxy login required</html>", false, false, CheckReason::kProxySaid},
+      {500, "error", false, false, CheckReason::kProxySaid},
+      {502, "<html>Bad gateway</html>", false, false, CheckReason::kProxySaid},
+      {503, "unavailable", false, false, CheckReason::kProxySaid},
+      {504, "gateway timeout", false, false, CheckReason::kProxySaid},
+      {0, "HTTP? no, garbage", false, false, CheckReason::kContentMissing},  // no status line
+      {0, "", false, false, CheckReason::kContentMissing},                   // nothing came
+      {200, std::string(http::kFetchTimeoutMessage), true, false, CheckReason::kTimeoutWaiting},
   };
   for (const Case& c : cases) {
     http::FetchResult result;
@@ -83,8 +89,126 @@ TEST(ProxyCheckTest, VerdictByStatusAndBody) {
     // The usual rule of a run and of `lumvexip check` is the same one.
     const CheckOutcome outcome = JudgeReply(result, StrictRule{});
     EXPECT_EQ(outcome.ok, c.relayed) << c.status << " " << c.body;
+    EXPECT_EQ(outcome.reason, c.reason) << c.status << " " << c.body;
     EXPECT_EQ(outcome.status, c.timed_out ? 0 : c.status);
     EXPECT_EQ(outcome.bytes, c.timed_out ? 0 : c.body.size());
+  }
+}
+
+// How far the exchange got decides the reason, whatever status and body came before the end.
+TEST(ProxyCheckTest, TransferFailuresFailWithTheirReason) {
+  using http::FetchFailure;
+  struct Case {
+    FetchFailure failure;
+    int status;
+    int proxy_status;
+    CheckReason reason;
+    std::string text;
+  };
+  const Case cases[] = {
+      {FetchFailure::kRefused, 0, 0, CheckReason::kRefused, "refused"},
+      {FetchFailure::kNameNotFound, 0, 0, CheckReason::kNameNotFound, "name not found"},
+      {FetchFailure::kConnectTimeout, 0, 0, CheckReason::kTimeoutConnecting, "timeout connecting"},
+      {FetchFailure::kWaitTimeout, 0, 0, CheckReason::kTimeoutWaiting, "timeout waiting"},
+      {FetchFailure::kHandshake, 0, 0, CheckReason::kHandshakeFailed, "handshake failed"},
+      // A CONNECT the proxy answered with its own refusal.
+      {FetchFailure::kHandshake, 0, 407, CheckReason::kProxySaid, "proxy said 407"},
+      // 10 bytes of an announced 100000: the status and the bytes do not save it.
+      {FetchFailure::kCutReply, 200, 0, CheckReason::kCutReply, "cut reply"},
+      {FetchFailure::kRedirect, 302, 0, CheckReason::kRedirect, "redirect"},
+      {FetchFailure::kOther, 0, 0, CheckReason::kContentMissing, "content missing"},
+  };
+  for (const Case& c : cases) {
+    http::FetchResult result;
+    result.failure = c.failure;
+    result.status = c.status;
+    result.proxy_status = c.proxy_status;
+    result.body = "0123456789";
+    EXPECT_FALSE(ProxyRelayed(result)) << c.text;
+    const CheckOutcome outcome = JudgeReply(result, StrictRule{});
+    EXPECT_FALSE(outcome.ok) << c.text;
+    EXPECT_EQ(outcome.reason, c.reason) << c.text;
+    EXPECT_EQ(CheckReasonText(outcome.reason, outcome.status), c.text);
+    // A check through a judge fails the same way before its reply is read.
+    StrictRule judged;
+    judged.judge = "http://judge.test/";
+    EXPECT_EQ(JudgeReply(result, judged).reason, c.reason) << c.text;
+  }
+}
+
+// The strict check reads for its text: a reply cut after the text has given what was needed.
+TEST(ProxyCheckTest, StrictCheckPassesACutReplyThatHoldsItsText) {
+  StrictRule rule;
+  rule.expect = "needle";
+  struct Case {
+    std::string body;
+    bool ok;
+    CheckReason reason;
+  };
+  const Case cases[] = {
+      {"hay needle hay", true, CheckReason::kNone},
+      {"hay hay", false, CheckReason::kCutReply},
+  };
+  for (const Case& c : cases) {
+    http::FetchResult result;
+    result.status = 200;
+    result.failure = http::FetchFailure::kCutReply;
+    result.body = c.body;
+    const CheckOutcome outcome = JudgeReply(result, rule);
+    EXPECT_EQ(outcome.ok, c.ok) << c.body;
+    EXPECT_EQ(outcome.reason, c.reason) << c.body;
+  }
+}
+
+// A judge's own refusal is told by its mark on a 429 or 503, and its Retry-After read as seconds.
+TEST(ProxyCheckTest, JudgeRefusalIsToldByItsMark) {
+  struct Case {
+    int status;
+    std::string headers;
+    std::optional<double> retry_s;
+  };
+  const Case cases[] = {
+      {429, "HTTP/1.1 429 Too Many\r\nX-Judge-Refusal: busy\r\nRetry-After: 3\r\n", 3.0},
+      {503, "HTTP/1.1 503 Busy\r\nx-judge-refusal:  BUSY \r\nRetry-After: 0\r\n", 0.0},
+      // A date, or no value at all: the usual short wait.
+      {503, "HTTP/1.1 503 Busy\r\nX-Judge-Refusal: busy\r\nRetry-After: Wed, 21 Oct\r\n",
+       kDefaultRetryAfterS},
+      {429, "HTTP/1.1 429 Too Many\r\nX-Judge-Refusal: busy\r\n", kDefaultRetryAfterS},
+      {429, "HTTP/1.1 429 Too Many\r\nX-Judge-Refusal: busy\r\nRetry-After: 99999999\r\n", 3600.0},
+      // The proxy's own 503 carries no mark; another status is no refusal of the judge's.
+      {503, "HTTP/1.1 503 Service Unavailable\r\nRetry-After: 5\r\n", std::nullopt},
+      {503, "HTTP/1.1 503 Busy\r\nX-Judge-Refusal: later\r\n", std::nullopt},
+      {403, "HTTP/1.1 403 No\r\nX-Judge-Refusal: busy\r\nRetry-After: 1\r\n", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    http::FetchResult result;
+    result.status = c.status;
+    result.response_headers = c.headers;
+    EXPECT_EQ(JudgeRefusalRetryS(result), c.retry_s) << c.headers;
+  }
+  http::FetchResult without_headers;
+  without_headers.status = 429;
+  EXPECT_EQ(JudgeRefusalRetryS(without_headers), std::nullopt);
+}
+
+// A protocol probe waits for the handshake a short part of the deadline; a row's own protocol
+// waits the whole deadline.
+TEST(ProxyCheckTest, ProbesGetAShortHandshakeDeadline) {
+  struct Case {
+    double timeout_s;
+    std::optional<CheckProtocol> protocol;
+    std::optional<double> handshake_s;
+  };
+  const Case cases[] = {
+      {60, CheckProtocol::kSocks5, 3.0},    {10, CheckProtocol::kSocks4, kMinHandshakeS},
+      {1, CheckProtocol::kHttp, 1.0},  // never past the deadline itself
+      {600, CheckProtocol::kConnect, 30.0}, {60, std::nullopt, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const http::FetchOptions options =
+        CheckFetchOptions("127.0.0.1:8080", c.timeout_s, kCheckBodyBytes, c.protocol);
+    EXPECT_EQ(options.connect_timeout_s, c.handshake_s) << c.timeout_s;
+    EXPECT_EQ(options.timeout_s, c.timeout_s);
   }
 }
 

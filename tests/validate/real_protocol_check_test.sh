@@ -39,7 +39,7 @@ check() {
   for expected in "$@"; do
     line=$(awk -F'\t' -v a="${expected%%=*}" '$1 == a' "$work/out")
     [ -n "$line" ] || fail "${expected%%=*}: no line in $(cat "$work/out")"
-    got=$(cut -f2,4 <<<"$line")
+    got=$(cut -f"${fields:-2,4}" <<<"$line")
     want=${expected#*=}
     [ "$got" = "$want" ] || fail "${expected%%=*}: expected '$want', got '$got'"
   done
@@ -56,4 +56,14 @@ check -- \
   "socks4://${address[dante]}=ok" \
   "socks5h://${address[dante]}=ok" \
   "${address[microsocks]}=failed"
+# Why a protocol failed: an HTTP proxy never answers a SOCKS greeting (the probe gives up after its
+# short handshake deadline), a SOCKS server says nothing an HTTP client can read, and a tunnel to
+# a port tinyproxy refuses is its own 403.
+fields=2,4,5 check --protocol socks5 --reasons -- \
+  "${address[tinyproxy]}=failed${tab}-${tab}handshake failed" \
+  "${address[microsocks]}=ok${tab}socks5${tab}-"
+fields=2,4,5 check --protocol socks4 --reasons -- \
+  "${address[tinyproxy]}=failed${tab}-${tab}handshake failed"
+fields=2,4,5 check --protocol connect --reasons -- \
+  "${address[tinyproxy-noconnect]}=failed${tab}-${tab}proxy said 403"
 echo "PASS"

@@ -63,31 +63,36 @@ class ValidationRunTest : public ValidationFixture {
 };
 
 TEST_F(ValidationRunTest, EveryFarmBehaviourGetsItsVerdictAndTheRunCompletes) {
+  struct Case {
+    tools::ProxySpec spec;
+    std::string verdict;
+    std::string reason;  // shown as the tooltip of the verdict
+  };
   // Rows in order, with the verdict each must get (deadline 2 s).
-  const std::vector<std::pair<tools::ProxySpec, std::string>> cases = {
-      {Spec(Behaviour::kAnswer), "成功"},
-      {Spec(Behaviour::kDelay, 300), "成功"},  // slow, within the deadline
-      {Spec(Behaviour::kAnswer, 0, "<html>an error page sent as 200</html>"), "成功"},
-      {Spec(Behaviour::kEndlessBody), "成功"},  // a reply came; only its start is read
-      {Spec(Behaviour::kDelay, 6000), "失败"},  // late: past the deadline
-      {Spec(Behaviour::kRefuse), "失败"},
-      {Spec(Behaviour::kNeverAnswer), "失败"},
-      {Spec(Behaviour::kReset), "失败"},
-      {Spec(Behaviour::kCloseNoAnswer), "失败"},
-      {Spec(Behaviour::kGarbage), "失败"},
-      {Spec(Behaviour::kAnswer, 0, ""), "失败"},                        // empty page
-      {Spec(Behaviour::kAnswer, 0, std::string("\0late", 5)), "成功"},  // a body all the same
+  const std::vector<Case> cases = {
+      {Spec(Behaviour::kAnswer), "成功", ""},
+      {Spec(Behaviour::kDelay, 300), "成功", ""},  // slow, within the deadline
+      {Spec(Behaviour::kAnswer, 0, "<html>an error page sent as 200</html>"), "成功", ""},
+      {Spec(Behaviour::kEndlessBody), "成功", ""},  // a reply came; only its start is read
+      {Spec(Behaviour::kDelay, 6000), "失败", "timeout waiting"},  // late: past the deadline
+      {Spec(Behaviour::kRefuse), "失败", "refused"},
+      {Spec(Behaviour::kNeverAnswer), "失败", "timeout waiting"},
+      {Spec(Behaviour::kReset), "失败", "cut reply"},
+      {Spec(Behaviour::kCloseNoAnswer), "失败", "cut reply"},
+      {Spec(Behaviour::kGarbage), "失败", "content missing"},
+      {Spec(Behaviour::kAnswer, 0, ""), "失败", "content missing"},         // empty page
+      {Spec(Behaviour::kAnswer, 0, std::string("\0late", 5)), "成功", ""},  // a body all the same
       // The proxy's own refusals: its rules (403), a login (407), no way to the site (5xx).
-      {Refusal(403), "失败"},
-      {Refusal(407), "失败"},
-      {Refusal(500), "失败"},
-      {Refusal(502), "失败"},
-      {Refusal(503), "失败"},
-      {Refusal(504), "失败"},
-      {Refusal(302), "成功"},  // a redirect the proxy relayed counts by its status
+      {Refusal(403), "失败", "proxy said 403"},
+      {Refusal(407), "失败", "proxy said 407"},
+      {Refusal(500), "失败", "proxy said 500"},
+      {Refusal(502), "失败", "proxy said 502"},
+      {Refusal(503), "失败", "proxy said 503"},
+      {Refusal(504), "失败", "proxy said 504"},
+      {Refusal(302), "失败", "redirect"},  // a redirect that leads nowhere is no page
   };
   std::vector<tools::ProxySpec> specs;
-  for (const auto& c : cases) specs.push_back(c.first);
+  for (const auto& c : cases) specs.push_back(c.spec);
   Start(specs, 2);
 
   Press(Command::kValidate);
@@ -98,11 +103,14 @@ TEST_F(ValidationRunTest, EveryFarmBehaviourGetsItsVerdictAndTheRunCompletes) {
   EXPECT_TRUE(app_->Validation().Run().Running());
 
   ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
+  const std::vector<ProxyEntry> checked = app_->List().Snapshot();
   for (std::size_t i = 0; i < cases.size(); ++i) {
-    EXPECT_EQ(Verdict(static_cast<int>(i)), cases[i].second) << "row " << i;
+    EXPECT_EQ(Verdict(static_cast<int>(i)), cases[i].verdict) << "row " << i;
+    const CheckState& check = checked[i].check;
+    EXPECT_EQ(CheckReasonText(check.reason, check.http_status), cases[i].reason) << "row " << i;
     // Red text on the list's own background for failures only.
     const auto colour = app_->Colours().Lookup(static_cast<int>(i), kColType);
-    if (cases[i].second == "失败") {
+    if (cases[i].verdict == "失败") {
       ASSERT_TRUE(colour.has_value()) << "row " << i;
       EXPECT_EQ(colour->text, 255u);
       EXPECT_FALSE(colour->back.has_value());
@@ -118,7 +126,7 @@ TEST_F(ValidationRunTest, EveryFarmBehaviourGetsItsVerdictAndTheRunCompletes) {
 
   Tick();
   std::size_t passed = 0;
-  for (const auto& c : cases) passed += c.second == "成功" ? 1 : 0;
+  for (const auto& c : cases) passed += c.verdict == "成功" ? 1 : 0;
   const std::string total = std::to_string(cases.size());
   const std::string ok = std::to_string(passed);
   const std::string failed = std::to_string(cases.size() - passed);
@@ -252,6 +260,33 @@ TEST_F(ValidationRunTest, EmptyListLocksTheButtonsAndNeverCompletesUntilStopped)
   Press(Command::kStopValidation);
   ExpectEditingEnabled(true);
   EXPECT_EQ(app_->State().Text(control::kStatusLine), "已停止代理IP验证！  共有代理IP：0个");
+  EXPECT_EQ(app_->State().Value(control::kTimer), 0);
+}
+
+// A check the judge refused until its deadline leaves its row without a verdict: the run ends
+// without it and the status line says how many such rows there are.
+TEST_F(ValidationRunTest, RowsTheJudgeKeptFromAVerdictAreCountedApart) {
+  Start(std::vector<tools::ProxySpec>(4, Spec(Behaviour::kNeverAnswer)), 30, "-1");
+  OnUi([&] {
+    app_->List().SetCell(0, kColType, "成功");
+    app_->List().SetCheckState(1, CheckState{CheckStatus::kNone, 30, 429, 0, Anonymity::kUnknown,
+                                             CheckReason::kJudgeBusy});
+    app_->List().SetCell(2, kColType, "失败");
+  });
+  // No worker starts (a negative thread count): the states set here stand.
+  Press(Command::kValidate);
+  Tick();
+  EXPECT_EQ(app_->State().Text(control::kStatusLine),
+            "正在验证代理IP.... 共：4个  验证成功：1个  验证失败：1个  "
+            "判定服务器繁忙，1个代理IP未判定");
+  EXPECT_EQ(Verdict(1), "HTTP");  // neither verdict: the row shows its own type
+  OnUi([&] { app_->List().SetCell(3, kColType, "成功"); });
+  Tick();
+  EXPECT_EQ(
+      app_->State().Text(control::kStatusLine),
+      "代理IP验证完毕  共：4  可用代理IP：2  不可用代理IP：1  判定服务器繁忙，1个代理IP未判定");
+  EXPECT_EQ(app_->State().Text(Counter::kSuccess), "2");
+  EXPECT_EQ(app_->State().Text(Counter::kFailure), "1");
   EXPECT_EQ(app_->State().Value(control::kTimer), 0);
 }
 
