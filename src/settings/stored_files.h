@@ -87,7 +87,7 @@ inline constexpr std::string_view kDefaultProxyListUrl =
 
 // One line a file (two for a file of two keys), so it reads as the table it is.
 // clang-format off
-inline constexpr std::array<StoredFile, 13> kStoredFiles = {{
+inline constexpr std::array<StoredFile, 14> kStoredFiles = {{
     {DataFile::kProxyList,      "The agent",                      FileFormat::kProxyList},
     {DataFile::kUnreadListCopy, "The agent.unread-%Y%m%d-%H%M%S", FileFormat::kCopy},
     {DataFile::kUtf8ListCopy,   "The agent.utf8-%Y%m%d-%H%M%S",   FileFormat::kCopy},
