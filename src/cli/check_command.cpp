@@ -241,7 +241,7 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
     }
   }
   const std::vector<CheckProtocol> protocols = ProtocolsOf(parsed, errors);
-  if (!errors.empty()) return ReportUsageErrors(errors, usage);
+  if (!errors.empty()) return ReportUsageErrors(errors, usage, err);
 
   // Each proxy is checked once, however often the list names it.
   std::optional<std::vector<ProxyEntry>> read = ReadListRows(parsed, in, err, Repeats::kSkip);

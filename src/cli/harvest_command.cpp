@@ -182,7 +182,7 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
   }
   if (!parsed.positional.empty()) errors.push_back("no positional arguments");
-  if (!errors.empty()) return ReportUsageErrors(errors, usage);
+  if (!errors.empty()) return ReportUsageErrors(errors, usage, err);
 
   http::EnsureCurlGlobalInit();
   if (url) return HarvestUrl(*url, out, err);

@@ -131,6 +131,13 @@ std::optional<std::vector<ProxyEntry>> ReadListRows(const SubcommandArgs& parsed
   return rows;
 }
 
+int ReportUsageErrors(const std::vector<std::string>& errors, std::string_view usage,
+                      std::ostream& err) {
+  for (const std::string& error : errors) err << error << '\n';
+  err << "Usage: " << usage << std::endl;
+  return 2;
+}
+
 int ReportUsageErrors(const std::vector<std::string>& errors, std::string_view usage) {
   for (const std::string& error : errors) std::fprintf(stderr, "%s\n", error.c_str());
   std::fprintf(stderr, "Usage: %.*s\n", static_cast<int>(usage.size()), usage.data());

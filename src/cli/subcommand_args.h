@@ -50,5 +50,8 @@ std::optional<std::vector<ProxyEntry>> ReadListRows(const SubcommandArgs& parsed
 
 // Prints the errors to stderr with a hint to `usage`; returns 2 (bad usage).
 int ReportUsageErrors(const std::vector<std::string>& errors, std::string_view usage);
+// The same on `err`.
+int ReportUsageErrors(const std::vector<std::string>& errors, std::string_view usage,
+                      std::ostream& err);
 
 }  // namespace lumvex::cli

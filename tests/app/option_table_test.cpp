@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace lumvex {
 namespace {
@@ -114,20 +115,20 @@ TEST(OptionTableTest, HelpLinesGiveMeaningValuesAndDefault) {
     const char* flag;
     const char* line;
   } kCases[] = {
-      {"--threads", "  --threads T                checks at once (T: 1 to 10000; default 20)\n"},
-      {"--json", "  --json                     JSON lines instead of tab-separated ones\n"},
+      {"--threads", "  --threads T               checks at once (T: 1 to 10000; default 20)\n"},
+      {"--json", "  --json                    JSON lines instead of tab-separated ones\n"},
       {"--expect",
-       "  --expect TEXT              a reply counts only when it is 2xx and its body contains TEXT "
+       "  --expect TEXT             a reply counts only when it is 2xx and its body contains TEXT "
        "(TEXT: any text but an empty one)\n"},
       {"--check-timeout",
-       "  --check-timeout SECONDS    deadline of one proxy check (SECONDS: above 0, at most 86400, "
+       "  --check-timeout SECONDS   deadline of one proxy check (SECONDS: above 0, at most 86400, "
        "as 5 or 0.5; default 60)\n"},
-      {"--data-dir", "  --data-dir DIR             directory of the list and settings files "
+      {"--data-dir", "  --data-dir DIR            directory of the list and settings files "
                      "(DIR: a directory)\n"},
       // The value name lists the words itself.
-      {"--source", "  --source a|b|c             the proxy-list site to harvest\n"},
+      {"--source", "  --source a|b|c            the proxy-list site to harvest\n"},
       {"--max-connections",
-       "  --max-connections N        connections open at once (N: 1 to 100000; default 512)\n"},
+       "  --max-connections N       connections open at once (N: 1 to 100000; default 512)\n"},
   };
   for (const auto& c : kCases) {
     const OptionSpec* option = FindOption(c.flag);
@@ -144,7 +145,8 @@ TEST(OptionTableTest, EverySubcommandHelpListsEachOfItsFlags) {
     const std::string usage = UsageOf(command);
     EXPECT_EQ(help.rfind("Usage: " + usage + "\n", 0), 0u) << help;
     EXPECT_NE(help.find("  --help, -h"), std::string::npos) << help;
-    std::set<const OptionSpec*> listed(FlagsOf(command).begin(), FlagsOf(command).end());
+    const std::vector<const OptionSpec*> flags = FlagsOf(command);
+    const std::set<const OptionSpec*> listed(flags.begin(), flags.end());
     for (const OptionSpec& option : Options()) {
       // Its own flags, and every flag its usage names; no other.
       const bool own = !option.program_wide && Takes(option, command);

@@ -158,7 +158,7 @@ TEST_F(CheckCommandTest, ArgumentErrorsNameWhatWasMistyped) {
       {{"--\x1B[2Jx", list}, "unknown option --\\x1B[2Jx", "\x1B"},
       {{"--threads", "\u202Etxt.exe"}, "\"\\u202Etxt.exe\"", "\u202E"},
       {{"--protocol", "\x9B" "1m"}, "\"\\x9B1m\"", "\x9B"},
-      {{"--check-url", "\xC2\x9B" "2J"}, "\"\\u009B2J\"", "\xC2\x9B"},
+      {{"--my-address", "\xC2\x9B" "2J"}, "\"\\u009B2J\"", "\xC2\x9B"},
       {{"--check-timeout", "\x07"}, "\"\\x07\"", "\x07"},
       {{"--validation-host", "a\x7F"}, "\"a\\x7F\"", "\x7F"},
       {{dir.File("\x1B]0;title\x07")}, "\\x1B]0;title\\x07: cannot read", "\x1B"},
@@ -178,8 +178,8 @@ TEST_F(CheckCommandTest, HelpListsEveryFlagWithItsValues) {
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.out.rfind("Usage: lumvexip check", 0), 0u) << outcome.out;
   for (const char* line :
-       {"\n  --threads T                checks at once (T: 1 to 10000; default 20)\n",
-        "\n  --json                     JSON lines instead of tab-separated ones\n",
+       {"\n  --threads T               checks at once (T: 1 to 10000; default 20)\n",
+        "\n  --json                    JSON lines instead of tab-separated ones\n",
         "(PROTOCOL: auto, http, connect, socks4 or socks5)\n", "checked and printed once"}) {
     EXPECT_NE(outcome.out.find(line), std::string::npos) << line << "\n" << outcome.out;
   }
