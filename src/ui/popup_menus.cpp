@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QString>
 
+#include "text/proxy_host.h"
 #include "ui/icon_set.h"
 #include "ui/qt_text.h"
 
@@ -90,7 +91,12 @@ void PopupMenus::SyncAll() {
 }
 
 void PopupMenus::SyncTrayCaption(TrayItem item) {
-  tray_[static_cast<int>(item)]->setText(LiteralCaption(state_.Text(item)));
+  // The saved proxy's caption keeps its login, which re-applying it needs; the menu shows the
+  // address without the password.
+  const std::string caption = item == TrayItem::kSavedProxy
+                                  ? text::MaskPassword(state_.Text(item))
+                                  : std::string(state_.Text(item));
+  tray_[static_cast<int>(item)]->setText(LiteralCaption(caption));
 }
 
 void PopupMenus::SyncSavedProxy() {

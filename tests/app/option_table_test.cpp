@@ -97,7 +97,9 @@ TEST(OptionTableTest, UsagesAreMadeFromTheTable) {
        "lumvexip harvest --source a|b|c [--count N] [--category ID] [--database K] [--page K] "
        "[--source-a URL] [--source-b URL] [--source-c URL] | lumvexip harvest --url ADDRESS"},
       {Invocation::kProxy,
-       "lumvexip proxy set [SCHEME://]HOST:PORT|[IPV6]:PORT | off | status [--data-dir DIR]\n"
+       "lumvexip proxy set [SCHEME://][USER:PASSWORD@]HOST:PORT|[IPV6]:PORT [--no-probe]\n"
+       "                   [--check-timeout SECONDS] [--connectivity-host URL] | off | status "
+       "[--data-dir DIR]\n"
        "       lumvexip proxy guard [FILE|-] [--interval SECONDS] [--check-timeout SECONDS] "
        "[--data-dir DIR]"},
       {Invocation::kProxyGuard,
