@@ -144,11 +144,12 @@ bool ProxyList::SetCheckState(int row, CheckState state) {
         if (!InRange(row)) return false;
         CompactRow& entry = rows_[static_cast<std::size_t>(row)];
         entry.SetCheck(state);
-        // A verdict replaces its cell's colour: red for a failure, the list's own for a success.
-        // A check under way leaves the colour of the verdict before it.
+        // A verdict replaces its cell's colour: red for a failure, the list's own for a success
+        // and for a check that ended without a verdict (the judge was busy). A check under way
+        // leaves the colour of the verdict before it.
         if (state.Failed()) {
           entry.SetColours(kColType, CellColours{kFailureTextColour, std::nullopt});
-        } else if (state.Ok()) {
+        } else if (state.Ok() || state.Unclassified()) {
           entry.SetColours(kColType, std::nullopt);
         }
         ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(row, kColType); });

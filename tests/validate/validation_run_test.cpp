@@ -269,6 +269,8 @@ TEST_F(ValidationRunTest, RowsTheJudgeKeptFromAVerdictAreCountedApart) {
   Start(std::vector<tools::ProxySpec>(4, Spec(Behaviour::kNeverAnswer)), 30, "-1");
   OnUi([&] {
     app_->List().SetCell(0, kColType, "成功");
+    // The red of an earlier failure goes with the verdict.
+    app_->List().SetCheckState(1, CheckState{CheckStatus::kFailed});
     app_->List().SetCheckState(1, CheckState{CheckStatus::kNone, 30, 429, 0, Anonymity::kUnknown,
                                              CheckReason::kJudgeBusy});
     app_->List().SetCell(2, kColType, "失败");
@@ -280,6 +282,7 @@ TEST_F(ValidationRunTest, RowsTheJudgeKeptFromAVerdictAreCountedApart) {
             "正在验证代理IP.... 共：4个  验证成功：1个  验证失败：1个  "
             "判定服务器繁忙，1个代理IP未判定");
   EXPECT_EQ(Verdict(1), "HTTP");  // neither verdict: the row shows its own type
+  EXPECT_EQ(app_->List().GetCellColours(1, kColType), std::nullopt);
   OnUi([&] { app_->List().SetCell(3, kColType, "成功"); });
   Tick();
   EXPECT_EQ(
