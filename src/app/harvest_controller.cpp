@@ -19,7 +19,7 @@ std::string CountStatus(int count) {
   return "代理IP获取完毕！ 获取代理IP：" + text::FormatInt(count) + "个";
 }
 
-// The boxes that show the choices of each source with choices.
+// The boxes that offer a source's choices (the any-country source has none).
 std::vector<ControlId> BoxesOf(std::string_view source) {
   if (source == kSourceA) return {Combo::kSourceACategories};
   if (source == kSourceB) return {Combo::kSourceBDatabases, Combo::kSourceBPages};
@@ -106,16 +106,18 @@ int HarvestController::AppendRows(std::vector<ProxyEntry> rows) {
 
 void HarvestController::ShowListCount(int count) { state_.SetCount(Counter::kList, count); }
 
+std::string HarvestController::UnreachableNote(std::string_view source) const {
+  // The address comes from the command line: no control character reaches the window.
+  return std::string(kSiteUnreachable) + text::EscapeControls(SourceHost(endpoints_, source));
+}
+
 std::string HarvestController::DoneStatus(std::string_view source, bool reached, int count) const {
   if (reached) return CountStatus(count);
-  // The address comes from the command line: no control character reaches the window.
-  return std::string(kSiteUnreachable) + text::EscapeControls(SourceHost(endpoints_, source)) +
-         "  " + CountStatus(count);
+  return UnreachableNote(source) + "  " + CountStatus(count);
 }
 
 void HarvestController::ShowReach(std::string_view source, bool reached) {
-  const std::string note =
-      std::string(kSiteUnreachable) + text::EscapeControls(SourceHost(endpoints_, source));
+  const std::string note = UnreachableNote(source);
   for (ControlId box : BoxesOf(source)) {
     const bool empty = state_.Get(box).items.empty();
     state_.SetTooltip(box, !reached && empty ? note : std::string());

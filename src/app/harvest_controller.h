@@ -99,6 +99,8 @@ class HarvestController {
   int AppendRows(std::vector<ProxyEntry> rows);
   void ShowListCount(int count);
   void NotifyFinished(bool reached);
+  // kSiteUnreachable and the address of `source`'s site.
+  std::string UnreachableNote(std::string_view source) const;
   // The status line at the end of a harvest of `source`: the count, after the site's address
   // when no page of it could be fetched.
   std::string DoneStatus(std::string_view source, bool reached, int count) const;

@@ -6,7 +6,6 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <algorithm>
-#include <array>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "settings/window_layout.h"
 #include "ui/proxy_sort_model.h"
 #include "ui/proxy_table_model.h"
+#include "ui/qt_text.h"
 
 namespace lumvex {
 namespace {
@@ -46,10 +46,6 @@ std::vector<std::string_view> ExpectedTexts(int column) {
   }
 }
 
-QString FromView(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 }  // namespace
 
 ProxyTableView::ProxyTableView(QWidget* parent) : QTableView(parent) {
@@ -59,6 +55,8 @@ ProxyTableView::ProxyTableView(QWidget* parent) : QTableView(parent) {
   setContextMenuPolicy(Qt::CustomContextMenu);
   setShowGrid(false);
   setWordWrap(false);
+  // A text wider than its column (a long location) ends in "…"; its tooltip shows it whole.
+  setTextElideMode(Qt::ElideRight);
   setAlternatingRowColors(false);
   setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   // Every row has the same height and nothing is measured per row, so a list of 100,000 rows
@@ -127,7 +125,7 @@ void ProxyTableView::FitDefaultColumnWidths() {
     const QString title = sort_->headerData(c, Qt::Horizontal).toString();
     int width = header_font.horizontalAdvance(title) + header_pad;
     for (const std::string_view text : ExpectedTexts(c)) {
-      width = std::max(width, cell_font.horizontalAdvance(FromView(text)) + cell_pad);
+      width = std::max(width, cell_font.horizontalAdvance(Q(text)) + cell_pad);
     }
     widths.push_back(width);
     if (c != kColLocation) others += width;

@@ -20,7 +20,8 @@ press_harvest() {
   local _
   requested "$1" 300 "/proxy_ipList.html?pageid=1" || return 1
   for _ in $(seq 15); do
-    xdotool mousemove --window "$2" 621 62 click 1
+    # Inside the button at the window's default size, whose column ends near its right edge.
+    xdotool mousemove --window "$2" 664 62 click 1
     requested "$1" 20 "/proxy_ip.html?id=101&pageid=1" && return 0
   done
   return 1
