@@ -130,7 +130,7 @@ TEST(OptionTableTest, HelpLinesGiveMeaningValuesAndDefault) {
       // The value name lists the words itself.
       {"--source", "  --source a|b|c            the proxy-list site to harvest\n"},
       {"--max-connections",
-       "  --max-connections N       connections open at once (N: 1 to 100000; default 512)\n"},
+       "  --max-connections N       connections open at once (N: 1 to 100000; default 4096)\n"},
   };
   for (const auto& c : kCases) {
     const OptionSpec* option = FindOption(c.flag);
