@@ -121,12 +121,13 @@ void ProxySwitchController::SetIeProxyFromCurrentRow() {
   // Not an address (an empty row, a port out of range): nothing is applied, nothing changes.
   if (!ParseProxyAddress(address)) return;
   ie_proxy_address_ = address;
-  const bool on = ShowSwitchedOn(address, ApplyIeProxy(address, true));
-  // Kept whether or not the store took it: the saved-proxy item, or a start on a desktop that
-  // has a store, can apply it later.
+  // Kept whether or not the store takes it: the saved-proxy item, or a start on a desktop that
+  // has a store, can apply it later. The caption comes first, so whoever hears the item checked
+  // (the guard) reads the new address, not the last one.
   const std::string caption = IeProxyCaption(address, list_.GetCell(row, kColLocation));
   Announce(state_, WindowEvent::kSavedProxyShown, {.text = caption});
   Settings(data_dir_).WriteSavedProxy(caption);
+  const bool on = ShowSwitchedOn(address, ApplyIeProxy(address, true));
   // Tunnelling is asked of a proxy in place whose plain check has passed.
   if (on && ShowsOk(list_.GetRow(row))) ProbeTunnel(address);
 }
