@@ -1,6 +1,8 @@
 #include "validate/check_protocol.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 
 namespace lumvex {
 namespace {
@@ -41,8 +43,12 @@ std::optional<CheckProtocol> ParseCheckProtocol(std::string_view name) {
 
 void ApplyCheckProtocol(http::FetchOptions& options, std::string_view proxy,
                         CheckProtocol protocol) {
-  // The row's own scheme names what it was listed as, not what is being tried now.
-  if (const std::size_t separator = proxy.find("://"); separator != std::string_view::npos) {
+  // The row's own scheme names what it was listed as, not what is being tried now. Only a
+  // leading run of letters and digits is a scheme: "://" later on is part of a password.
+  if (const std::size_t separator = proxy.find("://");
+      separator != std::string_view::npos &&
+      std::all_of(proxy.begin(), proxy.begin() + static_cast<std::ptrdiff_t>(separator),
+                  [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; })) {
     proxy.remove_prefix(separator + 3);
   }
   options.proxy = std::string(NameOf(protocol).proxy_prefix) + std::string(proxy);

@@ -212,6 +212,26 @@ TEST(ProxyCheckTest, ProbesGetAShortHandshakeDeadline) {
   }
 }
 
+// A probe reaches the row by the protocol tried: the row's own scheme goes, its login stays, and
+// "://" inside a password is not taken for a scheme.
+TEST(ProxyCheckTest, ProbesReplaceOnlyTheRowsOwnScheme) {
+  struct Case {
+    std::string row;
+    CheckProtocol protocol;
+    std::string proxy;
+  };
+  const Case cases[] = {
+      {"1.2.3.4:80", CheckProtocol::kSocks5, "socks5h://1.2.3.4:80"},
+      {"socks5://1.2.3.4:1080", CheckProtocol::kHttp, "http://1.2.3.4:1080"},
+      {"SOCKS4a://bob:pw@1.2.3.4:1080", CheckProtocol::kSocks4, "socks4://bob:pw@1.2.3.4:1080"},
+      {"bob:a://b@1.2.3.4:80", CheckProtocol::kConnect, "http://bob:a://b@1.2.3.4:80"},
+      {"socks5://bob:a://b@1.2.3.4:80", CheckProtocol::kSocks5, "socks5h://bob:a://b@1.2.3.4:80"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CheckFetchOptions(c.row, 60, kCheckBodyBytes, c.protocol).proxy, c.proxy) << c.row;
+  }
+}
+
 TEST(ValidationTaskTableTest, RecordsOfARebuiltTableStayValidForTheirHolders) {
   ValidationTaskTable table;
   EXPECT_EQ(table.Current(), nullptr);
