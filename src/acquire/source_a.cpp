@@ -194,8 +194,11 @@ void SourceASite::Finish(Run& run) {
   context_.pacer.Cancel(run.schedule);
   ForgetRun(run.serial);
   // The completion steps come first, then the pool stops; its owner joins this task at exit.
+  // Once the sink has heard of the end, the harvest's owner may destroy this source at once: the
+  // pool (which outlives it) is taken beforehand and nothing of this object is read after.
+  WorkerPool& pool = context_.pool;
   run.sink->Finished(run.reached.load() > 0);
-  context_.pool.Stop();
+  pool.Stop();
 }
 
 }  // namespace lumvex
