@@ -31,7 +31,8 @@ constexpr std::array<std::string_view, kTrayItemCount> kTrayCaptions = {"关于�
                                                                         "取消IE代理",
                                                                         "代理IE一",
                                                                         "自动切换代理"};
-// Items that shared a picture in the original icon strip share a name here.
+// An item that does the same kind of thing as another shares its icon: the import from a web
+// address shows the fetch icon.
 constexpr std::array<std::string_view, kContextItemCount> kContextIcons = {
     "menu-fetch",       "menu-fetch-any-country",
     "menu-validate",    "menu-copy",

@@ -25,8 +25,8 @@ inline constexpr int kSaltMax = 9999999;
 enum class ValidationPath {
   // "/?s=" + salt: the host's home page, which any web server answers with 2xx.
   kRootPage,
-  // The original's web service: "/fcg-bin/cgi_emotion_list.fcg?uin=...". Only a host that runs
-  // it answers 2xx there.
+  // The web-service path "/fcg-bin/cgi_emotion_list.fcg?uin=...": only a host that serves it
+  // answers 2xx there.
   kEmotionList,
 };
 
