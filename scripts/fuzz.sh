@@ -45,6 +45,9 @@ for target in "${targets[@]}"; do
   else
     status=FAILED
     failed+=("$target")
+    # What broke, where a CI log shows it: the property or sanitizer report and the input.
+    grep -E -A3 'property failed|ERROR: |SUMMARY: |^artifact_prefix|Test unit written' "$log" |
+      grep -v '^ *#[0-9]' | head -20 || true
   fi
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")

@@ -37,6 +37,7 @@ JudgeReading ReadJson(std::string_view body) {
     if (headers->size() > kJudgeReplyMaxHeaders) return Unreadable("too many headers");
     for (const auto& [name, value] : headers->items()) {
       if (!value.is_string()) return Unreadable("JSON header value is not a string");
+      if (name.empty()) continue;  // no request carries a header without a name
       view.headers.emplace_back(name, value.get_ref<const std::string&>());
     }
   }

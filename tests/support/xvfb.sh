@@ -1,35 +1,31 @@
-# Sourced by the end-to-end scripts. Starts Xvfb on a display number the server picks itself
-# (-displayfd), so scripts running side by side never race for the same number; sets DISPLAY and
-# xvfb_pid once the server accepts connections. Returns 1 when it did not come up in 30 s.
+# Sourced by the end-to-end scripts. Starts Xvfb on a display number of its own and sets DISPLAY
+# and xvfb_pid once the server accepts connections. Returns 1 when no server came up in 30 s.
 # Usage: start_xvfb LOG_FILE [Xvfb options...]
+#
+# The number is drawn at random from a wide range rather than taken lowest-free (-displayfd):
+# scripts run side by side, and a server that takes the number another one is just giving up can
+# lose its socket to the other's clean-up (the client then "could not connect to display").
+# A number in use makes Xvfb exit at once, and the next one is tried.
 start_xvfb() {
   local log="$1"
   shift
-  local number_file
-  number_file="$(mktemp)"
-  Xvfb -displayfd 3 "$@" 3>"$number_file" >"$log" 2>&1 &
-  xvfb_pid=$!
-  local number="" _
-  for _ in $(seq 300); do
-    if [ "$(wc -l <"$number_file")" -ge 1 ]; then
-      number="$(tr -dc '0-9' <"$number_file")"
-      break
-    fi
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  rm -f "$number_file"
-  [ -n "$number" ] || return 1
-  export DISPLAY=":$number"
-  # The number comes when the server listens; on a loaded machine make sure a client gets in
-  # before anything is started on it.
-  if command -v xdpyinfo >/dev/null; then
-    local tries
-    for tries in $(seq 100); do
-      xdpyinfo >/dev/null 2>&1 && return 0
-      kill -0 "$xvfb_pid" 2>/dev/null || return 1
+  local deadline=$((SECONDS + 30)) number
+  while ((SECONDS < deadline)); do
+    number=$((1000 + (RANDOM * 32768 + RANDOM) % 30000))
+    [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ] && continue
+    Xvfb ":$number" "$@" >"$log" 2>&1 &
+    xvfb_pid=$!
+    while ((SECONDS < deadline)) && kill -0 "$xvfb_pid" 2>/dev/null; do
+      # Our own server, listening on its socket file: a client gets in through that file.
+      if [ -S "/tmp/.X11-unix/X$number" ] &&
+          XAUTHORITY=/dev/null xdpyinfo -display "unix:$number" >/dev/null 2>&1; then
+        export DISPLAY=":$number"
+        return 0
+      fi
       sleep 0.1
     done
-    return 1
-  fi
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  done
+  return 1
 }
