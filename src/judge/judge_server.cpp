@@ -13,14 +13,12 @@
 #include "judge/echo_reply.h"
 #include "judge/request_head.h"
 #include "judge/request_log.h"
-#include "platform/open_file_limit.h"
 
 namespace lumvex::judge {
 namespace {
 
 constexpr std::size_t kReadChunk = 16 * 1024;
 constexpr int kAcceptsPerWakeup = 64;  // then the connections already open get their turn
-constexpr int kBacklog = 4096;         // the kernel caps it at net.core.somaxconn
 constexpr std::string_view kTextType = "text/plain; charset=utf-8";
 // How often a log stream that cannot be watched is tried again while lines wait.
 constexpr int kLogRetryMs = 100;
@@ -58,7 +56,6 @@ JudgeServer::JudgeServer(const JudgeLimits& limits, LogSink log)
     wake_write_ = pipe_fds[1];
   }
   epoll_fd_ = epoll_create1(EPOLL_CLOEXEC);
-  spare_fd_ = fcntl(wake_read_, F_DUPFD_CLOEXEC, 0);
   epoll_event event{};
   event.events = EPOLLIN;
   event.data.fd = wake_read_;
@@ -67,32 +64,18 @@ JudgeServer::JudgeServer(const JudgeLimits& limits, LogSink log)
 
 JudgeServer::~JudgeServer() {
   for (auto& [fd, connection] : connections_) close(fd);
-  for (const int fd : {listen_fd_, epoll_fd_, wake_read_, wake_write_, spare_fd_}) {
+  for (const int fd : {epoll_fd_, wake_read_, wake_write_}) {
     if (fd >= 0) close(fd);
   }
 }
 
 std::string JudgeServer::Listen(const SocketAddress& address) {
   if (epoll_fd_ < 0 || wake_read_ < 0) return std::strerror(errno);
-  // Accepting past the soft open-file limit would fail: the connection cap needs the room.
-  RaiseOpenFileLimit();
-  listen_fd_ = socket(address.storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (listen_fd_ < 0) return std::strerror(errno);
-  const int on = 1;
-  // A restarted judge gets its port back while the last run's connections are in TIME_WAIT.
-  setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  if (bind(listen_fd_, reinterpret_cast<const sockaddr*>(&address.storage), address.length) != 0 ||
-      listen(listen_fd_, kBacklog) != 0) {
-    return std::strerror(errno);
-  }
-  SocketAddress bound;
-  bound.length = sizeof bound.storage;
-  getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&bound.storage), &bound.length);
-  url_ = ListenUrl(bound);
+  if (std::string why = listener_.Listen(address); !why.empty()) return why;
   epoll_event event{};
   event.events = EPOLLIN;
-  event.data.fd = listen_fd_;
-  epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, listen_fd_, &event);
+  event.data.fd = listener_.fd();
+  epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, listener_.fd(), &event);
   return {};
 }
 
@@ -121,7 +104,7 @@ void JudgeServer::Run() {
         stopping = true;
       } else if (log_watched_ && fd == log_output_->fd()) {
         log_output_->Flush();
-      } else if (fd == listen_fd_) {
+      } else if (fd == listener_.fd()) {
         AcceptSome();
       } else if (auto it = connections_.find(fd); it != connections_.end()) {
         Service(it->second, events[i].events);
@@ -160,23 +143,10 @@ void JudgeServer::Refuse(int fd, const std::string& client) {
 
 void JudgeServer::AcceptSome() {
   for (int i = 0; i < kAcceptsPerWakeup; ++i) {
-    SocketAddress peer;
-    peer.length = sizeof peer.storage;
-    const int fd = accept4(listen_fd_, reinterpret_cast<sockaddr*>(&peer.storage), &peer.length,
-                           SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) {
-      if (errno == EINTR || errno == ECONNABORTED) continue;
-      if ((errno == EMFILE || errno == ENFILE) && spare_fd_ >= 0) {
-        // Out of descriptors: the waiting connection would keep the listener ready forever
-        // and the loop spinning; take it with the spare descriptor and close it.
-        close(spare_fd_);
-        const int dropped = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (dropped >= 0) close(dropped);
-        spare_fd_ = fcntl(wake_read_, F_DUPFD_CLOEXEC, 0);
-        continue;
-      }
-      return;  // EAGAIN: none left; anything else: try again at the next wakeup
-    }
+    const std::optional<Listener::Accepted> accepted = listener_.Accept();
+    if (!accepted) return;
+    const int fd = accepted->fd;
+    const SocketAddress& peer = accepted->peer;
     const Clock::time_point now = Clock::now();
     const std::string key = ClientKey(peer);
     // Past a cap the connection is refused at once rather than left in the backlog: the

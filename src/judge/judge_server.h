@@ -13,6 +13,7 @@
 #include "judge/client_table.h"
 #include "judge/head_scanner.h"
 #include "judge/judge_limits.h"
+#include "judge/listener.h"
 #include "judge/log_output.h"
 #include "judge/socket_address.h"
 
@@ -31,7 +32,7 @@ class JudgeServer {
   // Binds `address` and listens. Empty on success, else why not ("address in use").
   std::string Listen(const SocketAddress& address);
   // The address listened on, with the port port 0 got: "http://127.0.0.1:43567/".
-  const std::string& url() const { return url_; }
+  const std::string& url() const { return listener_.url(); }
 
   // Lets Run write `output` (which the log sink fills) whenever the stream has room, without
   // ever waiting for it. Call before Run; `output` must outlive it.
@@ -91,12 +92,10 @@ class JudgeServer {
   const JudgeLimits limits_;
   const LogSink log_;
   ClientTable clients_;
-  int listen_fd_ = -1;
+  Listener listener_;
   int epoll_fd_ = -1;
   int wake_read_ = -1;
   int wake_write_ = -1;
-  int spare_fd_ = -1;  // given up when descriptors run out, to accept and close a connection
-  std::string url_;
   LogOutput* log_output_ = nullptr;
   bool log_watched_ = false;
   bool log_polled_ = false;  // the stream cannot be watched (a full disk): retried on a timer

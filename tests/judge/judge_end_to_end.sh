@@ -54,6 +54,24 @@ port=${port%/}
 [ $? -eq 1 ] || fail "a taken port exits with 1"
 expect_in "$work/taken" "judge: cannot listen on 127.0.0.1:$port: Address already in use" "taken"
 
+# Out of descriptors, the judge drops what it cannot take and comes back once they are free.
+(ulimit -n 30 && exec "$program" judge --listen 127.0.0.1:0 >"$work/few.out" 2>/dev/null) &
+few=$!
+pids+=("$few")
+few_listening() { grep -q "^judge listening on " "$work/few.out"; }
+wait_for 10 few_listening || fail "the judge with 30 descriptors did not start"
+few_url=$(sed -n 's/^judge listening on //p' "$work/few.out")
+few_port=${few_url##*:}
+few_port=${few_port%/}
+descriptors_full() { [ "$(ls "/proc/$few/fd" | wc -l)" -ge 30 ]; }
+(
+  for _ in $(seq 60); do exec {held}<>"/dev/tcp/127.0.0.1/$few_port"; done
+  wait_for 10 descriptors_full || echo "never ran out of descriptors" >"$work/few.err"
+)
+[ ! -e "$work/few.err" ] || fail "$(cat "$work/few.err")"
+curl -sS --max-time 10 "$few_url" >"$work/few.json" || fail "the judge did not answer once descriptors were free"
+expect_in "$work/few.json" '{"origin": "127.0.0.1"' "answer after running out of descriptors"
+
 kill -TERM "$judge"
 wait "$judge"
 status=$?
