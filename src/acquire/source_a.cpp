@@ -193,12 +193,12 @@ void SourceASite::PageTask(std::int32_t task) {
 void SourceASite::Finish(Run& run) {
   context_.pacer.Cancel(run.schedule);
   ForgetRun(run.serial);
-  // The completion steps come first, then the pool stops; its owner joins this task at exit.
-  // Once the sink has heard of the end, the harvest's owner may destroy this source at once: the
-  // pool (which outlives it) is taken beforehand and nothing of this object is read after.
-  WorkerPool& pool = context_.pool;
+  // The pool stops before the sink hears of the end: a harvest started at once afterwards makes a
+  // pool of its own, which a later Stop from here would end with its pages never taken (the new
+  // harvest would never finish). Its owner joins this task at exit. Once the sink has heard of
+  // the end, the harvest's owner may destroy this source at once: nothing of it is read after.
+  context_.pool.Stop();
   run.sink->Finished(run.reached.load() > 0);
-  pool.Stop();
 }
 
 }  // namespace lumvex
