@@ -14,7 +14,7 @@
 #include "app/main_window_state.h"
 #include "app/shell_controller.h"
 #include "app/update_controller.h"
-#include "app/user_prompts.h"
+#include "config/user_prompts.h"
 #include "fixture/fixture_server.h"
 #include "platform/headless_ui_thread.h"
 #include "proxylist/proxy_list.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "cli/subcommands.h"
+#include "config/command_line.h"
 #include "http/curl_global.h"
 #include "platform/open_file_limit.h"
 #include "platform/run_directory.h"
@@ -73,18 +73,16 @@ int main(int argc, char** argv) {
   // exit(), which that handler catches. (The subcommands keep SIGPIPE: `check | head` ends.)
   std::signal(SIGPIPE, SIG_IGN);
 
-  // The data directory is worked out here, once, and handed on. Its list file is read and
-  // decoded while Qt starts and the window is built; only the final step of putting the rows
-  // into the list waits for it. Qt's own arguments are not taken out yet; they are single-dash
-  // words, so they cannot be taken for --data-dir.
-  const std::string run_directory = lumvex::RunDirectory();
-  const lumvex::DataDir data_dir =
-      lumvex::DataDirectoryOf(lumvex::ParseCommandLine(argc, argv), run_directory);
-  lumvex::ListReadAhead ahead = std::async(std::launch::async, lumvex::ReadAgentFile, data_dir);
-
-  QApplication app(argc, argv);  // takes out the arguments Qt understands
-  lumvex::InitIconResources();
+  // The command line is read once, after Qt took out the arguments it understands (single-dash
+  // words such as "-platform", which would otherwise count as unknown). The data directory is
+  // worked out from it and handed on; the list file is read and decoded while the window is
+  // built, and only the final step of putting the rows into the list waits for it.
+  QApplication app(argc, argv);
   const lumvex::CommandLineOptions options = lumvex::ParseCommandLine(argc, argv);
   if (!options.errors.empty()) return ReportArgumentErrors(options.errors, program);
+  const std::string run_directory = lumvex::RunDirectory();
+  const lumvex::DataDir data_dir = lumvex::DataDirectoryOf(options, run_directory);
+  lumvex::ListReadAhead ahead = std::async(std::launch::async, lumvex::ReadAgentFile, data_dir);
+  lumvex::InitIconResources();
   return lumvex::RunDesktop(app, options, run_directory, data_dir, std::move(ahead));
 }

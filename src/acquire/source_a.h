@@ -30,7 +30,7 @@ inline constexpr std::string_view kRowPattern =
 
 // Rows per table page assumed when planning a harvest.
 inline constexpr int kRowsPerPage = 80;
-// Workers when the thread count field is empty or 0.
+// Page workers when the settings' "thread" text is empty or 0.
 inline constexpr int kDefaultWorkers = 20;
 // Pause between two page submissions.
 inline constexpr int kPageIntervalMs = 1000;

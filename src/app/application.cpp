@@ -6,8 +6,8 @@
 
 #include "app/judged_validation_start.h"
 #include "app/leftover_executables.h"
-#include "app/strict_settings.h"
 #include "app/unclean_exit.h"
+#include "config/strict_settings.h"
 #include "sysproxy/no_system_proxy.h"
 #include "sysproxy/proxy_on_marker.h"
 #include "validate/guard_check.h"
@@ -153,7 +153,7 @@ void Application::WireCommands() {
 
 void Application::OnTimerTick() { validation_.ValidationTick(); }
 
-void Application::OnComboChosen(Combo combo, int /*index*/) {
+void Application::OnComboChosen(Combo combo) {
   switch (combo) {
     case Combo::kSourceACategories:
       harvest_->OnCategoryChosen();

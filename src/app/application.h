@@ -6,8 +6,6 @@
 #include <memory>
 #include <string>
 
-#include "app/command_line.h"
-#include "app/endpoints.h"
 #include "app/guard_controller.h"
 #include "app/harvest_controller.h"
 #include "app/judged_validation_start.h"
@@ -19,8 +17,10 @@
 #include "app/shell_controller.h"
 #include "app/update_controller.h"
 #include "app/url_import_controller.h"
-#include "app/user_prompts.h"
 #include "app/validation_controller.h"
+#include "config/command_line.h"
+#include "config/endpoints.h"
+#include "config/user_prompts.h"
 #include "http/cookie_store.h"
 #include "http/fetch_client.h"
 #include "platform/ui_thread.h"
@@ -84,9 +84,9 @@ class Application {
 
   // The front end calls this on every tick of 时钟1.
   void OnTimerTick();
-  // The front end calls this when the user chose item `index` of `combo` (after the state has
-  // recorded the choice).
-  void OnComboChosen(Combo combo, int index);
+  // The front end calls this when the user chose an item of `combo` (after the state has
+  // recorded the choice, which the controllers read from it).
+  void OnComboChosen(Combo combo);
 
   // Ends background work for the program's exit: stops the pool, cancels every transfer and
   // joins the threads with a bound. Call after the UiThread has been closed, so that workers

@@ -15,7 +15,7 @@
 #include "app/main_window_state.h"
 #include "app/main_window_state_observer.h"
 #include "app/proxy_switch_controller.h"
-#include "app/user_prompts.h"
+#include "config/user_prompts.h"
 #include "platform/ui_thread.h"
 #include "proxylist/proxy_list.h"
 #include "settings/data_dir.h"

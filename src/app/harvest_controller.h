@@ -16,8 +16,8 @@
 
 #include "acquire/harvest_tuning.h"
 #include "acquire/harvester.h"
-#include "app/endpoints.h"
 #include "app/main_window_state.h"
+#include "config/endpoints.h"
 #include "http/fetch_client.h"
 #include "platform/ui_thread.h"
 #include "platform/worker_pool.h"

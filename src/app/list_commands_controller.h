@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "app/main_window_state.h"
-#include "app/user_prompts.h"
+#include "config/user_prompts.h"
 #include "platform/ui_thread.h"
 #include "platform/work_threads.h"
 #include "proxylist/address_line_reader.h"

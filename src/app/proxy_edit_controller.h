@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "app/main_window_state.h"
-#include "app/user_prompts.h"
+#include "config/user_prompts.h"
 #include "proxylist/proxy_list.h"
 
 namespace lumvex {

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "acquire/source_a.h"
-#include "app/strict_settings.h"
+#include "config/strict_settings.h"
 #include "text/text_util.h"
 
 namespace lumvex {

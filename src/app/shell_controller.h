@@ -10,7 +10,7 @@
 
 #include "app/main_window_controls.h"
 #include "app/main_window_state.h"
-#include "app/user_prompts.h"
+#include "config/user_prompts.h"
 #include "proxylist/agent_file.h"
 #include "proxylist/proxy_entry.h"
 #include "proxylist/proxy_list.h"

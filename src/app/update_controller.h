@@ -12,7 +12,7 @@
 
 #include "app/main_window_state.h"
 #include "app/shell_controller.h"
-#include "app/user_prompts.h"
+#include "config/user_prompts.h"
 #include "platform/ui_thread.h"
 #include "update/downloader.h"
 #include "update/manifest_fetcher.h"

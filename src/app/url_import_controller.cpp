@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "app/main_window_controls.h"
-#include "app/url_list_fetch.h"
 #include "app/window_events.h"
+#include "config/url_list_fetch.h"
 #include "settings/settings.h"
 #include "text/text_util.h"
 

@@ -11,8 +11,8 @@
 
 #include "app/list_commands_controller.h"
 #include "app/main_window_state.h"
-#include "app/url_list_fetch.h"
-#include "app/user_prompts.h"
+#include "config/url_list_fetch.h"
+#include "config/user_prompts.h"
 #include "http/fetch_client.h"
 #include "proxylist/proxy_entry.h"
 #include "settings/data_dir.h"

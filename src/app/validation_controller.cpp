@@ -100,7 +100,7 @@ void ValidationController::SetSystemProxyOff(std::function<void()> hook) {
   system_proxy_off_ = std::move(hook);
 }
 
-int ValidationController::ThreadCountOf(const std::string& text) {
+int ValidationController::ChecksAtOnceOf(const std::string& text) {
   const int count = text::AtoI(text);
   return count == 0 ? kDefaultThreads : count;
 }
@@ -124,7 +124,7 @@ void ValidationController::StartValidation() {
   // One step on the UI thread: no other list operation can come between reading the rows.
   const std::vector<CompactRow>& rows = list_.RowsOnUiThread();
   if (rows.empty()) return;
-  run_.Start(rows, ThreadCountOf(state_.Text(Field::kThreadCount)));
+  run_.Start(rows, ChecksAtOnceOf(state_.Text(Field::kThreadCount)));
 }
 
 void ValidationController::ValidationTick() {

@@ -1,6 +1,6 @@
 // The validation run: "验证代理IP" checks every row of the list, a limited number at a time (the
-// thread count of the settings), a tick once a second counts the verdicts and ends the run when
-// every row has one, "停止验证" ends it early. The checks are ValidationRun's (the same as
+// number of checks at once of the settings), a tick once a second counts the verdicts and ends the
+// run when every row has one, "停止验证" ends it early. The checks are ValidationRun's (the same as
 // `lumvexip check`); this controller writes their states into the rows and keeps the window's
 // controls, status line and counters.
 // All methods run on the UI thread (they are button and timer handlers).
@@ -45,8 +45,9 @@ class ValidationController {
   // The run's checks: their strict rule, and their cancellation at exit.
   ValidationRun& Run() { return run_; }
 
-  // The number of checks at once a thread-count text asks for (atoi; 0 gives the default).
-  static int ThreadCountOf(const std::string& text);
+  // The number of checks at once the settings' "thread" text asks for (atoi; 0 gives the
+  // default).
+  static int ChecksAtOnceOf(const std::string& text);
 
  private:
   // The run's events on their way from the fetch driver to the UI thread, many in one step.

@@ -14,11 +14,11 @@
 #include <string_view>
 #include <utility>
 
-#include "app/command_line.h"
-#include "app/endpoints.h"
-#include "app/option_table.h"
 #include "cli/strict_check_options.h"
 #include "cli/subcommand_args.h"
+#include "config/command_line.h"
+#include "config/endpoints.h"
+#include "config/option_table.h"
 #include "http/cookie_store.h"
 #include "http/fetch_client.h"
 #include "platform/run_directory.h"

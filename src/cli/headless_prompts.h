@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/user_prompts.h"
+#include "config/user_prompts.h"
 
 namespace lumvex::cli {
 

@@ -9,8 +9,8 @@
 #include <iostream>
 #include <optional>
 
-#include "app/option_table.h"
 #include "cli/subcommand_args.h"
+#include "config/option_table.h"
 #include "judge/judge_server.h"
 #include "judge/log_output.h"
 #include "judge/request_log.h"

@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "app/command_line.h"
-#include "app/option_table.h"
 #include "cli/proxy_guard_command.h"
 #include "cli/subcommand_args.h"
+#include "config/command_line.h"
+#include "config/option_table.h"
 #include "http/fetch_client.h"
 #include "platform/run_directory.h"
 #include "sysproxy/desktop_system_proxy.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/endpoints.h"
+#include "config/endpoints.h"
 #include "text/text_util.h"
 #include "validate/anonymity.h"
 

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/option_table.h"
+#include "config/command_line.h"
+#include "config/option_table.h"
 #include "proxylist/proxy_entry.h"
 
 namespace lumvex::cli {

@@ -37,7 +37,7 @@ class Settings {
   std::optional<std::string> ReadAgentNumber() const;
   bool WriteAgentNumber(std::string_view text) const;
 
-  // Worker thread count, same form as the agent number.
+  // Checks at once (also source A's page workers), same form as the agent number.
   std::optional<std::string> ReadThreadCount() const;
   bool WriteThreadCount(std::string_view text) const;
 

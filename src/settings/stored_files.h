@@ -20,7 +20,7 @@ enum class DataFile {
   kUtf8ListCopy,    // a list file kept as it was because it was read as UTF-8 though it is also
                     // valid GBK: the next save writes GBK, and the guess may have been wrong
   kFetchCount,      // number of proxies to fetch (编辑框2)
-  kThreadCount,     // worker thread count (编辑框1)
+  kThreadCount,     // checks at once, also source A's page workers (编辑框1)
   kTray,            // start minimised to the tray (选择框2)
   kPoweredUp,       // mirror of the autostart check box (选择框1)
   kIeAgent,         // the saved system proxy and whether start-up restores it (选择框3)

@@ -72,7 +72,7 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
     }
     window.SetTimerHandler([&application] { application.OnTimerTick(); });
     window.SetComboChosenHandler(
-        [&application](Combo combo, int index) { application.OnComboChosen(combo, index); });
+        [&application](Combo combo, int) { application.OnComboChosen(combo); });
     // The update window "upgrade" shows itself when the update controller opens it.
     UpdateWindow update_window(application.Update(), &window);
     // "添加代理IP", "修改选定IP(&M)" and "【设置】" open their dialogs over the window.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
+#include "config/command_line.h"
 #include "proxylist/agent_file.h"
 #include "proxylist/proxy_entry.h"
 

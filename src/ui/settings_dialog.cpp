@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 
-#include "app/strict_settings.h"
+#include "config/strict_settings.h"
 #include "ui/qt_text.h"
 
 namespace lumvex {

@@ -6,7 +6,7 @@
 #include <QDialog>
 
 #include "app/settings_controller.h"
-#include "app/user_prompts.h"
+#include "config/user_prompts.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -6,13 +6,8 @@
 namespace lumvex {
 
 std::string ValidationUrl(const CheckTarget& target, int salt) {
-  if (target.validation_path == ValidationPath::kRootPage) {
-    return "http://" + target.validation_host + "/?s=" + std::to_string(salt);
-  }
-  return "http://" + target.validation_host +
-         "/fcg-bin/cgi_emotion_list.fcg?uin=" + target.validation_account +
-         "&loginUin=0&s=" + std::to_string(salt) +
-         "&num=3&noflower=1&g_tk=" + target.validation_token;
+  return "http://" + target.validation_host + target.validation_path.before + std::to_string(salt) +
+         target.validation_path.after;
 }
 
 int DrawSalt() {

@@ -21,13 +21,13 @@ inline constexpr std::size_t kCheckBodyBytes = 4096;
 inline constexpr int kSaltMin = 100;
 inline constexpr int kSaltMax = 9999999;
 
-// What a pool check asks the validation host for.
-enum class ValidationPath {
-  // "/?s=" + salt: the host's home page, which any web server answers with 2xx.
-  kRootPage,
-  // The web-service path "/fcg-bin/cgi_emotion_list.fcg?uin=...": only a host that serves it
-  // answers 2xx there.
-  kEmotionList,
+// What a pool check asks the validation host for: `before` + salt + `after`. By default
+// "/?s=" + salt, the host's home page, which any web server answers with 2xx.
+struct ValidationPath {
+  std::string before = "/?s=";
+  std::string after;
+
+  friend bool operator==(const ValidationPath&, const ValidationPath&) = default;
 };
 
 // The check deadline unless the command line gives one (--check-timeout).
@@ -36,18 +36,15 @@ inline constexpr double kDefaultCheckTimeoutS = 60;
 // Where checks are sent and how long each may take.
 struct CheckTarget {
   std::string validation_host;     // host[:port]
-  ValidationPath validation_path = ValidationPath::kRootPage;
-  std::string validation_account;  // nine digits
-  std::string validation_token;    // four digits
+  ValidationPath validation_path;
   std::string connectivity_host;   // host[:port], fetched by the menu check
   double timeout_s = kDefaultCheckTimeoutS;  // the check deadline
   // Every proxy is reached this way; none: by the scheme of its row (an HTTP proxy without one).
   std::optional<CheckProtocol> protocol;
 };
 
-// kRootPage: "http://" + host + "/?s=" + salt. kEmotionList: "http://" + host +
-// "/fcg-bin/cgi_emotion_list.fcg?uin=" + account + "&loginUin=0&s=" + salt +
-// "&num=3&noflower=1&g_tk=" + token. The fresh salt keeps caches along the way from answering.
+// "http://" + host + path.before + salt + path.after. The fresh salt keeps caches along the way
+// from answering.
 std::string ValidationUrl(const CheckTarget& target, int salt);
 
 // A fresh value in [kSaltMin, kSaltMax]; safe to call from any thread.

@@ -51,7 +51,7 @@ TEST(SettingsControllerTest, EmptyFieldsStandForTheDefaults) {
   // An empty thread count runs 20 checks at once; an empty fetch count fetches one source-A
   // page, which holds 80 proxies.
   EXPECT_EQ(values.thread_count_in_force, "20");
-  EXPECT_EQ(values.thread_count_in_force, std::to_string(ValidationController::ThreadCountOf("")));
+  EXPECT_EQ(values.thread_count_in_force, std::to_string(ValidationController::ChecksAtOnceOf("")));
   EXPECT_EQ(values.fetch_count_in_force, "80");
   EXPECT_EQ(source_a::PageCount(""), 1);
 }

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/strict_settings.h"
 #include "cli/check_command.h"
 #include "cli/strict_check_options.h"
+#include "config/strict_settings.h"
 #include "fixture/fixture_server.h"
 #include "fixture/proxy_farm.h"
 #include "guard_rig.h"
@@ -101,8 +101,6 @@ TEST(StrictRuleTest, WithoutATextTheUsualRuleHolds) {
   EXPECT_FALSE(JudgeReply(Reply(200, ""), usual).ok);
   CheckTarget target;
   target.validation_host = "check.test";
-  target.validation_account = "123456789";
-  target.validation_token = "1234";
   EXPECT_EQ(CheckAddress(target, usual, 555), ValidationUrl(target, 555));
   EXPECT_EQ(CheckAddress(target, StrictRule{"http://mine.test/ok", ""}, 555),
             "http://mine.test/ok");

@@ -42,8 +42,7 @@ class HarvestWindowTest : public QObject {
     {
       Application app(ui, prompts, options);
       MainWindow window(app.State(), app.Shell(), app.List(), &app.Colours(), ui);
-      window.SetComboChosenHandler(
-          [&app](Combo combo, int index) { app.OnComboChosen(combo, index); });
+      window.SetComboChosenHandler([&app](Combo combo, int) { app.OnComboChosen(combo); });
       app.Shell().StartupSequence();
       window.ShowAccordingToState();
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "app/list_body.h"
 #include "app/url_import_controller.h"
+#include "config/list_body.h"
 #include "fixture/fixture_server.h"
 #include "http/http_limits.h"
 #include "list_rig.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/user_prompts.h"
+#include "config/user_prompts.h"
 
 namespace lumvex::testing {
 

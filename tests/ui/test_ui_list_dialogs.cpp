@@ -20,8 +20,8 @@
 #include <functional>
 
 #include "app/application.h"
-#include "app/strict_settings.h"
 #include "app/window_events.h"
+#include "config/strict_settings.h"
 #include "platform/file_io.h"
 #include "support/scripted_prompts.h"
 #include "text/codec.h"

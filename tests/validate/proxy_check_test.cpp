@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "http/fetch_request.h"
+#include "support/emotion_list_path.h"
 #include "validate/check_attempt.h"
 #include "validate/strict_check.h"
 #include "validate/validation_task_table.h"
@@ -19,11 +20,9 @@ namespace {
 TEST(ProxyCheckTest, ValidationUrlIsAssembledInOrder) {
   CheckTarget target;
   target.validation_host = "check.test:8080";
-  target.validation_account = "123456789";
-  target.validation_token = "4321";
   // By default the host's home page, which answers 2xx.
   EXPECT_EQ(ValidationUrl(target, 100), "http://check.test:8080/?s=100");
-  target.validation_path = ValidationPath::kEmotionList;
+  target.validation_path = testing::EmotionListPath("123456789", "4321");
   EXPECT_EQ(ValidationUrl(target, 100),
             "http://check.test:8080/fcg-bin/cgi_emotion_list.fcg?uin=123456789&loginUin=0&s=100"
             "&num=3&noflower=1&g_tk=4321");

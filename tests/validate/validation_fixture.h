@@ -16,6 +16,7 @@
 #include "fixture/file_limit.h"
 #include "fixture/proxy_farm.h"
 #include "platform/headless_ui_thread.h"
+#include "support/emotion_list_path.h"
 #include "support/scripted_prompts.h"
 #include "support/wait_until.h"
 #include "temp_dir.h"
@@ -55,7 +56,7 @@ class ValidationFixture : public ::testing::Test {
     options.shell.run_directory = dir_.path();
     options.shell.data_dir = DataDir(dir_.path() + "/data");
     options.endpoints.validation_host = "check.test";
-    options.endpoints.validation_path = ValidationPath::kEmotionList;
+    options.endpoints.validation_path = testing::EmotionListPath();
     options.endpoints.connectivity_host = "connect.test";
     options.check_timeout_seconds = check_timeout_s;
     app_ = std::make_unique<Application>(ui_, prompts_, options);

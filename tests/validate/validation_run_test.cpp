@@ -360,12 +360,12 @@ TEST_F(ValidationRunTest, TooFewDescriptorsCheckFewerAtOnceAndTheStatusLineSaysS
 }
 
 TEST(ValidationControllerTest, ThreadCountTextFollowsAtoiWithTwentyForZero) {
-  EXPECT_EQ(ValidationController::ThreadCountOf(""), 20);
-  EXPECT_EQ(ValidationController::ThreadCountOf("0"), 20);
-  EXPECT_EQ(ValidationController::ThreadCountOf("abc"), 20);
-  EXPECT_EQ(ValidationController::ThreadCountOf("5"), 5);
-  EXPECT_EQ(ValidationController::ThreadCountOf("12x"), 12);
-  EXPECT_EQ(ValidationController::ThreadCountOf("-3"), -3);
+  EXPECT_EQ(ValidationController::ChecksAtOnceOf(""), 20);
+  EXPECT_EQ(ValidationController::ChecksAtOnceOf("0"), 20);
+  EXPECT_EQ(ValidationController::ChecksAtOnceOf("abc"), 20);
+  EXPECT_EQ(ValidationController::ChecksAtOnceOf("5"), 5);
+  EXPECT_EQ(ValidationController::ChecksAtOnceOf("12x"), 12);
+  EXPECT_EQ(ValidationController::ChecksAtOnceOf("-3"), -3);
 }
 
 class MenuCheckTest : public ValidationFixture {};

@@ -1,4 +1,4 @@
-#include "app/list_body.h"
+#include "config/list_body.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "config/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "acquire/source_registry.h"
-#include "app/application.h"
 
 namespace lumvex {
 namespace {
@@ -39,10 +38,6 @@ TEST(CommandLineTest, DefaultsAreCompleteAndPlaceholders) {
     EXPECT_EQ(HostOfAddress(*host), *host) << *host;  // a bare host, no scheme or path
     EXPECT_NE(host->find("example."), std::string::npos) << *host;
   }
-  EXPECT_EQ(e.validation_account.size(), 9u);
-  EXPECT_EQ(e.validation_token.size(), 4u);
-  EXPECT_EQ(e.validation_account.find_first_not_of("0123456789"), std::string::npos);
-  EXPECT_EQ(e.validation_token.find_first_not_of("0123456789"), std::string::npos);
   EXPECT_TRUE(HostOfAddress(e.manifest_url).has_value());
   EXPECT_TRUE(HostOfAddress(e.file_share_url).has_value());
 }
@@ -64,7 +59,7 @@ TEST(CommandLineTest, EveryFlagOverridesItsEndpoint) {
   EXPECT_EQ(options.endpoints.connectivity_host, "localhost");
   EXPECT_EQ(options.endpoints.manifest_url, "http://127.0.0.5:8085/blog/update.html");
   // What was not named keeps its default.
-  EXPECT_EQ(options.endpoints.validation_account, DefaultEndpoints().validation_account);
+  EXPECT_EQ(options.endpoints.validation_path, DefaultEndpoints().validation_path);
 }
 
 TEST(CommandLineTest, HelpIsAskedForAndListsEveryFlag) {
@@ -116,18 +111,6 @@ TEST(CommandLineTest, CheckTimeoutIsSecondsWithinADay) {
     ASSERT_EQ(options.errors.size(), 1u) << bad;
     EXPECT_NE(options.errors[0].find("--check-timeout"), std::string::npos);
   }
-  // The deadline reaches the program's options; without the flag it is 60 seconds.
-  EXPECT_EQ(ApplicationOptionsOf(Parse({"--check-timeout", "7"}), "/opt", DataDir("/tmp/d")).check_timeout_seconds, 7);
-  EXPECT_EQ(ApplicationOptionsOf(Parse({}), "/opt", DataDir("/tmp/d")).check_timeout_seconds, 60);
-}
-
-TEST(CommandLineTest, EveryEndpointFlagReachesTheProgramsOptions) {
-  const CommandLineOptions options =
-      Parse({"--source-a", "127.0.0.1:81", "--source-b", "127.0.0.2:82", "--source-c",
-             "127.0.0.3:83", "--validation-host", "127.0.0.4:84", "--connectivity-host",
-             "127.0.0.5:85", "--manifest-url", "http://127.0.0.6:86/m.html"});
-  ASSERT_TRUE(options.errors.empty());
-  EXPECT_EQ(ApplicationOptionsOf(options, "/opt", DataDir("/tmp/d")).endpoints, options.endpoints);
 }
 
 TEST(CommandLineTest, HostOfAddressReadsTheUsualForms) {

@@ -1,8 +1,8 @@
-#include "app/url_list_fetch.h"
+#include "config/url_list_fetch.h"
 
 #include <utility>
 
-#include "app/list_body.h"
+#include "config/list_body.h"
 #include "http/http_limits.h"
 #include "proxylist/address_line_reader.h"
 #include "text/codec.h"

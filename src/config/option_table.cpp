@@ -1,4 +1,4 @@
-#include "app/option_table.h"
+#include "config/option_table.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "acquire/source_registry.h"
-#include "app/validation_controller.h"
 #include "judge/judge_limits.h"
 #include "sysproxy/proxy_guard.h"
 #include "validate/proxy_check.h"
+#include "validate/validation_run.h"
 
 namespace lumvex {
 namespace {
@@ -44,8 +44,8 @@ constexpr OptionSpec kOptions[] = {
     {"--guard-interval", "SECONDS", ValueGrammar::kSeconds, kGuardIntervalS,
      "time between two re-checks of the proxy guard", kEveryCommand, true},
     // `check`.
-    {"--threads", "T", ValueGrammar::kWholeNumber, ValidationController::kDefaultThreads,
-     "checks at once", Bit(Invocation::kCheck), false, "1 to 10000"},
+    {"--threads", "T", ValueGrammar::kWholeNumber, ValidationRun::kDefaultThreads, "checks at once",
+     Bit(Invocation::kCheck), false, "1 to 10000"},
     {"--expect", "TEXT", ValueGrammar::kText, 0,
      "a reply counts only when it is 2xx and its body contains TEXT", Bit(Invocation::kCheck),
      false, "any text but an empty one"},
@@ -348,7 +348,8 @@ std::vector<const OptionSpec*> FlagsOf(Invocation command) {
           add(FindOption(name));
           continue;
         }
-        for (const SourceInfo& source : RegisteredSources()) add(FindOption(SourceFlag(source.name)));
+        for (const SourceInfo& source : RegisteredSources())
+          add(FindOption(SourceFlag(source.name)));
       }
     }
     // An own flag the usage leaves out is still listed.

@@ -1,8 +1,8 @@
-#include "app/strict_settings.h"
+#include "config/strict_settings.h"
 
 #include <string_view>
 
-#include "app/endpoints.h"
+#include "config/endpoints.h"
 #include "settings/settings.h"
 #include "text/text_util.h"
 

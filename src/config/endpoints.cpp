@@ -1,4 +1,4 @@
-#include "app/endpoints.h"
+#include "config/endpoints.h"
 
 #include "acquire/source_registry.h"
 #include "text/text_util.h"
@@ -13,9 +13,6 @@ Endpoints DefaultEndpoints() {
   // Checks need a real host that answers plain http with a 2xx page: the IANA-run example
   // domains answer their home page so (other paths get 404), and are reserved to stay (RFC 2606).
   endpoints.validation_host = "example.com";
-  endpoints.validation_path = ValidationPath::kRootPage;
-  endpoints.validation_account = "100000001";
-  endpoints.validation_token = "5381";
   endpoints.connectivity_host = "www.example.com";
   endpoints.manifest_url = "http://blog.example.com/lumvexip/update.html";
   endpoints.file_share_url = "http://files.example.com/lumvexip/";
@@ -59,8 +56,6 @@ CheckTarget CheckTargetOf(const Endpoints& endpoints, double timeout_s) {
   CheckTarget target;
   target.validation_host = endpoints.validation_host;
   target.validation_path = endpoints.validation_path;
-  target.validation_account = endpoints.validation_account;
-  target.validation_token = endpoints.validation_token;
   target.connectivity_host = endpoints.connectivity_host;
   target.timeout_s = timeout_s;
   return target;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/endpoints.h"
-#include "app/option_table.h"
+#include "config/endpoints.h"
+#include "config/option_table.h"
 #include "settings/data_dir.h"
 
 namespace lumvex {
@@ -16,7 +16,7 @@ struct CommandLineOptions {
   Endpoints endpoints = DefaultEndpoints();
   std::optional<double> check_timeout_seconds;   // --check-timeout SECONDS
   std::optional<double> guard_interval_seconds;  // --guard-interval SECONDS
-  bool show_help = false;           // --help / -h
+  bool show_help = false;                        // --help / -h
   std::vector<std::string> errors;  // one message per bad argument; empty when all were good
 };
 

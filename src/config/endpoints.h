@@ -16,12 +16,9 @@ struct Endpoints {
   // The server of every registered proxy-list source, by its name in the registry ("a"): host
   // or host:port without a scheme; the sources put "http://" in front.
   std::map<std::string, std::string, std::less<>> source_hosts;
-  // The validation target: host (host[:port]), what is asked of it, and for the emotion-list
-  // service its nine-digit account number and 4-digit token.
+  // The validation target: host (host[:port]) and what is asked of it.
   std::string validation_host;
-  ValidationPath validation_path = ValidationPath::kRootPage;
-  std::string validation_account;
-  std::string validation_token;
+  ValidationPath validation_path;
   // Host fetched through the active proxy to test it, without a scheme.
   std::string connectivity_host;
   // Full address of the update manifest page.

@@ -1,4 +1,4 @@
-#include "app/option_table.h"
+#include "config/option_table.h"
 
 #include <gtest/gtest.h>
 
@@ -125,8 +125,9 @@ TEST(OptionTableTest, HelpLinesGiveMeaningValuesAndDefault) {
       {"--check-timeout",
        "  --check-timeout SECONDS   deadline of one proxy check (SECONDS: above 0, at most 86400, "
        "as 5 or 0.5; default 60)\n"},
-      {"--data-dir", "  --data-dir DIR            directory of the list and settings files "
-                     "(DIR: a directory)\n"},
+      {"--data-dir",
+       "  --data-dir DIR            directory of the list and settings files "
+       "(DIR: a directory)\n"},
       // The value name lists the words itself.
       {"--source", "  --source a|b|c            the proxy-list site to harvest\n"},
       {"--max-connections",
@@ -159,7 +160,8 @@ TEST(OptionTableTest, EverySubcommandHelpListsEachOfItsFlags) {
       EXPECT_EQ(listed.count(&option) > 0, own || in_usage)
           << option.name << " in the help of " << usage;
       EXPECT_EQ(help.find(HelpLine(option)) != std::string::npos, listed.count(&option) > 0)
-          << option.name << " in\n" << help;
+          << option.name << " in\n"
+          << help;
     }
   }
 }
