@@ -24,10 +24,11 @@ constexpr std::string_view kOnTooltipSuffix = "代理已启用";
 // HTTP proxy as the row names it, a SOCKS proxy as its one SOCKS setting
 // holds it (host and port, whatever the row's SOCKS scheme).
 std::string OnStatus(std::string_view address) {
-  std::optional<ProxyAddress> parsed = ParseProxyAddress(address);
-  if (!parsed || !parsed->socks) return std::string(kOnStatusPrefix) + text::MaskPassword(address);
-  parsed->socks = false;
-  return std::string(kOnSocksStatusPrefix) + parsed->Text();
+  const std::optional<ProxyAddress> parsed = ParseProxyAddress(address);
+  if (!parsed || !parsed->IsSocks()) {
+    return std::string(kOnStatusPrefix) + text::MaskPassword(address);
+  }
+  return std::string(kOnSocksStatusPrefix) + parsed->HostPort();
 }
 
 std::string FailureReason(ProxyApplyResult result, const std::string& store_name) {
@@ -85,7 +86,9 @@ ProxyApplyResult ProxySwitchController::ApplyIeProxy(std::string_view address, b
 
 void ProxySwitchController::ProbeTunnel(const std::string& address) {
   const std::optional<ProxyAddress> parsed = ParseProxyAddress(address);
-  if (!probe_ || ui_ == nullptr || !parsed || parsed->socks || tunnels_.contains(address)) return;
+  if (!probe_ || ui_ == nullptr || !parsed || parsed->IsSocks() || tunnels_.contains(address)) {
+    return;
+  }
   probe_(address, [ui = ui_, weak = std::weak_ptr<bool>(alive_), this, address](bool tunnels) {
     if (!tunnels) return;
     ui->Post([weak, this, address] {

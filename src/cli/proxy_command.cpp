@@ -29,7 +29,7 @@ constexpr std::string_view kNoProbe = "--no-probe";
 
 void PrintSetting(const SystemProxySetting& setting) {
   if (setting.enabled) {
-    std::printf("on %s\n", ProxyAddress{setting.host, setting.port, setting.socks}.Text().c_str());
+    std::printf("on %s\n", DesktopProxyText(setting).c_str());
   } else {
     std::printf("off\n");
   }
@@ -138,7 +138,7 @@ int RunProxyCommand(const std::vector<std::string>& args) {
   // An HTTP proxy gets https too only when it has been seen to tunnel; a SOCKS proxy carries
   // everything anyway. The probe comes first, so the store is written once.
   bool tunnels = false;
-  if (probe && !ParseProxyAddress(address)->socks && store.Available()) {
+  if (probe && !ParseProxyAddress(address)->IsSocks() && store.Available()) {
     tunnels = Tunnels(address, parsed.common);
     std::fprintf(stderr, tunnels ? "the proxy tunnels (CONNECT): https goes through it too\n"
                                  : "no CONNECT tunnel through the proxy: https stays direct\n");

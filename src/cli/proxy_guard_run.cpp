@@ -38,7 +38,7 @@ bool ProxyGuardRun::Tunnels(const std::string& address) {
   // Only an HTTP proxy that has just passed its plain check is probed; a stop counts as no.
   if (!tunnel_probe_) return false;
   const std::optional<ProxyAddress> parsed = ParseProxyAddress(address);
-  if (!parsed || parsed->socks) return false;
+  if (!parsed || parsed->IsSocks()) return false;
   return CheckNow(address, tunnel_probe_).value_or(false);
 }
 

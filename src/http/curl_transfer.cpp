@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #include "http/curl_global.h"
 #include "http/http_limits.h"
+#include "net/proxy_scheme.h"
 #include "text/proxy_host.h"
 #include "text/text_util.h"
 
@@ -23,25 +25,20 @@ bool HasLineNamed(const std::vector<std::string>& lines, std::string_view name) 
   });
 }
 
-// The proxy schemes curl is given, with the type each stands for. A SOCKS proxy carries the
-// request whatever the URL's scheme, as a tunnel does.
-struct ProxyKind {
-  std::string_view prefix;
-  curl_proxytype type;
-};
-constexpr ProxyKind kProxyKinds[] = {
-    {"http://", CURLPROXY_HTTP},
-    {"socks4://", CURLPROXY_SOCKS4},
-    {"socks4a://", CURLPROXY_SOCKS4A},
-    {"socks5://", CURLPROXY_SOCKS5},
-    {"socks5h://", CURLPROXY_SOCKS5_HOSTNAME},
-};
+// The scheme table names curl's proxy types by number, without curl.h.
+static_assert(static_cast<long>(CurlProxyType::kHttp) == CURLPROXY_HTTP &&
+              static_cast<long>(CurlProxyType::kSocks4) == CURLPROXY_SOCKS4 &&
+              static_cast<long>(CurlProxyType::kSocks4a) == CURLPROXY_SOCKS4A &&
+              static_cast<long>(CurlProxyType::kSocks5) == CURLPROXY_SOCKS5 &&
+              static_cast<long>(CurlProxyType::kSocks5Hostname) == CURLPROXY_SOCKS5_HOSTNAME);
 
-const ProxyKind* KindOf(std::string_view proxy) {
-  for (const ProxyKind& kind : kProxyKinds) {
-    if (text::StartsWith(proxy, kind.prefix, true)) return &kind;
-  }
-  return nullptr;
+// The scheme `proxy` is written with; nullopt when it has none or one curl is not given (the
+// text is then an HTTP proxy's address). A SOCKS proxy carries the request whatever the URL's
+// scheme, as a tunnel does.
+std::optional<ProxyScheme> SchemeOf(std::string_view proxy) {
+  const std::optional<SchemePrefix> prefix = ReadSchemePrefix(proxy);
+  if (!prefix || prefix->length == 0) return std::nullopt;
+  return prefix->scheme;
 }
 
 }  // namespace
@@ -106,15 +103,17 @@ bool CurlTransfer::SetUrl(const std::string& url) {
 bool CurlTransfer::SetProxy(std::string_view proxy, bool tunnel_https) {
   proxy_ = text::Trim(proxy);
   tunnel_https_ = tunnel_https;
-  if (!proxy_.empty() && KindOf(proxy_) == nullptr) proxy_ = "http://" + proxy_;
+  if (!proxy_.empty() && !SchemeOf(proxy_)) {
+    proxy_ = std::string(InfoOf(ProxyScheme::kHttp).prefix) + proxy_;
+  }
   return ApplyProxy(text::StartsWith(url_, "https://", true));
 }
 
 bool CurlTransfer::ApplyProxy(bool https_url) {
   proxy_in_effect_ = false;
-  const ProxyKind* kind = KindOf(proxy_);
-  const bool socks = kind != nullptr && kind->type != CURLPROXY_HTTP;
-  if (proxy_.empty() || kind == nullptr || (https_url && !tunnel_https_ && !socks)) {
+  const std::optional<ProxyScheme> scheme = SchemeOf(proxy_);
+  const bool socks = scheme && *scheme != ProxyScheme::kHttp;
+  if (proxy_.empty() || !scheme || (https_url && !tunnel_https_ && !socks)) {
     return curl_easy_setopt(easy_, CURLOPT_PROXY, "") == CURLE_OK;
   }
   // curl keeps its previous proxy ("", direct) when it refuses one, so every option is checked:
@@ -125,15 +124,15 @@ bool CurlTransfer::ApplyProxy(bool https_url) {
   const std::string address = text::WithoutLogin(proxy_, &login);
   const char* user = login.Empty() ? nullptr : login.user.c_str();
   const char* password = login.Empty() ? nullptr : login.password.c_str();
-  const bool taken =
-      curl_easy_setopt(easy_, CURLOPT_PROXY, address.c_str()) == CURLE_OK &&
-      curl_easy_setopt(easy_, CURLOPT_PROXYUSERNAME, user) == CURLE_OK &&
-      curl_easy_setopt(easy_, CURLOPT_PROXYPASSWORD, password) == CURLE_OK &&
-      curl_easy_setopt(easy_, CURLOPT_PROXYTYPE, static_cast<long>(kind->type)) == CURLE_OK &&
-      curl_easy_setopt(easy_, CURLOPT_HTTPPROXYTUNNEL, tunnel_plain_ && !socks ? 1L : 0L) ==
-          CURLE_OK &&
-      // An empty list overrides NO_PROXY from the environment.
-      curl_easy_setopt(easy_, CURLOPT_NOPROXY, "") == CURLE_OK;
+  const long type = static_cast<long>(InfoOf(*scheme).curl_type);
+  const bool taken = curl_easy_setopt(easy_, CURLOPT_PROXY, address.c_str()) == CURLE_OK &&
+                     curl_easy_setopt(easy_, CURLOPT_PROXYUSERNAME, user) == CURLE_OK &&
+                     curl_easy_setopt(easy_, CURLOPT_PROXYPASSWORD, password) == CURLE_OK &&
+                     curl_easy_setopt(easy_, CURLOPT_PROXYTYPE, type) == CURLE_OK &&
+                     curl_easy_setopt(easy_, CURLOPT_HTTPPROXYTUNNEL,
+                                      tunnel_plain_ && !socks ? 1L : 0L) == CURLE_OK &&
+                     // An empty list overrides NO_PROXY from the environment.
+                     curl_easy_setopt(easy_, CURLOPT_NOPROXY, "") == CURLE_OK;
   if (!taken) {
     curl_easy_setopt(easy_, CURLOPT_PROXY, "");
     return false;

@@ -35,8 +35,8 @@ class CurlTransfer {
   bool SetUrl(const std::string& url);
   // Host:port of an HTTP proxy used for plain-http URLs only; empty: always direct. With
   // `tunnel_https`, https URLs go through it too (a CONNECT tunnel). A proxy written with a
-  // SOCKS scheme ("socks4://", "socks4a://", "socks5://", "socks5h://" + host:port) carries
-  // every URL. A login in front of the host ("user:password@host:port") is sent as the proxy's
+  // SOCKS scheme of the scheme table (net/proxy_scheme.h) in front of host:port carries every
+  // URL. A login in front of the host ("user:password@host:port") is sent as the proxy's
   // (HTTP basic authentication, SOCKS5 user and password). False when curl refused the proxy (an
   // address too long for it, say): the handle is then left going direct.
   bool SetProxy(std::string_view proxy, bool tunnel_https = false);

@@ -6,8 +6,9 @@
 #include <memory>
 #include <optional>
 
+#include "net/proxy_address.h"
+#include "net/proxy_scheme.h"
 #include "proxylist/address_line_reader.h"
-#include "proxylist/proxy_scheme.h"
 #include "text/codec.h"
 #include "text/proxy_host.h"
 #include "text/text_util.h"
@@ -48,13 +49,6 @@ std::string_view TrimBlank(std::string_view text) {
   }
 }
 
-bool IsPort(std::string_view port) {
-  if (port.empty() || port.size() > 5) return false;
-  if (port.find_first_not_of("0123456789") != std::string_view::npos) return false;
-  const int value = text::AtoI(port);
-  return value >= 1 && value <= 65535;
-}
-
 // The address and port at the start of `line`, and the rest of the line after the port's colon.
 struct HostPort {
   std::string_view address;
@@ -73,7 +67,7 @@ std::optional<HostPort> ReadHostPort(std::string_view line) {
   found.rest = found.rest.substr(0, found.rest.find(':'));
   found.port = TrimBlank(found.rest).substr(0, TrimBlank(found.rest).find_first_of(" \t@#;"));
   // The host is judged by its text before anything looks it up.
-  if (!text::IsProxyHost(found.address) || !IsPort(found.port)) return std::nullopt;
+  if (!text::IsProxyHost(found.address) || !ParseProxyPort(found.port)) return std::nullopt;
   return found;
 }
 

@@ -8,8 +8,8 @@
 // to 65535. The type text is dropped. A login may stand in front of the address,
 // "user:password@address:port": it stays with the address in column 0, so the row's
 // "address:port" is the line as given.
-// A line may start with the proxy's scheme (any letter case): "http://" (the same as none),
-// "socks4://", "socks4a://", "socks5://" or "socks5h://". A SOCKS scheme stays in front of the
+// A line may start with the proxy's scheme (any letter case): "http://" (the same as none) or a
+// SOCKS scheme of the scheme table (net/proxy_scheme.h). A SOCKS scheme stays in front of the
 // address in column 0, in lower case, and column 2 shows "SOCKS4" or "SOCKS5"; a line with any
 // other scheme gives no row.
 #pragma once

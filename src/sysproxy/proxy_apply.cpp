@@ -6,12 +6,22 @@
 
 namespace lumvex {
 
+namespace {
+
+bool DesktopSocks(const ProxyAddress& address) {
+  return InfoOf(address.scheme).desktop_kind == DesktopProxyKind::kSocks;
+}
+
+}  // namespace
+
 ProxyKind KindOf(const ProxyAddress& address, bool tunnels) {
-  if (address.socks) return ProxyKind::kSocks;
+  if (DesktopSocks(address)) return ProxyKind::kSocks;
   return tunnels ? ProxyKind::kHttpTunnel : ProxyKind::kHttp;
 }
 
-bool DesktopCanTake(const ProxyAddress& address) { return !address.socks || address.login.Empty(); }
+bool DesktopCanTake(const ProxyAddress& address) {
+  return !DesktopSocks(address) || address.login.Empty();
+}
 
 ProxyApplyResult ApplyProxy(SystemProxy& store, std::string_view address, bool enable,
                             bool tunnels) {

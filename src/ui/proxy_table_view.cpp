@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "net/proxy_scheme.h"
 #include "proxylist/check_state.h"
-#include "proxylist/proxy_scheme.h"
 #include "settings/window_layout.h"
 #include "ui/proxy_sort_model.h"
 #include "ui/proxy_table_model.h"

@@ -1,58 +1,58 @@
 #include "validate/check_protocol.h"
 
-#include <algorithm>
 #include <array>
-#include <cctype>
 
 namespace lumvex {
 namespace {
 
-struct ProtocolName {
+// Each protocol is a scheme of the scheme table, which also gives its name; an HTTP proxy is
+// reached in two ways, the second through its CONNECT tunnel.
+struct ProtocolWay {
   CheckProtocol protocol;
-  std::string_view name;
-  // What the HTTP library is given in front of host:port. SOCKS5 lets the proxy resolve the host
-  // name, as an HTTP proxy does; SOCKS4 is asked in its first form, which every SOCKS4 server
-  // speaks (Dante, for one, refuses the 4a extension), with the name resolved here.
-  std::string_view proxy_prefix;
+  ProxyScheme scheme;
+  bool tunnel;
 };
 
-constexpr std::array<ProtocolName, 4> kNames = {{
-    {CheckProtocol::kHttp, "http", "http://"},
-    {CheckProtocol::kConnect, "connect", "http://"},
-    {CheckProtocol::kSocks4, "socks4", "socks4://"},
-    {CheckProtocol::kSocks5, "socks5", "socks5h://"},
+constexpr std::array<ProtocolWay, 4> kWays = {{
+    {CheckProtocol::kHttp, ProxyScheme::kHttp, false},
+    {CheckProtocol::kConnect, ProxyScheme::kHttp, true},
+    {CheckProtocol::kSocks4, ProxyScheme::kSocks4, false},
+    {CheckProtocol::kSocks5, ProxyScheme::kSocks5h, false},
 }};
 
-const ProtocolName& NameOf(CheckProtocol protocol) {
-  for (const ProtocolName& name : kNames) {
-    if (name.protocol == protocol) return name;
+constexpr std::string_view kTunnelName = "connect";
+
+const ProtocolWay& WayOf(CheckProtocol protocol) {
+  for (const ProtocolWay& way : kWays) {
+    if (way.protocol == protocol) return way;
   }
-  return kNames[0];
+  return kWays[0];
 }
 
 }  // namespace
 
-std::string_view CheckProtocolName(CheckProtocol protocol) { return NameOf(protocol).name; }
+std::string_view CheckProtocolName(CheckProtocol protocol) {
+  const ProtocolWay& way = WayOf(protocol);
+  return way.tunnel ? kTunnelName : InfoOf(way.scheme).protocol_name;
+}
 
 std::optional<CheckProtocol> ParseCheckProtocol(std::string_view name) {
-  for (const ProtocolName& entry : kNames) {
-    if (entry.name == name) return entry.protocol;
+  for (const ProtocolWay& way : kWays) {
+    if (CheckProtocolName(way.protocol) == name) return way.protocol;
   }
   return std::nullopt;
 }
+
+ProxyScheme CheckProtocolScheme(CheckProtocol protocol) { return WayOf(protocol).scheme; }
 
 void ApplyCheckProtocol(http::FetchOptions& options, std::string_view proxy,
                         CheckProtocol protocol) {
   // The row's own scheme names what it was listed as, not what is being tried now. Only a
   // leading run of letters and digits is a scheme: "://" later on is part of a password.
-  if (const std::size_t separator = proxy.find("://");
-      separator != std::string_view::npos &&
-      std::all_of(proxy.begin(), proxy.begin() + static_cast<std::ptrdiff_t>(separator),
-                  [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; })) {
-    proxy.remove_prefix(separator + 3);
-  }
-  options.proxy = std::string(NameOf(protocol).proxy_prefix) + std::string(proxy);
-  options.proxy_tunnel = protocol == CheckProtocol::kConnect;
+  proxy.remove_prefix(SchemeLength(proxy));
+  const ProtocolWay& way = WayOf(protocol);
+  options.proxy = std::string(InfoOf(way.scheme).prefix) + std::string(proxy);
+  options.proxy_tunnel = way.tunnel;
 }
 
 std::string CheckProtocolList(const std::vector<CheckProtocol>& protocols) {

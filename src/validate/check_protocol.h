@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "http/fetch_request.h"
+#include "net/proxy_scheme.h"
 
 namespace lumvex {
 
@@ -25,6 +26,9 @@ inline constexpr CheckProtocol kAllCheckProtocols[] = {
 // "http", "connect", "socks4", "socks5".
 std::string_view CheckProtocolName(CheckProtocol protocol);
 std::optional<CheckProtocol> ParseCheckProtocol(std::string_view name);
+
+// The scheme the HTTP library is given to reach a proxy by `protocol`.
+ProxyScheme CheckProtocolScheme(CheckProtocol protocol);
 
 // `options` set to reach `proxy` ("host:port", a scheme in front ignored) by `protocol`.
 void ApplyCheckProtocol(http::FetchOptions& options, std::string_view proxy,

@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "net/proxy_scheme.h"
 #include "platform/open_file_limit.h"
 #include "text/text_util.h"
 #include "validate/check_attempt.h"
@@ -15,10 +16,13 @@ namespace {
 // makes curl resolve the name first, on a thread with a socket pair of its own: three
 // descriptors, not one.
 int DescriptorsPerCheck(const std::string& record, const std::optional<CheckProtocol>& protocol) {
-  if (protocol) return *protocol == CheckProtocol::kSocks4 ? 3 : 1;
-  return text::StartsWith(record, "socks4://", true) || text::StartsWith(record, "socks5://", true)
-             ? 3
-             : 1;
+  std::optional<ProxyScheme> scheme;
+  if (protocol) {
+    scheme = CheckProtocolScheme(*protocol);
+  } else if (const std::optional<SchemePrefix> prefix = ReadSchemePrefix(record)) {
+    scheme = prefix->scheme;
+  }
+  return scheme && InfoOf(*scheme).resolves_here ? 3 : 1;
 }
 
 // A check that could not get a socket while none of the run's others held one waits this long
