@@ -14,7 +14,6 @@
 #include "proxylist/proxy_line_parser.h"
 #include "proxylist/proxy_list.h"
 #include "text/codec.h"
-#include "validate/cell_color_table.h"
 
 namespace {
 
@@ -59,9 +58,8 @@ int main() {
   lumvex::HeadlessUiThread ui;
   lumvex::ProxyList list(ui);
   lumvex::MainWindowState state(ui);
-  lumvex::CellColorTable colours(list);
   lumvex::cli::HeadlessPrompts prompts;
-  lumvex::ListCommandsController commands(ui, state, list, colours, prompts);
+  lumvex::ListCommandsController commands(ui, state, list, prompts);
 
   const double decode_ms = MedianMs([&] { (void)lumvex::DecodeImportBytes(bytes); });
   const double import_ms = MedianMs([&] {

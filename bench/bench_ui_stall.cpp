@@ -37,8 +37,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   lumvex::QtUiThread ui;
   lumvex::ProxyList list(ui);
-  lumvex::CellColorTable colours(list);
-  lumvex::ProxyTableModel model(list, &colours, ui);
+  lumvex::ProxyTableModel model(list);
   lumvex::ProxyTableView view;
   view.SetProxyModel(&model);
   view.resize(600, 400);
@@ -77,7 +76,7 @@ int main(int argc, char** argv) {
                        "CN",
                        "1d"};
         list.AddRow(std::move(entry));
-        if (i % 10 == 0) colours.SetCellColor(i, 2, 0xFF, 0, false);
+        if (i % 10 == 0) list.SetCheckState(i, lumvex::CheckState{lumvex::CheckStatus::kFailed});
         if (i == kRows / 10) first_tenth_ns = total.nsecsElapsed();
       }
       done = true;

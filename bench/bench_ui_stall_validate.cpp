@@ -114,8 +114,7 @@ int main(int argc, char** argv) {
   double max_at_s = 0;
   double max_seen = 0;
   {
-    lumvex::MainWindow window(application.State(), application.Shell(), application.List(),
-                              &application.Colours(), ui);
+    lumvex::MainWindow window(application.State(), application.Shell(), application.List());
     window.SetTimerHandler([&application] { application.OnTimerTick(); });
     window.resize(900, 600);
     window.show();

@@ -27,7 +27,6 @@
 #include "proc_status.h"
 #include "proxylist/proxy_list.h"
 #include "settings/data_dir.h"
-#include "validate/cell_color_table.h"
 
 namespace {
 
@@ -95,9 +94,8 @@ int main() {
     lumvex::HeadlessUiThread ui;
     lumvex::ProxyList list(ui);
     lumvex::MainWindowState state(ui);
-    lumvex::CellColorTable colours(list);
     lumvex::cli::HeadlessPrompts prompts;
-    lumvex::ListCommandsController commands(ui, state, list, colours, prompts);
+    lumvex::ListCommandsController commands(ui, state, list, prompts);
     lumvex::http::FetchClient fetcher(nullptr);
     lumvex::UrlImportController import(state, commands, prompts, fetcher,
                                        lumvex::DataDir(dir != nullptr ? dir : "/tmp"));

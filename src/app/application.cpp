@@ -35,7 +35,6 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       options_(std::move(options)),
       state_(ui),
       list_(ui),
-      colours_(list_),
       shell_(state_, list_, prompts_, options_.shell),
       fetcher_(std::make_unique<http::FetchClient>(&cookies_)),
       checker_(ui_, list_, *fetcher_,
@@ -46,7 +45,7 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
                                           : std::make_shared<NoSystemProxy>()),
       proxy_switch_(state_, list_, *system_proxy_, options_.shell.data_dir) {
   judged_start_ = std::make_unique<JudgedValidationStart>(ui_, *fetcher_, state_, validation_);
-  list_commands_ = std::make_unique<ListCommandsController>(ui_, state_, list_, colours_, prompts_);
+  list_commands_ = std::make_unique<ListCommandsController>(ui_, state_, list_, prompts_);
   proxy_edit_ = std::make_unique<ProxyEditController>(state_, list_, prompts_);
   settings_dialog_ = std::make_unique<SettingsController>(
       state_, options_.shell.data_dir,

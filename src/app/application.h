@@ -27,7 +27,6 @@
 #include "platform/worker_pool.h"
 #include "proxylist/proxy_list.h"
 #include "sysproxy/system_proxy.h"
-#include "validate/cell_color_table.h"
 #include "validate/proxy_checker.h"
 
 namespace lumvex {
@@ -65,7 +64,6 @@ class Application {
   const ApplicationOptions& Options() const { return options_; }
   MainWindowState& State() { return state_; }
   ProxyList& List() { return list_; }
-  CellColorTable& Colours() { return colours_; }
   ShellController& Shell() { return shell_; }
   WorkerPool& Pool() { return pool_; }
   http::CookieStore& Cookies() { return cookies_; }
@@ -101,7 +99,6 @@ class Application {
   ApplicationOptions options_;
   MainWindowState state_;
   ProxyList list_;
-  CellColorTable colours_;
   ShellController shell_;
   http::CookieStore cookies_;
   std::unique_ptr<http::FetchClient> fetcher_;

@@ -55,9 +55,8 @@ std::string ExportFileName(int year, int month, int day) {
 }
 
 ListCommandsController::ListCommandsController(UiThread& ui, MainWindowState& state,
-                                               ProxyList& list, CellColorTable& colours,
-                                               UserPrompts& prompts)
-    : ui_(ui), state_(state), list_(list), colours_(colours), prompts_(prompts) {}
+                                               ProxyList& list, UserPrompts& prompts)
+    : ui_(ui), state_(state), list_(list), prompts_(prompts) {}
 
 ListCommandsController::~ListCommandsController() { Shutdown(); }
 
@@ -177,7 +176,6 @@ void ListCommandsController::ClearList() {
   const MessageAnswer answer = prompts_.ShowMessage(
       kProgramName, kClearQuestion, MessageButtons::kOkCancel, MessageIcon::kInformation);
   if (answer != MessageAnswer::kOk) return;
-  colours_.ClearCellColors();
   list_.DeleteAllRows();
   state_.SetText(control::kStatusLine, std::string());
   Announce(state_, WindowEvent::kListCleared);
@@ -195,8 +193,9 @@ void ListCommandsController::RemoveFailedRows() {
     }
     DeleteMarkedRows(list_, rows, remove);
   });
-  // The colours sit on row positions, which have moved.
-  colours_.ClearCellColors();
+  // The rows that stay lose their red too (a row whose new check is under way keeps its mark
+  // until the verdict otherwise): the cleaning leaves no failure shown.
+  list_.ClearCheckMarks();
 }
 
 void ListCommandsController::RemoveDuplicateRows() {

@@ -18,7 +18,6 @@
 #include "platform/work_threads.h"
 #include "proxylist/address_line_reader.h"
 #include "proxylist/proxy_list.h"
-#include "validate/cell_color_table.h"
 
 namespace lumvex {
 
@@ -37,7 +36,7 @@ class ListCommandsController {
  public:
   // Everything passed in must outlive the controller.
   ListCommandsController(UiThread& ui, MainWindowState& state, ProxyList& list,
-                         CellColorTable& colours, UserPrompts& prompts);
+                         UserPrompts& prompts);
   // Joins the command threads.
   ~ListCommandsController();
   ListCommandsController(const ListCommandsController&) = delete;
@@ -68,7 +67,7 @@ class ListCommandsController {
   std::size_t AppendBytes(std::string_view bytes, AddressReadSummary* summary);
   // Import's last steps: "验证代理IP" enabled, the total in the status line and the list counter.
   void FinishImport();
-  // Removes every row whose check failed, in one list step, then the cell colours.
+  // Removes every row whose check failed, in one list step, then the failed marks of the rest.
   void RemoveFailedRows();
   // Removes every row whose address (letter case ignored) an earlier row already has, in one
   // list step; the first row of each address stays.
@@ -91,7 +90,6 @@ class ListCommandsController {
   UiThread& ui_;
   MainWindowState& state_;
   ProxyList& list_;
-  CellColorTable& colours_;
   UserPrompts& prompts_;
   // A refused thread runs its command inline; destruction joins them all.
   WorkThreads threads_{{.run_refused_inline = true, .exit_bound = std::nullopt}};

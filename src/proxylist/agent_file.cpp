@@ -45,6 +45,16 @@ std::string BuildText(const std::vector<Row>& rows) {
   return text;
 }
 
+// The check state a saved verdict text stands for; nullopt for any other text (a source's type).
+// The one place a text turns back into a state: the writer saves the state's text (CellText).
+std::optional<CheckStatus> SavedVerdict(std::string_view text) {
+  for (const CheckStatus status : {CheckStatus::kRunningPool, CheckStatus::kRunningMenu,
+                                   CheckStatus::kOk, CheckStatus::kFailed}) {
+    if (text == CheckStatusText(status)) return status;
+  }
+  return std::nullopt;
+}
+
 // Cuts one line at the bar the way text::Split does (empty pieces kept, an empty piece after the
 // last bar dropped) and fills the row from the first six pieces. False when the line has fewer
 // than two pieces. Works on the decoded text, where a bar byte is always a bar: in GBK bytes 0x7C
@@ -70,7 +80,7 @@ bool ParseLine(std::string_view line, std::vector<CompactRow>& rows) {
   }
   CompactRow& row = rows.emplace_back(cells);
   // A saved verdict comes back as its check state (counters, cleanup and menus read the state).
-  if (const std::optional<CheckStatus> status = ParseCheckStatusText(cells[kColType])) {
+  if (const std::optional<CheckStatus> status = SavedVerdict(cells[kColType])) {
     row.SetCheck(CheckState{*status});
   }
   return true;

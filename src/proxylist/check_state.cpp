@@ -3,8 +3,6 @@
 #include <array>
 #include <utility>
 
-#include "text/text_util.h"
-
 namespace lumvex {
 namespace {
 
@@ -48,18 +46,6 @@ std::string_view CheckStatusText(CheckStatus status) {
     if (s == status) return text;
   }
   return {};
-}
-
-std::optional<CheckStatus> ParseCheckStatusText(std::string_view text) {
-  for (const auto& [s, t] : kStatusTexts) {
-    if (t == text) return s;
-  }
-  return std::nullopt;
-}
-
-bool ContainsCheckStatusText(std::string_view text, CheckStatus status) {
-  const std::string_view wanted = CheckStatusText(status);
-  return !wanted.empty() && text::Contains(text, wanted);
 }
 
 }  // namespace lumvex

@@ -1,11 +1,10 @@
 // The check state a row carries, and the one table of the texts it shows in the type column.
 // Services write and read the state; the texts are derived where the row is shown or saved, and
-// read back when a list file is loaded.
+// only the list file's reader turns a text back into a state.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,17 +58,15 @@ std::string_view AnonymityText(Anonymity anonymity);
 // "transparent", "anonymous", "elite" (`lumvexip check --judge`); "-" for kUnknown.
 std::string_view AnonymityName(Anonymity anonymity);
 
-// A failed check is drawn in pure red (0x00BBGGRR) on the list's own background.
-inline constexpr std::uint32_t kFailureTextColour = 255;
+// How the view sets a row's verdict apart from its text. A failed check marks the row, a pass
+// (or a check the busy judge left without a verdict) unmarks it, and a check under way keeps the
+// mark of the verdict before it; the list file does not keep it, so a loaded "失败" is unmarked.
+enum class CheckMark : std::uint8_t {
+  kNone,
+  kFailed,  // the view draws the verdict in red
+};
 
 // The type column's text for `status`; empty for kNone (the source's text is shown instead).
 std::string_view CheckStatusText(CheckStatus status);
-
-// The status whose text `text` is as a whole; nullopt for any other text (a source's type).
-std::optional<CheckStatus> ParseCheckStatusText(std::string_view text);
-
-// `text` contains the text of `status` somewhere (the menus take a type text like "验证成功了",
-// from a source or typed by the user, for a working proxy).
-bool ContainsCheckStatusText(std::string_view text, CheckStatus status);
 
 }  // namespace lumvex

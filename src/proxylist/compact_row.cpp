@@ -10,9 +10,6 @@ namespace lumvex {
 
 namespace {
 
-// A colour record: column, whether a background follows, text colour, background colour.
-constexpr std::size_t kColourRecordBytes = 10;
-
 template <typename T>
 T Load(const char* at) {
   T value;
@@ -33,11 +30,12 @@ static_assert(sizeof(CompactRow) <= 24);
 CompactRow::CompactRow(const ProxyEntry& entry) {
   Cells cells;
   for (int c = 0; c < kProxyColumnCount; ++c) cells[c] = entry.cells[static_cast<std::size_t>(c)];
-  Rebuild(cells, entry.colours);
+  Rebuild(cells);
   SetCheck(entry.check);
+  SetMark(entry.mark);
 }
 
-CompactRow::CompactRow(const Cells& cells) { Rebuild(cells, RowColours()); }
+CompactRow::CompactRow(const Cells& cells) { Rebuild(cells); }
 
 CompactRow::CompactRow(const CompactRow& other)
     : seconds_(other.seconds_),
@@ -101,34 +99,19 @@ CompactRow::Cells CompactRow::AllCells() const {
   return cells;
 }
 
-std::size_t CompactRow::ColourCount() const {
-  if (!(flags_ & kHasColours)) return 0;
-  return static_cast<unsigned char>(ColourRecords()[-1]);
-}
+std::size_t CompactRow::DataBytes() const { return EndsBytes() + CellEnd(kProxyColumnCount - 1); }
 
-const char* CompactRow::ColourRecords() const {
-  return Texts() + CellEnd(kProxyColumnCount - 1) + 1;
-}
-
-std::size_t CompactRow::DataBytes() const {
-  const std::size_t texts = EndsBytes() + CellEnd(kProxyColumnCount - 1);
-  if (!(flags_ & kHasColours)) return texts;
-  return texts + 1 + ColourCount() * kColourRecordBytes;
-}
-
-void CompactRow::Rebuild(const Cells& cells, const RowColours& colours) {
+void CompactRow::Rebuild(const Cells& cells) {
   std::size_t total = 0;
   for (const std::string_view cell : cells) total += cell.size();
-  const std::vector<int> coloured = colours.Columns();
-  if (total == 0 && coloured.empty()) {
+  if (total == 0) {
     Release();
-    flags_ &= static_cast<std::uint8_t>(~kLayoutMask);
+    flags_ &= static_cast<std::uint8_t>(~kWideEnds);
     return;
   }
   const bool wide = total > std::numeric_limits<std::uint16_t>::max();
   const std::size_t ends_bytes = (wide ? 4 : 2) * kProxyColumnCount;
-  std::size_t size = ends_bytes + total;
-  if (!coloured.empty()) size += 1 + coloured.size() * kColourRecordBytes;
+  const std::size_t size = ends_bytes + total;
   // Written in full before the old data goes: `cells` may point into it.
   char* data = new char[size];
   char* out = data + ends_bytes;
@@ -145,28 +128,16 @@ void CompactRow::Rebuild(const Cells& cells, const RowColours& colours) {
       Store(data + 2 * c, static_cast<std::uint16_t>(end));
     }
   }
-  if (!coloured.empty()) {
-    *out++ = static_cast<char>(coloured.size());
-    for (int column : coloured) {
-      const CellColours cell = *colours.Get(column);
-      out[0] = static_cast<char>(column);
-      out[1] = cell.back ? 1 : 0;
-      Store(out + 2, cell.text);
-      Store(out + 6, cell.back.value_or(0));
-      out += kColourRecordBytes;
-    }
-  }
   Release();
   data_ = data;
-  flags_ = static_cast<std::uint8_t>((flags_ & ~kLayoutMask) | (wide ? kWideEnds : 0) |
-                                     (coloured.empty() ? 0 : kHasColours));
+  flags_ = static_cast<std::uint8_t>((flags_ & ~kWideEnds) | (wide ? kWideEnds : 0));
 }
 
 void CompactRow::SetCell(int column, std::string_view text) {
   if (column < 0 || column >= kProxyColumnCount) return;
   Cells cells = AllCells();
   cells[static_cast<std::size_t>(column)] = text;
-  Rebuild(cells, ReadColours());
+  Rebuild(cells);
 }
 
 CheckState CompactRow::Check() const {
@@ -188,54 +159,15 @@ void CompactRow::SetCheck(const CheckState& state) {
       std::clamp<int>(state.http_status, 0, std::numeric_limits<std::uint16_t>::max()));
   bytes_ = static_cast<std::uint32_t>(
       std::min<std::size_t>(state.bytes, std::numeric_limits<std::uint32_t>::max()));
-  flags_ = static_cast<std::uint8_t>((flags_ & kLayoutMask) |
+  flags_ = static_cast<std::uint8_t>((flags_ & kLowBits) |
                                      (static_cast<unsigned>(state.reason) << kReasonShift));
 }
 
-RowColours CompactRow::ReadColours() const {
-  RowColours colours;
-  const std::size_t count = ColourCount();
-  const char* record = count ? ColourRecords() : nullptr;
-  for (std::size_t i = 0; i < count; ++i, record += kColourRecordBytes) {
-    CellColours cell;
-    cell.text = Load<std::uint32_t>(record + 2);
-    if (record[1]) cell.back = Load<std::uint32_t>(record + 6);
-    colours.Set(record[0], cell);
-  }
-  return colours;
-}
-
-std::optional<CellColours> CompactRow::Colours(int column) const {
-  const std::size_t count = ColourCount();
-  const char* record = count ? ColourRecords() : nullptr;
-  for (std::size_t i = 0; i < count; ++i, record += kColourRecordBytes) {
-    if (record[0] != column) continue;
-    CellColours cell;
-    cell.text = Load<std::uint32_t>(record + 2);
-    if (record[1]) cell.back = Load<std::uint32_t>(record + 6);
-    return cell;
-  }
-  return std::nullopt;
-}
-
-bool CompactRow::SetColours(int column, std::optional<CellColours> colours) {
-  if (Colours(column) == colours) return false;
-  RowColours all = ReadColours();
-  all.Set(column, colours);
-  Rebuild(AllCells(), all);
+bool CompactRow::SetMark(CheckMark mark) {
+  if (Mark() == mark) return false;
+  flags_ ^= kFailedMark;
   return true;
 }
-
-std::vector<int> CompactRow::ColouredColumns() const { return ReadColours().Columns(); }
-
-std::vector<int> CompactRow::ClearColours() {
-  if (!(flags_ & kHasColours)) return {};
-  std::vector<int> columns = ColouredColumns();
-  Rebuild(AllCells(), RowColours());
-  return columns;
-}
-
-std::size_t CompactRow::ColouredCellCount() const { return ColourCount(); }
 
 ProxyEntry CompactRow::ToEntry() const {
   ProxyEntry entry;
@@ -243,25 +175,19 @@ ProxyEntry CompactRow::ToEntry() const {
     for (int c = 0; c < kProxyColumnCount; ++c) entry.cells[static_cast<std::size_t>(c)] = Cell(c);
   }
   entry.check = Check();
-  if (flags_ & kHasColours) entry.colours = ReadColours();
+  entry.mark = Mark();
   return entry;
 }
 
 void SetCellText(CompactRow& row, int column, std::string_view text) {
-  if (column == kColType) {
-    const std::optional<CheckStatus> status = ParseCheckStatusText(text);
-    row.SetCheck(status ? CheckState{*status} : CheckState{});
-  }
+  if (column == kColType) row.SetCheck(CheckState{});
   row.SetCell(column, text);
 }
 
 std::vector<CompactRow> CompactRows(std::vector<ProxyEntry> entries) {
   std::vector<CompactRow> rows;
   rows.reserve(entries.size());
-  for (ProxyEntry& entry : entries) {
-    ReadCheckState(entry);
-    rows.emplace_back(entry);
-  }
+  for (const ProxyEntry& entry : entries) rows.emplace_back(entry);
   return rows;
 }
 

@@ -1,16 +1,14 @@
 // One row of the list as the list keeps it. A list holds up to millions of rows, so a row is 24
-// bytes plus one allocation holding its six cell texts back to back (and the colours of the few
-// cells that have their own); ProxyEntry, with a string per cell, took about 410 bytes a row.
+// bytes plus one allocation holding its six cell texts back to back; ProxyEntry, with a string per
+// cell, took about 410 bytes a row.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string_view>
 #include <vector>
 
-#include "proxylist/cell_colours.h"
 #include "proxylist/check_state.h"
 #include "proxylist/proxy_entry.h"
 
@@ -21,9 +19,9 @@ class CompactRow {
   using Cells = std::array<std::string_view, kProxyColumnCount>;
 
   CompactRow() = default;
-  // The row's cells, check state and colours.
+  // The row's cells, check state and mark.
   explicit CompactRow(const ProxyEntry& entry);
-  // These cell texts, no check state, no colours.
+  // These cell texts, no check state, no mark.
   explicit CompactRow(const Cells& cells);
   CompactRow(const CompactRow& other);
   CompactRow& operator=(const CompactRow& other);
@@ -42,14 +40,9 @@ class CompactRow {
   // judge's detail is not.
   void SetCheck(const CheckState& state);
 
-  std::optional<CellColours> Colours(int column) const;
-  // nullopt removes the cell's colours. True when anything changed.
-  bool SetColours(int column, std::optional<CellColours> colours);
-  // The columns that have colours, in the order they were given them.
-  std::vector<int> ColouredColumns() const;
-  // Removes all colours; returns the columns that had them.
-  std::vector<int> ClearColours();
-  std::size_t ColouredCellCount() const;
+  CheckMark Mark() const { return flags_ & kFailedMark ? CheckMark::kFailed : CheckMark::kNone; }
+  // True when the mark changed.
+  bool SetMark(CheckMark mark);
 
   ProxyEntry ToEntry() const;
 
@@ -59,24 +52,21 @@ class CompactRow {
   static constexpr std::uint8_t kStatusMask = 0x0F;
   static constexpr int kAnonymityShift = 4;
   static constexpr std::uint8_t kWideEnds = 1;  // cell ends are 32-bit (a row over 64 KiB)
-  static constexpr std::uint8_t kHasColours = 2;
+  static constexpr std::uint8_t kFailedMark = 2;
   // flags_ keeps the check's reason in its high four bits.
   static constexpr int kReasonShift = 4;
-  static constexpr std::uint8_t kLayoutMask = 0x0F;
+  static constexpr std::uint8_t kLowBits = 0x0F;
   static_assert(kCheckReasonCount <= 16);
 
-  // Layout of data_: the six cells' end offsets (16 or 32 bits each), the texts back to back, and
-  // with kHasColours a count byte and that many colour records. Null: six empty cells, no colours.
+  // Layout of data_: the six cells' end offsets (16 or 32 bits each), then the texts back to back.
+  // Null: six empty cells.
   std::size_t EndsBytes() const { return (flags_ & kWideEnds ? 4 : 2) * kProxyColumnCount; }
   std::size_t CellEnd(int column) const;
   const char* Texts() const { return data_ + EndsBytes(); }
-  std::size_t ColourCount() const;
-  const char* ColourRecords() const;
   std::size_t DataBytes() const;
-  RowColours ReadColours() const;
   Cells AllCells() const;
-  // Replaces data_ with these cells and colours.
-  void Rebuild(const Cells& cells, const RowColours& colours);
+  // Replaces data_ with these cells.
+  void Rebuild(const Cells& cells);
   void Release();
 
   char* data_ = nullptr;
@@ -95,13 +85,12 @@ inline std::string_view CellText(const CompactRow& row, int column) {
   return row.Cell(column);
 }
 
-// Writes the cell as SetCellText of a ProxyEntry: a verdict text in the type column becomes that
-// check state, any other text there a source's type with no check.
+// Writes the cell's text. Text written to the type column is a source's type: the row's check
+// state goes back to none, so the text shows (its mark stays).
 void SetCellText(CompactRow& row, int column, std::string_view text);
 
-// Rows handed in, as the list keeps them; a verdict text in the type column of a row with no
-// check state becomes that state (ReadCheckState). Called off the UI thread, so that converting a
-// large batch does not stall the window.
+// Rows handed in, as the list keeps them, with the check states and marks they carry. Called off
+// the UI thread, so that converting a large batch does not stall the window.
 std::vector<CompactRow> CompactRows(std::vector<ProxyEntry> entries);
 
 // The rows as exchange rows (tests and callers that want whole rows).

@@ -3,12 +3,9 @@
 
 #include <array>
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
-#include "proxylist/cell_colours.h"
 #include "proxylist/check_state.h"
 
 namespace lumvex {
@@ -29,9 +26,9 @@ struct ProxyEntry {
   std::array<std::string, kProxyColumnCount> cells;
   CheckState check = {};
   // Set by checks, shown by the view, never saved: the red of a failed verdict stays with its row.
-  RowColours colours = {};
+  CheckMark mark = CheckMark::kNone;
 
-  // Rows are equal when they show and save the same texts and carry the same colours: a source's
+  // Rows are equal when they show and save the same texts and carry the same mark: a source's
   // type text behind a verdict and a check's measurements are not part of what the row shows.
   friend bool operator==(const ProxyEntry& a, const ProxyEntry& b);
 };
@@ -45,35 +42,15 @@ inline std::string_view CellText(const ProxyEntry& entry, int column) {
   return entry.cells[static_cast<std::size_t>(column)];
 }
 
-// Writes `text` as the row's text in `column`. In the type column a verdict text (a loaded list,
-// a user's edit) becomes that check state, any other text a source's type with no check.
-inline void SetCellText(ProxyEntry& entry, int column, std::string text) {
-  if (column == kColType) {
-    const std::optional<CheckStatus> status = ParseCheckStatusText(text);
-    entry.check = status ? CheckState{*status} : CheckState{};
-  }
-  entry.cells[static_cast<std::size_t>(column)] = std::move(text);
-}
-
-// The menus' rule for a proxy to set as the system proxy: a check found it working, or the text
-// its type column shows contains the success text.
-inline bool ShowsOk(const ProxyEntry& entry) {
-  return entry.check.Ok() || ContainsCheckStatusText(CellText(entry, kColType), CheckStatus::kOk);
-}
+// The menus' rule for a proxy to set as the system proxy: a check found it working (or the list
+// file said so when it was loaded).
+inline bool ShowsOk(const ProxyEntry& entry) { return entry.check.Ok(); }
 
 inline bool operator==(const ProxyEntry& a, const ProxyEntry& b) {
   for (int c = 0; c < kProxyColumnCount; ++c) {
     if (CellText(a, c) != CellText(b, c)) return false;
   }
-  return a.colours == b.colours;
-}
-
-// A row handed in with a verdict text in its type column and no state gets that state.
-inline void ReadCheckState(ProxyEntry& entry) {
-  if (entry.check.status != CheckStatus::kNone) return;
-  if (const std::optional<CheckStatus> status = ParseCheckStatusText(entry.cells[kColType])) {
-    entry.check.status = *status;
-  }
+  return a.mark == b.mark;
 }
 
 }  // namespace lumvex

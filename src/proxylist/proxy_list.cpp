@@ -120,20 +120,6 @@ bool ProxyList::SetCell(int row, int column, std::string text) {
       false);
 }
 
-bool ProxyList::SetCellAndColours(int row, int column, std::string text,
-                                  std::optional<CellColours> colours) {
-  return OnUi(
-      [this, row, column, &text, &colours] {
-        if (!InRange(row) || !IsColumn(column)) return false;
-        CompactRow& entry = rows_[static_cast<std::size_t>(row)];
-        SetCellText(entry, column, text);
-        entry.SetColours(column, colours);
-        ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(row, column); });
-        return true;
-      },
-      false);
-}
-
 CheckState ProxyList::GetCheckState(int row) const {
   return ReadRow(row, CheckState{}, [](const CompactRow& entry) { return entry.Check(); });
 }
@@ -144,13 +130,13 @@ bool ProxyList::SetCheckState(int row, CheckState state) {
         if (!InRange(row)) return false;
         CompactRow& entry = rows_[static_cast<std::size_t>(row)];
         entry.SetCheck(state);
-        // A verdict replaces its cell's colour: red for a failure, the list's own for a success
-        // and for a check that ended without a verdict (the judge was busy). A check under way
-        // leaves the colour of the verdict before it.
+        // A verdict replaces the mark: failed for a failure, none for a success and for a check
+        // that ended without a verdict (the judge was busy). A check under way leaves the mark
+        // of the verdict before it.
         if (state.Failed()) {
-          entry.SetColours(kColType, CellColours{kFailureTextColour, std::nullopt});
+          entry.SetMark(CheckMark::kFailed);
         } else if (state.Ok() || state.Unclassified()) {
-          entry.SetColours(kColType, std::nullopt);
+          entry.SetMark(CheckMark::kNone);
         }
         ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(row, kColType); });
         return true;
@@ -158,42 +144,17 @@ bool ProxyList::SetCheckState(int row, CheckState state) {
       false);
 }
 
-std::optional<CellColours> ProxyList::GetCellColours(int row, int column) const {
-  if (!IsColumn(column)) return std::nullopt;
-  return ReadRow(row, std::optional<CellColours>(),
-                 [column](const CompactRow& entry) { return entry.Colours(column); });
+CheckMark ProxyList::GetCheckMark(int row) const {
+  return ReadRow(row, CheckMark::kNone, [](const CompactRow& entry) { return entry.Mark(); });
 }
 
-bool ProxyList::SetCellColours(int row, int column, std::optional<CellColours> colours) {
-  return OnUi(
-      [this, row, column, &colours] {
-        if (!InRange(row) || !IsColumn(column)) return false;
-        if (rows_[static_cast<std::size_t>(row)].SetColours(column, colours)) {
-          ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(row, column); });
-        }
-        return true;
-      },
-      false);
-}
-
-void ProxyList::ClearCellColours() {
+void ProxyList::ClearCheckMarks() {
   OnUiVoid([this] {
     for (std::size_t r = 0; r < rows_.size(); ++r) {
-      for (int column : rows_[r].ClearColours()) {
-        ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(static_cast<int>(r), column); });
-      }
+      if (!rows_[r].SetMark(CheckMark::kNone)) continue;
+      ForEachObserver([&](ProxyListObserver& o) { o.CellChanged(static_cast<int>(r), kColType); });
     }
   });
-}
-
-std::size_t ProxyList::ColouredCellCount() const {
-  return OnUi(
-      [this] {
-        std::size_t count = 0;
-        for (const CompactRow& entry : rows_) count += entry.ColouredCellCount();
-        return count;
-      },
-      std::size_t{0});
 }
 
 int ProxyList::InsertRow(int position, std::string address) {
@@ -213,7 +174,6 @@ int ProxyList::InsertRow(int position, std::string address) {
 }
 
 int ProxyList::AddRow(ProxyEntry added) {
-  ReadCheckState(added);
   CompactRow entry(added);
   return OnUi(
       [this, &entry] {
@@ -227,7 +187,7 @@ int ProxyList::AddRow(ProxyEntry added) {
 }
 
 void ProxyList::AddRows(std::vector<ProxyEntry> entries) {
-  // Off the UI thread: typing a large load's verdicts must not stall the window.
+  // Off the UI thread: compacting a large batch must not stall the window.
   AddCompactRows(CompactRows(std::move(entries)));
 }
 

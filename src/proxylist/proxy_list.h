@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -43,35 +42,29 @@ class ProxyList {
   // Lets `reader` look at all rows in one step without copying them (saving the list file).
   // False when the UI thread has closed and `reader` did not run.
   bool ReadRows(const std::function<void(const std::vector<CompactRow>&)>& reader) const;
-  // Writes the cell as SetCellText does (a verdict text in the type column becomes its check
-  // state). False when the row or column is out of range.
+  // Writes the cell as SetCellText does (text in the type column is a source's type and ends the
+  // row's check state). False when the row or column is out of range.
   bool SetCell(int row, int column, std::string text);
-  // The cell's text and its colours (nullopt: the list's own) in one step, so a verdict and its
-  // colour are never seen apart. False when the row or column is out of range.
-  bool SetCellAndColours(int row, int column, std::string text, std::optional<CellColours> colours);
 
   // The row's check state; the none state for a row out of range.
   CheckState GetCheckState(int row) const;
-  // Sets the row's check state and, for a verdict, the type column's colour derived from it (red
-  // for a failure, the list's own for a success), in one step; observers hear CellChanged of the
-  // type column. False when the row is out of range.
+  // Sets the row's check state and, for a verdict, the row's mark (CheckMark: failed for a
+  // failure, none for a pass or a check the busy judge left undecided), in one step, so a verdict
+  // and its red are never seen apart; observers hear CellChanged of the type column. False when
+  // the row is out of range.
   bool SetCheckState(int row, CheckState state);
 
-  // A cell's colours, carried by its row (inserting or deleting rows above moves them along).
-  // nullopt: the list's own. Observers hear of a change as CellChanged.
-  std::optional<CellColours> GetCellColours(int row, int column) const;
-  // False when the row or column is out of range.
-  bool SetCellColours(int row, int column, std::optional<CellColours> colours);
-  // Every cell back to the list's own colours.
-  void ClearCellColours();
-  // How many cells have colours of their own.
-  std::size_t ColouredCellCount() const;
+  // The row's mark, carried by the row (inserting or deleting rows above moves it along); none
+  // for a row out of range.
+  CheckMark GetCheckMark(int row) const;
+  // Every row's mark back to none; observers hear CellChanged of the type column of each row
+  // that had one.
+  void ClearCheckMarks();
 
   // Inserts a row whose column 0 is `address` at `position` (negative or past the end appends).
   // Returns the new row's index.
   int InsertRow(int position, std::string address);
-  // Rows handed in with a verdict text in the type column and no check state get that state
-  // (ReadCheckState), as a loaded list file's do.
+  // Rows are taken with the check states and marks they carry.
   // Appends a row; returns its index.
   int AddRow(ProxyEntry entry);
   // Appends many rows in one step (loading a file).

@@ -63,7 +63,7 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
 
   int status = 0;
   {
-    MainWindow window(application.State(), shell, application.List(), &application.Colours(), ui);
+    MainWindow window(application.State(), shell, application.List());
     prompts.SetParent(&window);
     if (application.Options().shell.tray_available) prompts.SetTrayIcon(window.tray()->icon());
     // The demo (scripts/demo.sh) says in the title that it runs against loopback stand-ins.

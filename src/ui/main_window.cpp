@@ -27,12 +27,12 @@
 namespace lumvex {
 
 MainWindow::MainWindow(MainWindowState& state, ShellController& shell, ProxyList& list,
-                       CellColorTable* colours, UiThread& ui, QWidget* parent)
+                       QWidget* parent)
     : QMainWindow(parent), state_(state), shell_(shell) {
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(Q(kMainWindowTitle));
   widgets_ = BuildMainWindowWidgets(this);
-  model_ = new ProxyTableModel(list, colours, ui, this);
+  model_ = new ProxyTableModel(list, this);
   widgets_.list_view->SetProxyModel(model_);
   menus_ = new PopupMenus(state_, shell_, this);
   tray_ = new TrayIconHost(state_, shell_, menus_->TrayMenu(), this);

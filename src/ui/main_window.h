@@ -8,11 +8,9 @@
 #include "app/main_window_state.h"
 #include "app/main_window_state_observer.h"
 #include "app/shell_controller.h"
-#include "platform/ui_thread.h"
 #include "proxylist/proxy_list.h"
 #include "settings/window_layout.h"
 #include "ui/main_window_widgets.h"
-#include "validate/cell_color_table.h"
 
 namespace lumvex {
 
@@ -25,7 +23,7 @@ class MainWindow : public QMainWindow, public MainWindowStateObserver {
 
  public:
   MainWindow(MainWindowState& state, ShellController& shell, ProxyList& list,
-             CellColorTable* colours, UiThread& ui, QWidget* parent = nullptr);
+             QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // Called once start-up has run: shows the window unless start-up put it in the tray.

@@ -19,9 +19,8 @@ Qt::Alignment ColumnAlignment(int column) {
 
 }  // namespace
 
-ProxyTableModel::ProxyTableModel(ProxyList& list, CellColorTable* colours, UiThread& /*ui*/,
-                                 QObject* parent)
-    : QAbstractTableModel(parent), list_(list), colours_(colours) {
+ProxyTableModel::ProxyTableModel(ProxyList& list, QObject* parent)
+    : QAbstractTableModel(parent), list_(list) {
   shown_rows_ = static_cast<int>(list_.RowsOnUiThread().size());
   flush_timer_.setSingleShot(true);
   flush_timer_.setInterval(kAppendBatchMs);
@@ -55,9 +54,11 @@ std::string ProxyTableModel::VerdictReason(const CompactRow& row) {
   return CheckReasonText(check.reason, check.http_status);
 }
 
-QColor ProxyTableModel::FromColorRef(std::uint32_t value) {
-  return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
-                static_cast<int>((value >> 16) & 0xFF));
+QColor ProxyTableModel::TextColour(const CompactRow& row, int column) {
+  // A failed verdict is drawn in pure red on the list's own background; the red stays while a
+  // new check of the row runs, until its verdict (the row's mark, not its status).
+  if (column == kColType && row.Mark() == CheckMark::kFailed) return QColor(255, 0, 0);
+  return {};
 }
 
 QVariant ProxyTableModel::data(const QModelIndex& index, int role) const {
@@ -94,14 +95,10 @@ QVariant ProxyTableModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(ColumnAlignment(column));
-    case Qt::ForegroundRole:
-    case Qt::BackgroundRole: {
-      if (!colours_ || column >= kProxyColumnCount) return {};
-      const auto found = entry.Colours(column);
-      if (!found) return {};
-      if (role == Qt::ForegroundRole) return FromColorRef(found->text);
-      if (found->back) return FromColorRef(*found->back);
-      return {};
+    case Qt::ForegroundRole: {
+      const QColor colour = TextColour(entry, column);
+      if (!colour.isValid()) return {};
+      return colour;
     }
     default:
       return {};
@@ -180,9 +177,8 @@ void ProxyTableModel::CellChanged(int row, int column) {
   // A new check state shows in the type column, the measured seconds and the anonymity: one
   // change covering them, so a view sorted by either re-sorts the row.
   const QModelIndex last = column == kColType ? index(row, kColAnonymity) : cell;
-  // A cell's text and its colours change together (a verdict and its red).
-  emit dataChanged(cell, last,
-                   {Qt::DisplayRole, Qt::ToolTipRole, Qt::ForegroundRole, Qt::BackgroundRole});
+  // A cell's text and its colour change together (a verdict and its red).
+  emit dataChanged(cell, last, {Qt::DisplayRole, Qt::ToolTipRole, Qt::ForegroundRole});
 }
 
 void ProxyTableModel::CurrentOrSelectionChanged() { emit MarksChangedByProgram(); }

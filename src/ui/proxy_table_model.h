@@ -1,19 +1,16 @@
-// The main list's item model: a view of ProxyList's rows with the cell colours they carry, and a
-// seventh and eighth column of the view's own, the measured seconds of the row's successful check
-// and the anonymity a judge found.
+// The main list's item model: a view of ProxyList's rows, whose texts and colours it derives from
+// the rows' check states and marks, and a seventh and eighth column of the view's own, the
+// measured seconds of the row's successful check and the anonymity a judge found.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QTimer>
-#include <cstdint>
 #include <optional>
 #include <string>
 
-#include "platform/ui_thread.h"
 #include "proxylist/proxy_list.h"
 #include "proxylist/proxy_list_observer.h"
-#include "validate/cell_color_table.h"
 
 namespace lumvex {
 
@@ -35,10 +32,8 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   static constexpr int kViewColumnCount = kProxyColumnCount + 2;
   static constexpr int kAppendBatchMs = 25;
 
-  // `colours` may be null (no per-cell colours). Their changes reach the model as the list's cell
-  // changes, on the GUI thread like every other.
-  ProxyTableModel(ProxyList& list, CellColorTable* colours, UiThread& ui,
-                  QObject* parent = nullptr);
+  // `list` must outlive the model.
+  explicit ProxyTableModel(ProxyList& list, QObject* parent = nullptr);
   ~ProxyTableModel() override;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -56,8 +51,8 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   // tooltip of its verdict cell; empty when there is no reason (a pass, a loaded verdict).
   static std::string VerdictReason(const CompactRow& row);
 
-  // A 0x00BBGGRR colour value as a QColor.
-  static QColor FromColorRef(std::uint32_t value);
+  // The text colour of the row's cell in `column`; invalid for the view's own colour.
+  static QColor TextColour(const CompactRow& row, int column);
 
   ProxyList& list() { return list_; }
   // Announces rows appended since the last batch now (rowCount() then equals the list's count).
@@ -82,7 +77,6 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   void CurrentOrSelectionChanged() override;
 
   ProxyList& list_;
-  CellColorTable* colours_;
   bool in_list_change_ = false;
   // Rows the view has been told of, and rows appended after them that it has not.
   int shown_rows_ = 0;

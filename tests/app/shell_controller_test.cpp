@@ -14,6 +14,7 @@
 #include "proxylist/agent_file.h"
 #include "settings/settings.h"
 #include "support/scripted_prompts.h"
+#include "support/verdict_rows.h"
 #include "temp_dir.h"
 #include "text/codec.h"
 
@@ -24,7 +25,8 @@ using lumvex::testing::ScriptedPrompts;
 using lumvex::testing::TempDir;
 
 ProxyEntry Row(std::string ip, std::string port, std::string type) {
-  return ProxyEntry{{std::move(ip), std::move(port), std::move(type), "0.5", "北京市 电信", "1天"}};
+  return WithVerdict(
+      ProxyEntry{{std::move(ip), std::move(port), std::move(type), "0.5", "北京市 电信", "1天"}});
 }
 
 class ShellControllerTest : public ::testing::Test {
@@ -398,7 +400,11 @@ TEST_F(ShellControllerTest, ContextMenuFollowsTheListAndTheButtons) {
   const struct {
     int row;
     bool set_proxy;
-  } cases[] = {{0, true}, {1, false}, {2, false}, {3, true}, {-1, false}};
+  } cases[] = {{0, true},
+               {1, false},
+               {2, false},
+               {3, false},  // a source's type text with the success word in it is no verdict
+               {-1, false}};
   for (const auto& c : cases) {
     list_.SetCurrentRow(c.row);
     OnUi([&] { show = shell.ShowListContextMenu(); });

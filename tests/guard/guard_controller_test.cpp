@@ -109,7 +109,7 @@ TEST_F(GuardControllerTest, MovesToTheNextSuccessfulRowWhenTheProxyDiesThenOffWh
   ASSERT_TRUE(WaitUntil([&] { return StoredIs(second.Address()); })) << Stored().host;
   // The dead row says so, in red, as a check run would have it.
   EXPECT_TRUE(list_.GetCheckState(0).Failed());
-  EXPECT_EQ(list_.GetCellColours(0, kColType), (CellColours{kFailureTextColour, std::nullopt}));
+  EXPECT_EQ(list_.GetCheckMark(0), CheckMark::kFailed);
   ASSERT_TRUE(WaitUntil([&] { return !TrayTexts().empty(); }));
   EXPECT_EQ(TrayTexts(), std::vector<std::string>{"已自动切换到 " + second.Address()});
   OnUi([&] {
@@ -286,7 +286,8 @@ TEST_F(GuardControllerTest, TheWalkChecksEachWorkingRowOnceRoundTheWholeList) {
       const char kind = c.rows[static_cast<std::size_t>(row)];
       const std::string verdict = kind == 'F' ? "失败" : kind == 'C' ? "正在验证..." : "成功";
       const std::string text = address(c, row);
-      rows.push_back(ProxyEntry{{text.substr(0, text.find(':')), "8080", verdict, "", "", ""}});
+      rows.push_back(
+          WithVerdict(ProxyEntry{{text.substr(0, text.find(':')), "8080", verdict, "", "", ""}}));
     }
     list_.ReplaceAll(std::move(rows));
     if (c.shown.empty()) {
@@ -334,9 +335,7 @@ TEST_F(GuardControllerTest, TheWalkChecksEachWorkingRowOnceRoundTheWholeList) {
         EXPECT_EQ(list_.GetCheckState(row).Failed(), failed) << "row " << row;
         // A row the walk found dead is red; one that was "失败" before keeps what it had.
         if (failed && c.rows[static_cast<std::size_t>(row)] != 'F') {
-          const std::optional<CellColours> colours = list_.GetCellColours(row, kColType);
-          ASSERT_TRUE(colours.has_value()) << "row " << row;
-          EXPECT_EQ(colours->text, kFailureTextColour) << "row " << row;
+          EXPECT_EQ(list_.GetCheckMark(row), CheckMark::kFailed) << "row " << row;
         }
       }
     });
@@ -368,9 +367,9 @@ TEST_F(GuardControllerTest, AWalkIsDroppedWhenTheUserTakesOverDuringACheck) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    list_.ReplaceAll({ProxyEntry{{"10.8.0.1", "80", "成功", "", "", ""}},
-                      ProxyEntry{{"10.8.0.2", "80", "成功", "", "", ""}},
-                      ProxyEntry{{"10.8.0.3", "80", "成功", "", "", ""}}});
+    list_.ReplaceAll({WithVerdict(ProxyEntry{{"10.8.0.1", "80", "成功", "", "", ""}}),
+                      WithVerdict(ProxyEntry{{"10.8.0.2", "80", "成功", "", "", ""}}),
+                      WithVerdict(ProxyEntry{{"10.8.0.3", "80", "成功", "", "", ""}})});
     OnUi([&] { prompts_.tray_messages.clear(); });
     ScriptedCheck check;
     auto guard = std::make_unique<GuardController>(ui_, state_, list_, switch_, prompts_,

@@ -12,6 +12,7 @@
 #include "fixture/proxy_farm.h"
 #include "keyfile_store.h"
 #include "proxylist/proxy_entry.h"
+#include "support/verdict_rows.h"
 #include "support/wait_until.h"
 #include "sysproxy/marked_system_proxy.h"
 
@@ -34,7 +35,7 @@ class LiveProxy {
   std::string Ip() const { return address_.substr(0, address_.find(':')); }
   std::string Port() const { return address_.substr(address_.find(':') + 1); }
   ProxyEntry Row(const std::string& verdict, const std::string& location = "测试 电信") const {
-    return ProxyEntry{{Ip(), Port(), verdict, "0.5", location, "1天"}};
+    return WithVerdict(ProxyEntry{{Ip(), Port(), verdict, "0.5", location, "1天"}});
   }
   void Die() { farm_.Stop(); }
 

@@ -134,7 +134,8 @@ TEST_F(MarkerLifecycleTest, ARunEndedWithoutItsExitSequenceIsSwitchedOffAtTheNex
   {
     auto app = NewApplication();
     OnUi([&] {
-      app->List().AddRow(ProxyEntry{{"1.2.3.4", "8080", "成功", "0.5", "北京市", "1天"}});
+      app->List().AddRow(
+          WithVerdict(ProxyEntry{{"1.2.3.4", "8080", "成功", "0.5", "北京市", "1天"}}));
       app->List().SetCurrentRow(0);
       app->Shell().OnContextItem(ContextItem::kSetSystemProxy);
     });
@@ -160,7 +161,8 @@ TEST_F(MarkerLifecycleTest, AnAutomaticSetupTheCrashedRunReplacedComesBackAtTheN
   {
     auto app = NewApplication();
     OnUi([&] {
-      app->List().AddRow(ProxyEntry{{"1.2.3.4", "8080", "成功", "0.5", "北京市", "1天"}});
+      app->List().AddRow(
+          WithVerdict(ProxyEntry{{"1.2.3.4", "8080", "成功", "0.5", "北京市", "1天"}}));
       app->List().SetCurrentRow(0);
       app->Shell().OnContextItem(ContextItem::kSetSystemProxy);
     });

@@ -41,7 +41,7 @@ class HarvestWindowTest : public QObject {
     options.harvest.page_interval = std::chrono::milliseconds(50);
     {
       Application app(ui, prompts, options);
-      MainWindow window(app.State(), app.Shell(), app.List(), &app.Colours(), ui);
+      MainWindow window(app.State(), app.Shell(), app.List());
       window.SetComboChosenHandler([&app](Combo combo, int) { app.OnComboChosen(combo); });
       app.Shell().StartupSequence();
       window.ShowAccordingToState();

@@ -218,7 +218,7 @@ TEST(ListCommandsTest, ClearAsksFirstAndCancelChangesNothing) {
   EXPECT_TRUE(rig.prompts.messages.empty());
 
   rig.list.AddRow(Entry("1.1.1.1", "80", "失败"));
-  rig.colours.SetCellColor(0, kColType, 0xFF, 0, false);
+  rig.list.SetCheckState(0, CheckState{CheckStatus::kFailed});
   rig.state.SetText(control::kStatusLine, "共有代理IP：1个");
   rig.state.SetText(Counter::kFailure, "1");
   rig.state.SetEnabled({Command::kValidate, Command::kExport, Command::kCleanFailed}, true);
@@ -230,12 +230,11 @@ TEST(ListCommandsTest, ClearAsksFirstAndCancelChangesNothing) {
   EXPECT_EQ(rig.prompts.messages[0].buttons, MessageButtons::kOkCancel);
   EXPECT_EQ(rig.prompts.messages[0].icon, MessageIcon::kInformation);
   EXPECT_EQ(rig.list.ListCount(), 1);
-  EXPECT_EQ(rig.colours.size(), 1u);
+  EXPECT_EQ(rig.list.GetCheckMark(0), CheckMark::kFailed);
   EXPECT_EQ(rig.state.Text(control::kStatusLine), "共有代理IP：1个");
 
   rig.OnUi([&] { rig.commands.ClearList(); });  // OK
   EXPECT_EQ(rig.list.ListCount(), 0);
-  EXPECT_EQ(rig.colours.size(), 0u);
   EXPECT_EQ(rig.state.Text(control::kStatusLine), "");
   EXPECT_TRUE(rig.state.Enabled(Command::kFetch));
   EXPECT_TRUE(rig.state.Enabled(ContextItem::kFetchAnyCountry));
@@ -259,14 +258,16 @@ TEST(ListCommandsTest, CleanupRemovesEveryFailedRowAndLaterDuplicates) {
                     Entry("abc.EXAMPLE", "1", "成功"),   // case ignored
                     Entry("4.4.4.4", "80", "失败了")});  // not exactly "失败"
   for (int i = 0; i < 7; ++i) rig.list.AddRow(Entry("5.5.5.5", std::to_string(i), "成功"));
-  rig.colours.SetCellColor(2, kColType, 0xFF, 0, false);
+  // Row 1 failed before and is being checked again: it stays, without its red.
+  rig.list.SetCheckState(1, CheckState{CheckStatus::kFailed});
+  rig.list.SetCheckState(1, CheckState{CheckStatus::kRunningPool});
   rig.OnUi([&] { rig.commands.CleanFailedAndDuplicates(); });
   rig.commands.WaitIdle();
   EXPECT_EQ(rig.Addresses(),
             (std::vector<std::string>{"2.2.2.2", "ABC.example", "4.4.4.4", "5.5.5.5"}));
   EXPECT_EQ(rig.list.GetCell(0, kColPort), "80");
   EXPECT_EQ(rig.list.GetCell(3, kColPort), "0");
-  EXPECT_EQ(rig.colours.size(), 0u);
+  EXPECT_EQ(rig.list.GetCheckMark(0), CheckMark::kNone);
   EXPECT_EQ(rig.Statuses(),
             (std::vector<std::string>{"正在清理失败和重复代理IP....", "可用代理IP：4个"}));
   EXPECT_EQ(rig.state.Text(Counter::kList), "4");

@@ -10,8 +10,8 @@
 #include "platform/headless_ui_thread.h"
 #include "proxylist/proxy_list.h"
 #include "support/scripted_prompts.h"
+#include "support/verdict_rows.h"
 #include "temp_dir.h"
-#include "validate/cell_color_table.h"
 
 namespace lumvex::testing {
 
@@ -20,7 +20,7 @@ inline ProxyEntry Entry(std::string address, std::string port, std::string verdi
   ProxyEntry entry;
   entry.cells = {
       std::move(address), std::move(port), std::move(verdict), "", std::move(location), ""};
-  return entry;
+  return WithVerdict(std::move(entry));
 }
 
 // Every status text in the order it was shown (observers run on the UI thread).
@@ -69,9 +69,8 @@ struct ListRig {
   ProxyList list{ui};
   MainWindowState state{ui};
   StatusRecorder statuses{state};
-  CellColorTable colours{list};
   ScriptedPrompts prompts;
-  ListCommandsController commands{ui, state, list, colours, prompts};
+  ListCommandsController commands{ui, state, list, prompts};
 };
 
 }  // namespace lumvex::testing

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "proxylist/agent_file.h"
+#include "proxylist/compact_row.h"
 #include "proxylist/proxy_entry.h"
 #include "text/codec.h"
 
@@ -47,16 +48,19 @@ TEST(CheckStateTest, ListFileTypeTextLoadsAsItsStateAndSavesBackUnchanged) {
 
 TEST(CheckStateTest, TheTypeColumnShowsTheSourceTextUntilACheckStarts) {
   ProxyEntry entry;
-  SetCellText(entry, kColType, "HTTPS");
+  entry.cells[kColType] = "HTTPS";
   EXPECT_EQ(CellText(entry, kColType), "HTTPS");
   entry.check = CheckState{CheckStatus::kRunningPool};
   EXPECT_EQ(CellText(entry, kColType), "正在验证...");
   entry.check = CheckState{CheckStatus::kOk, 0.5, 200, 12};
   EXPECT_EQ(CellText(entry, kColType), "成功");
   EXPECT_EQ(entry.cells[kColType], "HTTPS");  // the source's text is kept
-  SetCellText(entry, kColType, "SOCKS");      // a type text written over a verdict
-  EXPECT_EQ(entry.check, CheckState{});
-  EXPECT_EQ(CellText(entry, kColType), "SOCKS");
+  CompactRow row(entry);
+  SetCellText(row, kColType, "SOCKS");  // a type text written over a verdict
+  EXPECT_EQ(row.Check(), CheckState{});
+  EXPECT_EQ(CellText(row, kColType), "SOCKS");
+  SetCellText(row, kColType, "成功");  // a verdict's words as a type: still a type
+  EXPECT_EQ(row.Check(), CheckState{});
   EXPECT_EQ(CheckStatusText(CheckStatus::kNone), "");
 }
 

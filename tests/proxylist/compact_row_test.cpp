@@ -10,21 +10,16 @@
 namespace lumvex {
 namespace {
 
-ProxyEntry Entry(std::vector<std::string> cells, CheckState check = {}, RowColours colours = {}) {
+ProxyEntry Entry(std::vector<std::string> cells, CheckState check = {},
+                 CheckMark mark = CheckMark::kNone) {
   ProxyEntry entry;
   for (std::size_t c = 0; c < cells.size(); ++c) entry.cells[c] = std::move(cells[c]);
   entry.check = check;
-  entry.colours = std::move(colours);
+  entry.mark = mark;
   return entry;
 }
 
-RowColours Colours(std::vector<std::pair<int, CellColours>> cells) {
-  RowColours colours;
-  for (const auto& [column, cell] : cells) colours.Set(column, cell);
-  return colours;
-}
-
-// A row kept compact gives back the cells, check state and colours it was given, however long its
+// A row kept compact gives back the cells, check state and mark it was given, however long its
 // cells, and keeps them through copies, moves and edits of other cells.
 TEST(CompactRowTest, KeepsWhatItWasGiven) {
   const std::string long_cell(70000, 'x');  // past 16-bit offsets
@@ -35,15 +30,16 @@ TEST(CompactRowTest, KeepsWhatItWasGiven) {
       Entry({"", "", "", "", "", "尾"}),
       Entry({"a", long_cell, "b", "", long_cell, "c"}),
       Entry({"1.1.1.1", "81", "HTTP"}, CheckState{CheckStatus::kFailed, 2.125, 502, 4096},
-            Colours({{kColType, {kFailureTextColour, std::nullopt}}})),
-      Entry({}, CheckState{CheckStatus::kOk, 0.1, 200, 12},
-            Colours({{kColPort, {0x123456, 0xABCDEF}}, {kColAddress, {7, std::nullopt}}})),
+            CheckMark::kFailed),
+      // A mark on a row with no cells, and one kept through a new check under way.
+      Entry({}, CheckState{CheckStatus::kOk, 0.1, 200, 12}, CheckMark::kFailed),
+      Entry({"1.1.1.1", "81"}, CheckState{CheckStatus::kRunningPool}, CheckMark::kFailed),
       // The reason of a check stays with the row, the last one of the table included, through
-      // rebuilds for long cells and colours.
+      // rebuilds for long cells.
       Entry(
           {"a", long_cell},
           CheckState{CheckStatus::kFailed, 3, 403, 9, Anonymity::kUnknown, CheckReason::kProxySaid},
-          Colours({{kColType, {kFailureTextColour, std::nullopt}}})),
+          CheckMark::kFailed),
       Entry({"1.1.1.1", "81", "HTTP"}, CheckState{CheckStatus::kNone, 60, 503, 4,
                                                   Anonymity::kUnknown, CheckReason::kJudgeBusy}),
       Entry({"1.1.1.1", "81"}, CheckState{CheckStatus::kFailed, 1, 200, 9, Anonymity::kUnknown,
@@ -53,7 +49,7 @@ TEST(CompactRowTest, KeepsWhatItWasGiven) {
     const CompactRow row(entry);
     EXPECT_EQ(row.ToEntry(), entry);
     EXPECT_EQ(row.Check(), entry.check);
-    EXPECT_EQ(row.ColouredColumns(), entry.colours.Columns());
+    EXPECT_EQ(row.Mark(), entry.mark);
     CompactRow copy = row;
     CompactRow moved = std::move(copy);
     EXPECT_EQ(moved.ToEntry(), entry);
@@ -63,8 +59,9 @@ TEST(CompactRowTest, KeepsWhatItWasGiven) {
     EXPECT_EQ(moved.ToEntry(), edited);
     EXPECT_EQ(moved.Check(), entry.check);
     EXPECT_EQ(row.ToEntry(), entry);
-    EXPECT_EQ(moved.ClearColours(), entry.colours.Columns());
-    EXPECT_EQ(moved.ColouredCellCount(), 0u);
+    EXPECT_EQ(moved.Mark(), entry.mark);
+    EXPECT_EQ(moved.SetMark(CheckMark::kNone), entry.mark != CheckMark::kNone);
+    EXPECT_EQ(moved.Check(), entry.check);
     EXPECT_EQ(moved.Cell(kColSpeed), "9.9");
   }
 }

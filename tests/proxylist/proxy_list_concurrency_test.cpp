@@ -62,7 +62,8 @@ TEST(ProxyListConcurrencyTest, ManyThreadsKeepCountsAndNotificationsConsistent) 
       const int count = list.ListCount();
       if (count == 0) continue;
       n = n * 1103515245u + 12345u;
-      if (list.SetCell(static_cast<int>(n % static_cast<unsigned>(count)), kColType, "失败"))
+      if (list.SetCheckState(static_cast<int>(n % static_cast<unsigned>(count)),
+                             CheckState{CheckStatus::kFailed}))
         cell_writes.fetch_add(1);
     }
   });

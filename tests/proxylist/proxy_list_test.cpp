@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,53 @@ TEST_F(ProxyListTest, NotificationsBracketEveryChange) {
                                   "cell 1,2", "insert 2..4", "end insert", "remove 3..3",
                                   "end remove", "reset", "end reset", "reset", "end reset"}));
   EXPECT_EQ(observer_.mirror_rows(), 0);
+}
+
+// The red of a failed verdict is the row's mark: each case changes a list whose rows "b" and "d"
+// failed, and names the rows marked afterwards.
+TEST_F(ProxyListTest, CheckMarksFollowTheirRowsAndVerdicts) {
+  const CheckState failed{CheckStatus::kFailed};
+  const struct {
+    const char* what;
+    std::function<void(ProxyList&)> change;
+    std::vector<std::string> marked;
+  } cases[] = {
+      {"nothing", [](ProxyList&) {}, {"b", "d"}},
+      {"insert above", [](ProxyList& l) { l.InsertRow(0, "new"); }, {"b", "d"}},
+      {"delete above", [](ProxyList& l) { l.DeleteRow(0); }, {"b", "d"}},
+      {"delete a marked row", [](ProxyList& l) { l.DeleteRow(1); }, {"d"}},
+      {"rows replaced by a cleaning",
+       [](ProxyList& l) {
+         std::vector<ProxyEntry> kept = l.Snapshot();
+         kept.erase(kept.begin());
+         l.ReplaceAll(std::move(kept));
+       },
+       {"b", "d"}},
+      {"a new check under way",
+       [](ProxyList& l) { l.SetCheckState(1, {CheckStatus::kRunningPool}); },
+       {"b", "d"}},
+      {"a pass", [](ProxyList& l) { l.SetCheckState(3, {CheckStatus::kOk}); }, {"b"}},
+      {"a judge kept busy",
+       [](ProxyList& l) {
+         l.SetCheckState(
+             3, {CheckStatus::kNone, 9, 429, 0, Anonymity::kUnknown, CheckReason::kJudgeBusy});
+       },
+       {"b"}},
+      {"a failure", [&](ProxyList& l) { l.SetCheckState(2, failed); }, {"b", "c", "d"}},
+      {"a type text written", [](ProxyList& l) { l.SetCell(1, kColType, "HTTP"); }, {"b", "d"}},
+      {"all cleared", [](ProxyList& l) { l.ClearCheckMarks(); }, {}},
+  };
+  for (const auto& c : cases) {
+    list_.ReplaceAll({Row("a"), Row("b"), Row("c"), Row("d"), Row("e")});
+    list_.SetCheckState(1, failed);
+    list_.SetCheckState(3, failed);
+    c.change(list_);
+    std::vector<std::string> marked;
+    for (const ProxyEntry& e : list_.Snapshot()) {
+      if (e.mark == CheckMark::kFailed) marked.push_back(e.cells[kColAddress]);
+    }
+    EXPECT_EQ(marked, c.marked) << c.what;
+  }
 }
 
 TEST_F(ProxyListTest, CurrentAndSelectionFollowDeletedRows) {

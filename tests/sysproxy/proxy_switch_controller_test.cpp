@@ -15,6 +15,7 @@
 #include "platform/headless_ui_thread.h"
 #include "settings/settings.h"
 #include "support/scripted_prompts.h"
+#include "support/verdict_rows.h"
 #include "sysproxy/no_system_proxy.h"
 
 namespace lumvex {
@@ -25,8 +26,8 @@ using lumvex::testing::ScriptedPrompts;
 using lumvex::testing::TempDir;
 
 ProxyEntry Row(std::string ip, std::string port, std::string verdict, std::string location) {
-  return ProxyEntry{
-      {std::move(ip), std::move(port), std::move(verdict), "0.5", std::move(location), "1天"}};
+  return WithVerdict(ProxyEntry{
+      {std::move(ip), std::move(port), std::move(verdict), "0.5", std::move(location), "1天"}});
 }
 
 class ProxySwitchTest : public ::testing::Test {

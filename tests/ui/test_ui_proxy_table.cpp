@@ -1,5 +1,5 @@
 // The list's item model and view over ProxyList: rows from worker threads, model consistency,
-// cell colours, and the current row and selection kept in step with the list.
+// the verdict cell's text and colour, and the current row and selection kept in step with the list.
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -68,7 +68,7 @@ class ProxyTableTest : public QObject {
   void ShowsCellsAsUtf8Text() {
     QtUiThread ui;
     ProxyList list(ui);
-    ProxyTableModel model(list, nullptr, ui);
+    ProxyTableModel model(list);
     list.AddRow(Row("1.2.3.4", "8080", "成功"));
     QCOMPARE(model.rowCount(), 0);  // held back for the next batch
     QTRY_COMPARE(model.rowCount(), 1);
@@ -85,7 +85,7 @@ class ProxyTableTest : public QObject {
   void VerdictCellTellsItsReason() {
     QtUiThread ui;
     ProxyList list(ui);
-    ProxyTableModel model(list, nullptr, ui);
+    ProxyTableModel model(list);
     ProxyEntry failed = Row("1.2.3.4", "8080");
     failed.check = {CheckStatus::kFailed,   1.5, 403, 0, Anonymity::kUnknown,
                     CheckReason::kProxySaid};
@@ -106,8 +106,7 @@ class ProxyTableTest : public QObject {
   void WorkerAppendsChangesAndDeletesKeepTheModelConsistent() {
     QtUiThread ui;
     ProxyList list(ui);
-    CellColorTable colours{list};
-    ProxyTableModel model(list, &colours, ui);
+    ProxyTableModel model(list);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     ProxyTableView view;
     view.SetProxyModel(&model);
@@ -118,7 +117,7 @@ class ProxyTableTest : public QObject {
       for (int i = 0; i < kRows; ++i) {
         list.AddRow(Row("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256),
                         std::to_string(1000 + i)));
-        if (i % 7 == 0) list.SetCell(i, kColType, "失败");
+        if (i % 7 == 0) list.SetCheckState(i, CheckState{CheckStatus::kFailed});
         if (i % 50 == 49) list.DeleteRow(0);
       }
       list.InsertRow(0, "9.9.9.9");
@@ -147,7 +146,7 @@ class ProxyTableTest : public QObject {
   void HeldBackAppendsAreAnnouncedBeforeAnyOtherChange() {
     QtUiThread ui;
     ProxyList list(ui);
-    ProxyTableModel model(list, nullptr, ui);
+    ProxyTableModel model(list);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QStringList events;
     connect(&model, &QAbstractItemModel::rowsInserted, this,
@@ -163,14 +162,14 @@ class ProxyTableTest : public QObject {
               events << QStringLiteral("change %1").arg(from.row());
             });
     for (int i = 0; i < 3; ++i) list.AddRow(Row("10.0.0." + std::to_string(i), "80"));
-    list.SetCell(1, kColType, "成功");  // a row the view has not been told of yet
+    list.SetCheckState(1, CheckState{CheckStatus::kOk});  // a row the view has not been told of yet
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(model.PendingRowCount(), 3);
     list.DeleteRow(0);
     QCOMPARE(events, QStringList({"insert 0-2", "remove 0-0"}));
     QCOMPARE(model.rowCount(), 2);
     QCOMPARE(model.index(0, kColType).data().toString(), QString::fromUtf8("成功"));
-    list.SetCell(0, kColType, "失败");
+    list.SetCheckState(0, CheckState{CheckStatus::kFailed});
     QCOMPARE(events.back(), QStringLiteral("change 0"));
     list.InsertRow(1, "9.9.9.9");  // not at the end: announced at once
     QCOMPARE(model.rowCount(), 3);
@@ -192,20 +191,67 @@ class ProxyTableTest : public QObject {
     ui.Close();
   }
 
-  void ColouredCellsDrawInTheirColours() {
+  // The verdict cell's text and colour come from the row's check state and mark. Each case is a
+  // row's type text, the checks it then goes through, and what its verdict cell shows.
+  void VerdictCellShowsTheCheckStateInItsColour() {
     QtUiThread ui;
     ProxyList list(ui);
-    CellColorTable colours{list};
-    ProxyTableModel model(list, &colours, ui);
+    ProxyTableModel model(list);
+    const QColor red(255, 0, 0);
+    const CheckState failed{CheckStatus::kFailed};
+    const CheckState busy{CheckStatus::kNone,     60, 429, 0, Anonymity::kUnknown,
+                          CheckReason::kJudgeBusy};
+    const struct {
+      const char* type;
+      std::vector<CheckState> checks;
+      const char* text;
+      QColor colour;  // invalid: the list's own
+    } cases[] = {
+        {"HTTP", {}, "HTTP", {}},
+        {"HTTP", {{CheckStatus::kRunningPool}}, "正在验证...", {}},
+        {"HTTP", {{CheckStatus::kRunningMenu}}, "正在验证", {}},
+        {"HTTP", {{CheckStatus::kOk}}, "成功", {}},
+        {"HTTP", {failed}, "失败", red},
+        // A new check keeps the red of the failure before it until its own verdict.
+        {"HTTP", {failed, {CheckStatus::kRunningPool}}, "正在验证...", red},
+        {"HTTP", {failed, {CheckStatus::kRunningMenu}}, "正在验证", red},
+        {"HTTP", {failed, {CheckStatus::kRunningMenu}, {CheckStatus::kOk}}, "成功", {}},
+        // A judge kept busy decides nothing: the source's type shows again, in the list's colour.
+        {"HTTP", {failed, busy}, "HTTP", {}},
+        // A verdict loaded with the list carries no red.
+        {"失败", {}, "失败", {}},
+        {"失败", {failed}, "失败", red},
+    };
+    for (const auto& c : cases) {
+      list.ReplaceAll({Row("1.1.1.1", "1", c.type)});
+      for (const CheckState& check : c.checks) list.SetCheckState(0, check);
+      const QString what = QString::fromUtf8(c.type) + " -> " + QString::fromUtf8(c.text);
+      QVERIFY2(model.index(0, kColType).data().toString() == QString::fromUtf8(c.text),
+               qPrintable(what));
+      const QVariant colour = model.index(0, kColType).data(Qt::ForegroundRole);
+      QVERIFY2(colour.isValid() == c.colour.isValid(), qPrintable(what));
+      if (c.colour.isValid()) QVERIFY2(colour.value<QColor>() == c.colour, qPrintable(what));
+      QVERIFY(!model.index(0, kColType).data(Qt::BackgroundRole).isValid());
+      for (int column = 0; column < ProxyTableModel::kViewColumnCount; ++column) {
+        if (column == kColType) continue;
+        QVERIFY2(!model.index(0, column).data(Qt::ForegroundRole).isValid(), qPrintable(what));
+      }
+    }
+    ui.Close();
+  }
+
+  void RedVerdictsRepaintAndTravelWithTheirRows() {
+    QtUiThread ui;
+    ProxyList list(ui);
+    ProxyTableModel model(list);
     list.AddRows({Row("1.1.1.1", "1"), Row("2.2.2.2", "2")});
     model.FlushPendingRows();
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
 
-    // Red text on the list's own background, set by a worker.
-    // The colour is a list step: it runs on this thread, which keeps its events flowing.
+    // A worker's verdict is a list step: it runs on this thread, which keeps its events flowing.
     std::atomic<bool> set{false};
     std::thread worker([&] {
-      colours.SetCellColor(1, kColType, 0x000000FF, 0, false);
+      list.SetCheckState(1, CheckState{CheckStatus::kFailed});
       set = true;
     });
     QTRY_VERIFY(set.load());
@@ -213,21 +259,6 @@ class ProxyTableTest : public QObject {
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed[0][0].toModelIndex(), model.index(1, kColType));
     QCOMPARE(model.index(1, kColType).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
-    QVERIFY(!model.index(1, kColType).data(Qt::BackgroundRole).isValid());
-    QVERIFY(!model.index(0, kColType).data(Qt::ForegroundRole).isValid());
-    QVERIFY(!model.index(1, kColAddress).data(Qt::ForegroundRole).isValid());
-
-    // A given background, as 0x00BBGGRR.
-    colours.SetCellColor(0, kColSpeed, 0x00102030, 0x00C0B0A0, true);
-    QCOMPARE(changed.count(), 2);
-    QCOMPARE(model.index(0, kColSpeed).data(Qt::ForegroundRole).value<QColor>(),
-             QColor(0x30, 0x20, 0x10));
-    QCOMPARE(model.index(0, kColSpeed).data(Qt::BackgroundRole).value<QColor>(),
-             QColor(0xA0, 0xB0, 0xC0));
-
-    // A position with no row keeps no colour and changes nothing.
-    colours.SetCellColor(50, kColType, 0x000000FF, 0, false);
-    QCOMPARE(colours.size(), std::size_t{2});
 
     // The red travels with its row: a row inserted above and one deleted above move it along,
     // and the view repaints the cells that now show it.
@@ -238,34 +269,35 @@ class ProxyTableTest : public QObject {
     QCOMPARE(model.index(1, kColType).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
     QVERIFY(!model.index(0, kColType).data(Qt::ForegroundRole).isValid());
 
-    // Clearing repaints each cell that had colours.
+    // Clearing the marks repaints each cell that had one.
     changed.clear();
-    colours.ClearCellColors();
+    list.ClearCheckMarks();
     QTRY_COMPARE(changed.count(), 1);
     QCOMPARE(changed[0][0].toModelIndex(), model.index(1, kColType));
     QVERIFY(!model.index(1, kColType).data(Qt::ForegroundRole).isValid());
+    QCOMPARE(model.index(1, kColType).data().toString(), QString::fromUtf8("失败"));
     ui.Close();
   }
 
-  void ColourChangesAfterTheModelIsGoneAreDropped() {
+  void VerdictChangesAfterTheModelIsGoneAreDropped() {
     QtUiThread ui;
     ProxyList list(ui);
-    CellColorTable colours{list};
     list.AddRow(Row("1.1.1.1", "1"));
     {
-      ProxyTableModel model(list, &colours, ui);
-      colours.SetCellColor(0, 0, 0xFF, 0, false);  // repaint queued, model destroyed before it
+      ProxyTableModel model(list);
+      // Repaint queued, model destroyed before it.
+      list.SetCheckState(0, CheckState{CheckStatus::kFailed});
     }
-    colours.SetCellColor(0, 1, 0xFF, 0, false);  // no callback any more
+    list.SetCheckState(0, CheckState{CheckStatus::kOk});  // no observer any more
     QCoreApplication::processEvents();
-    QCOMPARE(colours.size(), std::size_t{2});
+    QCOMPARE(list.GetCheckState(0).status, CheckStatus::kOk);
     ui.Close();
   }
 
   void ViewMarksFollowTheListBothWays() {
     QtUiThread ui;
     ProxyList list(ui);
-    ProxyTableModel model(list, nullptr, ui);
+    ProxyTableModel model(list);
     ProxyTableView view;
     view.SetProxyModel(&model);
     for (int i = 0; i < 6; ++i) list.AddRow(Row("10.0.0." + std::to_string(i), "80"));
@@ -341,7 +373,7 @@ class ProxyTableTest : public QObject {
     QFETCH(QList<int>, order);
     QtUiThread ui;
     ProxyList list(ui);
-    ProxyTableModel model(list, nullptr, ui);
+    ProxyTableModel model(list);
     ProxyTableView view;
     view.SetProxyModel(&model);
     view.resize(900, 300);
@@ -367,7 +399,7 @@ class ProxyTableTest : public QObject {
   void RowOperationsKeepToListRowsWhileSorted() {
     QtUiThread ui;
     ProxyList list(ui);
-    ProxyTableModel model(list, nullptr, ui);
+    ProxyTableModel model(list);
     ProxyTableView view;
     view.SetProxyModel(&model);
     QAbstractItemModelTester tester(view.model(),

@@ -1,4 +1,4 @@
-// The parts of the program a Qt test puts together: UI thread, list, colours, view-model, shell
+// The parts of the program a Qt test puts together: UI thread, list, view-model, shell
 // controller with recording prompts, and the main window over them.
 #pragma once
 
@@ -10,11 +10,11 @@
 #include "app/main_window_state.h"
 #include "app/shell_controller.h"
 #include "proxylist/proxy_list.h"
+#include "support/verdict_rows.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
 #include "ui/qt_ui_thread.h"
 #include "ui/qt_user_prompts.h"
-#include "validate/cell_color_table.h"
 
 namespace lumvex::test {
 
@@ -28,7 +28,7 @@ class RecordingPrompts : public QtUserPrompts {
 inline ProxyEntry Row(std::string ip, std::string port, std::string type = "HTTP") {
   ProxyEntry entry;
   entry.cells = {std::move(ip), std::move(port), std::move(type), "0.5", "北京", "1天"};
-  return entry;
+  return WithVerdict(std::move(entry));
 }
 
 struct UiRig {
@@ -38,7 +38,7 @@ struct UiRig {
     config.data_dir = DataDir(dir.path().toStdString());
     config.tray_available = tray_available;
     shell = std::make_unique<ShellController>(state, list, prompts, config);
-    window = std::make_unique<MainWindow>(state, *shell, list, &colours, ui);
+    window = std::make_unique<MainWindow>(state, *shell, list);
     prompts.SetParent(window.get());
     shell->Hooks().close_dialogs = [this] { window->CloseDialogs(); };
     shell->Hooks().destroy_main_window = [this] {
@@ -56,7 +56,6 @@ struct UiRig {
   QTemporaryDir dir;
   QtUiThread ui;
   ProxyList list{ui};
-  CellColorTable colours{list};
   MainWindowState state{ui};
   RecordingPrompts prompts;
   std::unique_ptr<ShellController> shell;

@@ -109,14 +109,8 @@ TEST_F(ValidationRunTest, EveryFarmBehaviourGetsItsVerdictAndTheRunCompletes) {
     const CheckState& check = checked[i].check;
     EXPECT_EQ(CheckReasonText(check.reason, check.http_status), cases[i].reason) << "row " << i;
     // Red text on the list's own background for failures only.
-    const auto colour = app_->Colours().Lookup(static_cast<int>(i), kColType);
-    if (cases[i].verdict == "失败") {
-      ASSERT_TRUE(colour.has_value()) << "row " << i;
-      EXPECT_EQ(colour->text, 255u);
-      EXPECT_FALSE(colour->back.has_value());
-    } else {
-      EXPECT_FALSE(colour.has_value()) << "row " << i;
-    }
+    EXPECT_EQ(checked[i].mark, cases[i].verdict == "失败" ? CheckMark::kFailed : CheckMark::kNone)
+        << "row " << i;
   }
   // A check measures no time and touches no other column.
   for (const ProxyEntry& e : app_->List().Snapshot()) {
@@ -268,12 +262,12 @@ TEST_F(ValidationRunTest, EmptyListLocksTheButtonsAndNeverCompletesUntilStopped)
 TEST_F(ValidationRunTest, RowsTheJudgeKeptFromAVerdictAreCountedApart) {
   Start(std::vector<tools::ProxySpec>(4, Spec(Behaviour::kNeverAnswer)), 30, "-1");
   OnUi([&] {
-    app_->List().SetCell(0, kColType, "成功");
+    app_->List().SetCheckState(0, CheckState{CheckStatus::kOk});
     // The red of an earlier failure goes with the verdict.
     app_->List().SetCheckState(1, CheckState{CheckStatus::kFailed});
     app_->List().SetCheckState(1, CheckState{CheckStatus::kNone, 30, 429, 0, Anonymity::kUnknown,
                                              CheckReason::kJudgeBusy});
-    app_->List().SetCell(2, kColType, "失败");
+    app_->List().SetCheckState(2, CheckState{CheckStatus::kFailed});
   });
   // No worker starts (a negative thread count): the states set here stand.
   Press(Command::kValidate);
@@ -282,8 +276,8 @@ TEST_F(ValidationRunTest, RowsTheJudgeKeptFromAVerdictAreCountedApart) {
             "正在验证代理IP.... 共：4个  验证成功：1个  验证失败：1个  "
             "判定服务器繁忙，1个代理IP未判定");
   EXPECT_EQ(Verdict(1), "HTTP");  // neither verdict: the row shows its own type
-  EXPECT_EQ(app_->List().GetCellColours(1, kColType), std::nullopt);
-  OnUi([&] { app_->List().SetCell(3, kColType, "成功"); });
+  EXPECT_EQ(app_->List().GetCheckMark(1), CheckMark::kNone);
+  OnUi([&] { app_->List().SetCheckState(3, CheckState{CheckStatus::kOk}); });
   Tick();
   EXPECT_EQ(
       app_->State().Text(control::kStatusLine),
@@ -296,8 +290,8 @@ TEST_F(ValidationRunTest, RowsTheJudgeKeptFromAVerdictAreCountedApart) {
 TEST_F(ValidationRunTest, OldVerdictsCanCompleteANewRunAtItsFirstTick) {
   Start({Spec(Behaviour::kNeverAnswer), Spec(Behaviour::kNeverAnswer)}, 30, "-1");
   OnUi([&] {
-    app_->List().SetCell(0, kColType, "成功");
-    app_->List().SetCell(1, kColType, "失败");
+    app_->List().SetCheckState(0, CheckState{CheckStatus::kOk});
+    app_->List().SetCheckState(1, CheckState{CheckStatus::kFailed});
   });
   // A negative thread count starts no worker: nothing is checked, the old verdicts stand.
   Press(Command::kValidate);
@@ -307,7 +301,7 @@ TEST_F(ValidationRunTest, OldVerdictsCanCompleteANewRunAtItsFirstTick) {
             "代理IP验证完毕  共：2  可用代理IP：1  不可用代理IP：1");
 }
 
-TEST_F(ValidationRunTest, RepeatedFailuresKeepOneColourEntryPerCell) {
+TEST_F(ValidationRunTest, RepeatedRunsLeaveOnlyTheFailedRowsRed) {
   Start({Spec(Behaviour::kRefuse), Spec(Behaviour::kReset), Spec(Behaviour::kAnswer)}, 2);
   for (int run = 0; run < 2; ++run) {
     OnUi([&] {
@@ -317,7 +311,11 @@ TEST_F(ValidationRunTest, RepeatedFailuresKeepOneColourEntryPerCell) {
     ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
     Tick();
   }
-  EXPECT_EQ(app_->Colours().size(), 2u);
+  const std::vector<ProxyEntry> rows = app_->List().Snapshot();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].mark, CheckMark::kFailed);
+  EXPECT_EQ(rows[1].mark, CheckMark::kFailed);
+  EXPECT_EQ(rows[2].mark, CheckMark::kNone);
 }
 
 TEST_F(ValidationRunTest, SystemProxyIsSwitchedOffFirst) {
@@ -376,7 +374,7 @@ TEST_F(MenuCheckTest, ChecksTheCurrentRowAndItsVerdictReplacesAnEarlierRed) {
   ASSERT_TRUE(WaitFor([&] { return AllDecided(); }));
   Tick();
   ASSERT_EQ(Verdict(0), "失败");
-  ASSERT_TRUE(app_->Colours().Lookup(0, kColType).has_value());
+  ASSERT_EQ(app_->List().GetCheckMark(0), CheckMark::kFailed);
   // Row 0 now names the answering proxy; the menu check finds it working.
   OnUi([&] {
     app_->List().SetCell(0, kColAddress, endpoints_[1].address);
@@ -388,7 +386,7 @@ TEST_F(MenuCheckTest, ChecksTheCurrentRowAndItsVerdictReplacesAnEarlierRed) {
   });
   ASSERT_TRUE(WaitFor([&] { return Verdict(0) == "成功"; }));
   // A success is drawn in the list's own colours: the earlier red is gone with its verdict.
-  EXPECT_FALSE(app_->Colours().Lookup(0, kColType).has_value());
+  EXPECT_EQ(app_->List().GetCheckMark(0), CheckMark::kNone);
   // It fetched the connectivity host's home page through the row's proxy.
   bool seen = false;
   for (const auto& request : farm_.Requests()) seen |= request.target == "http://connect.test/";
@@ -402,10 +400,7 @@ TEST_F(MenuCheckTest, AFailedMenuCheckIsRedLikeAPoolCheck) {
     app_->Shell().OnContextItem(ContextItem::kValidateSelected);
   });
   ASSERT_TRUE(WaitFor([&] { return Verdict(0) == "失败"; }));
-  const auto colour = app_->Colours().Lookup(0, kColType);
-  ASSERT_TRUE(colour.has_value());
-  EXPECT_EQ(colour->text, 255u);
-  EXPECT_EQ(app_->Colours().size(), 1u);
+  EXPECT_EQ(app_->List().GetCheckMark(0), CheckMark::kFailed);
 }
 
 TEST_F(MenuCheckTest, NoCurrentRowDoesNothing) {
