@@ -16,10 +16,12 @@
 #include "app/update_controller.h"
 #include "config/user_prompts.h"
 #include "fixture/fixture_server.h"
+#include "http/fetch_client.h"
 #include "platform/headless_ui_thread.h"
 #include "proxylist/proxy_list.h"
 #include "text/codec.h"
 #include "update/downloader.h"
+#include "update/manifest_fetcher.h"
 #include "update/manifest_page.h"
 #include "update_servers/download_server.h"
 #include "update_servers/manifest_server.h"
@@ -112,7 +114,9 @@ void StartupWithSilentManifest(const std::string& dir) {
   lumvex::UpdateConfig config;
   config.manifest_url = silent.BaseUrl() + "/update.html";
   config.download_directory = dir + "/data/updates";
-  lumvex::UpdateController update(ui, state, shell, prompts, config);
+  lumvex::http::FetchClient fetcher(nullptr);
+  lumvex::update::ManifestFetcher manifest(ui, fetcher);
+  lumvex::UpdateController update(ui, state, shell, prompts, config, manifest);
   shell.Hooks().apply_manifest_settings = [&update] { update.BeginStartupManifest(); };
   shell.Hooks().check_new_version = [&update] { update.StartupVersionNotice(); };
   double ms = 0;
@@ -124,6 +128,7 @@ void StartupWithSilentManifest(const std::string& dir) {
   std::printf("startup_silent_manifest_ms %.2f ms\n", ms);
   ui.Close();
   update.Shutdown();
+  manifest.Shutdown();
 }
 
 }  // namespace

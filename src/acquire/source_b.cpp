@@ -63,7 +63,7 @@ std::optional<std::vector<HarvestChoice>> SourceBSite::LoadChoices() {
   const std::string url = source_b::DatabaseListUrl(host_);
   http::RawRequestArgs args;
   args.cancel = context_.cancel.Flag();
-  std::string body = http::RawRequest(url, args, context_.cookies).body;
+  std::string body = http::RawRequest(context_.fetcher, url, args, context_.cookies).body;
   // The site is retried until it answers, with a pause that doubles up to its bound.
   std::chrono::milliseconds pause = context_.tuning.retry_first;
   int attempts = 1;
@@ -74,7 +74,7 @@ std::optional<std::vector<HarvestChoice>> SourceBSite::LoadChoices() {
     if (!context_.cancel.Pause(pause)) return std::nullopt;
     pause = std::min(pause * 2, context_.tuning.retry_most);
     // The plain GET hands over the page's own bytes; the raw request's answer is decoded.
-    body = text::DecodeGbk(http::SimpleGet(url, context_.cookies,
+    body = text::DecodeGbk(http::SimpleGet(context_.fetcher, url, context_.cookies,
                                            {http::kSimpleGetConnectMs, http::kSimpleGetIdleMs},
                                            context_.cancel.Flag()));
     ++attempts;
@@ -93,7 +93,8 @@ std::optional<ChoicePages> SourceBSite::LoadPages(const std::string& address) {
   http::RawRequestArgs args;
   args.cancel = context_.cancel.Flag();
   const std::string body =
-      address.empty() ? std::string() : http::RawRequest(address, args, context_.cookies).body;
+      address.empty() ? std::string()
+                      : http::RawRequest(context_.fetcher, address, args, context_.cookies).body;
   source_b::DatabasePage page = source_b::ParseDatabasePage(body, host_, context_.Limits());
   if (context_.cancel.Raised()) return std::nullopt;
   return ChoicePages{std::move(page.titles), std::move(page.page_addresses)};
@@ -105,7 +106,8 @@ void SourceBSite::Start(HarvestOrder order, std::shared_ptr<HarvestSink> sink) {
     if (!address.empty()) {
       http::RawRequestArgs args;
       args.cancel = context_.cancel.Flag();
-      const std::string body = http::RawRequest(address, args, context_.cookies).body;
+      const std::string body =
+          http::RawRequest(context_.fetcher, address, args, context_.cookies).body;
       if (context_.cancel.Raised()) return;
       reached = !body.empty();
       sink->Running();

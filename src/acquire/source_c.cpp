@@ -33,9 +33,9 @@ namespace lumvex {
 void SourceCSite::Start(HarvestOrder /*order*/, std::shared_ptr<HarvestSink> sink) {
   context_.threads.Start([this, sink] {
     sink->Running();
-    const std::string page = http::SimpleGet(source_c::PageUrl(host_), context_.cookies,
-                                             {http::kSimpleGetConnectMs, http::kSimpleGetIdleMs},
-                                             context_.cancel.Flag());
+    const std::string page = http::SimpleGet(
+        context_.fetcher, source_c::PageUrl(host_), context_.cookies,
+        {http::kSimpleGetConnectMs, http::kSimpleGetIdleMs}, context_.cancel.Flag());
     std::vector<ProxyEntry> rows = source_c::ParsePage(page, context_.Limits());
     if (context_.cancel.Raised()) return;
     sink->Append(std::move(rows));

@@ -64,8 +64,9 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       options_.shell.data_dir.FilePath(std::string(kUpdatesFolderName));
   update_config.executable_suffix = std::string(kExecutableSuffix);
   update_config.running_executable = options_.shell.running_executable;
-  update_ =
-      std::make_unique<UpdateController>(ui_, state_, shell_, prompts_, std::move(update_config));
+  manifest_ = std::make_unique<update::ManifestFetcher>(ui_, *fetcher_);
+  update_ = std::make_unique<UpdateController>(ui_, state_, shell_, prompts_,
+                                               std::move(update_config), *manifest_);
   guard_ = std::make_unique<GuardController>(
       ui_, state_, list_, proxy_switch_, prompts_, options_.shell.data_dir,
       MakeGuardCheck(*fetcher_, options_.endpoints.connectivity_host,
@@ -188,6 +189,7 @@ void Application::Shutdown() {
   if (list_commands_) list_commands_->Shutdown();
   // The manifest request and a download under way are cancelled and their threads joined.
   if (update_) update_->Shutdown();
+  if (manifest_) manifest_->Shutdown();
 }
 
 }  // namespace lumvex

@@ -27,6 +27,7 @@
 #include "platform/worker_pool.h"
 #include "proxylist/proxy_list.h"
 #include "sysproxy/system_proxy.h"
+#include "update/manifest_fetcher.h"
 #include "validate/proxy_checker.h"
 
 namespace lumvex {
@@ -115,6 +116,7 @@ class Application {
   std::unique_ptr<SettingsController> settings_dialog_;
   std::unique_ptr<UrlImportController> url_import_;
   std::unique_ptr<HarvestController> harvest_;
+  std::unique_ptr<update::ManifestFetcher> manifest_;
   std::unique_ptr<UpdateController> update_;
   std::unique_ptr<GuardController> guard_;
   bool shut_down_ = false;

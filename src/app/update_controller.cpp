@@ -33,14 +33,13 @@ std::string RunNowQuestion(std::string_view path) {
 
 UpdateController::UpdateController(UiThread& ui, MainWindowState& state, ShellController& shell,
                                    UserPrompts& prompts, UpdateConfig config,
-                                   update::ManifestSource* source)
+                                   update::ManifestSource& source)
     : ui_(ui),
       state_(state),
       shell_(shell),
       prompts_(prompts),
       config_(std::move(config)),
-      own_fetcher_(source ? nullptr : std::make_unique<update::ManifestFetcher>(ui)),
-      source_(source ? *source : *own_fetcher_),
+      source_(source),
       downloader_(ui) {
   if (!config_.start_process) config_.start_process = update::StartDetached;
   if (!config_.restart_arguments) config_.restart_arguments = update::OwnArguments;
@@ -52,10 +51,7 @@ UpdateController::~UpdateController() {
   Shutdown();
 }
 
-void UpdateController::Shutdown() {
-  if (own_fetcher_) own_fetcher_->Shutdown();
-  downloader_.Shutdown();
-}
+void UpdateController::Shutdown() { downloader_.Shutdown(); }
 
 void UpdateController::BeginStartupManifest() {
   std::weak_ptr<bool> alive = alive_;

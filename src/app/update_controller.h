@@ -62,10 +62,9 @@ std::string RunNowQuestion(std::string_view path);
 
 class UpdateController {
  public:
-  // `source` may be null: the controller then reads pages with its own ManifestFetcher.
+  // `source` (the program's ManifestFetcher outside tests) must outlive the controller.
   UpdateController(UiThread& ui, MainWindowState& state, ShellController& shell,
-                   UserPrompts& prompts, UpdateConfig config,
-                   update::ManifestSource* source = nullptr);
+                   UserPrompts& prompts, UpdateConfig config, update::ManifestSource& source);
   ~UpdateController();
   UpdateController(const UpdateController&) = delete;
   UpdateController& operator=(const UpdateController&) = delete;
@@ -116,7 +115,6 @@ class UpdateController {
   ShellController& shell_;
   UserPrompts& prompts_;
   UpdateConfig config_;
-  std::unique_ptr<update::ManifestFetcher> own_fetcher_;
   update::ManifestSource& source_;
   update::Downloader downloader_;
   update::UpdateWindowModel window_;

@@ -256,14 +256,8 @@ void CurlTransfer::UseOwnCaches() {
   curl_easy_setopt(easy_, CURLOPT_SHARE, own_share_);
 }
 
-CURLcode CurlTransfer::Perform() {
-  if (!easy_) return CURLE_FAILED_INIT;
-  CURLcode code = curl_easy_perform(easy_);
-  while (code == CURLE_OK && PrepareRedirect()) code = curl_easy_perform(easy_);
-  return code;
-}
-
 bool CurlTransfer::PrepareRedirect() {
+  if (hop_observer_) hop_observer_(*this);
   if (!policy_.follow || redirects_ >= kMaxRedirects) return false;
   long status = 0;
   curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);

@@ -6,6 +6,7 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,8 +74,11 @@ class CurlTransfer {
   // flight that cost grew with their number. Not with a cookie jar (a handle has one share).
   void UseOwnCaches();
 
-  // Runs the request on the calling thread, following redirects as the policy allows.
-  CURLcode Perform();
+  // Sees each hop that ended well before the next is prepared, so a client can adjust the
+  // redirect policy to where the exchange has got to.
+  void SetHopObserver(std::function<void(CurlTransfer&)> observer) {
+    hop_observer_ = std::move(observer);
+  }
 
   // After a hop has ended: when the response redirects somewhere the policy allows, sets the
   // handle up for the next hop and returns true.
@@ -117,6 +121,7 @@ class CurlTransfer {
   std::string method_ = "GET";
   std::string request_body_;
   RedirectPolicy policy_;
+  std::function<void(CurlTransfer&)> hop_observer_;
   int redirects_ = 0;
   const std::atomic<bool>* cancel_ = nullptr;
   std::size_t body_limit_;

@@ -9,6 +9,7 @@
 
 #include "http/fetch_driver.h"
 #include "http/fetch_request.h"
+#include "http/http_limits.h"
 
 namespace lumvex::http {
 
@@ -37,6 +38,12 @@ class FetchClient {
   // It must be quick and must not call the blocking FetchPage (the driver would wait on itself);
   // a UI caller hands the result over with UiThread::Post.
   void FetchPageAsync(std::string& url, const FetchOptions& options, Callback done);
+
+  // A prepared transfer on the driver, for a client that truly has to wait on its own thread (never
+  // the driver's): blocks until it ended, every redirect its policy allows included, or until
+  // `limits.total_ms` ran out (CURLE_OPERATION_TIMEDOUT) or the client closed
+  // (CURLE_ABORTED_BY_CALLBACK). The caller reads the transfer once this returns.
+  CURLcode Perform(const std::shared_ptr<CurlTransfer>& transfer, SyncLimits limits);
 
   // Runs `call` on the driver thread after `delay`, like a completion (quick, never blocking);
   // dropped once the client is closed.

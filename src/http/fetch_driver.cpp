@@ -84,7 +84,7 @@ int FetchDriver::OnTimer(CURLM* /*multi*/, long timeout_ms, void* user) {
   return 0;
 }
 
-void FetchDriver::Submit(std::unique_ptr<CurlTransfer> transfer, Clock::time_point deadline,
+void FetchDriver::Submit(std::shared_ptr<CurlTransfer> transfer, Clock::time_point deadline,
                          Completion done) {
   auto job = std::make_unique<Job>(Job{std::move(transfer), deadline, std::move(done), {}});
   bool direct = false;

@@ -32,9 +32,10 @@ class FetchDriver {
   FetchDriver(const FetchDriver&) = delete;
   FetchDriver& operator=(const FetchDriver&) = delete;
 
-  // Hands the transfer over; from here on only the driver thread touches it. Called on the
-  // driver thread itself (from a completion), the transfer starts at once, without the queue.
-  void Submit(std::unique_ptr<CurlTransfer> transfer, Clock::time_point deadline, Completion done);
+  // Hands the transfer over; from here on only the driver thread touches it until its completion
+  // has run (a caller that keeps a share of it reads it after that). Called on the driver thread
+  // itself (from a completion), the transfer starts at once, without the queue.
+  void Submit(std::shared_ptr<CurlTransfer> transfer, Clock::time_point deadline, Completion done);
 
   // Runs `call` on the driver thread at `when` (or soon after); dropped at shutdown. For work that
   // must wait without holding a thread, such as a retry.
@@ -46,7 +47,7 @@ class FetchDriver {
 
  private:
   struct Job {
-    std::unique_ptr<CurlTransfer> transfer;
+    std::shared_ptr<CurlTransfer> transfer;
     Clock::time_point deadline;
     Completion done;
     std::multimap<Clock::time_point, Job*>::iterator timer;

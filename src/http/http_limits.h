@@ -37,6 +37,16 @@ inline constexpr double kDefaultFetchTimeoutS = 60.0;
 // redirects included, unless its caller gives another limit: a server that trickles a byte every
 // few seconds never trips a stall limit and would otherwise hold a harvest for ever.
 inline constexpr long kSyncTotalMs = 60000;
+// The limits of one blocking exchange with its redirects: a total limit on top of the limits on
+// connecting and on a stalled transfer, since a server that sends a byte every few seconds never
+// trips the stall limit, so only a total limit bounds how long it can hold the caller.
+struct SyncLimits {
+  long connect_ms;
+  long idle_ms;  // longest time without a byte moving either way
+  // The whole call, every redirect included; 0 or less means kSyncTotalMs.
+  long total_ms = kSyncTotalMs;
+};
+
 // RawRequest's connect limit and the longest it waits without any byte moving.
 inline constexpr long kRawRequestLimitMs = 18000;
 // SimpleGet has no limits of its own; these keep a dead server from blocking it forever.

@@ -21,12 +21,13 @@ std::string CompleteRawHeaderBlock(std::string block, std::string_view url) {
   return block;
 }
 
-RawRequestResult RawRequest(std::string_view url, RawRequestArgs& args, CookieStore* cookies,
-                            SyncLimits limits) {
+RawRequestResult RawRequest(FetchClient& client, std::string_view url, RawRequestArgs& args,
+                            CookieStore* cookies, SyncLimits limits) {
   std::string wire_url = text::EncodeGbk(url);
   RawUrlParts parts = SplitRawRequestUrl(wire_url);
   std::string target = ComposeUrl(false, parts.host, parts.port, parts.path);
-  CurlTransfer transfer;
+  auto owned = std::make_shared<CurlTransfer>();
+  CurlTransfer& transfer = *owned;
   // Nothing to connect to: the caller's variables stay as they were.
   if (target.empty() || !transfer.valid()) return {};
 
@@ -53,7 +54,7 @@ RawRequestResult RawRequest(std::string_view url, RawRequestArgs& args, CookieSt
   transfer.SetRedirectPolicy(policy);
   if (cookies) cookies->Attach(transfer.handle());
   transfer.SetCancelFlag(args.cancel);
-  PerformWithin(transfer, limits);
+  client.Perform(owned, limits);
 
   RawRequestResult result;
   result.body = text::DecodeGbk(CutAtZero(transfer.body()));
@@ -64,10 +65,11 @@ RawRequestResult RawRequest(std::string_view url, RawRequestArgs& args, CookieSt
   return result;
 }
 
-std::string SimpleGet(std::string_view url, CookieStore* cookies, SyncLimits limits,
-                      const std::atomic<bool>* cancel) {
+std::string SimpleGet(FetchClient& client, std::string_view url, CookieStore* cookies,
+                      SyncLimits limits, const std::atomic<bool>* cancel) {
   if (url.empty()) return {};
-  CurlTransfer transfer;
+  auto owned = std::make_shared<CurlTransfer>();
+  CurlTransfer& transfer = *owned;
   if (!transfer.valid()) return {};
   transfer.SetUrl(text::EncodeGbk(url));
   transfer.SetHttp10(true);
@@ -79,7 +81,7 @@ std::string SimpleGet(std::string_view url, CookieStore* cookies, SyncLimits lim
   transfer.SetRedirectPolicy(policy);
   if (cookies) cookies->Attach(transfer.handle());
   transfer.SetCancelFlag(cancel);
-  PerformWithin(transfer, limits);
+  client.Perform(owned, limits);
   return transfer.TakeBody();
 }
 

@@ -1,7 +1,8 @@
 // The two synchronous clients of the list scrapers: RawRequest (its own header defaults, an
 // optional proxy for plain http, limits on connecting and on a stalled exchange) and SimpleGet
-// (a bare HTTP/1.0 GET). Both run on the calling thread, and neither takes longer in all than its
-// total limit (kSyncTotalMs unless the caller gives another).
+// (a bare HTTP/1.0 GET). Both are transfers on the fetch client's driver that the calling thread
+// waits for, and neither takes longer in all than its total limit (kSyncTotalMs unless the caller
+// gives another).
 #pragma once
 
 #include <atomic>
@@ -9,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "http/bounded_perform.h"
+#include "http/fetch_client.h"
 #include "http/http_limits.h"
 
 namespace lumvex::http {
@@ -44,11 +45,11 @@ inline constexpr SyncLimits kRawRequestLimits{kRawRequestLimitMs, kRawRequestLim
 std::string CompleteRawHeaderBlock(std::string block, std::string_view url);
 
 // `cookies` (may be null) is the shared jar; `limits` stays at its default outside tests.
-RawRequestResult RawRequest(std::string_view url, RawRequestArgs& args, CookieStore* cookies,
-                            SyncLimits limits = kRawRequestLimits);
+RawRequestResult RawRequest(FetchClient& client, std::string_view url, RawRequestArgs& args,
+                            CookieStore* cookies, SyncLimits limits = kRawRequestLimits);
 
 // The body bytes of a plain GET (HTTP/1.0, "Accept: */*"), empty when nothing could be read.
-std::string SimpleGet(std::string_view url, CookieStore* cookies,
+std::string SimpleGet(FetchClient& client, std::string_view url, CookieStore* cookies,
                       SyncLimits limits = {kSimpleGetConnectMs, kSimpleGetIdleMs},
                       const std::atomic<bool>* cancel = nullptr);
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "http/bounded_perform.h"
 #include "http/curl_transfer.h"
 #include "http/http_limits.h"
 #include "http/url_text.h"
@@ -100,8 +99,10 @@ std::string MergeCookies(std::string_view cookies_in, std::string_view returned_
   return text::Trim(rebuilt);
 }
 
-ScriptedResponse ScriptedRequest(std::string_view url, ScriptedRequestArgs& args) {
-  CurlTransfer transfer;
+ScriptedResponse ScriptedRequest(FetchClient& client, std::string_view url,
+                                 ScriptedRequestArgs& args) {
+  auto owned = std::make_shared<CurlTransfer>();
+  CurlTransfer& transfer = *owned;
   if (!transfer.valid()) return {};
   args.method = text::ToUpperAscii(args.method);
   if (args.method.empty()) args.method = "GET";
@@ -119,13 +120,12 @@ ScriptedResponse ScriptedRequest(std::string_view url, ScriptedRequestArgs& args
                      args.body_bytes.empty() ? text::EncodeGbk(args.body) : args.body_bytes);
   transfer.SetCancelFlag(args.cancel);
   // Each hop decides the next by where the previous one went.
-  PerformWithin(transfer, {timeouts.connect_ms, timeouts.idle_ms, args.total_ms},
-                [&args](CurlTransfer& hop) {
-                  const char* current = nullptr;
-                  curl_easy_getinfo(hop.handle(), CURLINFO_EFFECTIVE_URL, &current);
-                  hop.SetRedirectPolicy(
-                      ScriptedRedirectPolicy(current ? current : "", args.disable_redirects));
-                });
+  transfer.SetHopObserver([disable = args.disable_redirects](CurlTransfer& hop) {
+    const char* current = nullptr;
+    curl_easy_getinfo(hop.handle(), CURLINFO_EFFECTIVE_URL, &current);
+    hop.SetRedirectPolicy(ScriptedRedirectPolicy(current ? current : "", disable));
+  });
+  client.Perform(owned, {timeouts.connect_ms, timeouts.idle_ms, args.total_ms});
 
   ScriptedResponse response;
   response.body = transfer.TakeBody();
@@ -137,9 +137,9 @@ ScriptedResponse ScriptedRequest(std::string_view url, ScriptedRequestArgs& args
   return response;
 }
 
-std::string ScriptedRequestText(std::string_view url, ScriptedRequestArgs& args,
-                                ScriptedResponse* response) {
-  ScriptedResponse result = ScriptedRequest(url, args);
+std::string ScriptedRequestText(FetchClient& client, std::string_view url,
+                                ScriptedRequestArgs& args, ScriptedResponse* response) {
+  ScriptedResponse result = ScriptedRequest(client, url, args);
   std::string text = text::DecodeGbk(result.body.substr(0, result.body.find('\0')));
   if (response) *response = std::move(result);
   return text;

@@ -1,6 +1,6 @@
 // ScriptedRequest: a synchronous request in the manner of a system HTTP request object (per-phase
 // timeouts, a redirect switch, raw header lines, cookies kept in the caller's variable), held to
-// a total time limit as well.
+// a total time limit as well: a transfer on the fetch client's driver that the caller waits for.
 #pragma once
 
 #include <atomic>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "http/curl_transfer.h"
+#include "http/fetch_client.h"
 #include "http/http_limits.h"
 
 namespace lumvex::http {
@@ -65,10 +66,11 @@ void ScanScriptedResponseHeaders(std::string_view response_headers, std::string*
 // with an empty value dropped; the result reads "a=1; b=2;".
 std::string MergeCookies(std::string_view cookies, std::string_view returned);
 
-ScriptedResponse ScriptedRequest(std::string_view url, ScriptedRequestArgs& args);
+ScriptedResponse ScriptedRequest(FetchClient& client, std::string_view url,
+                                 ScriptedRequestArgs& args);
 
 // The body as text up to its first zero byte (read as GBK); `response` receives the rest.
-std::string ScriptedRequestText(std::string_view url, ScriptedRequestArgs& args,
-                                ScriptedResponse* response = nullptr);
+std::string ScriptedRequestText(FetchClient& client, std::string_view url,
+                                ScriptedRequestArgs& args, ScriptedResponse* response = nullptr);
 
 }  // namespace lumvex::http

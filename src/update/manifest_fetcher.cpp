@@ -7,7 +7,8 @@
 
 namespace lumvex::update {
 
-ManifestFetcher::ManifestFetcher(UiThread& ui) : ui_(ui) {}
+ManifestFetcher::ManifestFetcher(UiThread& ui, http::FetchClient& client)
+    : ui_(ui), client_(client) {}
 
 ManifestFetcher::~ManifestFetcher() { Shutdown(); }
 
@@ -42,7 +43,7 @@ void ManifestFetcher::Loop() {
     }
     http::ScriptedRequestArgs args;
     args.cancel = &cancel_;
-    http::ScriptedResponse response = http::ScriptedRequest(job.url, args);
+    http::ScriptedResponse response = http::ScriptedRequest(client_, job.url, args);
     if (cancel_.load()) return;
     auto page = std::make_shared<ManifestPage>(std::move(response.body));
     auto done = std::move(job.done);

@@ -1,5 +1,6 @@
-// Reads the update manifest page without blocking the UI thread: each request runs on a thread
-// of the fetcher's own and its answer is handed to the UI thread.
+// Reads the update manifest page without blocking the UI thread: each request is a transfer on the
+// fetch client's driver, waited for on a thread of the fetcher's own, and its answer is handed to
+// the UI thread.
 #pragma once
 
 #include <atomic>
@@ -10,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "http/fetch_client.h"
 #include "platform/ui_thread.h"
 #include "update/manifest_page.h"
 
@@ -29,7 +31,8 @@ class ManifestSource {
 // time on one background thread.
 class ManifestFetcher : public ManifestSource {
  public:
-  explicit ManifestFetcher(UiThread& ui);
+  // `client` must outlive the fetcher.
+  ManifestFetcher(UiThread& ui, http::FetchClient& client);
   // Runs Shutdown.
   ~ManifestFetcher() override;
   ManifestFetcher(const ManifestFetcher&) = delete;
@@ -49,6 +52,7 @@ class ManifestFetcher : public ManifestSource {
   void Loop();
 
   UiThread& ui_;
+  http::FetchClient& client_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<Job> jobs_;

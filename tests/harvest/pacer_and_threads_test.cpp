@@ -137,12 +137,13 @@ TEST(ProxySitesTest, SitesStopByThemselvesAfterTheirLifetime) {
   config.lifetime = 300ms;
   tools::ProxySites sites(config);
   ASSERT_TRUE(sites.Start());
+  http::FetchClient client(nullptr);
   const std::string url = "http://" + sites.HostC() + "/proxy/index.aspx";
-  EXPECT_FALSE(http::SimpleGet(url, nullptr).empty());
+  EXPECT_FALSE(http::SimpleGet(client, url, nullptr).empty());
   const auto start = std::chrono::steady_clock::now();
   std::string body = "x";
   while (!body.empty() && std::chrono::steady_clock::now() - start < 20s) {
-    body = http::SimpleGet(url, nullptr, {2000, 2000});
+    body = http::SimpleGet(client, url, nullptr, {2000, 2000});
   }
   EXPECT_TRUE(body.empty());
 }

@@ -53,7 +53,7 @@ TEST_F(ProxyRouteTest, PlainHttpGoesThroughTheProxyInAbsoluteForm) {
 
   RawRequestArgs args;
   args.proxy = proxy_;
-  EXPECT_EQ(RawRequest(Target("http", "/raw"), args, nullptr).body, "via proxy");
+  EXPECT_EQ(RawRequest(client_, Target("http", "/raw"), args, nullptr).body, "via proxy");
   EXPECT_EQ(farm_.RequestsSeen(), 2u);
   EXPECT_TRUE(server_.Requests().empty());
 }
@@ -77,8 +77,8 @@ TEST_F(ProxyRouteTest, ProxyVariablesOfTheEnvironmentNeverApply) {
   std::string url = Target("http", "/env");
   std::string body = client_.FetchPage(url).body;
   RawRequestArgs args;
-  std::string raw = RawRequest(url, args, nullptr).body;
-  std::string simple = SimpleGet(url, nullptr);
+  std::string raw = RawRequest(client_, url, args, nullptr).body;
+  std::string simple = SimpleGet(client_, url, nullptr);
   ::unsetenv("http_proxy");
   ::unsetenv("HTTP_PROXY");
   EXPECT_EQ(body, "direct");

@@ -32,6 +32,7 @@ class RawRequestTest : public ::testing::Test {
 
   FixtureServer server_;
   CookieStore cookies_;
+  FetchClient client_{nullptr};
 };
 
 TEST_F(RawRequestTest, DefaultsAreAppendedToTheCallerBlockAndSent) {
@@ -40,7 +41,7 @@ TEST_F(RawRequestTest, DefaultsAreAppendedToTheCallerBlockAndSent) {
   server_.SetDefault(reply);
   std::string url = "127.0.0.1:" + Port() + "/a/b.html";
   RawRequestArgs args;
-  RawRequestResult result = RawRequest(url, args, &cookies_);
+  RawRequestResult result = RawRequest(client_, url, args, &cookies_);
   EXPECT_EQ(result.body, "中文");
   EXPECT_FALSE(result.response_headers.has_value());
   EXPECT_EQ(args.method, "GET");
@@ -51,11 +52,11 @@ TEST_F(RawRequestTest, DefaultsAreAppendedToTheCallerBlockAndSent) {
 
 TEST_F(RawRequestTest, UpperCaseSchemeAndMissingPath) {
   RawRequestArgs args;
-  RawRequest("HTTP://127.0.0.1:" + Port() + "/x", args, nullptr);
+  RawRequest(client_, "HTTP://127.0.0.1:" + Port() + "/x", args, nullptr);
   EXPECT_EQ(OnlyHead().rfind("GET /x HTTP/1.1\r\n" + Host(), 0), 0u);
   server_.ClearRequests();
   RawRequestArgs bare;
-  RawRequest("http://127.0.0.1:" + Port(), bare, nullptr);
+  RawRequest(client_, "http://127.0.0.1:" + Port(), bare, nullptr);
   EXPECT_EQ(OnlyHead().rfind("GET / HTTP/1.1\r\n", 0), 0u);
 }
 
@@ -63,7 +64,7 @@ TEST_F(RawRequestTest, CallerLinesInAnyCaseSuppressDefaults) {
   RawRequestArgs args;
   args.headers = "ACCEPT: text/html\r\nReferer: http://from/\r\n";
   std::string url = "http://127.0.0.1:" + Port() + "/h";
-  RawRequest(url, args, nullptr);
+  RawRequest(client_, url, args, nullptr);
   EXPECT_EQ(args.headers, "ACCEPT: text/html\r\nReferer: http://from/\r\n" + kLanguage);
   EXPECT_EQ(OnlyHead(), "GET /h HTTP/1.1\r\n" + Host() + kAgentLine +
                             "ACCEPT: text/html\r\nReferer: http://from/\r\n" + kLanguage + "\r\n");
@@ -74,7 +75,7 @@ TEST_F(RawRequestTest, MethodTextSelectsPostOrFallsBackToGet) {
   RawRequestArgs post;
   post.method = "post";
   post.body = "k=v&x=1";
-  RawRequest(url, post, nullptr);
+  RawRequest(client_, url, post, nullptr);
   EXPECT_EQ(post.method, "POST");
   auto requests = server_.Requests();
   ASSERT_EQ(requests.size(), 1u);
@@ -88,7 +89,7 @@ TEST_F(RawRequestTest, MethodTextSelectsPostOrFallsBackToGet) {
     RawRequestArgs other;
     other.method = method;
     other.body = "ignored";
-    RawRequest(url, other, nullptr);
+    RawRequest(client_, url, other, nullptr);
     EXPECT_EQ(other.method, "GET");
     EXPECT_EQ(OnlyHead().rfind("GET /m HTTP/1.1\r\n", 0), 0u);
   }
@@ -106,14 +107,14 @@ TEST_F(RawRequestTest, BodyStopsAtZeroAndLongHeaderBlocksBecomeSpaces) {
 
   RawRequestArgs args;
   args.want_response_headers = true;
-  RawRequestResult result = RawRequest(base + "/zero", args, nullptr);
+  RawRequestResult result = RawRequest(client_, base + "/zero", args, nullptr);
   EXPECT_EQ(result.body, "abc");
   EXPECT_EQ(result.response_headers,
             "HTTP/1.1 200 OK\r\nContent-Length: 7\r\nConnection: close\r\n\r\n");
 
   RawRequestArgs long_args;
   long_args.want_response_headers = true;
-  result = RawRequest(base + "/big", long_args, nullptr);
+  result = RawRequest(client_, base + "/big", long_args, nullptr);
   EXPECT_EQ(result.body, "ok");
   EXPECT_EQ(result.response_headers, std::string(kRawHeaderBufferBytes, ' '));
 }
@@ -123,7 +124,7 @@ TEST_F(RawRequestTest, UnusableAddressLeavesTheCallerVariablesAlone) {
   args.method = "post";
   args.headers = "X: 1\r\n";
   args.want_response_headers = true;
-  RawRequestResult result = RawRequest("http://bad host/x", args, nullptr);
+  RawRequestResult result = RawRequest(client_, "http://bad host/x", args, nullptr);
   EXPECT_EQ(result.body, "");
   EXPECT_FALSE(result.response_headers.has_value());
   EXPECT_EQ(args.method, "post");
@@ -145,7 +146,7 @@ TEST_F(RawRequestTest, StalledAndHostileServersEndTheCall) {
   for (std::string target : {"/silent", "/garbage", "/reset"}) {
     RawRequestArgs args;
     args.want_response_headers = true;
-    RawRequestResult result = RawRequest(base + target, args, nullptr, short_limits);
+    RawRequestResult result = RawRequest(client_, base + target, args, nullptr, short_limits);
     EXPECT_EQ(result.body, "") << target;
     EXPECT_EQ(result.response_headers, "") << target;
   }
@@ -161,9 +162,10 @@ TEST_F(RawRequestTest, CancelFlagEndsAWaitingCall) {
   args.cancel = &cancel;
   std::string raw_body = "unset";
   std::string simple_body = "unset";
-  std::thread raw([&] { raw_body = RawRequest("127.0.0.1:" + Port() + "/r", args, nullptr).body; });
+  std::thread raw(
+      [&] { raw_body = RawRequest(client_, "127.0.0.1:" + Port() + "/r", args, nullptr).body; });
   std::thread simple([&] {
-    simple_body = SimpleGet("http://127.0.0.1:" + Port() + "/s", nullptr,
+    simple_body = SimpleGet(client_, "http://127.0.0.1:" + Port() + "/s", nullptr,
                             {kSimpleGetConnectMs, kSimpleGetIdleMs}, &cancel);
   });
   ASSERT_TRUE(server_.WaitForRequests(2, 10000));
@@ -179,10 +181,10 @@ TEST_F(RawRequestTest, SimpleGetIsAPlainHttp10Request) {
   Reply reply;
   reply.body = std::string("bin\0ary", 7);
   server_.SetDefault(reply);
-  EXPECT_EQ(SimpleGet("http://127.0.0.1:" + Port() + "/s?x=1", &cookies_), reply.body);
+  EXPECT_EQ(SimpleGet(client_, "http://127.0.0.1:" + Port() + "/s?x=1", &cookies_), reply.body);
   EXPECT_EQ(OnlyHead(), "GET /s?x=1 HTTP/1.0\r\n" + Host() + kAgentLine + "Accept: */*\r\n\r\n");
   server_.ClearRequests();
-  EXPECT_EQ(SimpleGet("", &cookies_), "");
+  EXPECT_EQ(SimpleGet(client_, "", &cookies_), "");
   EXPECT_TRUE(server_.Requests().empty());
 }
 

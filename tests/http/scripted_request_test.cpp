@@ -77,6 +77,7 @@ class ScriptedRequestTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(server_.Start()); }
   FixtureServer server_;
+  FetchClient client_{nullptr};
 };
 
 TEST_F(ScriptedRequestTest, AddressOnlySendsTheDefaultBlockAndWritesItBack) {
@@ -86,7 +87,7 @@ TEST_F(ScriptedRequestTest, AddressOnlySendsTheDefaultBlockAndWritesItBack) {
   server_.SetDefault(reply);
   std::string url = server_.BaseUrl() + "/manifest";
   ScriptedRequestArgs args;
-  ScriptedResponse response = ScriptedRequest(url, args);
+  ScriptedResponse response = ScriptedRequest(client_, url, args);
   EXPECT_EQ(response.body, "body");
   EXPECT_EQ(args.method, "GET");
   EXPECT_EQ(args.headers, DefaultScriptedHeaders(url));
@@ -110,7 +111,7 @@ TEST_F(ScriptedRequestTest, CookiesMethodBodyAndHeadersAsGiven) {
   args.cookies = "k=v";
   args.headers = "X-One: 1\r\nbogus\r\nX-Two:2";
   args.body = "q=1";
-  ScriptedRequest(server_.BaseUrl() + "/p", args);
+  ScriptedRequest(client_, server_.BaseUrl() + "/p", args);
   EXPECT_EQ(args.method, "POST");
   EXPECT_EQ(args.cookies, "k=v;");
   auto requests = server_.Requests();
@@ -134,7 +135,7 @@ TEST_F(ScriptedRequestTest, BinaryBodyWinsOverTextBody) {
   args.method = "put";
   args.body = "text";
   args.body_bytes = std::string("\x01\0\xFF", 3);
-  ScriptedRequest(server_.BaseUrl() + "/up", args);
+  ScriptedRequest(client_, server_.BaseUrl() + "/up", args);
   auto requests = server_.Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].method, "PUT");
@@ -154,12 +155,12 @@ TEST_F(ScriptedRequestTest, RedirectsFollowedUnlessDisabled) {
   server_.Route("/to", target);
 
   ScriptedRequestArgs follow;
-  EXPECT_EQ(ScriptedRequestText(server_.BaseUrl() + "/from", follow), "arrived");
+  EXPECT_EQ(ScriptedRequestText(client_, server_.BaseUrl() + "/from", follow), "arrived");
 
   ScriptedRequestArgs stay;
   stay.disable_redirects = true;
   ScriptedResponse response;
-  EXPECT_EQ(ScriptedRequestText(server_.BaseUrl() + "/from", stay, &response), "moved");
+  EXPECT_EQ(ScriptedRequestText(client_, server_.BaseUrl() + "/from", stay, &response), "moved");
   EXPECT_EQ(response.location, server_.BaseUrl() + "/to");
 }
 
@@ -173,12 +174,12 @@ TEST_F(ScriptedRequestTest, TextStopsAtZeroByteAndSilentServerEndsAtItsTimeout) 
 
   ScriptedRequestArgs args;
   ScriptedResponse response;
-  EXPECT_EQ(ScriptedRequestText(server_.BaseUrl() + "/zero", args, &response), "");
+  EXPECT_EQ(ScriptedRequestText(client_, server_.BaseUrl() + "/zero", args, &response), "");
   EXPECT_EQ(response.body, std::string("\0abc", 4));
 
   ScriptedRequestArgs patient;
   patient.timeout_seconds = 2;
-  ScriptedResponse nothing = ScriptedRequest(server_.BaseUrl() + "/silent", patient);
+  ScriptedResponse nothing = ScriptedRequest(client_, server_.BaseUrl() + "/silent", patient);
   EXPECT_EQ(nothing.body, "");
   EXPECT_EQ(nothing.response_headers, "");
   EXPECT_EQ(nothing.location, "");

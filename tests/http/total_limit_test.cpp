@@ -128,22 +128,25 @@ constexpr SyncLimits kTrickleLimits{5000, 100000, 2500};
 
 struct Client {
   const char* name;
-  std::function<std::string(const std::string& url)> call;
+  std::function<std::string(FetchClient& client, const std::string& url)> call;
 };
 
 const Client kClients[] = {
     {"RawRequest",
-     [](const std::string& url) {
+     [](FetchClient& client, const std::string& url) {
        RawRequestArgs args;
-       return RawRequest(url, args, nullptr, kTrickleLimits).body;
+       return RawRequest(client, url, args, nullptr, kTrickleLimits).body;
      }},
-    {"SimpleGet", [](const std::string& url) { return SimpleGet(url, nullptr, kTrickleLimits); }},
+    {"SimpleGet",
+     [](FetchClient& client, const std::string& url) {
+       return SimpleGet(client, url, nullptr, kTrickleLimits);
+     }},
     {"ScriptedRequest",
-     [](const std::string& url) {
+     [](FetchClient& client, const std::string& url) {
        ScriptedRequestArgs args;
        args.timeout_seconds = static_cast<int>(kTrickleLimits.idle_ms / 1000);
        args.total_ms = kTrickleLimits.total_ms;
-       return ScriptedRequestText(url, args);
+       return ScriptedRequestText(client, url, args);
      }},
 };
 
@@ -151,8 +154,9 @@ TEST(TotalLimitTest, TricklingServerIsCutOffAtTheTotalLimit) {
   TrickleServer server;
   ASSERT_NE(server.port(), 0);
   std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/trickle";
+  FetchClient fetcher(nullptr);
   for (const Client& client : kClients) {
-    std::string body = client.call(url);
+    std::string body = client.call(fetcher, url);
     std::optional<std::pair<int, bool>> outcome = server.NextOutcome();
     ASSERT_TRUE(outcome.has_value()) << client.name;
     auto [sent, hung_up] = *outcome;

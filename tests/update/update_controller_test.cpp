@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "http/fetch_client.h"
 #include "platform/file_io.h"
 #include "proxylist/agent_file.h"
 #include "support/scripted_prompts.h"
 #include "temp_dir.h"
 #include "update/file_digest.h"
+#include "update/manifest_fetcher.h"
 #include "update/update_test_support.h"
 #include "update_servers/download_server.h"
 #include "update_servers/manifest_server.h"
@@ -39,6 +41,7 @@ class UpdateControllerTest : public ::testing::Test {
   // Nothing may still run on the UI thread while the controller and the fixture go away.
   void TearDown() override {
     if (controller_) controller_->Shutdown();
+    if (real_source_) real_source_->Shutdown();
     ui_.Drain();
     ui_.Close();
   }
@@ -62,8 +65,11 @@ class UpdateControllerTest : public ::testing::Test {
     config.restart_arguments = [] { return std::vector<std::string>{"--data-dir", "/d"}; };
     double clock = 100;
     config.seconds_now = [clock]() mutable { return clock += 2.5; };
-    controller_ = std::make_unique<UpdateController>(ui_, state_, *shell_, prompts_, config,
-                                                     real_source ? nullptr : &source_);
+    if (real_source) real_source_ = std::make_unique<update::ManifestFetcher>(ui_, fetcher_);
+    update::ManifestSource& source =
+        real_source ? static_cast<update::ManifestSource&>(*real_source_) : source_;
+    controller_ =
+        std::make_unique<UpdateController>(ui_, state_, *shell_, prompts_, config, source);
     return *controller_;
   }
 
@@ -95,6 +101,8 @@ class UpdateControllerTest : public ::testing::Test {
   ProxyList list_{ui_};
   ScriptedPrompts prompts_;
   PageSource source_{ui_};
+  http::FetchClient fetcher_{nullptr};
+  std::unique_ptr<update::ManifestFetcher> real_source_;
   std::unique_ptr<ShellController> shell_;
   std::unique_ptr<UpdateController> controller_;
   std::vector<std::string> started_;
