@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth trayer fonts-wqy-zenhei x11-utils xdotool
   kde-cli-tools
-  dpkg-dev file
+  dpkg-dev file python3
   squid tinyproxy microsocks dante-server
 )
 
