@@ -30,8 +30,13 @@ else
 fi
 pids=()
 cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  local pid stat parent
+  # Only processes still ours: the number of one that ended may already name another process.
+  for pid in "${pids[@]}"; do
+    { read -r stat <"/proc/$pid/stat"; } 2>/dev/null || continue
+    read -r _ parent _ <<<"${stat##*) }"
+    [ "$parent" = "$$" ] && kill "$pid" 2>/dev/null
+  done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   if [ "$remove_dir" = 1 ]; then rm -rf "$demo_dir"; fi
 }

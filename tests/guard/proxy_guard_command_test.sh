@@ -5,6 +5,7 @@
 # Usage: proxy_guard_command_test.sh PATH_TO_LUMVEXIP PATH_TO_LUMVEX_PROXY_FARM
 set -uo pipefail
 . "$(cd "$(dirname "$0")/../support" && pwd)/wait_for.sh"
+. "$(cd "$(dirname "$0")/../support" && pwd)/children.sh"
 
 program=${1:?path to lumvexip expected}
 farm=${2:?path to lumvex_proxy_farm expected}
@@ -19,7 +20,7 @@ unset XDG_CURRENT_DESKTOP DBUS_SESSION_BUS_ADDRESS
 data=$work/data
 farm_pid="" guard_pid=""
 cleanup() {
-  for pid in $guard_pid $farm_pid; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+  end_children $guard_pid $farm_pid
   rm -rf "$work"
 }
 trap cleanup EXIT

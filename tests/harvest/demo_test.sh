@@ -13,7 +13,7 @@ command -v Xvfb >/dev/null && command -v xdotool >/dev/null || { echo "no Xvfb/x
 work="$(mktemp -d)"
 start_xvfb /dev/null -screen 0 1280x800x24 || { echo "FAIL: Xvfb did not start"; exit 1; }
 xvfb=$xvfb_pid
-trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'end_children $xvfb; rm -rf "$work"' EXIT
 
 # Four pages to a harvest (one a second), so the script can see the first one has been read.
 mkdir -p "$work/demo/data"

@@ -12,7 +12,7 @@ work="$(mktemp -d)"
 start_xvfb /dev/null -screen 0 1280x800x24 || { echo "FAIL: Xvfb did not start"; exit 1; }
 xvfb=$xvfb_pid
 sites=""
-trap 'kill $xvfb $sites 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'end_children $xvfb $sites; rm -rf "$work"' EXIT
 
 stalls=()
 for page in 2 3 4 5 6 7; do stalls+=(--stall "/proxy_ip.html?id=101&pageid=$page"); done
@@ -35,7 +35,8 @@ for _ in $(seq 300); do
   [ -n "$window" ] && break
   sleep 0.1
 done
-[ -n "$window" ] || { cat "$work/log"; echo "FAIL: no main window"; exit 1; }
+xvfb_state() { own_child "$xvfb" && echo "Xvfb still runs" || echo "Xvfb has ended"; }
+[ -n "$window" ] || { cat "$work/log"; echo "FAIL: no main window ($(xvfb_state))"; exit 1; }
 press_harvest "$work/requests.log" "$window" || { echo "FAIL: the harvest did not start"; exit 1; }
 # Pages 2..7 go out one a second and hang; once the last has gone out, page 1 (answered at once)
 # has long been read.

@@ -4,6 +4,7 @@
 # program runs (`harvest --url` against a loopback list, with a data directory of its own).
 # Usage: install_tree_test.sh BUILD_DIR FIXTURE_SERVER
 . "$(cd "$(dirname "$0")/../support" && pwd)/fixture_server.sh"
+. "$(cd "$(dirname "$0")/../support" && pwd)/children.sh"
 set -uo pipefail
 
 build=${1:?build directory expected}
@@ -11,7 +12,7 @@ fixture=${2:?lumvex_fixture_server expected}
 work=$(mktemp -d)
 server_pid=""
 cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+  end_children $server_pid
   rm -rf "$work"
 }
 trap cleanup EXIT

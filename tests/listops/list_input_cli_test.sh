@@ -6,6 +6,7 @@
 # escape sequences a served list holds.
 # Usage: list_input_cli_test.sh PATH_TO_LUMVEXIP FIXTURE_SERVER
 . "$(cd "$(dirname "$0")/../support" && pwd)/fixture_server.sh"
+. "$(cd "$(dirname "$0")/../support" && pwd)/children.sh"
 set -uo pipefail
 
 program=${1:?path to lumvexip expected}
@@ -13,7 +14,7 @@ fixture=${2:?lumvex_fixture_server expected}
 work=$(mktemp -d)
 server_pid=""
 cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+  end_children $server_pid
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -10,6 +10,7 @@ source_dir=${1:?source directory expected}
 build=${2:?build directory expected}
 farm=${3:?lumvex_proxy_farm expected}
 . "$source_dir/tests/support/wait_for.sh"
+. "$source_dir/tests/support/children.sh"
 fail() { echo "FAIL: $*"; exit 1; }
 
 if [ "$(id -u)" -ne 0 ]; then
@@ -43,7 +44,7 @@ dpkg_waiting() {
   return 1
 }
 cleanup() {
-  [ -n "$farm_pid" ] && kill "$farm_pid" 2>/dev/null && wait "$farm_pid" 2>/dev/null
+  end_children $farm_pid
   if [ "$installed" = 1 ]; then dpkg_waiting -r lumvexip || echo "could not remove lumvexip"; fi
   rm -rf "$work"
 }

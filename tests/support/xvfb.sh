@@ -6,6 +6,7 @@
 # scripts run side by side, and a server that takes the number another one is just giving up can
 # lose its socket to the other's clean-up (the client then "could not connect to display").
 # A number in use makes Xvfb exit at once, and the next one is tried.
+. "$(dirname "${BASH_SOURCE[0]}")/children.sh"
 start_xvfb() {
   local log="$1"
   shift
@@ -24,8 +25,7 @@ start_xvfb() {
       fi
       sleep 0.1
     done
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
+    end_children "$xvfb_pid"
   done
   return 1
 }

@@ -22,9 +22,7 @@ export GSETTINGS_BACKEND=keyfile XDG_CONFIG_HOME=$work/config
 unset XDG_CURRENT_DESKTOP
 xvfb_pid="" trayer_pid="" app_pid=""
 cleanup() {
-  for pid in $app_pid $trayer_pid $xvfb_pid; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  done
+  end_children $app_pid $trayer_pid $xvfb_pid
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -104,7 +102,7 @@ date_back
 XDG_RUNTIME_DIR=$work timeout -k 5 60 "$program" --data-dir "$work/data" >"$work/app.log" 2>&1 &
 app_pid=$!
 wait_for 30 window_shown || fail "the main window did not appear the second time"
-for pid in $trayer_pid $xvfb_pid; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+end_children $trayer_pid $xvfb_pid
 trayer_pid="" xvfb_pid=""
 wait "$app_pid"
 app_pid=""

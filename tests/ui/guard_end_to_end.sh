@@ -25,9 +25,7 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 
 xvfb_pid="" trayer_pid="" app_pid="" dying_pid="" steady_pid=""
 cleanup() {
-  for pid in $app_pid $dying_pid $steady_pid $trayer_pid $xvfb_pid; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  done
+  end_children $app_pid $dying_pid $steady_pid $trayer_pid $xvfb_pid
   rm -rf "$work"
 }
 trap cleanup EXIT

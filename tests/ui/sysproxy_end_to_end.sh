@@ -23,9 +23,7 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 
 xvfb_pid="" trayer_pid="" app_pid=""
 cleanup() {
-  for pid in $app_pid $trayer_pid $xvfb_pid; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  done
+  end_children $app_pid $trayer_pid $xvfb_pid
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -95,7 +93,7 @@ timeout -k 5 60 "$program" --data-dir "$work/data" >"$work/app.log" 2>&1 &
 app_pid=$!
 expect_store 30 "'manual' '127.0.0.3':9 '':0" "restore at the second start"
 wait_for 30 window_shown || fail "the main window did not appear the second time"
-for pid in $trayer_pid $xvfb_pid; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+end_children $trayer_pid $xvfb_pid
 trayer_pid="" xvfb_pid=""
 wait "$app_pid"
 status=$?

@@ -22,9 +22,10 @@ export GSETTINGS_BACKEND=keyfile XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$w
 unset XDG_CURRENT_DESKTOP
 xvfb_pid="" trayer_pid="" servers_pid="" app_pid="" new_pid=""
 cleanup() {
-  for pid in $new_pid $app_pid $servers_pid $trayer_pid $xvfb_pid; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  done
+  # The new version is not a child of this script: ended only while its number is still its own.
+  [ -n "$new_pid" ] && tr '\0' ' ' <"/proc/$new_pid/cmdline" 2>/dev/null |
+    grep -q -- "--data-dir $work/data" && kill "$new_pid" 2>/dev/null
+  end_children $app_pid $servers_pid $trayer_pid $xvfb_pid
   # The new version is not a child of this script: wait for it by its /proc entry.
   [ -n "$new_pid" ] && for _ in $(seq 50); do [ -e "/proc/$new_pid" ] || break; sleep 0.1; done
   rm -rf "$work"
