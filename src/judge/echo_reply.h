@@ -12,6 +12,9 @@ namespace lumvex::judge {
 
 enum class EchoFormat { kJson, kText };
 
+// The type of every answer that is not JSON.
+inline constexpr std::string_view kTextType = "text/plain; charset=utf-8";
+
 // kText when the Accept fields ask for text/plain and do not prefer application/json (a higher
 // q, or the same q listed first); kJson otherwise. A media range with q=0 is not asked for.
 EchoFormat ChosenFormat(const RequestHead& head);

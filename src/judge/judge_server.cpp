@@ -19,29 +19,8 @@ namespace {
 
 constexpr std::size_t kReadChunk = 16 * 1024;
 constexpr int kAcceptsPerWakeup = 64;  // then the connections already open get their turn
-constexpr std::string_view kTextType = "text/plain; charset=utf-8";
 // How often a log stream that cannot be watched is tried again while lines wait.
 constexpr int kLogRetryMs = 100;
-// Bytes of an unread request taken before a refusal, so that closing finds nothing unread (which
-// would reset the connection and could destroy the refusal before the client read it).
-constexpr int kRefusalReads = 4;
-
-// The answer past a connection cap: fixed, so it costs no memory per connection.
-const std::string& BusyAnswer() {
-  static const std::string answer = AnswerBytes(
-      503, kTextType, "the judge is busy: try again in a moment\n", false, RefusalFields(1));
-  return answer;
-}
-
-// Reads what already came, then writes the 503 if the socket takes it at once; the bytes sent.
-std::size_t SayBusy(int fd) {
-  char chunk[kReadChunk];
-  for (int i = 0; i < kRefusalReads && recv(fd, chunk, sizeof chunk, MSG_DONTWAIT) > 0; ++i) {
-  }
-  const std::string& answer = BusyAnswer();
-  const ssize_t sent = send(fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-  return sent > 0 ? static_cast<std::size_t>(sent) : 0;
-}
 
 }  // namespace
 

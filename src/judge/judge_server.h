@@ -11,7 +11,7 @@
 #include <unordered_map>
 
 #include "judge/client_table.h"
-#include "judge/head_scanner.h"
+#include "judge/connection.h"
 #include "judge/judge_limits.h"
 #include "judge/listener.h"
 #include "judge/log_output.h"
@@ -45,28 +45,10 @@ class JudgeServer {
 
  private:
   using Clock = std::chrono::steady_clock;
-  enum class Phase { kReading, kWriting, kDraining };
-  struct Connection {
-    int fd = -1;
-    std::string client;  // as shown
-    std::string key;     // as counted
-    Phase phase = Phase::kReading;
-    std::string in;
-    HeadScanner scanner;
-    bool line_checked = false;
-    std::string method;  // for the log
-    std::string target;
-    std::string out;
-    std::size_t sent = 0;
-    std::size_t drained = 0;
-    int status = 0;
-    Clock::time_point opened;
-    Clock::time_point deadline;
-  };
+  using Phase = Connection::Phase;
 
   void AcceptSome();
-  // Past a connection cap: answers 503 with the judge's refusal mark (X-Judge-Refusal: busy,
-  // Retry-After) if the socket takes it at once, then closes. A client can tell the judge's
+  // Past a connection cap: answers 503 (SayBusy), closes and logs. A client can tell the judge's
   // refusal from a proxy's failure and come back, instead of finding the door shut.
   void Refuse(int fd, const std::string& client);
   // Waits for room in the log's stream (EPOLLOUT) exactly while lines wait for it.

@@ -7,12 +7,17 @@
 #include <cerrno>
 #include <cstring>
 
+#include "judge/echo_reply.h"
 #include "platform/open_file_limit.h"
 
 namespace lumvex::judge {
 namespace {
 
 constexpr int kBacklog = 4096;  // the kernel caps it at net.core.somaxconn
+// Bytes of an unread request taken before a refusal, so that closing finds nothing unread (which
+// would reset the connection and could destroy the refusal before the client read it).
+constexpr int kRefusalReads = 4;
+constexpr std::size_t kRefusalChunk = 16 * 1024;
 
 }  // namespace
 
@@ -63,6 +68,17 @@ std::optional<Listener::Accepted> Listener::Accept() {
     // next wakeup goes on.
     return std::nullopt;
   }
+}
+
+std::size_t SayBusy(int fd) {
+  // The answer is fixed, so it costs no memory per connection.
+  static const std::string answer = AnswerBytes(
+      503, kTextType, "the judge is busy: try again in a moment\n", false, RefusalFields(1));
+  char chunk[kRefusalChunk];
+  for (int i = 0; i < kRefusalReads && recv(fd, chunk, sizeof chunk, MSG_DONTWAIT) > 0; ++i) {
+  }
+  const ssize_t sent = send(fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  return sent > 0 ? static_cast<std::size_t>(sent) : 0;
 }
 
 }  // namespace lumvex::judge

@@ -3,6 +3,7 @@
 // connection with a spare descriptor kept for that and closes it).
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -37,5 +38,10 @@ class Listener {
   int spare_fd_ = -1;  // given up when descriptors run out, to accept and close a connection
   std::string url_;
 };
+
+// Past a connection cap: reads what already came on `fd`, then writes a 503 with the judge's
+// refusal mark (X-Judge-Refusal: busy, Retry-After) if the socket takes it at once. The bytes
+// sent; the caller closes `fd`.
+std::size_t SayBusy(int fd);
 
 }  // namespace lumvex::judge

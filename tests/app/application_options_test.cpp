@@ -4,14 +4,12 @@
 
 #include "app/application.h"
 #include "config/command_line.h"
+#include "support/parse_args.h"
 
 namespace lumvex {
 namespace {
 
-CommandLineOptions Parse(std::vector<const char*> args) {
-  args.insert(args.begin(), "lumvexip");
-  return ParseCommandLine(static_cast<int>(args.size()), args.data());
-}
+CommandLineOptions Parse(std::vector<const char*> args) { return testing::ParseArgs(args); }
 
 TEST(ApplicationOptionsTest, CheckTimeoutReachesTheProgramsOptions) {
   // Without the flag the deadline is 60 seconds.

@@ -6,14 +6,12 @@
 #include <vector>
 
 #include "acquire/source_registry.h"
+#include "support/parse_args.h"
 
 namespace lumvex {
 namespace {
 
-CommandLineOptions Parse(std::vector<const char*> args) {
-  args.insert(args.begin(), "lumvexip");
-  return ParseCommandLine(static_cast<int>(args.size()), args.data());
-}
+CommandLineOptions Parse(std::vector<const char*> args) { return testing::ParseArgs(args); }
 
 TEST(CommandLineTest, NoArgumentsGiveTheDefaults) {
   const CommandLineOptions options = Parse({});
