@@ -172,9 +172,6 @@ void FetchClient::FetchPageAsync(std::string& url, const FetchOptions& options, 
 }
 
 CURLcode FetchClient::Perform(const std::shared_ptr<CurlTransfer>& transfer, SyncLimits limits) {
-  if (!transfer || !transfer->valid()) return CURLE_FAILED_INIT;
-  const long total_ms = limits.total_ms > 0 ? limits.total_ms : kSyncTotalMs;
-  transfer->SetLimits(limits.connect_ms, limits.idle_ms, total_ms + kBackstopMs);
   struct Waiter {
     std::mutex mutex;
     std::condition_variable ready;
@@ -182,15 +179,28 @@ CURLcode FetchClient::Perform(const std::shared_ptr<CurlTransfer>& transfer, Syn
   };
   auto waiter = std::make_shared<Waiter>();
   // The driver completes every transfer: at its end, at the deadline or when it shuts down.
-  driver_.Submit(transfer, Clock::now() + std::chrono::milliseconds(total_ms),
-                 [waiter](FetchDriver::Outcome, CURLcode code, CurlTransfer&) {
-                   std::lock_guard<std::mutex> lock(waiter->mutex);
-                   waiter->code = code;
-                   waiter->ready.notify_all();
-                 });
+  PerformAsync(transfer, limits, [waiter](CURLcode code) {
+    std::lock_guard<std::mutex> lock(waiter->mutex);
+    waiter->code = code;
+    waiter->ready.notify_all();
+  });
   std::unique_lock<std::mutex> lock(waiter->mutex);
   waiter->ready.wait(lock, [&] { return waiter->code.has_value(); });
   return *waiter->code;
+}
+
+void FetchClient::PerformAsync(std::shared_ptr<CurlTransfer> transfer, SyncLimits limits,
+                               std::function<void(CURLcode)> done) {
+  if (!transfer || !transfer->valid()) {
+    done(CURLE_FAILED_INIT);
+    return;
+  }
+  const long total_ms = limits.total_ms > 0 ? limits.total_ms : kSyncTotalMs;
+  transfer->SetLimits(limits.connect_ms, limits.idle_ms, total_ms + kBackstopMs);
+  driver_.Submit(std::move(transfer), Clock::now() + std::chrono::milliseconds(total_ms),
+                 [done = std::move(done)](FetchDriver::Outcome, CURLcode code, CurlTransfer&) {
+                   done(code);
+                 });
 }
 
 FetchResult FetchClient::FetchPage(std::string& url, const FetchOptions& options) {

@@ -44,6 +44,11 @@ class FetchClient {
   // `limits.total_ms` ran out (CURLE_OPERATION_TIMEDOUT) or the client closed
   // (CURLE_ABORTED_BY_CALLBACK). The caller reads the transfer once this returns.
   CURLcode Perform(const std::shared_ptr<CurlTransfer>& transfer, SyncLimits limits);
+  // The same without a waiting thread: `done` gets the outcome on the driver thread (inline, before
+  // this returns, when the transfer cannot start or the client is closed). Quick and never
+  // blocking, as every completion.
+  void PerformAsync(std::shared_ptr<CurlTransfer> transfer, SyncLimits limits,
+                    std::function<void(CURLcode)> done);
 
   // Runs `call` on the driver thread after `delay`, like a completion (quick, never blocking);
   // dropped once the client is closed.

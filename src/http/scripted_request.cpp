@@ -1,6 +1,8 @@
 #include "http/scripted_request.h"
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 #include "http/curl_transfer.h"
 #include "http/http_limits.h"
@@ -99,34 +101,41 @@ std::string MergeCookies(std::string_view cookies_in, std::string_view returned_
   return text::Trim(rebuilt);
 }
 
-ScriptedResponse ScriptedRequest(FetchClient& client, std::string_view url,
-                                 ScriptedRequestArgs& args) {
-  auto owned = std::make_shared<CurlTransfer>();
-  CurlTransfer& transfer = *owned;
-  if (!transfer.valid()) return {};
+namespace {
+
+// The transfer for `url` as `args` ask (method and header block completed in `args`) and its time
+// limits; null when no transfer could be made.
+std::shared_ptr<CurlTransfer> PrepareScripted(std::string_view url, ScriptedRequestArgs& args,
+                                              SyncLimits* limits) {
+  auto transfer = std::make_shared<CurlTransfer>();
+  if (!transfer->valid()) return nullptr;
   args.method = text::ToUpperAscii(args.method);
   if (args.method.empty()) args.method = "GET";
   ScriptedTimeouts timeouts = ScriptedRequestTimeouts(args.timeout_seconds);
-  transfer.SetUrl(text::EncodeGbk(url));
+  *limits = {timeouts.connect_ms, timeouts.idle_ms, args.total_ms};
+  transfer->SetUrl(text::EncodeGbk(url));
   if (args.headers.empty()) args.headers = DefaultScriptedHeaders(url);
   std::vector<std::string> lines;
   if (!args.cookies.empty()) lines.push_back("Cookie: " + text::EncodeGbk(args.cookies));
   for (const std::string& line : ScriptedHeaderLines(args.headers)) {
     lines.push_back(text::EncodeGbk(line));
   }
-  transfer.SetUserAgent(std::string(kScriptedObjectAgent));
-  transfer.SetHeaderLines(std::move(lines), {"Expect", "Content-Type"});
-  transfer.SetMethod(args.method,
-                     args.body_bytes.empty() ? text::EncodeGbk(args.body) : args.body_bytes);
-  transfer.SetCancelFlag(args.cancel);
+  transfer->SetUserAgent(std::string(kScriptedObjectAgent));
+  transfer->SetHeaderLines(std::move(lines), {"Expect", "Content-Type"});
+  transfer->SetMethod(args.method,
+                      args.body_bytes.empty() ? text::EncodeGbk(args.body) : args.body_bytes);
+  transfer->SetCancelFlag(args.cancel);
   // Each hop decides the next by where the previous one went.
-  transfer.SetHopObserver([disable = args.disable_redirects](CurlTransfer& hop) {
+  transfer->SetHopObserver([disable = args.disable_redirects](CurlTransfer& hop) {
     const char* current = nullptr;
     curl_easy_getinfo(hop.handle(), CURLINFO_EFFECTIVE_URL, &current);
     hop.SetRedirectPolicy(ScriptedRedirectPolicy(current ? current : "", disable));
   });
-  client.Perform(owned, {timeouts.connect_ms, timeouts.idle_ms, args.total_ms});
+  return transfer;
+}
 
+// The response of an ended transfer; the cookies it set are merged into `args.cookies`.
+ScriptedResponse ReadScripted(CurlTransfer& transfer, ScriptedRequestArgs& args) {
   ScriptedResponse response;
   response.body = transfer.TakeBody();
   response.response_headers = text::DecodeGbk(HeaderLinesOnly(transfer.headers()));
@@ -135,6 +144,31 @@ ScriptedResponse ScriptedRequest(FetchClient& client, std::string_view url,
   args.cookies = MergeCookies(args.cookies, response.returned_cookies);
   if (response.location.empty()) response.location = response.response_headers;
   return response;
+}
+
+}  // namespace
+
+ScriptedResponse ScriptedRequest(FetchClient& client, std::string_view url,
+                                 ScriptedRequestArgs& args) {
+  SyncLimits limits{};
+  std::shared_ptr<CurlTransfer> transfer = PrepareScripted(url, args, &limits);
+  if (!transfer) return {};
+  client.Perform(transfer, limits);
+  return ReadScripted(*transfer, args);
+}
+
+void ScriptedRequestAsync(FetchClient& client, std::string_view url, ScriptedRequestArgs args,
+                          std::function<void(ScriptedResponse)> done) {
+  SyncLimits limits{};
+  std::shared_ptr<CurlTransfer> transfer = PrepareScripted(url, args, &limits);
+  if (!transfer) {
+    done({});
+    return;
+  }
+  auto kept = std::make_shared<ScriptedRequestArgs>(std::move(args));
+  client.PerformAsync(transfer, limits, [transfer, kept, done = std::move(done)](CURLcode) {
+    done(ReadScripted(*transfer, *kept));
+  });
 }
 
 std::string ScriptedRequestText(FetchClient& client, std::string_view url,

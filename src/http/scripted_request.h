@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,6 +69,12 @@ std::string MergeCookies(std::string_view cookies, std::string_view returned);
 
 ScriptedResponse ScriptedRequest(FetchClient& client, std::string_view url,
                                  ScriptedRequestArgs& args);
+
+// The same request without a waiting thread: `done` gets the response on the fetch client's driver
+// thread (inline when no transfer could be made or the client is closed), and must be quick.
+// `args.cancel`, when given, must outlive the request.
+void ScriptedRequestAsync(FetchClient& client, std::string_view url, ScriptedRequestArgs args,
+                          std::function<void(ScriptedResponse)> done);
 
 // The body as text up to its first zero byte (read as GBK); `response` receives the rest.
 std::string ScriptedRequestText(FetchClient& client, std::string_view url,

@@ -1,15 +1,10 @@
 // Reads the update manifest page without blocking the UI thread: each request is a transfer on the
-// fetch client's driver, waited for on a thread of the fetcher's own, and its answer is handed to
-// the UI thread.
+// fetch client's driver, and its answer is handed to the UI thread.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
 
 #include "http/fetch_client.h"
 #include "platform/ui_thread.h"
@@ -28,7 +23,7 @@ class ManifestSource {
 
 // The real source: ScriptedRequest with only the address given (GET, default header block,
 // 15-second time limits, redirects followed but never from https to http), one request at a
-// time on one background thread.
+// time, in the order asked.
 class ManifestFetcher : public ManifestSource {
  public:
   // `client` must outlive the fetcher.
@@ -40,25 +35,17 @@ class ManifestFetcher : public ManifestSource {
 
   void Fetch(const std::string& url, std::function<void(ManifestPage)> done) override;
 
-  // Cancels the running request (it ends within about a second), drops queued ones and joins
-  // the thread. Safe to call more than once.
+  // Cancels the running request (it ends within about a second) and drops queued ones; no
+  // `done` runs afterwards. Safe to call more than once.
   void Shutdown();
 
  private:
-  struct Job {
-    std::string url;
-    std::function<void(ManifestPage)> done;
-  };
-  void Loop();
+  // What a request's completion needs, kept alive by the request after the fetcher has gone.
+  struct Queue;
+  // Starts the next queued request unless one runs.
+  static void Pump(const std::shared_ptr<Queue>& queue);
 
-  UiThread& ui_;
-  http::FetchClient& client_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<Job> jobs_;
-  bool stopping_ = false;
-  std::atomic<bool> cancel_{false};
-  std::thread thread_;
+  std::shared_ptr<Queue> queue_;
 };
 
 }  // namespace lumvex::update
