@@ -175,6 +175,18 @@ CURLcode FetchClient::Perform(const std::shared_ptr<CurlTransfer>& transfer, Syn
   if (!transfer || !transfer->valid()) return CURLE_FAILED_INIT;
   const long total_ms = limits.total_ms > 0 ? limits.total_ms : kSyncTotalMs;
   transfer->SetLimits(limits.connect_ms, limits.idle_ms, total_ms + kBackstopMs);
+  return SubmitAndWait(transfer, Clock::now() + std::chrono::milliseconds(total_ms));
+}
+
+CURLcode FetchClient::PerformWhileMoving(const std::shared_ptr<CurlTransfer>& transfer,
+                                         long connect_ms, long idle_ms) {
+  if (!transfer || !transfer->valid()) return CURLE_FAILED_INIT;
+  transfer->SetLimits(connect_ms, idle_ms, 0);
+  return SubmitAndWait(transfer, Clock::time_point::max());
+}
+
+CURLcode FetchClient::SubmitAndWait(const std::shared_ptr<CurlTransfer>& transfer,
+                                    Clock::time_point deadline) {
   struct Waiter {
     std::mutex mutex;
     std::condition_variable ready;
@@ -182,12 +194,11 @@ CURLcode FetchClient::Perform(const std::shared_ptr<CurlTransfer>& transfer, Syn
   };
   auto waiter = std::make_shared<Waiter>();
   // The driver completes every transfer: at its end, at the deadline or when it shuts down.
-  driver_.Submit(transfer, Clock::now() + std::chrono::milliseconds(total_ms),
-                 [waiter](FetchDriver::Outcome, CURLcode code, CurlTransfer&) {
-                   std::lock_guard<std::mutex> lock(waiter->mutex);
-                   waiter->code = code;
-                   waiter->ready.notify_all();
-                 });
+  driver_.Submit(transfer, deadline, [waiter](FetchDriver::Outcome, CURLcode code, CurlTransfer&) {
+    std::lock_guard<std::mutex> lock(waiter->mutex);
+    waiter->code = code;
+    waiter->ready.notify_all();
+  });
   std::unique_lock<std::mutex> lock(waiter->mutex);
   waiter->ready.wait(lock, [&] { return waiter->code.has_value(); });
   return *waiter->code;

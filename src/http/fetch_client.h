@@ -45,6 +45,12 @@ class FetchClient {
   // (CURLE_ABORTED_BY_CALLBACK). The caller reads the transfer once this returns.
   CURLcode Perform(const std::shared_ptr<CurlTransfer>& transfer, SyncLimits limits);
 
+  // Perform without an overall limit, for a transfer that may last as long as its bytes keep
+  // coming (a download): it ends at its own end, when nothing moved for `idle_ms`, when its cancel
+  // flag is raised (CURLE_ABORTED_BY_CALLBACK) or when the client closed (the same code).
+  CURLcode PerformWhileMoving(const std::shared_ptr<CurlTransfer>& transfer, long connect_ms,
+                              long idle_ms);
+
   // Runs `call` on the driver thread after `delay`, like a completion (quick, never blocking);
   // dropped once the client is closed.
   void After(std::chrono::milliseconds delay, std::function<void()> call);
@@ -57,6 +63,9 @@ class FetchClient {
   struct Call;
   std::unique_ptr<CurlTransfer> Prepare(const std::string& url, const FetchOptions& options,
                                         std::string* host) const;
+  // Submits the prepared transfer and blocks until the driver completed it.
+  CURLcode SubmitAndWait(const std::shared_ptr<CurlTransfer>& transfer,
+                         FetchDriver::Clock::time_point deadline);
 
   CookieStore* cookies_;
   FetchDriver driver_;
