@@ -57,7 +57,8 @@ void Download(const std::string& dir) {
   lumvex::tools::DownloadServer server({lumvex::tools::KnownBody(kBytes)});
   if (!server.Start()) return;
   lumvex::HeadlessUiThread ui;
-  lumvex::update::Downloader downloader(ui);
+  lumvex::http::FetchClient fetcher(nullptr);
+  lumvex::update::Downloader downloader(ui, fetcher);
   std::mutex mutex;
   std::condition_variable done_cv;
   bool done = false;
@@ -116,7 +117,7 @@ void StartupWithSilentManifest(const std::string& dir) {
   config.download_directory = dir + "/data/updates";
   lumvex::http::FetchClient fetcher(nullptr);
   lumvex::update::ManifestFetcher manifest(ui, fetcher);
-  lumvex::UpdateController update(ui, state, shell, prompts, config, manifest);
+  lumvex::UpdateController update(ui, state, shell, prompts, config, manifest, fetcher);
   shell.Hooks().apply_manifest_settings = [&update] { update.BeginStartupManifest(); };
   shell.Hooks().check_new_version = [&update] { update.StartupVersionNotice(); };
   double ms = 0;

@@ -66,7 +66,7 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
   update_config.running_executable = options_.shell.running_executable;
   manifest_ = std::make_unique<update::ManifestFetcher>(ui_, *fetcher_);
   update_ = std::make_unique<UpdateController>(ui_, state_, shell_, prompts_,
-                                               std::move(update_config), *manifest_);
+                                               std::move(update_config), *manifest_, *fetcher_);
   guard_ = std::make_unique<GuardController>(
       ui_, state_, list_, proxy_switch_, prompts_, options_.shell.data_dir,
       MakeGuardCheck(*fetcher_, options_.endpoints.connectivity_host,

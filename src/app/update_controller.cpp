@@ -1,7 +1,5 @@
 #include "app/update_controller.h"
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <utility>
 
@@ -33,14 +31,14 @@ std::string RunNowQuestion(std::string_view path) {
 
 UpdateController::UpdateController(UiThread& ui, MainWindowState& state, ShellController& shell,
                                    UserPrompts& prompts, UpdateConfig config,
-                                   update::ManifestSource& source)
+                                   update::ManifestSource& source, http::FetchClient& client)
     : ui_(ui),
       state_(state),
       shell_(shell),
       prompts_(prompts),
       config_(std::move(config)),
       source_(source),
-      downloader_(ui) {
+      downloader_(ui, client) {
   if (!config_.start_process) config_.start_process = update::StartDetached;
   if (!config_.restart_arguments) config_.restart_arguments = update::OwnArguments;
   if (!config_.seconds_now) config_.seconds_now = SteadySeconds;
@@ -171,18 +169,10 @@ void UpdateController::CloseUpdateWindow() {
   window_.Change([](update::UpdateWindowView& view) { view.open = false; });
 }
 
-bool UpdateController::TargetIsRunningProgram(const std::string& path) const {
-  struct stat target {};
-  struct stat running {};
-  return stat(path.c_str(), &target) == 0 &&
-         stat(config_.running_executable.c_str(), &running) == 0 &&
-         target.st_dev == running.st_dev && target.st_ino == running.st_ino;
-}
-
 std::optional<std::string> UpdateController::ChooseTarget() {
   const std::optional<std::string> named = update::DownloadTargetPath(
       config_.download_directory, fields_.new_version, config_.executable_suffix);
-  if (!named || TargetIsRunningProgram(*named)) {
+  if (!named || update::IsSameFile(*named, config_.running_executable)) {
     prompts_.ShowMessage(kProgramName, kUnusableNameMessage, MessageButtons::kOk,
                          MessageIcon::kWarning);
     return std::nullopt;

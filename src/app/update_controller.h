@@ -62,9 +62,11 @@ std::string RunNowQuestion(std::string_view path);
 
 class UpdateController {
  public:
-  // `source` (the program's ManifestFetcher outside tests) must outlive the controller.
+  // `source` (the program's ManifestFetcher outside tests) and `client` (the download's
+  // transfers run on it) must outlive the controller.
   UpdateController(UiThread& ui, MainWindowState& state, ShellController& shell,
-                   UserPrompts& prompts, UpdateConfig config, update::ManifestSource& source);
+                   UserPrompts& prompts, UpdateConfig config, update::ManifestSource& source,
+                   http::FetchClient& client);
   ~UpdateController();
   UpdateController(const UpdateController&) = delete;
   UpdateController& operator=(const UpdateController&) = delete;
@@ -105,7 +107,6 @@ class UpdateController {
   void ApplyRemoteSettings(const update::ManifestPage& page);
   void NotifyNewVersion();
   void FillUpdateWindow(const update::ManifestPage& page);
-  bool TargetIsRunningProgram(const std::string& path) const;
   // The path the download goes to, the folder created; nullopt (after saying why) when there is
   // none.
   std::optional<std::string> ChooseTarget();

@@ -4,12 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <optional>
 
 #include "http/curl_global.h"
 #include "http/http_limits.h"
-#include "net/proxy_scheme.h"
-#include "text/proxy_host.h"
 #include "text/text_util.h"
 
 namespace lumvex::http {
@@ -23,22 +20,6 @@ bool HasLineNamed(const std::vector<std::string>& lines, std::string_view name) 
   return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
     return text::ToLowerAscii(HeaderName(line)) == text::ToLowerAscii(name);
   });
-}
-
-// The scheme table names curl's proxy types by number, without curl.h.
-static_assert(static_cast<long>(CurlProxyType::kHttp) == CURLPROXY_HTTP &&
-              static_cast<long>(CurlProxyType::kSocks4) == CURLPROXY_SOCKS4 &&
-              static_cast<long>(CurlProxyType::kSocks4a) == CURLPROXY_SOCKS4A &&
-              static_cast<long>(CurlProxyType::kSocks5) == CURLPROXY_SOCKS5 &&
-              static_cast<long>(CurlProxyType::kSocks5Hostname) == CURLPROXY_SOCKS5_HOSTNAME);
-
-// The scheme `proxy` is written with; nullopt when it has none or one curl is not given (the
-// text is then an HTTP proxy's address). A SOCKS proxy carries the request whatever the URL's
-// scheme, as a tunnel does.
-std::optional<ProxyScheme> SchemeOf(std::string_view proxy) {
-  const std::optional<SchemePrefix> prefix = ReadSchemePrefix(proxy);
-  if (!prefix || prefix->length == 0) return std::nullopt;
-  return prefix->scheme;
 }
 
 }  // namespace
@@ -96,49 +77,13 @@ CurlTransfer::~CurlTransfer() {
 bool CurlTransfer::SetUrl(const std::string& url) {
   url_ = url;
   const bool url_taken = curl_easy_setopt(easy_, CURLOPT_URL, url_.c_str()) == CURLE_OK;
-  const bool proxy_taken = ApplyProxy(text::StartsWith(url_, "https://", true));
+  const bool proxy_taken = proxy_.Apply(easy_, text::StartsWith(url_, "https://", true));
   return url_taken && proxy_taken;
 }
 
 bool CurlTransfer::SetProxy(std::string_view proxy, bool tunnel_https) {
-  proxy_ = text::Trim(proxy);
-  tunnel_https_ = tunnel_https;
-  if (!proxy_.empty() && !SchemeOf(proxy_)) {
-    proxy_ = std::string(InfoOf(ProxyScheme::kHttp).prefix) + proxy_;
-  }
-  return ApplyProxy(text::StartsWith(url_, "https://", true));
-}
-
-bool CurlTransfer::ApplyProxy(bool https_url) {
-  proxy_in_effect_ = false;
-  const std::optional<ProxyScheme> scheme = SchemeOf(proxy_);
-  const bool socks = scheme && *scheme != ProxyScheme::kHttp;
-  if (proxy_.empty() || !scheme || (https_url && !tunnel_https_ && !socks)) {
-    return curl_easy_setopt(easy_, CURLOPT_PROXY, "") == CURLE_OK;
-  }
-  // curl keeps its previous proxy ("", direct) when it refuses one, so every option is checked:
-  // a request that needs the proxy must never leave without it.
-  // A login goes to curl apart from the address: in the URL curl would read '%', '#' or '/' in
-  // a password as URL syntax.
-  text::ProxyLogin login;
-  const std::string address = text::WithoutLogin(proxy_, &login);
-  const char* user = login.Empty() ? nullptr : login.user.c_str();
-  const char* password = login.Empty() ? nullptr : login.password.c_str();
-  const long type = static_cast<long>(InfoOf(*scheme).curl_type);
-  const bool taken = curl_easy_setopt(easy_, CURLOPT_PROXY, address.c_str()) == CURLE_OK &&
-                     curl_easy_setopt(easy_, CURLOPT_PROXYUSERNAME, user) == CURLE_OK &&
-                     curl_easy_setopt(easy_, CURLOPT_PROXYPASSWORD, password) == CURLE_OK &&
-                     curl_easy_setopt(easy_, CURLOPT_PROXYTYPE, type) == CURLE_OK &&
-                     curl_easy_setopt(easy_, CURLOPT_HTTPPROXYTUNNEL,
-                                      tunnel_plain_ && !socks ? 1L : 0L) == CURLE_OK &&
-                     // An empty list overrides NO_PROXY from the environment.
-                     curl_easy_setopt(easy_, CURLOPT_NOPROXY, "") == CURLE_OK;
-  if (!taken) {
-    curl_easy_setopt(easy_, CURLOPT_PROXY, "");
-    return false;
-  }
-  proxy_in_effect_ = true;
-  return true;
+  proxy_.Set(proxy, tunnel_https);
+  return proxy_.Apply(easy_, text::StartsWith(url_, "https://", true));
 }
 
 void CurlTransfer::SetUserAgent(const std::string& agent) {
@@ -214,11 +159,11 @@ void CurlTransfer::SetLimits(long connect_ms, long idle_ms, long total_ms) {
   curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, total_ms);
 }
 
-void CurlTransfer::FollowThroughProxy(int hops) {
+void CurlTransfer::FollowInCurl(int hops, bool https_only) {
   policy_.follow = false;
   curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, static_cast<long>(hops));
-  curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, https_only ? "https" : "http,https");
   // A 301/302/303 after a GET stays a GET; checks send nothing else.
   curl_easy_setopt(easy_, CURLOPT_POSTREDIR, 0L);
 }
@@ -286,7 +231,7 @@ bool CurlTransfer::PrepareRedirect() {
   }
   // A hop that cannot go where it should (or not through a required proxy) is not made: the
   // redirect itself is the answer.
-  if (!SetUrl(next) || (require_proxy_ && !proxy_in_effect_)) return false;
+  if (!SetUrl(next) || (require_proxy_ && !proxy_.InEffect())) return false;
   body_.clear();
   headers_.clear();
   return true;
@@ -295,6 +240,7 @@ bool CurlTransfer::PrepareRedirect() {
 size_t CurlTransfer::OnBody(char* data, size_t size, size_t count, void* user) {
   auto* self = static_cast<CurlTransfer*>(user);
   size_t bytes = size * count;
+  if (self->body_sink_) return self->body_sink_(std::string_view(data, bytes)) ? bytes : 0;
   size_t room = self->body_limit_ - std::min(self->body_limit_, self->body_.size());
   if (bytes > room) {
     self->body_.append(data, room);
@@ -332,7 +278,9 @@ curl_socket_t CurlTransfer::OnOpenSocket(void* user, curlsocktype /*purpose*/,
 
 int CurlTransfer::OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   auto* self = static_cast<CurlTransfer*>(user);
-  return self->cancel_ && self->cancel_->load(std::memory_order_relaxed) ? 1 : 0;
+  if (self->cancel_ && self->cancel_->load(std::memory_order_relaxed)) return 1;
+  if (self->progress_observer_) self->progress_observer_();
+  return 0;
 }
 
 }  // namespace lumvex::http

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "http/curl_proxy.h"
+
 namespace lumvex::http {
 
 struct RedirectPolicy {
@@ -43,10 +45,10 @@ class CurlTransfer {
   bool SetProxy(std::string_view proxy, bool tunnel_https = false);
   // Plain-http URLs too go through a CONNECT tunnel of the HTTP proxy instead of being handed to
   // it: whether the proxy tunnels is then what a request finds out. Call before SetProxy.
-  void SetTunnelPlainHttp(bool tunnel) { tunnel_plain_ = tunnel; }
+  void SetTunnelPlainHttp(bool tunnel) { proxy_.SetTunnelPlainHttp(tunnel); }
   // The request to the URL set now goes through the proxy: one is given, curl took it, and it
   // serves this URL's scheme.
-  bool ProxyInEffect() const { return proxy_in_effect_; }
+  bool ProxyInEffect() const { return proxy_.InEffect(); }
   // Every hop must go through the proxy: a redirect to where it would not is not followed.
   void RequireProxy(bool require) { require_proxy_ = require; }
   void SetUserAgent(const std::string& agent);
@@ -62,12 +64,24 @@ class CurlTransfer {
   // curl itself follows up to `hops` redirects to http and https addresses, through the proxy
   // the handle has (an https hop through its CONNECT tunnel); the policy then follows none.
   // Another scheme or one hop too many ends the transfer with an error.
-  void FollowThroughProxy(int hops);
+  void FollowThroughProxy(int hops) { FollowInCurl(hops, false); }
+  // The same, with `https_only` limiting the hops to https addresses.
+  void FollowInCurl(int hops, bool https_only);
   // The transfer aborts soon after the flag becomes true.
   void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+  // Runs whenever curl reports progress (while bytes move, and about once a second while they do
+  // not), on the thread that drives the transfer; not once the cancel flag is up.
+  void SetProgressObserver(std::function<void()> observer) {
+    progress_observer_ = std::move(observer);
+  }
   // The body stops growing at `bytes` (at most kMaxBodyBytes); the transfer ends there. A small
   // limit also shrinks curl's receive buffer, which every transfer in flight holds.
   void SetBodyLimit(std::size_t bytes);
+  // Each piece of the body goes to `sink` as it arrives instead of into body(), with no body
+  // limit; a sink that returns false refuses the piece, which ends the transfer
+  // (CURLE_WRITE_ERROR). Runs on the thread that drives the transfer.
+  using BodySink = std::function<bool(std::string_view piece)>;
+  void SetBodySink(BodySink sink) { body_sink_ = std::move(sink); }
 
   // The handle keeps its host names and its connection to itself instead of in the multi
   // handle's caches, which curl searches on every connection: with thousands of transfers in
@@ -102,7 +116,6 @@ class CurlTransfer {
   static size_t OnHeader(char* data, size_t size, size_t count, void* user);
   static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
   static curl_socket_t OnOpenSocket(void* user, curlsocktype purpose, curl_sockaddr* address);
-  bool ApplyProxy(bool https_url);
   void ApplyHeaderList();
   void ApplyMethod();
 
@@ -113,10 +126,7 @@ class CurlTransfer {
   std::vector<std::string> lines_;
   std::vector<std::string> suppress_;
   std::string url_;
-  std::string proxy_;
-  bool tunnel_https_ = false;
-  bool tunnel_plain_ = false;
-  bool proxy_in_effect_ = false;
+  CurlProxy proxy_;
   bool require_proxy_ = false;
   std::string method_ = "GET";
   std::string request_body_;
@@ -124,6 +134,8 @@ class CurlTransfer {
   std::function<void(CurlTransfer&)> hop_observer_;
   int redirects_ = 0;
   const std::atomic<bool>* cancel_ = nullptr;
+  std::function<void()> progress_observer_;
+  BodySink body_sink_;
   std::size_t body_limit_;
   bool out_of_descriptors_ = false;
   std::string body_;

@@ -21,6 +21,13 @@ using Clock = FetchDriver::Clock;
 // curl's own limit stays behind the driver's deadline so that the driver decides.
 constexpr long kBackstopMs = 1000;
 
+// Sets the transfer's limits; the driver's deadline for it.
+Clock::time_point ApplySyncLimits(CurlTransfer& transfer, const SyncLimits& limits) {
+  const long total_ms = limits.total_ms > 0 ? limits.total_ms : kSyncTotalMs;
+  transfer.SetLimits(limits.connect_ms, limits.idle_ms, total_ms + kBackstopMs);
+  return Clock::now() + std::chrono::milliseconds(total_ms);
+}
+
 FetchResult TimeoutResult() {
   FetchResult result;
   result.body = std::string(kFetchTimeoutMessage);
@@ -172,21 +179,8 @@ void FetchClient::FetchPageAsync(std::string& url, const FetchOptions& options, 
 }
 
 CURLcode FetchClient::Perform(const std::shared_ptr<CurlTransfer>& transfer, SyncLimits limits) {
-  struct Waiter {
-    std::mutex mutex;
-    std::condition_variable ready;
-    std::optional<CURLcode> code;
-  };
-  auto waiter = std::make_shared<Waiter>();
-  // The driver completes every transfer: at its end, at the deadline or when it shuts down.
-  PerformAsync(transfer, limits, [waiter](CURLcode code) {
-    std::lock_guard<std::mutex> lock(waiter->mutex);
-    waiter->code = code;
-    waiter->ready.notify_all();
-  });
-  std::unique_lock<std::mutex> lock(waiter->mutex);
-  waiter->ready.wait(lock, [&] { return waiter->code.has_value(); });
-  return *waiter->code;
+  if (!transfer || !transfer->valid()) return CURLE_FAILED_INIT;
+  return SubmitAndWait(transfer, ApplySyncLimits(*transfer, limits));
 }
 
 void FetchClient::PerformAsync(std::shared_ptr<CurlTransfer> transfer, SyncLimits limits,
@@ -195,12 +189,37 @@ void FetchClient::PerformAsync(std::shared_ptr<CurlTransfer> transfer, SyncLimit
     done(CURLE_FAILED_INIT);
     return;
   }
-  const long total_ms = limits.total_ms > 0 ? limits.total_ms : kSyncTotalMs;
-  transfer->SetLimits(limits.connect_ms, limits.idle_ms, total_ms + kBackstopMs);
-  driver_.Submit(std::move(transfer), Clock::now() + std::chrono::milliseconds(total_ms),
+  const Clock::time_point deadline = ApplySyncLimits(*transfer, limits);
+  driver_.Submit(std::move(transfer), deadline,
                  [done = std::move(done)](FetchDriver::Outcome, CURLcode code, CurlTransfer&) {
                    done(code);
                  });
+}
+
+CURLcode FetchClient::PerformWhileMoving(const std::shared_ptr<CurlTransfer>& transfer,
+                                         long connect_ms, long idle_ms) {
+  if (!transfer || !transfer->valid()) return CURLE_FAILED_INIT;
+  transfer->SetLimits(connect_ms, idle_ms, 0);
+  return SubmitAndWait(transfer, Clock::time_point::max());
+}
+
+CURLcode FetchClient::SubmitAndWait(const std::shared_ptr<CurlTransfer>& transfer,
+                                    Clock::time_point deadline) {
+  struct Waiter {
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::optional<CURLcode> code;
+  };
+  auto waiter = std::make_shared<Waiter>();
+  // The driver completes every transfer: at its end, at the deadline or when it shuts down.
+  driver_.Submit(transfer, deadline, [waiter](FetchDriver::Outcome, CURLcode code, CurlTransfer&) {
+    std::lock_guard<std::mutex> lock(waiter->mutex);
+    waiter->code = code;
+    waiter->ready.notify_all();
+  });
+  std::unique_lock<std::mutex> lock(waiter->mutex);
+  waiter->ready.wait(lock, [&] { return waiter->code.has_value(); });
+  return *waiter->code;
 }
 
 FetchResult FetchClient::FetchPage(std::string& url, const FetchOptions& options) {

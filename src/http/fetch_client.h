@@ -50,6 +50,12 @@ class FetchClient {
   void PerformAsync(std::shared_ptr<CurlTransfer> transfer, SyncLimits limits,
                     std::function<void(CURLcode)> done);
 
+  // Perform without an overall limit, for a transfer that may last as long as its bytes keep
+  // coming (a download): it ends at its own end, when nothing moved for `idle_ms`, when its cancel
+  // flag is raised (CURLE_ABORTED_BY_CALLBACK) or when the client closed (the same code).
+  CURLcode PerformWhileMoving(const std::shared_ptr<CurlTransfer>& transfer, long connect_ms,
+                              long idle_ms);
+
   // Runs `call` on the driver thread after `delay`, like a completion (quick, never blocking);
   // dropped once the client is closed.
   void After(std::chrono::milliseconds delay, std::function<void()> call);
@@ -62,6 +68,9 @@ class FetchClient {
   struct Call;
   std::unique_ptr<CurlTransfer> Prepare(const std::string& url, const FetchOptions& options,
                                         std::string* host) const;
+  // Submits the prepared transfer and blocks until the driver completed it.
+  CURLcode SubmitAndWait(const std::shared_ptr<CurlTransfer>& transfer,
+                         FetchDriver::Clock::time_point deadline);
 
   CookieStore* cookies_;
   FetchDriver driver_;

@@ -90,4 +90,11 @@ bool IsDownloadAddressAllowed(std::string_view address) {
   return !after.empty() && after.front() != '/' && after.front() != '?' && after.front() != '#';
 }
 
+bool IsSameFile(const std::string& a, const std::string& b) {
+  struct stat first {};
+  struct stat second {};
+  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 }  // namespace lumvex::update

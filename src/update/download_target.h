@@ -30,6 +30,10 @@ std::optional<std::string> FreeTargetPath(const std::string& path,
 std::optional<std::string> FreeTargetPath(const std::string& path,
                                           std::string_view executable_suffix);
 
+// Both paths name one file (the same device and inode, as a second name or a link to it would);
+// false when either does not exist. The download never goes to the running program.
+bool IsSameFile(const std::string& a, const std::string& b);
+
 // Creates the download folder (and its parents) when missing; true when it exists afterwards.
 bool EnsureDownloadFolder(const std::string& folder);
 

@@ -5,14 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
-#include "http/curl_global.h"
+#include "http/curl_transfer.h"
 #include "text/text_util.h"
 #include "update/file_digest.h"
 
@@ -55,39 +58,36 @@ bool PlaceWithoutReplacing(const std::string& temporary, const std::string& targ
 
 }  // namespace
 
-// One try of one task: the libcurl handle, the open temporary file and the measurements.
+// One try of one task: the transfer on the fetch client's driver, the open temporary file and
+// the measurements. The body and progress callbacks run on the driver thread while Perform waits.
 class Downloader::Transfer {
  public:
   Transfer(Downloader& owner, const TaskParam& task, FILE* file)
       : owner_(owner), task_(task), file_(file), start_(Clock::now()), window_start_(start_) {}
 
   CURLcode Perform() {
-    CURL* easy = curl_easy_init();
-    if (!easy) return CURLE_FAILED_INIT;
-    curl_easy_setopt(easy, CURLOPT_URL, task_.address.c_str());
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_PROXY, "");
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+    auto transfer = std::make_shared<http::CurlTransfer>();
+    if (!transfer->valid()) return CURLE_FAILED_INIT;
+    transfer_ = transfer.get();
+    // Direct (no proxy, from the environment or elsewhere), http and https only.
+    transfer->SetUrl(task_.address);
     // A download that began on https never continues on plain http.
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR,
-                     text::StartsWith(task_.address, "https://", true) ? "https" : "http,https");
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, task_.connect_timeout_ms);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, std::max(1L, task_.idle_timeout_ms / 1000));
+    transfer->FollowInCurl(kRedirectHops, text::StartsWith(task_.address, "https://", true));
+    CURL* easy = transfer->handle();
+    // curl's own ways for what the transfer does not set: the path as curl tidies it and the
+    // HTTP version curl picks.
+    curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 0L);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_NONE));
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, std::max(1024L, task_.buffer_bytes));
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
-    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-    easy_ = easy;
-    CURLcode code = curl_easy_perform(easy);
-    long status = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_cleanup(easy);
-    easy_ = nullptr;
+    transfer->SetCancelFlag(&owner_.cancel_);
+    transfer->SetProgressObserver([this] { Measure(); });
+    transfer->SetBodySink([this](std::string_view piece) { return Take(piece); });
+    // Stalled after whole seconds without a byte.
+    const long idle_ms = std::max(1L, task_.idle_timeout_ms / 1000) * 1000;
+    const CURLcode code =
+        owner_.client_.PerformWhileMoving(transfer, task_.connect_timeout_ms, idle_ms);
+    const int status = transfer->ResponseStatus();
+    transfer_ = nullptr;
     if (code != CURLE_OK) return code;
     if (failed_ || status < 200 || status > 299) return CURLE_HTTP_RETURNED_ERROR;
     // A connection that ended before the announced size is not a whole file.
@@ -98,45 +98,39 @@ class Downloader::Transfer {
   std::int64_t received() const { return received_; }
 
  private:
-  static size_t OnBody(char* data, size_t size, size_t count, void* user) {
-    auto* self = static_cast<Transfer*>(user);
-    const size_t bytes = size * count;
-    if (!self->checked_) {
-      self->checked_ = true;
-      long status = 0;
-      curl_easy_getinfo(self->easy_, CURLINFO_RESPONSE_CODE, &status);
+  static constexpr int kRedirectHops = 10;
+
+  // One piece of the body; false refuses it and so ends the transfer.
+  bool Take(std::string_view piece) {
+    const auto bytes = static_cast<std::int64_t>(piece.size());
+    if (!checked_) {
+      checked_ = true;
+      const int status = transfer_->ResponseStatus();
       // An error page is not the new program.
       if (status < 200 || status > 299) {
-        self->failed_ = true;
-        return 0;
+        failed_ = true;
+        return false;
       }
       curl_off_t length = -1;
-      curl_easy_getinfo(self->easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-      if (length > self->task_.max_bytes) {
-        self->failed_ = true;
-        return 0;
+      curl_easy_getinfo(transfer_->handle(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+      if (length > task_.max_bytes) {
+        failed_ = true;
+        return false;
       }
-      self->length_ = length;
-      if (length >= 0) self->owner_.Emit(self->task_, kEventTotalSize, length);
+      length_ = length;
+      if (length >= 0) owner_.Emit(task_, kEventTotalSize, length);
     }
-    if (self->received_ + static_cast<std::int64_t>(bytes) > self->task_.max_bytes) {
-      self->failed_ = true;
-      return 0;
+    if (received_ + bytes > task_.max_bytes) {
+      failed_ = true;
+      return false;
     }
-    if (std::fwrite(data, 1, bytes, self->file_) != bytes) {
-      self->failed_ = true;
-      return 0;
+    if (std::fwrite(piece.data(), 1, piece.size(), file_) != piece.size()) {
+      failed_ = true;
+      return false;
     }
-    self->received_ += static_cast<std::int64_t>(bytes);
-    self->owner_.received_.store(self->received_);
-    return bytes;
-  }
-
-  static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    auto* self = static_cast<Transfer*>(user);
-    if (self->owner_.cancel_.load()) return 1;
-    self->Measure();
-    return 0;
+    received_ += bytes;
+    owner_.received_.store(received_);
+    return true;
   }
 
   void Measure() {
@@ -154,7 +148,7 @@ class Downloader::Transfer {
   Downloader& owner_;
   const TaskParam& task_;
   FILE* file_;
-  CURL* easy_ = nullptr;
+  http::CurlTransfer* transfer_ = nullptr;
   bool checked_ = false;
   bool failed_ = false;
   std::int64_t length_ = -1;
@@ -164,7 +158,7 @@ class Downloader::Transfer {
   std::int64_t window_bytes_ = 0;
 };
 
-Downloader::Downloader(UiThread& ui) : ui_(ui) {}
+Downloader::Downloader(UiThread& ui, http::FetchClient& client) : ui_(ui), client_(client) {}
 
 Downloader::~Downloader() { Shutdown(); }
 
@@ -175,7 +169,6 @@ bool Downloader::Start(TaskParam task) {
   received_.store(0);
   task_speed_.store(0);
   overall_speed_.store(0);
-  http::EnsureCurlGlobalInit();
   thread_ = std::thread([this, task = std::move(task)]() mutable { Run(std::move(task)); });
   return true;
 }
@@ -227,7 +220,9 @@ void Downloader::Run(TaskParam task) {
     if (code == CURLE_OK || received > 0 || !IsConnectFailure(code) || cancel_.load()) break;
   }
 
-  bool whole = code == CURLE_OK && !cancel_.load();
+  // Aborted: cancelled, or the fetch client closed at program exit. Either way no event follows.
+  const bool cancelled = cancel_.load() || code == CURLE_ABORTED_BY_CALLBACK;
+  bool whole = code == CURLE_OK && !cancelled;
   if (std::fflush(file) != 0 || fsync(fileno(file)) != 0) whole = false;
   if (std::fclose(file) != 0) whole = false;
   int failure = code == CURLE_OK ? kFailedLocally : static_cast<int>(code);
@@ -246,6 +241,7 @@ void Downloader::Run(TaskParam task) {
   if (!placed) unlink(temporary.c_str());
   // Not running any more before the event arrives, so its handler may start the next task.
   running_.store(false);
+  if (cancelled) return;
   if (placed) {
     Emit(task, kEventComplete, received);
   } else {

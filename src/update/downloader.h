@@ -1,5 +1,6 @@
-// The download component: one transfer at a time with libcurl on a thread of its own, progress
-// figures readable from any thread, events handed to the UI thread.
+// The download component: one transfer at a time on the fetch client's driver, waited for (with
+// the retries and the file's placing) on a thread of its own, progress figures readable from any
+// thread, events handed to the UI thread.
 #pragma once
 
 #include <atomic>
@@ -8,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "http/fetch_client.h"
 #include "platform/ui_thread.h"
 #include "update/download_task.h"
 
@@ -15,8 +17,8 @@ namespace lumvex::update {
 
 class Downloader {
  public:
-  // Events are posted to `ui`, which must outlive the downloader.
-  explicit Downloader(UiThread& ui);
+  // Events are posted to `ui`; transfers run on `client`. Both must outlive the downloader.
+  Downloader(UiThread& ui, http::FetchClient& client);
   // Cancels a running transfer and joins its thread.
   ~Downloader();
   Downloader(const Downloader&) = delete;
@@ -45,6 +47,7 @@ class Downloader {
   bool Pause(long ms);
 
   UiThread& ui_;
+  http::FetchClient& client_;
   std::thread thread_;
   std::atomic<bool> running_{false};
   std::atomic<bool> cancel_{false};

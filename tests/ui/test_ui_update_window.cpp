@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "app/update_controller.h"
+#include "http/fetch_client.h"
 #include "text/codec.h"
 #include "ui/update_window.h"
 #include "ui_test_fixture.h"
@@ -48,7 +49,8 @@ class UpdateWindowTest : public QObject {
         rig.ui, "新版本：【V1.4】新版本 更新说明一：【一】更新说明一 更新说明三：【三】更新说明三");
     UpdateConfig config;
     config.file_share_url = "http://files.test/";
-    UpdateController controller(rig.ui, rig.state, *rig.shell, rig.prompts, config, page);
+    http::FetchClient fetcher(nullptr);
+    UpdateController controller(rig.ui, rig.state, *rig.shell, rig.prompts, config, page, fetcher);
     UpdateWindow window(controller, rig.window.get());
     QVERIFY(!window.isVisible());
     QCOMPARE(window.objectName(), QStringLiteral("upgrade"));
@@ -82,7 +84,8 @@ class UpdateWindowTest : public QObject {
     FixedPage page(rig.ui, "新版本：【V2】新版本 下载地址：【http://127.0.0.1:1/new】下载地址");
     UpdateConfig config;
     config.download_directory = rig.dir.path().toStdString() + "/updates";
-    UpdateController controller(rig.ui, rig.state, *rig.shell, rig.prompts, config, page);
+    http::FetchClient fetcher(nullptr);
+    UpdateController controller(rig.ui, rig.state, *rig.shell, rig.prompts, config, page, fetcher);
     UpdateWindow window(controller, rig.window.get());
     controller.OpenUpdateWindow();
     auto* update_button = Find<QPushButton>(&window, "按钮2");
@@ -101,7 +104,9 @@ class UpdateWindowTest : public QObject {
   void ModelChangesReachTheWidgetsAndTheCloseBoxClosesThroughTheController() {
     test::UiRig rig(false);
     FixedPage page(rig.ui, "");
-    UpdateController controller(rig.ui, rig.state, *rig.shell, rig.prompts, UpdateConfig{}, page);
+    http::FetchClient fetcher(nullptr);
+    UpdateController controller(rig.ui, rig.state, *rig.shell, rig.prompts, UpdateConfig{}, page,
+                                fetcher);
     UpdateWindow window(controller, rig.window.get());
     controller.OpenUpdateWindow();
     QTRY_COMPARE(Find<QLabel>(&window, "透明标签3")->text(), Q("新版本：无"));

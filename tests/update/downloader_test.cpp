@@ -1,5 +1,6 @@
 #include "update/downloader.h"
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -43,6 +44,7 @@ class DownloaderTest : public ::testing::Test {
     task.expected_sha256 = sha256;
     task.attempts = attempts;
     task.retry_pause_ms = 10;
+    task.max_bytes = max_bytes_;
     task.on_event = [this](int code, std::int64_t value) {
       events_.push_back({code, value});
       return 0;
@@ -59,7 +61,9 @@ class DownloaderTest : public ::testing::Test {
 
   TempDir dir_;
   HeadlessUiThread ui_;
-  Downloader downloader_{ui_};
+  http::FetchClient fetcher_{nullptr};
+  Downloader downloader_{ui_, fetcher_};
+  std::int64_t max_bytes_ = TaskParam{}.max_bytes;
   std::vector<Event> events_;  // UI thread only
 };
 
@@ -161,6 +165,28 @@ TEST_F(DownloaderTest, AnErrorPageIsNotTakenForTheProgram) {
     EXPECT_EQ(events_[0].code, kEventFailed);
   });
   EXPECT_TRUE(FileNames(dir_.path()).empty());
+}
+
+// A body longer than the task allows ends the transfer and leaves no file, whether its announced
+// length gives it away before any byte is written or it only runs past the limit midway.
+TEST_F(DownloaderTest, ABodyOverTheLimitFailsAndLeavesNoFile) {
+  max_bytes_ = 50000;
+  for (const bool send_length : {true, false}) {
+    DownloadContent content{KnownBody(200000)};
+    content.send_length = send_length;
+    DownloadServer server(content);
+    ASSERT_TRUE(server.Start());
+    ui_.RunSync([&] { events_.clear(); });
+    Start(server.Url());
+    ASSERT_TRUE(WaitForFinalEvent());
+    ui_.RunSync([&] {
+      ASSERT_EQ(events_.size(), 1u) << send_length;
+      EXPECT_EQ(events_[0].code, kEventFailed);
+      EXPECT_EQ(events_[0].value, CURLE_WRITE_ERROR);
+    });
+    EXPECT_LE(downloader_.BytesReceived(), max_bytes_);
+    EXPECT_TRUE(FileNames(dir_.path()).empty());
+  }
 }
 
 TEST_F(DownloaderTest, ARefusedConnectionIsTriedAgainThenFails) {

@@ -68,8 +68,8 @@ class UpdateControllerTest : public ::testing::Test {
     if (real_source) real_source_ = std::make_unique<update::ManifestFetcher>(ui_, fetcher_);
     update::ManifestSource& source =
         real_source ? static_cast<update::ManifestSource&>(*real_source_) : source_;
-    controller_ =
-        std::make_unique<UpdateController>(ui_, state_, *shell_, prompts_, config, source);
+    controller_ = std::make_unique<UpdateController>(ui_, state_, *shell_, prompts_, config, source,
+                                                     fetcher_);
     return *controller_;
   }
 
