@@ -34,14 +34,13 @@ double Harvest(lumvex::tools::ProxySites& sites, std::chrono::milliseconds inter
   lumvex::HeadlessUiThread ui;
   lumvex::MainWindowState state(ui);
   lumvex::ProxyList list(ui);
-  lumvex::WorkerPool pool;
   lumvex::http::CookieStore cookies;
   lumvex::http::FetchClient fetcher(&cookies);
   lumvex::Endpoints endpoints;
   endpoints.source_hosts["a"] = sites.HostA();
   lumvex::HarvestTuning tuning;
   tuning.page_interval = interval;
-  lumvex::HarvestController harvest(ui, state, list, pool, fetcher, &cookies, endpoints, tuning);
+  lumvex::HarvestController harvest(ui, state, list, fetcher, &cookies, endpoints, tuning);
   std::mutex mutex;
   std::condition_variable done_cv;
   bool done = false;
@@ -69,7 +68,6 @@ double Harvest(lumvex::tools::ProxySites& sites, std::chrono::milliseconds inter
   *rows = list.ListCount();
   ui.Close();
   harvest.Shutdown();
-  pool.Shutdown(2000);
   return wall;
 }
 

@@ -12,6 +12,26 @@ void CancelSignal::Raise() {
   core_->changed.notify_all();
 }
 
+bool CancelSignal::Watch::Begin() const {
+  std::lock_guard lock(core_->mutex);
+  if (core_->raised.load()) return false;
+  ++core_->working;
+  return true;
+}
+
+void CancelSignal::Watch::End() const {
+  {
+    std::lock_guard lock(core_->mutex);
+    --core_->working;
+  }
+  core_->changed.notify_all();
+}
+
+bool CancelSignal::WaitWatchersDone(std::chrono::milliseconds bound) {
+  std::unique_lock lock(core_->mutex);
+  return core_->changed.wait_for(lock, bound, [this] { return core_->working == 0; });
+}
+
 bool CancelSignal::Pause(std::chrono::milliseconds duration) {
   std::unique_lock lock(core_->mutex);
   return !core_->changed.wait_for(lock, duration, [this] { return Raised(); });

@@ -1,5 +1,5 @@
-// What every source works with: the HTTP clients, the worker pool, the harvest's threads, its
-// exit signal and pacer, and its bounds. Owned by the Harvester; the sources hold it by value.
+// What every source works with: the HTTP clients, the harvest's threads, its exit signal and
+// pacer, and its bounds. Owned by the Harvester; the sources hold it by value.
 #pragma once
 
 #include "acquire/bounded_scan.h"
@@ -8,7 +8,6 @@
 #include "acquire/page_pacer.h"
 #include "http/fetch_client.h"
 #include "platform/work_threads.h"
-#include "platform/worker_pool.h"
 
 namespace lumvex {
 
@@ -19,7 +18,6 @@ class CookieStore;
 struct HarvestContext {
   http::FetchClient& fetcher;
   http::CookieStore* cookies;
-  WorkerPool& pool;
   CancelSignal& cancel;
   WorkThreads& threads;
   PagePacer& pacer;

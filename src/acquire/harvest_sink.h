@@ -1,5 +1,6 @@
 // Where a harvest puts what it finds: the window's list (with its counters and status line) or
-// the `harvest` subcommand's output. A source calls it from the thread doing the work.
+// the `harvest` subcommand's output. A source calls it from the thread doing the work (for source
+// A's pages, the fetch driver's, in a transfer's completion).
 #pragma once
 
 #include <vector>

@@ -6,11 +6,11 @@
 
 namespace lumvex {
 
-Harvester::Harvester(http::FetchClient& fetcher, http::CookieStore* cookies, WorkerPool& pool,
-                     HarvestTuning tuning, const HostOf& host_of)
-    : tuning_(std::move(tuning)), pacer_(tuning_.page_interval), context_{fetcher, cookies,  pool,
-                                                                          cancel_, threads_, pacer_,
-                                                                          tuning_} {
+Harvester::Harvester(http::FetchClient& fetcher, http::CookieStore* cookies, HarvestTuning tuning,
+                     const HostOf& host_of)
+    : tuning_(std::move(tuning)), pacer_(tuning_.page_interval), context_{fetcher, cookies,
+                                                                          cancel_, threads_,
+                                                                          pacer_,  tuning_} {
   for (const SourceInfo& info : RegisteredSources()) {
     sources_.emplace(std::string(info.name), info.make(context_, host_of(info.name)));
   }
@@ -27,6 +27,7 @@ void Harvester::Shutdown() {
   if (shut_down_.exchange(true)) return;
   cancel_.Raise();
   pacer_.Stop();
+  cancel_.WaitWatchersDone(std::chrono::milliseconds(1000));
   threads_.JoinAll(std::chrono::milliseconds(1500));
 }
 

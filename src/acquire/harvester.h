@@ -1,5 +1,5 @@
-// The harvest service: every registered source built once over the shared HTTP clients and
-// worker pool, with the harvest's threads, pacer and exit signal. The window's harvest controller
+// The harvest service: every registered source built once over the shared HTTP clients, with the
+// harvest's threads, pacer and exit signal. The window's harvest controller
 // and `lumvexip harvest` both drive the sources through it.
 #pragma once
 
@@ -26,8 +26,8 @@ class Harvester {
   using HostOf = std::function<std::string(std::string_view name)>;
 
   // Every reference must outlive the harvester.
-  Harvester(http::FetchClient& fetcher, http::CookieStore* cookies, WorkerPool& pool,
-            HarvestTuning tuning, const HostOf& host_of);
+  Harvester(http::FetchClient& fetcher, http::CookieStore* cookies, HarvestTuning tuning,
+            const HostOf& host_of);
   ~Harvester();  // Shutdown
   Harvester(const Harvester&) = delete;
   Harvester& operator=(const Harvester&) = delete;
@@ -43,7 +43,8 @@ class Harvester {
   }
 
   // Program exit: pacing stopped, every wait ended, threads joined within about a second. Page
-  // tasks on the pool return at once; the pool's owner stops and joins it.
+  // completions arriving later touch nothing; one already at work is waited for (it hands its
+  // rows over at once once the UiThread is closed). The fetch client's owner closes it after.
   void Shutdown();
 
  private:

@@ -1,5 +1,5 @@
-// Hands the table pages of a source-A harvest to the worker pool one at a time, one interval
-// apart, from a thread of its own: the UI thread never waits for the pacing.
+// Hands the table pages of a source-A harvest over one at a time, one interval apart, from a
+// thread of its own: the UI thread never waits for the pacing.
 #pragma once
 
 #include <chrono>

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <utility>
 
 #include "acquire/regex_replace_all.h"
@@ -96,15 +97,6 @@ bool CountReached(int list_count, std::string_view fetch_count_text) {
 
 namespace lumvex {
 
-namespace {
-
-// A pool task value: the harvest's serial in the high bits, the page number in the low 20.
-constexpr int kPageBits = 20;
-constexpr std::uint32_t kPageMask = (1u << kPageBits) - 1;
-constexpr std::uint32_t kSerialMask = (1u << (31 - kPageBits)) - 1;
-
-}  // namespace
-
 std::optional<std::vector<HarvestChoice>> SourceASite::LoadChoices() {
   http::FetchOptions options;
   options.body_encoding = http::kBodyUtf8;
@@ -121,8 +113,6 @@ std::optional<std::vector<HarvestChoice>> SourceASite::LoadChoices() {
 
 void SourceASite::Start(HarvestOrder order, std::shared_ptr<HarvestSink> sink) {
   const int workers = order.workers == 0 ? source_a::kDefaultWorkers : order.workers;
-  // Fails while the pool still runs (an earlier harvest): the pages then go to that pool.
-  context_.pool.Create(workers, [this](std::int32_t task) { PageTask(task); });
   auto run = std::make_shared<Run>();
   const int pages = source_a::PageCount(order.count_text());
   for (int page = 1; page <= pages; ++page) {
@@ -130,75 +120,110 @@ void SourceASite::Start(HarvestOrder order, std::shared_ptr<HarvestSink> sink) {
   }
   run->count_text = std::move(order.count_text);
   run->sink = std::move(sink);
+  std::shared_ptr<Round> round;
   {
     std::lock_guard lock(mutex_);
     if (context_.cancel.Raised()) return;
-    run->serial = next_serial_ = (next_serial_ + 1) & kSerialMask;
-    runs_[run->serial] = run;
-  }
-  const std::uint32_t serial = run->serial;
-  run->schedule = context_.pacer.Add(pages, [this, serial](int page) {
-    const std::shared_ptr<Run> paced = FindRun(serial);
-    if (!paced || paced->finished.load()) return false;
-    const auto task = static_cast<std::int32_t>((serial << kPageBits) |
-                                                (static_cast<std::uint32_t>(page) & kPageMask));
-    if (!context_.pool.Post(task)) {
-      // The pool was stopped (another harvest completed): the rest of this one is dropped.
-      paced->finished.store(true);
-      ForgetRun(serial);
-      return false;
+    // A harvest started while another runs joins its round and keeps that round's limit.
+    if (!round_) {
+      round_ = std::make_shared<Round>();
+      round_->limit = workers;
     }
-    return true;
-  });
-}
-
-std::shared_ptr<SourceASite::Run> SourceASite::FindRun(std::uint32_t serial) const {
+    round = round_;
+    round->runs.push_back(run);
+  }
+  const std::uint64_t schedule =
+      context_.pacer.Add(pages, [this, round, run](int page) { return Submit(round, run, page); });
   std::lock_guard lock(mutex_);
-  const auto it = runs_.find(serial);
-  return it == runs_.end() ? nullptr : it->second;
+  run->schedule = schedule;
 }
 
-void SourceASite::ForgetRun(std::uint32_t serial) {
-  std::lock_guard lock(mutex_);
-  runs_.erase(serial);
+bool SourceASite::Submit(const std::shared_ptr<Round>& round, const std::shared_ptr<Run>& run,
+                         int page) {
+  {
+    std::lock_guard lock(mutex_);
+    // Ended (by its own page or by another harvest of its round): the rest is dropped.
+    if (run->finished || round->stopped || context_.cancel.Raised()) return false;
+    if (round->in_flight >= round->limit) {
+      round->waiting.emplace_back(run, page);
+      return true;
+    }
+    ++round->in_flight;
+  }
+  Send(round, run, page);
+  return true;
 }
 
-void SourceASite::PageTask(std::int32_t task) {
-  const auto value = static_cast<std::uint32_t>(task);
-  const std::shared_ptr<Run> run = FindRun(value >> kPageBits);
-  const std::size_t page = value & kPageMask;
-  if (!run || page < 1 || page > run->urls.size()) return;
+void SourceASite::Send(const std::shared_ptr<Round>& round, const std::shared_ptr<Run>& run,
+                       int page) {
   http::FetchOptions options;
   options.body_encoding = http::kBodyUtf8;
   options.timeout_s = context_.tuning.page_timeout_s;
-  const std::optional<http::FetchResult> fetched =
-      context_.cancel.FetchPage(context_.fetcher, run->urls[page - 1], options);
-  if (!fetched) return;
-  if (!fetched->timed_out && !fetched->body.empty()) run->reached.fetch_add(1);
-  std::vector<ProxyEntry> rows = source_a::ParseTableRows(fetched->body, context_.Limits());
+  std::string url = run->urls[static_cast<std::size_t>(page) - 1];
+  // The completion holds the round and the harvest it belongs to, and nothing else of this
+  // source before the watch lets it begin: one that arrives after a harvest ended, or after a
+  // newer one started, can only ever act on its own.
+  context_.fetcher.FetchPageAsync(
+      url, options,
+      [this, round, run, watch = context_.cancel.Watcher()](http::FetchResult fetched) {
+        if (!watch.Begin()) return;  // exit: the source may be gone
+        PageDone(round, run, fetched);
+        watch.End();
+      });
+}
+
+void SourceASite::PageDone(const std::shared_ptr<Round>& round, const std::shared_ptr<Run>& run,
+                           const http::FetchResult& fetched) {
+  if (!fetched.timed_out && !fetched.body.empty()) run->reached.fetch_add(1);
+  std::vector<ProxyEntry> rows = source_a::ParseTableRows(fetched.body, context_.Limits());
   if (context_.cancel.Raised()) return;
+  // A page of an ended harvest still adds its rows, as a page being fetched when it ended.
   const int count = run->sink->Append(std::move(rows));
   run->sink->Progress(count);
   const bool all_processed = run->processed.fetch_add(1) + 1 >= static_cast<int>(run->urls.size());
   // The completion test after every page; a harvest whose pages all ended below the requested
   // number completes as well, so its controls do not stay disabled.
-  // Only the first page task to find the harvest complete runs the completion steps: a repeat
-  // would re-enable controls (and stop the pool) under a harvest started since.
   if ((source_a::CountReached(count, run->count_text()) || all_processed) &&
-      !run->finished.exchange(true)) {
-    Finish(*run);
+      EndRound(round, *run)) {
+    run->sink->Finished(run->reached.load() > 0);
   }
+  // Its place in flight goes to the round's next waiting page (none once the round ended).
+  std::shared_ptr<Run> next;
+  int page = 0;
+  {
+    std::lock_guard lock(mutex_);
+    --round->in_flight;
+    if (round->stopped || context_.cancel.Raised() || round->waiting.empty() ||
+        round->in_flight >= round->limit) {
+      return;
+    }
+    std::tie(next, page) = std::move(round->waiting.front());
+    round->waiting.pop_front();
+    ++round->in_flight;
+  }
+  Send(round, next, page);
 }
 
-void SourceASite::Finish(Run& run) {
-  context_.pacer.Cancel(run.schedule);
-  ForgetRun(run.serial);
-  // The pool stops before the sink hears of the end: a harvest started at once afterwards makes a
-  // pool of its own, which a later Stop from here would end with its pages never taken (the new
-  // harvest would never finish). Its owner joins this task at exit. Once the sink has heard of
-  // the end, the harvest's owner may destroy this source at once: nothing of it is read after.
-  context_.pool.Stop();
-  run.sink->Finished(run.reached.load() > 0);
+bool SourceASite::EndRound(const std::shared_ptr<Round>& round, Run& run) {
+  std::vector<std::uint64_t> schedules;
+  {
+    std::lock_guard lock(mutex_);
+    // Only the first page to find its harvest complete ends it, and never once its round has
+    // ended: a second end would re-enable the controls under a harvest started since.
+    if (run.finished) return false;
+    // The end of one harvest ends its round: the others in it stop as well, without an end of
+    // their own (their waiting pages dropped), and the next start begins a round afresh.
+    round->stopped = true;
+    round->waiting.clear();
+    for (const std::shared_ptr<Run>& member : round->runs) {
+      member->finished = true;
+      schedules.push_back(member->schedule);
+    }
+    round->runs.clear();
+    if (round_ == round) round_.reset();
+  }
+  for (const std::uint64_t schedule : schedules) context_.pacer.Cancel(schedule);
+  return true;
 }
 
 }  // namespace lumvex

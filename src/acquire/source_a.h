@@ -5,12 +5,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "acquire/bounded_scan.h"
@@ -30,7 +31,7 @@ inline constexpr std::string_view kRowPattern =
 
 // Rows per table page assumed when planning a harvest.
 inline constexpr int kRowsPerPage = 80;
-// Page workers when the settings' "thread" text is empty or 0.
+// Pages in flight at once when the settings' "thread" text is empty or 0.
 inline constexpr int kDefaultWorkers = 20;
 // Pause between two page submissions.
 inline constexpr int kPageIntervalMs = 1000;
@@ -74,39 +75,50 @@ bool CountReached(int list_count, std::string_view fetch_count_text);
 namespace lumvex {
 
 // Source A as a harvest source: its categories as choices; a harvest plans the table pages the
-// requested number needs, hands them to the worker pool one interval apart and ends after the
-// first page that brings the rows up to the number (or when every page is done).
+// requested number needs, paces them out one interval apart and ends after the first page that
+// brings the rows up to the number (or when every page is done). Each page is a transfer on the
+// fetch driver, at most the harvest's worker count of them at once.
 class SourceASite : public SiteSource {
  public:
   using SiteSource::SiteSource;
 
   // order.choice.data is the category id.
   void Start(HarvestOrder order, std::shared_ptr<HarvestSink> sink) override;
-  // Pool routine: one table page (task value from Start).
-  void PageTask(std::int32_t task);
   // The categories: title and id.
   std::optional<std::vector<HarvestChoice>> LoadChoices() override;
 
  private:
   // One harvest: its page table, its progress and where its rows go.
   struct Run {
-    std::uint32_t serial = 0;
     std::vector<std::string> urls;  // page i at i - 1
     std::function<std::string()> count_text;
     std::shared_ptr<HarvestSink> sink;
     std::atomic<int> processed{0};
     std::atomic<int> reached{0};
-    std::atomic<bool> finished{false};
-    std::uint64_t schedule = 0;
+    bool finished = false;       // guarded by mutex_
+    std::uint64_t schedule = 0;  // guarded by mutex_
+  };
+  // The harvests that share one limit in flight: from the start that finds none running to the
+  // end of any of them, which ends them all (their pages not yet sent are dropped).
+  struct Round {
+    int limit = 0;
+    int in_flight = 0;
+    bool stopped = false;
+    std::vector<std::shared_ptr<Run>> runs;
+    std::deque<std::pair<std::shared_ptr<Run>, int>> waiting;  // pages whose turn came, in order
   };
 
-  std::shared_ptr<Run> FindRun(std::uint32_t serial) const;
-  void ForgetRun(std::uint32_t serial);
-  void Finish(Run& run);
+  // The pacer's turn of `page`: sent now if the round has room, else queued behind the others.
+  bool Submit(const std::shared_ptr<Round>& round, const std::shared_ptr<Run>& run, int page);
+  void Send(const std::shared_ptr<Round>& round, const std::shared_ptr<Run>& run, int page);
+  // A page's completion, on the driver thread: its rows, the completion test, the next page.
+  void PageDone(const std::shared_ptr<Round>& round, const std::shared_ptr<Run>& run,
+                const http::FetchResult& fetched);
+  // Ends `run` and its round: true for the one page that may report the end.
+  bool EndRound(const std::shared_ptr<Round>& round, Run& run);
 
-  mutable std::mutex mutex_;
-  std::map<std::uint32_t, std::shared_ptr<Run>> runs_;
-  std::uint32_t next_serial_ = 0;
+  std::mutex mutex_;
+  std::shared_ptr<Round> round_;  // the running round, or none
 };
 
 }  // namespace lumvex

@@ -55,7 +55,7 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
                 AutostartArguments(options_.shell.data_dir_given)));
   url_import_ = std::make_unique<UrlImportController>(state_, *list_commands_, prompts_, *fetcher_,
                                                       options_.shell.data_dir);
-  harvest_ = std::make_unique<HarvestController>(ui_, state_, list_, pool_, *fetcher_, &cookies_,
+  harvest_ = std::make_unique<HarvestController>(ui_, state_, list_, *fetcher_, &cookies_,
                                                  options_.endpoints, options_.harvest);
   UpdateConfig update_config;
   update_config.manifest_url = options_.endpoints.manifest_url;
@@ -175,16 +175,14 @@ void Application::Shutdown() {
   shut_down_ = true;
   // The guard first: its check in flight is abandoned before the transfers are cancelled.
   if (guard_) guard_->Shutdown();
-  // Checks under way write nothing more; cancelling the transfers lets every worker return from
-  // its fetch at once, so the join below is quick.
+  // Checks under way write nothing more; cancelling the transfers ends every wait on one at once,
+  // so the joins below are quick.
   checker_.CancelAll();
   judged_start_->Cancel();
   validation_.Run().CancelAll();
-  // The harvest's pacing stops and its waits end, so page tasks and its threads return at once.
+  // The harvest's pacing stops and its waits end: its page completions touch nothing from here.
   harvest_->Shutdown();
-  pool_.Stop();
   fetcher_->Close();
-  pool_.Shutdown(1000);
   // Command threads end once the UiThread is closed and the transfers are cancelled.
   if (list_commands_) list_commands_->Shutdown();
   // The manifest request and a download under way are cancelled and their threads joined.

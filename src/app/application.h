@@ -1,5 +1,5 @@
-// The composition root: the list, the view-model, the controllers, the worker pool, the HTTP
-// layer and the endpoints, built and wired once. The Qt window and the headless subcommands both
+// The composition root: the list, the view-model, the controllers, the HTTP layer and the
+// endpoints, built and wired once. The Qt window and the headless subcommands both
 // drive the program through it.
 #pragma once
 
@@ -24,7 +24,6 @@
 #include "http/cookie_store.h"
 #include "http/fetch_client.h"
 #include "platform/ui_thread.h"
-#include "platform/worker_pool.h"
 #include "proxylist/proxy_list.h"
 #include "sysproxy/system_proxy.h"
 #include "update/manifest_fetcher.h"
@@ -66,7 +65,6 @@ class Application {
   MainWindowState& State() { return state_; }
   ProxyList& List() { return list_; }
   ShellController& Shell() { return shell_; }
-  WorkerPool& Pool() { return pool_; }
   http::CookieStore& Cookies() { return cookies_; }
   http::FetchClient& Fetcher() { return *fetcher_; }
   ListCommandsController& ListCommands() { return *list_commands_; }
@@ -87,7 +85,7 @@ class Application {
   // recorded the choice, which the controllers read from it).
   void OnComboChosen(Combo combo);
 
-  // Ends background work for the program's exit: stops the pool, cancels every transfer and
+  // Ends background work for the program's exit: stops the pacing, cancels every transfer and
   // joins the threads with a bound. Call after the UiThread has been closed, so that workers
   // waiting on it return at once. Safe to call more than once.
   void Shutdown();
@@ -103,7 +101,6 @@ class Application {
   ShellController shell_;
   http::CookieStore cookies_;
   std::unique_ptr<http::FetchClient> fetcher_;
-  WorkerPool pool_;
   ProxyChecker checker_;
   ValidationController validation_;
   // Starts the runs: with a judge, after the direct lookup of the user's own address.

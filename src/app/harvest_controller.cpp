@@ -54,14 +54,13 @@ class HarvestController::WindowSink : public HarvestSink {
 };
 
 HarvestController::HarvestController(UiThread& ui, MainWindowState& state, ProxyList& list,
-                                     WorkerPool& pool, http::FetchClient& fetcher,
-                                     http::CookieStore* cookies, const Endpoints& endpoints,
-                                     HarvestTuning tuning)
+                                     http::FetchClient& fetcher, http::CookieStore* cookies,
+                                     const Endpoints& endpoints, HarvestTuning tuning)
     : ui_(ui),
       state_(state),
       list_(list),
       endpoints_(endpoints),
-      harvester_(fetcher, cookies, pool, std::move(tuning),
+      harvester_(fetcher, cookies, std::move(tuning),
                  [&endpoints](std::string_view name) { return SourceHost(endpoints, name); }) {}
 
 HarvestController::~HarvestController() { Shutdown(); }

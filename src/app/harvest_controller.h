@@ -14,13 +14,11 @@
 #include <string_view>
 #include <vector>
 
-#include "acquire/harvest_tuning.h"
 #include "acquire/harvester.h"
 #include "app/main_window_state.h"
 #include "config/endpoints.h"
 #include "http/fetch_client.h"
 #include "platform/ui_thread.h"
-#include "platform/worker_pool.h"
 #include "proxylist/proxy_entry.h"
 #include "proxylist/proxy_list.h"
 
@@ -34,8 +32,7 @@ class CookieStore;
 // proxy-list site could be fetched; the site's address follows.
 inline constexpr std::string_view kSiteUnreachable = "无法访问代理IP网站：";
 
-// What a harvest reports to a listener (tests). Called on the thread that did the work; must be
-// quick.
+// What a harvest reports to a listener (tests), on the thread that did the work; must be quick.
 struct HarvestEvents {
   // Rows just appended to the list, in list order.
   std::function<void(const std::vector<ProxyEntry>&)> on_rows;
@@ -47,7 +44,7 @@ struct HarvestEvents {
 class HarvestController {
  public:
   // Every reference must outlive the controller.
-  HarvestController(UiThread& ui, MainWindowState& state, ProxyList& list, WorkerPool& pool,
+  HarvestController(UiThread& ui, MainWindowState& state, ProxyList& list,
                     http::FetchClient& fetcher, http::CookieStore* cookies,
                     const Endpoints& endpoints, HarvestTuning tuning = {});
   ~HarvestController();  // Shutdown

@@ -16,7 +16,6 @@
 #include "config/url_list_fetch.h"
 #include "http/cookie_store.h"
 #include "http/curl_global.h"
-#include "platform/worker_pool.h"
 #include "proxylist/seen_addresses.h"
 #include "text/text_util.h"
 
@@ -189,18 +188,15 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
 
   http::CookieStore cookies;
   http::FetchClient fetcher(&cookies);
-  WorkerPool pool;
   const Endpoints& endpoints = parsed.common.endpoints;
-  Harvester harvester(fetcher, &cookies, pool, tuning,
+  Harvester harvester(fetcher, &cookies, tuning,
                       [&endpoints](std::string_view name) { return SourceHost(endpoints, name); });
   Source& site = *harvester.Find(source);
   auto printer = std::make_shared<RowPrinter>(out, err, progress);
   const auto finish = [&](int status) {
-    // Page tasks and threads return at once; then the pool and the transfers end.
+    // Pacing, waits and threads end at once; then the transfers end.
     harvester.Shutdown();
-    pool.Stop();
     fetcher.Close();
-    pool.Shutdown(1000);
     return status;
   };
 

@@ -67,7 +67,7 @@ class HarvestTest : public ::testing::Test {
   }
 
   HarvestController& Make(HarvestTuning tuning = Fast()) {
-    harvest_ = std::make_unique<HarvestController>(ui_, state_, list_, pool_, fetcher_, &cookies_,
+    harvest_ = std::make_unique<HarvestController>(ui_, state_, list_, fetcher_, &cookies_,
                                                    endpoints_, tuning);
     harvest_->SetEvents(finish_.Events());
     return *harvest_;
@@ -85,7 +85,6 @@ class HarvestTest : public ::testing::Test {
 
   void TearDown() override {
     if (harvest_) harvest_->Shutdown();
-    pool_.Shutdown(2000);
   }
 
   // Starts a source-A harvest of `count` from the UI thread.
@@ -114,7 +113,6 @@ class HarvestTest : public ::testing::Test {
   HeadlessUiThread ui_;
   MainWindowState state_{ui_};
   ProxyList list_{ui_};
-  WorkerPool pool_;
   http::CookieStore cookies_;
   http::FetchClient fetcher_{&cookies_};
   Endpoints endpoints_;
@@ -242,7 +240,7 @@ TEST_F(HarvestTest, SecondStartDuringAHarvestKeepsBothTablesValid) {
   StartSites();
   Make();
   StartSourceA("1500", 101);  // 19 pages
-  StartSourceA("1500", 102);  // the pool still runs: these pages go to it as well
+  StartSourceA("1500", 102);  // the first still runs: these pages share its limit
   ASSERT_TRUE(finish_.Wait());
   EXPECT_TRUE(harvest_->WaitThreadsIdle(10s));
   // Every row is a row of one of the two categories.
@@ -470,9 +468,6 @@ TEST_F(HarvestTest, ExitDuringAHarvestEndsEveryWait) {
   ui_.Close();
   harvest.Shutdown();
   EXPECT_EQ(harvest.RunningThreads(), 0);
-  pool_.Stop();
-  pool_.Shutdown(2000);
-  EXPECT_EQ(pool_.LiveWorkers(), 0);
   EXPECT_EQ(finish_.Count(), 0);
 }
 

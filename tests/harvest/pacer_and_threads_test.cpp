@@ -1,4 +1,4 @@
-// The pacer that hands pages to the pool, the harvest's thread set and cancel signal, and the
+// The pacer that hands pages over, the harvest's thread set and cancel signal, and the
 // loopback sites' own lifetime.
 #include <gtest/gtest.h>
 
@@ -64,7 +64,7 @@ TEST(PagePacerTest, PagesOfOneScheduleComeInOrderAndSchedulesRunSideBySide) {
 TEST(PagePacerTest, RefusedOrCancelledSchedulesDropTheirRest) {
   PagePacer pacer(5ms);
   Submissions seen;
-  pacer.Add(5, seen.Recorder(1, false));  // the pool refused page 1
+  pacer.Add(5, seen.Recorder(1, false));  // page 1 was refused
   const std::uint64_t cancelled = pacer.Add(1000, seen.Recorder(2));
   ASSERT_TRUE(seen.WaitFor(3));
   pacer.Cancel(cancelled);
