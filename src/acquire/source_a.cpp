@@ -1,5 +1,6 @@
 #include "acquire/source_a.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -120,7 +121,7 @@ std::optional<std::vector<HarvestChoice>> SourceASite::LoadChoices() {
 }
 
 void SourceASite::Start(HarvestOrder order, std::shared_ptr<HarvestSink> sink) {
-  const int workers = order.workers == 0 ? source_a::kDefaultWorkers : order.workers;
+  const int workers = std::max(1, order.workers);
   // Fails while the pool still runs (an earlier harvest): the pages then go to that pool.
   context_.pool.Create(workers, [this](std::int32_t task) { PageTask(task); });
   auto run = std::make_shared<Run>();

@@ -19,6 +19,7 @@
 #include "platform/worker_pool.h"
 #include "proxylist/seen_addresses.h"
 #include "text/text_util.h"
+#include "validate/validation_run.h"
 
 namespace lumvex::cli {
 namespace {
@@ -206,6 +207,7 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
 
   HarvestOrder order;
   order.count_text = [count] { return count; };
+  order.workers = ValidationRun::kDefaultThreads;
   if (source == "a") {
     if (category) {
       order.choice.data = *category;
