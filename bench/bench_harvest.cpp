@@ -33,6 +33,7 @@ double Harvest(lumvex::tools::ProxySites& sites, std::chrono::milliseconds inter
                const std::string& count, int category, int* rows) {
   lumvex::HeadlessUiThread ui;
   lumvex::MainWindowState state(ui);
+  lumvex::WindowSession session;
   lumvex::ProxyList list(ui);
   lumvex::http::CookieStore cookies;
   lumvex::http::FetchClient fetcher(&cookies);
@@ -40,7 +41,8 @@ double Harvest(lumvex::tools::ProxySites& sites, std::chrono::milliseconds inter
   endpoints.source_hosts["a"] = sites.HostA();
   lumvex::HarvestTuning tuning;
   tuning.page_interval = interval;
-  lumvex::HarvestController harvest(ui, state, list, fetcher, &cookies, endpoints, tuning);
+  lumvex::HarvestController harvest(ui, state, session, list, fetcher, &cookies, endpoints,
+                                    tuning);
   std::mutex mutex;
   std::condition_variable done_cv;
   bool done = false;
@@ -54,8 +56,8 @@ double Harvest(lumvex::tools::ProxySites& sites, std::chrono::milliseconds inter
   harvest.SetCurrentCategoryId(category);
   const auto start = Clock::now();
   ui.RunSync([&] {
-    state.SetText(lumvex::Field::kFetchCount, count);
-    state.SetText(lumvex::Field::kThreadCount, "25");
+    session.SetFetchCount(count);
+    session.SetThreadCount("25");
     lumvex::Announce(state, lumvex::WindowEvent::kSourceChosen,
                      {.source = lumvex::SourceChoice::kSourceA});
     harvest.StartHarvest();

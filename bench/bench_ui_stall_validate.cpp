@@ -105,7 +105,8 @@ int main(int argc, char** argv) {
   }
   application.List().AddRows(std::move(rows));
   application.State().SetCount(lumvex::Counter::kList, kRows);
-  application.State().SetText(lumvex::Field::kThreadCount, std::to_string(threads));
+  application.Session().Change(
+      [&](lumvex::SessionValues& values) { values.checks_at_once = threads; });
   application.State().SetEnabled(lumvex::Command::kValidate, true);
 
   int status = 1;

@@ -106,12 +106,13 @@ void StartupWithSilentManifest(const std::string& dir) {
   if (!silent.Start()) return;
   lumvex::HeadlessUiThread ui;
   lumvex::MainWindowState state(ui);
+  lumvex::WindowSession session;
   lumvex::ProxyList list(ui);
   SilentPrompts prompts;
   lumvex::ShellConfig shell_config;
   shell_config.run_directory = dir;
   shell_config.data_dir = lumvex::DataDir(dir + "/data");
-  lumvex::ShellController shell(state, list, prompts, shell_config);
+  lumvex::ShellController shell(state, session, list, prompts, shell_config);
   lumvex::UpdateConfig config;
   config.manifest_url = silent.BaseUrl() + "/update.html";
   config.download_directory = dir + "/data/updates";

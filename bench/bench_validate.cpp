@@ -150,7 +150,7 @@ void RunOnce(const std::vector<std::string>& endpoints, int threads, const std::
     app.List().AddObserver(&timing);
     app.List().AddRows(rows);
     app.State().SetCount(lumvex::Counter::kList, static_cast<std::int64_t>(rows.size()));
-    app.State().SetText(lumvex::Field::kThreadCount, std::to_string(threads));
+    app.Session().Change([&](lumvex::SessionValues& values) { values.checks_at_once = threads; });
   });
   const double idle_mb = lumvex::bench::ResidentMb();
   lumvex::bench::ResetPeakResident();

@@ -28,8 +28,9 @@ struct ChoicePages {
   std::vector<std::string> addresses;
 };
 
-// What to harvest: the choice, the requested number as typed and the worker count (0: the
-// source's default). A source uses what applies to it.
+// What to harvest: the choice, the requested number as typed and the number of pages fetched at
+// once (the checks at once of the settings; less than 1 counts as 1). A source uses what applies
+// to it.
 struct HarvestOrder {
   HarvestChoice choice;
   // Read when the pages are planned and again after every page, so a number changed while the

@@ -1,5 +1,6 @@
 #include "acquire/source_a.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <tuple>
@@ -112,7 +113,7 @@ std::optional<std::vector<HarvestChoice>> SourceASite::LoadChoices() {
 }
 
 void SourceASite::Start(HarvestOrder order, std::shared_ptr<HarvestSink> sink) {
-  const int workers = order.workers == 0 ? source_a::kDefaultWorkers : order.workers;
+  const int workers = std::max(1, order.workers);
   auto run = std::make_shared<Run>();
   const int pages = source_a::PageCount(order.count_text());
   for (int page = 1; page <= pages; ++page) {

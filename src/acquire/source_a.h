@@ -31,8 +31,6 @@ inline constexpr std::string_view kRowPattern =
 
 // Rows per table page assumed when planning a harvest.
 inline constexpr int kRowsPerPage = 80;
-// Pages in flight at once when the settings' "thread" text is empty or 0.
-inline constexpr int kDefaultWorkers = 20;
 // Pause between two page submissions.
 inline constexpr int kPageIntervalMs = 1000;
 

@@ -7,7 +7,6 @@
 #include "app/judged_validation_start.h"
 #include "app/leftover_executables.h"
 #include "app/unclean_exit.h"
-#include "config/strict_settings.h"
 #include "sysproxy/no_system_proxy.h"
 #include "sysproxy/proxy_on_marker.h"
 #include "validate/guard_check.h"
@@ -35,11 +34,11 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       options_(std::move(options)),
       state_(ui),
       list_(ui),
-      shell_(state_, list_, prompts_, options_.shell),
+      shell_(state_, session_, list_, prompts_, options_.shell),
       fetcher_(std::make_unique<http::FetchClient>(&cookies_)),
       checker_(ui_, list_, *fetcher_,
                CheckTargetOf(options_.endpoints, options_.check_timeout_seconds)),
-      validation_(ui_, state_, list_, *fetcher_,
+      validation_(ui_, state_, session_, list_, *fetcher_,
                   CheckTargetOf(options_.endpoints, options_.check_timeout_seconds)),
       system_proxy_(options_.system_proxy ? options_.system_proxy
                                           : std::make_shared<NoSystemProxy>()),
@@ -48,14 +47,14 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
   list_commands_ = std::make_unique<ListCommandsController>(ui_, state_, list_, prompts_);
   proxy_edit_ = std::make_unique<ProxyEditController>(state_, list_, prompts_);
   settings_dialog_ = std::make_unique<SettingsController>(
-      state_, options_.shell.data_dir,
+      state_, session_, options_.shell.data_dir,
       Autostart(Autostart::DirectoryFromEnvironment(
                     [](const char* name) { return static_cast<const char*>(std::getenv(name)); }),
                 CurrentExecutablePath(options_.shell.run_directory),
                 AutostartArguments(options_.shell.data_dir_given)));
   url_import_ = std::make_unique<UrlImportController>(state_, *list_commands_, prompts_, *fetcher_,
                                                       options_.shell.data_dir);
-  harvest_ = std::make_unique<HarvestController>(ui_, state_, list_, *fetcher_, &cookies_,
+  harvest_ = std::make_unique<HarvestController>(ui_, state_, session_, list_, *fetcher_, &cookies_,
                                                  options_.endpoints, options_.harvest);
   UpdateConfig update_config;
   update_config.manifest_url = options_.endpoints.manifest_url;
@@ -94,11 +93,10 @@ void Application::WireCommands() {
                                [&lists] { lists.CleanFailedAndDuplicates(); });
   shell_.SetContextItemHandler(ContextItem::kImportFromUrl,
                                [this] { url_import_->ImportFromWebAddress(); });
-  // A run checks by the strict rule of the settings dialog when one is set ("\data\strict"),
-  // with a judge after asking it the user's own address.
-  shell_.SetCommandHandler(Command::kValidate, [this] {
-    judged_start_->Start(ReadStrictRule(options_.shell.data_dir));
-  });
+  // A run checks by the strict rule of the session (read at start-up, set by the settings
+  // dialog) when one is set, with a judge after asking it the user's own address.
+  shell_.SetCommandHandler(Command::kValidate,
+                           [this] { judged_start_->Start(session_.Get().strict); });
   shell_.SetCommandHandler(Command::kStopValidation, [this] {
     judged_start_->Cancel();
     validation_.StopValidation();
@@ -163,9 +161,6 @@ void Application::OnComboChosen(Combo combo) {
       break;
     case Combo::kSourceBPages:
       harvest_->OnSourceBPageChosen();
-      break;
-    case Combo::kSourceBAddresses:
-      harvest_->OnDatabaseAddressChosen();
       break;
   }
 }

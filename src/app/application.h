@@ -18,6 +18,7 @@
 #include "app/update_controller.h"
 #include "app/url_import_controller.h"
 #include "app/validation_controller.h"
+#include "app/window_session.h"
 #include "config/command_line.h"
 #include "config/endpoints.h"
 #include "config/user_prompts.h"
@@ -63,6 +64,7 @@ class Application {
   UserPrompts& Prompts() { return prompts_; }
   const ApplicationOptions& Options() const { return options_; }
   MainWindowState& State() { return state_; }
+  WindowSession& Session() { return session_; }
   ProxyList& List() { return list_; }
   ShellController& Shell() { return shell_; }
   http::CookieStore& Cookies() { return cookies_; }
@@ -97,6 +99,7 @@ class Application {
   UserPrompts& prompts_;
   ApplicationOptions options_;
   MainWindowState state_;
+  WindowSession session_;
   ProxyList list_;
   ShellController shell_;
   http::CookieStore cookies_;

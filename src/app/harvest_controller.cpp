@@ -53,11 +53,13 @@ class HarvestController::WindowSink : public HarvestSink {
   const FinishSteps finish_;
 };
 
-HarvestController::HarvestController(UiThread& ui, MainWindowState& state, ProxyList& list,
-                                     http::FetchClient& fetcher, http::CookieStore* cookies,
-                                     const Endpoints& endpoints, HarvestTuning tuning)
+HarvestController::HarvestController(UiThread& ui, MainWindowState& state, WindowSession& session,
+                                     ProxyList& list, http::FetchClient& fetcher,
+                                     http::CookieStore* cookies, const Endpoints& endpoints,
+                                     HarvestTuning tuning)
     : ui_(ui),
       state_(state),
+      session_(session),
       list_(list),
       endpoints_(endpoints),
       harvester_(fetcher, cookies, std::move(tuning),
@@ -148,8 +150,8 @@ void HarvestController::StartHarvest() {
     DisableForHarvest();
     HarvestOrder order;
     order.choice.data = current_category_id_.load();
-    order.count_text = [this] { return state_.Text(Field::kFetchCount); };
-    order.workers = text::AtoI(state_.Text(Field::kThreadCount));
+    order.count_text = [this] { return session_.FetchCount(); };
+    order.workers = session_.ChecksAtOnce();
     StartSource(kSourceA, std::move(order), &HarvestController::FinishSourceA);
   } else if (source == SourceChoice::kSourceB) {
     DisableForHarvest();
@@ -217,17 +219,16 @@ bool HarvestController::LoadSourceBDatabases() {
   const std::optional<std::vector<HarvestChoice>> choices =
       harvester_.Find(kSourceB)->LoadChoices();
   if (!choices) return false;
-  std::vector<ComboItem> addresses;
+  std::vector<std::string> addresses;
   std::vector<ComboItem> captions;
   for (const HarvestChoice& choice : *choices) {
-    addresses.push_back(ComboItem{choice.address, 0});
+    addresses.push_back(choice.address);
     captions.push_back(ComboItem{choice.text, 0});
   }
   ui_.RunSync([&] {
-    state_.SetItems(Combo::kSourceBAddresses, addresses);
+    session_.SetSourceBAddresses(std::move(addresses));
     state_.SetItems(Combo::kSourceBDatabases, captions);
     state_.SetChosen(Combo::kSourceBDatabases, 0);
-    state_.SetChosen(Combo::kSourceBAddresses, 0);
     ShowReach(kSourceB, !captions.empty());
   });
   harvester_.StartThread([this] { LoadSourceBPages(); });
@@ -243,7 +244,7 @@ void HarvestController::LoadSourceBPages() {
   std::string address;
   ui_.RunSync([&] {
     state_.SetItems(Combo::kSourceBPages, {});
-    address = state_.Text(Combo::kSourceBAddresses);
+    address = session_.SourceBAddress(state_.Get(Combo::kSourceBDatabases).chosen);
   });
   std::optional<ChoicePages> pages = harvester_.Find(kSourceB)->LoadPages(address);
   if (!pages) return;
@@ -266,7 +267,6 @@ void HarvestController::LoadSourceBPages() {
 }
 
 void HarvestController::OnDatabaseChosen() {
-  state_.SetChosen(Combo::kSourceBAddresses, state_.Get(Combo::kSourceBDatabases).chosen);
   OnSourceBPageChosen();
   harvester_.StartThread([this] { LoadSourceBPages(); });
 }
@@ -277,10 +277,6 @@ void HarvestController::OnSourceBPageChosen() {
   for (Counter counter : {Counter::kList, Counter::kSuccess, Counter::kFailure}) {
     state_.SetText(counter, std::string(kCountReset));
   }
-}
-
-void HarvestController::OnDatabaseAddressChosen() {
-  harvester_.StartThread([this] { LoadSourceBPages(); });
 }
 
 std::vector<std::string> HarvestController::SourceBPageTable() const {

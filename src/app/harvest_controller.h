@@ -16,6 +16,7 @@
 
 #include "acquire/harvester.h"
 #include "app/main_window_state.h"
+#include "app/window_session.h"
 #include "config/endpoints.h"
 #include "http/fetch_client.h"
 #include "platform/ui_thread.h"
@@ -43,8 +44,9 @@ struct HarvestEvents {
 
 class HarvestController {
  public:
-  // Every reference must outlive the controller.
-  HarvestController(UiThread& ui, MainWindowState& state, ProxyList& list,
+  // Every reference must outlive the controller. `session` gives source A's number of proxies and
+  // pages at once, and keeps the addresses of source B's databases.
+  HarvestController(UiThread& ui, MainWindowState& state, WindowSession& session, ProxyList& list,
                     http::FetchClient& fetcher, http::CookieStore* cookies,
                     const Endpoints& endpoints, HarvestTuning tuning = {});
   ~HarvestController();  // Shutdown
@@ -66,9 +68,8 @@ class HarvestController {
   void OnCategoryChosen();
   void OnDatabaseChosen();
   void OnSourceBPageChosen();
-  void OnDatabaseAddressChosen();  // 组合框1: reloads the list pages
-  void StartHarvest();             // "获取代理IP", "获取代理IP(&H)"
-  void StartAnyCountryHarvest();   // "获取任意国家IP(&R)"
+  void StartHarvest();            // "获取代理IP", "获取代理IP(&H)"
+  void StartAnyCountryHarvest();  // "获取任意国家IP(&R)"
 
   int CurrentCategoryId() const { return current_category_id_.load(); }
   void SetCurrentCategoryId(int id) { current_category_id_.store(id); }
@@ -111,6 +112,7 @@ class HarvestController {
 
   UiThread& ui_;
   MainWindowState& state_;
+  WindowSession& session_;
   ProxyList& list_;
   const Endpoints& endpoints_;
   Harvester harvester_;

@@ -41,16 +41,14 @@ constexpr std::array<std::string_view, kContextItemCount> kContextIcons = {
     "menu-proxy-cancel", "menu-fetch"};
 constexpr std::array<std::string_view, kTrayItemCount> kTrayIcons = {
     "menu-about", "", "menu-exit", "", "", "menu-proxy-set", "menu-proxy-cancel", "", ""};
-constexpr std::array<std::string_view, kComboCount> kComboFormNames = {"组合框1", "组合框2",
-                                                                       "组合框3", "组合框4"};
+constexpr std::array<std::string_view, kComboCount> kComboFormNames = {"组合框2", "组合框3",
+                                                                       "组合框4"};
 constexpr std::array<std::string_view, kRadioCount> kRadioFormNames = {"单选框1", "单选框2"};
 constexpr std::array<std::string_view, kCounterCount> kCounterFormNames = {"标签1", "标签2",
                                                                            "标签3"};
-constexpr std::array<std::string_view, kLabelCount> kLabelFormNames = {
-    "透明标签7", "透明标签1", "透明标签托盘网址", "透明标签2"};
+constexpr std::array<std::string_view, kLabelCount> kLabelFormNames = {"透明标签7", "透明标签1"};
 constexpr std::array<std::string_view, kLinkCount> kLinkFormNames = {"超级链接框1", "超级链接框2",
                                                                      "超级链接框3"};
-constexpr std::array<std::string_view, kFieldCount> kFieldFormNames = {"编辑框2", "编辑框1"};
 
 }  // namespace
 
@@ -63,7 +61,6 @@ std::string_view RadioFormName(Radio radio) { return Lookup(kRadioFormNames, rad
 std::string_view CounterFormName(Counter counter) { return Lookup(kCounterFormNames, counter); }
 std::string_view LabelFormName(Label label) { return Lookup(kLabelFormNames, label); }
 std::string_view LinkFormName(Link link) { return Lookup(kLinkFormNames, link); }
-std::string_view FieldFormName(Field field) { return Lookup(kFieldFormNames, field); }
 std::string_view ContextItemIconName(ContextItem item) { return Lookup(kContextIcons, item); }
 std::string_view TrayItemIconName(TrayItem item) { return Lookup(kTrayIcons, item); }
 

@@ -55,12 +55,11 @@ inline constexpr int kTrayItemCount = 9;
 
 // Combo boxes. Comment: form name, role.
 enum class Combo : int {
-  kSourceBAddresses = 0,  // 组合框1: database addresses of source B (never seen)
-  kSourceACategories,     // 组合框2: categories of source A
-  kSourceBPages,          // 组合框3: list pages of the chosen source-B database
-  kSourceBDatabases,      // 组合框4: databases of source B
+  kSourceACategories = 0,  // 组合框2: categories of source A
+  kSourceBPages,           // 组合框3: list pages of the chosen source-B database
+  kSourceBDatabases,       // 组合框4: databases of source B
 };
-inline constexpr int kComboCount = 4;
+inline constexpr int kComboCount = 3;
 
 // The two radio buttons, both captioned "获取此数据库代理IP".
 enum class Radio : int {
@@ -84,10 +83,8 @@ inline constexpr int kCounterCount = 3;
 enum class Label : int {
   kCategoryCount = 0,  // 透明标签7, "当前数据库共有IP："
   kDatabase,           // 透明标签1, "代理IP数据库："
-  kTrayWebAddress,     // 透明标签托盘网址 (hidden; opened by the tray's web-site item)
-  kAboutWebAddress,    // 透明标签2 (hidden; shown by the About window)
 };
-inline constexpr int kLabelCount = 4;
+inline constexpr int kLabelCount = 2;
 
 // Hyperlink labels.
 enum class Link : int {
@@ -96,13 +93,6 @@ enum class Link : int {
   kThird,     // 超级链接框3
 };
 inline constexpr int kLinkCount = 3;
-
-// The two hidden text fields holding the numeric settings as typed.
-enum class Field : int {
-  kFetchCount = 0,  // 编辑框2, FetchCountField ("agent number")
-  kThreadCount,     // 编辑框1, ThreadCountField ("thread")
-};
-inline constexpr int kFieldCount = 2;
 
 // Proxy indicator images and icons: the tray icon, 图片框1 and the window icon.
 enum class ProxyIndicator : int { kProxyOff = 0, kProxyOn };
@@ -120,7 +110,6 @@ enum class ControlKind : int {
   kCombo,
   kRadio,
   kCounter,
-  kField,
   kLabel,
   kLink,
   kStatusLine,    // 编辑框3
@@ -130,7 +119,7 @@ enum class ControlKind : int {
   kWindow,        // the main window: value = WindowMode
   kTimer,         // 时钟1: value = interval in milliseconds, 0 = stopped
 };
-inline constexpr int kControlKindCount = 15;
+inline constexpr int kControlKindCount = 14;
 
 struct ControlId {
   ControlKind kind = ControlKind::kStatusLine;
@@ -146,7 +135,6 @@ struct ControlId {
   constexpr ControlId(Combo c) : kind(ControlKind::kCombo), index(static_cast<int>(c)) {}
   constexpr ControlId(Radio c) : kind(ControlKind::kRadio), index(static_cast<int>(c)) {}
   constexpr ControlId(Counter c) : kind(ControlKind::kCounter), index(static_cast<int>(c)) {}
-  constexpr ControlId(Field c) : kind(ControlKind::kField), index(static_cast<int>(c)) {}
   constexpr ControlId(Label c) : kind(ControlKind::kLabel), index(static_cast<int>(c)) {}
   constexpr ControlId(Link c) : kind(ControlKind::kLink), index(static_cast<int>(c)) {}
 
@@ -168,8 +156,6 @@ constexpr int ControlCount(ControlKind kind) {
       return kRadioCount;
     case ControlKind::kCounter:
       return kCounterCount;
-    case ControlKind::kField:
-      return kFieldCount;
     case ControlKind::kLabel:
       return kLabelCount;
     case ControlKind::kLink:
@@ -199,7 +185,6 @@ std::string_view RadioFormName(Radio radio);
 std::string_view CounterFormName(Counter counter);
 std::string_view LabelFormName(Label label);
 std::string_view LinkFormName(Link link);
-std::string_view FieldFormName(Field field);
 
 // Name of the icon a menu item shows ("" for none): the Qt side loads ":/icons/<name>.svg" (file
 // resources/icons/<name>.svg). Items that show the same picture share a name.

@@ -8,9 +8,12 @@
 
 namespace lumvex {
 
-SettingsController::SettingsController(MainWindowState& state, DataDir data_dir,
-                                       Autostart autostart)
-    : state_(state), settings_(std::move(data_dir)), autostart_(std::move(autostart)) {}
+SettingsController::SettingsController(MainWindowState& state, WindowSession& session,
+                                       DataDir data_dir, Autostart autostart)
+    : state_(state),
+      session_(session),
+      settings_(std::move(data_dir)),
+      autostart_(std::move(autostart)) {}
 
 SettingsDialogValues SettingsController::Load() const {
   SettingsDialogValues values;
@@ -35,11 +38,11 @@ SettingsDialogValues SettingsController::Load() const {
 }
 
 void SettingsController::OnFetchCountEdited(const std::string& text) {
-  state_.SetText(Field::kFetchCount, text);
+  session_.SetFetchCount(text);
 }
 
 void SettingsController::OnThreadCountEdited(const std::string& text) {
-  state_.SetText(Field::kThreadCount, text);
+  session_.SetThreadCount(text);
 }
 
 std::vector<std::string> SettingsController::Confirm(const SettingsChoices& choices) {
@@ -63,12 +66,12 @@ StrictRule SettingsController::LoadStrictRule() const {
 }
 
 std::vector<std::string> SettingsController::ConfirmStrictRule(const StrictRule& rule) {
-  if (WriteStrictRule(settings_.data_dir(), rule)) return {};
-  return {settings_.data_dir().PathOf(DataFile::kStrict)};
+  if (!WriteStrictRule(settings_.data_dir(), rule)) {
+    return {settings_.data_dir().PathOf(DataFile::kStrict)};
+  }
+  session_.SetStrictRule(rule);
+  return {};
 }
-
-// The thread count feeds the check run and the source-A page fetches: one placeholder serves both.
-static_assert(source_a::kDefaultWorkers == ValidationRun::kDefaultThreads);
 
 bool ThreadCountAccepted(std::string_view text) {
   if (text.empty()) return true;

@@ -1,6 +1,7 @@
 // The settings dialog "IP代理验证设置": what it shows when it opens, the live copy of the two
-// numbers into the main window's hidden fields, and what "确 定" writes (the two plain files, the
-// three INI files and the autostart entry). All methods run on the UI thread.
+// numbers into the window's session, and what "确 定" writes (the two plain files, the three INI
+// files, the strict rule and the autostart entry; the strict rule into the session as well). All
+// methods run on the UI thread.
 #pragma once
 
 #include <optional>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "app/main_window_state.h"
+#include "app/window_session.h"
 #include "platform/autostart.h"
 #include "settings/settings.h"
 #include "validate/strict_check.h"
@@ -60,20 +62,22 @@ struct SettingsChoices {
 
 class SettingsController {
  public:
-  // `state`, and what `autostart` points at, must outlive the controller.
-  SettingsController(MainWindowState& state, DataDir data_dir, Autostart autostart);
+  // `state`, `session`, and what `autostart` points at, must outlive the controller.
+  SettingsController(MainWindowState& state, WindowSession& session, DataDir data_dir,
+                     Autostart autostart);
 
   // The dialog's created handler.
   SettingsDialogValues Load() const;
-  // Content of 编辑框2 / 编辑框1 changed: copied at once into the hidden field, whatever the
-  // dialog's end.
+  // Content of 编辑框2 / 编辑框1 changed: copied at once into the session, whatever the dialog's
+  // end.
   void OnFetchCountEdited(const std::string& text);
   void OnThreadCountEdited(const std::string& text);
   // "确 定": writes everything it can; returns the paths of the files (and the autostart entry)
   // that could not be written or removed, empty when all went well.
   std::vector<std::string> Confirm(const SettingsChoices& choices);
-  // The third group "严格验证" ("\data\strict"): shown when the dialog opens, written by "确 定";
-  // returns the path of the file when it could not be written.
+  // The third group "严格验证" ("\data\strict"): shown when the dialog opens, written by "确 定"
+  // and then taken by the session (the next run checks by it); returns the path of the file when
+  // it could not be written, and the session keeps the rule it had.
   StrictRule LoadStrictRule() const;
   std::vector<std::string> ConfirmStrictRule(const StrictRule& rule);
 
@@ -81,6 +85,7 @@ class SettingsController {
 
  private:
   MainWindowState& state_;
+  WindowSession& session_;
   Settings settings_;
   Autostart autostart_;
 };

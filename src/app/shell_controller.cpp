@@ -41,9 +41,10 @@ std::string Utf8ReadingNote(const AgentFileContent& content) {
 
 }  // namespace
 
-ShellController::ShellController(MainWindowState& state, ProxyList& list, UserPrompts& prompts,
-                                 ShellConfig config, ShellHooks hooks)
+ShellController::ShellController(MainWindowState& state, WindowSession& session, ProxyList& list,
+                                 UserPrompts& prompts, ShellConfig config, ShellHooks hooks)
     : state_(state),
+      session_(session),
       list_(list),
       prompts_(prompts),
       config_(std::move(config)),
@@ -100,13 +101,8 @@ void ShellController::LoadProxyList() {
 }
 
 void ShellController::LoadNumbersAndTray() {
+  session_.Load(config_.data_dir);
   const Settings settings{config_.data_dir};
-  if (std::optional<std::string> number = settings.ReadAgentNumber()) {
-    state_.SetText(Field::kFetchCount, std::move(*number));
-  }
-  if (std::optional<std::string> threads = settings.ReadThreadCount()) {
-    state_.SetText(Field::kThreadCount, std::move(*threads));
-  }
   // Without a tray the hidden window could not be brought back, so it starts normally.
   if (settings.ReadTray() && config_.tray_available) MinimiseToTray();
 }
@@ -208,7 +204,7 @@ void ShellController::OnSourceChosen(SourceChoice choice) {
 
 void ShellController::OnLinkClicked(Link link) { OpenWebAddress(state_.Get(link).target); }
 
-void ShellController::OpenTrayWebAddress() { OpenWebAddress(state_.Text(Label::kTrayWebAddress)); }
+void ShellController::OpenTrayWebAddress() { OpenWebAddress(session_.Get().tray_web_address); }
 
 void ShellController::OpenWebAddress(const std::string& address) {
   // The targets come from the update manifest: only web addresses reach the browser.

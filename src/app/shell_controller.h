@@ -10,6 +10,7 @@
 
 #include "app/main_window_controls.h"
 #include "app/main_window_state.h"
+#include "app/window_session.h"
 #include "config/user_prompts.h"
 #include "proxylist/agent_file.h"
 #include "proxylist/proxy_entry.h"
@@ -50,18 +51,22 @@ inline constexpr std::string_view kNoTrayCloseNotice =
 // All methods run on the UI thread (they are widget event handlers).
 class ShellController {
  public:
-  ShellController(MainWindowState& state, ProxyList& list, UserPrompts& prompts, ShellConfig config,
-                  ShellHooks hooks = {});
+  // `state`, `session`, `list` and `prompts` must outlive the controller.
+  ShellController(MainWindowState& state, WindowSession& session, ProxyList& list,
+                  UserPrompts& prompts, ShellConfig config, ShellHooks hooks = {});
   ShellController(const ShellController&) = delete;
   ShellController& operator=(const ShellController&) = delete;
 
   ShellHooks& Hooks() { return hooks_; }
+  // What the window's runs go by beyond its controls (the About window reads it too).
+  WindowSession& Session() { return session_; }
 
   // The main window's created handler.
   void StartupSequence();
   // Loads the agent file into the list and shows its count (start-up step).
   void LoadProxyList();
-  // Fills the hidden number fields and applies the start-in-tray preference (start-up step).
+  // Reads the settings files into the session (WindowSession::Load) and applies the start-in-tray
+  // preference (start-up step).
   void LoadNumbersAndTray();
   // Removes the executables of earlier versions (start-up step).
   void RemoveLeftovers();
@@ -126,6 +131,7 @@ class ShellController {
   void OpenWebAddress(const std::string& address);
 
   MainWindowState& state_;
+  WindowSession& session_;
   ProxyList& list_;
   UserPrompts& prompts_;
   ShellConfig config_;

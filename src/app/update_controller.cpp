@@ -74,10 +74,10 @@ void UpdateController::ApplyRemoteSettings(const update::ManifestPage& page) {
     state_.SetText(TrayItem::kWebSite, settings.tray_caption);
   }
   if (!update::IsBlank(settings.tray_address)) {
-    state_.SetText(Label::kTrayWebAddress, settings.tray_address);
+    shell_.Session().SetTrayWebAddress(settings.tray_address);
   }
   if (!update::IsBlank(settings.about_address)) {
-    state_.SetText(Label::kAboutWebAddress, settings.about_address);
+    shell_.Session().SetAboutWebAddress(settings.about_address);
   }
   const Link links[] = {Link::kBlog, Link::kSecond, Link::kThird};
   for (std::size_t i = 0; i < settings.links.size(); ++i) {

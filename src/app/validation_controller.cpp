@@ -81,9 +81,11 @@ class ValidationController::Inbox : public std::enable_shared_from_this<Inbox> {
   bool posted_ = false;                            // guarded by queue_mutex_
 };
 
-ValidationController::ValidationController(UiThread& ui, MainWindowState& state, ProxyList& list,
+ValidationController::ValidationController(UiThread& ui, MainWindowState& state,
+                                           const WindowSession& session, ProxyList& list,
                                            http::FetchClient& fetcher, CheckTarget target)
     : state_(state),
+      session_(session),
       list_(list),
       inbox_(std::make_shared<Inbox>(ui, this)),
       run_(fetcher, std::move(target),
@@ -98,11 +100,6 @@ ValidationController::~ValidationController() { inbox_->Forget(); }
 
 void ValidationController::SetSystemProxyOff(std::function<void()> hook) {
   system_proxy_off_ = std::move(hook);
-}
-
-int ValidationController::ChecksAtOnceOf(const std::string& text) {
-  const int count = text::AtoI(text);
-  return count == 0 ? kDefaultThreads : count;
 }
 
 void ValidationController::SetTick(bool on) {
@@ -124,7 +121,7 @@ void ValidationController::StartValidation() {
   // One step on the UI thread: no other list operation can come between reading the rows.
   const std::vector<CompactRow>& rows = list_.RowsOnUiThread();
   if (rows.empty()) return;
-  run_.Start(rows, ChecksAtOnceOf(state_.Text(Field::kThreadCount)));
+  run_.Start(rows, session_.ChecksAtOnce());
 }
 
 void ValidationController::ValidationTick() {

@@ -1,5 +1,5 @@
 // The validation run: "验证代理IP" checks every row of the list, a limited number at a time (the
-// number of checks at once of the settings), a tick once a second counts the verdicts and ends the
+// checks at once of the window's session), a tick once a second counts the verdicts and ends the
 // run when every row has one, "停止验证" ends it early. The checks are ValidationRun's (the same as
 // `lumvexip check`); this controller writes their states into the rows and keeps the window's
 // controls, status line and counters.
@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/main_window_state.h"
+#include "app/window_session.h"
 #include "http/fetch_client.h"
 #include "platform/ui_thread.h"
 #include "proxylist/proxy_list.h"
@@ -23,13 +24,12 @@ class ValidationController {
  public:
   // Period of the tick while a run is on.
   static constexpr int kTickMs = 1000;
-  // Checks at once when the thread-count field reads as 0.
-  static constexpr int kDefaultThreads = ValidationRun::kDefaultThreads;
 
   // Everything passed in must outlive the controller. The checks go to `target` through
-  // `fetcher`; their states reach the rows through `ui`.
-  ValidationController(UiThread& ui, MainWindowState& state, ProxyList& list,
-                       http::FetchClient& fetcher, CheckTarget target);
+  // `fetcher`; their states reach the rows through `ui`; a run checks as many at once as
+  // `session` says.
+  ValidationController(UiThread& ui, MainWindowState& state, const WindowSession& session,
+                       ProxyList& list, http::FetchClient& fetcher, CheckTarget target);
   ~ValidationController();
   ValidationController(const ValidationController&) = delete;
   ValidationController& operator=(const ValidationController&) = delete;
@@ -45,10 +45,6 @@ class ValidationController {
   // The run's checks: their strict rule, and their cancellation at exit.
   ValidationRun& Run() { return run_; }
 
-  // The number of checks at once the settings' "thread" text asks for (atoi; 0 gives the
-  // default).
-  static int ChecksAtOnceOf(const std::string& text);
-
  private:
   // The run's events on their way from the fetch driver to the UI thread, many in one step.
   class Inbox;
@@ -60,6 +56,7 @@ class ValidationController {
   void ShowLimited(int limit);
 
   MainWindowState& state_;
+  const WindowSession& session_;
   ProxyList& list_;
   std::shared_ptr<Inbox> inbox_;
   ValidationRun run_;

@@ -17,6 +17,7 @@
 #include "cli/strict_check_options.h"
 #include "cli/subcommand_args.h"
 #include "config/command_line.h"
+#include "config/flag_values.h"
 #include "config/endpoints.h"
 #include "config/option_table.h"
 #include "http/cookie_store.h"
@@ -230,11 +231,9 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   int threads = ValidationRun::kDefaultThreads;
   if (auto it = parsed.values.find("--threads"); it != parsed.values.end()) {
     const std::string& text = it->second;
-    threads = text.find_first_not_of("0123456789") == std::string::npos && !text.empty() &&
-                      text.size() <= 5
-                  ? text::AtoI(text)
-                  : 0;
-    if (threads < 1 || threads > ValidationRun::kMaxThreads) {
+    if (const std::optional<int> taken = ParseThreadCount(text)) {
+      threads = *taken;
+    } else {
       errors.push_back("--threads: a number from 1 to " +
                        std::to_string(ValidationRun::kMaxThreads) + ": \"" +
                        text::EscapeControls(text) + "\"");

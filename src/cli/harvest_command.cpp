@@ -18,6 +18,7 @@
 #include "http/curl_global.h"
 #include "proxylist/seen_addresses.h"
 #include "text/text_util.h"
+#include "validate/validation_run.h"
 
 namespace lumvex::cli {
 namespace {
@@ -202,6 +203,7 @@ int RunHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
 
   HarvestOrder order;
   order.count_text = [count] { return count; };
+  order.workers = ValidationRun::kDefaultThreads;
   if (source == "a") {
     if (category) {
       order.choice.data = *category;

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "cli/subcommand_args.h"
+#include "config/flag_values.h"
 #include "config/option_table.h"
 #include "judge/judge_server.h"
 #include "judge/log_output.h"

@@ -16,6 +16,7 @@
 #include "cli/proxy_guard_run.h"
 #include "cli/subcommand_args.h"
 #include "config/command_line.h"
+#include "config/flag_values.h"
 #include "config/option_table.h"
 #include "http/fetch_client.h"
 #include "platform/run_directory.h"

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "acquire/source_registry.h"
+#include "config/flag_values.h"
 #include "platform/data_home.h"
 #include "text/text_util.h"
 

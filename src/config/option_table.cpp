@@ -1,13 +1,13 @@
 #include "config/option_table.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <deque>
 #include <vector>
 
 #include "acquire/source_registry.h"
+#include "config/flag_values.h"
 #include "judge/judge_limits.h"
 #include "sysproxy/proxy_guard.h"
 #include "validate/proxy_check.h"
@@ -15,9 +15,6 @@
 
 namespace lumvex {
 namespace {
-
-// Longest number of seconds a flag accepts: a day.
-constexpr double kMaxSeconds = 86400;
 
 constexpr unsigned Bit(Invocation command) { return static_cast<unsigned>(command); }
 
@@ -102,7 +99,7 @@ constexpr OptionSpec kOptions[] = {
     {"--head-timeout", "SECONDS", ValueGrammar::kSeconds, kJudgeHeadTimeoutS,
      "time a client has to send its request head", Bit(Invocation::kJudge), false},
 };
-// The help's range of --threads is the one `check` enforces.
+// The help's range of --threads is the one `check` enforces (ParseThreadCount).
 static_assert(ValidationRun::kMaxThreads == 10000);
 
 // The flag rows that follow the registry: after the data directory, one "--source-NAME URL" per
@@ -261,28 +258,6 @@ std::string DefaultText(std::string_view name) {
   return text;
 }
 
-std::optional<double> ParseSeconds(std::string_view text) {
-  // Only digits and one point: from_chars alone would also take exponents, "inf" and "nan".
-  if (text.empty() || text.find_first_not_of("0123456789.") != std::string_view::npos ||
-      text.find('.') != text.rfind('.') || text == ".") {
-    return std::nullopt;
-  }
-  double value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || !(value > 0) ||
-      value > kMaxSeconds) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-std::string SecondsError(std::string_view flag, std::string_view value) {
-  char most[32];
-  std::snprintf(most, sizeof most, "%g", kMaxSeconds);
-  return std::string(flag) + ": a number of seconds above 0, at most " + most + ": \"" +
-         std::string(value) + "\"";
-}
-
 std::string UsageOf(Invocation command) {
   std::string usage;
   for (const UsageTemplate& entry : kUsages) {
@@ -302,7 +277,7 @@ std::string ValuesText(const OptionSpec& option) {
       return "http://host[:port][/path] or host[:port]";
     case ValueGrammar::kSeconds: {
       char most[32];
-      std::snprintf(most, sizeof most, "%g", kMaxSeconds);
+      std::snprintf(most, sizeof most, "%g", kMostSeconds);
       return std::string("above 0, at most ") + most + ", as 5 or 0.5";
     }
     case ValueGrammar::kWholeNumber:

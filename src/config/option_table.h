@@ -3,7 +3,6 @@
 // through this table, and their help and usage texts are made from it.
 #pragma once
 
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -62,14 +61,6 @@ std::string SourceFlag(std::string_view source_name);
 
 // The default of the flag called `name` as it would be typed ("80"); empty when it has none.
 std::string DefaultText(std::string_view name);
-
-// The grammar of every number of seconds (--check-timeout, --guard-interval, --interval): decimal
-// digits with an optional fraction ("5", "0.5"), above 0 and at most a day. Signs, exponents,
-// blanks and units are refused.
-std::optional<double> ParseSeconds(std::string_view text);
-
-// The message for a value that ParseSeconds refused.
-std::string SecondsError(std::string_view flag, std::string_view value);
 
 // The usage of `command` without "Usage: ", its flags written with the table's value names.
 std::string UsageOf(Invocation command);

@@ -117,7 +117,7 @@ void MainWindow::ShowListMenu(const QPoint& position) {
 }
 
 void MainWindow::ShowAbout() {
-  const QString web = Q(state_.Text(Label::kAboutWebAddress));
+  const QString web = Q(shell_.Session().Get().about_web_address);
   AboutDialog dialog(web, this);
   dialog.exec();
 }
@@ -221,9 +221,6 @@ void MainWindow::SyncAll() {
   for (int i = 0; i < kCounterCount; ++i) {
     widgets_.counters[i]->setText(Q(state_.Text(static_cast<Counter>(i))));
   }
-  for (int i = 0; i < kFieldCount; ++i) {
-    widgets_.fields[i]->setText(Q(state_.Text(static_cast<Field>(i))));
-  }
   for (int i = 0; i < kComboCount; ++i) SyncCombo(static_cast<Combo>(i));
   SyncSourceChoice();
   for (int i = 0; i < kLabelCount; ++i) SyncLabel(static_cast<Label>(i));
@@ -308,9 +305,6 @@ void MainWindow::OnStateChanged(ControlId control) {
       break;
     case ControlKind::kCounter:
       widgets_.counters[i]->setText(Q(state_.Text(control)));
-      break;
-    case ControlKind::kField:
-      widgets_.fields[i]->setText(Q(state_.Text(control)));
       break;
     case ControlKind::kCombo:
       SyncCombo(static_cast<Combo>(i));

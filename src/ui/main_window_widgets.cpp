@@ -121,14 +121,12 @@ QHBoxLayout* BuildSourceRow(MainWindowWidgets& w) {
   b->addWidget(MakeLabel(w, Label::kDatabase, "代理IP数据库："), 0, 0);
   b->addWidget(MakeCombo(w, Combo::kSourceBDatabases), 0, 1);
   b->addWidget(MakeCombo(w, Combo::kSourceBPages), 1, 0, 1, 2);
-  b->addWidget(MakeCombo(w, Combo::kSourceBAddresses), 1, 0, 1, 2);
-  w.combos[static_cast<int>(Combo::kSourceBAddresses)]->hide();  // holds data, never seen
   b->addWidget(MakeRadio(w, Radio::kSourceB), 2, 0, 1, 2);
   row->addWidget(w.source_b_box, 312);
   return row;
 }
 
-// The counters in the status bar, and the hidden result group with the number fields.
+// The counters in the status bar.
 void BuildResults(QMainWindow* window, MainWindowWidgets& w) {
   static constexpr std::array<const char*, kCounterCount> kCaptions = {
       "获取IP个数：", "测试ip成功个数：", "测试ip失败个数："};
@@ -140,21 +138,6 @@ void BuildResults(QMainWindow* window, MainWindowWidgets& w) {
     bar->addWidget(caption);
     bar->addWidget(value);
     w.counters[static_cast<size_t>(i)] = value;
-  }
-  w.results_box = Named(new QGroupBox(QString::fromUtf8("结果返回区"), window), "分组框4");
-  auto* layout = new QVBoxLayout(w.results_box);
-  for (int i = 0; i < kFieldCount; ++i) {
-    auto* field = Named(new QLineEdit, FieldFormName(static_cast<Field>(i)));
-    field->hide();
-    layout->addWidget(field);
-    w.fields[static_cast<size_t>(i)] = field;
-  }
-  w.results_box->hide();
-  // The two web addresses taken from the manifest: kept, never shown.
-  for (Label label : {Label::kTrayWebAddress, Label::kAboutWebAddress}) {
-    QLabel* hidden = MakeLabel(w, label, "");
-    hidden->setParent(w.results_box);
-    hidden->hide();
   }
 }
 

@@ -30,12 +30,10 @@ struct MainWindowWidgets {
   QLabel* proxy_picture = nullptr;    // 图片框1
   QGroupBox* source_a_box = nullptr;  // 分组框3
   QGroupBox* source_b_box = nullptr;  // 分组框2
-  QGroupBox* results_box = nullptr;   // 分组框4 (hidden: holds the number fields)
   std::array<QRadioButton*, kRadioCount> radios{};
   std::array<QComboBox*, kComboCount> combos{};
   std::array<QLabel*, kLabelCount> labels{};
   std::array<QLabel*, kCounterCount> counters{};
-  std::array<QLineEdit*, kFieldCount> fields{};
   QTimer* timer = nullptr;  // 时钟1
 };
 

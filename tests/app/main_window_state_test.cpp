@@ -72,8 +72,6 @@ TEST_F(MainWindowStateTest, StartsAsTheWindowIsLoaded) {
   for (int i = 0; i < kCounterCount; ++i) {
     EXPECT_EQ(state_.Text(static_cast<Counter>(i)), "0");
   }
-  EXPECT_EQ(state_.Text(Field::kFetchCount), "");
-  EXPECT_EQ(state_.Text(Field::kThreadCount), "");
   for (int i = 0; i < kComboCount; ++i) {
     const ControlState combo = state_.Get(static_cast<Combo>(i));
     EXPECT_TRUE(combo.items.empty());
@@ -83,8 +81,6 @@ TEST_F(MainWindowStateTest, StartsAsTheWindowIsLoaded) {
   EXPECT_EQ(state_.ChosenSource(), SourceChoice::kNone);
   EXPECT_EQ(state_.Text(Label::kCategoryCount), "当前数据库共有IP：");
   EXPECT_EQ(state_.Text(Label::kDatabase), "代理IP数据库：");
-  EXPECT_EQ(state_.Text(Label::kTrayWebAddress), "");
-  EXPECT_EQ(state_.Text(Label::kAboutWebAddress), "");
   EXPECT_EQ(state_.Get(Link::kBlog).text, "Lumvex博客");
   EXPECT_EQ(state_.Get(Link::kSecond).text, "");
   EXPECT_FALSE(state_.Visible(control::kTrayIcon));
@@ -204,10 +200,9 @@ TEST(MainWindowControlsTest, NamesAreCompleteAndDistinct) {
   EXPECT_EQ(CommandFormName(Command::kStopValidation), "按钮11");
   EXPECT_EQ(CommandCaption(Command::kSettings), "【设置】");
   EXPECT_EQ(CounterFormName(Counter::kList), "标签1");
-  EXPECT_EQ(FieldFormName(Field::kFetchCount), "编辑框2");
-  EXPECT_EQ(FieldFormName(Field::kThreadCount), "编辑框1");
   EXPECT_EQ(ComboFormName(Combo::kSourceACategories), "组合框2");
-  EXPECT_EQ(LabelFormName(Label::kTrayWebAddress), "透明标签托盘网址");
+  EXPECT_EQ(ComboFormName(Combo::kSourceBDatabases), "组合框4");
+  EXPECT_EQ(LabelFormName(Label::kDatabase), "透明标签1");
 }
 
 TEST(MainWindowControlsTest, MenusListEveryItemOnceInOrder) {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "acquire/source_a.h"
-#include "app/validation_controller.h"
+#include "app/window_session.h"
 #include "platform/headless_ui_thread.h"
 #include "temp_dir.h"
 
@@ -44,14 +44,16 @@ TEST(SettingsControllerTest, ThreadCountRange) {
 TEST(SettingsControllerTest, EmptyFieldsStandForTheDefaults) {
   HeadlessUiThread ui;
   MainWindowState state(ui);
+  WindowSession session;
   testing::TempDir dir;
-  SettingsController settings(state, DataDir(dir.path() + "/data"),
+  SettingsController settings(state, session, DataDir(dir.path() + "/data"),
                               Autostart(dir.path() + "/autostart", "/usr/bin/lumvexip"));
   const SettingsDialogValues values = settings.Load();
   // An empty thread count runs 20 checks at once; an empty fetch count fetches one source-A
   // page, which holds 80 proxies.
   EXPECT_EQ(values.thread_count_in_force, "20");
-  EXPECT_EQ(values.thread_count_in_force, std::to_string(ValidationController::ChecksAtOnceOf("")));
+  EXPECT_EQ(values.thread_count_in_force, std::to_string(ChecksAtOnceOf("")));
+  EXPECT_EQ(values.thread_count_in_force, std::to_string(session.ChecksAtOnce()));
   EXPECT_EQ(values.fetch_count_in_force, "80");
   EXPECT_EQ(source_a::PageCount(""), 1);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/leftover_executables.h"
+#include "config/strict_settings.h"
 #include "platform/file_io.h"
 #include "platform/headless_ui_thread.h"
 #include "proxylist/agent_file.h"
@@ -39,7 +40,7 @@ class ShellControllerTest : public ::testing::Test {
     config.data_dir = lumvex::DataDir(DataDir());
     config.tray_available = tray_available;
     config.running_executable = running_executable_;
-    controller_ = std::make_unique<ShellController>(state_, list_, prompts_, config);
+    controller_ = std::make_unique<ShellController>(state_, session_, list_, prompts_, config);
     return *controller_;
   }
 
@@ -61,6 +62,7 @@ class ShellControllerTest : public ::testing::Test {
   std::string running_executable_ = "/proc/self/exe";
   HeadlessUiThread ui_;
   MainWindowState state_{ui_};
+  WindowSession session_;
   ProxyList list_{ui_};
   ScriptedPrompts prompts_;
   std::unique_ptr<ShellController> controller_;
@@ -80,8 +82,8 @@ TEST_F(ShellControllerTest, FirstStartInAnEmptyDirectory) {
   EXPECT_EQ(state_.Text(control::kStatusLine), "");
   EXPECT_FALSE(state_.Enabled(Command::kValidate));
   EXPECT_EQ(state_.Text(Counter::kList), "0");
-  EXPECT_EQ(state_.Text(Field::kFetchCount), "");
-  EXPECT_EQ(state_.Text(Field::kThreadCount), "");
+  EXPECT_EQ(session_.FetchCount(), "");
+  EXPECT_EQ(session_.ChecksAtOnce(), ValidationRun::kDefaultThreads);
   EXPECT_TRUE(prompts_.messages.empty());
 }
 
@@ -114,7 +116,7 @@ TEST_F(ShellControllerTest, RowsReadAheadAreLoadedAtTheListStep) {
     content.rows.emplace_back(Row("9.9.9.9", "81", "HTTP"));
     return std::optional<AgentFileContent>(std::move(content));
   };
-  ShellController shell(state_, list_, prompts_, config);
+  ShellController shell(state_, session_, list_, prompts_, config);
   OnUi([&] { shell.StartupSequence(); });
   EXPECT_EQ(reads, 1);
   ASSERT_EQ(list_.ListCount(), 1);
@@ -124,7 +126,7 @@ TEST_F(ShellControllerTest, RowsReadAheadAreLoadedAtTheListStep) {
 
   // Nothing read ahead (no file): the list is emptied and nothing is reported.
   config.read_list_ahead = [] { return std::optional<AgentFileContent>(); };
-  ShellController empty_shell(state_, list_, prompts_, config);
+  ShellController empty_shell(state_, session_, list_, prompts_, config);
   state_.SetText(control::kStatusLine, "");
   OnUi([&] { empty_shell.StartupSequence(); });
   EXPECT_EQ(list_.ListCount(), 0);
@@ -221,25 +223,27 @@ TEST_F(ShellControllerTest, StartUpRunsItsStepsInOrder) {
   hooks.restore_system_proxy = [&] {
     log.push_back("restore rows=" + std::to_string(list_.ListCount()) +
                   " tray=" + (state_.Visible(control::kTrayIcon) ? "1" : "0") +
-                  " threads=" + state_.Text(Field::kThreadCount));
+                  " threads=" + std::to_string(session_.ChecksAtOnce()));
   };
   hooks.check_new_version = [&] {
-    log.push_back("version threads=" + state_.Text(Field::kThreadCount));
+    log.push_back("version threads=" + std::to_string(session_.ChecksAtOnce()));
   };
   OnUi([&] { shell.StartupSequence(); });
   const std::vector<std::string> expected = {
       "sources picture=1", "manifest picture=0 rows=0",
-      "restore rows=1 tray=1 threads=", "version threads=30"};
+      "restore rows=1 tray=1 threads=20", "version threads=30"};
   EXPECT_EQ(log, expected);
 }
 
-TEST_F(ShellControllerTest, NumberFieldsTakeTheFilesAsTyped) {
+TEST_F(ShellControllerTest, StartUpReadsTheSettingsFilesIntoTheSession) {
   ASSERT_TRUE(MakeSettings().WriteAgentNumber("300"));
-  ASSERT_TRUE(MakeSettings().WriteThreadCount(" 5x"));
+  ASSERT_TRUE(MakeSettings().WriteThreadCount("35"));
+  ASSERT_TRUE(WriteStrictRule(lumvex::DataDir(DataDir()), {"http://mine.test/", "OK", "", {}}));
   ShellController& shell = Controller();
   OnUi([&] { shell.StartupSequence(); });
-  EXPECT_EQ(state_.Text(Field::kFetchCount), "300");
-  EXPECT_EQ(state_.Text(Field::kThreadCount), " 5x");
+  EXPECT_EQ(session_.FetchCount(), "300");
+  EXPECT_EQ(session_.ChecksAtOnce(), 35);
+  EXPECT_EQ(session_.Get().strict, (StrictRule{"http://mine.test/", "OK", "", {}}));
 }
 
 TEST_F(ShellControllerTest, StartInTrayOnlyWhereATrayExists) {
@@ -503,7 +507,7 @@ TEST_F(ShellControllerTest, WebAddressesOpenOnlyWhenKnown) {
   OnUi([&] { shell.OnTrayItem(TrayItem::kWebSite); });
   OnUi([&] { shell.OnLinkClicked(Link::kBlog); });
   EXPECT_TRUE(prompts_.opened_addresses.empty());
-  state_.SetText(Label::kTrayWebAddress, "http://www.example.com/");
+  session_.SetTrayWebAddress("http://www.example.com/");
   state_.Apply({ControlChange::Text(Link::kSecond, "友情链接"),
                 ControlChange::Target(Link::kSecond, "http://links.example.com/")});
   OnUi([&] { shell.OnTrayItem(TrayItem::kWebSite); });
@@ -512,7 +516,7 @@ TEST_F(ShellControllerTest, WebAddressesOpenOnlyWhenKnown) {
                                              "http://links.example.com/"};
   EXPECT_EQ(prompts_.opened_addresses, expected);
   // Addresses from the manifest that are no web addresses are never handed on.
-  state_.SetText(Label::kTrayWebAddress, "file:///etc/passwd");
+  session_.SetTrayWebAddress("file:///etc/passwd");
   state_.Apply({ControlChange::Text(Link::kThird, "友情链接"),
                 ControlChange::Target(Link::kThird, "javascript:alert(1)")});
   OnUi([&] { shell.OnTrayItem(TrayItem::kWebSite); });

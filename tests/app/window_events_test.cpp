@@ -33,8 +33,6 @@ TEST_F(WindowEventsTest, SourceSelectionSwitchesTheComboBoxes) {
   EXPECT_TRUE(state_.Get(Combo::kSourceACategories).enabled);
   EXPECT_FALSE(state_.Get(Combo::kSourceBPages).enabled);
   EXPECT_FALSE(state_.Get(Combo::kSourceBDatabases).enabled);
-  // The hidden address box follows no radio button.
-  EXPECT_TRUE(state_.Get(Combo::kSourceBAddresses).enabled);
 
   Announce(state_, WindowEvent::kSourceChosen, {.source = SourceChoice::kNone});
   EXPECT_EQ(state_.ChosenSource(), SourceChoice::kNone);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "config/flag_values.h"
+
 namespace lumvex {
 namespace {
 

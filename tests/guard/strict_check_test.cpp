@@ -242,7 +242,8 @@ TEST(StrictSettingsTest, TheDialogTakesOnlyHttpAddresses) {
   for (const auto& [url, accepted] : cases) EXPECT_EQ(StrictUrlAccepted(url), accepted) << url;
 }
 
-// The window's validation run ("验证代理IP") checks by the rule of "\data\strict".
+// The window's validation run ("验证代理IP") checks by the rule of "\data\strict", which start-up
+// reads into the session.
 class StrictValidationRunTest : public StrictCommandTest {
  protected:
   std::vector<std::string> RunValidation() {
@@ -264,6 +265,7 @@ class StrictValidationRunTest : public StrictCommandTest {
     }
     std::vector<std::string> verdicts;
     ui_.RunSync([&] {
+      app->Shell().LoadNumbersAndTray();
       app->List().AddRows(rows);
       app->State().SetCount(Counter::kList, static_cast<std::int64_t>(rows.size()));
       app->State().SetEnabled(Command::kValidate, true);

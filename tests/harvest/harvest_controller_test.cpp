@@ -67,7 +67,7 @@ class HarvestTest : public ::testing::Test {
   }
 
   HarvestController& Make(HarvestTuning tuning = Fast()) {
-    harvest_ = std::make_unique<HarvestController>(ui_, state_, list_, fetcher_, &cookies_,
+    harvest_ = std::make_unique<HarvestController>(ui_, state_, session_, list_, fetcher_, &cookies_,
                                                    endpoints_, tuning);
     harvest_->SetEvents(finish_.Events());
     return *harvest_;
@@ -91,7 +91,7 @@ class HarvestTest : public ::testing::Test {
   void StartSourceA(const std::string& count, int category) {
     harvest_->SetCurrentCategoryId(category);
     ui_.RunSync([&] {
-      state_.SetText(Field::kFetchCount, count);
+      session_.SetFetchCount(count);
       Announce(state_, WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceA});
       harvest_->StartHarvest();
     });
@@ -112,6 +112,7 @@ class HarvestTest : public ::testing::Test {
 
   HeadlessUiThread ui_;
   MainWindowState state_{ui_};
+  WindowSession session_;
   ProxyList list_{ui_};
   http::CookieStore cookies_;
   http::FetchClient fetcher_{&cookies_};
@@ -266,8 +267,7 @@ TEST_F(HarvestTest, SourceBLoadsDatabasesPagesAndHarvestsOnePage) {
   const ControlState databases = state_.Get(Combo::kSourceBDatabases);
   ASSERT_EQ(databases.items.size(), 3u);
   EXPECT_EQ(databases.items[1].text, "自动更新IP代理数据库：（2）");
-  EXPECT_EQ(state_.Get(Combo::kSourceBAddresses).items[2].text,
-            sites_->HostB() + "/proxyip/3.html");
+  EXPECT_EQ(session_.SourceBAddress(2), sites_->HostB() + "/proxyip/3.html");
   EXPECT_EQ(state_.Get(Combo::kSourceBPages).items.size(), 4u);
   EXPECT_EQ(state_.Get(Combo::kSourceBPages).items[0].text, sites_->ListPageTitles(1)[0]);
 

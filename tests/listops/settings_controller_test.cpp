@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <optional>
+
 #include "app/window_events.h"
+#include "config/strict_settings.h"
 #include "platform/file_io.h"
 #include "platform/headless_ui_thread.h"
 #include "temp_dir.h"
@@ -16,9 +20,10 @@ struct SettingsRig {
   testing::TempDir dir;
   HeadlessUiThread ui;
   MainWindowState state{ui};
+  WindowSession session;
   std::string data = dir.File("data");
   std::string autostart_dir = dir.File("config/autostart");
-  SettingsController settings{state, DataDir(data),
+  SettingsController settings{state, session, DataDir(data),
                               Autostart(autostart_dir, "/opt/Lumvex IP/lumvexip")};
   std::string Read(const std::string& name) const {
     return ReadWholeFile(data + "/" + name).value_or("<missing>");
@@ -83,14 +88,64 @@ TEST(SettingsControllerTest, TheRunKeyKeepsTheSavedProxyBesideIt) {
   EXPECT_NE(rig.Read("IE Agent").find(text::EncodeGbk("广东")), std::string::npos);
 }
 
-TEST(SettingsControllerTest, NumbersAreCopiedLiveIntoTheHiddenFields) {
-  SettingsRig rig;
-  rig.settings.OnFetchCountEdited("120");
-  rig.settings.OnThreadCountEdited("abc");
-  EXPECT_EQ(rig.state.Text(Field::kFetchCount), "120");
-  EXPECT_EQ(rig.state.Text(Field::kThreadCount), "abc");
-  // Nothing is written without "确 定".
-  EXPECT_FALSE(FileExists(rig.data + "/agent number"));
+// The session is what the runs go by: start-up fills it from the files, the dialog's number
+// fields change it as they are typed in (whatever the dialog's end), and "确 定" of the strict
+// group replaces its rule once the file is written. Reading never rewrites a file.
+TEST(SettingsControllerTest, StartUpAndTheDialogFillTheSession) {
+  const StrictRule probe{"http://mine.test/probe", "LUMVEX-OK", "", {}};
+  const StrictRule judged{"", "", "http://127.0.0.1:8/judge", {}};
+  struct Case {
+    const char* name;
+    std::optional<std::string> agent_number_file, thread_file;
+    std::optional<StrictRule> strict_file;
+    std::optional<std::string> fetch_typed, threads_typed;
+    std::optional<StrictRule> strict_confirmed;
+    bool strict_written;  // false: the strict file cannot be written
+    std::string fetch_count;
+    int checks_at_once;
+    StrictRule strict;
+  };
+  const Case cases[] = {
+      {"no files, nothing typed", {}, {}, {}, {}, {}, {}, true, "", 20, {}},
+      {"the files as stored", "300", "35", probe, {}, {}, {}, true, "300", 35, probe},
+      {"an out-of-range thread file", "300", "99999", {}, {}, {}, {}, true, "300", 20, {}},
+      {"typing replaces the files' numbers", "300", "35", {}, "120", "7", {}, true, "120", 7, {}},
+      {"typed text the rule refuses", {}, "35", {}, "", "abc", {}, true, "", 20, {}},
+      {"a confirmed judge", {}, {}, probe, {}, {}, judged, true, "", 20, judged},
+      {"a rule that could not be written", {}, {}, probe, {}, {}, judged, false, "", 20, probe},
+  };
+  for (const Case& c : cases) {
+    SettingsRig rig;
+    const Settings files{DataDir(rig.data)};
+    if (c.agent_number_file) {
+      ASSERT_TRUE(files.WriteAgentNumber(*c.agent_number_file));
+    }
+    if (c.thread_file) {
+      ASSERT_TRUE(files.WriteThreadCount(*c.thread_file));
+    }
+    if (c.strict_file) {
+      ASSERT_TRUE(WriteStrictRule(DataDir(rig.data), *c.strict_file));
+    }
+    const std::string agent_number_before = rig.Read("agent number");
+    const std::string thread_before = rig.Read("thread");
+    rig.session.Load(DataDir(rig.data));
+    if (c.fetch_typed) rig.settings.OnFetchCountEdited(*c.fetch_typed);
+    if (c.threads_typed) rig.settings.OnThreadCountEdited(*c.threads_typed);
+    if (!c.strict_written) {
+      std::remove((rig.data + "/strict").c_str());
+      ASSERT_TRUE(EnsureDirectory(rig.data + "/strict"));  // in the way of the file
+    }
+    if (c.strict_confirmed) {
+      EXPECT_EQ(rig.settings.ConfirmStrictRule(*c.strict_confirmed).empty(), c.strict_written)
+          << c.name;
+    }
+    const SessionValues session = rig.session.Get();
+    EXPECT_EQ(session.fetch_count, c.fetch_count) << c.name;
+    EXPECT_EQ(session.checks_at_once, c.checks_at_once) << c.name;
+    EXPECT_EQ(session.strict, c.strict) << c.name;
+    EXPECT_EQ(rig.Read("agent number"), agent_number_before) << c.name;
+    EXPECT_EQ(rig.Read("thread"), thread_before) << c.name;
+  }
 }
 
 TEST(AutostartTest, EntryQuotesThePathAndASecondWriteReplacesIt) {

@@ -61,10 +61,11 @@ struct DialogRig {
   QtUiThread ui;
   ProxyList list{ui};
   MainWindowState state{ui};
+  WindowSession session;
   testing::ScriptedPrompts prompts;
   ProxyEditController edit{state, list, prompts};
   SettingsController settings{
-      state, DataDir(dir.path().toStdString() + "/data"),
+      state, session, DataDir(dir.path().toStdString() + "/data"),
       Autostart(dir.path().toStdString() + "/autostart", "/usr/bin/lumvexip")};
 };
 
@@ -200,8 +201,8 @@ class ListDialogsTest : public QObject {
     QVERIFY(Find<QCheckBox>(&dialog, "选择框2")->isChecked());
     QVERIFY(!Find<QCheckBox>(&dialog, "选择框3")->isChecked());
     // Filling the fields copied them already.
-    QCOMPARE(rig.state.Text(Field::kFetchCount), std::string("300"));
-    QCOMPARE(rig.state.Text(Field::kThreadCount), std::string("40"));
+    QCOMPARE(rig.session.FetchCount(), std::string("300"));
+    QCOMPARE(rig.session.ChecksAtOnce(), 40);
 
     Announce(rig.state, WindowEvent::kSourceChosen, {.source = SourceChoice::kSourceA});
     SettingsDialog second(rig.settings, rig.prompts, nullptr);
@@ -209,11 +210,11 @@ class ListDialogsTest : public QObject {
     auto* fetch2 = Find<QLineEdit>(&second, "编辑框2");
     QVERIFY(fetch2->isEnabled());
     QTest::keyClicks(fetch2, QStringLiteral("5x"));  // the letter is refused
-    QCOMPARE(rig.state.Text(Field::kFetchCount), std::string("3005"));
+    QCOMPARE(rig.session.FetchCount(), std::string("3005"));
     QTest::mouseClick(Find<QPushButton>(&second, "按钮2"), Qt::LeftButton);
     // "退 出" writes nothing and keeps the copy.
     QCOMPARE(ReadWholeFile(rig.Data("agent number")).value_or(""), std::string("300"));
-    QCOMPARE(rig.state.Text(Field::kFetchCount), std::string("3005"));
+    QCOMPARE(rig.session.FetchCount(), std::string("3005"));
   }
 
   void SettingsConfirmWritesTheFilesAndTheAutostartEntry() {

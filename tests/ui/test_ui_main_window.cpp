@@ -90,13 +90,12 @@ class MainWindowTest : public QObject {
     QCOMPARE(Find<QGroupBox>(w, "分组框3")->title(),
              QString::fromUtf8("每天自动更新代理IP数据库列表"));
     QVERIFY(Find<QGroupBox>(w, "分组框2"));
-    QCOMPARE(Find<QGroupBox>(w, "分组框4")->title(), QString::fromUtf8("结果返回区"));
     QCOMPARE(Find<QLabel>(w, "透明标签7")->text(), QString::fromUtf8("当前数据库共有IP："));
     QCOMPARE(Find<QLabel>(w, "透明标签1")->text(), QString::fromUtf8("代理IP数据库："));
     for (const char* radio : {"单选框1", "单选框2"}) {
       QCOMPARE(Find<QRadioButton>(w, radio)->text(), QString::fromUtf8("获取此数据库代理IP"));
     }
-    for (const char* combo : {"组合框1", "组合框2", "组合框3", "组合框4"}) {
+    for (const char* combo : {"组合框2", "组合框3", "组合框4"}) {
       QVERIFY2(Find<QComboBox>(w, combo), combo);
     }
     for (const char* link : {"超级链接框1", "超级链接框2", "超级链接框3"}) {
@@ -110,13 +109,10 @@ class MainWindowTest : public QObject {
 
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
-    // Hidden fields and labels exist but are never seen.
-    for (const char* hidden : {"组合框1", "编辑框1", "编辑框2", "分组框4"}) {
-      QWidget* widget = w->findChild<QWidget*>(QString::fromUtf8(hidden));
-      QVERIFY2(widget && !widget->isVisible(), hidden);
-    }
-    for (const char* hidden : {"透明标签托盘网址", "透明标签2"}) {
-      QVERIFY2(!Find<QLabel>(w, hidden)->isVisible(), hidden);
+    // What no control shows lives in the session, not in hidden widgets.
+    for (const char* gone : {"组合框1", "编辑框1", "编辑框2", "分组框4", "透明标签托盘网址",
+                             "透明标签2"}) {
+      QVERIFY2(!w->findChild<QWidget*>(QString::fromUtf8(gone)), gone);
     }
     for (const char* shown : {"组合框2", "组合框3", "组合框4", "按钮1", "超级列表框1"}) {
       QVERIFY2(w->findChild<QWidget*>(QString::fromUtf8(shown))->isVisible(), shown);
@@ -199,16 +195,13 @@ class MainWindowTest : public QObject {
     worker.join();
   }
 
-  void StatusLineFieldsLabelsAndTimerMirrorState() {
+  void StatusLineLabelsAndTimerMirrorState() {
     UiRig rig(false);
     QWidget* w = rig.window.get();
     rig.state.SetText(control::kStatusLine, "共有代理IP：3个");
     QCOMPARE(Find<QLineEdit>(w, "编辑框3")->text(), QString::fromUtf8("共有代理IP：3个"));
-    rig.state.SetText(Field::kThreadCount, "50");
-    QCOMPARE(Find<QLineEdit>(w, "编辑框1")->text(), QStringLiteral("50"));
-    rig.state.SetText(Label::kTrayWebAddress, "http://tray.example.org");
-    QCOMPARE(Find<QLabel>(w, "透明标签托盘网址")->text(),
-             QStringLiteral("http://tray.example.org"));
+    rig.state.SetText(Label::kDatabase, "代理IP数据库：2");
+    QCOMPARE(Find<QLabel>(w, "透明标签1")->text(), QString::fromUtf8("代理IP数据库：2"));
     auto* timer = w->findChild<QTimer*>(QString::fromUtf8("时钟1"));
     int ticks = 0;
     rig.window->SetTimerHandler([&] { ++ticks; });
@@ -454,7 +447,7 @@ class MainWindowTest : public QObject {
     rig.window->menus()->TrayMenu()->hide();
   }
 
-  void StartInTrayKeepsTheWindowHiddenAndFillsTheNumberFields() {
+  void StartInTrayKeepsTheWindowHiddenAndFillsTheSession() {
     UiRig rig(true);
     QVERIFY(WriteWholeFile(rig.dir.path().toStdString() + "/tray", "[tray]\r\ntray=yes\r\n"));
     QVERIFY(WriteWholeFile(rig.dir.path().toStdString() + "/agent number", "200"));
@@ -464,8 +457,8 @@ class MainWindowTest : public QObject {
     QCoreApplication::processEvents();
     QVERIFY(!rig.window->isVisible());
     QVERIFY(rig.window->tray()->icon()->isVisible());
-    QCOMPARE(Find<QLineEdit>(rig.window.get(), "编辑框2")->text(), QStringLiteral("200"));
-    QCOMPARE(Find<QLineEdit>(rig.window.get(), "编辑框1")->text(), QStringLiteral("30"));
+    QCOMPARE(rig.session.FetchCount(), std::string("200"));
+    QCOMPARE(rig.session.ChecksAtOnce(), 30);
     rig.window->tray()->HandleActivation(QSystemTrayIcon::DoubleClick);
     QVERIFY(rig.window->isVisible());
   }
@@ -530,7 +523,7 @@ class MainWindowTest : public QObject {
   void AboutWindowShowsItsLinesAndTheManifestAddress() {
     UiRig rig(true);
     rig.window->ShowAccordingToState();
-    rig.state.SetText(Label::kAboutWebAddress, "http://about.example.org");
+    rig.session.SetAboutWebAddress("http://about.example.org");
     QString title;
     QStringList lines;
     bool ok_had_focus = false;

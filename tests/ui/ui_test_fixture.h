@@ -9,6 +9,7 @@
 
 #include "app/main_window_state.h"
 #include "app/shell_controller.h"
+#include "app/window_session.h"
 #include "proxylist/proxy_list.h"
 #include "support/verdict_rows.h"
 #include "ui/main_window.h"
@@ -37,7 +38,7 @@ struct UiRig {
     config.run_directory = dir.path().toStdString();
     config.data_dir = DataDir(dir.path().toStdString());
     config.tray_available = tray_available;
-    shell = std::make_unique<ShellController>(state, list, prompts, config);
+    shell = std::make_unique<ShellController>(state, session, list, prompts, config);
     window = std::make_unique<MainWindow>(state, *shell, list);
     prompts.SetParent(window.get());
     shell->Hooks().close_dialogs = [this] { window->CloseDialogs(); };
@@ -57,6 +58,7 @@ struct UiRig {
   QtUiThread ui;
   ProxyList list{ui};
   MainWindowState state{ui};
+  WindowSession session;
   RecordingPrompts prompts;
   std::unique_ptr<ShellController> shell;
   std::unique_ptr<MainWindow> window;

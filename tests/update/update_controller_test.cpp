@@ -52,7 +52,7 @@ class UpdateControllerTest : public ::testing::Test {
     ShellConfig shell_config;
     shell_config.run_directory = run_dir_.path();
     shell_config.data_dir = DataDir(run_dir_.File("data"));
-    shell_ = std::make_unique<ShellController>(state_, list_, prompts_, shell_config);
+    shell_ = std::make_unique<ShellController>(state_, session_, list_, prompts_, shell_config);
     UpdateConfig config;
     config.manifest_url = manifest_url;
     config.file_share_url = "http://files.test/share";
@@ -98,6 +98,7 @@ class UpdateControllerTest : public ::testing::Test {
   TempDir run_dir_;
   HeadlessUiThread ui_;
   MainWindowState state_{ui_};
+  WindowSession session_;
   ProxyList list_{ui_};
   ScriptedPrompts prompts_;
   PageSource source_{ui_};
@@ -119,8 +120,8 @@ TEST_F(UpdateControllerTest, StartupAppliesTheRemoteSettingsThenAnnouncesTheNewV
   prompts_.QueueAnswer(MessageAnswer::kCancel);
   StartUp();
   EXPECT_EQ(state_.Text(TrayItem::kWebSite), "www.lumvex.example.com");
-  EXPECT_EQ(state_.Text(Label::kTrayWebAddress), "http://www.lumvex.example.com/");
-  EXPECT_EQ(state_.Text(Label::kAboutWebAddress), "http://www.lumvex.example.com/about");
+  EXPECT_EQ(session_.Get().tray_web_address, "http://www.lumvex.example.com/");
+  EXPECT_EQ(session_.Get().about_web_address, "http://www.lumvex.example.com/about");
   EXPECT_EQ(state_.Get(Link::kBlog).text, "博客");
   EXPECT_EQ(state_.Get(Link::kBlog).target, "http://blog.test/");
   EXPECT_EQ(state_.Get(Link::kSecond).text, "说明");

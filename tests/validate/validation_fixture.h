@@ -44,7 +44,7 @@ class ValidationFixture : public ::testing::Test {
 
   // Starts the farm (proxy i on the i-th loopback address) and the application.
   void Start(const std::vector<tools::ProxySpec>& specs, int check_timeout_s = 3,
-             std::string threads = "") {
+             int checks_at_once = ValidationRun::kDefaultThreads) {
     tools::RaiseFileLimit();
     std::vector<tools::ProxySpec> placed = specs;
     for (std::size_t i = 0; i < placed.size(); ++i) placed[i].address = tools::LoopbackAddress(i);
@@ -67,7 +67,8 @@ class ValidationFixture : public ::testing::Test {
     OnUi([&] {
       app_->List().AddRows(rows);
       app_->State().SetCount(Counter::kList, static_cast<std::int64_t>(rows.size()));
-      app_->State().SetText(Field::kThreadCount, threads);
+      app_->Session().Change(
+          [&](SessionValues& values) { values.checks_at_once = checks_at_once; });
       // As after start-up: every button enabled, source A chosen.
       for (int c = 0; c < kCommandCount; ++c) {
         app_->State().SetEnabled(static_cast<Command>(c), true);

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/window_session.h"
+#include "config/flag_values.h"
 #include "http/fetch_client.h"
 #include "platform/open_file_limit.h"
 #include "proxylist/agent_file.h"
@@ -180,7 +182,7 @@ TEST_F(ValidationRunTest, SourceBCombosComeBackWhenSourceBIsChosen) {
 TEST_F(ValidationRunTest, StopMidRunFreezesTheCountsButRunningChecksStillWrite) {
   std::vector<tools::ProxySpec> specs(6, Spec(Behaviour::kNeverAnswer));
   // Two workers: rows 1 and 2 are under way, rows 3 to 6 wait in the queue.
-  Start(specs, 2, "2");
+  Start(specs, 2, 2);
   Press(Command::kValidate);
   ASSERT_TRUE(WaitFor([&] { return farm_.RequestsSeen() == 2; }));
   Press(Command::kStopValidation);
@@ -200,7 +202,7 @@ TEST_F(ValidationRunTest, StopMidRunFreezesTheCountsButRunningChecksStillWrite) 
 
 TEST_F(ValidationRunTest, SecondPressWhileRunningChecksEveryRowAgain) {
   std::vector<tools::ProxySpec> specs(4, Spec(Behaviour::kDelay, 400));
-  Start(specs, 5, "8");
+  Start(specs, 5, 8);
   Press(Command::kValidate);
   Press(Command::kValidate);
   ASSERT_TRUE(WaitFor([&] { return farm_.RequestsSeen() == 8; }));
@@ -219,7 +221,7 @@ TEST_F(ValidationRunTest, SecondPressWhileRunningChecksEveryRowAgain) {
 
 TEST_F(ValidationRunTest, RebuiltTableWithFewerRowsLeavesOldTasksIdle) {
   std::vector<tools::ProxySpec> specs(5, Spec(Behaviour::kNeverAnswer));
-  Start(specs, 2, "1");
+  Start(specs, 2, 1);
   Press(Command::kValidate);  // one worker: row 1 runs, rows 2..5 queued
   ASSERT_TRUE(WaitFor([&] { return farm_.RequestsSeen() == 1; }));
   // The list shrinks to two rows (as a cleaning would) and the button is pressed again.
@@ -260,7 +262,7 @@ TEST_F(ValidationRunTest, EmptyListLocksTheButtonsAndNeverCompletesUntilStopped)
 // A check the judge refused until its deadline leaves its row without a verdict: the run ends
 // without it and the status line says how many such rows there are.
 TEST_F(ValidationRunTest, RowsTheJudgeKeptFromAVerdictAreCountedApart) {
-  Start(std::vector<tools::ProxySpec>(4, Spec(Behaviour::kNeverAnswer)), 30, "-1");
+  Start(std::vector<tools::ProxySpec>(4, Spec(Behaviour::kNeverAnswer)), 30, 0);
   OnUi([&] {
     app_->List().SetCheckState(0, CheckState{CheckStatus::kOk});
     // The red of an earlier failure goes with the verdict.
@@ -269,7 +271,7 @@ TEST_F(ValidationRunTest, RowsTheJudgeKeptFromAVerdictAreCountedApart) {
                                              CheckReason::kJudgeBusy});
     app_->List().SetCheckState(2, CheckState{CheckStatus::kFailed});
   });
-  // No worker starts (a negative thread count): the states set here stand.
+  // No worker starts (no checks at once): the states set here stand.
   Press(Command::kValidate);
   Tick();
   EXPECT_EQ(app_->State().Text(control::kStatusLine),
@@ -288,12 +290,12 @@ TEST_F(ValidationRunTest, RowsTheJudgeKeptFromAVerdictAreCountedApart) {
 }
 
 TEST_F(ValidationRunTest, OldVerdictsCanCompleteANewRunAtItsFirstTick) {
-  Start({Spec(Behaviour::kNeverAnswer), Spec(Behaviour::kNeverAnswer)}, 30, "-1");
+  Start({Spec(Behaviour::kNeverAnswer), Spec(Behaviour::kNeverAnswer)}, 30, 0);
   OnUi([&] {
     app_->List().SetCheckState(0, CheckState{CheckStatus::kOk});
     app_->List().SetCheckState(1, CheckState{CheckStatus::kFailed});
   });
-  // A negative thread count starts no worker: nothing is checked, the old verdicts stand.
+  // No checks at once start no worker: nothing is checked, the old verdicts stand.
   Press(Command::kValidate);
   EXPECT_EQ(app_->Validation().Run().InFlight(), 0);
   Tick();
@@ -333,7 +335,7 @@ TEST_F(ValidationRunTest, SystemProxyIsSwitchedOffFirst) {
 
 TEST_F(ValidationRunTest, TooFewDescriptorsCheckFewerAtOnceAndTheStatusLineSaysSo) {
   std::vector<tools::ProxySpec> specs(12, Spec(Behaviour::kDelay, 300));
-  Start(specs, 10, "10000");
+  Start(specs, 10, 10000);
   // Room for three checks beside the run's reserve.
   rlimit saved{};
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
@@ -357,13 +359,24 @@ TEST_F(ValidationRunTest, TooFewDescriptorsCheckFewerAtOnceAndTheStatusLineSaysS
             "代理IP验证完毕  共：12  可用代理IP：12  不可用代理IP：0");
 }
 
-TEST(ValidationControllerTest, ThreadCountTextFollowsAtoiWithTwentyForZero) {
-  EXPECT_EQ(ValidationController::ChecksAtOnceOf(""), 20);
-  EXPECT_EQ(ValidationController::ChecksAtOnceOf("0"), 20);
-  EXPECT_EQ(ValidationController::ChecksAtOnceOf("abc"), 20);
-  EXPECT_EQ(ValidationController::ChecksAtOnceOf("5"), 5);
-  EXPECT_EQ(ValidationController::ChecksAtOnceOf("12x"), 12);
-  EXPECT_EQ(ValidationController::ChecksAtOnceOf("-3"), -3);
+// The "thread" text (file or dialog field) is taken by the rule of `check --threads`; whatever
+// that rule refuses runs the default 20 checks at once.
+TEST(ValidationControllerTest, ThreadCountTextFollowsTheThreadsFlagRule) {
+  struct Case {
+    const char* text;
+    int checks;
+    bool flag_takes;  // `check --threads TEXT` is accepted
+  };
+  const Case cases[] = {
+      {"5", 5, true},      {"10000", 10000, true}, {"00020", 20, true}, {"", 20, false},
+      {"0", 20, false},    {"-3", 20, false},      {"+5", 20, false},   {"10001", 20, false},
+      {"99999", 20, false}, {"4294967297", 20, false}, {"000010", 20, false},
+      {"abc", 20, false},  {"12x", 20, false},     {" 5", 20, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ChecksAtOnceOf(c.text), c.checks) << '"' << c.text << '"';
+    EXPECT_EQ(ParseThreadCount(c.text).has_value(), c.flag_takes) << '"' << c.text << '"';
+  }
 }
 
 class MenuCheckTest : public ValidationFixture {};
@@ -429,7 +442,7 @@ TEST_F(MenuCheckTest, DestroyingTheProgramDuringAMenuCheckIsSafe) {
 // away at once, nothing writes a verdict afterwards and no thread is left touching them.
 TEST_F(ValidationRunTest, ExitDuringARunWithFiveHundredHangingChecks) {
   std::vector<tools::ProxySpec> specs(500, Spec(Behaviour::kNeverAnswer));
-  Start(specs, 60, "500");
+  Start(specs, 60, 500);
   Press(Command::kValidate);
   ASSERT_TRUE(WaitFor([&] { return farm_.RequestsSeen() == 500; }));
   const auto begin = std::chrono::steady_clock::now();
