@@ -1,16 +1,19 @@
 #include "app/window_session.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
-#include "config/flag_values.h"
 #include "config/strict_settings.h"
 #include "settings/settings.h"
+#include "text/text_util.h"
 
 namespace lumvex {
 
 int ChecksAtOnceOf(std::string_view text) {
-  return ParseThreadCount(text).value_or(ValidationRun::kDefaultThreads);
+  const int asked = text::AtoI(text);
+  if (asked <= 0) return ValidationRun::kDefaultThreads;
+  return std::min(asked, ValidationRun::kMaxThreads);
 }
 
 SessionValues WindowSession::Get() const {

@@ -31,9 +31,10 @@ struct SessionValues {
   std::string about_web_address;
 };
 
-// The checks at once a thread-count text asks for (the "thread" file, the dialog's field): taken
-// by the rule of `check --threads`; anything that rule refuses (empty, 0, signs, text, more than
-// ValidationRun::kMaxThreads) gives ValidationRun::kDefaultThreads.
+// The checks at once a thread-count text asks for (the "thread" file, the dialog's field), within
+// the bounds of `check --threads`: the text is read as atoi reads it, as that file always was
+// (" 5" and "12x" are 5 and 12); 0 or less (also empty or no number) gives
+// ValidationRun::kDefaultThreads, more than ValidationRun::kMaxThreads gives that most.
 int ChecksAtOnceOf(std::string_view text);
 
 // Every method may be called from any thread.

@@ -108,9 +108,9 @@ TEST(SettingsControllerTest, StartUpAndTheDialogFillTheSession) {
   const Case cases[] = {
       {"no files, nothing typed", {}, {}, {}, {}, {}, {}, true, "", 20, {}},
       {"the files as stored", "300", "35", probe, {}, {}, {}, true, "300", 35, probe},
-      {"an out-of-range thread file", "300", "99999", {}, {}, {}, {}, true, "300", 20, {}},
+      {"an out-of-range thread file", "300", "99999", {}, {}, {}, {}, true, "300", 10000, {}},
       {"typing replaces the files' numbers", "300", "35", {}, "120", "7", {}, true, "120", 7, {}},
-      {"typed text the rule refuses", {}, "35", {}, "", "abc", {}, true, "", 20, {}},
+      {"typed text without a number", {}, "35", {}, "", "abc", {}, true, "", 20, {}},
       {"a confirmed judge", {}, {}, probe, {}, {}, judged, true, "", 20, judged},
       {"a rule that could not be written", {}, {}, probe, {}, {}, judged, false, "", 20, probe},
   };

