@@ -6,13 +6,14 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev
-  libcurl4-openssl-dev libssl-dev zlib1g-dev libboost-regex-dev libicu-dev nlohmann-json3-dev
+  libcurl4-openssl-dev libssl-dev zlib1g-dev libboost-regex-dev libboost-dev libicu-dev nlohmann-json3-dev
+  libsqlite3-dev sqlite3
   libglib2.0-dev gsettings-desktop-schemas libglib2.0-bin dbus
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth trayer fonts-wqy-zenhei x11-utils xdotool
   kde-cli-tools
   dpkg-dev file python3
-  squid tinyproxy microsocks dante-server
+  squid tinyproxy microsocks dante-server chromium curl
 )
 
 missing=()

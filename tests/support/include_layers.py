@@ -18,8 +18,8 @@ import sys
 # Lowest first. A folder may include only itself and folders before it. A new folder needs a
 # place here: the check refuses a folder it does not know.
 LAYERS = [
-    "text", "net", "platform", "settings", "sysproxy", "proxylist", "http", "acquire", "validate",
-    "judge", "update", "config", "app", "cli", "ui", "main.cpp",
+    "text", "net", "platform", "settings", "sysproxy", "proxylist", "history", "http", "acquire",
+    "validate", "judge", "gateway", "update", "config", "app", "cli", "ui", "main.cpp",
 ]
 # Where Qt may be included.
 QT_FOLDERS = {"ui", "main.cpp"}
