@@ -30,8 +30,9 @@ struct GatewayOptions {
   // "127.0.0.1:8080", "[::1]:8080"; port 0 takes any free port. An empty text: no such listener.
   std::string http_listen;
   std::string socks_listen;
-  // Clients allowed besides loopback. A listen address that is not loopback needs at least one
-  // (Start refuses otherwise); clients outside loopback and these ranges are refused.
+  // The clients allowed: with no ranges, loopback ones only (127.0.0.0/8, ::1); with ranges, only
+  // those in a range. A listen address that is not loopback needs at least one range (Start
+  // refuses otherwise). A client not allowed is disconnected at once.
   std::vector<AllowRange> allow;
   Rotation rotation = Rotation::kSticky;
   // Bounds: open client connections; seconds for an upstream to connect and finish its handshake
