@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev
   libcurl4-openssl-dev libssl-dev zlib1g-dev libboost-regex-dev libboost-dev libicu-dev nlohmann-json3-dev
   libsqlite3-dev sqlite3
-  libglib2.0-dev gsettings-desktop-schemas libglib2.0-bin dbus
+  libglib2.0-dev gsettings-desktop-schemas libglib2.0-bin dbus glib-networking
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth trayer fonts-wqy-zenhei x11-utils xdotool
   kde-cli-tools

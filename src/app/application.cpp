@@ -71,6 +71,8 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       MakeGuardCheck(*fetcher_, options_.endpoints.connectivity_host,
                      options_.check_timeout_seconds),
       options_.guard_interval);
+  gateway_ = std::make_unique<GatewayController>(ui_, state_, list_, proxy_switch_,
+                                                 options_.shell.data_dir);
   proxy_switch_.SetTunnelProbe(ui_, MakeTunnelProbe(*fetcher_, options_.endpoints.connectivity_host,
                                                     options_.check_timeout_seconds));
   WireCommands();
@@ -124,8 +126,13 @@ void Application::WireCommands() {
   };
   validation_.SetSystemProxyOff([this] {
     guard_->Stop();
-    if (proxy_switch_.IsIeProxyEnabled()) proxy_switch_.CancelIeProxy();
+    // The local gateway keeps relaying: the checks go direct, and its upstreams follow the
+    // verdicts the run gives.
+    if (proxy_switch_.IsIeProxyEnabled() && !gateway_->Running()) proxy_switch_.CancelIeProxy();
   });
+  // "使用本地网关": a local relay through the working rows, with the desktop pointed at it.
+  shell_.SetContextItemHandler(ContextItem::kGateway, [this] { gateway_->Toggle(); });
+  shell_.SetTrayItemHandler(TrayItem::kGateway, [this] { gateway_->Toggle(); });
   // The proxy guard ("自动切换代理"), and the switch-off after a run that ended without its exit
   // sequence, first thing at start-up.
   shell_.SetTrayItemHandler(TrayItem::kGuard, [this] { guard_->Toggle(); });
@@ -170,6 +177,8 @@ void Application::Shutdown() {
   shut_down_ = true;
   // The guard first: its check in flight is abandoned before the transfers are cancelled.
   if (guard_) guard_->Shutdown();
+  // The relay's connections end; the exit sequence has switched the desktop off already.
+  if (gateway_) gateway_->Shutdown();
   // Checks under way write nothing more; cancelling the transfers ends every wait on one at once,
   // so the joins below are quick.
   checker_.CancelAll();

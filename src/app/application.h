@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/gateway_controller.h"
 #include "app/guard_controller.h"
 #include "app/harvest_controller.h"
 #include "app/judged_validation_start.h"
@@ -80,6 +81,7 @@ class Application {
   HarvestController& Harvest() { return *harvest_; }
   UpdateController& Update() { return *update_; }
   GuardController& Guard() { return *guard_; }
+  GatewayController& Gateway() { return *gateway_; }
 
   // The front end calls this on every tick of 时钟1.
   void OnTimerTick();
@@ -119,6 +121,7 @@ class Application {
   std::unique_ptr<update::ManifestFetcher> manifest_;
   std::unique_ptr<UpdateController> update_;
   std::unique_ptr<GuardController> guard_;
+  std::unique_ptr<GatewayController> gateway_;
   bool shut_down_ = false;
   bool proxy_off_at_exit_ = false;  // the exit sequence has switched the system proxy off
 };

@@ -21,7 +21,7 @@ constexpr std::array<std::string_view, kContextItemCount> kContextCaptions = {
     "获取代理IP(&H)", "获取任意国家IP(&R)", "验证选定代理IP(&V)",
     "复制选定IP(&C)", "修改选定IP(&M)",     "删除选定IP(&D)",
     "清理失败IP(&Q)", "设置IE代理(&S)",     "取消代理(&Z)",
-    "从网址导入代理IP(&U)"};
+    "从网址导入代理IP(&U)", "使用本地网关(&G)"};
 constexpr std::array<std::string_view, kTrayItemCount> kTrayCaptions = {"关于『LumvexIP代理验证』",
                                                                         "www.lumvex.example.com",
                                                                         "退出程序",
@@ -30,7 +30,8 @@ constexpr std::array<std::string_view, kTrayItemCount> kTrayCaptions = {"关于�
                                                                         "切换IE代理",
                                                                         "取消IE代理",
                                                                         "代理IE一",
-                                                                        "自动切换代理"};
+                                                                        "自动切换代理",
+                                                                        "使用本地网关"};
 // An item that does the same kind of thing as another shares its icon: the import from a web
 // address shows the fetch icon.
 constexpr std::array<std::string_view, kContextItemCount> kContextIcons = {
@@ -38,9 +39,10 @@ constexpr std::array<std::string_view, kContextItemCount> kContextIcons = {
     "menu-validate",    "menu-copy",
     "menu-modify",      "menu-delete",
     "menu-clean",       "menu-proxy-set",
-    "menu-proxy-cancel", "menu-fetch"};
+    "menu-proxy-cancel", "menu-fetch",
+    "menu-proxy-set"};
 constexpr std::array<std::string_view, kTrayItemCount> kTrayIcons = {
-    "menu-about", "", "menu-exit", "", "", "menu-proxy-set", "menu-proxy-cancel", "", ""};
+    "menu-about", "", "menu-exit", "", "", "menu-proxy-set", "menu-proxy-cancel", "", "", ""};
 constexpr std::array<std::string_view, kComboCount> kComboFormNames = {"组合框2", "组合框3",
                                                                        "组合框4"};
 constexpr std::array<std::string_view, kRadioCount> kRadioFormNames = {"单选框1", "单选框2"};
@@ -84,7 +86,8 @@ std::vector<MenuEntry<ContextItem>> ContextMenuLayout() {
           E{false, ContextItem::kCleanFailed},
           sep,
           E{false, ContextItem::kSetSystemProxy},
-          E{false, ContextItem::kCancelProxy}};
+          E{false, ContextItem::kCancelProxy},
+          E{false, ContextItem::kGateway}};
 }
 
 std::vector<MenuEntry<TrayItem>> TrayMenuLayout() {
@@ -101,6 +104,7 @@ std::vector<MenuEntry<TrayItem>> TrayMenuLayout() {
           E{false, TrayItem::kSwitchProxy},
           E{false, TrayItem::kCancelProxy},
           E{false, TrayItem::kGuard},
+          E{false, TrayItem::kGateway},
           sep,
           E{false, TrayItem::kSavedProxy}};
 }

@@ -36,8 +36,9 @@ enum class ContextItem : int {
   kSetSystemProxy,    // "设置IE代理(&S)"
   kCancelProxy,       // "取消代理(&Z)"
   kImportFromUrl,     // "从网址导入代理IP(&U)" (shown below "获取任意国家IP(&R)")
+  kGateway,           // "使用本地网关(&G)" (checkable; shown below "取消代理(&Z)")
 };
-inline constexpr int kContextItemCount = 10;
+inline constexpr int kContextItemCount = 11;
 
 // Items of the tray menu "托盘" (separators are not items).
 enum class TrayItem : int {
@@ -50,8 +51,9 @@ enum class TrayItem : int {
   kCancelProxy,  // "取消IE代理"
   kSavedProxy,   // "代理IE一" (caption replaced by the saved proxy; hidden at load)
   kGuard,        // "自动切换代理" (checkable; shown right after "取消IE代理")
+  kGateway,      // "使用本地网关" (checkable; shown right after "自动切换代理")
 };
-inline constexpr int kTrayItemCount = 9;
+inline constexpr int kTrayItemCount = 10;
 
 // Combo boxes. Comment: form name, role.
 enum class Combo : int {

@@ -78,10 +78,43 @@ std::vector<std::size_t> ProxySwitchController::RowsAsShown() const {
 }
 
 ProxyApplyResult ProxySwitchController::ApplyIeProxy(std::string_view address, bool enable) {
+  LeaveGateway();
   const std::string text(address);
   const ProxyApplyResult result = ApplyProxy(store_, text, enable, tunnels_.contains(text));
   switched_on_ = enable && result == ProxyApplyResult::kApplied ? text : std::string();
   return result;
+}
+
+void ProxySwitchController::LeaveGateway() {
+  if (gateway_address_.empty()) return;
+  gateway_address_.clear();
+  if (gateway_left_) gateway_left_();
+}
+
+bool ProxySwitchController::SwitchOnGateway(int http_port, int socks_port) {
+  LeaveGateway();
+  const std::string address = std::string(kGatewayHost) + ":" + std::to_string(http_port);
+  const bool applied = store_.Available() &&
+                       store_.EnableGateway(std::string(kGatewayHost), http_port, socks_port);
+  const bool on = ShowSwitchedOn(address, applied ? ProxyApplyResult::kApplied
+                                 : store_.Available() ? ProxyApplyResult::kFailed
+                                                      : ProxyApplyResult::kUnavailable);
+  switched_on_ = on ? address : std::string();
+  gateway_address_ = on ? address : std::string();
+  return on;
+}
+
+void ProxySwitchController::GatewayReplacedOutside() {
+  if (gateway_address_.empty()) return;
+  const SystemProxySetting now = store_.Available() ? store_.Read() : SystemProxySetting{};
+  if (now.enabled && !now.socks && now.host == kGatewayHost &&
+      std::string(kGatewayHost) + ":" + std::to_string(now.port) == gateway_address_) {
+    return;
+  }
+  switched_on_.clear();
+  LeaveGateway();
+  state_.SetText(control::kStatusLine, std::string(kProxyOffStatus));
+  Announce(state_, WindowEvent::kProxyCleared, {.text = std::string(kProxyOffTooltip)});
 }
 
 void ProxySwitchController::ProbeTunnel(const std::string& address) {

@@ -24,6 +24,8 @@ namespace lumvex {
 
 // Status line while the proxy is off.
 inline constexpr std::string_view kProxyOffStatus = "IE：http=无代理";
+// The address the local gateway listens on.
+inline constexpr std::string_view kGatewayHost = "127.0.0.1";
 // Tray tooltip while the proxy is off.
 inline constexpr std::string_view kProxyOffTooltip = "未启用代理";
 
@@ -80,10 +82,26 @@ class ProxySwitchController {
   // touched (the widgets may be gone).
   void SwitchOffWithoutIndicators();
 
+  // "使用本地网关": the desktop's http and https go to the local gateway's HTTP port on
+  // 127.0.0.1, every other connection to its SOCKS port; the indicators show it like a proxy
+  // set from the list. True when the store took it. Not saved in "IE Agent": the gateway lives
+  // only as long as the program.
+  bool SwitchOnGateway(int http_port, int socks_port);
+  // Called when this controller switches the store from the gateway to anything else or off
+  // (every switch-off path, a proxy set from the list): the gateway is no longer used.
+  void SetGatewayLeft(std::function<void()> left) { gateway_left_ = std::move(left); }
+  // The gateway is what this controller last switched on.
+  bool GatewayOn() const { return !gateway_address_.empty(); }
+  // The gateway is on but the store no longer holds it (`lumvexip proxy off`, or another program
+  // changed the desktop's setting): the indicators go off and the gateway is left.
+  void GatewayReplacedOutside();
+
   // The address last set from the list (at start-up: the whole saved value).
   const std::string& IeProxyAddress() const { return ie_proxy_address_; }
 
  private:
+  // The gateway is no longer what the store holds: tells whoever runs it.
+  void LeaveGateway();
   // Shows the result of switching on `address`: the proxy-on set when applied, the proxy-off set
   // and a failure text otherwise. True when applied.
   bool ShowSwitchedOn(std::string_view address, ProxyApplyResult result);
@@ -97,6 +115,9 @@ class ProxySwitchController {
   std::string ie_proxy_address_;
   // The address the store was last switched on to by this controller; empty once off.
   std::string switched_on_;
+  // "127.0.0.1:PORT" of the gateway while it is what the store was switched on to.
+  std::string gateway_address_;
+  std::function<void()> gateway_left_;
   // HTTP proxies seen to tunnel in this session.
   std::set<std::string> tunnels_;
   UiThread* ui_ = nullptr;

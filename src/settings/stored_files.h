@@ -30,6 +30,7 @@ enum class DataFile {
   kProxyOn,         // the "proxy on" marker: the program has the system proxy on
   kProxyMode,       // the automatic proxy modes the program's proxy replaced
   kWindowLayout,    // the main window's size and place and the list's column widths
+  kGateway,         // the local gateway's ports, kept from one use to the next
 };
 
 enum class FileFormat {
@@ -54,6 +55,8 @@ enum class SettingKey {
   kListUrl,
   kWindowGeometry,
   kColumnWidths,
+  kGatewayHttpPort,
+  kGatewaySocksPort,
 };
 
 struct StoredKey {
@@ -87,7 +90,7 @@ inline constexpr std::string_view kDefaultProxyListUrl =
 
 // One line a file (two for a file of two keys), so it reads as the table it is.
 // clang-format off
-inline constexpr std::array<StoredFile, 14> kStoredFiles = {{
+inline constexpr std::array<StoredFile, 15> kStoredFiles = {{
     {DataFile::kProxyList,      "The agent",                      FileFormat::kProxyList},
     {DataFile::kUnreadListCopy, "The agent.unread-%Y%m%d-%H%M%S", FileFormat::kCopy},
     {DataFile::kUtf8ListCopy,   "The agent.utf8-%Y%m%d-%H%M%S",   FileFormat::kCopy},
@@ -116,6 +119,10 @@ inline constexpr std::array<StoredFile, 14> kStoredFiles = {{
     {DataFile::kWindowLayout,   "window",                         FileFormat::kGbkIni,
      {{{SettingKey::kWindowGeometry, "window",   "geometry",   ""},
        {SettingKey::kColumnWidths,   "window",   "columns",    ""}}}},
+    // The ports "使用本地网关" listens on (127.0.0.1); empty: any free port, then kept.
+    {DataFile::kGateway,        "gateway",                        FileFormat::kGbkIni,
+     {{{SettingKey::kGatewayHttpPort,  "gateway", "http",       ""},
+       {SettingKey::kGatewaySocksPort, "gateway", "socks",      ""}}}},
 }};
 // clang-format on
 

@@ -20,16 +20,25 @@ bool DesktopSystemProxy::Available() const {
   return false;
 }
 
-bool DesktopSystemProxy::Enable(const std::string& host, int port, ProxyKind kind,
-                                const text::ProxyLogin& login) {
+bool DesktopSystemProxy::EnableEach(const std::function<bool(SystemProxy&)>& enable) {
   // Taken first: a store that took the proxy before another refused goes back to its own mode.
   const AutomaticModes before = ModesToRestore({});
   bool all = Available();
   for (const auto& store : stores_) {
-    if (store->Available() && !store->Enable(host, port, kind, login)) all = false;
+    if (store->Available() && !enable(*store)) all = false;
   }
   if (!all) DisableRestoring(before);
   return all;
+}
+
+bool DesktopSystemProxy::Enable(const std::string& host, int port, ProxyKind kind,
+                                const text::ProxyLogin& login) {
+  return EnableEach([&](SystemProxy& store) { return store.Enable(host, port, kind, login); });
+}
+
+bool DesktopSystemProxy::EnableGateway(const std::string& host, int http_port, int socks_port) {
+  return EnableEach(
+      [&](SystemProxy& store) { return store.EnableGateway(host, http_port, socks_port); });
 }
 
 bool DesktopSystemProxy::DisableRestoring(const AutomaticModes& before) {

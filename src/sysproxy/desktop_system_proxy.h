@@ -24,6 +24,7 @@ class DesktopSystemProxy : public SystemProxy {
   using SystemProxy::Enable;
   bool Enable(const std::string& host, int port, ProxyKind kind,
               const text::ProxyLogin& login) override;
+  bool EnableGateway(const std::string& host, int http_port, int socks_port) override;
   // Every available store (all are tried even when one fails).
   bool DisableRestoring(const AutomaticModes& before) override;
   // The modes of every available store together.
@@ -33,6 +34,8 @@ class DesktopSystemProxy : public SystemProxy {
   std::string Name() const override;
 
  private:
+  // Calls `enable` on every store there is; when one refuses, those that took it go back.
+  bool EnableEach(const std::function<bool(SystemProxy&)>& enable);
   std::vector<std::unique_ptr<SystemProxy>> stores_;
 };
 

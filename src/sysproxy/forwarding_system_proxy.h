@@ -21,6 +21,9 @@ class ForwardingSystemProxy : public SystemProxy {
               const text::ProxyLogin& login) override {
     return store_->Enable(host, port, kind, login);
   }
+  bool EnableGateway(const std::string& host, int http_port, int socks_port) override {
+    return store_->EnableGateway(host, http_port, socks_port);
+  }
   bool DisableRestoring(const AutomaticModes& before) override {
     return store_->DisableRestoring(before);
   }

@@ -74,11 +74,6 @@ text::ProxyLogin ReadLogin(GSettings* http) {
           TakeString(g_settings_get_string(http, kLoginPassword))};
 }
 
-struct Address {
-  std::string host;  // as stored
-  int port = 0;
-};
-
 std::string HostOfStored(const std::string& stored) {
   if (stored.size() >= 2 && stored.front() == '[' && stored.back() == ']') {
     return stored.substr(1, stored.size() - 2);
@@ -172,17 +167,29 @@ bool GSettingsProxy::Enable(const std::string& host, int port, ProxyKind kind,
   // one for whatever has no address of its own: an address of an earlier proxy left in place
   // would still draw its share, so every scheme gets either this address or none.
   const std::string stored_host = StoredHost(host);
-  const Address wanted{stored_host, port};
-  const Address none{"", 0};
-  const Address http = kind == ProxyKind::kSocks ? none : wanted;
-  const Address https = kind == ProxyKind::kHttpTunnel ? wanted : none;
-  const Address socks = kind == ProxyKind::kSocks ? wanted : none;
+  const StoredAddress wanted{stored_host, port};
+  const StoredAddress none{"", 0};
+  return WriteManual({kind == ProxyKind::kSocks ? none : wanted,
+                      kind == ProxyKind::kHttpTunnel ? wanted : none,
+                      kind == ProxyKind::kSocks ? wanted : none},
+                     login, host, port);
+}
+
+bool GSettingsProxy::EnableGateway(const std::string& host, int http_port, int socks_port) {
+  if (!handles_) return false;
+  const std::string stored_host = StoredHost(host);
+  const StoredAddress http{stored_host, http_port};
+  return WriteManual({http, http, StoredAddress{stored_host, socks_port}}, {}, host, http_port);
+}
+
+bool GSettingsProxy::WriteManual(const std::array<StoredAddress, 3>& addresses,
+                                 const text::ProxyLogin& login, const std::string& host,
+                                 int port) {
   bool written = true;
   GSettings* const schemes[3] = {handles_->http.ptr, handles_->https.ptr, handles_->socks.ptr};
-  const Address* const addresses[3] = {&http, &https, &socks};
   for (int i = 0; i < 3; ++i) {
-    written = g_settings_set_string(schemes[i], "host", addresses[i]->host.c_str()) && written;
-    written = g_settings_set_int(schemes[i], "port", addresses[i]->port) && written;
+    written = g_settings_set_string(schemes[i], "host", addresses[i].host.c_str()) && written;
+    written = g_settings_set_int(schemes[i], "port", addresses[i].port) && written;
   }
   // The login of the last proxy goes with it: this one has its own or none.
   if (handles_->http_login) written = WriteLogin(handles_->http.ptr, login) && written;
@@ -190,13 +197,13 @@ bool GSettingsProxy::Enable(const std::string& host, int port, ProxyKind kind,
   if (written) written = g_settings_set_string(handles_->proxy.ptr, "mode", kManualMode);
   g_settings_sync();
   const SystemProxySetting now = Read();
-  const auto holds = [](GSettings* settings, const Address& address) {
+  const auto holds = [](GSettings* settings, const StoredAddress& address) {
     return TakeString(g_settings_get_string(settings, "host")) == address.host &&
            g_settings_get_int(settings, "port") == address.port;
   };
-  return written && now.enabled && now.host == host && now.port == port &&
-         holds(handles_->http.ptr, http) && holds(handles_->https.ptr, https) &&
-         holds(handles_->socks.ptr, socks) &&
+  bool all_held = true;
+  for (int i = 0; i < 3; ++i) all_held = holds(schemes[i], addresses[i]) && all_held;
+  return written && now.enabled && now.host == host && now.port == port && all_held &&
          (!handles_->http_login || ReadLogin(handles_->http.ptr) == login);
 }
 

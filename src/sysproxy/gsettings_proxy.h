@@ -3,6 +3,7 @@
 // the .cpp: its headers must not meet Qt's.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,7 @@ class GSettingsProxy : public SystemProxy {
   using SystemProxy::Enable;
   bool Enable(const std::string& host, int port, ProxyKind kind,
               const text::ProxyLogin& login) override;
+  bool EnableGateway(const std::string& host, int http_port, int socks_port) override;
   // Mode 'manual' becomes 'none', or 'auto' when `before` says so; host and port stay. Modes
   // 'none' and 'auto' are left as they are.
   bool DisableRestoring(const AutomaticModes& before) override;
@@ -47,7 +49,15 @@ class GSettingsProxy : public SystemProxy {
 
  private:
   struct Handles;
+  struct StoredAddress {
+    std::string host;  // as stored: an IPv6 address in brackets
+    int port = 0;
+  };
   std::string Mode() const;
+  // Writes http, https and socks (in that order in `addresses`) and the login, then mode
+  // 'manual'; true when the store reads back all of it and its proxy is `host`:`port`.
+  bool WriteManual(const std::array<StoredAddress, 3>& addresses, const text::ProxyLogin& login,
+                   const std::string& host, int port);
 
   std::unique_ptr<Handles> handles_;
   std::string unavailable_reason_;

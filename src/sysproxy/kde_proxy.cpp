@@ -126,6 +126,21 @@ bool KdeProxy::Enable(const std::string& host, int port, ProxyKind kind,
       {"httpProxy", kind == ProxyKind::kSocks ? "" : address},
       {"httpsProxy", kind == ProxyKind::kHttpTunnel ? address : ""},
       {"socksProxy", kind == ProxyKind::kSocks ? address : ""}};
+  return WriteManual(values, host, port);
+}
+
+bool KdeProxy::EnableGateway(const std::string& host, int http_port, int socks_port) {
+  const std::string url_host = host.find(':') == std::string::npos ? host : "[" + host + "]";
+  const std::string http = "http://" + url_host + " " + std::to_string(http_port);
+  return WriteManual({{"ProxyType", std::string(kManualType)},
+                      {"httpProxy", http},
+                      {"httpsProxy", http},
+                      {"socksProxy", "socks://" + url_host + " " + std::to_string(socks_port)}},
+                     host, http_port);
+}
+
+bool KdeProxy::WriteManual(const std::map<std::string, std::string>& values,
+                           const std::string& host, int port) {
   if (!Write(values)) return false;
   const std::optional<std::string> text = ReadWholeFile(options_.config_path);
   if (!text) return false;

@@ -35,6 +35,7 @@ class KdeProxy : public SystemProxy {
   using SystemProxy::Enable;
   bool Enable(const std::string& host, int port, ProxyKind kind,
               const text::ProxyLogin& login) override;
+  bool EnableGateway(const std::string& host, int http_port, int socks_port) override;
   // ProxyType 1 becomes 0, or the automatic type `before` names (2, 3 or 4); the addresses stay.
   // Any other ProxyType is left as it is, and the file is not written.
   bool DisableRestoring(const AutomaticModes& before) override;
@@ -44,6 +45,10 @@ class KdeProxy : public SystemProxy {
 
  private:
   bool Write(const std::map<std::string, std::string>& values);
+  // Writes `values` and reads them back; true when all of them hold and the proxy read is
+  // `host`:`port`.
+  bool WriteManual(const std::map<std::string, std::string>& values, const std::string& host,
+                   int port);
   // The ProxyType line's value ("" when absent), or nullopt when the file exists but cannot be
   // read.
   std::optional<std::string> ProxyType() const;

@@ -20,6 +20,11 @@ bool MarkedSystemProxy::Enable(const std::string& host, int port, ProxyKind kind
   return store_->Enable(host, port, kind, login);
 }
 
+bool MarkedSystemProxy::EnableGateway(const std::string& host, int http_port, int socks_port) {
+  marker_.Set();
+  return store_->EnableGateway(host, http_port, socks_port);
+}
+
 bool MarkedSystemProxy::DisableRestoring(const AutomaticModes& before) {
   const bool off = store_->DisableRestoring(before);
   // Kept while the store may still be on, so the next start tries again.

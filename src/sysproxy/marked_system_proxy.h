@@ -20,6 +20,7 @@ class MarkedSystemProxy : public ForwardingSystemProxy {
   using SystemProxy::Enable;
   bool Enable(const std::string& host, int port, ProxyKind kind,
               const text::ProxyLogin& login) override;
+  bool EnableGateway(const std::string& host, int http_port, int socks_port) override;
   bool DisableRestoring(const AutomaticModes& before) override;
 
   const ProxyOnMarker& Marker() const { return marker_; }

@@ -31,8 +31,7 @@ AutomaticModes ModeRestoringSystemProxy::Recorded() const {
   return modes;
 }
 
-bool ModeRestoringSystemProxy::Enable(const std::string& host, int port, ProxyKind kind,
-                                      const text::ProxyLogin& login) {
+bool ModeRestoringSystemProxy::RecordModes() {
   // Without a store there is nothing to replace, and a record left for a store must stay.
   if (!store_->Available()) return false;
   // Written before the switch, so a crash right after it still leaves the way back.
@@ -45,7 +44,17 @@ bool ModeRestoringSystemProxy::Enable(const std::string& host, int port, ProxyKi
     data_dir_.EnsureDataDir();
     WriteWholeFile(record_path_, text);
   }
-  return store_->Enable(host, port, kind, login);
+  return true;
+}
+
+bool ModeRestoringSystemProxy::Enable(const std::string& host, int port, ProxyKind kind,
+                                      const text::ProxyLogin& login) {
+  return RecordModes() && store_->Enable(host, port, kind, login);
+}
+
+bool ModeRestoringSystemProxy::EnableGateway(const std::string& host, int http_port,
+                                             int socks_port) {
+  return RecordModes() && store_->EnableGateway(host, http_port, socks_port);
 }
 
 bool ModeRestoringSystemProxy::DisableRestoring(const AutomaticModes& before) {

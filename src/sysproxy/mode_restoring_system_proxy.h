@@ -24,6 +24,7 @@ class ModeRestoringSystemProxy : public ForwardingSystemProxy {
   using SystemProxy::Enable;
   bool Enable(const std::string& host, int port, ProxyKind kind,
               const text::ProxyLogin& login) override;
+  bool EnableGateway(const std::string& host, int http_port, int socks_port) override;
   // The recorded modes, with `before` over them; the record goes once no manual proxy is left.
   bool DisableRestoring(const AutomaticModes& before) override;
 
@@ -31,6 +32,9 @@ class ModeRestoringSystemProxy : public ForwardingSystemProxy {
   AutomaticModes Recorded() const;
 
  private:
+  // Records the modes a switch-off puts back; false when there is no store.
+  bool RecordModes();
+
   DataDir data_dir_;
   std::string record_path_;
 };

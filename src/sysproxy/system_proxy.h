@@ -52,6 +52,12 @@ class SystemProxy {
   bool Enable(const std::string& host, int port, ProxyKind kind) {
     return Enable(host, port, kind, text::ProxyLogin{});
   }
+  // The local gateway on `host`: http and https go to its HTTP port, every other connection to
+  // its SOCKS port; no login. True only when the store reads back exactly that afterwards. A
+  // store that cannot tell the uses apart refuses it.
+  virtual bool EnableGateway(const std::string& /*host*/, int /*http_port*/, int /*socks_port*/) {
+    return false;
+  }
   // Switches a manual proxy off and leaves the address as it is; an automatic configuration or no
   // proxy is left untouched. True when no store is on a manual proxy afterwards.
   virtual bool Disable() { return DisableRestoring({}); }

@@ -42,7 +42,11 @@ void PopupMenus::BuildContextMenu(QWidget* owner) {
     QAction* action = context_menu_->addAction(Q(ContextItemCaption(item)));
     action->setIcon(LoadIcon(ContextItemIconName(item)));
     action->setIconVisibleInMenu(true);
-    connect(action, &QAction::triggered, this, [this, item] { shell_.OnContextItem(item); });
+    if (item == ContextItem::kGateway) action->setCheckable(true);
+    connect(action, &QAction::triggered, this, [this, item] {
+      shell_.OnContextItem(item);
+      if (item == ContextItem::kGateway) SyncGateway();
+    });
     context_[static_cast<int>(item)] = action;
   }
 }
@@ -65,13 +69,16 @@ void PopupMenus::BuildTrayMenu(QWidget* owner) {
     QAction* action = tray_menu_->addAction(Q(TrayItemDefaultCaption(item)));
     action->setIcon(LoadIcon(TrayItemIconName(item)));
     action->setIconVisibleInMenu(true);
-    if (item == TrayItem::kSavedProxy || item == TrayItem::kGuard) action->setCheckable(true);
+    if (item == TrayItem::kSavedProxy || item == TrayItem::kGuard || item == TrayItem::kGateway) {
+      action->setCheckable(true);
+    }
     connect(action, &QAction::triggered, this, [this, item] {
       shell_.OnTrayItem(item);
       // Qt flips a checkable item by itself when it is clicked; whether the saved proxy is the
       // active one is the state's to say, and the handler may have left that unchanged.
       if (item == TrayItem::kSavedProxy) SyncSavedProxy();
       if (item == TrayItem::kGuard) SyncGuard();
+      if (item == TrayItem::kGateway) SyncGateway();
     });
     tray_[static_cast<int>(item)] = action;
   }
@@ -88,6 +95,7 @@ void PopupMenus::SyncAll() {
   SyncTrayCaption(TrayItem::kSavedProxy);
   SyncSavedProxy();
   SyncGuard();
+  SyncGateway();
 }
 
 void PopupMenus::SyncTrayCaption(TrayItem item) {
@@ -110,9 +118,16 @@ void PopupMenus::SyncGuard() {
   tray_[static_cast<int>(TrayItem::kGuard)]->setChecked(state_.Checked(TrayItem::kGuard));
 }
 
+void PopupMenus::SyncGateway() {
+  tray_[static_cast<int>(TrayItem::kGateway)]->setChecked(state_.Checked(TrayItem::kGateway));
+  context_[static_cast<int>(ContextItem::kGateway)]->setChecked(
+      state_.Checked(ContextItem::kGateway));
+}
+
 void PopupMenus::OnStateChanged(ControlId control) {
   if (control.kind == ControlKind::kContextItem) {
     context_[control.index]->setEnabled(state_.Enabled(control));
+    if (control.index == static_cast<int>(ContextItem::kGateway)) SyncGateway();
   } else if (control.kind == ControlKind::kTrayItem) {
     // One notification for any facet of the item: enabled, caption, visibility, check mark.
     const auto item = static_cast<TrayItem>(control.index);
@@ -121,6 +136,7 @@ void PopupMenus::OnStateChanged(ControlId control) {
     if (item == TrayItem::kWebSite || item == TrayItem::kSavedProxy) SyncTrayCaption(item);
     if (item == TrayItem::kSavedProxy) SyncSavedProxy();
     if (item == TrayItem::kGuard) SyncGuard();
+    if (item == TrayItem::kGateway) SyncGateway();
   }
 }
 

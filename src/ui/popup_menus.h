@@ -38,6 +38,7 @@ class PopupMenus : public QObject, public MainWindowStateObserver {
   void SyncAll();
   void SyncTrayCaption(TrayItem item);
   void SyncSavedProxy();
+  void SyncGateway();
   void SyncGuard();
 
   MainWindowState& state_;

@@ -223,7 +223,8 @@ TEST(MainWindowControlsTest, MenusListEveryItemOnceInOrder) {
                                                           "清理失败IP(&Q)",
                                                           "-",
                                                           "设置IE代理(&S)",
-                                                          "取消代理(&Z)"};
+                                                          "取消代理(&Z)",
+                                                          "使用本地网关(&G)"};
   EXPECT_EQ(context, expected_context);
 
   std::vector<std::string_view> tray;
@@ -241,6 +242,7 @@ TEST(MainWindowControlsTest, MenusListEveryItemOnceInOrder) {
                                                        "切换IE代理",
                                                        "取消IE代理",
                                                        "自动切换代理",
+                                                       "使用本地网关",
                                                        "-",
                                                        "代理IE一"};
   EXPECT_EQ(tray, expected_tray);

@@ -38,7 +38,8 @@ TEST(GSettingsProxyTest, EnableWritesHttpAndHttpsThenManualAndAFreshReaderSeesIt
 }
 
 // Each kind writes its address where GLib's resolver and the browsers look for it and empties
-// the other schemes, whatever an earlier switch left there; switching off keeps them.
+// the other schemes, whatever an earlier switch left there; the local gateway takes http and
+// https to one port and socks to another; switching off keeps them.
 TEST(GSettingsProxyTest, EachKindWritesItsSchemesAndEmptiesTheOthers) {
   struct Case {
     ProxyKind kind;
@@ -55,13 +56,17 @@ TEST(GSettingsProxyTest, EachKindWritesItsSchemesAndEmptiesTheOthers) {
        " 0",
        {true, "1.2.3.4", 8080, false}},
       {ProxyKind::kSocks, " 0", " 0", "1.2.3.4 8080", {true, "1.2.3.4", 8080, true}},
+      // The gateway: a SOCKS port of 1080 (the kind is not used).
+      {ProxyKind::kHttp, "1.2.3.4 8080", "1.2.3.4 8080", "1.2.3.4 1080", {true, "1.2.3.4", 8080}},
   };
   for (const Case& c : cases) {
     KeyfileStore store;
     auto proxy = store.Open();
     ASSERT_TRUE(proxy->Enable("9.9.9.9", 99, ProxyKind::kHttpTunnel));
     ASSERT_TRUE(proxy->Enable("9.9.9.9", 99, ProxyKind::kSocks));  // all three held an address
-    ASSERT_TRUE(proxy->Enable("1.2.3.4", 8080, c.kind));
+    const bool gateway = std::string(c.socks).ends_with(" 1080");
+    ASSERT_TRUE(gateway ? proxy->EnableGateway("1.2.3.4", 8080, 1080)
+                        : proxy->Enable("1.2.3.4", 8080, c.kind));
     const std::string text = ReadWholeFile(store.Path()).value_or("");
     const auto scheme = [&text](const std::string& group) {
       const std::size_t start = text.find("[system/proxy/" + group + "]");

@@ -56,10 +56,11 @@ TEST_F(KdeProxyTest, EnableWritesKdesFormAndLeavesOtherGroupsAlone) {
 }
 
 // Each kind writes its address where KDE looks for it and empties the other two, whatever an
-// earlier switch left there; switching off keeps them.
+// earlier switch left there; the local gateway (kind unused) takes http and https to one port and
+// socks to another; switching off keeps them.
 TEST_F(KdeProxyTest, EachKindWritesItsKeysAndEmptiesTheOthers) {
   struct Case {
-    ProxyKind kind;
+    ProxyKind kind;  // kHttp with a SOCKS port of 1080 below: the gateway
     const char* http;
     const char* https;
     const char* socks;
@@ -73,6 +74,11 @@ TEST_F(KdeProxyTest, EachKindWritesItsKeysAndEmptiesTheOthers) {
        "",
        {true, "1.2.3.4", 8080, false}},
       {ProxyKind::kSocks, "", "", "socks://1.2.3.4 8080", {true, "1.2.3.4", 8080, true}},
+      {ProxyKind::kHttp,
+       "http://1.2.3.4 8080",
+       "http://1.2.3.4 8080",
+       "socks://1.2.3.4 1080",
+       {true, "1.2.3.4", 8080, false}},
   };
   ASSERT_TRUE(EnsureDirectory(dir_.File("config")));
   for (const Case& c : cases) {
@@ -81,7 +87,9 @@ TEST_F(KdeProxyTest, EachKindWritesItsKeysAndEmptiesTheOthers) {
                                "99\nhttpsProxy=http://9.9.9.9 99\nsocksProxy=socks://9.9.9.9 "
                                "99\n"));
     KdeProxy proxy = Make();
-    ASSERT_TRUE(proxy.Enable("1.2.3.4", 8080, c.kind));
+    const bool gateway = std::string(c.socks).ends_with(" 1080");
+    ASSERT_TRUE(gateway ? proxy.EnableGateway("1.2.3.4", 8080, 1080)
+                        : proxy.Enable("1.2.3.4", 8080, c.kind));
     EXPECT_EQ(Text(), std::string("[Proxy Settings]\nProxyType=1\nhttpProxy=") + c.http +
                           "\nhttpsProxy=" + c.https + "\nsocksProxy=" + c.socks + "\n");
     EXPECT_EQ(proxy.Read(), c.read);

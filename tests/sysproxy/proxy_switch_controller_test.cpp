@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -324,6 +325,51 @@ TEST_F(ProxySwitchTest, TheRowsProtocolDecidesWhatTheDesktopSendsThroughIt) {
   OnUi([&] { controller_.ReapplySavedIeProxy(); });
   ExpectOn("socks5://7.7.7.7:1080", "IE：socks=7.7.7.7:1080");
   EXPECT_EQ(Stored(), (SystemProxySetting{true, "7.7.7.7", 1080, true}));
+}
+
+// The local gateway is left by every way the store goes elsewhere, and its runner hears it once:
+// 取消代理 and the exit (store off), a proxy set from the list (store on that proxy), and a
+// switch-off by another program (seen from outside, the indicators go off). A look from outside
+// while the store still holds the gateway changes nothing.
+TEST_F(ProxySwitchTest, EveryWayAwayFromTheGatewayLeavesItOnce) {
+  struct Case {
+    const char* way;
+    std::function<void(ProxySwitchController&)> leave;
+    SystemProxySetting stored;
+  };
+  const Case cases[] = {
+      {"取消代理", [](ProxySwitchController& c) { c.CancelIeProxy(); },
+       {false, "127.0.0.1", 8118}},
+      {"exit", [](ProxySwitchController& c) { c.SwitchOffWithoutIndicators(); },
+       {false, "127.0.0.1", 8118}},
+      {"a row's proxy", [](ProxySwitchController& c) { c.SetIeProxyFromCurrentRow(); },
+       {true, "1.2.3.4", 8080}},
+      {"proxy off outside",
+       [this](ProxySwitchController& c) {
+         keyfile_.Open()->Disable();
+         c.GatewayReplacedOutside();
+       },
+       {false, "127.0.0.1", 8118}},
+  };
+  for (const Case& c : cases) {
+    int left = 0;
+    controller_.SetGatewayLeft([&left] { ++left; });
+    Choose(0);
+    OnUi([&] { ASSERT_TRUE(controller_.SwitchOnGateway(8118, 8119)); });
+    ExpectOn("127.0.0.1:8118");
+    EXPECT_TRUE(controller_.GatewayOn());
+    OnUi([&] { controller_.GatewayReplacedOutside(); });
+    EXPECT_EQ(left, 0) << c.way;
+    OnUi([&] { c.leave(controller_); });
+    EXPECT_EQ(left, 1) << c.way;
+    EXPECT_FALSE(controller_.GatewayOn()) << c.way;
+    EXPECT_EQ(Stored(), c.stored) << c.way;
+    // The exit leaves the indicators alone: the widgets may be gone.
+    if (!c.stored.enabled && std::string(c.way) != "exit") {
+      EXPECT_EQ(state_.Text(control::kStatusLine), "IE：http=无代理") << c.way;
+      ExpectOffIndicators();
+    }
+  }
 }
 
 // A proxy the desktop's store could not take is still saved and offered in the tray, unchecked,

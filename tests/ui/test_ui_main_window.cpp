@@ -267,7 +267,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(MenuLayout(menu),
              Utf8List({"获取代理IP(&H)", "获取任意国家IP(&R)", "从网址导入代理IP(&U)", "-",
                        "验证选定代理IP(&V)", "-", "复制选定IP(&C)", "-", "修改选定IP(&M)",
-                       "删除选定IP(&D)", "清理失败IP(&Q)", "-", "设置IE代理(&S)", "取消代理(&Z)"}));
+                       "删除选定IP(&D)", "清理失败IP(&Q)", "-", "设置IE代理(&S)", "取消代理(&Z)",
+                       "使用本地网关(&G)"}));
     for (QAction* action : menu->actions()) {
       if (!action->isSeparator()) QVERIFY2(!action->icon().isNull(), qPrintable(action->text()));
     }
@@ -351,7 +352,7 @@ class MainWindowTest : public QObject {
     QStringList expected = Utf8List({"关于『LumvexIP代理验证』"});
     expected << web;
     expected << Utf8List({"-", "退出程序", "-", "弹出窗口", "最小化", "-", "切换IE代理",
-                          "取消IE代理", "自动切换代理", "~-", "~代理IE一"});
+                          "取消IE代理", "自动切换代理", "使用本地网关", "~-", "~代理IE一"});
     QCOMPARE(MenuLayout(menu), expected);
     auto* saved = rig.window->menus()->TrayAction(TrayItem::kSavedProxy);
     rig.state.SetText(TrayItem::kSavedProxy, "1.2.3.4:8080 | 美国&加州");
