@@ -14,21 +14,19 @@
 #include <string_view>
 #include <utility>
 
+#include "cli/check_session.h"
 #include "cli/strict_check_options.h"
 #include "cli/subcommand_args.h"
 #include "config/command_line.h"
 #include "config/flag_values.h"
 #include "config/endpoints.h"
 #include "config/option_table.h"
-#include "http/cookie_store.h"
-#include "http/fetch_client.h"
 #include "platform/run_directory.h"
 #include "proxylist/check_reason.h"
 #include "proxylist/check_state.h"
 #include "proxylist/proxy_entry.h"
 #include "text/text_util.h"
 #include "validate/check_protocol.h"
-#include "validate/own_address.h"
 #include "validate/proxy_check.h"
 #include "validate/validation_run.h"
 
@@ -228,17 +226,7 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   std::vector<std::string> errors = parsed.errors;
   StrictCheckOptions strict = StrictCheckOptionsOf(parsed, errors);
   if (parsed.positional.size() > 1) errors.push_back("at most one FILE");
-  int threads = ValidationRun::kDefaultThreads;
-  if (auto it = parsed.values.find("--threads"); it != parsed.values.end()) {
-    const std::string& text = it->second;
-    if (const std::optional<int> taken = ParseThreadCount(text)) {
-      threads = *taken;
-    } else {
-      errors.push_back("--threads: a number from 1 to " +
-                       std::to_string(ValidationRun::kMaxThreads) + ": \"" +
-                       text::EscapeControls(text) + "\"");
-    }
-  }
+  const int threads = ThreadsOf(parsed, errors);
   const std::vector<CheckProtocol> protocols = ProtocolsOf(parsed, errors);
   if (!errors.empty()) return ReportUsageErrors(errors, usage, err);
 
@@ -258,51 +246,30 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
       rows, protocols, out, err, progress,
       {strict.json, strict.rule.Judged(), parsed.switches.count(std::string(kReasonsSwitch)) > 0});
   {
-    http::CookieStore cookies;
-    http::FetchClient fetcher(&cookies);
     const double timeout_s = parsed.common.check_timeout_seconds.value_or(kDefaultCheckTimeoutS);
-    // What a transparent proxy would pass on: the address the judge sees without one.
-    if (strict.rule.Judged() && strict.rule.own_addresses.empty()) {
-      OwnAddressLookup own = LookUpOwnAddresses(fetcher, strict.rule.judge, timeout_s);
-      if (own.addresses.empty()) {
-        err << "lumvexip check: cannot learn your own address from the judge: " << own.error
-            << " (give it with --my-address)" << std::endl;
-        fetcher.Close();
-        return 1;
-      }
-      strict.rule.own_addresses = std::move(own.addresses);
+    CheckSession checks(
+        parsed.common.endpoints, timeout_s, strict.rule, protocols,
+        [&printer](int row, std::size_t index, const CheckState& state) {
+          printer.Print(row, index, state);
+        },
+        [&printer](int limit) {
+          printer.NoteOnce("too few file descriptors: checking at most " + std::to_string(limit) +
+                           " at once");
+        });
+    if (const std::optional<std::string> error = checks.LearnOwnAddresses()) {
+      err << "lumvexip check: cannot learn your own address from the judge: " << *error
+          << " (give it with --my-address)" << std::endl;
+      checks.Close();
+      return 1;
     }
-    // One run per protocol tried, all at once; together they keep about `threads` checks in
-    // flight.
-    const std::size_t run_count = std::max<std::size_t>(1, protocols.size());
-    const int run_threads =
-        static_cast<int>((static_cast<std::size_t>(threads) + run_count - 1) / run_count);
-    std::vector<std::unique_ptr<ValidationRun>> runs;
-    for (std::size_t i = 0; i < run_count; ++i) {
-      CheckTarget target = CheckTargetOf(parsed.common.endpoints, timeout_s);
-      if (!protocols.empty()) target.protocol = protocols[i];
-      ValidationRun::Events events;
-      events.finished = [&printer, i](int row, const CheckState& state) {
-        printer.Print(row, i, state);
-      };
-      events.limited = [&printer](int limit) {
-        printer.NoteOnce("too few file descriptors: checking at most " + std::to_string(limit) +
-                         " at once");
-      };
-      runs.push_back(
-          std::make_unique<ValidationRun>(fetcher, std::move(target), std::move(events)));
-      runs.back()->SetStrictRule(strict.rule);
-    }
-    for (auto& run : runs) run->Start(rows, run_threads);
+    checks.Start(rows, threads);
     printer.WaitForAll();
     if (progress) err << std::endl;
     if (const std::size_t unknown = printer.Unknown(); unknown > 0) {
       err << "lumvexip check: the judge stayed busy until the deadline: " << unknown
           << " proxies have no verdict (\"unknown\")" << std::endl;
     }
-    for (auto& run : runs) run->Stop();
-    // Every check has reported; closing the driver ends it before the runs go.
-    fetcher.Close();
+    checks.Close();
   }
   return 0;
 }

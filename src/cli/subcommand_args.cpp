@@ -18,7 +18,7 @@ namespace {
 
 // The own flag of `command` called `name`, or null.
 const OptionSpec* OwnFlag(Invocation command, std::string_view name) {
-  const OptionSpec* option = FindOption(name);
+  const OptionSpec* option = FindOption(name, command);
   return option != nullptr && !option->program_wide && Takes(*option, command) ? option : nullptr;
 }
 

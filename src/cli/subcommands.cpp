@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cli/check_command.h"
+#include "cli/gateway_command.h"
 #include "cli/harvest_command.h"
 #include "cli/judge_command.h"
 #include "cli/proxy_command.h"
@@ -26,6 +27,7 @@ constexpr Subcommand kSubcommands[] = {
     {"harvest", HarvestMain, "harvest proxies from a proxy-list site or a plain-text list"},
     {"proxy", RunProxyCommand, "set, switch off, show or guard the system proxy"},
     {"judge", JudgeMain, "answer every GET with the request as it arrived, to judge proxies"},
+    {"gateway", GatewayMain, "a local proxy port relaying through the list's working proxies"},
 };
 
 std::string JoinedNames() {

@@ -42,7 +42,7 @@ constexpr OptionSpec kOptions[] = {
      "time between two re-checks of the proxy guard", kEveryCommand, true},
     // `check`.
     {"--threads", "T", ValueGrammar::kWholeNumber, ValidationRun::kDefaultThreads, "checks at once",
-     Bit(Invocation::kCheck), false, "1 to 10000"},
+     Bit(Invocation::kCheck) | Bit(Invocation::kGateway), false, "1 to 10000"},
     {"--expect", "TEXT", ValueGrammar::kText, 0,
      "a reply counts only when it is 2xx and its body contains TEXT", Bit(Invocation::kCheck),
      false, "any text but an empty one"},
@@ -54,8 +54,8 @@ constexpr OptionSpec kOptions[] = {
      "end each tab-separated line in why the check ended so (\"-\" when it passed)",
      Bit(Invocation::kCheck), false},
     {"--judge", "URL", ValueGrammar::kHttpAddress, 0,
-     "fetch this judge through each proxy and report its anonymity", Bit(Invocation::kCheck),
-     false},
+     "fetch this judge through each proxy and report its anonymity",
+     Bit(Invocation::kCheck) | Bit(Invocation::kGateway), false},
     {"--my-address", "ADDRESS", ValueGrammar::kText, 0,
      "your own address, instead of asking the judge (may be repeated)", Bit(Invocation::kCheck),
      false, "an IPv4 or IPv6 address"},
@@ -98,6 +98,21 @@ constexpr OptionSpec kOptions[] = {
      "requests a second per client address", Bit(Invocation::kJudge), false, "1 to 1000000"},
     {"--head-timeout", "SECONDS", ValueGrammar::kSeconds, kJudgeHeadTimeoutS,
      "time a client has to send its request head", Bit(Invocation::kJudge), false},
+    // `gateway`.
+    {"--listen", "HOST:PORT", ValueGrammar::kText, 0,
+     "where the HTTP proxy of the gateway listens: A.B.C.D:PORT or [IPV6]:PORT, port 0 for any "
+     "free port",
+     Bit(Invocation::kGateway), false},
+    {"--socks-listen", "HOST:PORT", ValueGrammar::kText, 0,
+     "where its SOCKS5 proxy listens, as --listen", Bit(Invocation::kGateway), false},
+    {"--allow", "ADDRESS/BITS", ValueGrammar::kText, 0,
+     "an address block whose clients may use the gateway (may be repeated; without it, loopback "
+     "clients only; a --listen address that is not loopback needs it)",
+     Bit(Invocation::kGateway), false, "as 192.168.1.0/24 or ::1/128"},
+    {"--rotate", "best|each|sticky", ValueGrammar::kWord, 0,
+     "which upstream carries a connection: the best, each in turn, or one per site for a few "
+     "minutes (default sticky)",
+     Bit(Invocation::kGateway), false},
 };
 // The help's range of --threads is the one `check` enforces (ParseThreadCount).
 static_assert(ValidationRun::kMaxThreads == 10000);
@@ -167,6 +182,9 @@ constexpr UsageTemplate kUsages[] = {
     {Invocation::kJudge,
      "lumvexip judge <--listen> {--max-connections} {--max-per-client}\n"
      "               {--rate} {--head-timeout}"},
+    {Invocation::kGateway,
+     "lumvexip gateway [LIST|-] <--listen> {--socks-listen} {--allow} {--rotate}\n"
+     "                 {--threads} {--check-timeout} {--validation-host} {--judge} {--data-dir}"},
 };
 
 constexpr std::string_view kEverySourceFlag = "--source-*";
@@ -196,16 +214,17 @@ std::vector<std::string_view> NamesIn(std::string_view text) {
   return names;
 }
 
-std::string FlagText(std::string_view name) {
+std::string FlagText(std::string_view name, Invocation command) {
   std::string text(name);
-  if (const OptionSpec* option = FindOption(name); option && !option->value_name.empty()) {
+  if (const OptionSpec* option = FindOption(name, command);
+      option && !option->value_name.empty()) {
     text += ' ';
     text += option->value_name;
   }
   return text;
 }
 
-std::string Expand(std::string_view text) {
+std::string Expand(std::string_view text, Invocation command) {
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
     const char open = text[i];
@@ -221,11 +240,11 @@ std::string Expand(std::string_view text) {
     if (name == kEverySourceFlag) {
       for (const SourceInfo& source : RegisteredSources()) {
         if (&source != &RegisteredSources().front()) out += ' ';
-        out += "[" + FlagText(SourceFlag(source.name)) + "]";
+        out += "[" + FlagText(SourceFlag(source.name), command) + "]";
       }
       continue;
     }
-    const std::string flag = FlagText(name);
+    const std::string flag = FlagText(name, command);
     out += open == '{' ? "[" + flag + "]" : flag;
   }
   return out;
@@ -246,6 +265,13 @@ std::string SourceFlag(std::string_view source_name) {
   return "--source-" + std::string(source_name);
 }
 
+const OptionSpec* FindOption(std::string_view name, Invocation command) {
+  for (const OptionSpec& option : Options()) {
+    if (option.name == name && Takes(option, command)) return &option;
+  }
+  return FindOption(name);
+}
+
 bool Takes(const OptionSpec& option, Invocation command) {
   return (option.commands & Bit(command)) != 0;
 }
@@ -261,7 +287,7 @@ std::string DefaultText(std::string_view name) {
 std::string UsageOf(Invocation command) {
   std::string usage;
   for (const UsageTemplate& entry : kUsages) {
-    if (entry.command == command) usage = Expand(entry.text);
+    if (entry.command == command) usage = Expand(entry.text, command);
   }
   // `proxy --help` shows the guard's usage too, under its own.
   if (command == Invocation::kProxy) usage += "\n       " + UsageOf(Invocation::kProxyGuard);
@@ -292,7 +318,8 @@ std::string ValuesText(const OptionSpec& option) {
 
 std::string HelpLine(const OptionSpec& option) {
   constexpr std::size_t kColumn = 28;
-  std::string line = "  " + FlagText(option.name);
+  std::string line = "  " + std::string(option.name);
+  if (!option.value_name.empty()) line += " " + std::string(option.value_name);
   line.resize(std::max(line.size() + 2, kColumn), ' ');
   line += option.help;
   std::string notes;
@@ -320,7 +347,7 @@ std::vector<const OptionSpec*> FlagsOf(Invocation command) {
       if (entry.command != one) continue;
       for (const std::string_view name : NamesIn(entry.text)) {
         if (name != kEverySourceFlag) {
-          add(FindOption(name));
+          add(FindOption(name, one));
           continue;
         }
         for (const SourceInfo& source : RegisteredSources())

@@ -19,8 +19,9 @@ enum class Invocation : unsigned {
   kProxy = 8,        // lumvexip proxy set | off | status
   kProxyGuard = 16,  // lumvexip proxy guard
   kJudge = 32,       // lumvexip judge
+  kGateway = 64,     // lumvexip gateway
 };
-inline constexpr unsigned kEveryCommand = 63;
+inline constexpr unsigned kEveryCommand = 127;
 
 // What a flag's value may be. The value's meaning is checked where the flag is read.
 enum class ValueGrammar {
@@ -52,6 +53,9 @@ std::span<const OptionSpec> Options();
 
 // The flag called `name`, or null.
 const OptionSpec* FindOption(std::string_view name);
+// The row of the flag called `name` that `command` takes (two commands may give one name two
+// meanings, as --listen), else FindOption(name).
+const OptionSpec* FindOption(std::string_view name, Invocation command);
 
 bool Takes(const OptionSpec& option, Invocation command);
 

@@ -42,6 +42,8 @@ struct GatewayOptions {
   double upstream_seconds = 5;
   double client_seconds = 30;
   double idle_seconds = 300;
+  // Seconds a client has to send its request head (HTTP) or its greeting and request (SOCKS5).
+  double head_seconds = 10;
 };
 
 // One checked working row: its address text as the list keeps it
