@@ -346,7 +346,7 @@ TEST_F(ProxySwitchTest, EveryWayAwayFromTheGatewayLeavesItOnce) {
        {true, "1.2.3.4", 8080}},
       {"proxy off outside",
        [this](ProxySwitchController& c) {
-         keyfile_.Open()->Disable();
+         store_->Disable();  // as `lumvexip proxy off` would
          c.GatewayReplacedOutside();
        },
        {false, "127.0.0.1", 8118}},
@@ -356,7 +356,8 @@ TEST_F(ProxySwitchTest, EveryWayAwayFromTheGatewayLeavesItOnce) {
     controller_.SetGatewayLeft([&left] { ++left; });
     Choose(0);
     OnUi([&] { ASSERT_TRUE(controller_.SwitchOnGateway(8118, 8119)); });
-    ExpectOn("127.0.0.1:8118");
+    EXPECT_EQ(state_.Text(control::kStatusLine), "IE：http=127.0.0.1:8118");
+    EXPECT_EQ(state_.Text(control::kTrayIcon), "127.0.0.1:8118代理已启用");
     EXPECT_TRUE(controller_.GatewayOn());
     OnUi([&] { controller_.GatewayReplacedOutside(); });
     EXPECT_EQ(left, 0) << c.way;
