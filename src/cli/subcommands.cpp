@@ -5,6 +5,7 @@
 
 #include "cli/check_command.h"
 #include "cli/harvest_command.h"
+#include "cli/history_command.h"
 #include "cli/judge_command.h"
 #include "cli/proxy_command.h"
 #include "text/text_util.h"
@@ -26,6 +27,7 @@ constexpr Subcommand kSubcommands[] = {
     {"harvest", HarvestMain, "harvest proxies from a proxy-list site or a plain-text list"},
     {"proxy", RunProxyCommand, "set, switch off, show or guard the system proxy"},
     {"judge", JudgeMain, "answer every GET with the request as it arrived, to judge proxies"},
+    {"history", HistoryMain, "show the check history of a proxy, or the best proxies by it"},
 };
 
 std::string JoinedNames() {

@@ -62,6 +62,8 @@ constexpr OptionSpec kOptions[] = {
     {"--protocol", "PROTOCOL", ValueGrammar::kWord, 0,
      "reach every proxy by this protocol and report which worked; auto tries each",
      Bit(Invocation::kCheck), false, "auto, http, connect, socks4 or socks5"},
+    {"--no-history", "", ValueGrammar::kNone, 0,
+     "record nothing in the check history of the data directory", Bit(Invocation::kCheck), false},
     // `harvest`.
     // Its value name is the registered sources' names (see OptionRows).
     {"--source", "", ValueGrammar::kWord, 0, "the proxy-list site to harvest",
@@ -98,6 +100,10 @@ constexpr OptionSpec kOptions[] = {
      "requests a second per client address", Bit(Invocation::kJudge), false, "1 to 1000000"},
     {"--head-timeout", "SECONDS", ValueGrammar::kSeconds, kJudgeHeadTimeoutS,
      "time a client has to send its request head", Bit(Invocation::kJudge), false},
+    // `history`.
+    {"--top", "N", ValueGrammar::kWholeNumber, 0,
+     "the N proxies of the best score, one a line, instead of one proxy's records",
+     Bit(Invocation::kHistory), false, "1 or more"},
 };
 // The help's range of --threads is the one `check` enforces (ParseThreadCount).
 static_assert(ValidationRun::kMaxThreads == 10000);
@@ -167,6 +173,8 @@ constexpr UsageTemplate kUsages[] = {
     {Invocation::kJudge,
      "lumvexip judge <--listen> {--max-connections} {--max-per-client}\n"
      "               {--rate} {--head-timeout}"},
+    {Invocation::kHistory,
+     "lumvexip history ADDRESS {--data-dir} | lumvexip history <--top> {--data-dir}"},
 };
 
 constexpr std::string_view kEverySourceFlag = "--source-*";
@@ -181,6 +189,10 @@ constexpr HelpNote kHelpNotes[] = {
     {Invocation::kCheck,
      "Each address is checked and printed once: a line repeating an address:port already read is "
      "skipped."},
+    {Invocation::kHistory,
+     "ADDRESS: its records newest first (time, check or gateway, ok or failed, reason, seconds), "
+     "then a summary line. --top: address, score, success rate, checks, median seconds and last "
+     "success, tab-separated. Exit status 1 when there is no such history."},
 };
 
 // The flag names a usage template holds, in order ("--threads", "--source-*", ...).

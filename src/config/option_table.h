@@ -19,8 +19,9 @@ enum class Invocation : unsigned {
   kProxy = 8,        // lumvexip proxy set | off | status
   kProxyGuard = 16,  // lumvexip proxy guard
   kJudge = 32,       // lumvexip judge
+  kHistory = 64,     // lumvexip history
 };
-inline constexpr unsigned kEveryCommand = 63;
+inline constexpr unsigned kEveryCommand = 127;
 
 // What a flag's value may be. The value's meaning is checked where the flag is read.
 enum class ValueGrammar {
