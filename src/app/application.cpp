@@ -32,8 +32,10 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
     : ui_(ui),
       prompts_(prompts),
       options_(std::move(options)),
-      // Its writer thread opens the database and reads the summary; the window does not wait.
-      history_(std::make_unique<HistoryStore>(HistoryPath(options_.shell.data_dir))),
+      // Its writer thread opens the database and reads the summary when the front end asks
+      // (after the window's first paint); nothing waits for it.
+      history_(std::make_unique<HistoryStore>(HistoryPath(options_.shell.data_dir),
+                                              HistoryLimits{}, HistoryLoad::kWhenAsked)),
       state_(ui),
       list_(ui),
       shell_(state_, session_, list_, prompts_, options_.shell),

@@ -81,7 +81,8 @@ class Application {
   HarvestController& Harvest() { return *harvest_; }
   UpdateController& Update() { return *update_; }
   GuardController& Guard() { return *guard_; }
-  // The check history of the data directory: the window's columns read it (HealthSource).
+  // The check history of the data directory: the window's columns read it (HealthSource). Its
+  // summary is read once StartLoading is called (or a record must be written at exit).
   HistoryStore& History() { return *history_; }
 
   // The gateway sent a connection through the proxy at `address`: recorded in the history. Any

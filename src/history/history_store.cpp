@@ -21,8 +21,8 @@ constexpr std::size_t kMostWaiting = 1000000;
 
 std::string HistoryPath(const DataDir& data_dir) { return data_dir.PathOf(DataFile::kHistory); }
 
-HistoryStore::HistoryStore(std::string path, HistoryLimits limits)
-    : path_(std::move(path)), limits_(limits) {
+HistoryStore::HistoryStore(std::string path, HistoryLimits limits, HistoryLoad load)
+    : path_(std::move(path)), limits_(limits), load_wanted_(load == HistoryLoad::kNow) {
   writer_ = std::thread([this] { Run(); });
 }
 
@@ -56,7 +56,17 @@ void HistoryStore::RecordGatewayUse(std::string_view address, bool ok, double se
   Record(address, {HistoryNowMs(), HistoryKind::kGateway, ok, 0, 0, seconds});
 }
 
+void HistoryStore::StartLoading() {
+  {
+    std::lock_guard lock(queue_mutex_);
+    if (load_wanted_) return;
+    load_wanted_ = true;
+  }
+  queue_cv_.notify_all();
+}
+
 void HistoryStore::Flush() {
+  StartLoading();
   std::unique_lock lock(queue_mutex_);
   const std::uint64_t wanted = queued_;
   if (tried_ >= wanted || !writer_.joinable()) return;
@@ -79,7 +89,8 @@ void HistoryStore::Close() {
   loaded_cv_.notify_all();
 }
 
-void HistoryStore::WaitUntilLoaded() const {
+void HistoryStore::WaitUntilLoaded() {
+  StartLoading();
   std::unique_lock lock(loaded_mutex_);
   loaded_cv_.wait(lock, [this] { return load_done_; });
 }
@@ -215,6 +226,10 @@ void HistoryStore::WriteBatch(std::vector<KeyedRecord>& batch) {
 }
 
 void HistoryStore::Run() {
+  {
+    std::unique_lock lock(queue_mutex_);
+    queue_cv_.wait(lock, [this] { return load_wanted_ || stop_; });
+  }
   // Nothing is made before there is something to record.
   std::error_code ignored;
   if (std::filesystem::exists(path_, ignored)) OpenDatabase();

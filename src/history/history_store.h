@@ -39,18 +39,26 @@ struct HistoryLimits {
   int batch_ms = 200;                    // the longest a record waits before it is written
 };
 
+// When the writer reads the database: at once, or when StartLoading (or anything that needs the
+// summary: Flush, WaitUntilLoaded, Close) asks for it, so a window paints before that work.
+enum class HistoryLoad { kNow, kWhenAsked };
+
 // The history database's path in `data_dir`.
 std::string HistoryPath(const DataDir& data_dir);
 
 class HistoryStore : public HealthSource {
  public:
-  // Starts the writer, which opens the database at `path` and loads the summary; the file (and
-  // its directory) is made when the first record is written.
-  explicit HistoryStore(std::string path, HistoryLimits limits = {});
+  // Starts the writer, which opens the database at `path` and loads the summary (see
+  // HistoryLoad); the file (and its directory) is made when the first record is written.
+  explicit HistoryStore(std::string path, HistoryLimits limits = {},
+                        HistoryLoad load = HistoryLoad::kNow);
   // Close().
   ~HistoryStore() override;
   HistoryStore(const HistoryStore&) = delete;
   HistoryStore& operator=(const HistoryStore&) = delete;
+
+  // Lets the writer read the database now (kWhenAsked). Any thread; more calls do nothing.
+  void StartLoading();
 
   // Any thread. The proxy's health reflects the record at once (once the summary is loaded).
   void Record(std::string_view address, const HistoryRecord& record);
@@ -67,7 +75,7 @@ class HistoryStore : public HealthSource {
   void Close();
 
   // Waits until the summary is loaded, or the database could not be had at all.
-  void WaitUntilLoaded() const;
+  void WaitUntilLoaded();
   // nullopt until loaded and for a proxy with no record.
   std::optional<ProxyHealth> HealthOf(std::string_view address) const override;
   // Every proxy that has a record, with its health (the order is none in particular).
@@ -117,6 +125,7 @@ class HistoryStore : public HealthSource {
   std::uint64_t queued_ = 0;
   std::uint64_t tried_ = 0;
   bool flush_wanted_ = false;
+  bool load_wanted_ = false;
   bool stop_ = false;
   bool closed_ = false;
 

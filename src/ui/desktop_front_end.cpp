@@ -105,7 +105,9 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
     // "切换IE代理" and the guard go to the next row as the view shows it, sorted or not.
     application.ProxySwitch().SetShownOrder(
         [view = window.widgets().list_view] { return view->ShownListRows(); });
-    StartupReporter reporter(&window, std::getenv("LUMVEX_REPORT_STARTUP") != nullptr);
+    // The check history is read once the window has painted itself.
+    StartupReporter reporter(&window, std::getenv("LUMVEX_REPORT_STARTUP") != nullptr,
+                             [&application] { application.History().StartLoading(); });
 
     const Settings settings(application.Options().shell.data_dir);
     // The size, place and column widths the window had when the program last ended.
