@@ -32,6 +32,10 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
     : ui_(ui),
       prompts_(prompts),
       options_(std::move(options)),
+      // Its writer thread opens the database and reads the summary when the front end asks
+      // (after the window's first paint); nothing waits for it.
+      history_(std::make_unique<HistoryStore>(HistoryPath(options_.shell.data_dir),
+                                              HistoryLimits{}, HistoryLoad::kWhenAsked)),
       state_(ui),
       list_(ui),
       shell_(state_, session_, list_, prompts_, options_.shell),
@@ -71,8 +75,16 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       MakeGuardCheck(*fetcher_, options_.endpoints.connectivity_host,
                      options_.check_timeout_seconds),
       options_.guard_interval);
+  // The gateway ranks its upstreams by their history and adds its own uses to it.
   gateway_ = std::make_unique<GatewayController>(ui_, state_, list_, proxy_switch_,
-                                                 options_.shell.data_dir);
+                                                 options_.shell.data_dir, history_.get());
+  gateway_->SetUseRecorder([this](const std::string& address, bool ok, double seconds) {
+    RecordGatewayUse(address, ok, seconds);
+  });
+  validation_.SetVerdictRecorder([this](const std::string& address, const CheckState& state) {
+    history_->RecordCheck(address, state.Ok(), static_cast<int>(state.reason), state.http_status,
+                          state.seconds);
+  });
   proxy_switch_.SetTunnelProbe(ui_, MakeTunnelProbe(*fetcher_, options_.endpoints.connectivity_host,
                                                     options_.check_timeout_seconds));
   WireCommands();
@@ -158,6 +170,10 @@ void Application::WireCommands() {
 
 void Application::OnTimerTick() { validation_.ValidationTick(); }
 
+void Application::RecordGatewayUse(std::string_view address, bool ok, double seconds) {
+  history_->RecordGatewayUse(address, ok, seconds);
+}
+
 void Application::OnComboChosen(Combo combo) {
   switch (combo) {
     case Combo::kSourceACategories:
@@ -192,6 +208,8 @@ void Application::Shutdown() {
   // The manifest request and a download under way are cancelled and their threads joined.
   if (update_) update_->Shutdown();
   if (manifest_) manifest_->Shutdown();
+  // The records still waiting are written before the program goes.
+  history_->Close();
 }
 
 }  // namespace lumvex

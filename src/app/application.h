@@ -23,6 +23,7 @@
 #include "config/command_line.h"
 #include "config/endpoints.h"
 #include "config/user_prompts.h"
+#include "history/history_store.h"
 #include "http/cookie_store.h"
 #include "http/fetch_client.h"
 #include "platform/ui_thread.h"
@@ -82,6 +83,13 @@ class Application {
   UpdateController& Update() { return *update_; }
   GuardController& Guard() { return *guard_; }
   GatewayController& Gateway() { return *gateway_; }
+  // The check history of the data directory: the window's columns read it (HealthSource). Its
+  // summary is read once StartLoading is called (or a record must be written at exit).
+  HistoryStore& History() { return *history_; }
+
+  // The gateway sent a connection through the proxy at `address`: recorded in the history. Any
+  // thread.
+  void RecordGatewayUse(std::string_view address, bool ok, double seconds);
 
   // The front end calls this on every tick of 时钟1.
   void OnTimerTick();
@@ -89,8 +97,8 @@ class Application {
   // recorded the choice, which the controllers read from it).
   void OnComboChosen(Combo combo);
 
-  // Ends background work for the program's exit: stops the pacing, cancels every transfer and
-  // joins the threads with a bound. Call after the UiThread has been closed, so that workers
+  // Ends background work for the program's exit: stops the pacing, cancels every transfer,
+  // joins the threads with a bound and writes the last records of the check history. Call after the UiThread has been closed, so that workers
   // waiting on it return at once. Safe to call more than once.
   void Shutdown();
 
@@ -100,6 +108,8 @@ class Application {
   UiThread& ui_;
   UserPrompts& prompts_;
   ApplicationOptions options_;
+  // Opened first and closed last: everything below may record into it.
+  std::unique_ptr<HistoryStore> history_;
   MainWindowState state_;
   WindowSession session_;
   ProxyList list_;

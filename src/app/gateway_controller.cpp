@@ -99,7 +99,7 @@ std::optional<std::string> GatewayController::StartOn(int http_port, int socks_p
     });
   };
   events.used = [this](const std::string& address, bool ok, double seconds) {
-    if (recorder_ != nullptr) recorder_->RecordUse(address, ok, seconds);
+    if (recorder_) recorder_(address, ok, seconds);
   };
   auto relay = std::make_unique<gateway::Gateway>(std::move(options), std::move(events));
   if (std::optional<std::string> error = relay->Start()) return error;

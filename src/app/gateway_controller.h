@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -32,11 +33,9 @@ inline constexpr std::string_view kGatewayCannotListen = "本地网关无法启�
 // Public methods run on the UI thread.
 class GatewayController : private ProxyListObserver {
  public:
-  // What the gateway reports of its upstreams, on the UI thread: for the history.
-  struct UseRecorder {
-    virtual ~UseRecorder() = default;
-    virtual void RecordUse(const std::string& address, bool ok, double seconds) = 0;
-  };
+  // Each client connection sent through an upstream: whether a reply came, and the seconds to
+  // its first byte (or to the failure). Called on the gateway's thread; must be quick.
+  using UseRecorder = std::function<void(const std::string& address, bool ok, double seconds)>;
 
   // All references must outlive the controller. `health` (may be null) ranks the upstreams.
   GatewayController(UiThread& ui, MainWindowState& state, ProxyList& list,
@@ -46,7 +45,7 @@ class GatewayController : private ProxyListObserver {
   GatewayController(const GatewayController&) = delete;
   GatewayController& operator=(const GatewayController&) = delete;
 
-  void SetUseRecorder(UseRecorder* recorder) { recorder_ = recorder; }
+  void SetUseRecorder(UseRecorder recorder) { recorder_ = std::move(recorder); }
 
   // The menu item: starts the gateway and switches the desktop to it, or, while it runs,
   // switches the proxy off (as 取消代理 does), which stops it.
@@ -90,7 +89,7 @@ class GatewayController : private ProxyListObserver {
   ProxySwitchController& proxy_switch_;
   DataDir data_dir_;
   const HealthSource* health_;
-  UseRecorder* recorder_ = nullptr;
+  UseRecorder recorder_;
   std::unique_ptr<gateway::Gateway> gateway_;
   bool refresh_due_ = false;
   // Answers posted to the UI thread check it, so none runs after the controller is gone.

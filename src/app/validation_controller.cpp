@@ -68,7 +68,10 @@ class ValidationController::Inbox : public std::enable_shared_from_this<Inbox> {
     if (owner_ == nullptr) return;
     // No verdict is written after the program's exit began.
     if (owner_->run_.Cancelled()) return;
-    for (const auto& [row, state] : batch) owner_->list_.SetCheckState(row, state);
+    for (const auto& [row, state] : batch) {
+      owner_->list_.SetCheckState(row, state);
+      if (state.Decided() && owner_->recorder_) owner_->Record(row, state);
+    }
     if (limited > 0) owner_->ShowLimited(limited);
   }
 
@@ -100,6 +103,17 @@ ValidationController::~ValidationController() { inbox_->Forget(); }
 
 void ValidationController::SetSystemProxyOff(std::function<void()> hook) {
   system_proxy_off_ = std::move(hook);
+}
+
+void ValidationController::SetVerdictRecorder(VerdictRecorder recorder) {
+  recorder_ = std::move(recorder);
+}
+
+void ValidationController::Record(int row, const CheckState& state) {
+  const std::vector<CompactRow>& rows = list_.RowsOnUiThread();
+  if (row < 0 || static_cast<std::size_t>(row) >= rows.size()) return;
+  const CompactRow& entry = rows[static_cast<std::size_t>(row)];
+  recorder_(std::string(entry.Cell(kColAddress)) + ':' + std::string(entry.Cell(kColPort)), state);
 }
 
 void ValidationController::SetTick(bool on) {

@@ -37,6 +37,12 @@ class ValidationController {
   // Called at the start of every run: switches a set system proxy off.
   void SetSystemProxyOff(std::function<void()> hook);
 
+  // Hears every verdict the run writes into a row, on the UI thread: the row's address
+  // ("host:port", with its scheme and login) and the state. A check the busy judge left without
+  // a verdict is not heard.
+  using VerdictRecorder = std::function<void(const std::string& address, const CheckState& state)>;
+  void SetVerdictRecorder(VerdictRecorder recorder);
+
   void StartValidation();
   void StopValidation();
   // The timer's handler; does nothing while no run has the tick on.
@@ -52,6 +58,8 @@ class ValidationController {
   // Enables the editing commands, both radio buttons and the combo boxes of the checked source.
   void EnableEditing();
   void SetTick(bool on);
+  // On the UI thread: hands the verdict just written into `row` to the recorder.
+  void Record(int row, const CheckState& state);
   // On the UI thread: the run had to check fewer proxies at once than asked.
   void ShowLimited(int limit);
 
@@ -61,6 +69,7 @@ class ValidationController {
   std::shared_ptr<Inbox> inbox_;
   ValidationRun run_;
   std::function<void()> system_proxy_off_;
+  VerdictRecorder recorder_;
   bool tick_on_ = false;
   std::string limited_note_;  // said on the status line while a limited run goes on
 };

@@ -21,10 +21,12 @@
 #include "config/flag_values.h"
 #include "config/endpoints.h"
 #include "config/option_table.h"
+#include "history/history_store.h"
 #include "platform/run_directory.h"
 #include "proxylist/check_reason.h"
 #include "proxylist/check_state.h"
 #include "proxylist/proxy_entry.h"
+#include "settings/data_dir.h"
 #include "text/text_util.h"
 #include "validate/check_protocol.h"
 #include "validate/proxy_check.h"
@@ -35,6 +37,8 @@ namespace {
 
 // A TSV line ends in the check's reason.
 constexpr std::string_view kReasonsSwitch = "--reasons";
+// Nothing is recorded in the data directory's check history.
+constexpr std::string_view kNoHistorySwitch = "--no-history";
 
 // What a printed line says of its proxy.
 enum class Verdict { kOk, kFailed, kUnknown };
@@ -63,10 +67,13 @@ class VerdictPrinter {
   };
 
   // `rows` are the checked rows, in the runs' order; `protocols` those tried on each (empty: the
-  // row's own).
+  // row's own). Verdicts are recorded in `history` when there is one; a JSON line then gives the
+  // proxy's success rate and checks, this one counted.
   VerdictPrinter(const std::vector<ProxyEntry>& rows, std::vector<CheckProtocol> protocols,
-                 std::ostream& out, std::ostream& err, bool progress, Format format)
+                 std::ostream& out, std::ostream& err, bool progress, Format format,
+                 HistoryStore* history)
       : format_(format),
+        history_(history),
         rows_(rows),
         protocols_(std::move(protocols)),
         out_(out),
@@ -146,9 +153,14 @@ class VerdictPrinter {
         text::EscapeControls(entry.cells[kColAddress] + ':' + entry.cells[kColPort]);
     const std::string reason =
         ok ? std::string() : CheckReasonText(state.reason, state.http_status);
+    const std::string proxy = entry.cells[kColAddress] + ':' + entry.cells[kColPort];
+    if (history_ && verdict != Verdict::kUnknown) {
+      history_->RecordCheck(proxy, ok, static_cast<int>(state.reason), state.http_status, seconds);
+    }
     if (format_.json) {
       std::string line =
           VerdictJsonLine(address, VerdictWord(verdict), seconds, state.http_status, state.bytes);
+      if (history_) line.insert(line.size() - 1, HistoryFields(proxy));
       if (worked) line.insert(line.size() - 1, ",\"protocols\":" + JsonNames(*worked));
       if (format_.judged) line.insert(line.size() - 1, AnonymityField(ok, state));
       if (!reason.empty()) line.insert(line.size() - 1, ",\"reason\":" + JsonString(reason));
@@ -172,6 +184,17 @@ class VerdictPrinter {
     }
   }
 
+  // ",\"success_rate\":0.75,\"checks\":4"; empty when the proxy has no history.
+  std::string HistoryFields(const std::string& proxy) const {
+    history_->WaitUntilLoaded();
+    const std::optional<ProxyHealth> health = history_->HealthOf(proxy);
+    if (!health) return {};
+    char fields[96];
+    std::snprintf(fields, sizeof fields, ",\"success_rate\":%.4g,\"checks\":%d",
+                  health->SuccessRate(), health->checks);
+    return fields;
+  }
+
   static std::string AnonymityField(bool ok, const CheckState& state) {
     return ",\"anonymity\":\"" +
            std::string(AnonymityName(ok ? state.anonymity : Anonymity::kUnknown)) + '"';
@@ -187,6 +210,7 @@ class VerdictPrinter {
   }
 
   const Format format_;
+  HistoryStore* const history_;
   const std::vector<ProxyEntry>& rows_;
   const std::vector<CheckProtocol> protocols_;
   std::ostream& out_;
@@ -240,11 +264,16 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   }
 
   // Like every run of the program, a check settles on its data directory (a per-user one gets its
-  // parent made), though it writes nothing there.
-  DataDirectoryOf(parsed.common, RunDirectory());
+  // parent made); its verdicts go to the check history there.
+  const DataDir data_dir = DataDirectoryOf(parsed.common, RunDirectory());
+  std::unique_ptr<HistoryStore> history;
+  if (parsed.switches.count(std::string(kNoHistorySwitch)) == 0) {
+    history = std::make_unique<HistoryStore>(HistoryPath(data_dir));
+  }
   VerdictPrinter printer(
       rows, protocols, out, err, progress,
-      {strict.json, strict.rule.Judged(), parsed.switches.count(std::string(kReasonsSwitch)) > 0});
+      {strict.json, strict.rule.Judged(), parsed.switches.count(std::string(kReasonsSwitch)) > 0},
+      history.get());
   {
     const double timeout_s = parsed.common.check_timeout_seconds.value_or(kDefaultCheckTimeoutS);
     CheckSession checks(
@@ -271,6 +300,7 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
     }
     checks.Close();
   }
+  if (history) history->Close();
   return 0;
 }
 

@@ -18,7 +18,10 @@ namespace lumvex::cli {
 // "protocols" array). --judge URL fetches that judge through every proxy instead and ends each
 // line with the proxy's anonymity (transparent, anonymous, elite, "-" when it failed; JSON:
 // "anonymity", and "reason" for a reply that was no judge's); the user's own address comes from
-// --my-address or one direct request to the judge first. With `progress`, a progress line goes to
+// --my-address or one direct request to the judge first. Every verdict (not "unknown") is recorded
+// in the check history of the data directory, and a JSON line then gives the proxy's
+// "success_rate" (0 to 1) and "checks", this check counted; --no-history records nothing and
+// adds neither. With `progress`, a progress line goes to
 // `err`. Returns 0 when every proxy got a verdict, 1 when the judge could not tell the user's
 // address, 2 on bad usage.
 int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostream& out,

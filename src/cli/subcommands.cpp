@@ -6,6 +6,7 @@
 #include "cli/check_command.h"
 #include "cli/gateway_command.h"
 #include "cli/harvest_command.h"
+#include "cli/history_command.h"
 #include "cli/judge_command.h"
 #include "cli/proxy_command.h"
 #include "text/text_util.h"
@@ -28,6 +29,7 @@ constexpr Subcommand kSubcommands[] = {
     {"proxy", RunProxyCommand, "set, switch off, show or guard the system proxy"},
     {"judge", JudgeMain, "answer every GET with the request as it arrived, to judge proxies"},
     {"gateway", GatewayMain, "a local proxy port relaying through the list's working proxies"},
+    {"history", HistoryMain, "show the check history of a proxy, or the best proxies by it"},
 };
 
 std::string JoinedNames() {

@@ -62,6 +62,8 @@ constexpr OptionSpec kOptions[] = {
     {"--protocol", "PROTOCOL", ValueGrammar::kWord, 0,
      "reach every proxy by this protocol and report which worked; auto tries each",
      Bit(Invocation::kCheck), false, "auto, http, connect, socks4 or socks5"},
+    {"--no-history", "", ValueGrammar::kNone, 0,
+     "record nothing in the check history of the data directory", Bit(Invocation::kCheck), false},
     // `harvest`.
     // Its value name is the registered sources' names (see OptionRows).
     {"--source", "", ValueGrammar::kWord, 0, "the proxy-list site to harvest",
@@ -113,6 +115,10 @@ constexpr OptionSpec kOptions[] = {
      "which upstream carries a connection: the best, each in turn, or one per site for a few "
      "minutes (default sticky)",
      Bit(Invocation::kGateway), false},
+    // `history`.
+    {"--top", "N", ValueGrammar::kWholeNumber, 0,
+     "the N proxies of the best score, one a line, instead of one proxy's records",
+     Bit(Invocation::kHistory), false, "1 or more"},
 };
 // The help's range of --threads is the one `check` enforces (ParseThreadCount).
 static_assert(ValidationRun::kMaxThreads == 10000);
@@ -185,6 +191,8 @@ constexpr UsageTemplate kUsages[] = {
     {Invocation::kGateway,
      "lumvexip gateway [LIST|-] <--listen> {--socks-listen} {--allow} {--rotate}\n"
      "                 {--threads} {--check-timeout} {--validation-host} {--judge} {--data-dir}"},
+    {Invocation::kHistory,
+     "lumvexip history ADDRESS {--data-dir} | lumvexip history <--top> {--data-dir}"},
 };
 
 constexpr std::string_view kEverySourceFlag = "--source-*";
@@ -199,6 +207,10 @@ constexpr HelpNote kHelpNotes[] = {
     {Invocation::kCheck,
      "Each address is checked and printed once: a line repeating an address:port already read is "
      "skipped."},
+    {Invocation::kHistory,
+     "ADDRESS: its records newest first (time, check or gateway, ok or failed, reason, seconds), "
+     "then a summary line. --top: address, score, success rate, checks, median seconds and last "
+     "success, tab-separated. Exit status 1 when there is no such history."},
 };
 
 // The flag names a usage template holds, in order ("--threads", "--source-*", ...).

@@ -20,8 +20,9 @@ enum class Invocation : unsigned {
   kProxyGuard = 16,  // lumvexip proxy guard
   kJudge = 32,       // lumvexip judge
   kGateway = 64,     // lumvexip gateway
+  kHistory = 128,    // lumvexip history
 };
-inline constexpr unsigned kEveryCommand = 127;
+inline constexpr unsigned kEveryCommand = 255;
 
 // What a flag's value may be. The value's meaning is checked where the flag is read.
 enum class ValueGrammar {

@@ -31,6 +31,8 @@ enum class DataFile {
   kProxyMode,       // the automatic proxy modes the program's proxy replaced
   kWindowLayout,    // the main window's size and place and the list's column widths
   kGateway,         // the local gateway's ports, kept from one use to the next
+  kHistory,         // the check history of every proxy (history/)
+  kDamagedHistory,  // a history database that could not be read, moved aside for a new one
 };
 
 enum class FileFormat {
@@ -40,6 +42,7 @@ enum class FileFormat {
   kGbkIni,     // GBK private-profile text: "[section]" and "key=value" lines ending in "\r\n"
   kMarker,     // its presence is what counts; holds the writer's process number and "\r\n"
   kModeLines,  // plain "store=mode" lines ending in "\r\n"
+  kSqlite,     // an SQLite database in WAL mode: NAME-wal and NAME-shm stand beside it
 };
 
 // The keys of the INI files.
@@ -90,7 +93,7 @@ inline constexpr std::string_view kDefaultProxyListUrl =
 
 // One line a file (two for a file of two keys), so it reads as the table it is.
 // clang-format off
-inline constexpr std::array<StoredFile, 15> kStoredFiles = {{
+inline constexpr std::array<StoredFile, 17> kStoredFiles = {{
     {DataFile::kProxyList,      "The agent",                      FileFormat::kProxyList},
     {DataFile::kUnreadListCopy, "The agent.unread-%Y%m%d-%H%M%S", FileFormat::kCopy},
     {DataFile::kUtf8ListCopy,   "The agent.utf8-%Y%m%d-%H%M%S",   FileFormat::kCopy},
@@ -123,6 +126,8 @@ inline constexpr std::array<StoredFile, 15> kStoredFiles = {{
     {DataFile::kGateway,        "gateway",                        FileFormat::kGbkIni,
      {{{SettingKey::kGatewayHttpPort,  "gateway", "http",       ""},
        {SettingKey::kGatewaySocksPort, "gateway", "socks",      ""}}}},
+    {DataFile::kHistory,        "history.db",                     FileFormat::kSqlite},
+    {DataFile::kDamagedHistory, "history.db.damaged",             FileFormat::kSqlite},
 }};
 // clang-format on
 
@@ -181,5 +186,7 @@ static_assert(stored_files_check::EveryKeyOnce(), "every SettingKey has one plac
 // The copy keeps the list file's name in front, so a person finds it beside the list.
 static_assert(FileNameOf(DataFile::kUnreadListCopy).starts_with(FileNameOf(DataFile::kProxyList)));
 static_assert(FileNameOf(DataFile::kUtf8ListCopy).starts_with(FileNameOf(DataFile::kProxyList)));
+// A damaged history is moved to its own name with a suffix, its -wal file along with it.
+static_assert(FileNameOf(DataFile::kDamagedHistory).starts_with(FileNameOf(DataFile::kHistory)));
 
 }  // namespace lumvex

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <cstdlib>
 #include <memory>
@@ -19,6 +20,7 @@
 #include "ui/exit_signal_notifier.h"
 #include "ui/list_dialogs.h"
 #include "ui/main_window.h"
+#include "ui/proxy_table_model.h"
 #include "ui/proxy_table_view.h"
 #include "ui/qt_ui_thread.h"
 #include "ui/qt_user_prompts.h"
@@ -71,6 +73,15 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
       window.setWindowTitle(window.windowTitle() + QString::fromUtf8(note));
     }
     window.SetTimerHandler([&application] { application.OnTimerTick(); });
+    // The history columns read the check history; written records repaint them, a few times a
+    // second at most.
+    QPointer<ProxyTableModel> model = window.table_model();
+    model->SetHealthSource(&application.History());
+    application.History().SetOnWritten([&ui, model] {
+      ui.Post([model] {
+        if (model) model->HealthChanged();
+      });
+    });
     window.SetComboChosenHandler(
         [&application](Combo combo, int) { application.OnComboChosen(combo); });
     // The update window "upgrade" shows itself when the update controller opens it.
@@ -94,7 +105,9 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
     // "切换IE代理" and the guard go to the next row as the view shows it, sorted or not.
     application.ProxySwitch().SetShownOrder(
         [view = window.widgets().list_view] { return view->ShownListRows(); });
-    StartupReporter reporter(&window, std::getenv("LUMVEX_REPORT_STARTUP") != nullptr);
+    // The check history is read once the window has painted itself.
+    StartupReporter reporter(&window, std::getenv("LUMVEX_REPORT_STARTUP") != nullptr,
+                             [&application] { application.History().StartLoading(); });
 
     const Settings settings(application.Options().shell.data_dir);
     // The size, place and column widths the window had when the program last ended.
@@ -124,6 +137,7 @@ int RunDesktop(QApplication& app, const CommandLineOptions& options,
       }).join();
     });
     status = app.exec();
+    application.History().SetOnWritten(nullptr);
     // Kept whichever way the loop ended; a failed write only means the defaults next time.
     WriteWindowLayout(settings, window.Layout());
     // The view goes with the window.

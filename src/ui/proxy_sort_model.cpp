@@ -60,9 +60,20 @@ ProxySortModel::ProxySortModel(ProxyTableModel* source, QObject* parent)
   setDynamicSortFilter(true);
 }
 
-int ProxySortModel::CompareRows(const CompactRow& a, const CompactRow& b, int column) {
+int ProxySortModel::CompareRows(const CompactRow& a, const CompactRow& b, int column) const {
   if (column == ProxyTableModel::kColMeasured) {
     return CompareKeys(ProxyTableModel::MeasuredSeconds(a), ProxyTableModel::MeasuredSeconds(b));
+  }
+  if (column == ProxyTableModel::kColSuccessRate || column == ProxyTableModel::kColLastSuccess) {
+    // Best first: the highest rate, the latest success; rows without a history last.
+    const auto key = [&](const CompactRow& row) -> std::optional<double> {
+      const std::optional<ProxyHealth> health = source_->HealthOfRow(row);
+      if (!health || health->checks == 0) return std::nullopt;
+      if (column == ProxyTableModel::kColSuccessRate) return -health->SuccessRate();
+      if (health->last_success <= 0) return std::nullopt;
+      return -static_cast<double>(health->last_success);
+    };
+    return CompareKeys(key(a), key(b));
   }
   if (column == ProxyTableModel::kColAnonymity) {
     // From the most hidden up (高匿, 匿名, 透明), unclassified rows last.

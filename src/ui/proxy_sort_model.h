@@ -18,9 +18,10 @@ class ProxySortModel : public QSortFilterProxyModel {
 
   // <0, 0 or >0 as row `a` sorts before, with or after row `b` by `column`: numbers as numbers
   // (the port, 速度(秒) and 实测(秒)), IPv4 addresses by their value, 匿名度 from 高匿 to 透明,
-  // other text by its bytes; cells that hold no number (or no IPv4 address, or no anonymity) come
-  // after those that do.
-  static int CompareRows(const CompactRow& a, const CompactRow& b, int column);
+  // 成功率 from the highest rate and 最近成功 from the latest (by the history's values, not the
+  // texts), other text by its bytes; cells that hold no number (or no IPv4 address, no anonymity,
+  // no history) come after those that do.
+  int CompareRows(const CompactRow& a, const CompactRow& b, int column) const;
 
  protected:
   bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;

@@ -1,19 +1,21 @@
 #include "ui/proxy_table_model.h"
 
+#include <QDateTime>
 #include <QString>
 #include <array>
+#include <cmath>
 
 namespace lumvex {
 
 namespace {
 
 const std::array<const char*, ProxyTableModel::kViewColumnCount> kHeaders = {
-    "IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间", "实测(秒)", "匿名度"};
+    "IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间", "实测(秒)", "匿名度",
+    "成功率", "最近成功"};
 
-// The seconds columns are centred, the others start at the left.
+// The seconds columns and the view's own are centred, the others start at the left.
 Qt::Alignment ColumnAlignment(int column) {
-  const bool centred = column == kColSpeed || column == ProxyTableModel::kColMeasured ||
-                       column == ProxyTableModel::kColAnonymity;
+  const bool centred = column == kColSpeed || column >= ProxyTableModel::kColMeasured;
   return (centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
 }
 
@@ -25,6 +27,14 @@ ProxyTableModel::ProxyTableModel(ProxyList& list, QObject* parent)
   flush_timer_.setSingleShot(true);
   flush_timer_.setInterval(kAppendBatchMs);
   connect(&flush_timer_, &QTimer::timeout, this, [this] { FlushPendingRows(); });
+  health_timer_.setSingleShot(true);
+  health_timer_.setInterval(kHealthRefreshMs);
+  connect(&health_timer_, &QTimer::timeout, this, [this] {
+    if (shown_rows_ > 0) {
+      emit dataChanged(index(0, kColSuccessRate), index(shown_rows_ - 1, kColLastSuccess),
+                       {Qt::DisplayRole});
+    }
+  });
   list_.AddObserver(this);
 }
 
@@ -52,6 +62,25 @@ Anonymity ProxyTableModel::AnonymityOf(const CompactRow& row) {
 std::string ProxyTableModel::VerdictReason(const CompactRow& row) {
   const CheckState check = row.Check();
   return CheckReasonText(check.reason, check.http_status);
+}
+
+void ProxyTableModel::SetHealthSource(const HealthSource* source) {
+  health_ = source;
+  HealthChanged();
+}
+
+void ProxyTableModel::HealthChanged() {
+  if (!health_timer_.isActive()) health_timer_.start();
+}
+
+std::optional<ProxyHealth> ProxyTableModel::HealthOfRow(const CompactRow& row) const {
+  if (health_ == nullptr) return std::nullopt;
+  // One buffer for every look-up: a sort by these columns asks for many.
+  thread_local std::string address;
+  address.assign(row.Cell(kColAddress));
+  address += ':';
+  address += row.Cell(kColPort);
+  return health_->HealthOf(address);
 }
 
 QColor ProxyTableModel::TextColour(const CompactRow& row, int column) {
@@ -88,6 +117,17 @@ QVariant ProxyTableModel::data(const QModelIndex& index, int role) const {
         const std::string_view level = AnonymityText(AnonymityOf(entry));
         if (level.empty()) return {};
         return QString::fromUtf8(level.data(), static_cast<qsizetype>(level.size()));
+      }
+      if (column == kColSuccessRate || column == kColLastSuccess) {
+        const std::optional<ProxyHealth> health = HealthOfRow(entry);
+        if (!health || health->checks == 0) return {};
+        if (column == kColSuccessRate) {
+          return QString::number(std::lround(100 * health->SuccessRate())) + QLatin1Char('%');
+        }
+        if (health->last_success <= 0) return {};
+        return QDateTime::fromSecsSinceEpoch(health->last_success)
+            .toLocalTime()
+            .toString(QStringLiteral("MM-dd hh:mm"));
       }
       // The type column shows the check state's text once a check has started.
       const std::string_view cell = CellText(entry, column);

@@ -1,6 +1,7 @@
 // The main list's item model: a view of ProxyList's rows, whose texts and colours it derives from
-// the rows' check states and marks, and a seventh and eighth column of the view's own, the
-// measured seconds of the row's successful check and the anonymity a judge found.
+// the rows' check states and marks, and four columns of the view's own: the measured seconds of
+// the row's successful check, the anonymity a judge found, and from the check history the
+// proxy's success rate and last success.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "history/proxy_health.h"
 #include "proxylist/proxy_list.h"
 #include "proxylist/proxy_list_observer.h"
 
@@ -29,8 +31,14 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   static constexpr int kColMeasured = kProxyColumnCount;
   // "匿名度": 透明, 匿名 or 高匿 after a run with a judge; shown only, like the seconds.
   static constexpr int kColAnonymity = kProxyColumnCount + 1;
-  static constexpr int kViewColumnCount = kProxyColumnCount + 2;
+  // "成功率" ("87%") and "最近成功" (local "MM-dd hh:mm"): the proxy's check history, shown
+  // only; empty without a history or a success.
+  static constexpr int kColSuccessRate = kProxyColumnCount + 2;
+  static constexpr int kColLastSuccess = kProxyColumnCount + 3;
+  static constexpr int kViewColumnCount = kProxyColumnCount + 4;
   static constexpr int kAppendBatchMs = 25;
+  // The history columns are repainted at most this often, however many records arrive.
+  static constexpr int kHealthRefreshMs = 300;
 
   // `list` must outlive the model.
   explicit ProxyTableModel(ProxyList& list, QObject* parent = nullptr);
@@ -50,6 +58,15 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   // Why the row's last check ended so ("timeout waiting", "proxy said 403", "judge busy"), the
   // tooltip of its verdict cell; empty when there is no reason (a pass, a loaded verdict).
   static std::string VerdictReason(const CompactRow& row);
+
+  // The history the two history columns read; null (the default): they stay empty. `source`
+  // must outlive the model.
+  void SetHealthSource(const HealthSource* source);
+  // Records were written: the history columns are repainted (and re-sorted) once within
+  // kHealthRefreshMs, however often this is called.
+  void HealthChanged();
+  // The health of the row's proxy; nullopt without a source or a history.
+  std::optional<ProxyHealth> HealthOfRow(const CompactRow& row) const;
 
   // The text colour of the row's cell in `column`; invalid for the view's own colour.
   static QColor TextColour(const CompactRow& row, int column);
@@ -84,6 +101,8 @@ class ProxyTableModel : public QAbstractTableModel, private ProxyListObserver {
   // Set between BeginInsertRows and EndInsertRows of an append that is held back.
   bool holding_append_ = false;
   QTimer flush_timer_;
+  const HealthSource* health_ = nullptr;
+  QTimer health_timer_;
 };
 
 }  // namespace lumvex

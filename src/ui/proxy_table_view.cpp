@@ -41,6 +41,10 @@ std::vector<std::string_view> ExpectedTexts(int column) {
       return {"00.000"};
     case ProxyTableModel::kColAnonymity:
       return {AnonymityText(Anonymity::kElite), AnonymityText(Anonymity::kTransparent)};
+    case ProxyTableModel::kColSuccessRate:
+      return {"100%"};
+    case ProxyTableModel::kColLastSuccess:
+      return {"12-31 23:59"};
     default:
       return {};
   }
@@ -98,15 +102,28 @@ std::vector<int> ProxyTableView::ColumnWidths() const {
   std::vector<int> widths;
   const QHeaderView* header = horizontalHeader();
   for (int c = 0; c < header->count(); ++c) widths.push_back(header->sectionSize(c));
+  constexpr auto kEarlier = static_cast<std::size_t>(ProxyTableModel::kColSuccessRate);
+  if (!history_defaults_.empty() && widths.size() == kEarlier + history_defaults_.size() &&
+      std::equal(history_defaults_.begin(), history_defaults_.end(), widths.begin() + kEarlier)) {
+    widths.resize(kEarlier);
+  }
   return widths;
 }
 
 bool ProxyTableView::RestoreColumnWidths(const std::vector<int>& widths) {
-  if (!sort_ || static_cast<int>(widths.size()) != sort_->columnCount()) return false;
+  if (!sort_) return false;
+  const int count = static_cast<int>(widths.size());
+  const bool earlier = count == ProxyTableModel::kColSuccessRate;
+  if (count != sort_->columnCount() && !earlier) return false;
   for (const int width : widths) {
     if (width < 1 || width > kMostColumnWidth) return false;
   }
-  for (int c = 0; c < sort_->columnCount(); ++c) setColumnWidth(c, widths[static_cast<size_t>(c)]);
+  history_defaults_.clear();
+  if (earlier) {
+    FitDefaultColumnWidths();
+    for (int c = count; c < sort_->columnCount(); ++c) history_defaults_.push_back(columnWidth(c));
+  }
+  for (int c = 0; c < count; ++c) setColumnWidth(c, widths[static_cast<size_t>(c)]);
   defaults_pending_ = false;
   return true;
 }
@@ -128,7 +145,8 @@ void ProxyTableView::FitDefaultColumnWidths() {
       width = std::max(width, cell_font.horizontalAdvance(Q(text)) + cell_pad);
     }
     widths.push_back(width);
-    if (c != kColLocation) others += width;
+    // The history columns stand beyond the view's width: the others fill it as they always did.
+    if (c != kColLocation && c < ProxyTableModel::kColSuccessRate) others += width;
   }
   // The width inside the frame, less a vertical scroll bar: a list long enough to scroll keeps
   // every column in view too.

@@ -33,14 +33,19 @@ class ProxyTableView : public QTableView {
   // The list rows in the order shown, top first (the switch's and the guard's "next row").
   std::vector<int> ShownListRows() const;
 
-  // The columns' widths, in column order.
+  // The columns' widths, in column order. After a layout of the columns before the history ones
+  // was restored, and while those two keep their default widths, only the earlier columns' (so
+  // the layout stays one that version reads, which takes another column count as none).
   std::vector<int> ColumnWidths() const;
   // Takes widths kept from an earlier run when there is one per column, each from 1 to
-  // kMostColumnWidth; the defaults are then not fitted. False when they were not taken.
+  // kMostColumnWidth; the defaults are then not fitted. Widths of the columns before the history
+  // ones (a layout kept by an earlier version) are taken as well, the history columns getting
+  // their default widths. False when they were not taken.
   bool RestoreColumnWidths(const std::vector<int>& widths);
   // Every column as wide as its header and the longest text it is meant to show whole (the type
   // column: its longest word); the location column takes what remains of the view's width, so
-  // all columns show without scrolling, and its longer texts are elided.
+  // all columns up to 匿名度 show without scrolling, and its longer texts are elided. The two
+  // history columns follow, a sideways scroll away.
   void FitDefaultColumnWidths();
 
  protected:
@@ -58,6 +63,8 @@ class ProxyTableView : public QTableView {
   bool applying_list_marks_ = false;
   // Until widths are restored or fitted at the first show.
   bool defaults_pending_ = true;
+  // The default widths of the history columns, when a layout without them was restored.
+  std::vector<int> history_defaults_;
 };
 
 }  // namespace lumvex

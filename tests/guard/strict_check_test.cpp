@@ -135,6 +135,7 @@ class StrictCommandTest : public ::testing::Test {
     std::istringstream in(list_);
     args.push_back("--check-timeout");
     args.push_back("5");
+    args.push_back("--no-history");  // the data directory beside the test stays as it is
     return cli::RunCheck(args, in, out_, err_, false);
   }
   // name -> the parsed JSON object of its line

@@ -44,7 +44,7 @@ grep -q "127.0.0." "$work/rows.txt" || { echo "FAIL: demo rows are not the loopb
 judge_url="$(sed -n 's/^judge listening on //p' "$work/demo/judge.txt")"
 grep -qF "judge=$judge_url" "$work/demo/data/strict" ||
   { echo "FAIL: the settings do not name the demo's judge '$judge_url'"; exit 1; }
-levels="$("$build/src/ui/lumvexip" check --judge "$judge_url" <"$work/demo/relaying.txt" |
+levels="$("$build/src/ui/lumvexip" check --no-history --judge "$judge_url" <"$work/demo/relaying.txt" |
   cut -f2,4 | sort | tr '\t\n' ': ')"
 [ "$levels" = "ok:anonymous ok:anonymous ok:elite ok:elite ok:transparent ok:transparent " ] ||
   { echo "FAIL: the relaying proxies through the judge: '$levels'"; exit 1; }

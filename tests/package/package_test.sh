@@ -91,7 +91,7 @@ out=$(as_user lumvexip check "$home/list.txt" --check-timeout 20 \
 expected=$({ sed 's/$/\tok/' <"$home/list.txt" | head -n -1; printf '127.0.0.1:1\tfailed\n'; } | sort)
 [ "$(cut -f1,2 <<<"$out" | sort)" = "$expected" ] || fail "lumvexip check printed: $out"
 # The data directory's parent is made when the program settles on $XDG_DATA_HOME/lumvexip (the
-# directory itself comes with the first file written, and checking writes none).
+# directory itself comes with the first file written: here the check history).
 [ -d "$home/share" ] || fail "the program did not settle on \$XDG_DATA_HOME/lumvexip"
 [ -e /usr/bin/data ] && fail "the installed program made /usr/bin/data"
 

@@ -143,9 +143,10 @@ class MainWindowTest : public QObject {
     UiRig rig(false);
     QTableView* view = Find<QTableView>(rig.window.get(), "超级列表框1");
     const QStringList headers = Utf8List(
-        {"IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间", "实测(秒)", "匿名度"});
-    QCOMPARE(view->model()->columnCount(), 8);
-    for (int c = 0; c < 8; ++c) {
+        {"IP地址", "IP端口", "类型", "速度(秒)", "地理位置", "存活时间", "实测(秒)", "匿名度",
+         "成功率", "最近成功"});
+    QCOMPARE(view->model()->columnCount(), 10);
+    for (int c = 0; c < 10; ++c) {
       QCOMPARE(view->model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
     }
     rig.list.AddRow(Row("1.2.3.4", "8080"));

@@ -1,6 +1,7 @@
-// The main window's size and the list's columns: at the default size every column shows without
-// scrolling and the type column holds its longest word; size, place and widths of an earlier
-// run are taken back where they fit this desktop, and what cannot be taken gives the defaults.
+// The main window's size and the list's columns: at the default size every column up to 匿名度
+// shows without scrolling and the type column holds its longest word; size, place and widths of
+// an earlier run are taken back where they fit this desktop, and what cannot be taken gives the
+// defaults.
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -64,9 +65,12 @@ class WindowLayoutTest : public QObject {
     QVERIFY(settings->width() < 2 * settings->sizeHint().width());
     ProxyTableView* view = ListView(rig);
     QTRY_VERIFY(view->verticalScrollBar()->isVisible());
-    // Nothing to scroll sideways: the address stays in view with the last column.
-    QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
+    // Up to 匿名度 nothing to scroll sideways: the address stays in view with that column; the
+    // two history columns are beyond it.
     const QHeaderView* header = view->horizontalHeader();
+    QCOMPARE(view->horizontalScrollBar()->maximum(),
+             header->sectionSize(ProxyTableModel::kColSuccessRate) +
+                 header->sectionSize(ProxyTableModel::kColLastSuccess));
     QVERIFY(header->sectionViewportPosition(7) + header->sectionSize(7) <=
             view->viewport()->width());
     for (int c = 0; c < header->count(); ++c) {
@@ -101,9 +105,12 @@ class WindowLayoutTest : public QObject {
 
   void LayoutOfAnEarlierRunIsTakenBack() {
     const std::vector<int> defaults = DefaultWidthsAfterShow();
-    QCOMPARE(defaults.size(), std::size_t(8));
+    QCOMPARE(defaults.size(), std::size_t(ProxyTableModel::kViewColumnCount));
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    // As a version without the history columns kept them: taken, and kept so while the history
+    // columns keep their default widths.
     const std::vector<int> kept = {100, 40, 60, 50, 90, 55, 45, 40};
+    const std::vector<int> kept_all = {100, 40, 60, 50, 90, 55, 45, 40, 44, 70};
     struct Case {
       const char* name;
       std::optional<WindowGeometry> geometry;
@@ -116,6 +123,8 @@ class WindowLayoutTest : public QObject {
         {"nothing kept", std::nullopt, {}, QPoint(50, 50), QSize(725, 506), {}},
         {"all kept", WindowGeometry{screen.left() + 20, screen.top() + 30, 760, 520}, kept,
          screen.topLeft() + QPoint(20, 30), QSize(760, 520), kept},
+        {"all kept, the history columns too", std::nullopt, kept_all, QPoint(50, 50),
+         QSize(725, 506), kept_all},
         {"a place on no screen keeps the default place",
          WindowGeometry{screen.right() + 5000, 10, 700, 520},
          {},

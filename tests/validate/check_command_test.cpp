@@ -23,7 +23,9 @@ struct Outcome {
   std::string err;
 };
 
-Outcome RunChecker(const std::vector<std::string>& args, const std::string& input = "") {
+// These checks leave the check history of the data directory beside the test alone.
+Outcome RunChecker(std::vector<std::string> args, const std::string& input = "") {
+  args.push_back("--no-history");
   std::istringstream in(input);
   std::ostringstream out;
   std::ostringstream err;
@@ -289,6 +291,41 @@ TEST_F(CheckCommandTest, EachRowIsCheckedThroughItsOwnScheme) {
   EXPECT_EQ(verdicts.at("socks5h://" + addresses[1]).first, "ok");
   // Listed without a scheme, the SOCKS5 proxy is asked as an HTTP proxy, which it is not.
   EXPECT_EQ(verdicts.at(addresses[2]).first, "failed");
+}
+
+// Each verdict goes to the data directory's history; a JSON line gives the proxy's success rate
+// and checks with this check counted, a tab-separated line stays as it was.
+TEST_F(CheckCommandTest, VerdictsAreRecordedAndJsonGivesTheHistory) {
+  const auto addresses = StartFarm({ProxyBehaviour::kAnswer, ProxyBehaviour::kRefuse});
+  testing::TempDir dir;
+  const std::string input = addresses[0] + "\n" + addresses[1] + "\n";
+  const auto check = [&](std::vector<std::string> more) {
+    std::vector<std::string> args = {"--check-timeout", "2", "--validation-host", "check.test",
+                                     "--data-dir", dir.path()};
+    args.insert(args.end(), more.begin(), more.end());
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCheck(args, in, out, err, false), 0) << err.str();
+    return out.str();
+  };
+  EXPECT_EQ(Verdicts(check({})).size(), 2u);  // three fields a line, as without a history
+  const std::string json = check({"--json"});
+  std::map<std::string, std::string> lines;
+  std::istringstream text(json);
+  for (std::string line; std::getline(text, line);) {
+    for (const std::string& address : addresses) {
+      if (line.find("\"address\":\"" + address + "\"") != std::string::npos) lines[address] = line;
+    }
+  }
+  ASSERT_EQ(lines.size(), 2u) << json;
+  EXPECT_NE(lines[addresses[0]].find(",\"success_rate\":1,\"checks\":2"), std::string::npos)
+      << json;
+  EXPECT_NE(lines[addresses[1]].find(",\"success_rate\":0,\"checks\":2,\"reason\":\"refused\"}"),
+            std::string::npos)
+      << json;
+  // Without the history nothing is said of it, and nothing is recorded.
+  EXPECT_EQ(check({"--json", "--no-history"}).find("success_rate"), std::string::npos);
+  EXPECT_NE(check({"--json"}).find("\"checks\":3"), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,2 @@
+add_executable(bench_history ${CMAKE_CURRENT_LIST_DIR}/bench_history.cpp)
+target_link_libraries(bench_history PRIVATE lumvex_history lumvex_platform lumvex_text)
