@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
@@ -10,10 +11,12 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string_view>
 #include <utility>
 
+#include "cli/check_every.h"
 #include "cli/strict_check_options.h"
 #include "cli/subcommand_args.h"
 #include "config/command_line.h"
@@ -240,6 +243,16 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
     }
   }
   const std::vector<CheckProtocol> protocols = ProtocolsOf(parsed, errors);
+  std::optional<std::chrono::milliseconds> every;
+  if (auto it = parsed.values.find("--every"); it != parsed.values.end()) {
+    every = ParseEveryMinutes(it->second);
+    if (!every) {
+      errors.push_back("--every: a number of minutes above 0: \"" +
+                       text::EscapeControls(it->second) + "\"");
+    } else if (!protocols.empty()) {
+      errors.push_back("--every does not go with --protocol");
+    }
+  }
   if (!errors.empty()) return ReportUsageErrors(errors, usage, err);
 
   // Each proxy is checked once, however often the list names it.
@@ -254,6 +267,12 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   // Like every run of the program, a check settles on its data directory (a per-user one gets its
   // parent made), though it writes nothing there.
   DataDirectoryOf(parsed.common, RunDirectory());
+  // Re-checking forever, the run ends by a signal; no progress line counts towards an end.
+  std::optional<EndSignalsBlocked> signals;
+  if (every) {
+    signals.emplace();
+    progress = false;
+  }
   VerdictPrinter printer(
       rows, protocols, out, err, progress,
       {strict.json, strict.rule.Judged(), parsed.switches.count(std::string(kReasonsSwitch)) > 0});
@@ -271,6 +290,12 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
         return 1;
       }
       strict.rule.own_addresses = std::move(own.addresses);
+    }
+    if (every) {
+      CheckForever(fetcher, CheckTargetOf(parsed.common.endpoints, timeout_s), strict.rule, rows,
+                   threads, *every, *signals,
+                   [&printer](int row, const CheckState& state) { printer.Print(row, 0, state); });
+      return 0;
     }
     // One run per protocol tried, all at once; together they keep about `threads` checks in
     // flight.

@@ -18,7 +18,9 @@ namespace lumvex::cli {
 // "protocols" array). --judge URL fetches that judge through every proxy instead and ends each
 // line with the proxy's anonymity (transparent, anonymous, elite, "-" when it failed; JSON:
 // "anonymity", and "reason" for a reply that was no judge's); the user's own address comes from
-// --my-address or one direct request to the judge first. With `progress`, a progress line goes to
+// --my-address or one direct request to the judge first. --every MINUTES checks the list again
+// and again instead (cli/check_every.h) until SIGINT or SIGTERM, then returns 0. With `progress`,
+// a progress line goes to
 // `err`. Returns 0 when every proxy got a verdict, 1 when the judge could not tell the user's
 // address, 2 on bad usage.
 int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
