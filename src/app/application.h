@@ -13,6 +13,7 @@
 #include "app/main_window_state.h"
 #include "app/proxy_edit_controller.h"
 #include "app/proxy_switch_controller.h"
+#include "app/recheck_controller.h"
 #include "app/settings_controller.h"
 #include "app/shell_controller.h"
 #include "app/update_controller.h"
@@ -44,6 +45,8 @@ struct ApplicationOptions {
   HarvestTuning harvest;
   // Time between two re-checks of the proxy guard.
   std::chrono::milliseconds guard_interval = ProxyGuard::kDefaultInterval;
+  // Time between two looks of the background re-checks at the list.
+  std::chrono::milliseconds recheck_tick = RecheckController::kDefaultTick;
 };
 
 // The options of a run of the program from its command line; `run_directory` is the directory
@@ -80,6 +83,7 @@ class Application {
   HarvestController& Harvest() { return *harvest_; }
   UpdateController& Update() { return *update_; }
   GuardController& Guard() { return *guard_; }
+  RecheckController& Recheck() { return *recheck_; }
 
   // The front end calls this on every tick of 时钟1.
   void OnTimerTick();
@@ -119,6 +123,8 @@ class Application {
   std::unique_ptr<update::ManifestFetcher> manifest_;
   std::unique_ptr<UpdateController> update_;
   std::unique_ptr<GuardController> guard_;
+  // Background re-checks of the list ("后台复查", and while the guard runs).
+  std::unique_ptr<RecheckController> recheck_;
   bool shut_down_ = false;
   bool proxy_off_at_exit_ = false;  // the exit sequence has switched the system proxy off
 };

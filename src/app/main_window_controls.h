@@ -36,8 +36,9 @@ enum class ContextItem : int {
   kSetSystemProxy,    // "设置IE代理(&S)"
   kCancelProxy,       // "取消代理(&Z)"
   kImportFromUrl,     // "从网址导入代理IP(&U)" (shown below "获取任意国家IP(&R)")
+  kBackgroundRecheck,  // "后台复查(&B)" (checkable; shown below "验证选定代理IP(&V)")
 };
-inline constexpr int kContextItemCount = 10;
+inline constexpr int kContextItemCount = 11;
 
 // Items of the tray menu "托盘" (separators are not items).
 enum class TrayItem : int {

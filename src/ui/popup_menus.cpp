@@ -42,7 +42,12 @@ void PopupMenus::BuildContextMenu(QWidget* owner) {
     QAction* action = context_menu_->addAction(Q(ContextItemCaption(item)));
     action->setIcon(LoadIcon(ContextItemIconName(item)));
     action->setIconVisibleInMenu(true);
-    connect(action, &QAction::triggered, this, [this, item] { shell_.OnContextItem(item); });
+    if (item == ContextItem::kBackgroundRecheck) action->setCheckable(true);
+    connect(action, &QAction::triggered, this, [this, item] {
+      shell_.OnContextItem(item);
+      // Whether re-checks are on is the state's to say, not Qt's own flip of the item.
+      if (item == ContextItem::kBackgroundRecheck) SyncBackgroundRecheck();
+    });
     context_[static_cast<int>(item)] = action;
   }
 }
@@ -88,6 +93,7 @@ void PopupMenus::SyncAll() {
   SyncTrayCaption(TrayItem::kSavedProxy);
   SyncSavedProxy();
   SyncGuard();
+  SyncBackgroundRecheck();
 }
 
 void PopupMenus::SyncTrayCaption(TrayItem item) {
@@ -110,9 +116,15 @@ void PopupMenus::SyncGuard() {
   tray_[static_cast<int>(TrayItem::kGuard)]->setChecked(state_.Checked(TrayItem::kGuard));
 }
 
+void PopupMenus::SyncBackgroundRecheck() {
+  const int index = static_cast<int>(ContextItem::kBackgroundRecheck);
+  context_[index]->setChecked(state_.Checked(ContextItem::kBackgroundRecheck));
+}
+
 void PopupMenus::OnStateChanged(ControlId control) {
   if (control.kind == ControlKind::kContextItem) {
     context_[control.index]->setEnabled(state_.Enabled(control));
+    if (control == ControlId(ContextItem::kBackgroundRecheck)) SyncBackgroundRecheck();
   } else if (control.kind == ControlKind::kTrayItem) {
     // One notification for any facet of the item: enabled, caption, visibility, check mark.
     const auto item = static_cast<TrayItem>(control.index);

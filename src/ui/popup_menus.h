@@ -39,6 +39,8 @@ class PopupMenus : public QObject, public MainWindowStateObserver {
   void SyncTrayCaption(TrayItem item);
   void SyncSavedProxy();
   void SyncGuard();
+  // The check mark of "后台复查" from the state.
+  void SyncBackgroundRecheck();
 
   MainWindowState& state_;
   ShellController& shell_;
