@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <unordered_set>
 
 #include "cli/proxy_guard_run.h"
 #include "cli/subcommand_args.h"
@@ -20,6 +21,7 @@
 #include "config/option_table.h"
 #include "http/fetch_client.h"
 #include "platform/run_directory.h"
+#include "proxylist/agent_file.h"
 #include "sysproxy/desktop_system_proxy.h"
 #include "sysproxy/marked_system_proxy.h"
 #include "sysproxy/proxy_address.h"
@@ -43,6 +45,23 @@ sigset_t EndSignals() {
     sigaddset(&set, SIGHUP);
   }
   return set;
+}
+
+// For each address, whether the window's list file in `data_dir` has a row of it that says "成功".
+// No list file: none.
+std::vector<bool> WorkingInListFile(const DataDir& data_dir,
+                                    const std::vector<std::string>& addresses) {
+  std::vector<bool> working(addresses.size(), false);
+  std::ifstream file(AgentFilePath(data_dir), std::ios::binary);
+  if (!file) return working;
+  const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  std::unordered_set<std::string> ok;
+  for (const CompactRow& row : ParseAgentFile(bytes).rows) {
+    if (row.Status() != CheckStatus::kOk) continue;
+    ok.insert(std::string(row.Cell(kColAddress)) + ":" + std::string(row.Cell(kColPort)));
+  }
+  for (std::size_t i = 0; i < addresses.size(); ++i) working[i] = ok.contains(addresses[i]);
+  return working;
 }
 
 }  // namespace
@@ -112,6 +131,7 @@ int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in)
         store, MakeGuardCheck(fetcher, parsed.common.endpoints.connectivity_host, timeout_s),
         std::move(addresses), std::chrono::milliseconds(std::llround(interval_s * 1000)), std::cout,
         std::cerr);
+    run.SetRanking(WorkingInListFile(data_dir, addresses), nullptr);
     run.SetTunnelProbe(
         MakeTunnelProbe(fetcher, parsed.common.endpoints.connectivity_host, timeout_s));
     if (store.Marker().Exists() && store.Read().enabled) {
