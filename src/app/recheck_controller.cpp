@@ -140,13 +140,31 @@ StrictRule RecheckController::CurrentRule() const {
 
 void RecheckController::Tick() {
   // A validation run checks every row itself meanwhile: no row is checked twice at once.
-  if (!Active() || validation_on_()) return;
+  if (!Active()) return;
+  if (look_.valid() && look_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+  const bool validation_on = validation_on_();
+  const bool run_ended = std::exchange(validation_was_on_, validation_on) && !validation_on;
+  if (validation_on) return;
   const std::vector<CompactRow>& rows = list_.RowsOnUiThread();
+  if (run_ended) {
+    // The run's verdicts are as fresh as a re-check's: none is due again at once.
+    std::vector<std::string> checked;
+    for (const CompactRow& row : rows) {
+      if (row.Status() == CheckStatus::kOk || row.Status() == CheckStatus::kFailed) {
+        checked.push_back(AddressOf(row));
+      }
+    }
+    recheck_.CheckedElsewhere(checked);
+  }
   std::vector<RecheckRow> view;
   view.reserve(rows.size());
   for (const CompactRow& row : rows) view.push_back({AddressOf(row), row.Status()});
-  recheck_.SetStrictRule(CurrentRule());
-  recheck_.Tick(view, session_.ChecksAtOnce());
+  // Picking the due rows of a long list takes longer than the window may wait.
+  look_ = std::async(std::launch::async, [this, view = std::move(view), rule = CurrentRule(),
+                                          limit = session_.ChecksAtOnce()]() mutable {
+    recheck_.SetStrictRule(std::move(rule));
+    recheck_.Tick(view, limit);
+  });
 }
 
 std::vector<int> RecheckController::RowsOf(const std::string& address) {
@@ -181,6 +199,7 @@ void RecheckController::Shutdown() {
   if (shut_down_) return;
   shut_down_ = true;
   recheck_.CancelAll();
+  if (look_.valid()) look_.wait();
 }
 
 }  // namespace lumvex

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,7 +55,8 @@ class RecheckController : public MainWindowStateObserver {
   void Shutdown();
   // Re-checks are on (the item, or the guard).
   bool Active() const;
-  // One look at the rows now (the tick's work).
+  // One look at the rows now (the tick's work): the UI thread copies the rows' addresses and
+  // verdicts; which are due is worked out off it. A look still under way skips this one.
   void Tick();
   // Re-checks started and not yet reported. Any thread.
   std::size_t UnderWay() const { return recheck_.UnderWay(); }
@@ -82,6 +84,8 @@ class RecheckController : public MainWindowStateObserver {
   ListRecheck recheck_;
   std::optional<StrictRule> run_rule_;
   bool scheduled_ = false;
+  bool validation_was_on_ = false;  // at the last tick
+  std::future<void> look_;          // the last look's work off the UI thread
   bool shut_down_ = false;
   // Address -> rows holding it, as the list stood when it was built; checked before each use.
   std::unordered_map<std::string, std::vector<int>> index_;

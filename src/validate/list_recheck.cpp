@@ -92,6 +92,12 @@ void ListRecheck::OnFinished(Slot* slot, int row, const CheckState& state) {
   if (slot->pending > 0) --slot->pending;
 }
 
+void ListRecheck::CheckedElsewhere(const std::vector<std::string>& addresses) {
+  std::lock_guard lock(mutex_);
+  const auto now = clock_();
+  for (const std::string& address : addresses) plan_.CheckedElsewhere(address, now);
+}
+
 void ListRecheck::CancelAll() {
   std::lock_guard lock(mutex_);
   cancelled_ = true;

@@ -40,6 +40,9 @@ class ListRecheck {
   // Starts the checks of `rows` due now, so that at most `limit` are under way (a limit of 0 or
   // less starts none). Any thread; `rows` need not outlive the call.
   void Tick(const std::vector<RecheckRow>& rows, int limit);
+  // These rows were just checked by someone else (a validation run): they are due again one
+  // interval from now. Any thread.
+  void CheckedElsewhere(const std::vector<std::string>& addresses);
   // Program exit: checks under way report nothing more, none starts. Close the fetcher after.
   void CancelAll();
   // Checks started and not yet reported.

@@ -57,4 +57,11 @@ void RecheckPlan::Finished(const std::string& address, Clock::time_point now) {
   --under_way_;
 }
 
+void RecheckPlan::CheckedElsewhere(const std::string& address, Clock::time_point now) {
+  Mark& mark = marks_[address];
+  if (mark.under_way) return;
+  mark.checked = true;
+  mark.ended = now;
+}
+
 }  // namespace lumvex

@@ -41,6 +41,9 @@ class RecheckPlan {
   void Started(const std::string& address);
   // It ended at `now`.
   void Finished(const std::string& address, Clock::time_point now);
+  // Someone else checked it at `now` (a validation run): its next re-check counts from then.
+  // Nothing changes for a row under way.
+  void CheckedElsewhere(const std::string& address, Clock::time_point now);
 
   std::size_t UnderWay() const { return under_way_; }
   const RecheckTiming& Timing() const { return timing_; }

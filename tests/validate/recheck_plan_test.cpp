@@ -19,11 +19,13 @@ constexpr CheckStatus kFail = CheckStatus::kFailed;
 constexpr CheckStatus kNone = CheckStatus::kNone;
 
 TEST(RecheckPlanTest, DueRowsFollowTheirVerdictAndTheirLastRecheck) {
-  // One re-check of the plan: begun at `from`, ended at `to` (-1: still under way).
+  // One re-check of the plan: begun at `from`, ended at `to` (-1: still under way); or, with
+  // `elsewhere`, a validation run's check that ended at `to`.
   struct Past {
     std::string address;
     int from;
     int to;
+    bool elsewhere = false;
   };
   struct Case {
     const char* name;
@@ -50,12 +52,20 @@ TEST(RecheckPlanTest, DueRowsFollowTheirVerdictAndTheirLastRecheck) {
       {"turned working", {{"a:1", 0, 1}}, {{"a:1", kOk}}, 10, 10, {"a:1"}},
       {"named twice, given once", {}, {{"a:1", kOk}, {"a:1", kFail}}, 0, 10, {"a:1"}},
       {"counted from the end", {{"a:1", 0, 8}}, {{"a:1", kOk}}, 12, 10, {}},
+      {"a run checked it lately", {{"a:1", 0, 3, true}}, {{"a:1", kOk}}, 7, 10, {}},
+      {"a run checked it long ago", {{"a:1", 0, 3, true}}, {{"a:1", kOk}}, 8, 10, {"a:1"}},
+      {"a run's check leaves one under way so", {{"a:1", 0, -1}, {"a:1", 0, 1, true}},
+       {{"a:1", kOk}}, 60, 10, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const RecheckPlan::Clock::time_point t0{};
     RecheckPlan plan;
     for (const Past& past : c.past) {
+      if (past.elsewhere) {
+        plan.CheckedElsewhere(past.address, t0 + minutes(past.to));
+        continue;
+      }
       plan.Started(past.address);
       if (past.to >= 0) plan.Finished(past.address, t0 + minutes(past.to));
     }
