@@ -4,6 +4,7 @@
 #include <deque>
 #include <iterator>
 #include <mutex>
+#include <system_error>
 #include <utility>
 
 #include "app/main_window_controls.h"
@@ -159,12 +160,17 @@ void RecheckController::Tick() {
   std::vector<RecheckRow> view;
   view.reserve(rows.size());
   for (const CompactRow& row : rows) view.push_back({AddressOf(row), row.Status()});
-  // Picking the due rows of a long list takes longer than the window may wait.
-  look_ = std::async(std::launch::async, [this, view = std::move(view), rule = CurrentRule(),
-                                          limit = session_.ChecksAtOnce()]() mutable {
+  auto look = [this, view = std::move(view), rule = CurrentRule(),
+               limit = session_.ChecksAtOnce()]() mutable {
     recheck_.SetStrictRule(std::move(rule));
     recheck_.Tick(view, limit);
-  });
+  };
+  // Picking the due rows of a long list takes longer than the window may wait.
+  try {
+    look_ = std::async(std::launch::async, std::move(look));
+  } catch (const std::system_error&) {
+    // No thread to be had: this look is skipped, the next tick tries again.
+  }
 }
 
 std::vector<int> RecheckController::RowsOf(const std::string& address) {
