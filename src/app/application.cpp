@@ -75,6 +75,12 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
       MakeGuardCheck(*fetcher_, options_.endpoints.connectivity_host,
                      options_.check_timeout_seconds),
       options_.guard_interval);
+  recheck_ = std::make_unique<RecheckController>(
+      ui_, state_, session_, list_, *fetcher_,
+      CheckTargetOf(options_.endpoints, options_.check_timeout_seconds),
+      [this] { return validation_.TickOn(); }, options_.recheck_tick);
+  // The guard moves to the best working row by the history first.
+  guard_->SetHealthSource(history_.get());
   // The gateway ranks its upstreams by their history and adds its own uses to it.
   gateway_ = std::make_unique<GatewayController>(ui_, state_, list_, proxy_switch_,
                                                  options_.shell.data_dir, history_.get());
@@ -117,6 +123,10 @@ void Application::WireCommands() {
   });
   shell_.SetContextItemHandler(ContextItem::kValidateSelected,
                                [this] { checker_.CheckCurrentProxy(); });
+  // Background re-checks: on and off from the list menu; a judged one learns the user's own
+  // address from the last run.
+  shell_.SetContextItemHandler(ContextItem::kBackgroundRecheck, [this] { recheck_->Toggle(); });
+  judged_start_->OnRuleTaken([this](const StrictRule& rule) { recheck_->RememberRunRule(rule); });
   // The system proxy switch: its menu items, start-up restore and exit switch-off, and the
   // switch-off before a validation run.
   shell_.SetContextItemHandler(ContextItem::kSetSystemProxy,
@@ -200,6 +210,7 @@ void Application::Shutdown() {
   checker_.CancelAll();
   judged_start_->Cancel();
   validation_.Run().CancelAll();
+  if (recheck_) recheck_->Shutdown();
   // The harvest's pacing stops and its waits end: its page completions touch nothing from here.
   harvest_->Shutdown();
   fetcher_->Close();

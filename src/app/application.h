@@ -14,6 +14,7 @@
 #include "app/main_window_state.h"
 #include "app/proxy_edit_controller.h"
 #include "app/proxy_switch_controller.h"
+#include "app/recheck_controller.h"
 #include "app/settings_controller.h"
 #include "app/shell_controller.h"
 #include "app/update_controller.h"
@@ -46,6 +47,8 @@ struct ApplicationOptions {
   HarvestTuning harvest;
   // Time between two re-checks of the proxy guard.
   std::chrono::milliseconds guard_interval = ProxyGuard::kDefaultInterval;
+  // Time between two looks of the background re-checks at the list.
+  std::chrono::milliseconds recheck_tick = RecheckController::kDefaultTick;
 };
 
 // The options of a run of the program from its command line; `run_directory` is the directory
@@ -90,6 +93,7 @@ class Application {
   // The gateway sent a connection through the proxy at `address`: recorded in the history. Any
   // thread.
   void RecordGatewayUse(std::string_view address, bool ok, double seconds);
+  RecheckController& Recheck() { return *recheck_; }
 
   // The front end calls this on every tick of 时钟1.
   void OnTimerTick();
@@ -132,6 +136,8 @@ class Application {
   std::unique_ptr<UpdateController> update_;
   std::unique_ptr<GuardController> guard_;
   std::unique_ptr<GatewayController> gateway_;
+  // Background re-checks of the list ("后台复查", and while the guard runs).
+  std::unique_ptr<RecheckController> recheck_;
   bool shut_down_ = false;
   bool proxy_off_at_exit_ = false;  // the exit sequence has switched the system proxy off
 };

@@ -1,6 +1,7 @@
 #include "app/guard_controller.h"
 
 #include <cstddef>
+#include <ctime>
 #include <optional>
 #include <utility>
 
@@ -142,6 +143,18 @@ void GuardController::MoveOn(const std::string& address) {
       from >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(from)) : std::nullopt;
   std::vector<std::size_t> rows = WalkAfter(proxy_switch_.RowsAsShown(), current, /*wrap=*/true);
   if (current) rows.push_back(*current);
+  const std::int64_t now = std::time(nullptr);
+  rows = BestFirst(rows, [this, now](std::size_t index) {
+    const int row = static_cast<int>(index);
+    const CheckState state = list_.GetCheckState(row);
+    CandidateMerit merit{state.Ok(), std::nullopt, state.seconds};
+    if (health_ != nullptr) {
+      if (const std::optional<ProxyHealth> health = health_->HealthOf(RowProxyAddress(list_, row))) {
+        merit.score = HealthScore(*health, now);
+      }
+    }
+    return merit;
+  });
   for (const std::size_t index : rows) {
     const int row = static_cast<int>(index);
     const std::string candidate = RowProxyAddress(list_, row);

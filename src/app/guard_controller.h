@@ -16,6 +16,7 @@
 #include "app/main_window_state_observer.h"
 #include "app/proxy_switch_controller.h"
 #include "config/user_prompts.h"
+#include "history/proxy_health.h"
 #include "platform/ui_thread.h"
 #include "proxylist/proxy_list.h"
 #include "settings/data_dir.h"
@@ -39,6 +40,9 @@ class GuardController : public MainWindowStateObserver {
   GuardController(const GuardController&) = delete;
   GuardController& operator=(const GuardController&) = delete;
 
+  // The recorded history that ranks the working rows when the guarded proxy dies (may be null:
+  // they go by their measured seconds then). It must outlive the controller.
+  void SetHealthSource(const HealthSource* health) { health_ = health; }
   // The item's check as "\data\guard" keeps it (start of the program).
   void LoadSetting();
   // "自动切换代理": flips the check, saves it, starts or stops the guard.
@@ -50,7 +54,8 @@ class GuardController : public MainWindowStateObserver {
   void Shutdown();
 
   // Two failed checks of `address`: its rows get the verdict "失败", and the rows whose verdict is
-  // "成功" are walked in the order shown, from the one after it, wrapping around to the top, once.
+  // "成功" are walked best first (by the history's score, else by measured seconds; BestFirst), ties
+  // in the order shown from the one after it, wrapping around to the top, once.
   // Each is checked (on the fetch driver, off the UI thread); one that fails gets "失败", and the
   // first that passes becomes the system proxy, as "切换IE代理" would set it. None passing: the
   // proxy goes off. A stop, another proxy switched on, or unticking the item abandons the walk.
@@ -99,6 +104,7 @@ class GuardController : public MainWindowStateObserver {
   UserPrompts& prompts_;
   DataDir data_dir_;
   ProxyGuard::Check check_;
+  const HealthSource* health_ = nullptr;
   Walk walk_;
   std::uint64_t last_walk_id_ = 0;
   // Failure reports posted to the UI thread check it, so none runs after the controller is gone.

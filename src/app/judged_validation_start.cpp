@@ -43,6 +43,7 @@ void JudgedValidationStart::Start(StrictRule rule) {
 }
 
 void JudgedValidationStart::StartRun(StrictRule rule) {
+  if (rule_taken_) rule_taken_(rule);
   validation_.Run().SetStrictRule(std::move(rule));
   validation_.StartValidation();
 }

@@ -5,6 +5,7 @@
 // All methods run on the UI thread.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "app/main_window_state.h"
@@ -32,6 +33,8 @@ class JudgedValidationStart {
 
   // Starts a run checking by `rule` (as the settings hold it): at once without a judge.
   void Start(StrictRule rule);
+  // Told the rule of every run as it starts (with the user's own address when the judge told it).
+  void OnRuleTaken(std::function<void(const StrictRule&)> hook) { rule_taken_ = std::move(hook); }
   // A lookup under way no longer starts its run ("停止验证", a second start, program exit).
   void Cancel();
 
@@ -48,6 +51,7 @@ class JudgedValidationStart {
   http::FetchClient& fetcher_;
   MainWindowState& state_;
   ValidationController& validation_;
+  std::function<void(const StrictRule&)> rule_taken_;
   std::shared_ptr<Life> life_ = std::make_shared<Life>();
 };
 

@@ -21,7 +21,7 @@ constexpr std::array<std::string_view, kContextItemCount> kContextCaptions = {
     "获取代理IP(&H)", "获取任意国家IP(&R)", "验证选定代理IP(&V)",
     "复制选定IP(&C)", "修改选定IP(&M)",     "删除选定IP(&D)",
     "清理失败IP(&Q)", "设置IE代理(&S)",     "取消代理(&Z)",
-    "从网址导入代理IP(&U)", "使用本地网关(&G)"};
+    "从网址导入代理IP(&U)", "使用本地网关(&G)", "后台复查(&B)"};
 constexpr std::array<std::string_view, kTrayItemCount> kTrayCaptions = {"关于『LumvexIP代理验证』",
                                                                         "www.lumvex.example.com",
                                                                         "退出程序",
@@ -40,7 +40,7 @@ constexpr std::array<std::string_view, kContextItemCount> kContextIcons = {
     "menu-modify",      "menu-delete",
     "menu-clean",       "menu-proxy-set",
     "menu-proxy-cancel", "menu-fetch",
-    "menu-proxy-set"};
+    "menu-proxy-set", "menu-validate"};
 constexpr std::array<std::string_view, kTrayItemCount> kTrayIcons = {
     "menu-about", "", "menu-exit", "", "", "menu-proxy-set", "menu-proxy-cancel", "", "", ""};
 constexpr std::array<std::string_view, kComboCount> kComboFormNames = {"组合框2", "组合框3",
@@ -78,6 +78,7 @@ std::vector<MenuEntry<ContextItem>> ContextMenuLayout() {
           E{false, ContextItem::kImportFromUrl},
           sep,
           E{false, ContextItem::kValidateSelected},
+          E{false, ContextItem::kBackgroundRecheck},
           sep,
           E{false, ContextItem::kCopy},
           sep,

@@ -37,8 +37,9 @@ enum class ContextItem : int {
   kCancelProxy,       // "取消代理(&Z)"
   kImportFromUrl,     // "从网址导入代理IP(&U)" (shown below "获取任意国家IP(&R)")
   kGateway,           // "使用本地网关(&G)" (checkable; shown below "取消代理(&Z)")
+  kBackgroundRecheck,  // "后台复查(&B)" (checkable; shown below "验证选定代理IP(&V)")
 };
-inline constexpr int kContextItemCount = 11;
+inline constexpr int kContextItemCount = 12;
 
 // Items of the tray menu "托盘" (separators are not items).
 enum class TrayItem : int {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
@@ -10,11 +11,13 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string_view>
 #include <utility>
 
 #include "cli/check_session.h"
+#include "cli/check_every.h"
 #include "cli/strict_check_options.h"
 #include "cli/subcommand_args.h"
 #include "config/command_line.h"
@@ -252,6 +255,16 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   if (parsed.positional.size() > 1) errors.push_back("at most one FILE");
   const int threads = ThreadsOf(parsed, errors);
   const std::vector<CheckProtocol> protocols = ProtocolsOf(parsed, errors);
+  std::optional<std::chrono::milliseconds> every;
+  if (auto it = parsed.values.find("--every"); it != parsed.values.end()) {
+    every = ParseEveryMinutes(it->second);
+    if (!every) {
+      errors.push_back("--every: a number of minutes above 0: \"" +
+                       text::EscapeControls(it->second) + "\"");
+    } else if (!protocols.empty()) {
+      errors.push_back("--every does not go with --protocol");
+    }
+  }
   if (!errors.empty()) return ReportUsageErrors(errors, usage, err);
 
   // Each proxy is checked once, however often the list names it.
@@ -269,6 +282,12 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
   std::unique_ptr<HistoryStore> history;
   if (parsed.switches.count(std::string(kNoHistorySwitch)) == 0) {
     history = std::make_unique<HistoryStore>(HistoryPath(data_dir));
+  }
+  // Re-checking forever, the run ends by a signal; no progress line counts towards an end.
+  std::optional<EndSignalsBlocked> signals;
+  if (every) {
+    signals.emplace();
+    progress = false;
   }
   VerdictPrinter printer(
       rows, protocols, out, err, progress,
@@ -290,6 +309,14 @@ int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostrea
           << " (give it with --my-address)" << std::endl;
       checks.Close();
       return 1;
+    }
+    if (every) {
+      CheckForever(checks.Fetcher(), CheckTargetOf(parsed.common.endpoints, timeout_s),
+                   checks.Rule(), rows, threads, *every, *signals,
+                   [&printer](int row, const CheckState& state) { printer.Print(row, 0, state); });
+      checks.Close();
+      if (history) history->Close();
+      return 0;
     }
     checks.Start(rows, threads);
     printer.WaitForAll();

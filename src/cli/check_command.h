@@ -21,7 +21,8 @@ namespace lumvex::cli {
 // --my-address or one direct request to the judge first. Every verdict (not "unknown") is recorded
 // in the check history of the data directory, and a JSON line then gives the proxy's
 // "success_rate" (0 to 1) and "checks", this check counted; --no-history records nothing and
-// adds neither. With `progress`, a progress line goes to
+// adds neither. --every MINUTES checks the list again and again instead (cli/check_every.h)
+// until SIGINT or SIGTERM, then returns 0. With `progress`, a progress line goes to
 // `err`. Returns 0 when every proxy got a verdict, 1 when the judge could not tell the user's
 // address, 2 on bad usage.
 int RunCheck(const std::vector<std::string>& args, std::istream& in, std::ostream& out,

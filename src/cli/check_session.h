@@ -47,6 +47,11 @@ class CheckSession {
   // Drops checks not begun and closes the fetch driver (no verdict comes after it returns).
   void Close();
 
+  // The fetch driver and the rule (with the user's own addresses once learnt), for checks run
+  // another way (`check --every`).
+  http::FetchClient& Fetcher() { return fetcher_; }
+  const StrictRule& Rule() const { return rule_; }
+
  private:
   double timeout_s_;
   StrictRule rule_;

@@ -12,14 +12,17 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <unordered_set>
 
 #include "cli/proxy_guard_run.h"
 #include "cli/subcommand_args.h"
 #include "config/command_line.h"
 #include "config/flag_values.h"
 #include "config/option_table.h"
+#include "history/history_store.h"
 #include "http/fetch_client.h"
 #include "platform/run_directory.h"
+#include "proxylist/agent_file.h"
 #include "sysproxy/desktop_system_proxy.h"
 #include "sysproxy/marked_system_proxy.h"
 #include "sysproxy/proxy_address.h"
@@ -43,6 +46,23 @@ sigset_t EndSignals() {
     sigaddset(&set, SIGHUP);
   }
   return set;
+}
+
+// For each address, whether the window's list file in `data_dir` has a row of it that says "成功".
+// No list file: none.
+std::vector<bool> WorkingInListFile(const DataDir& data_dir,
+                                    const std::vector<std::string>& addresses) {
+  std::vector<bool> working(addresses.size(), false);
+  std::ifstream file(AgentFilePath(data_dir), std::ios::binary);
+  if (!file) return working;
+  const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  std::unordered_set<std::string> ok;
+  for (const CompactRow& row : ParseAgentFile(bytes).rows) {
+    if (row.Status() != CheckStatus::kOk) continue;
+    ok.insert(std::string(row.Cell(kColAddress)) + ":" + std::string(row.Cell(kColPort)));
+  }
+  for (std::size_t i = 0; i < addresses.size(); ++i) working[i] = ok.contains(addresses[i]);
+  return working;
 }
 
 }  // namespace
@@ -107,11 +127,17 @@ int RunProxyGuardCommand(const std::vector<std::string>& args, std::istream& in)
   }
   int end_code = 1;
   {
+    // Read before the addresses move into the run. The history of the data directory ranks the
+    // working ones (nothing is recorded: the guard's own checks are not a run's verdicts).
+    std::vector<bool> working = WorkingInListFile(data_dir, addresses);
+    HistoryStore history(HistoryPath(data_dir));
+    history.WaitUntilLoaded();
     http::FetchClient fetcher(nullptr);
     ProxyGuardRun run(
         store, MakeGuardCheck(fetcher, parsed.common.endpoints.connectivity_host, timeout_s),
         std::move(addresses), std::chrono::milliseconds(std::llround(interval_s * 1000)), std::cout,
         std::cerr);
+    run.SetRanking(std::move(working), &history);
     run.SetTunnelProbe(
         MakeTunnelProbe(fetcher, parsed.common.endpoints.connectivity_host, timeout_s));
     if (store.Marker().Exists() && store.Read().enabled) {

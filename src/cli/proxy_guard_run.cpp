@@ -1,5 +1,6 @@
 #include "cli/proxy_guard_run.h"
 
+#include <ctime>
 #include <utility>
 #include <vector>
 
@@ -97,8 +98,20 @@ ProxyGuardRun::End ProxyGuardRun::Run() {
   while (true) {
     // Each candidate is checked afresh when its turn comes; the dead proxy, under whatever
     // duplicate of its address, is not asked again.
-    const std::vector<std::size_t> walk =
-        WalkAfter(ListOrder(addresses_.size()), dead, dead.has_value());
+    std::vector<std::size_t> walk = WalkAfter(ListOrder(addresses_.size()), dead, dead.has_value());
+    if (dead) {
+      const std::int64_t now = std::time(nullptr);
+      walk = BestFirst(walk, [this, now](std::size_t index) {
+        CandidateMerit merit;
+        merit.passed = index < working_.size() && working_[index];
+        if (health_ != nullptr) {
+          if (const std::optional<ProxyHealth> health = health_->HealthOf(addresses_[index])) {
+            merit.score = HealthScore(*health, now);
+          }
+        }
+        return merit;
+      });
+    }
     const NextProxy pick = FindNextProxy(walk, [this, &dead](std::size_t index) {
       if (dead && SameProxyAddress(addresses_[index], addresses_[*dead])) {
         return CandidateTest::kFail;

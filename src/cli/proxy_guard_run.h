@@ -1,8 +1,9 @@
 // The guard without a window (`lumvexip proxy guard`): over a list of proxies in order, switch the
 // system proxy to the first that passes a check, guard it, and after two failed re-checks in a
 // row move on to the next one of the list that passes, wrapping around to the top of the list
-// once; off when none is left. One line per
-// switch on the output: "on ADDRESS" or "off".
+// once; off when none is left. After a failure the proxies the list file calls working ("成功") are
+// tried first, best first by their recorded history when there is one. One line per switch on the
+// output: "on ADDRESS" or "off".
 #pragma once
 
 #include <chrono>
@@ -14,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "history/proxy_health.h"
 #include "sysproxy/proxy_guard.h"
 #include "sysproxy/system_proxy.h"
 
@@ -42,6 +44,13 @@ class ProxyGuardRun {
   // tunnel through it), and the desktop's https goes through it only when that passes too.
   // Without a probe the desktop gets an HTTP proxy for http only.
   void SetTunnelProbe(ProxyGuard::Check probe) { tunnel_probe_ = std::move(probe); }
+  // Before Run: which of the addresses the list file calls working (by index; missing: no), and
+  // the history that ranks them (may be null; it must outlive the run). Once the proxy in use
+  // has died, those are tried first, best first, then the rest of the walk.
+  void SetRanking(std::vector<bool> working, const HealthSource* health) {
+    working_ = std::move(working);
+    health_ = health;
+  }
   // Blocks until RequestStop or the end of the list.
   End Run();
   // From any thread (a signal handler's thread): the run switches the proxy off and returns.
@@ -64,6 +73,8 @@ class ProxyGuardRun {
   std::ostream& out_;
   std::ostream& err_;
   bool switched_on_ = false;
+  std::vector<bool> working_;
+  const HealthSource* health_ = nullptr;
 
   struct Events {
     std::mutex mutex;

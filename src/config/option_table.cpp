@@ -64,6 +64,10 @@ constexpr OptionSpec kOptions[] = {
      Bit(Invocation::kCheck), false, "auto, http, connect, socks4 or socks5"},
     {"--no-history", "", ValueGrammar::kNone, 0,
      "record nothing in the check history of the data directory", Bit(Invocation::kCheck), false},
+    {"--every", "MINUTES", ValueGrammar::kSeconds, 0,
+     "check the list again and again until SIGINT or SIGTERM: working proxies every MINUTES, "
+     "the others every 4 x MINUTES",
+     Bit(Invocation::kCheck), false, "a number above 0, \"0.5\" being half a minute"},
     // `harvest`.
     // Its value name is the registered sources' names (see OptionRows).
     {"--source", "", ValueGrammar::kWord, 0, "the proxy-list site to harvest",
@@ -176,7 +180,7 @@ constexpr UsageTemplate kUsages[] = {
     {Invocation::kCheck,
      "lumvexip check [FILE|-] {--threads} {--check-timeout} {--validation-host}\n"
      "               {--expect} {--check-url} {--json} {--reasons}\n"
-     "               {--protocol} {--judge} {--my-address}"},
+     "               {--protocol} {--judge} {--my-address} {--every}"},
     {Invocation::kHarvest,
      "lumvexip harvest <--source> {--count} {--category} {--database} {--page} {--source-*} | "
      "lumvexip harvest <--url>"},
@@ -206,11 +210,16 @@ struct HelpNote {
 constexpr HelpNote kHelpNotes[] = {
     {Invocation::kCheck,
      "Each address is checked and printed once: a line repeating an address:port already read is "
-     "skipped."},
+     "skipped. With --every the whole list is checked first, then each working proxy every "
+     "MINUTES and every other one every 4 x MINUTES, a line per verdict, until SIGINT or SIGTERM "
+     "(exit 0)."},
     {Invocation::kHistory,
      "ADDRESS: its records newest first (time, check or gateway, ok or failed, reason, seconds), "
      "then a summary line. --top: address, score, success rate, checks, median seconds and last "
      "success, tab-separated. Exit status 1 when there is no such history."},
+    {Invocation::kProxyGuard,
+     "When the proxy in use fails, the proxies that the list file of the data directory calls "
+     "working are tried first, then the rest of the list in its order."},
 };
 
 // The flag names a usage template holds, in order ("--threads", "--source-*", ...).

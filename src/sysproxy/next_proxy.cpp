@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace lumvex {
 
@@ -18,6 +19,37 @@ std::vector<std::size_t> ListOrder(std::size_t count) {
   std::vector<std::size_t> order(count);
   std::iota(order.begin(), order.end(), std::size_t{0});
   return order;
+}
+
+std::vector<std::size_t> BestFirst(const std::vector<std::size_t>& walk,
+                                   const std::function<CandidateMerit(std::size_t index)>& merit) {
+  struct Ranked {
+    std::size_t index;
+    CandidateMerit merit;
+  };
+  std::vector<Ranked> passed;
+  std::vector<std::size_t> rest;
+  for (const std::size_t index : walk) {
+    CandidateMerit of = merit(index);
+    if (of.passed) {
+      passed.push_back({index, std::move(of)});
+    } else {
+      rest.push_back(index);
+    }
+  }
+  std::stable_sort(passed.begin(), passed.end(), [](const Ranked& a, const Ranked& b) {
+    if (a.merit.score.has_value() != b.merit.score.has_value()) return a.merit.score.has_value();
+    if (a.merit.score && *a.merit.score != *b.merit.score) return *a.merit.score > *b.merit.score;
+    const bool a_timed = a.merit.seconds > 0;
+    const bool b_timed = b.merit.seconds > 0;
+    if (a_timed != b_timed) return a_timed;
+    return a_timed && a.merit.seconds < b.merit.seconds;
+  });
+  std::vector<std::size_t> ordered;
+  ordered.reserve(walk.size());
+  for (const Ranked& ranked : passed) ordered.push_back(ranked.index);
+  ordered.insert(ordered.end(), rest.begin(), rest.end());
+  return ordered;
 }
 
 NextProxy FindNextProxy(const std::vector<std::size_t>& walk,

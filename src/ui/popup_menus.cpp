@@ -42,10 +42,14 @@ void PopupMenus::BuildContextMenu(QWidget* owner) {
     QAction* action = context_menu_->addAction(Q(ContextItemCaption(item)));
     action->setIcon(LoadIcon(ContextItemIconName(item)));
     action->setIconVisibleInMenu(true);
-    if (item == ContextItem::kGateway) action->setCheckable(true);
+    if (item == ContextItem::kGateway || item == ContextItem::kBackgroundRecheck) {
+      action->setCheckable(true);
+    }
     connect(action, &QAction::triggered, this, [this, item] {
       shell_.OnContextItem(item);
+      // Whether the item is on is the state's to say, not Qt's own flip of the item.
       if (item == ContextItem::kGateway) SyncGateway();
+      if (item == ContextItem::kBackgroundRecheck) SyncBackgroundRecheck();
     });
     context_[static_cast<int>(item)] = action;
   }
@@ -96,6 +100,7 @@ void PopupMenus::SyncAll() {
   SyncSavedProxy();
   SyncGuard();
   SyncGateway();
+  SyncBackgroundRecheck();
 }
 
 void PopupMenus::SyncTrayCaption(TrayItem item) {
@@ -124,10 +129,16 @@ void PopupMenus::SyncGateway() {
       state_.Checked(ContextItem::kGateway));
 }
 
+void PopupMenus::SyncBackgroundRecheck() {
+  const int index = static_cast<int>(ContextItem::kBackgroundRecheck);
+  context_[index]->setChecked(state_.Checked(ContextItem::kBackgroundRecheck));
+}
+
 void PopupMenus::OnStateChanged(ControlId control) {
   if (control.kind == ControlKind::kContextItem) {
     context_[control.index]->setEnabled(state_.Enabled(control));
     if (control.index == static_cast<int>(ContextItem::kGateway)) SyncGateway();
+    if (control == ControlId(ContextItem::kBackgroundRecheck)) SyncBackgroundRecheck();
   } else if (control.kind == ControlKind::kTrayItem) {
     // One notification for any facet of the item: enabled, caption, visibility, check mark.
     const auto item = static_cast<TrayItem>(control.index);

@@ -40,6 +40,8 @@ class PopupMenus : public QObject, public MainWindowStateObserver {
   void SyncSavedProxy();
   void SyncGateway();
   void SyncGuard();
+  // The check mark of "后台复查" from the state.
+  void SyncBackgroundRecheck();
 
   MainWindowState& state_;
   ShellController& shell_;

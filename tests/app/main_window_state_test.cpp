@@ -215,6 +215,7 @@ TEST(MainWindowControlsTest, MenusListEveryItemOnceInOrder) {
                                                           "从网址导入代理IP(&U)",
                                                           "-",
                                                           "验证选定代理IP(&V)",
+                                                          "后台复查(&B)",
                                                           "-",
                                                           "复制选定IP(&C)",
                                                           "-",
@@ -253,8 +254,9 @@ TEST(MainWindowControlsTest, MenuItemsThatShareAPictureShareAnIcon) {
             TrayItemIconName(TrayItem::kSwitchProxy));
   EXPECT_EQ(ContextItemIconName(ContextItem::kCancelProxy),
             TrayItemIconName(TrayItem::kCancelProxy));
-  // The thirteen items with an icon use eleven distinct pictures; the import from a web address
-  // shares the fetch picture.
+  // The sixteen items with an icon use eleven distinct pictures; the import from a web address
+  // shares the fetch picture, the background re-checks the check picture, the list's local
+  // gateway item the set-proxy picture.
   std::set<std::string_view> names;
   int with_icon = 0;
   for (int i = 0; i < kContextItemCount; ++i) {
@@ -265,7 +267,7 @@ TEST(MainWindowControlsTest, MenuItemsThatShareAPictureShareAnIcon) {
     const auto name = TrayItemIconName(static_cast<TrayItem>(i));
     if (!name.empty()) ++with_icon, names.insert(name);
   }
-  EXPECT_EQ(with_icon, 14);
+  EXPECT_EQ(with_icon, 16);
   EXPECT_EQ(names.size(), 11u);
   EXPECT_EQ(TrayItemIconName(TrayItem::kRestore), "");
   EXPECT_NE(ProxyIndicatorIconName(ProxyIndicator::kProxyOn),

@@ -94,7 +94,7 @@ TEST(OptionTableTest, UsagesAreMadeFromTheTable) {
       {Invocation::kCheck,
        "lumvexip check [FILE|-] [--threads T] [--check-timeout SECONDS] [--validation-host URL]\n"
        "               [--expect TEXT] [--check-url URL] [--json] [--reasons]\n"
-       "               [--protocol PROTOCOL] [--judge URL] [--my-address ADDRESS]"},
+       "               [--protocol PROTOCOL] [--judge URL] [--my-address ADDRESS] [--every MINUTES]"},
       {Invocation::kHarvest,
        "lumvexip harvest --source a|b|c [--count N] [--category ID] [--database K] [--page K] "
        "[--source-a URL] [--source-b URL] [--source-c URL] | lumvexip harvest --url ADDRESS"},

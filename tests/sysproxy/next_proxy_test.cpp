@@ -95,5 +95,47 @@ TEST(NextProxyTest, TakesTheFirstPassingCandidateOfTheWalk) {
   }
 }
 
+// The guard's order once its proxy died: rows with a passed check first, by their history's
+// score, else by measured seconds, ties and the rest in walk order. Per row: passed, score (-1:
+// no history), seconds (0: not measured).
+TEST(NextProxyTest, WorkingRowsComeFirstBestFirst) {
+  struct Merit {
+    bool passed;
+    double score;
+    double seconds;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Merit> rows;  // by row number
+    Rows walk;
+    Rows ordered;
+  };
+  const std::vector<Case> cases = {
+      {"by score, highest first", {{true, 0.2, 1}, {true, 0.9, 3}, {true, 0.5, 2}}, {0, 1, 2},
+       {1, 2, 0}},
+      {"scored before unscored, however fast", {{true, -1, 0.1}, {true, 0.1, 9}}, {0, 1}, {1, 0}},
+      {"no history: fastest first, unmeasured last",
+       {{true, -1, 0}, {true, -1, 2.5}, {true, -1, 0.4}}, {0, 1, 2}, {2, 1, 0}},
+      {"no history, no seconds: the walk as it is", {{true, -1, 0}, {true, -1, 0}, {true, -1, 0}},
+       {2, 0, 1}, {2, 0, 1}},
+      {"ties keep walk order", {{true, 0.5, 1}, {true, 0.5, 1}}, {1, 0}, {1, 0}},
+      {"failed rows after, in walk order, whatever their score",
+       {{false, 0.9, 0.1}, {true, -1, 0}, {false, 0.1, 0}, {true, -1, 1}}, {2, 3, 0, 1},
+       {3, 1, 2, 0}},
+      {"none working: the walk", {{false, 0.9, 1}, {false, 0.1, 2}}, {1, 0}, {1, 0}},
+      {"empty", {}, {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Rows ordered = BestFirst(c.walk, [&](std::size_t index) {
+      const Merit& merit = c.rows[index];
+      return CandidateMerit{merit.passed,
+                            merit.score < 0 ? std::nullopt : std::optional<double>(merit.score),
+                            merit.seconds};
+    });
+    EXPECT_EQ(ordered, c.ordered);
+  }
+}
+
 }  // namespace
 }  // namespace lumvex

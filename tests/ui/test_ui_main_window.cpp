@@ -267,9 +267,9 @@ class MainWindowTest : public QObject {
     QCOMPARE(menu->objectName(), QString::fromUtf8("操作"));
     QCOMPARE(MenuLayout(menu),
              Utf8List({"获取代理IP(&H)", "获取任意国家IP(&R)", "从网址导入代理IP(&U)", "-",
-                       "验证选定代理IP(&V)", "-", "复制选定IP(&C)", "-", "修改选定IP(&M)",
-                       "删除选定IP(&D)", "清理失败IP(&Q)", "-", "设置IE代理(&S)", "取消代理(&Z)",
-                       "使用本地网关(&G)"}));
+                       "验证选定代理IP(&V)", "后台复查(&B)", "-", "复制选定IP(&C)", "-",
+                       "修改选定IP(&M)", "删除选定IP(&D)", "清理失败IP(&Q)", "-", "设置IE代理(&S)",
+                       "取消代理(&Z)", "使用本地网关(&G)"}));
     for (QAction* action : menu->actions()) {
       if (!action->isSeparator()) QVERIFY2(!action->icon().isNull(), qPrintable(action->text()));
     }
