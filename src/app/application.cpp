@@ -87,10 +87,13 @@ Application::Application(UiThread& ui, UserPrompts& prompts, ApplicationOptions 
   gateway_->SetUseRecorder([this](const std::string& address, bool ok, double seconds) {
     RecordGatewayUse(address, ok, seconds);
   });
-  validation_.SetVerdictRecorder([this](const std::string& address, const CheckState& state) {
+  // Every verdict of a run or of a background re-check goes to the check history.
+  const auto record = [this](const std::string& address, const CheckState& state) {
     history_->RecordCheck(address, state.Ok(), static_cast<int>(state.reason), state.http_status,
                           state.seconds);
-  });
+  };
+  validation_.SetVerdictRecorder(record);
+  recheck_->SetVerdictRecorder(record);
   proxy_switch_.SetTunnelProbe(ui_, MakeTunnelProbe(*fetcher_, options_.endpoints.connectivity_host,
                                                     options_.check_timeout_seconds));
   WireCommands();

@@ -201,6 +201,7 @@ void RecheckController::Write(const std::vector<std::pair<std::string, CheckStat
   for (const auto& [address, state] : verdicts) {
     // A row gone meanwhile is skipped.
     for (const int row : RowsOf(address)) list_.SetCheckState(row, state);
+    if (recorder_ && state.Decided()) recorder_(address, state);
   }
 }
 

@@ -45,6 +45,10 @@ class RecheckController : public MainWindowStateObserver {
   RecheckController(const RecheckController&) = delete;
   RecheckController& operator=(const RecheckController&) = delete;
 
+  // Each verdict written (a check the busy judge left undecided is not), for the check history.
+  using VerdictRecorder = std::function<void(const std::string& address, const CheckState& state)>;
+  void SetVerdictRecorder(VerdictRecorder recorder) { recorder_ = std::move(recorder); }
+
   // "后台复查": flips the item's check.
   void Toggle();
   // The rule a validation run checked by (with the user's own address a judge told it): a judged
@@ -83,6 +87,7 @@ class RecheckController : public MainWindowStateObserver {
   std::shared_ptr<Inbox> inbox_;
   ListRecheck recheck_;
   std::optional<StrictRule> run_rule_;
+  VerdictRecorder recorder_;
   bool scheduled_ = false;
   bool validation_was_on_ = false;  // at the last tick
   std::future<void> look_;          // the last look's work off the UI thread
