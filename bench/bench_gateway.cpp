@@ -63,6 +63,12 @@ int Connect(int port) {
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   return fd;
 }
+// Closed with a reset, leaving no TIME_WAIT behind.
+void CloseAtOnce(int fd) {
+  const linger reset{1, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  ::close(fd);
+}
 bool SendAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
     const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
@@ -198,6 +204,7 @@ int main(int argc, char** argv) {
     if (std::string(argv[i]) == "--bytes") bulk = std::strtoull(argv[i + 1], nullptr, 10);
     if (std::string(argv[i]) == "--soak-seconds") soak_seconds = std::atoi(argv[i + 1]);
   }
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   rlimit files{};
   ::getrlimit(RLIMIT_NOFILE, &files);
   files.rlim_cur = files.rlim_max;
@@ -223,8 +230,11 @@ int main(int argc, char** argv) {
   if (::pipe(ports_pipe) != 0 || ::pipe(stop_pipe) != 0) return 1;
   const pid_t child = ::fork();
   if (child == 0) {
+    const int tunnel_end_port = PortOf(tunnel_end_fd);
     ::close(origin_fd);
     ::close(tunnel_end_fd);
+    ::close(stop_pipe[1]);
+    ::close(ports_pipe[0]);
     const auto start = [&](std::vector<lumvex::gateway::Upstream> upstreams) {
       lumvex::gateway::GatewayOptions options;
       options.http_listen = "127.0.0.1:0";
@@ -237,7 +247,7 @@ int main(int argc, char** argv) {
       return gateway;
     };
     auto relay = start({{address(proxy_ports[0]), true, 1}});
-    auto scale = start({{address(PortOf(tunnel_end_fd)), true, 1}});
+    auto scale = start({{address(tunnel_end_port), true, 1}});
     auto failover = start({{address(proxy_ports[1]), true, 3},
                            {address(proxy_ports[2]), true, 2},
                            {address(proxy_ports[3]), true, 1}});
@@ -272,36 +282,6 @@ int main(int argc, char** argv) {
   std::printf("get_added_p50 %.3f ms\n", Percentile(gated_ms, 0.5) - Percentile(direct_ms, 0.5));
   std::printf("get_added_p99 %.3f ms\n", Percentile(gated_ms, 0.99) - Percentile(direct_ms, 0.99));
 
-  // Scale: 5,000 idle tunnels held open through the gateway.
-  std::printf("scale_rss_before %.1f MB\n", ResidentMbOf(child));
-  std::vector<int> clients;
-  for (int i = 0; i < 5000; ++i) {
-    const int fd = Connect(ports[1]);
-    if (fd < 0) break;
-    SendAll(fd, "CONNECT 127.0.0.1:9 HTTP/1.1\r\n\r\n");
-    if (ReadHead(fd).find(" 200 ") == std::string::npos) {
-      ::close(fd);
-      break;
-    }
-    clients.push_back(fd);
-  }
-  std::printf("scale_tunnels %zu tunnels\n", clients.size());
-  std::printf("scale_rss_5000_tunnels %.1f MB\n", ResidentMbOf(child));
-  for (const int fd : clients) ::close(fd);
-  // Soak: new tunnels opened and closed one after another.
-  std::printf("soak_rss_start %.1f MB\n", ResidentMbOf(child));
-  std::size_t soaked = 0;
-  for (const Clock::time_point end = Clock::now() + std::chrono::seconds(soak_seconds);
-       Clock::now() < end; ++soaked) {
-    const int fd = Connect(ports[1]);
-    if (fd < 0) continue;
-    SendAll(fd, "CONNECT 127.0.0.1:9 HTTP/1.1\r\n\r\n");
-    ReadHead(fd);
-    ::close(fd);
-  }
-  std::printf("soak_connections %zu connections\n", soaked);
-  std::printf("soak_rss_end %.1f MB\n", ResidentMbOf(child));
-
   // Failover: 1,000 sequential requests; the upstream in use is killed after the 300th.
   std::atomic<int> done{0};
   std::atomic<bool> in_flight{false};
@@ -331,6 +311,37 @@ int main(int argc, char** argv) {
   std::printf("failover_failures %d requests\n", failures);
   std::printf("failover_first_after_kill %.3f ms\n", first_after_kill_ms);
   std::printf("failover_in_flight_at_kill %d requests\n", flying ? 1 : 0);
+
+  // Last: the ports its thousands of connections leave waiting would starve the parts above.
+  // Scale: 5,000 idle tunnels held open through the gateway.
+  std::printf("scale_rss_before %.1f MB\n", ResidentMbOf(child));
+  std::vector<int> clients;
+  for (int i = 0; i < 5000; ++i) {
+    const int fd = Connect(ports[1]);
+    if (fd < 0) break;
+    SendAll(fd, "CONNECT 127.0.0.1:9 HTTP/1.1\r\n\r\n");
+    if (ReadHead(fd).find(" 200 ") == std::string::npos) {
+      ::close(fd);
+      break;
+    }
+    clients.push_back(fd);
+  }
+  std::printf("scale_tunnels %zu tunnels\n", clients.size());
+  std::printf("scale_rss_5000_tunnels %.1f MB\n", ResidentMbOf(child));
+  for (const int fd : clients) CloseAtOnce(fd);
+  // Soak: new tunnels opened and closed one after another.
+  std::printf("soak_rss_start %.1f MB\n", ResidentMbOf(child));
+  std::size_t soaked = 0;
+  for (const Clock::time_point end = Clock::now() + std::chrono::seconds(soak_seconds);
+       Clock::now() < end; ++soaked) {
+    const int fd = Connect(ports[1]);
+    if (fd < 0) continue;
+    SendAll(fd, "CONNECT 127.0.0.1:9 HTTP/1.1\r\n\r\n");
+    ReadHead(fd);
+    CloseAtOnce(fd);
+  }
+  std::printf("soak_connections %zu connections\n", soaked);
+  std::printf("soak_rss_end %.1f MB\n", ResidentMbOf(child));
 
   ::close(stop_pipe[1]);
   ::waitpid(child, nullptr, 0);
