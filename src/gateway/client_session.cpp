@@ -17,6 +17,8 @@ constexpr std::string_view kNoUpstreamText = "no upstream proxy works\n";
 constexpr unsigned char kSocksGeneralFailure = 0x01;
 constexpr unsigned char kSocksHostUnreachable = 0x04;
 constexpr std::size_t kFirstReplyBytes = 16 * 1024;
+// Upstreams asked before a site they cannot reach is taken to be down itself.
+constexpr int kMostSiteFailures = 3;
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -45,7 +47,7 @@ class Session {
         core_.pool.Choose(wish_.destination.host, wish_.tunnel, start);
     for (const Candidate& candidate : candidates) {
       const Clock::duration left = give_up - Clock::now();
-      if (left <= Clock::duration::zero()) break;
+      if (left <= Clock::duration::zero() || site_failures_ >= kMostSiteFailures) break;
       if (co_await Try(candidate, start, std::min(left, SecondsOf(core_.options.upstream_seconds)),
                        give_up)) {
         co_return;
@@ -67,7 +69,11 @@ class Session {
     const bool tunnel = wish_.tunnel || candidate.proxy.IsSocks();
     DialResult dial = co_await DialUpstream(candidate.proxy, wish_.destination, tunnel, limit);
     if (!dial.socket) {
-      Failed(candidate, start, dial.failure, dial.http_status);
+      if (dial.site_unreachable) {
+        SiteUnreachable(candidate, start);
+      } else {
+        Failed(candidate, start, dial.failure, dial.http_status);
+      }
       co_return false;
     }
     RelayEnds ends{std::move(client_), std::move(*dial.socket), std::move(dial.early), {}};
@@ -89,7 +95,9 @@ class Session {
     std::string reply(kFirstReplyBytes, '\0');
     std::size_t size = 0;
     {
-      Deadline deadline(ends.upstream.get_executor(), give_up - Clock::now(),
+      // The reply must begin within the upstream's own limit too: a proxy that takes the request
+      // and says nothing is left like one that never finished its handshake.
+      Deadline deadline(ends.upstream.get_executor(), std::min(limit, give_up - Clock::now()),
                         [&ends] { ErrorCode ignored; ends.upstream.close(ignored); });
       if (!error) size = co_await ends.upstream.async_read_some(asio::buffer(reply), Into(error));
       if (deadline.Passed()) error = asio::error::timed_out;
@@ -129,9 +137,22 @@ class Session {
     return true;
   }
 
+  // The upstream could not reach the site: the next one is tried, this one stays up.
+  void SiteUnreachable(const Candidate& candidate, Clock::time_point start) {
+    if (core_.events.used) core_.events.used(candidate.address, false, SecondsSince(start));
+    ++site_failures_;
+  }
+
   void Failed(const Candidate& candidate, Clock::time_point start, UpstreamFailure failure,
               int status) {
     if (core_.events.used) core_.events.used(candidate.address, false, SecondsSince(start));
+    // A 5xx of the proxy's own says it could not reach the site (a name that does not resolve, a
+    // dead host): the next upstream may, but this one is not to blame and stays up, so that one
+    // dead site cannot take every upstream down.
+    if (failure == UpstreamFailure::kProxySaid && status >= 500) {
+      ++site_failures_;
+      return;
+    }
     // An HTTP proxy never seen to tunnel that answers CONNECT with a refusal of its own still
     // relays plain requests.
     if (wish_.tunnel && failure == UpstreamFailure::kProxySaid && !candidate.proxy.IsSocks() &&
@@ -148,6 +169,7 @@ class Session {
   tcp::socket client_;
   const ClientWish wish_;
   ConnectionSlot& slot_;
+  int site_failures_ = 0;  // upstreams that said they could not reach the site
 };
 
 }  // namespace

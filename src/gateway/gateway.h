@@ -35,9 +35,10 @@ struct GatewayOptions {
   // refuses otherwise). A client not allowed is disconnected at once.
   std::vector<AllowRange> allow;
   Rotation rotation = Rotation::kSticky;
-  // Bounds: open client connections; seconds for an upstream to connect and finish its handshake
-  // (the client's time for all the upstreams tried together is `client_seconds`); seconds a
-  // relayed connection may stay silent both ways.
+  // Bounds: open client connections; seconds for an upstream to connect and finish its handshake,
+  // and again for the first byte of its reply to a forwarded request (the client's time for all
+  // the upstreams tried together is `client_seconds`); seconds a relayed connection may stay
+  // silent both ways.
   int max_connections = 10000;
   double upstream_seconds = 5;
   double client_seconds = 30;
@@ -65,7 +66,9 @@ enum class UpstreamFailure {
 
 struct GatewayEvents {
   // The upstream `address` failed a client's connection and is marked down; the gateway no longer
-  // chooses it until MarkUp. `http_status` for kProxySaid.
+  // chooses it until MarkUp. `http_status` for kProxySaid. (A 5xx of its own, which says it could
+  // not reach the site, only sends the connection on to the next upstream: the site may be what
+  // is down.)
   std::function<void(const std::string& address, UpstreamFailure failure, int http_status)> down;
   // A client connection went through `address`: whether bytes of a reply came back, and the
   // seconds from the client's request to the upstream's first reply byte (or to the failure).

@@ -13,7 +13,9 @@ constexpr std::size_t kMostReplyHead = 16 * 1024;
 struct Failed {
   UpstreamFailure failure = UpstreamFailure::kHandshakeFailed;
   int status = 0;
+  bool site = false;  // see DialResult::site_unreachable
 };
+constexpr Failed kSiteUnreachable{UpstreamFailure::kHandshakeFailed, 0, true};
 using Step = std::optional<Failed>;  // nullopt: the step worked
 
 // `host` as an address when it is one.
@@ -86,7 +88,10 @@ Task<Step> Socks4(tcp::socket& socket, tcp::resolver& resolver, const ProxyAddre
     co_return Failed{};
   }
   const std::optional<std::string> reply = co_await Receive(socket, 8);
-  if (!reply || (*reply)[0] != 0 || (*reply)[1] != 0x5a) co_return Failed{};
+  if (!reply || (*reply)[0] != 0) co_return Failed{};
+  // 0x5b: "rejected or failed", what a SOCKS4 server says when the destination does not answer.
+  if ((*reply)[1] == 0x5b) co_return kSiteUnreachable;
+  if ((*reply)[1] != 0x5a) co_return Failed{};
   co_return std::nullopt;
 }
 
@@ -115,7 +120,10 @@ Task<Step> Socks5(tcp::socket& socket, tcp::resolver& resolver, const ProxyAddre
   if (!request) co_return Failed{};
   if (!co_await Send(socket, *request)) co_return Failed{};
   const std::optional<std::string> reply = co_await Receive(socket, 5);
-  if (!reply || (*reply)[0] != 5 || (*reply)[1] != 0) co_return Failed{};
+  if (!reply || (*reply)[0] != 5) co_return Failed{};
+  // Network or host unreachable, refused by the destination, its time ran out.
+  if ((*reply)[1] >= 3 && (*reply)[1] <= 6) co_return kSiteUnreachable;
+  if ((*reply)[1] != 0) co_return Failed{};
   // The bound address: IPv4, IPv6, or a name whose length came as the fifth byte; then a port.
   std::size_t rest = 0;
   switch ((*reply)[3]) {
@@ -151,6 +159,7 @@ Task<DialResult> DialUpstream(const ProxyAddress& proxy, const Destination& dest
   const auto failed = [&](Failed why) {
     result.failure = deadline.Passed() ? UpstreamFailure::kTimeout : why.failure;
     result.http_status = why.status;
+    result.site_unreachable = why.site && !deadline.Passed();
     return std::move(result);
   };
 

@@ -17,6 +17,9 @@ struct DialResult {
   std::optional<tcp::socket> socket;  // set when it worked
   UpstreamFailure failure = UpstreamFailure::kHandshakeFailed;
   int http_status = 0;  // the upstream's own reply to a CONNECT, for kProxySaid
+  // The handshake went right but the upstream could not reach the destination (a SOCKS reply
+  // "host unreachable", "connection refused" and the like): the site may be to blame.
+  bool site_unreachable = false;
   std::string early;    // bytes the upstream sent after its handshake, the client's first
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -45,13 +46,21 @@ TEST(OptionTableTest, SecondsHaveOneGrammar) {
 }
 
 TEST(OptionTableTest, EveryFlagIsDeclaredOnceAndTakenBySomeCommand) {
-  std::set<std::string> names;
+  // A name may mean two things to two commands (--listen of the judge and of the gateway), never
+  // two things to one.
+  std::map<std::string, unsigned> commands_of;
   for (const OptionSpec& option : Options()) {
-    EXPECT_TRUE(names.insert(std::string(option.name)).second) << option.name;
+    unsigned& taken = commands_of[std::string(option.name)];
+    EXPECT_EQ(taken & option.commands, 0u) << option.name;
+    taken |= option.commands;
     EXPECT_NE(option.commands, 0u) << option.name;
     EXPECT_FALSE(option.help.empty()) << option.name;
     EXPECT_EQ(option.value_name.empty(), option.grammar == ValueGrammar::kNone) << option.name;
-    EXPECT_EQ(FindOption(option.name), &option);
+    for (unsigned bit = 1; bit <= kEveryCommand; bit <<= 1) {
+      if ((option.commands & bit) != 0) {
+        EXPECT_EQ(FindOption(option.name, Invocation{bit}), &option) << option.name;
+      }
+    }
   }
   EXPECT_EQ(FindOption("--frobnicate"), nullptr);
   EXPECT_EQ(DefaultText("--check-timeout"), "60");
@@ -110,6 +119,12 @@ TEST(OptionTableTest, UsagesAreMadeFromTheTable) {
       {Invocation::kJudge,
        "lumvexip judge --listen ADDRESS:PORT [--max-connections N] [--max-per-client N]\n"
        "               [--rate R] [--head-timeout SECONDS]"},
+      // --listen is the gateway's own row here, not the judge's.
+      {Invocation::kGateway,
+       "lumvexip gateway [LIST|-] --listen HOST:PORT [--socks-listen HOST:PORT] "
+       "[--allow ADDRESS/BITS] [--rotate best|each|sticky]\n"
+       "                 [--threads T] [--check-timeout SECONDS] [--validation-host URL] "
+       "[--judge URL] [--data-dir DIR]"},
   };
   for (const auto& c : kCases) EXPECT_EQ(UsageOf(c.command), c.usage);
 }
@@ -144,7 +159,8 @@ TEST(OptionTableTest, HelpLinesGiveMeaningValuesAndDefault) {
 
 TEST(OptionTableTest, EverySubcommandHelpListsEachOfItsFlags) {
   const Invocation kCommands[] = {Invocation::kCheck, Invocation::kHarvest, Invocation::kProxy,
-                                  Invocation::kProxyGuard, Invocation::kJudge};
+                                  Invocation::kProxyGuard, Invocation::kJudge,
+                                  Invocation::kGateway};
   for (const Invocation command : kCommands) {
     const std::string help = HelpOf(command);
     const std::string usage = UsageOf(command);
