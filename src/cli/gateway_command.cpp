@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -18,6 +19,7 @@
 #include "config/option_table.h"
 #include "gateway/address_rules.h"
 #include "gateway/gateway.h"
+#include "history/history_store.h"
 #include "net/proxy_address.h"
 #include "platform/open_file_limit.h"
 #include "platform/run_directory.h"
@@ -74,11 +76,17 @@ struct Watch {
   std::size_t rechecked = 0;  // verdicts of the re-check under way
 };
 
-gateway::Upstream UpstreamOf(const ProxyEntry& row, const CheckState& state) {
+// Ranked by the proxy's check history when it has one (this check counted), else by the seconds
+// of this check.
+gateway::Upstream UpstreamOf(const ProxyEntry& row, const CheckState& state,
+                             const HistoryStore& history) {
   const std::string address = AddressOf(row);
   const std::optional<ProxyAddress> proxy = ParseProxyAddress(address);
+  const std::optional<ProxyHealth> health = history.HealthOf(address);
+  const double score = health ? HealthScore(*health, static_cast<std::int64_t>(std::time(nullptr)))
+                              : -state.seconds;
   // An HTTP row was seen to relay a request, not to tunnel; a SOCKS row tunnels by nature.
-  return {address, proxy && proxy->IsSocks(), -state.seconds};
+  return {address, proxy && proxy->IsSocks(), score};
 }
 
 // The flags read into gateway options; a bad one adds a message to `errors`.
@@ -174,11 +182,20 @@ int GatewayMain(const std::vector<std::string>& args) {
     Say("no address:port line in the list");
     return 1;
   }
-  DataDirectoryOf(parsed.common, RunDirectory());
+  // Every check and every relayed connection goes to the check history of the data directory.
+  const DataDir data_dir = DataDirectoryOf(parsed.common, RunDirectory());
   // Two descriptors for each relayed connection.
   RaiseOpenFileLimit();
   signal(SIGPIPE, SIG_IGN);
   SignalWait signals;  // before any thread starts
+  HistoryStore history(HistoryPath(data_dir));
+  history.WaitUntilLoaded();
+  const auto record = [&history](const std::string& address, const CheckState& state) {
+    if (state.Decided()) {
+      history.RecordCheck(address, state.Ok(), static_cast<int>(state.reason), state.http_status,
+                          state.seconds);
+    }
+  };
 
   Watch watch;
   for (const ProxyEntry& row : rows) watch.rows.emplace(AddressOf(row), row);
@@ -187,6 +204,9 @@ int GatewayMain(const std::vector<std::string>& args) {
     Say("upstream down " + address + ": " + FailureText(failure, status));
     std::lock_guard lock(watch.mutex);
     watch.down.insert(address);
+  };
+  events.used = [&history](const std::string& address, bool ok, double seconds) {
+    history.RecordGatewayUse(address, ok, seconds);
   };
   gateway::Gateway relay(options, events);
   if (const std::optional<std::string> error = relay.Start()) {
@@ -209,8 +229,9 @@ int GatewayMain(const std::vector<std::string>& args) {
   // Every row, once; relaying starts with the first that passes.
   std::unique_ptr<CheckSession> first = session([&](int row, std::size_t, const CheckState& state) {
     const ProxyEntry& entry = rows[static_cast<std::size_t>(row)];
+    record(AddressOf(entry), state);
     if (state.Ok()) {
-      relay.AddUpstream(UpstreamOf(entry, state));
+      relay.AddUpstream(UpstreamOf(entry, state, history));
       char took[32];
       std::snprintf(took, sizeof took, "%.3f", state.seconds);
       Say("upstream up " + AddressOf(entry) + " (checked in " + took + " s)");
@@ -255,8 +276,9 @@ int GatewayMain(const std::vector<std::string>& args) {
     lock.unlock();
     recheck = session([&](int row, std::size_t, const CheckState& state) {
       const ProxyEntry& entry = recheck_rows[static_cast<std::size_t>(row)];
+      record(AddressOf(entry), state);
       if (state.Ok()) {
-        relay.AddUpstream(UpstreamOf(entry, state));
+        relay.AddUpstream(UpstreamOf(entry, state, history));
         relay.MarkUp(AddressOf(entry));
         Say("upstream up again " + AddressOf(entry));
       }
@@ -270,6 +292,7 @@ int GatewayMain(const std::vector<std::string>& args) {
   recheck.reset();
   first.reset();
   relay.Stop();
+  history.Close();
   if (status == 0) Say("stopped");
   return status;
 }
