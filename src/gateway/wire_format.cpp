@@ -2,10 +2,14 @@
 
 #include <array>
 
-#include "gateway/asio.h"
+// Only address parsing of Asio: no coroutine, so the file also builds for the fuzz targets.
+#include <boost/asio/ip/address.hpp>
 #include "text/text_util.h"
 
 namespace lumvex::gateway {
+
+namespace asio = boost::asio;
+using ErrorCode = boost::system::error_code;
 namespace {
 
 bool SameWord(std::string_view a, std::string_view b) {
