@@ -156,19 +156,22 @@ Task<DialResult> DialUpstream(const ProxyAddress& proxy, const Destination& dest
     resolver.cancel();
     socket.close(ignored);
   });
-  const auto failed = [&](Failed why) {
+  // Fills in why it failed. The result is then returned by name: GCC 12 garbles a result
+  // returned from a call in a co_return (UndefinedBehaviorSanitizer saw its bool as 32).
+  const auto fail = [&](Failed why) {
     result.failure = deadline.Passed() ? UpstreamFailure::kTimeout : why.failure;
     result.http_status = why.status;
     result.site_unreachable = why.site && !deadline.Passed();
-    return std::move(result);
   };
 
   ErrorCode error;
   const tcp::resolver::results_type endpoints = co_await resolver.async_resolve(
       proxy.host, std::to_string(proxy.port), Into(error));
-  if (error) co_return failed({UpstreamFailure::kRefused});
-  co_await asio::async_connect(socket, endpoints, Into(error));
-  if (error) co_return failed({UpstreamFailure::kRefused});
+  if (!error) co_await asio::async_connect(socket, endpoints, Into(error));
+  if (error) {
+    fail(Failed{UpstreamFailure::kRefused});
+    co_return std::move(result);
+  }
   socket.set_option(tcp::no_delay(true), error);
 
   Step step;
@@ -187,7 +190,10 @@ Task<DialResult> DialUpstream(const ProxyAddress& proxy, const Destination& dest
         break;
     }
   }
-  if (step || deadline.Passed()) co_return failed(step.value_or(Failed{}));
+  if (step || deadline.Passed()) {
+    fail(step.value_or(Failed{}));
+    co_return std::move(result);
+  }
   deadline.Disarm();
   result.socket.emplace(std::move(socket));
   co_return result;
