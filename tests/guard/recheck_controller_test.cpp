@@ -86,8 +86,11 @@ TEST(RecheckControllerTest, VerdictsFindTheirRowsByAddressAndSkipRowsGone) {
   list.AddRows({WithVerdict(ProxyEntry{{silent_ip, silent_port, "成功", "", "", ""}})});
   ASSERT_TRUE(ui.RunSync([&] { slow->Tick(); }));
   ASSERT_TRUE(WaitUntil([&] { return slow->UnderWay() == 1; }));
-  slow->Shutdown();
-  recheck->Shutdown();
+  // On the UI thread, as the program's exit calls it: a verdict being written is not raced.
+  ASSERT_TRUE(ui.RunSync([&] {
+    slow->Shutdown();
+    recheck->Shutdown();
+  }));
   fetcher.Close();
   EXPECT_EQ(list.GetCheckState(3).status, CheckStatus::kOk);
 }
